@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Vidrona needs on Debian 12,
+# and stops with an error when something is still missing afterwards.
+set -euo pipefail
+
+PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
+          xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "deps: installing ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null; then SUDO=sudo; else
+      echo "deps: missing packages (${missing[*]}) and not root: install them first" >&2
+      exit 1
+    fi
+  else
+    SUDO=
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+for tool in cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "deps: required tool '$tool' is missing after installation" >&2
+    exit 1
+  fi
+done

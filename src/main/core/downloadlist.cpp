@@ -1,0 +1,106 @@
+#include "downloadlist.h"
+
+namespace vidrona {
+
+int DownloadList::rowOfId(quint64 id) const
+{
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].id == id)
+            return i;
+    return -1;
+}
+
+int DownloadList::rowOfUrl(const QString &fileUrl) const
+{
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].fileUrl == fileUrl)
+            return i;
+    return -1;
+}
+
+quint64 DownloadList::append(const QString &fileName, const QString &fileUrl, const QString &status)
+{
+    if (m_rows.size() >= MaxRows || containsUrl(fileUrl))
+        return 0;
+    const int row = int(m_rows.size());
+    beginInsertRows({}, row, row);
+    m_rows.append({m_nextId++, fileName, fileUrl, status});
+    endInsertRows();
+    return m_rows.last().id;
+}
+
+bool DownloadList::setStatus(quint64 id, const QString &status)
+{
+    const int row = rowOfId(id);
+    if (row < 0)
+        return false;
+    m_rows[row].status = status;
+    const QModelIndex cell = index(row, ColStatus);
+    emit dataChanged(cell, cell);
+    return true;
+}
+
+void DownloadList::removeAt(int row)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    beginRemoveRows({}, row, row);
+    m_rows.removeAt(row);
+    endRemoveRows();
+}
+
+void DownloadList::removeIf(const std::function<bool(const DownloadEntry &)> &pred)
+{
+    for (int i = int(m_rows.size()) - 1; i >= 0; --i)
+        if (pred(m_rows[i]))
+            removeAt(i);
+}
+
+void DownloadList::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+int DownloadList::completedCount() const
+{
+    int n = 0;
+    for (const auto &e : m_rows)
+        if (e.status == QLatin1String("COMPLETED"))
+            ++n;
+    return n;
+}
+
+int DownloadList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int DownloadList::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant DownloadList::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    const DownloadEntry &e = m_rows.at(index.row());
+    switch (index.column()) {
+    case ColFileName: return e.fileName;
+    case ColFileUrl: return e.fileUrl;
+    case ColStatus: return e.status;
+    }
+    return {};
+}
+
+QVariant DownloadList::headerData(int section, Qt::Orientation o, int role) const
+{
+    if (o != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    static const char *const titles[] = {"File Name", "File URL", "Status"};
+    return (section >= 0 && section < 3) ? QString::fromLatin1(titles[section]) : QVariant();
+}
+
+} // namespace vidrona

@@ -1,0 +1,58 @@
+#pragma once
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace vidrona {
+
+// One row of the download list. The file URL is the row's key; the id is
+// an identity that survives other rows being removed, so a transfer can
+// find "its" row again (or learn that it is gone).
+struct DownloadEntry {
+    quint64 id = 0;
+    QString fileName;
+    QString fileUrl;
+    QString status;
+};
+
+// The download list, in the order rows were added. It is the one store of
+// the rows; the window shows it through a view.
+class DownloadList : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxRows = 32767;
+    enum Column { ColFileName = 0, ColFileUrl = 1, ColStatus = 2 };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int count() const { return int(m_rows.size()); }
+    const DownloadEntry &at(int row) const { return m_rows.at(row); }
+    const QList<DownloadEntry> &entries() const { return m_rows; }
+    int rowOfId(quint64 id) const;
+    int rowOfUrl(const QString &fileUrl) const;
+    bool containsUrl(const QString &fileUrl) const { return rowOfUrl(fileUrl) >= 0; }
+
+    // Appends a row; returns its id, or 0 when the URL is already listed or
+    // the list is full.
+    quint64 append(const QString &fileName, const QString &fileUrl, const QString &status);
+    // Sets the status of the row with that id; false when it is gone.
+    bool setStatus(quint64 id, const QString &status);
+    void removeAt(int row);
+    void removeIf(const std::function<bool(const DownloadEntry &)> &pred);
+    void clear();
+
+    int completedCount() const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+
+private:
+    QList<DownloadEntry> m_rows;
+    quint64 m_nextId = 1;
+};
+
+} // namespace vidrona

@@ -1,0 +1,47 @@
+#include "platform.h"
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
+namespace vidrona::platform {
+
+#ifdef Q_OS_WIN
+void markHiddenSystem(const QString &path)
+{
+    SetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()),
+                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+}
+
+quint32 fileAttributes(const QString &path)
+{
+    const DWORD attrs = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()));
+    return attrs == INVALID_FILE_ATTRIBUTES ? 0 : attrs;
+}
+
+void restoreFileAttributes(const QString &path, quint32 attributes)
+{
+    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
+                                     | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+    if (kept)
+        SetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()), kept);
+}
+#else
+void markHiddenSystem(const QString &) {}
+quint32 fileAttributes(const QString &) { return 0; }
+void restoreFileAttributes(const QString &, quint32) {}
+#endif
+
+bool isValidFileName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    for (const QChar c : name) {
+        if (c.unicode() < 32 || c.unicode() == 127 || forbidden.contains(c))
+            return false;
+    }
+    return true;
+}
+
+} // namespace vidrona::platform

@@ -1,0 +1,22 @@
+#pragma once
+#include <QString>
+
+// Everything that differs between the program's home platform (Windows)
+// and the others lives behind these few functions.
+namespace vidrona::platform {
+
+// Marks a file the program has just created as hidden and system.
+// Does nothing where there are no such attributes.
+void markHiddenSystem(const QString &path);
+
+// The platform's attribute bits of a file (0 where there are none), and
+// a way to put them back after the file was replaced.
+quint32 fileAttributes(const QString &path);
+void restoreFileAttributes(const QString &path, quint32 attributes);
+
+// True when name can be a file name on the program's home platform:
+// not empty, not "." or "..", no \ / : * ? " < > | and no control
+// character. Checked the same way everywhere.
+bool isValidFileName(const QString &name);
+
+} // namespace vidrona::platform

@@ -1,0 +1,35 @@
+#include "progress.h"
+#include "entrystatus.h"
+
+namespace vidrona {
+
+ListProgress listProgress(const DownloadList &list)
+{
+    ListProgress p;
+    p.total = list.count();
+    p.completed = list.completedCount();
+    p.label = QStringLiteral("%1 of %2 files downloaded.").arg(p.completed).arg(p.total);
+    return p;
+}
+
+int waitingCount(const DownloadList &list)
+{
+    // The list never holds more than 32767 rows, so these counts fit the
+    // 16-bit totals the question was designed around.
+    qint16 total = 0;
+    qint16 finished = 0;
+    for (const DownloadEntry &e : list.entries()) {
+        ++total;
+        if (status::isFinished(e.status))
+            ++finished;
+    }
+    return total - finished;
+}
+
+QString resumeQuestion(int waiting)
+{
+    return QStringLiteral("You have %1 File waiting to be downloaded.  Continue downloading ?")
+        .arg(waiting);
+}
+
+} // namespace vidrona

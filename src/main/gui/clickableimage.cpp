@@ -1,0 +1,13 @@
+#include "clickableimage.h"
+#include <QMouseEvent>
+
+namespace vidrona {
+
+void ClickableImage::mouseReleaseEvent(QMouseEvent *event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+} // namespace vidrona

@@ -1,0 +1,18 @@
+#pragma once
+#include <QLabel>
+
+namespace vidrona {
+
+// A picture that reports clicks, for the site logos.
+class ClickableImage : public QLabel
+{
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void clicked();
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+};
+
+} // namespace vidrona

@@ -1,0 +1,152 @@
+#include "main/core/listfile.h"
+#include "main/core/progress.h"
+#include "support/testenv.h"
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vidrona;
+
+class TestListFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void missingFileIsCreatedEmpty();
+    void loadShapes_data();
+    void loadShapes();
+    void roundTripIsByteForByte();
+    void saveReplacesLongerFile();
+    void saveIntoMissingFolderFailsAndSaysWhy();
+    void progressLabel_data();
+    void progressLabel();
+};
+
+void TestListFile::missingFileIsCreatedEmpty()
+{
+    QTemporaryDir dir;
+    ListFile file(dir.path());
+    DownloadList list;
+    list.append("stale.flv", "http://h/stale.flv", "PENDING");
+    file.load(list);
+    QCOMPARE(list.count(), 0);
+    QVERIFY(QFile::exists(dir.filePath("List")));
+    QCOMPARE(QFile(dir.filePath("List")).size(), 0);
+    QCOMPARE(listProgress(list).label, QString("0 of 0 files downloaded."));
+}
+
+// Each row: name|url|status joined by ';'.
+void TestListFile::loadShapes_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("empty") << QByteArray() << QStringList{};
+    QTest::newRow("one row") << QByteArray("a.flv\r\nhttp://h/a.flv\r\nPENDING\r\n")
+                             << QStringList{"a.flv|http://h/a.flv|PENDING"};
+    QTest::newRow("4 lines: cut group repeats the first URL")
+        << QByteArray("a.flv\r\nhttp://h/a.flv\r\nCOMPLETED\r\nb.flv\r\n")
+        << QStringList{"a.flv|http://h/a.flv|COMPLETED"};
+    QTest::newRow("5 lines: second group takes the first status")
+        << QByteArray("a.flv\r\nhttp://h/a.flv\r\nFAILED\r\nb.flv\r\nhttp://h/b.flv\r\n")
+        << QStringList{"a.flv|http://h/a.flv|FAILED", "b.flv|http://h/b.flv|FAILED"};
+    QTest::newRow("same URL twice: first wins with its status")
+        << QByteArray("a.flv\r\nhttp://h/a.flv\r\nCOMPLETED\r\n"
+                      "other\r\nhttp://h/a.flv\r\nPENDING\r\n"
+                      "c.flv\r\nhttp://h/c.flv\r\nCANCELED\r\n")
+        << QStringList{"a.flv|http://h/a.flv|COMPLETED", "c.flv|http://h/c.flv|CANCELED"};
+    QTest::newRow("unknown and lower-case words kept")
+        << QByteArray("a.flv\r\nhttp://h/a.flv\r\ncompleted\r\nb\r\nhttp://h/b\r\nQUEUED\r\n")
+        << QStringList{"a.flv|http://h/a.flv|completed", "b|http://h/b|QUEUED"};
+    QTest::newRow("bare LF line ends and no final line end")
+        << QByteArray("a.flv\nhttp://h/a.flv\nPENDING")
+        << QStringList{"a.flv|http://h/a.flv|PENDING"};
+    QTest::newRow("bytes above 127 stay one character each")
+        << QByteArray("\xe9t\xe9.flv\r\nhttp://h/\xe9t\xe9.flv\r\nPENDING\r\n")
+        << QStringList{QString::fromLatin1("\xe9t\xe9.flv|http://h/\xe9t\xe9.flv|PENDING")};
+}
+
+void TestListFile::loadShapes()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, rows);
+    QTemporaryDir dir;
+    test::writeFile(dir.path(), "List", content);
+    DownloadList list;
+    ListFile(dir.path()).load(list);
+    QStringList got;
+    for (const DownloadEntry &e : list.entries())
+        got << e.fileName + '|' + e.fileUrl + '|' + e.status;
+    QCOMPARE(got, rows);
+}
+
+void TestListFile::roundTripIsByteForByte()
+{
+    const QByteArray content("a.flv\r\nhttp://h/a.flv\r\nPENDING\r\n"
+                             "b.wmv\r\nhttp://h/x/b.wmv\r\nCOMPLETED\r\n"
+                             "c\r\nhttp://h/c\r\nweird word\r\n"
+                             "d.flv\r\nhttp://h/d.flv\r\nDOWNLOADING\r\n");
+    QTemporaryDir dir;
+    test::writeFile(dir.path(), "List", content);
+    ListFile file(dir.path());
+    DownloadList list;
+    file.load(list);
+    QCOMPARE(list.count(), 4);
+    QVERIFY(file.save(list));
+    QCOMPARE(test::readFile(file.path()), content);
+
+    DownloadList again;
+    file.load(again);
+    QCOMPARE(ListFile::serialize(again), content);
+}
+
+void TestListFile::saveReplacesLongerFile()
+{
+    QTemporaryDir dir;
+    ListFile file(dir.path());
+    test::writeFile(dir.path(), "List", QByteArray(5000, 'x'));
+    DownloadList list;
+    QVERIFY(file.save(list));
+    QCOMPARE(QFile(file.path()).size(), 0);
+    list.append("a", "http://h/a", "PENDING");
+    QVERIFY(file.save(list));
+    QCOMPARE(test::readFile(file.path()), QByteArray("a\r\nhttp://h/a\r\nPENDING\r\n"));
+}
+
+void TestListFile::saveIntoMissingFolderFailsAndSaysWhy()
+{
+    QTemporaryDir dir;
+    ListFile file(dir.filePath("gone/deeper"));
+    DownloadList list;
+    list.append("a", "http://h/a", "PENDING");
+    QString error;
+    QVERIFY(!file.save(list, &error));
+    QVERIFY(!error.isEmpty());
+}
+
+void TestListFile::progressLabel_data()
+{
+    QTest::addColumn<QStringList>("statuses");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("waiting");
+    QTest::newRow("none") << QStringList{} << "0 of 0 files downloaded." << 0;
+    QTest::newRow("one completed one failed one pending")
+        << QStringList{"COMPLETED", "FAILED", "PENDING"} << "1 of 3 files downloaded." << 1;
+    QTest::newRow("all finished") << QStringList{"COMPLETED", "FAILED"} << "1 of 2 files downloaded." << 0;
+    QTest::newRow("downloading and unknown count as waiting")
+        << QStringList{"DOWNLOADING", "completed", "CANCELED", "COMPLETED"}
+        << "1 of 4 files downloaded." << 3;
+}
+
+void TestListFile::progressLabel()
+{
+    QFETCH(QStringList, statuses);
+    QFETCH(QString, label);
+    QFETCH(int, waiting);
+    DownloadList list;
+    for (int i = 0; i < statuses.size(); ++i)
+        list.append("f", QString("http://h/%1").arg(i), statuses[i]);
+    QCOMPARE(listProgress(list).label, label);
+    QCOMPARE(waitingCount(list), waiting);
+}
+
+QTEST_GUILESS_MAIN(TestListFile)
+#include "tst_listfile.moc"

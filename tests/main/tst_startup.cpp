@@ -1,0 +1,185 @@
+#include "main/gui/frmmain.h"
+#include "msgbox/core/buttonimages.h"
+#include "support/recordingmessages.h"
+#include "support/testenv.h"
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeView>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace vidrona;
+
+namespace {
+QByteArray rows(const QStringList &statuses)
+{
+    QByteArray out;
+    for (int i = 0; i < statuses.size(); ++i)
+        out += QString("v%1.flv\r\nhttp://h/v%1.flv\r\n%2\r\n").arg(i).arg(statuses[i]).toLatin1();
+    return out;
+}
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void confirmQuestion_data();
+    void confirmQuestion();
+    void controlsAfterLoad();
+    void captions_data();
+    void captions();
+    void buttonImagesLiveWithTheWindow();
+    void keyboardReachesTheAddressBox();
+};
+
+void TestStartup::confirmQuestion_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("question"); // empty: no question
+    QTest::addColumn<bool>("timerOn");
+    QTest::newRow("one waiting of three, yes")
+        << rows({"COMPLETED", "FAILED", "PENDING"}) << int(AnswerYes)
+        << "You have 1 File waiting to be downloaded.  Continue downloading ?" << true;
+    QTest::newRow("one waiting of three, no")
+        << rows({"COMPLETED", "FAILED", "PENDING"}) << int(AnswerNo)
+        << "You have 1 File waiting to be downloaded.  Continue downloading ?" << false;
+    QTest::newRow("all finished asks nothing") << rows({"COMPLETED", "FAILED"}) << 0 << "" << false;
+    QTest::newRow("empty file asks nothing") << QByteArray() << 0 << "" << false;
+    QTest::newRow("downloading and unknown words wait")
+        << rows({"DOWNLOADING", "Completed", "COMPLETED"}) << int(AnswerYes)
+        << "You have 2 File waiting to be downloaded.  Continue downloading ?" << true;
+}
+
+void TestStartup::confirmQuestion()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, answer);
+    QFETCH(QString, question);
+    QFETCH(bool, timerOn);
+    QTemporaryDir dir;
+    test::writeFile(dir.path(), "List", content);
+    test::RecordingMessages messages;
+    messages.answers << answer;
+    FrmMain w(dir.path(), &messages);
+    w.Form_Load();
+    if (question.isEmpty()) {
+        QVERIFY(messages.calls.isEmpty());
+    } else {
+        QCOMPARE(messages.calls.size(), 1);
+        QCOMPARE(messages.calls[0].text, question);
+        QCOMPARE(messages.calls[0].title, QString("Confirm"));
+        QCOMPARE(messages.calls[0].flags, 36);
+    }
+    QCOMPARE(w.Timer1->isActive(), timerOn);
+    QCOMPARE(w.Timer1->interval(), 100);
+    QVERIFY(w.Timer1->isSingleShot());
+}
+
+void TestStartup::controlsAfterLoad()
+{
+    QTemporaryDir dir;
+    test::RecordingMessages messages;
+    FrmMain w(dir.path(), &messages);
+    w.Form_Load();
+    QCOMPARE(w.Combo1->count(), 8);
+    QCOMPARE(w.Combo1->currentIndex(), -1);
+    QCOMPARE(w.Combo1->placeholderText(), QString("Choose Site"));
+    QVERIFY(w.Combo1->itemText(0).contains("Videkta"));
+    QVERIFY(w.Combo1->itemText(7).contains("Google"));
+    QVERIFY(w.OptLow->isChecked());
+    QVERIFY(!w.Timer1->isActive());
+    QCOMPARE(w.lblProgress->text(), QString("0 of 0 files downloaded."));
+    QCOMPARE(w.findChild<QLineEdit *>("txtUrl"), w.txtUrl);
+    QCOMPARE(QFile(dir.filePath("List")).size(), 0);
+}
+
+void TestStartup::captions_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    const QList<QPair<const char *, const char *>> all = {
+        {"Frame2", "Add Video to Download"},
+        {"Label3", "Copy the URL of the target video and paste here"},
+        {"cmdAddVideo", "&Add Video"},
+        {"OptLow", "Low Quality (flv)"},
+        {"OptHigh", "High Quality (wmv)"},
+        {"OptAvi", "High Quality (avi)"},
+        {"cmdDownload", "Start Download"},
+        {"cmdCancel", "Cancel"},
+        {"cmdRemove", "Remove"},
+        {"cmdClean", "Clean"},
+        {"Frame1", "Video Search"},
+        {"Label1", "Enter the keywords for a search in your chosen site"},
+        {"cmdSearch", "&Search"},
+        {"Label2", "Sample : Subaru Impreza"},
+        {"Frame3", "FLV Player"},
+        {"Label6", "Videos downloaded are in FLV format thus a FLV Player is needed to watch videos."},
+        {"CmdDownloadflash", "&Flv Player"},
+        {"cmdContacts", "H e l p !"},
+        {"Command2", "About"},
+    };
+    for (const auto &c : all)
+        QTest::newRow(c.first) << QString(c.first) << QString(c.second);
+}
+
+void TestStartup::captions()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QTemporaryDir dir;
+    test::RecordingMessages messages;
+    FrmMain w(dir.path(), &messages);
+    QWidget *c = w.findChild<QWidget *>(name);
+    QVERIFY2(c, qPrintable(name));
+    QString shown;
+    if (auto *b = qobject_cast<QAbstractButton *>(c)) shown = b->text();
+    else if (auto *l = qobject_cast<QLabel *>(c)) shown = l->text();
+    else if (auto *g = qobject_cast<QGroupBox *>(c)) shown = g->title();
+    QCOMPARE(shown, text);
+    QCOMPARE(w.windowTitle(), QString("Vidrona v.1.0"));
+}
+
+void TestStartup::buttonImagesLiveWithTheWindow()
+{
+    QTemporaryDir dir;
+    test::RecordingMessages messages;
+    auto *w = new FrmMain(dir.path(), &messages);
+    w->Form_Load();
+    QCOMPARE(msgbox::loadedButtonImageCount(), 12);
+    const QImage ok = msgbox::buttonImage(msgbox::ButtonKind::Ok, msgbox::ButtonLook::Hover);
+    QCOMPARE(ok.size(), QSize(58, 17));
+    w->show();
+    w->close();
+    QCOMPARE(msgbox::loadedButtonImageCount(), 0);
+    delete w;
+}
+
+void TestStartup::keyboardReachesTheAddressBox()
+{
+    QTemporaryDir dir;
+    test::RecordingMessages messages;
+    FrmMain w(dir.path(), &messages);
+    w.Form_Load();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w.txtUrl));
+    QTest::keyClicks(QApplication::focusWidget(), "http://x");
+    QCOMPARE(w.txtUrl->text(), QString("http://x"));
+    // Alt+A reaches "&Add Video": the mnemonic is a real shortcut.
+    QSignalSpy pressed(w.cmdAddVideo, &QPushButton::clicked);
+    QTest::keyClick(&w, Qt::Key_A, Qt::AltModifier);
+    QTRY_COMPARE(pressed.count(), 1); // a mnemonic animates the click first
+    QVERIFY(!w.lDownload->accessibleName().isEmpty());
+    QVERIFY(!w.P1->accessibleName().isEmpty());
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,285 @@
+#include "server.h"
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace testweb {
+
+QByteArray Request::header(const QByteArray &name) const
+{
+    for (const auto &h : headers)
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    return {};
+}
+
+Response Response::html(const QByteArray &body, int status)
+{
+    Response r;
+    r.status = status;
+    r.body = body;
+    r.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/html")));
+    return r;
+}
+
+Response Response::text(const QByteArray &body, const QByteArray &type)
+{
+    Response r;
+    r.body = body;
+    r.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray(type)));
+    return r;
+}
+
+Response Response::bytes(const QByteArray &body, const QByteArray &type)
+{
+    return text(body, type);
+}
+
+Response Response::pattern(qint64 size, const QByteArray &type)
+{
+    Response r;
+    r.patternSize = size;
+    r.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray(type)));
+    return r;
+}
+
+Response Response::redirect(const QByteArray &location, int status)
+{
+    Response r = html("<html><body>Moved</body></html>", status);
+    r.headers.append(qMakePair(QByteArray("Location"), QByteArray(location)));
+    return r;
+}
+
+Response Response::notFound()
+{
+    return html("<html><head><title>404 Not Found</title></head><body>Not Found</body></html>", 404);
+}
+
+QByteArray Server::patternBytes(qint64 offset, qint64 length)
+{
+    QByteArray out(length, Qt::Uninitialized);
+    for (qint64 i = 0; i < length; ++i) {
+        const quint64 n = quint64(offset + i);
+        out[i] = char((n * 2654435761u >> 13) ^ (n >> 8) ^ n);
+    }
+    return out;
+}
+
+// One client connection: reads one request head, sends one response, closes.
+class Connection : public QObject
+{
+public:
+    Connection(Server *server, QTcpSocket *socket);
+
+private:
+    void onReadyRead();
+    void start(const Request &req);
+    void pump();
+    void finish();
+    QByteArray nextBodyBytes(qint64 max);
+
+    Server *m_server;
+    QTcpSocket *m_socket;
+    QByteArray m_head;
+    Response m_resp;
+    qint64 m_total = 0;   // bytes of body to send
+    qint64 m_sent = 0;
+    bool m_started = false;
+    QTimer m_trickle;
+};
+
+Connection::Connection(Server *server, QTcpSocket *socket)
+    : QObject(socket), m_server(server), m_socket(socket)
+{
+    connect(socket, &QTcpSocket::readyRead, this, &Connection::onReadyRead);
+    connect(socket, &QTcpSocket::bytesWritten, this, &Connection::pump);
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(&m_trickle, &QTimer::timeout, this, &Connection::pump);
+}
+
+static Request parseHead(const QByteArray &head)
+{
+    Request r;
+    const QList<QByteArray> lines = head.split('\n');
+    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+    r.method = first.value(0);
+    QByteArray target = first.value(1);
+    for (int i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        const int colon = line.indexOf(':');
+        if (colon > 0)
+            r.headers.append(qMakePair(line.left(colon).trimmed(), line.mid(colon + 1).trimmed()));
+    }
+    QByteArray host = r.header("Host");
+    if (target.startsWith("http://")) { // proxy form
+        const QUrl url = QUrl::fromEncoded(target);
+        host = url.host().toLatin1();
+        const int pathStart = target.indexOf('/', 7);
+        target = pathStart < 0 ? QByteArray("/") : target.mid(pathStart);
+    }
+    const int colon = host.lastIndexOf(':');
+    if (colon > 0 && !host.endsWith(']'))
+        host = host.left(colon);
+    r.host = host.toLower();
+    r.target = target;
+    const int q = target.indexOf('?');
+    r.path = q < 0 ? target : target.left(q);
+    r.query = q < 0 ? QByteArray() : target.mid(q + 1);
+    return r;
+}
+
+void Connection::onReadyRead()
+{
+    if (m_started) {
+        m_socket->readAll();
+        return;
+    }
+    m_head += m_socket->readAll();
+    const int end = m_head.indexOf("\r\n\r\n");
+    if (end < 0)
+        return;
+    m_started = true;
+    const Request req = parseHead(m_head.left(end));
+    m_server->record(req);
+    start(req);
+}
+
+static QByteArray reasonOf(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 404: return "Not Found";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+    }
+}
+
+void Connection::start(const Request &req)
+{
+    m_resp = m_server->respond(req);
+    m_total = m_resp.patternSize >= 0 ? m_resp.patternSize : m_resp.body.size();
+    if (req.method == "HEAD")
+        m_total = 0;
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(m_resp.status) + ' '
+                      + reasonOf(m_resp.status) + "\r\n";
+    for (const auto &h : m_resp.headers)
+        head += h.first + ": " + h.second + "\r\n";
+    if (m_resp.sendContentLength) {
+        const qint64 announced = m_resp.announcedLength >= 0 ? m_resp.announcedLength : m_total;
+        head += "Content-Length: " + QByteArray::number(announced) + "\r\n";
+    }
+    head += "Connection: close\r\n\r\n";
+    m_socket->write(head);
+    if (m_resp.stallAfterHeaders)
+        return;
+    if (m_resp.trickleMs > 0)
+        m_trickle.start(m_resp.trickleMs);
+    else
+        pump();
+}
+
+QByteArray Connection::nextBodyBytes(qint64 max)
+{
+    qint64 n = qMin(max, m_total - m_sent);
+    if (m_resp.dropAfter >= 0)
+        n = qMin(n, m_resp.dropAfter - m_sent);
+    if (n <= 0)
+        return {};
+    return m_resp.patternSize >= 0 ? Server::patternBytes(m_sent, n) : m_resp.body.mid(m_sent, n);
+}
+
+void Connection::pump()
+{
+    if (!m_started || m_resp.stallAfterHeaders)
+        return;
+    const bool trickling = m_resp.trickleMs > 0;
+    if (trickling && sender() != &m_trickle)
+        return;
+    // Keep a bounded amount queued: memory stays flat for any body size.
+    while (m_socket->bytesToWrite() < 512 * 1024) {
+        const QByteArray chunk = nextBodyBytes(trickling ? m_resp.trickleBytes : 256 * 1024);
+        if (chunk.isEmpty())
+            break;
+        m_socket->write(chunk);
+        m_sent += chunk.size();
+        if (trickling)
+            break;
+    }
+    const bool dropped = m_resp.dropAfter >= 0 && m_sent >= m_resp.dropAfter;
+    if (dropped) {
+        m_trickle.stop();
+        m_socket->flush();
+        m_socket->abort();
+    } else if (m_sent >= m_total && m_socket->bytesToWrite() == 0) {
+        finish();
+    }
+}
+
+void Connection::finish()
+{
+    m_trickle.stop();
+    m_started = true;
+    m_resp.stallAfterHeaders = true; // nothing more to pump
+    m_socket->disconnectFromHost();
+}
+
+Server::Server(QObject *parent) : QObject(parent), m_server(new QTcpServer(this))
+{
+    connect(m_server, &QTcpServer::newConnection, this, &Server::accept);
+}
+
+Server::~Server() = default;
+
+bool Server::listen(quint16 port)
+{
+    return m_server->listen(QHostAddress::LocalHost, port);
+}
+
+quint16 Server::port() const
+{
+    return m_server->serverPort();
+}
+
+QUrl Server::proxyUrl() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port()));
+}
+
+void Server::accept()
+{
+    while (QTcpSocket *socket = m_server->nextPendingConnection())
+        new Connection(this, socket);
+}
+
+void Server::on(const QByteArray &host, const QByteArray &path, Handler h)
+{
+    m_exact.insert(host + path, std::move(h));
+}
+
+void Server::onPrefix(const QByteArray &host, const QByteArray &prefix, Handler h)
+{
+    m_prefixes.prepend({host + prefix, std::move(h)});
+}
+
+void Server::onHost(const QByteArray &host, Handler h)
+{
+    m_hosts.insert(host, std::move(h));
+}
+
+Response Server::respond(const Request &req)
+{
+    const QByteArray key = req.host + req.path;
+    if (auto it = m_exact.constFind(key); it != m_exact.constEnd())
+        return (*it)(req);
+    for (const auto &p : m_prefixes)
+        if (key.startsWith(p.first))
+            return p.second(req);
+    if (auto it = m_hosts.constFind(req.host); it != m_hosts.constEnd())
+        return (*it)(req);
+    return Response::notFound();
+}
+
+} // namespace testweb

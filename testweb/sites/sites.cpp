@@ -1,0 +1,10 @@
+#include "sites.h"
+
+namespace testweb {
+
+QList<SiteInstaller> siteInstallers()
+{
+    return {};
+}
+
+} // namespace testweb
