@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPen>
 #include <cstdio>
 
 namespace {
@@ -85,13 +86,13 @@ QImage skin()
 
 QImage logo(const QString &text, QColor back, QColor fore)
 {
-    QImage img(96, 36, QImage::Format_RGB888);
-    img.fill(Qt::white);
+    QImage img(96, 36, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     p.setBrush(back);
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(QRectF(1, 1, 94, 34), 8, 8);
+    p.setPen(QPen(back.darker(140), 1));
+    p.drawRoundedRect(QRectF(1.5, 1.5, 93, 33), 8, 8);
     p.setFont(boldFont(text.size() > 9 ? 11 : 13));
     p.setPen(fore);
     p.drawText(QRect(0, 0, 96, 36), Qt::AlignCenter, text);
@@ -168,7 +169,7 @@ int main(int argc, char **argv)
     }
     ok &= save(skin(), QStringLiteral("skin.bmp"));
     ok &= save(logo(QStringLiteral("YouTube"), QColor(200, 30, 30), Qt::white), QStringLiteral("logo_youtube.png"));
-    ok &= save(logo(QStringLiteral("Google Video"), QColor(240, 240, 240), QColor(40, 90, 200)), QStringLiteral("logo_googlevideo.png"));
+    ok &= save(logo(QStringLiteral("Google Video"), QColor(228, 236, 250), QColor(40, 90, 200)), QStringLiteral("logo_googlevideo.png"));
     ok &= save(logo(QStringLiteral("Break"), QColor(20, 20, 20), QColor(255, 140, 0)), QStringLiteral("logo_break.png"));
     ok &= save(logo(QStringLiteral("Videkta"), QColor(0, 110, 160), Qt::white), QStringLiteral("logo_videkta.png"));
     ok &= save(logo(QStringLiteral("Tvali"), QColor(110, 40, 140), Qt::white), QStringLiteral("logo_tvali.png"));

@@ -1,0 +1,31 @@
+// Saves two different lists into the folder it is given, one after the
+// other, for ever: the atomicity test kills it in the middle of a save.
+#include "main/core/listfile.h"
+#include <QCoreApplication>
+#include <cstdio>
+
+using namespace vidrona;
+
+static void fill(DownloadList &list, int rows, const char *tag)
+{
+    for (int i = 0; i < rows; ++i)
+        list.append(QStringLiteral("%1-%2.flv").arg(QLatin1String(tag)).arg(i),
+                    QStringLiteral("http://files.example/%1/%2/video-%2.flv")
+                        .arg(QLatin1String(tag)).arg(i),
+                    QStringLiteral("PENDING"));
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    ListFile file(QString::fromLocal8Bit(argv[1]));
+    DownloadList a, b;
+    fill(a, 3000, "old");
+    fill(b, 5000, "new");
+    std::printf("saving\n");
+    std::fflush(stdout);
+    for (unsigned n = 0;; ++n)
+        file.save(n % 2 ? b : a);
+}

@@ -1,0 +1,86 @@
+#include "main/core/listfile.h"
+#include "main/gui/frmmain.h"
+#include "support/recordingmessages.h"
+#include "support/testenv.h"
+#include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vidrona;
+
+class TestListFileAtomic : public QObject
+{
+    Q_OBJECT
+private slots:
+    void killedSaverLeavesWholeList();
+    void failedSaveIsReportedOnceAndOldFileStays();
+};
+
+// A child saves two lists in turn without pause; each round it is killed
+// with SIGKILL at a random moment. The file must then hold one whole list.
+void TestListFileAtomic::killedSaverLeavesWholeList()
+{
+    const QString saver = QCoreApplication::applicationDirPath() + "/listsaver";
+    QVERIFY2(QFile::exists(saver), qPrintable(saver));
+    QTemporaryDir dir;
+    QByteArray oldList, newList;
+    int kills = 0;
+    for (int round = 0; round < 25; ++round) {
+        QProcess child;
+        child.start(saver, {dir.path()});
+        QVERIFY(child.waitForReadyRead(10000));
+        QTest::qSleep(5 + QRandomGenerator::global()->bounded(60));
+        child.kill();
+        QVERIFY(child.waitForFinished(10000));
+        ++kills;
+        const QByteArray content = test::readFile(dir.filePath("List"));
+        if (content.isEmpty())
+            continue; // killed before its first save finished
+        DownloadList list;
+        ListFile::parseInto(content, list);
+        QVERIFY2(list.count() == 3000 || list.count() == 5000,
+                 qPrintable(QString("round %1: %2 rows").arg(round).arg(list.count())));
+        QCOMPARE(ListFile::serialize(list), content);
+        (list.count() == 3000 ? oldList : newList) = content;
+    }
+    QCOMPARE(kills, 25);
+    // Both lists were seen, so the kills landed at different points of the loop.
+    QVERIFY(!oldList.isEmpty() && !newList.isEmpty());
+}
+
+void TestListFileAtomic::failedSaveIsReportedOnceAndOldFileStays()
+{
+    QTemporaryDir parent;
+    const QString folder = parent.filePath("app");
+    QVERIFY(QDir().mkpath(folder));
+    test::RecordingMessages messages;
+    FrmMain w(folder, &messages);
+    w.Form_Load();
+    w.list().append("a.flv", "http://h/a.flv", "PENDING");
+    w.SaveList();
+    const QByteArray saved = test::readFile(folder + "/List");
+    QVERIFY(!saved.isEmpty());
+
+    // The folder goes away: saves fail, the user hears of it once.
+    QVERIFY(QDir(folder).removeRecursively());
+    w.list().append("b.flv", "http://h/b.flv", "PENDING");
+    w.SaveList();
+    w.SaveList();
+    QCOMPARE(messages.calls.size(), 1);
+    QVERIFY(messages.calls[0].text.contains("could not be saved"));
+    QCOMPARE(w.lblProgress->text(), QString("0 of 2 files downloaded."));
+
+    // Once saving works again a later failure is reported again.
+    QVERIFY(QDir().mkpath(folder));
+    w.SaveList();
+    QCOMPARE(test::readFile(folder + "/List").count("\r\n"), 6);
+    QVERIFY(QDir(folder).removeRecursively());
+    w.SaveList();
+    QCOMPARE(messages.calls.size(), 2);
+}
+
+QTEST_MAIN(TestListFileAtomic)
+#include "tst_listfile_atomic.moc"
