@@ -80,6 +80,11 @@ void TestStartup::confirmQuestion()
     }
     QCOMPARE(w.Timer1->isActive(), timerOn);
     QCOMPARE(w.Timer1->interval(), 100);
+    // The bar counts completed rows of all rows; an empty list shows empty.
+    QCOMPARE(w.P1->value(), w.list().completedCount());
+    QVERIFY(w.P1->maximum() > w.P1->minimum());
+    if (w.list().count() > 0)
+        QCOMPARE(w.P1->maximum(), w.list().count());
     QVERIFY(w.Timer1->isSingleShot());
 }
 
