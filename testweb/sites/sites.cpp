@@ -2,9 +2,23 @@
 
 namespace testweb {
 
+// The video sites and services of the address box, search and links.
+void installMetacafe(Server &);
+void installVidekta(Server &);
+void installTvali(Server &);
+void installAllVideos(Server &);
+void installBreak(Server &);
+void installDailyMotion(Server &);
+void installGoogleVideo(Server &);
+void installLinkService(Server &);
+void installSoftwareArchive(Server &);
+
 QList<SiteInstaller> siteInstallers()
 {
-    return {};
+    return {
+        installMetacafe, installVidekta, installTvali, installAllVideos, installBreak,
+        installDailyMotion, installGoogleVideo, installLinkService, installSoftwareArchive,
+    };
 }
 
 } // namespace testweb

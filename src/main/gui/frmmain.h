@@ -136,6 +136,26 @@ public: // controls, named as in the design so tests find them
     // --- download engine (main/gui/frmmain_queue.cpp) adds its members here ---
 
     // --- resolvers (resolvers/gui) add their members here ---
+    // One per site; each reads the address box and hands its file on.
+    void Metacafe();
+    void Videkta();
+    void Tvali();
+    void AllVideos();
+    void Break();
+    void DailyMotion();
+    void Google();
+    bool resolving() const { return m_resolving; }
+private:
+    void runSiteAction(int action);
+    QString readSitePage();
+    QString askLinkService();
+    int selectedQuality() const;
+    bool takeResolved(const QString &fileUrl); // empty: nothing found
+    void addResolved(const QString &fileUrl);
+    void openResolved(const QString &fileUrl);
+    bool m_resolving = false;   // a resolver is waiting for its page
+    bool m_fetchFailed = false; // the last page or answer came back empty
+public:
 
     // --- YouTube window (youtube/gui) adds its members here ---
 };

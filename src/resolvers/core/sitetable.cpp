@@ -1,0 +1,52 @@
+#include "site.h"
+
+namespace vidrona {
+
+QString Site::sampleCaption() const
+{
+    return QStringLiteral("Sample : http://") + host + samplePath;
+}
+
+QString Site::searchAddress(const QString &words) const
+{
+    return QStringLiteral("http://") + searchHost + searchPath + words;
+}
+
+const QList<const Site *> &SiteTable()
+{
+    static const QList<const Site *> table = {
+        &metacafeSite(), &videktaSite(),  &tvaliSite(),       &allVideosSite(),
+        &youTubeSite(),  &breakSite(),    &dailyMotionSite(), &googleVideoSite(),
+    };
+    return table;
+}
+
+const QList<const Site *> &SearchSites()
+{
+    static const QList<const Site *> order = {
+        &videktaSite(), &tvaliSite(), &allVideosSite(),   &youTubeSite(),
+        &metacafeSite(), &breakSite(), &dailyMotionSite(), &googleVideoSite(),
+    };
+    return order;
+}
+
+QString siteKey(const QString &address)
+{
+    return address.mid(7, 8);
+}
+
+const Site *findSite(const QString &key)
+{
+    for (const Site *site : SiteTable())
+        if (site->prefix() == key)
+            return site;
+    return nullptr;
+}
+
+QString searchWords(const QString &text)
+{
+    QString words = text;
+    return words.replace(QLatin1Char(' '), QLatin1Char('+'));
+}
+
+} // namespace vidrona
