@@ -3,6 +3,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <memory>
 
 namespace testweb {
 
@@ -56,12 +57,25 @@ Response Response::notFound()
     return html("<html><head><title>404 Not Found</title></head><body>Not Found</body></html>", 404);
 }
 
+Handler inTurn(QList<Response> responses)
+{
+    auto next = std::make_shared<qsizetype>(0);
+    return [responses = std::move(responses), next](const Request &) {
+        if (responses.isEmpty())
+            return Response::notFound();
+        const qsizetype i = qMin(*next, responses.size() - 1);
+        ++*next;
+        return responses.at(i);
+    };
+}
+
 QByteArray Server::patternBytes(qint64 offset, qint64 length)
 {
     QByteArray out(length, Qt::Uninitialized);
+    char *d = out.data(); // not operator[]: its detach check per byte is slow
     for (qint64 i = 0; i < length; ++i) {
         const quint64 n = quint64(offset + i);
-        out[i] = char((n * 2654435761u >> 13) ^ (n >> 8) ^ n);
+        d[i] = char((n * 2654435761u >> 13) ^ (n >> 8) ^ n);
     }
     return out;
 }
@@ -71,6 +85,7 @@ class Connection : public QObject
 {
 public:
     Connection(Server *server, QTcpSocket *socket);
+    ~Connection() override { uncount(); }
 
 private:
     void onReadyRead();
@@ -78,6 +93,12 @@ private:
     void pump();
     void finish();
     QByteArray nextBodyBytes(qint64 max);
+    void uncount()
+    {
+        if (m_counted)
+            m_server->closed();
+        m_counted = false;
+    }
 
     Server *m_server;
     QTcpSocket *m_socket;
@@ -86,6 +107,7 @@ private:
     qint64 m_total = 0;   // bytes of body to send
     qint64 m_sent = 0;
     bool m_started = false;
+    bool m_counted = true; // in the server's count of open connections
     QTimer m_trickle;
 };
 
@@ -94,8 +116,10 @@ Connection::Connection(Server *server, QTcpSocket *socket)
 {
     connect(socket, &QTcpSocket::readyRead, this, &Connection::onReadyRead);
     connect(socket, &QTcpSocket::bytesWritten, this, &Connection::pump);
+    connect(socket, &QTcpSocket::disconnected, this, &Connection::uncount);
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     connect(&m_trickle, &QTimer::timeout, this, &Connection::pump);
+    server->opened();
 }
 
 static Request parseHead(const QByteArray &head)
@@ -160,6 +184,8 @@ static QByteArray reasonOf(int status)
 void Connection::start(const Request &req)
 {
     m_resp = m_server->respond(req);
+    if (m_resp.silent)
+        return;
     m_total = m_resp.patternSize >= 0 ? m_resp.patternSize : m_resp.body.size();
     if (req.method == "HEAD")
         m_total = 0;
@@ -193,7 +219,7 @@ QByteArray Connection::nextBodyBytes(qint64 max)
 
 void Connection::pump()
 {
-    if (!m_started || m_resp.stallAfterHeaders)
+    if (!m_started || m_resp.stallAfterHeaders || m_resp.silent)
         return;
     const bool trickling = m_resp.trickleMs > 0;
     if (trickling && sender() != &m_trickle)
@@ -231,7 +257,11 @@ Server::Server(QObject *parent) : QObject(parent), m_server(new QTcpServer(this)
     connect(m_server, &QTcpServer::newConnection, this, &Server::accept);
 }
 
-Server::~Server() = default;
+Server::~Server()
+{
+    // Connections go first, while the counters they update still exist.
+    delete m_server;
+}
 
 bool Server::listen(quint16 port)
 {
@@ -267,6 +297,13 @@ void Server::onPrefix(const QByteArray &host, const QByteArray &prefix, Handler 
 void Server::onHost(const QByteArray &host, Handler h)
 {
     m_hosts.insert(host, std::move(h));
+}
+
+void Server::onRedirectLoop(const QByteArray &host, const QByteArray &path)
+{
+    const QByteArray other = path + "-again";
+    on(host, path, [=](const Request &) { return Response::redirect("http://" + host + other); });
+    on(host, other, [=](const Request &) { return Response::redirect("http://" + host + path); });
 }
 
 Response Server::respond(const Request &req)

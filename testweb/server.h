@@ -38,6 +38,7 @@ struct Response {
     bool stallAfterHeaders = false; // send the head, then nothing
     int trickleMs = 0;           // > 0: send trickleBytes every trickleMs
     int trickleBytes = 1;
+    bool silent = false;         // read the request, never answer
 
     static Response html(const QByteArray &body, int status = 200);
     static Response text(const QByteArray &body, const QByteArray &type = "text/plain");
@@ -48,6 +49,10 @@ struct Response {
 };
 
 using Handler = std::function<Response(const Request &)>;
+
+// A handler that answers with the responses in turn, the last one for
+// every further request: a fault for the first tries, then success.
+Handler inTurn(QList<Response> responses);
 
 class Server : public QObject
 {
@@ -65,6 +70,14 @@ public:
     void on(const QByteArray &host, const QByteArray &path, Handler h);
     void onPrefix(const QByteArray &host, const QByteArray &prefix, Handler h);
     void onHost(const QByteArray &host, Handler h);
+    // path and path + "-again" redirect to each other for ever.
+    void onRedirectLoop(const QByteArray &host, const QByteArray &path);
+
+    // Connections open now, and the most that were open at once since the
+    // last resetConnectionPeak().
+    int openConnections() const { return m_open; }
+    int connectionPeak() const { return m_peak; }
+    void resetConnectionPeak() { m_peak = m_open; }
 
     QList<Request> requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }
@@ -82,8 +95,12 @@ private:
     QList<QPair<QByteArray, Handler>> m_prefixes; // host + prefix
     QHash<QByteArray, Handler> m_hosts;
     QList<Request> m_requests;
+    int m_open = 0;
+    int m_peak = 0;
     friend class Connection;
     void record(const Request &r) { m_requests.append(r); }
+    void opened() { m_peak = qMax(m_peak, ++m_open); }
+    void closed() { --m_open; }
 };
 
 // Registers every simulated site on server (see sites/).

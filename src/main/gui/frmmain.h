@@ -134,6 +134,15 @@ public: // controls, named as in the design so tests find them
     QPushButton *Command2 = nullptr;
 
     // --- download engine (main/gui/frmmain_queue.cpp) adds its members here ---
+    // The file fetches' transfer component; made with the queue on first use.
+    class Transfer *iDownload = nullptr;
+    class QueueRunner *downloadQueue();
+    void iDownload_StateChanged(int state);
+    quint64 selectedRowId() const; // 0: no row selected
+    static QString addErrorText();
+private:
+    QueueRunner *m_queue = nullptr;
+public:
 
     // --- resolvers (resolvers/gui) add their members here ---
     // One per site; each reads the address box and hands its file on.

@@ -1,0 +1,21 @@
+#pragma once
+#include <QString>
+
+// How the download list names a file, and what name a fetched file is
+// saved under.
+namespace vidrona {
+
+// The name a new row is listed under: the text after the last "/" found
+// before the final character (the final character is never looked at, so
+// ".../folder/" is listed as "folder/"). Empty when there is no such "/".
+QString listedNameOf(const QString &fileUrl);
+
+// The name a fetched file is saved under: the text after the last "/";
+// empty when the address ends with "/" or holds none.
+QString savedNameOf(const QString &fileUrl);
+
+// A file URL that can be a row: no control character (a CR or LF would
+// break the three-line list file).
+bool isListableUrl(const QString &fileUrl);
+
+} // namespace vidrona

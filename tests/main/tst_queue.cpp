@@ -1,0 +1,269 @@
+// The queue runner of the main window, over real loopback HTTP.
+#include "queuefixture.h"
+#include <QLabel>
+
+using namespace vidrona;
+using test::QueueFixture;
+using test::fileAddress;
+Q_DECLARE_METATYPE(testweb::Response)
+
+namespace {
+const QString Failure =
+    QStringLiteral("An error has occured in the file transfer or write.  Please try again later.");
+
+testweb::Response slowBody(int bytes = 120)
+{
+    testweb::Response r = testweb::Response::bytes(QByteArray(bytes, 'x'));
+    r.trickleMs = 10;
+    r.trickleBytes = 1;
+    return r;
+}
+} // namespace
+
+class TestQueue : public QObject
+{
+    Q_OBJECT
+private slots:
+    void threeRowsInListOrder();
+    void whichRowsAreFetched_data();
+    void whichRowsAreFetched();
+    void savedFile_data();
+    void savedFile();
+    void failedRowWaitsForTheNextPress();
+    void oneRunAtATime();
+    void cancel_data();
+    void cancel();
+    void removeAndCleanDuringAFetch();
+    void stalledServerDoesNotHangTheQueue();
+};
+
+void TestQueue::threeRowsInListOrder()
+{
+    QueueFixture f;
+    f.load({"a.flv:PENDING", "b.flv:PENDING", "c.flv:PENDING"});
+    QStringList seen; // at each start: row status, button, label, saved list
+    connect(&f.queue(), &QueueRunner::fetchStarted, this, [&](quint64 id) {
+        const DownloadEntry &e = f.w->list().at(f.w->list().rowOfId(id));
+        seen << QString("%1 %2 %3 %4 saved").arg(e.fileName, e.status,
+                                                 f.w->cmdDownload->isEnabled() ? "on" : "off",
+                                                 f.w->lblProgress->text())
+                    + QString::number(f.listFile().count("COMPLETED"));
+    });
+    QVERIFY(f.press());
+    QCOMPARE(seen, QStringList({"a.flv DOWNLOADING off 0 of 3 files downloaded. saved0",
+                                "b.flv DOWNLOADING off 1 of 3 files downloaded. saved1",
+                                "c.flv DOWNLOADING off 2 of 3 files downloaded. saved2"}));
+    QCOMPARE(f.w->lblProgress->text(), QString("3 of 3 files downloaded."));
+    QCOMPARE(f.requested(), QStringList({"a.flv", "b.flv", "c.flv"}));
+    QCOMPARE(f.listFile(), test::listOf({"a.flv:COMPLETED", "b.flv:COMPLETED", "c.flv:COMPLETED"}));
+    QCOMPARE(f.file("b.flv"), QByteArray("body of b.flv"));
+    QVERIFY(f.w->cmdDownload->isEnabled());
+    QVERIFY(f.messages.calls.isEmpty());
+}
+
+void TestQueue::whichRowsAreFetched_data()
+{
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QStringList>("fetched");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("canceled fetched, completed not")
+        << QStringList{"a:COMPLETED", "b:CANCELED"} << QStringList{"b"}
+        << QStringList{"COMPLETED", "COMPLETED"};
+    QTest::newRow("only downloading: saved, nothing fetched")
+        << QStringList{"a:DOWNLOADING"} << QStringList{} << QStringList{"DOWNLOADING"};
+    QTest::newRow("failed and pending, unknown word left")
+        << QStringList{"a:FAILED", "b:Pending", "c:PENDING"} << QStringList{"a", "c"}
+        << QStringList{"COMPLETED", "Pending", "COMPLETED"};
+    QTest::newRow("empty list") << QStringList{} << QStringList{} << QStringList{};
+}
+
+void TestQueue::whichRowsAreFetched()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, fetched);
+    QFETCH(QStringList, after);
+    QueueFixture f;
+    f.load(rows);
+    QFile::remove(f.dir.filePath("List")); // every run ends saved
+    QVERIFY(f.press());
+    QCOMPARE(f.requested(), fetched);
+    QCOMPARE(f.statuses(), after);
+    QVERIFY(QFile::exists(f.dir.filePath("List")));
+    QCOMPARE(f.listFile().count("\r\n"), 3 * after.size());
+}
+
+void TestQueue::savedFile_data()
+{
+    using testweb::Response;
+    QTest::addColumn<QString>("name");     // as listed; also the route
+    QTest::addColumn<Response>("response");
+    QTest::addColumn<QByteArray>("content"); // empty: the fetch fails
+    QTest::addColumn<bool>("requested");
+    QTest::newRow("clip.flv replaces a longer file")
+        << "clip.flv" << Response::bytes("new") << QByteArray("new") << true;
+    QTest::newRow("error page is not the video")
+        << "clip.flv" << Response::notFound() << QByteArray() << true;
+    Response shortBody = Response::bytes("part");
+    shortBody.announcedLength = 999;
+    QTest::newRow("short body") << "clip.flv" << shortBody << QByteArray() << true;
+    QTest::newRow("address ends with a slash")
+        << "folder/" << Response::bytes("x") << QByteArray() << false;
+    QTest::newRow("query in the name")
+        << "get.php?id=3" << Response::bytes("x") << QByteArray() << false;
+    QTest::newRow("name of the list file")
+        << "List" << Response::bytes("x") << QByteArray() << false;
+    QTest::newRow("backslashes out of the folder")
+        << "..\\escape.flv" << Response::bytes("x") << QByteArray() << false;
+}
+
+// One row; an older "clip.flv" of 3000 bytes waits in the folder.
+void TestQueue::savedFile()
+{
+    QFETCH(QString, name);
+    QFETCH(testweb::Response, response);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, requested);
+    QueueFixture f;
+    f.load({name + ":PENDING"});
+    f.route(name, response);
+    const QByteArray older(3000, 'o');
+    test::writeFile(f.dir.path(), "clip.flv", older);
+    QVERIFY(f.press());
+
+    const bool ok = !content.isEmpty();
+    QCOMPARE(f.statuses(), QStringList{ok ? "COMPLETED" : "FAILED"});
+    QCOMPARE(f.requested().size(), requested ? 1 : 0);
+    QCOMPARE(f.file("clip.flv"), ok ? content : older);
+    QCOMPARE(f.files(), QStringList({"List", "clip.flv"}));
+    QVERIFY(!QFile::exists(QDir(f.dir.path()).filePath("../escape.flv")));
+    QCOMPARE(f.listFile(), test::listOf({name + (ok ? ":COMPLETED" : ":FAILED")}));
+    QCOMPARE(f.messages.calls.size(), ok ? 0 : 1);
+    if (!ok) {
+        QCOMPARE(f.messages.calls[0].text, Failure);
+        QCOMPARE(f.messages.calls[0].title, QString());
+        QCOMPARE(f.messages.calls[0].flags, 64);
+    }
+}
+
+void TestQueue::failedRowWaitsForTheNextPress()
+{
+    QueueFixture f;
+    f.load({"bad.flv:PENDING", "good.flv:PENDING"});
+    f.route("bad.flv", testweb::Response::notFound());
+    QVERIFY(f.press());
+    QCOMPARE(f.requested(), QStringList({"bad.flv", "good.flv"}));
+    QCOMPARE(f.statuses(), QStringList({"FAILED", "COMPLETED"}));
+    QCOMPARE(f.messages.calls.size(), 1);
+
+    f.route("bad.flv", testweb::Response::bytes("fixed"));
+    QVERIFY(f.press());
+    QCOMPARE(f.requested(), QStringList({"bad.flv", "good.flv", "bad.flv"}));
+    QCOMPARE(f.statuses(), QStringList({"COMPLETED", "COMPLETED"}));
+    QCOMPARE(f.file("bad.flv"), QByteArray("fixed"));
+}
+
+// Everything that starts the queue arrives during a fetch; a row is added.
+void TestQueue::oneRunAtATime()
+{
+    QueueFixture f;
+    f.load({"a.flv:PENDING", "b.flv:PENDING"});
+    f.route("a.flv", slowBody());
+    f.web.server().resetConnectionPeak();
+    f.w->cmdDownload->click();
+    QTRY_COMPARE(f.requested().size(), 1);
+    QVERIFY(!f.w->cmdDownload->isEnabled());
+
+    f.w->Timer1->start();
+    QTest::qWait(150);
+    f.w->RunQueue();
+    f.select(1);
+    f.w->cmdCancel->click(); // another row: only enables the button
+    QVERIFY(f.w->cmdDownload->isEnabled());
+    f.w->cmdDownload->click();
+    f.w->FileUrl = fileAddress("c.flv");
+    f.w->Download();
+    QCOMPARE(f.statuses(), QStringList({"DOWNLOADING", "PENDING", "PENDING"}));
+
+    QVERIFY(f.waitIdle());
+    QCOMPARE(f.requested(), QStringList({"a.flv", "b.flv", "c.flv"}));
+    QCOMPARE(f.statuses(), QStringList({"COMPLETED", "COMPLETED", "COMPLETED"}));
+    QCOMPARE(f.web.server().connectionPeak(), 1);
+    QCOMPARE(f.file("a.flv"), QByteArray(120, 'x'));
+    QVERIFY(f.messages.calls.isEmpty());
+}
+
+void TestQueue::cancel_data()
+{
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QStringList>("rightAfter");
+    QTest::addColumn<QStringList>("atEnd");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("the running row") << 0 << QStringList{"CANCELED", "PENDING"}
+                                     << QStringList{"FAILED", "COMPLETED"} << 1;
+    QTest::newRow("another row") << 1 << QStringList{"DOWNLOADING", "PENDING"}
+                                 << QStringList{"COMPLETED", "COMPLETED"} << 0;
+    QTest::newRow("no row") << -1 << QStringList{"DOWNLOADING", "PENDING"}
+                            << QStringList{"COMPLETED", "COMPLETED"} << 0;
+}
+
+void TestQueue::cancel()
+{
+    QFETCH(int, selected);
+    QFETCH(QStringList, rightAfter);
+    QFETCH(QStringList, atEnd);
+    QFETCH(int, messages);
+    QueueFixture f;
+    f.load({"a.flv:PENDING", "b.flv:PENDING"});
+    f.route("a.flv", slowBody());
+    f.w->cmdDownload->click();
+    QTRY_COMPARE(f.requested().size(), 1);
+    if (selected >= 0)
+        f.select(selected);
+    f.w->cmdCancel->click();
+    QCOMPARE(f.statuses(), rightAfter);
+    QVERIFY(f.w->cmdDownload->isEnabled());
+    QVERIFY(f.waitIdle());
+    QCOMPARE(f.statuses(), atEnd);
+    QCOMPARE(f.messages.calls.size(), messages);
+    QCOMPARE(f.requested(), QStringList({"a.flv", "b.flv"})); // no retry in the run
+    QCOMPARE(QFile::exists(f.dir.filePath("a.flv")), atEnd[0] == "COMPLETED");
+}
+
+void TestQueue::removeAndCleanDuringAFetch()
+{
+    QueueFixture f;
+    f.load({"a.flv:PENDING", "done.flv:COMPLETED", "gone.flv:PENDING", "c.flv:PENDING"});
+    f.route("a.flv", slowBody());
+    f.w->cmdDownload->click();
+    QTRY_COMPARE(f.requested().size(), 1);
+    f.w->cmdClean->click();
+    QCOMPARE(f.names(), QStringList({"a.flv", "gone.flv", "c.flv"}));
+    f.select(1);
+    f.w->cmdRemove->click(); // a PENDING row leaves the queue
+    f.select(0);
+    f.w->cmdRemove->click(); // the running row: its fetch goes on
+    QCOMPARE(f.listFile(), test::listOf({"c.flv:PENDING"}));
+    QVERIFY(f.waitIdle());
+    QCOMPARE(f.names(), QStringList({"c.flv"}));
+    QCOMPARE(f.statuses(), QStringList({"COMPLETED"}));
+    QCOMPARE(f.requested(), QStringList({"a.flv", "c.flv"}));
+    QCOMPARE(f.file("a.flv"), QByteArray(120, 'x'));
+    QCOMPARE(f.listFile(), test::listOf({"c.flv:COMPLETED"}));
+}
+
+void TestQueue::stalledServerDoesNotHangTheQueue()
+{
+    QueueFixture f;
+    f.load({"a.flv:PENDING", "b.flv:PENDING"});
+    testweb::Response stalled = testweb::Response::pattern(1 << 20);
+    stalled.stallAfterHeaders = true;
+    f.route("a.flv", stalled);
+    f.w->iDownload->setStallTimeout(300);
+    QVERIFY(f.press());
+    QCOMPARE(f.statuses(), QStringList({"FAILED", "COMPLETED"}));
+    QCOMPARE(f.messages.calls.size(), 1);
+    QVERIFY(!QFile::exists(f.dir.filePath("a.flv")));
+}
+
+QTEST_MAIN(TestQueue)
+#include "tst_queue.moc"
