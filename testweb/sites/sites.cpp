@@ -12,12 +12,14 @@ void installDailyMotion(Server &);
 void installGoogleVideo(Server &);
 void installLinkService(Server &);
 void installSoftwareArchive(Server &);
+void installYouTube(Server &);
 
 QList<SiteInstaller> siteInstallers()
 {
     return {
         installMetacafe, installVidekta, installTvali, installAllVideos, installBreak,
         installDailyMotion, installGoogleVideo, installLinkService, installSoftwareArchive,
+        installYouTube,
     };
 }
 

@@ -1,0 +1,90 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+namespace vidrona::youtube {
+
+class HttpTransfer;
+
+// One step's values as the window shows them.
+struct FlvProgress {
+    qint32 done = 0;
+    qint32 left = 0;
+    int percent = 0;
+};
+
+// What the transfer needs of its window (or of a test standing in for it).
+class FlvDownloadView
+{
+public:
+    virtual ~FlvDownloadView() = default;
+    virtual void setStatusText(const QString &text) = 0;   // status bar, panel 1
+    virtual void setSizeText(const QString &text) = 0;     // the size label
+    virtual void showProgress(const FlvProgress &p) = 0;   // counters, percentage, bar, panel 2
+    virtual void showArrival(int percent) = 0;             // while waiting: bar and panel 2 only
+    virtual void setFileName(const QString &cleaned) = 0;  // the title, cleaned in place
+    virtual bool useMp4() const = 0;
+    virtual bool cancelRequested() const = 0;
+    virtual void showMessage(const QString &text) = 0;     // plain OK box, no title
+    virtual void enableDownload() = 0;
+};
+
+// The transfer of one video file: the request, the wait while its body is
+// spooled, then the 1024-byte steps into the file in the program's folder.
+// The steps run in short slices so the window keeps painting; the screen is
+// refreshed at most every RefreshMs and always ends on the exact values.
+class FlvDownload : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Outcome { Downloaded, Stopped, Failed };
+    static constexpr int RefreshMs = 40;
+    static constexpr int SliceMs = 25;
+
+    FlvDownload(HttpTransfer *inet, FlvDownloadView *view, QObject *parent = nullptr);
+    ~FlvDownload() override;
+
+    // DownloadFlv: link is the file address, fileName the title.
+    void start(const QString &link, const QString &fileName, const QString &folder);
+    bool busy() const { return m_phase != Phase::Idle; }
+    // A stop was requested: act on it now instead of at the next step.
+    void checkCancel();
+    // The window goes away: stop without a word; a partial file stays.
+    void abandon();
+    QString filePath() const { return m_file.fileName(); }
+
+signals:
+    void finished(vidrona::youtube::FlvDownload::Outcome outcome);
+
+private:
+    enum class Phase { Idle, Waiting, Copying };
+    void onArrived(qint64 received);
+    void afterWait(bool cancelled);
+    bool openFile();
+    void copySlice();
+    bool copyStep();
+    void complete();
+    void stopByUser();
+    void fail(const QString &description);
+    void showDue(bool force);
+    void end(Outcome outcome);
+
+    QPointer<HttpTransfer> m_inet; // the window's control; may go first
+    FlvDownloadView *m_view;
+    Phase m_phase = Phase::Idle;
+    QString m_name;
+    QString m_folder;
+    QFile m_file;
+    qint32 m_size = 0;
+    qint32 m_remaining = 0;
+    FlvProgress m_progress;
+    bool m_progressPending = false;
+    QElapsedTimer m_lastShown;
+    QTimer m_slice;
+};
+
+} // namespace vidrona::youtube

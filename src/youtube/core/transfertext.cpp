@@ -1,0 +1,84 @@
+#include "transfertext.h"
+#include <cmath>
+
+namespace vidrona::youtube {
+
+QString cleanFileName(const QString &title)
+{
+    QString name = title;
+    for (const QChar c : {u'/', u'\\', u'*', u':', u'?', u'<', u'>', u'|'})
+        name.replace(c, u' ');
+    return name;
+}
+
+QString sizeText(qint32 size, const QLocale &locale)
+{
+    // Worked out in whole numbers: size / 1000 has at most three decimals.
+    const bool negative = size < 0;
+    const qint64 magnitude = negative ? -qint64(size) : qint64(size);
+    QString text = QString::number(magnitude / 1000);
+    QString fraction = QStringLiteral("%1").arg(magnitude % 1000, 3, 10, QLatin1Char('0'));
+    while (fraction.endsWith(u'0'))
+        fraction.chop(1);
+    if (!fraction.isEmpty())
+        text += locale.decimalPoint() + fraction;
+    if (negative)
+        text.prepend(locale.negativeSign());
+    return text + QStringLiteral(" Kb");
+}
+
+int percentDone(qint64 done, qint64 size)
+{
+    if (size <= 0)
+        return 0;
+    const double exact = (100.0 / double(size)) * double(done);
+    return int(std::nearbyint(exact)); // the default rounding mode: ties to even
+}
+
+std::optional<QString> stateText(int state, const QString &title, const QString &errorDescription)
+{
+    switch (state) {
+    case 1: case 5: case 6: return QStringLiteral("Searching... ") + title;
+    case 2: return QStringLiteral("Found.") + title;
+    case 3: case 4: return QStringLiteral("Connecting...");
+    case 7: case 8: return QStringLiteral("Receiving data for ") + title;
+    case 9: return QStringLiteral("Disconnecting...");
+    case 10: return QStringLiteral("Disconnected");
+    case 11: return errorDescription.left(qMax(0, int(errorDescription.size()) - 2));
+    case 12: return QStringLiteral("Connected");
+    default: return std::nullopt;
+    }
+}
+
+std::optional<qint32> parseContentLength(const QByteArray &value)
+{
+    const QByteArray digits = value.trimmed();
+    if (digits.isEmpty())
+        return std::nullopt;
+    for (const char c : digits)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    bool ok = false;
+    const qint32 n = digits.toInt(&ok);
+    return ok ? std::optional<qint32>(n) : std::nullopt;
+}
+
+QString errorMessage(const QString &description, bool trailingLineEnd)
+{
+    QString text = QStringLiteral("Error: \r\n") + description + QStringLiteral(" Try Again..!");
+    if (trailingLineEnd)
+        text += QStringLiteral("\r\n");
+    return text;
+}
+
+QString trimBlanks(const QString &text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace vidrona::youtube

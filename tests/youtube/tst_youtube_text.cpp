@@ -1,0 +1,153 @@
+// The transfer's texts and numbers: file name, size, percentage, state
+// texts, the Content-Length and the error message.
+#include "youtube/core/transfertext.h"
+#include <QtTest>
+
+using namespace vidrona::youtube;
+
+class TestYouTubeText : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fileName_data();
+    void fileName();
+    void size_data();
+    void size();
+    void percent_data();
+    void percent();
+    void states_data();
+    void states();
+    void contentLength_data();
+    void contentLength();
+    void errorText();
+};
+
+void TestYouTubeText::fileName_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("slash colon star") << "a/b:c*d" << "a b c d";
+    QTest::newRow("question at the end") << "x?" << "x ";
+    QTest::newRow("every one of the eight") << "/\\*:?<>|" << "        ";
+    QTest::newRow("double quote stays") << "say \"hi\"" << "say \"hi\"";
+    QTest::newRow("others untouched") << "T&amp;J.. \t-_" << "T&amp;J.. \t-_";
+    QTest::newRow("runs give one blank each") << "a//b" << "a  b";
+}
+
+void TestYouTubeText::fileName()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, name);
+    QCOMPARE(cleanFileName(title), name);
+}
+
+void TestYouTubeText::size_data()
+{
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("1500") << 1500 << "C" << "1.5 Kb";
+    QTest::newRow("2000") << 2000 << "C" << "2 Kb";
+    QTest::newRow("0") << 0 << "C" << "0 Kb";
+    QTest::newRow("1") << 1 << "C" << "0.001 Kb";
+    QTest::newRow("1024") << 1024 << "C" << "1.024 Kb";
+    QTest::newRow("1010") << 1010 << "C" << "1.01 Kb";
+    QTest::newRow("largest, no grouping") << 2147483647 << "en_US" << "2147483.647 Kb";
+    QTest::newRow("comma separator") << 1500 << "de_DE" << "1,5 Kb";
+    QTest::newRow("comma, no grouping") << 254321000 << "de_DE" << "254321 Kb";
+}
+
+void TestYouTubeText::size()
+{
+    QFETCH(int, bytes);
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QCOMPARE(sizeText(bytes, QLocale(locale)), text);
+}
+
+void TestYouTubeText::percent_data()
+{
+    QTest::addColumn<qint64>("done");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("percent");
+    QTest::newRow("1024 of 1024") << qint64(1024) << qint64(1024) << 100;
+    QTest::newRow("1024 of 1025 is 99.90") << qint64(1024) << qint64(1025) << 100;
+    QTest::newRow("50.5 goes to 50") << qint64(101 * 1024) << qint64(200 * 1024) << 50;
+    QTest::newRow("51.5 goes to 52") << qint64(103 * 1024) << qint64(200 * 1024) << 52;
+    QTest::newRow("0.5 goes to 0") << qint64(1024) << qint64(200 * 1024) << 0;
+    QTest::newRow("1.5 goes to 2") << qint64(3 * 1024) << qint64(200 * 1024) << 2;
+    QTest::newRow("just under a half") << qint64(1) << qint64(3) << 33;
+    QTest::newRow("42") << qint64(42) << qint64(100) << 42;
+    QTest::newRow("largest size") << qint64(2147483647) << qint64(2147483647) << 100;
+}
+
+void TestYouTubeText::percent()
+{
+    QFETCH(qint64, done);
+    QFETCH(qint64, size);
+    QFETCH(int, percent);
+    QCOMPARE(percentDone(done, size), percent);
+}
+
+void TestYouTubeText::states_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("text"); // "-": unchanged
+    const QString none;
+    QTest::newRow("0") << 0 << none << "-";
+    QTest::newRow("1") << 1 << none << "Searching... My clip";
+    QTest::newRow("2") << 2 << none << "Found.My clip";
+    QTest::newRow("3") << 3 << none << "Connecting...";
+    QTest::newRow("4") << 4 << none << "Connecting...";
+    QTest::newRow("5") << 5 << none << "Searching... My clip";
+    QTest::newRow("6") << 6 << none << "Searching... My clip";
+    QTest::newRow("7") << 7 << none << "Receiving data for My clip";
+    QTest::newRow("8") << 8 << none << "Receiving data for My clip";
+    QTest::newRow("9") << 9 << none << "Disconnecting...";
+    QTest::newRow("10") << 10 << none << "Disconnected";
+    QTest::newRow("11 drops the line end") << 11 << "Host not found\r\n" << "Host not found";
+    QTest::newRow("11 short description") << 11 << "x" << "";
+    QTest::newRow("12") << 12 << none << "Connected";
+    QTest::newRow("13 unknown") << 13 << none << "-";
+}
+
+void TestYouTubeText::states()
+{
+    QFETCH(int, state);
+    QFETCH(QString, description);
+    QFETCH(QString, text);
+    const auto got = stateText(state, "My clip", description);
+    QCOMPARE(got.value_or("-"), text);
+}
+
+void TestYouTubeText::contentLength_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<int>("value"); // -1: refused
+    QTest::newRow("missing") << QByteArray() << -1;
+    QTest::newRow("zero") << QByteArray("0") << 0;
+    QTest::newRow("1025") << QByteArray("1025") << 1025;
+    QTest::newRow("blanks around") << QByteArray(" 1025 ") << 1025;
+    QTest::newRow("letters after") << QByteArray("12abc") << -1;
+    QTest::newRow("negative") << QByteArray("-5") << -1;
+    QTest::newRow("fraction") << QByteArray("1.5") << -1;
+    QTest::newRow("largest") << QByteArray("2147483647") << 2147483647;
+    QTest::newRow("beyond 32 bits") << QByteArray("2147483648") << -1;
+}
+
+void TestYouTubeText::contentLength()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(int, value);
+    QCOMPARE(parseContentLength(header).value_or(-1), value);
+}
+
+void TestYouTubeText::errorText()
+{
+    QCOMPARE(errorMessage("Host not found", false), QString("Error: \r\nHost not found Try Again..!"));
+    QCOMPARE(errorMessage("Host not found", true), QString("Error: \r\nHost not found Try Again..!\r\n"));
+}
+
+QTEST_GUILESS_MAIN(TestYouTubeText)
+#include "tst_youtube_text.moc"

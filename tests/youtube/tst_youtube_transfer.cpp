@@ -1,0 +1,223 @@
+// The file transfer without a window: real requests to the local web,
+// real files, a recording stand-in for the window.
+#include "support/testenv.h"
+#include "youtube/core/flvdownload.h"
+#include "youtube/core/httptransfer.h"
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vidrona;
+using namespace vidrona::youtube;
+
+namespace {
+
+struct RecordingView : FlvDownloadView {
+    QStringList statuses, messages;
+    QString sizeText, fileName;
+    QList<FlvProgress> progress;
+    QList<int> arrivals;
+    int enabled = 0;
+    bool mp4 = false;
+    int cancelAfterChecks = -1; // >= 0: the stop is asked at that check
+    mutable int checks = 0;
+
+    void setStatusText(const QString &t) override { statuses << t; }
+    void setSizeText(const QString &t) override { sizeText = t; }
+    void showProgress(const FlvProgress &p) override { progress << p; }
+    void showArrival(int percent) override { arrivals << percent; }
+    void setFileName(const QString &n) override { fileName = n; }
+    bool useMp4() const override { return mp4; }
+    bool cancelRequested() const override
+    {
+        return cancelAfterChecks >= 0 && ++checks > cancelAfterChecks;
+    }
+    void showMessage(const QString &t) override { messages << t; }
+    void enableDownload() override { ++enabled; }
+};
+
+QString fileAddress(const QByteArray &id)
+{
+    // The simulated site's token for its generated videos.
+    const QByteArray token = "vjVQa1PpcFN" + id.toHex().right(6);
+    return QString::fromLatin1("  http://youtube.com/get_video?video_id=" + id + "&t=" + token + " ");
+}
+
+} // namespace
+
+class TestYouTubeTransfer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void complete_data();
+    void complete();
+    void failures_data();
+    void failures();
+    void stopBetweenSteps();
+    void stopWhileWaiting();
+    void longerOldFileIsCut();
+    void refreshIsThrottled();
+
+private:
+    // Runs one transfer to its end; the outcome, or -1 when it never ended.
+    int run(FlvDownload &dl, RecordingView &view, const QString &link, const QString &title);
+    std::unique_ptr<test::LocalWeb> m_web;
+    QTemporaryDir m_dir;
+};
+
+void TestYouTubeTransfer::initTestCase()
+{
+    QLocale::setDefault(QLocale::c());
+    m_web = std::make_unique<test::LocalWeb>();
+    QVERIFY(m_web->ok());
+    testweb::installSimulatedWeb(m_web->server());
+    QVERIFY(m_dir.isValid());
+}
+
+int TestYouTubeTransfer::run(FlvDownload &dl, RecordingView &, const QString &link, const QString &title)
+{
+    QSignalSpy spy(&dl, &FlvDownload::finished);
+    dl.start(link, title, m_dir.path());
+    if (spy.isEmpty() && !spy.wait(30000))
+        return -1;
+    return int(spy.at(0).at(0).value<FlvDownload::Outcome>());
+}
+
+void TestYouTubeTransfer::complete_data()
+{
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("mp4");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("sizeText");
+    QTest::newRow("empty body") << QByteArray("bytes-0") << qint64(0) << false << "zero" << "zero.flv" << "0 Kb";
+    QTest::newRow("1024: one read") << QByteArray("bytes-1024") << qint64(1024) << false << "k" << "k.flv" << "1.024 Kb";
+    QTest::newRow("1025: two reads") << QByteArray("bytes-1025") << qint64(1025) << true << "k/1" << "k 1.mp4" << "1.025 Kb";
+    QTest::newRow("200 pieces") << QByteArray("bytes-204800") << qint64(204800) << false << "x?" << "x .flv" << "204.8 Kb";
+    QTest::newRow("5 MB") << QByteArray("bytes-5000000") << qint64(5000000) << false << "big" << "big.flv" << "5000 Kb";
+}
+
+void TestYouTubeTransfer::complete()
+{
+    QFETCH(QByteArray, id);
+    QFETCH(qint64, size);
+    QFETCH(bool, mp4);
+    QFETCH(QString, title);
+    QFETCH(QString, file);
+    QFETCH(QString, sizeText);
+    HttpTransfer inet;
+    RecordingView view;
+    view.mp4 = mp4;
+    FlvDownload dl(&inet, &view);
+    QCOMPARE(run(dl, view, fileAddress(id), title), int(FlvDownload::Outcome::Downloaded));
+    QCOMPARE(view.statuses.first(), "Downloading: " + title);
+    QCOMPARE(view.statuses.last(), QString("File downloaded"));
+    QCOMPARE(view.sizeText, sizeText);
+    QCOMPARE(view.fileName + (mp4 ? ".mp4" : ".flv"), file);
+    QCOMPARE(view.enabled, 1);
+    QVERIFY(view.messages.isEmpty());
+    QCOMPARE(test::readFile(m_dir.filePath(file)), testweb::Server::patternBytes(0, size));
+    if (size == 0) {
+        QVERIFY(view.progress.isEmpty()); // the counters keep their texts
+    } else {
+        QCOMPARE(view.progress.last().done, qint32(size));
+        QCOMPARE(view.progress.last().left, 0);
+        QCOMPARE(view.progress.last().percent, 100);
+    }
+}
+
+void TestYouTubeTransfer::failures_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("sizeText"); // what the size label shows after
+    QTest::newRow("not found") << fileAddress("gone-100") << "";
+    QTest::newRow("wrong token") << QString("http://youtube.com/get_video?video_id=bytes-10&t=x") << "";
+    QTest::newRow("body shorter than announced") << fileAddress("short-40000") << "";
+    QTest::newRow("no Content-Length") << fileAddress("nolength-4000") << "";
+    QTest::newRow("Content-Length not a number") << fileAddress("badlength-4000") << "";
+    QTest::newRow("no such host") << QString("http://no-such-host.invalid/get_video?x") << "";
+}
+
+void TestYouTubeTransfer::failures()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, sizeText);
+    HttpTransfer inet;
+    RecordingView view;
+    FlvDownload dl(&inet, &view);
+    const QStringList before = QDir(m_dir.path()).entryList(QDir::Files);
+    QCOMPARE(run(dl, view, link, "failing"), int(FlvDownload::Outcome::Failed));
+    QCOMPARE(view.messages.size(), 1);
+    QVERIFY2(view.messages[0].startsWith("Error: \r\n"), qPrintable(view.messages[0]));
+    QVERIFY(view.messages[0].endsWith(" Try Again..!\r\n"));
+    QVERIFY(view.messages[0].size() > 25); // a description in between
+    QCOMPARE(view.statuses.last(), QString("Idle!"));
+    QCOMPARE(view.enabled, 1);
+    QCOMPARE(view.sizeText, sizeText);
+    QVERIFY(view.progress.isEmpty());
+    // No file was opened.
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), before);
+}
+
+void TestYouTubeTransfer::stopBetweenSteps()
+{
+    HttpTransfer inet;
+    RecordingView view;
+    view.cancelAfterChecks = 5; // five steps pass, the sixth check stops
+    FlvDownload dl(&inet, &view);
+    QCOMPARE(run(dl, view, fileAddress("bytes-100000"), "partial"), int(FlvDownload::Outcome::Stopped));
+    QCOMPARE(view.statuses.last(), QString("Video Download Stoped By User"));
+    QCOMPARE(test::readFile(m_dir.filePath("partial.flv")), testweb::Server::patternBytes(0, 5 * 1024));
+    QCOMPARE(view.progress.last().done, 5 * 1024); // the screen ends on the step's values
+    QCOMPARE(view.progress.last().left, 100000 - 5 * 1024);
+    QCOMPARE(view.progress.last().percent, 5);
+    QCOMPARE(view.enabled, 0); // "cancel" enabled it already
+}
+
+void TestYouTubeTransfer::stopWhileWaiting()
+{
+    HttpTransfer inet;
+    RecordingView view;
+    FlvDownload dl(&inet, &view);
+    QSignalSpy spy(&dl, &FlvDownload::finished);
+    dl.start(fileAddress("stall-5000"), "waiting", m_dir.path());
+    QTRY_VERIFY(inet.headersIn());
+    QVERIFY(inet.StillExecuting());
+    view.cancelAfterChecks = 0;
+    dl.checkCancel();
+    QCOMPARE(spy.size(), 1);
+    QVERIFY(!inet.StillExecuting());
+    QCOMPARE(view.statuses.last(), QString("Video Download Stoped By User"));
+    QCOMPARE(view.sizeText, QString("5 Kb"));
+    QVERIFY(QFile::exists(m_dir.filePath("waiting.flv")));
+    QCOMPARE(QFileInfo(m_dir.filePath("waiting.flv")).size(), 0);
+}
+
+void TestYouTubeTransfer::longerOldFileIsCut()
+{
+    test::writeFile(m_dir.path(), "old.flv", QByteArray(10000, 'z'));
+    HttpTransfer inet;
+    RecordingView view;
+    FlvDownload dl(&inet, &view);
+    QCOMPARE(run(dl, view, fileAddress("bytes-3000"), "old"), int(FlvDownload::Outcome::Downloaded));
+    QCOMPARE(test::readFile(m_dir.filePath("old.flv")), testweb::Server::patternBytes(0, 3000));
+}
+
+void TestYouTubeTransfer::refreshIsThrottled()
+{
+    // A trickling body: live progress while waiting, few screen updates.
+    HttpTransfer inet;
+    RecordingView view;
+    FlvDownload dl(&inet, &view);
+    QCOMPARE(run(dl, view, fileAddress("slow-409600"), "slow"), int(FlvDownload::Outcome::Downloaded));
+    QVERIFY(!view.arrivals.isEmpty());
+    QVERIFY(view.arrivals.first() < 100);
+    QVERIFY2(view.progress.size() < 400 / 10, qPrintable(QString::number(view.progress.size())));
+    QCOMPARE(view.progress.last().done, 409600);
+    QCOMPARE(test::readFile(m_dir.filePath("slow.flv")), testweb::Server::patternBytes(0, 409600));
+}
+
+QTEST_GUILESS_MAIN(TestYouTubeTransfer)
+#include "tst_youtube_transfer.moc"
