@@ -167,6 +167,11 @@ private:
 public:
 
     // --- YouTube window (youtube/gui) adds its members here ---
+    // The open YouTube window, if any (it deletes itself when closed).
+    QWidget *youTubeWindow() const { return m_youTubeWindow; }
+private:
+    QPointer<QWidget> m_youTubeWindow;
+public:
 };
 
 } // namespace vidrona
