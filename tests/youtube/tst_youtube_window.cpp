@@ -1,0 +1,417 @@
+// The YouTube window over real sockets: load, clipboard, the download of a
+// video from the simulated site with every display's final text, failures,
+// cancel, close and a second press while a transfer waits.
+#include "main/gui/frmmain.h"
+#include "support/recordingmessages.h"
+#include "support/testenv.h"
+#include "youtube/core/httptransfer.h"
+#include "youtube/gui/frmyoutube.h"
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vidrona;
+
+namespace {
+QString watch(const QString &id)
+{
+    return "http://youtube.com/watch?v=" + id;
+}
+} // namespace
+
+class TestYouTubeWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void afterLoad_data();
+    void afterLoad();
+    void clipboard_data();
+    void clipboard();
+    void clickSelectsAll();
+    void download_data();
+    void download();
+    void extractionFails_data();
+    void extractionFails();
+    void transferFails_data();
+    void transferFails();
+    void emptyBox();
+    void cancelWhileIdle();
+    void cancelWhileWaiting();
+    void closeWhileWaiting();
+    void secondDownloadWhileWaiting();
+    void stateTexts();
+    void mainWindowShowsOneWindow();
+
+private:
+    FrmYouTube *open(const QString &clip = QString());
+    // Presses "download" and waits for the attempt to end.
+    bool downloadFrom(const QString &address);
+    std::unique_ptr<test::LocalWeb> m_web;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    test::RecordingMessages m_messages;
+    QString m_cancel;
+    QPointer<FrmYouTube> m_w;
+};
+
+void TestYouTubeWindow::initTestCase()
+{
+    QLocale::setDefault(QLocale::c());
+    m_web = std::make_unique<test::LocalWeb>();
+    QVERIFY(m_web->ok());
+    testweb::installSimulatedWeb(m_web->server());
+}
+
+void TestYouTubeWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_messages.calls.clear();
+    m_web->server().clearRequests();
+    m_cancel = "Cancel";
+}
+
+void TestYouTubeWindow::cleanup()
+{
+    delete m_w;
+    FrmYouTube::setClipboardText({});
+}
+
+FrmYouTube *TestYouTubeWindow::open(const QString &clip)
+{
+    FrmYouTube::setClipboardText([clip] { return clip; });
+    m_w = new FrmYouTube(&m_cancel, m_dir->path(), &m_messages);
+    m_w->Form_Load();
+    m_w->show();
+    return m_w;
+}
+
+bool TestYouTubeWindow::downloadFrom(const QString &address)
+{
+    m_w->Text1->setText(address);
+    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
+    return QTest::qWaitFor([this] { return !m_w->busy(); }, 30000);
+}
+
+void TestYouTubeWindow::afterLoad_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("toolTip");
+    QTest::newRow("Label2") << "Label2" << "URL:" << "";
+    QTest::newRow("Option1") << "Option1" << "Low Quality (flv)" << "";
+    QTest::newRow("Option2") << "Option2" << "High Quality (mp4)" << "";
+    QTest::newRow("Option3") << "Option3" << "High Quality (flv)" << "";
+    QTest::newRow("cmdDownload") << "cmdDownload" << "download" << "";
+    QTest::newRow("cmdCancel") << "cmdCancel" << "cancel" << "";
+    QTest::newRow("cmdQuite") << "cmdQuite" << "close" << "";
+    QTest::newRow("HedLab") << "HedLab" << "Size :" << "";
+    QTest::newRow("lblSize") << "lblSize" << "Bits" << "Download File Size.";
+    QTest::newRow("lblSaved") << "lblSaved" << "Bits" << "";
+    QTest::newRow("lblLeft") << "lblLeft" << "Bits" << "";
+    QTest::newRow("lblPercentage") << "lblPercentage" << "Download Progress in %"
+                                   << "Download Progress in Percentage";
+    QTest::newRow("status panel") << "sbrPanel1" << "Status: Welcome" << "";
+    QTest::newRow("Text1 empty") << "Text1" << "" << "";
+}
+
+void TestYouTubeWindow::afterLoad()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QString, toolTip);
+    open();
+    QWidget *w = m_w->findChild<QWidget *>(name);
+    QVERIFY2(w, qPrintable(name));
+    QCOMPARE(w->property("text").toString(), text);
+    QCOMPARE(w->toolTip(), toolTip);
+    QCOMPARE(m_w->windowTitle(), QString("YouTube Downloader"));
+    QVERIFY(m_w->Option1->isChecked() && !m_w->Option2->isChecked() && !m_w->Option3->isChecked());
+    QVERIFY(m_w->Image1->isHidden());
+    QCOMPARE(m_w->Image1->width(), 0);
+    QVERIFY(m_cancel.isEmpty());
+    const QList<QLabel *> label3 = m_w->findChildren<QLabel *>("Label3");
+    QCOMPARE(label3.size(), 2);
+    QCOMPARE(m_w->Label3[0]->text() + "|" + m_w->Label3[1]->text(), QString("Saved|Remaining"));
+}
+
+void TestYouTubeWindow::clipboard_data()
+{
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("YouTube address") << watch("abc") << watch("abc");
+    QTest::newRow("prefix in another case") << "http://YOUTUBE.com/watch?v=abc" << "";
+    QTest::newRow("without http://") << "youtube.com/watch?v=abc" << "";
+    QTest::newRow("other site") << "http://tvali.ge/x" << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestYouTubeWindow::clipboard()
+{
+    QFETCH(QString, clip);
+    QFETCH(QString, box);
+    open(clip);
+    QCOMPARE(m_w->Text1->text(), box);
+    delete m_w;
+    // The system clipboard when no one stands in for it.
+    FrmYouTube::setClipboardText({});
+    QGuiApplication::clipboard()->setText(clip);
+    m_w = new FrmYouTube(&m_cancel, m_dir->path(), &m_messages);
+    m_w->Form_Load();
+    QCOMPARE(m_w->Text1->text(), box);
+}
+
+void TestYouTubeWindow::clickSelectsAll()
+{
+    open(watch("clip1"));
+    m_w->Text1->setCursorPosition(3);
+    QTest::mouseClick(m_w->Text1, Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(m_w->Text1->selectedText(), watch("clip1"));
+}
+
+void TestYouTubeWindow::download_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<int>("option");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QString>("query"); // what the file request asks
+    QTest::addColumn<QStringList>("texts"); // size, saved, left, percentage, panel 2
+    QTest::newRow("low quality") << "clip1" << 1 << "My clip.flv" << qint64(150000)
+                                 << "video_id=clip1&t=vjVQa1PpcFN697031"
+                                 << QStringList{"150 Kb", "150000", "0", "% 100", "100 %"};
+    QTest::newRow("high mp4") << "clip1" << 2 << "My clip.mp4" << qint64(254321)
+                              << "video_id=clip1&t=vjVQa1PpcFN697031&fmt=18"
+                              << QStringList{"254.321 Kb", "254321", "0", "% 100", "100 %"};
+    QTest::newRow("high flv") << "clip1" << 3 << "My clip.flv" << qint64(200000)
+                              << "video_id=clip1&t=vjVQa1PpcFN697031&fmt=6"
+                              << QStringList{"200 Kb", "200000", "0", "% 100", "100 %"};
+    QTest::newRow("title a/b:c*d") << "slashes" << 1 << "a b c d.flv" << qint64(3000)
+                                   << "video_id=slashes&t=vjVQa1PpcFN686573"
+                                   << QStringList{"3 Kb", "3000", "0", "% 100", "100 %"};
+    QTest::newRow("title x? with mp4") << "question" << 2 << "x .mp4" << qint64(2048)
+                                       << "video_id=question&t=vjVQa1PpcFN696f6e&fmt=18"
+                                       << QStringList{"2.048 Kb", "2048", "0", "% 100", "100 %"};
+    QTest::newRow("1025 bytes") << "bytes-1025" << 1 << "Video bytes-1025.flv" << qint64(1025)
+                                << "video_id=bytes-1025&t=vjVQa1PpcFN303235"
+                                << QStringList{"1.025 Kb", "1025", "0", "% 100", "100 %"};
+    QTest::newRow("empty file keeps the counters")
+        << "bytes-0" << 1 << "Video bytes-0.flv" << qint64(0) << "video_id=bytes-0&t=vjVQa1PpcFN732d30"
+        << QStringList{"0 Kb", "Bits", "Bits", "Download Progress in %", ""};
+}
+
+void TestYouTubeWindow::download()
+{
+    QFETCH(QString, id);
+    QFETCH(int, option);
+    QFETCH(QString, file);
+    QFETCH(qint64, size);
+    QFETCH(QString, query);
+    QFETCH(QStringList, texts);
+    open();
+    QRadioButton *options[] = {m_w->Option1, m_w->Option2, m_w->Option3};
+    QTest::mouseClick(options[option - 1], Qt::LeftButton);
+    QVERIFY(downloadFrom(watch(id)));
+    QCOMPARE(m_messages.calls.size(), 0);
+    QCOMPARE(test::readFile(m_dir->filePath(file)), testweb::Server::patternBytes(0, size));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{file});
+    const QList<testweb::Request> requests = m_web->server().requests();
+    QCOMPARE(requests.size(), 2);
+    QCOMPARE(QString(requests[1].query), query);
+    QCOMPARE(m_w->VideoFileUrl, "http://youtube.com/get_video?" + query);
+    QCOMPARE(m_w->VideoTitle + file.right(4), file);
+    const QStringList shown{m_w->lblSize->text(), m_w->lblSaved->text(), m_w->lblLeft->text(),
+                            m_w->lblPercentage->text(), m_w->panelText(2)};
+    QCOMPARE(shown, texts);
+    QCOMPARE(m_w->panelText(1), QString("File downloaded"));
+    QCOMPARE(m_w->image1Units(), size ? 5600 : 0);
+    QCOMPARE(m_w->Image1->width(), size ? 140 : 0);
+    QVERIFY(m_w->Image1->isVisible());
+    QVERIFY(m_w->cmdDownload->isEnabled());
+    QCOMPARE(m_w->Text1->text(), watch(id));
+}
+
+void TestYouTubeWindow::extractionFails_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("title");
+    const QString noTitle = "Failed extracting video title from video at URL: ";
+    QTest::newRow("title in another case") << "notitle" << noTitle + watch("notitle")
+                                           << "Getting File Name" << "";
+    QTest::newRow("title with another dash") << "dash" << noTitle + watch("dash")
+                                             << "Getting File Name" << "";
+    QTest::newRow("no video id") << "noid" << "Unable to get VideoId from video at URL \r\n" + watch("noid")
+                                 << "Getting File Name" << "No id";
+    QTest::newRow("page not found") << "nothing-here" << "*" << "Idle!" << "";
+}
+
+void TestYouTubeWindow::extractionFails()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, message);
+    QFETCH(QString, status);
+    QFETCH(QString, title);
+    open();
+    QVERIFY(downloadFrom(watch(id)));
+    QCOMPARE(m_messages.calls.size(), 1);
+    if (message == "*") {
+        QVERIFY(m_messages.calls[0].text.startsWith("Error: \r\n"));
+        QVERIFY(m_messages.calls[0].text.endsWith("Not Found Try Again..!"));
+    } else {
+        QCOMPARE(m_messages.calls[0].text, message);
+    }
+    QCOMPARE(m_messages.calls[0].title, QString());
+    QCOMPARE(m_messages.calls[0].flags, 0);
+    QCOMPARE(m_w->panelText(1), status);
+    QCOMPARE(m_w->VideoTitle, title);
+    QVERIFY(m_w->VideoFileUrl.isEmpty());
+    QVERIFY(m_w->cmdDownload->isEnabled());
+    QCOMPARE(m_web->server().requests().size(), 1); // no file request
+}
+
+void TestYouTubeWindow::transferFails_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("query");
+    QTest::newRow("file not found") << "gone-100" << "video_id=gone-100&t=vjVQa1PpcFN313030";
+    QTest::newRow("short body") << "short-40000" << "video_id=short-40000&t=vjVQa1PpcFN303030";
+    QTest::newRow("no Content-Length") << "nolength-4000" << "video_id=nolength-4000&t=vjVQa1PpcFN303030";
+    QTest::newRow("missing token asks with &t=") << "notoken" << "video_id=notoken&t=";
+    QTest::newRow("fmt before t sends 5") << "fmtfirst" << "video_id=fmtfirst&t=5";
+}
+
+void TestYouTubeWindow::transferFails()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, query);
+    open();
+    QVERIFY(downloadFrom(watch(id)));
+    QCOMPARE(m_web->server().requests().size(), 2);
+    QCOMPARE(QString(m_web->server().requests()[1].query), query);
+    QCOMPARE(m_messages.calls.size(), 1);
+    QVERIFY(m_messages.calls[0].text.startsWith("Error: \r\n"));
+    QVERIFY(m_messages.calls[0].text.endsWith(" Try Again..!\r\n"));
+    QCOMPARE(m_messages.calls[0].flags, 0);
+    QCOMPARE(m_w->panelText(1), QString("Idle!"));
+    QVERIFY(m_w->cmdDownload->isEnabled());
+    QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());
+}
+
+void TestYouTubeWindow::emptyBox()
+{
+    open();
+    QVERIFY(downloadFrom(QString()));
+    QCOMPARE(m_w->panelText(1), QString("Please Enter YouTube Video Url..!"));
+    QVERIFY(m_messages.calls.isEmpty());
+    QVERIFY(m_web->server().requests().isEmpty());
+    QVERIFY(m_w->cmdDownload->isEnabled());
+    QVERIFY(m_w->Image1->isVisible());
+}
+
+void TestYouTubeWindow::cancelWhileIdle()
+{
+    open();
+    QTest::mouseClick(m_w->cmdCancel, Qt::LeftButton);
+    QCOMPARE(m_cancel, QString("Cancel"));
+    QVERIFY(m_w->cmdDownload->isEnabled());
+    QCOMPARE(m_w->panelText(1), QString("Status: Welcome"));
+    QVERIFY(downloadFrom(watch("slashes")));
+    QCOMPARE(m_w->panelText(1), QString("File downloaded"));
+    QCOMPARE(QFileInfo(m_dir->filePath("a b c d.flv")).size(), 3000);
+}
+
+void TestYouTubeWindow::cancelWhileWaiting()
+{
+    open();
+    m_w->Text1->setText(watch("stall-5000"));
+    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
+    QVERIFY(!m_w->cmdDownload->isEnabled());
+    QTRY_VERIFY(m_w->Inet2->headersIn());
+    QVERIFY(m_w->busy());
+    QTest::mouseClick(m_w->cmdCancel, Qt::LeftButton);
+    QVERIFY(!m_w->busy());
+    QCOMPARE(m_w->panelText(1), QString("Video Download Stoped By User"));
+    QCOMPARE(m_w->lblSize->text(), QString("5 Kb"));
+    QCOMPARE(m_w->lblSaved->text(), QString("Bits"));
+    QVERIFY(m_w->cmdDownload->isEnabled());
+    const QString file = m_dir->filePath("Video stall-5000.flv");
+    QVERIFY(QFile::exists(file));
+    QCOMPARE(QFileInfo(file).size(), 0);
+    QVERIFY(m_messages.calls.isEmpty());
+}
+
+void TestYouTubeWindow::closeWhileWaiting()
+{
+    open();
+    m_w->Text1->setText(watch("stall-5000"));
+    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
+    QTRY_VERIFY(m_w->Inet2->headersIn());
+    QTest::mouseClick(m_w->cmdQuite, Qt::LeftButton);
+    QTRY_VERIFY(m_w.isNull()); // deleted once closed
+    QTest::qWait(100);          // nothing of it may run any more
+    QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());
+    QVERIFY(m_messages.calls.isEmpty());
+}
+
+void TestYouTubeWindow::secondDownloadWhileWaiting()
+{
+    open();
+    m_w->Text1->setText(watch("stall-5000"));
+    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
+    QTRY_VERIFY(m_w->Inet2->headersIn());
+    // Enabled as "cancel" would leave it, yet without the cancel itself.
+    m_w->cmdDownload->setEnabled(true);
+    QVERIFY(downloadFrom(watch("clip1")));
+    QCOMPARE(m_w->panelText(1), QString("File downloaded"));
+    QCOMPARE(QFileInfo(m_dir->filePath("Video stall-5000.flv")).size(), 0);
+    QCOMPARE(test::readFile(m_dir->filePath("My clip.flv")), testweb::Server::patternBytes(0, 150000));
+    QCOMPARE(m_web->server().requests().size(), 4);
+    QVERIFY(m_messages.calls.isEmpty());
+}
+
+void TestYouTubeWindow::stateTexts()
+{
+    open();
+    m_w->VideoTitle = "My clip";
+    m_w->Inet2_StateChanged(7);
+    QCOMPARE(m_w->panelText(1), QString("Receiving data for My clip"));
+    m_w->Inet2_StateChanged(0);
+    QCOMPARE(m_w->panelText(1), QString("Receiving data for My clip"));
+    m_w->Inet2_StateChanged(2);
+    QCOMPARE(m_w->panelText(1), QString("Found.My clip"));
+    // A real failure's description arrives with the error state.
+    QSignalSpy states(m_w->Inet2, &youtube::HttpTransfer::StateChanged);
+    QVERIFY(m_w->Inet2->Execute("http://youtube.com/get_video?video_id=none&t=x"));
+    QTRY_VERIFY(!m_w->Inet2->StillExecuting());
+    QVERIFY(states.contains(QVariantList{11}));
+    QVERIFY(!m_w->Inet2->errorString().isEmpty());
+    QCOMPARE(m_w->panelText(1), m_w->Inet2->errorString()); // without its line end
+}
+
+void TestYouTubeWindow::mainWindowShowsOneWindow()
+{
+    FrmMain main(m_dir->path(), &m_messages);
+    main.txtUrl->setText(watch("abc"));
+    QTest::mouseClick(main.cmdAddVideo, Qt::LeftButton);
+    QPointer<QWidget> first = main.youTubeWindow();
+    QVERIFY(first && first->isVisible());
+    QCOMPARE(first->objectName(), QString("frmYouTube"));
+    QTest::mouseClick(main.cmdAddVideo, Qt::LeftButton);
+    QCOMPARE(main.youTubeWindow(), first.data());
+    QVERIFY(main.list().rowCount() == 0);
+    first->close();
+    QTRY_VERIFY(first.isNull());
+    QTest::mouseClick(main.cmdAddVideo, Qt::LeftButton);
+    QVERIFY(main.youTubeWindow() && main.youTubeWindow()->isVisible());
+}
+
+QTEST_MAIN(TestYouTubeWindow)
+#include "tst_youtube_window.moc"
