@@ -1,0 +1,106 @@
+// Takes the pictures of the skinned box for the documentation: each style
+// with its buttons normal, hovered and pressed, and the Help box over the
+// main window. Run it on a real display (xvfb-run), with an output folder.
+#include "boxdriver.h"
+#include "main/core/messages.h"
+#include "main/gui/frmmain.h"
+#include "msgbox/core/buttonimages.h"
+#include "msgbox/gui/buttonslot.h"
+#include "msgbox/gui/skinmsgbox.h"
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdio>
+
+using namespace vidrona;
+using namespace vidrona::msgbox;
+
+namespace {
+
+QString g_out;
+
+class SilentMessages : public MessageService
+{
+public:
+    int show(const QString &, const QString &, int) override { return AnswerNo; }
+};
+
+void save(const QPixmap &shot, const QString &name)
+{
+    const QString path = QDir(g_out).filePath(name);
+    if (!shot.save(path))
+        std::fprintf(stderr, "msgboxshots: cannot write %s\n", qPrintable(path));
+}
+
+QPixmap screenOf(QWidget *w, QRect r = QRect())
+{
+    QTest::qWait(300); // let the X server draw what Qt painted
+    if (r.isNull())
+        r = w->frameGeometry();
+    return w->screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
+}
+
+void shootStyle(int style)
+{
+    static const char *const looks[] = {"normal", "hover", "pressed"};
+    const QString prompt = QStringLiteral("Save the list before closing?\r\n\r\nStyle %1 of the box.").arg(style);
+    for (int look = 0; look < 3; ++look) {
+        const QString name = QStringLiteral("style%1-%2.png").arg(style).arg(QLatin1String(looks[look]));
+        test::runBox(prompt, style, [&](FrmMsgBox *box) {
+            ButtonSlot *slot = box->picB[0];
+            if (look >= 1)
+                test::moveOver(slot, QPoint(29, 8));
+            if (look == 2)
+                test::pressOn(slot, QPoint(29, 8));
+            save(screenOf(box), name);
+            if (look == 2)
+                test::releaseOn(box, QPoint(5, 100)); // outside: no answer
+            test::keyTo(box, Qt::Key_Escape);
+        });
+    }
+}
+
+void shootHelpOverMain()
+{
+    QTemporaryDir dir;
+    SilentMessages messages;
+    FrmMain main(dir.path(), &messages);
+    main.Form_Load();
+    main.resize(760, 560);
+    main.move(20, 20);
+    main.show();
+    QTest::qWaitForWindowExposed(&main);
+    test::whenBoxOpens([&](FrmMsgBox *box) {
+        save(screenOf(box, box->screen()->geometry()), QStringLiteral("help-over-main.png"));
+        test::keyTo(box, Qt::Key_Return);
+    });
+    QTest::mouseClick(main.cmdContacts->windowHandle() ? main.cmdContacts->windowHandle()
+                                                        : main.windowHandle(),
+                      Qt::LeftButton, {}, main.cmdContacts->mapTo(&main, QPoint(5, 5)));
+    test::whenBoxOpens([&](FrmMsgBox *box) {
+        save(screenOf(box), QStringLiteral("about.png"));
+        test::keyTo(box, Qt::Key_Return);
+    });
+    QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, main.Command2->mapTo(&main, QPoint(5, 5)));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: msgboxshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_out);
+    LoadButtonImages();
+    for (int style = 0; style < 3; ++style)
+        shootStyle(style);
+    shootHelpOverMain();
+    return 0;
+}
