@@ -61,7 +61,8 @@ void FlvDownload::abandon()
         m_inet->release();
     }
     if (m_file.isOpen())
-        m_file.close();
+        m_file.write(m_out); // the steps done stay; no one is left to hear of a failure
+    closeFile();
 }
 
 void FlvDownload::onArrived(qint64 received)
@@ -112,7 +113,11 @@ bool FlvDownload::openFile()
     }
     m_file.setFileName(QDir(m_folder).filePath(name));
     // Cut to the new length: an older, longer file must not leave its tail.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    m_in.clear();
+    m_inPos = 0;
+    m_taken = 0;
+    m_out.resize(0);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         fail(m_file.errorString());
         return false;
     }
@@ -138,7 +143,7 @@ void FlvDownload::copySlice()
 bool FlvDownload::copyStep()
 {
     const qint32 want = m_remaining <= 1024 ? m_remaining : 1024;
-    const QByteArray chunk = m_inet->GetChunk(want);
+    const QByteArrayView chunk = takeChunk(want);
     m_remaining -= want;
     m_progress.done = m_size - m_remaining;
     m_progress.left = m_size - m_progress.done;
@@ -149,11 +154,42 @@ bool FlvDownload::copyStep()
         fail(QStringLiteral("Reading the received data failed."));
         return false;
     }
-    if (m_file.write(chunk) != chunk.size()) {
-        fail(m_file.errorString());
-        return false;
+    m_out.append(chunk);
+    return m_out.size() < Block || writeOut();
+}
+
+QByteArrayView FlvDownload::takeChunk(qint32 want)
+{
+    if (m_inPos + want > m_in.size()) {
+        // Never past the announced length: bytes beyond it are not read.
+        const qint64 more = qMin<qint64>(Block, m_size - m_taken);
+        m_in = m_in.mid(m_inPos) + m_inet->GetChunk(more);
+        m_taken += more;
+        m_inPos = 0;
     }
-    return true;
+    const qsizetype n = qMin<qsizetype>(want, m_in.size() - m_inPos);
+    const QByteArrayView chunk(m_in.constData() + m_inPos, n);
+    m_inPos += n;
+    return chunk;
+}
+
+bool FlvDownload::writeOut()
+{
+    if (m_out.isEmpty())
+        return true;
+    const bool ok = m_file.write(m_out) == m_out.size();
+    m_out.resize(0); // keeps its room for the next block
+    if (!ok)
+        fail(m_file.errorString());
+    return ok;
+}
+
+void FlvDownload::closeFile()
+{
+    if (m_file.isOpen())
+        m_file.close();
+    m_in.clear();
+    m_out.clear();
 }
 
 void FlvDownload::showDue(bool force)
@@ -170,10 +206,9 @@ void FlvDownload::showDue(bool force)
 void FlvDownload::complete()
 {
     showDue(true);
-    const bool flushed = m_file.flush();
-    m_file.close();
-    if (!flushed)
-        return fail(m_file.errorString());
+    if (!writeOut())
+        return;
+    closeFile();
     m_view->setStatusText(QStringLiteral("File downloaded"));
     m_view->enableDownload();
     end(Outcome::Downloaded);
@@ -183,7 +218,10 @@ void FlvDownload::stopByUser()
 {
     showDue(true);
     m_inet->Cancel();
-    m_file.close();
+    if (m_file.isOpen() && writeOut()) // the steps done stay on disk
+        closeFile();
+    if (m_phase == Phase::Idle)
+        return; // writing them failed, and said so
     m_view->setStatusText(QStringLiteral("Video Download Stoped By User"));
     end(Outcome::Stopped);
 }
@@ -191,9 +229,8 @@ void FlvDownload::stopByUser()
 void FlvDownload::fail(const QString &description)
 {
     showDue(true);
-    if (m_file.isOpen())
-        m_file.close();
     m_phase = Phase::Idle;
+    closeFile();
     m_slice.stop();
     m_inet->release();
     // The message box lets events run; the window may be gone after it.

@@ -67,6 +67,9 @@ private:
     bool openFile();
     void copySlice();
     bool copyStep();
+    QByteArrayView takeChunk(qint32 want);
+    bool writeOut();
+    void closeFile();
     void complete();
     void stopByUser();
     void fail(const QString &description);
@@ -79,6 +82,12 @@ private:
     QString m_name;
     QString m_folder;
     QFile m_file;
+    // The steps are 1024 bytes; the disk sees blocks of Block bytes.
+    static constexpr qint64 Block = 64 * 1024;
+    QByteArray m_in;      // read ahead from the spool
+    qsizetype m_inPos = 0;
+    qint64 m_taken = 0;   // bytes read from the spool so far
+    QByteArray m_out;     // steps not yet written
     qint32 m_size = 0;
     qint32 m_remaining = 0;
     FlvProgress m_progress;

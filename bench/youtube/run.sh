@@ -1,0 +1,12 @@
+#!/bin/bash
+# Builds the benchmark into its own folder and runs it: 256 MiB through the
+# YouTube window and with curl from one local server, then a 32 MiB run in
+# a fresh process to show that the peak memory does not follow the size.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+build="$repo/build-bench-youtube"
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF >/dev/null
+cmake --build "$build" --target youtube_bench >/dev/null
+export QT_QPA_PLATFORM=offscreen http_proxy= HTTP_PROXY=
+"$build/bench/youtube/youtube_bench" --size $((256 * 1024 * 1024))
+"$build/bench/youtube/youtube_bench" --size $((32 * 1024 * 1024))
