@@ -1,0 +1,293 @@
+// "Add Video" against the simulated sites over real loopback sockets: the
+// list sites add a row whose file "Start Download" fetches; DailyMotion and
+// Google Video open their file in the browser.
+#include "main/gui/frmmain.h"
+#include "sites/samples.h"
+#include "support/recordingmessages.h"
+#include "support/testenv.h"
+#include <QDesktopServices>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+using namespace vidrona;
+using testweb::Request;
+using testweb::Response;
+
+namespace {
+const QString noVideo = "No video was found at this address.\r\nPlease, check the link and try again!";
+const QString notFetched = "The page of this video could not be fetched.\r\nPlease, check the link and try again!";
+const QString checkLink = "Please, check the link and try again!";
+const QString notOpened = "Only web addresses (http or https) are opened in the browser. This address was not opened:\r\n";
+} // namespace
+
+// Stands in for the web browser: records what it was given.
+class Browser : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList opened;
+public slots:
+    void open(const QUrl &url) { opened << url.toString(QUrl::FullyEncoded); }
+};
+
+class TestAddVideo : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void listSitesDownload_data();
+    void listSitesDownload();
+    void browserSitesOpen_data();
+    void browserSitesOpen();
+    void nothingFoundAddsNothing_data();
+    void nothingFoundAddsNothing();
+    void secondPressWhileWaitingIsDropped();
+    void youTubeOpensItsWindow();
+
+private:
+    void paste(const QString &address, const QString &quality);
+    int requestsTo(const QByteArray &host, const QByteArray &path) const;
+
+    Browser m_browser;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<test::LocalWeb> m_web;
+    std::unique_ptr<test::RecordingMessages> m_messages;
+    std::unique_ptr<FrmMain> m_w;
+};
+
+void TestAddVideo::initTestCase()
+{
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_browser, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_browser, "open");
+}
+
+void TestAddVideo::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+}
+
+void TestAddVideo::init()
+{
+    m_browser.opened.clear();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_web = std::make_unique<test::LocalWeb>();
+    QVERIFY(m_web->ok());
+    testweb::installSimulatedWeb(m_web->server());
+    m_messages = std::make_unique<test::RecordingMessages>();
+    m_w = std::make_unique<FrmMain>(m_dir->path(), m_messages.get());
+    m_w->Form_Load();
+}
+
+void TestAddVideo::cleanup()
+{
+    m_w.reset();
+    m_messages.reset();
+    m_web.reset();
+    m_dir.reset();
+}
+
+void TestAddVideo::paste(const QString &address, const QString &quality)
+{
+    m_w->txtUrl->setText(address);
+    QRadioButton *option = quality == "high" ? m_w->OptHigh : quality == "avi" ? m_w->OptAvi : m_w->OptLow;
+    QVERIFY(!option->isHidden() || quality == "low");
+    option->setChecked(true);
+}
+
+int TestAddVideo::requestsTo(const QByteArray &host, const QByteArray &path) const
+{
+    int n = 0;
+    for (const Request &r : m_web->server().requests())
+        n += r.host == host && r.path == path;
+    return n;
+}
+
+void TestAddVideo::listSitesDownload_data()
+{
+    QTest::addColumn<QString>("site");
+    QTest::addColumn<QString>("quality");
+    QTest::addColumn<QString>("fileUrl");
+    QTest::addColumn<QString>("fileName");
+    for (const QString site : {"Metacafe", "Videkta", "Tvali", "AllVideos", "Break"}) {
+        const QString file = testweb::sampleVideo(site).file;
+        QTest::newRow(qPrintable(site)) << site << "low" << file << file.section('/', -1);
+    }
+    const QString wmv = testweb::sampleVideo("Break").file.chopped(3) + "wmv";
+    QTest::newRow("Break, high quality wmv") << "Break" << "high" << wmv << wmv.section('/', -1);
+}
+
+void TestAddVideo::listSitesDownload()
+{
+    QFETCH(QString, site);
+    QFETCH(QString, quality);
+    QFETCH(QString, fileUrl);
+    QFETCH(QString, fileName);
+    paste(testweb::sampleVideo(site).page, quality);
+    m_w->cmdAddVideo->click();
+    QCOMPARE(m_messages->calls.size(), 0);
+    QCOMPARE(m_w->FileUrl, fileUrl);
+    QCOMPARE(m_w->list().count(), 1);
+    QCOMPARE(m_w->list().at(0).fileUrl, fileUrl);
+    QCOMPARE(m_w->list().at(0).fileName, fileName);
+    QCOMPARE(m_w->list().at(0).status, QStringLiteral("PENDING"));
+    QVERIFY(m_browser.opened.isEmpty());
+
+    m_w->cmdDownload->click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->list().at(0).status, QStringLiteral("COMPLETED"), 20000);
+    const QByteArray saved = test::readFile(QDir(m_dir->path()).filePath(fileName));
+    QVERIFY(saved.size() > 30000);
+    QCOMPARE(saved, testweb::sampleFileBytes(fileUrl));
+}
+
+void TestAddVideo::browserSitesOpen_data()
+{
+    QTest::addColumn<QString>("site");
+    QTest::addColumn<QString>("quality");
+    QTest::addColumn<QString>("opened");
+    const QString google = "http://vp.video.google.com/videodownload?docid=-3640530513745741819&";
+    QTest::newRow("DailyMotion") << "DailyMotion" << "low" << testweb::sampleVideo("DailyMotion").file;
+    QTest::newRow("Google, low keeps amp;") << "Google Video" << "low" << google + "amp;format=flv";
+    QTest::newRow("Google, high") << "Google Video" << "high" << google + "format=mp4";
+    QTest::newRow("Google, avi") << "Google Video" << "avi" << google + "format=avi";
+}
+
+void TestAddVideo::browserSitesOpen()
+{
+    QFETCH(QString, site);
+    QFETCH(QString, quality);
+    QFETCH(QString, opened);
+    paste(testweb::sampleVideo(site).page, quality);
+    m_w->cmdAddVideo->click();
+    QCOMPARE(m_messages->calls.size(), 0);
+    QCOMPARE(m_browser.opened, QStringList{opened});
+    QCOMPARE(m_w->FileUrl, opened);
+    QCOMPARE(m_w->list().count(), 0);
+    QCOMPARE(requestsTo("links.vidrona-resolver.net", "/"), 1);
+}
+
+void TestAddVideo::nothingFoundAddsNothing_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("quality");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no site") << "http://example.com/watch/1" << "low" << checkLink;
+    QTest::newRow("empty box") << "" << "low" << checkLink;
+    QTest::newRow("secure address") << "https://tvali.ge/index.php?action=watch&v=6181" << "low" << checkLink;
+    QTest::newRow("capital in the host") << "http://Tvali.ge/index.php?action=watch&v=6181" << "low" << checkLink;
+    QTest::newRow("tvali, no such video") << "http://tvali.ge/index.php?action=watch&v=9999" << "low" << noVideo;
+    QTest::newRow("tvali, page breaks off") << "http://tvali.ge/t/dropped" << "low" << notFetched;
+    QTest::newRow("tvali, link without /") << "http://tvali.ge/t/noslash" << "low" << noVideo;
+    QTest::newRow("tvali, CR LF in the link") << "http://tvali.ge/t/crlf" << "low" << noVideo;
+    QTest::newRow("tvali, xml without path") << "http://tvali.ge/t/nopath" << "low" << noVideo;
+    QTest::newRow("allvideos, no marker") << "http://allvideos.ge/video.php?uid=NOSUCH" << "low" << noVideo;
+    QTest::newRow("videkta, not a number") << "http://www.videkta.ge/?video_id=abc" << "low" << noVideo;
+    QTest::newRow("metacafe, unknown video") << "http://www.metacafe.com/watch/1/none/" << "low" << noVideo;
+    QTest::newRow("break with avi") << testweb::sampleVideo("Break").page << "avi" << noVideo;
+    QTest::newRow("google high, one link only") << "http://video.google.com/t/onelink" << "high" << noVideo;
+    QTest::newRow("dailymotion, service unreachable") << "http://www.dailymotion.com/t/noservice" << "low" << notFetched;
+    QTest::newRow("dailymotion, not a web address")
+        << "http://www.dailymotion.com/t/hostile" << "low" << notOpened + "file://proxy/etc/passwd";
+}
+
+void TestAddVideo::nothingFoundAddsNothing()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, quality);
+    QFETCH(QString, message);
+    testweb::Server &s = m_web->server();
+    const auto tvali = [&s](const QByteArray &name, const QByteArray &xml) {
+        s.on("tvali.ge", "/t/" + name, [name](const Request &) {
+            return Response::html("value=\"xmlFile=http://tvali.ge/t/" + name + ".xml\"");
+        });
+        s.on("tvali.ge", "/t/" + name + ".xml", [xml](const Request &) { return Response::text(xml); });
+    };
+    tvali("noslash", "<video path=\"video.flv\"/>");
+    tvali("crlf", "<video path=\"http://tvali.ge/a.flv\r\nCOMPLETED\"/>");
+    tvali("nopath", "<video file=\"http://tvali.ge/a.flv\"/>");
+    s.on("tvali.ge", "/t/dropped", [](const Request &) {
+        Response r = Response::html(QByteArray(3000, ' ') + "xmlFile=http://tvali.ge/a.xml\"");
+        r.dropAfter = 100;
+        return r;
+    });
+    s.on("video.google.com", "/t/onelink", [](const Request &) {
+        return Response::html("<div data-file=\"http://vp.video.google.com/videodownload?docid=1\"></div>");
+    });
+    s.on("www.dailymotion.com", "/t/hostile", [](const Request &) {
+        return Response::html("<div data-file=\"file://proxy/etc/passwd\"></div>");
+    });
+    if (address.contains("noservice"))
+        s.on("links.vidrona-resolver.net", "/", [](const Request &) {
+            Response r = Response::html("x");
+            r.dropAfter = 0; // the connection closes before any answer
+            return r;
+        });
+
+    // A video added before: its address must not be reused.
+    paste(testweb::sampleVideo("Videkta").page, "low");
+    m_w->cmdAddVideo->click();
+    QCOMPARE(m_w->list().count(), 1);
+    m_messages->calls.clear();
+
+    if (quality == "avi") // the avi option shows once a Google Video address was typed
+        m_w->txtUrl->setText(testweb::sampleVideo("Google Video").page);
+    paste(address, quality);
+    m_w->cmdAddVideo->click();
+    QCOMPARE(m_messages->calls.size(), 1);
+    QCOMPARE(m_messages->calls[0].text, message);
+    if (message != notOpened + "file://proxy/etc/passwd") {
+        QCOMPARE(m_messages->calls[0].title, QStringLiteral("Link Error..."));
+        QCOMPARE(m_messages->calls[0].flags, int(MsgInformation));
+    }
+    QCOMPARE(m_w->list().count(), 1);
+    QVERIFY(m_browser.opened.isEmpty());
+    if (message != checkLink && message != notOpened + "file://proxy/etc/passwd")
+        QCOMPARE(m_w->FileUrl, QString());
+}
+
+void TestAddVideo::secondPressWhileWaitingIsDropped()
+{
+    m_web->server().on("tvali.ge", "/t/slow", [](const Request &) {
+        Response r = Response::html("xmlFile=http://tvali.ge/index.php\" padding padding padding");
+        r.trickleMs = 5;
+        r.trickleBytes = 2;
+        return r;
+    });
+    m_web->server().on("tvali.ge", "/index.php", [](const Request &) {
+        return Response::text("<video path=\"http://tvali.ge/files/6181.flv\"/>");
+    });
+    paste("http://tvali.ge/t/slow", "low");
+    bool pressedWhileWaiting = false;
+    QTimer::singleShot(40, this, [&] {
+        pressedWhileWaiting = m_w->resolving();
+        m_w->cmdAddVideo->click();
+    });
+    m_w->cmdAddVideo->click();
+    QVERIFY(pressedWhileWaiting);
+    QCOMPARE(requestsTo("tvali.ge", "/t/slow"), 1);
+    QCOMPARE(m_w->list().count(), 1);
+    QCOMPARE(m_messages->calls.size(), 0);
+    QVERIFY(!m_w->resolving());
+}
+
+void TestAddVideo::youTubeOpensItsWindow()
+{
+    paste("http://youtube.com/watch?v=bR96aWfpWN0", "low");
+    m_w->cmdAddVideo->click();
+    QVERIFY(m_w->youTubeWindow());
+    QVERIFY(m_w->youTubeWindow()->isVisible());
+    QCOMPARE(m_w->list().count(), 0);
+    QVERIFY(m_browser.opened.isEmpty());
+}
+
+QTEST_MAIN(TestAddVideo)
+#include "tst_addvideo.moc"
