@@ -134,7 +134,7 @@ void TestQueue::savedFile()
     QCOMPARE(f.statuses(), QStringList{ok ? "COMPLETED" : "FAILED"});
     QCOMPARE(f.requested().size(), requested ? 1 : 0);
     QCOMPARE(f.file("clip.flv"), ok ? content : older);
-    QCOMPARE(f.files(), QStringList({"List", "clip.flv"}));
+    QCOMPARE(f.files(), QStringList({"clip.flv", "List"}));
     QVERIFY(!QFile::exists(QDir(f.dir.path()).filePath("../escape.flv")));
     QCOMPARE(f.listFile(), test::listOf({name + (ok ? ":COMPLETED" : ":FAILED")}));
     QCOMPARE(f.messages.calls.size(), ok ? 0 : 1);

@@ -2,15 +2,15 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 
 namespace vidrona {
 
 namespace {
 // What the network layer may hold for us before it stops reading the
-// socket: keeps memory flat however large the file.
+// socket, and what may wait for the disk: memory stays flat whatever the
+// size of the file.
 constexpr qint64 ReadBufferBytes = 1 << 20;
-constexpr qint64 ChunkBytes = 256 * 1024;
+constexpr qint64 MaxPendingBytes = 4 << 20;
 
 bool isSuccess(int status)
 {
@@ -23,12 +23,18 @@ Transfer::Transfer(QObject *parent) : QObject(parent), m_nam(new QNetworkAccessM
     m_nam->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     m_stallTimer.setSingleShot(true);
     connect(&m_stallTimer, &QTimer::timeout, this, &Transfer::onStall);
+    connect(&m_writer, &FileWriter::drained, this, [this] {
+        if (m_state == Receiving)
+            readAvailable(false);
+    });
+    connect(&m_writer, &FileWriter::failed, this, [this](const QString &e) { end(false, e); });
+    connect(&m_writer, &FileWriter::committed, this, &Transfer::end);
 }
 
 Transfer::~Transfer()
 {
-    // Silent: nobody hears about a transfer that dies with its owner, and the
-    // unfinished file is discarded with the QSaveFile.
+    // Silent: nobody hears about a transfer that dies with its owner; the
+    // writer discards the unfinished file.
     m_stallTimer.stop();
     dropReply();
 }
@@ -38,6 +44,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath)
     if (StillExecuting())
         return false;
     m_received = 0;
+    m_ended = false;
     setState(Requesting);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty()
@@ -45,12 +52,11 @@ bool Transfer::start(const QUrl &url, const QString &targetPath)
         end(false, QStringLiteral("not an http address"));
         return true;
     }
-    m_file = std::make_unique<QSaveFile>(targetPath);
-    if (!m_file->open(QIODevice::WriteOnly)) {
-        end(false, m_file->errorString());
+    QString error;
+    if (!m_writer.open(targetPath, &error)) {
+        end(false, error);
         return true;
     }
-
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -68,6 +74,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath)
 
 void Transfer::Cancel()
 {
+    // Once the body is complete the file is being put in place: too late.
     if (m_state == Requesting || m_state == Receiving)
         end(false, QStringLiteral("cancelled"));
 }
@@ -90,36 +97,33 @@ void Transfer::onReadyRead()
 {
     m_stallTimer.start(m_stallTimeoutMs);
     setState(Receiving);
-    if (!writeAvailable())
-        end(false, m_file ? m_file->errorString() : QString());
+    readAvailable(false);
 }
 
-// Moves what arrived into the file. The body of an error answer is read
-// and dropped: it is never written under the video's name.
-bool Transfer::writeAvailable()
+// Hands what arrived to the writer, up to its limit unless all is asked
+// (the end of the body). The body of an error answer is read and dropped:
+// it is never written under the video's name.
+void Transfer::readAvailable(bool all)
 {
-    if (!m_reply || !m_file)
-        return false;
+    if (!m_reply)
+        return;
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    while (m_reply->bytesAvailable() > 0) {
-        const QByteArray chunk = m_reply->read(ChunkBytes);
+    while (m_reply->bytesAvailable() > 0 && (all || m_writer.pending() < MaxPendingBytes)) {
+        // readAll hands over the reply's own buffers without a copy; the
+        // reply's read buffer bounds its size.
+        const QByteArray chunk = m_reply->readAll();
         if (!isSuccess(status))
             continue;
-        if (m_file->write(chunk) != chunk.size())
-            return false;
+        m_writer.write(chunk);
         m_received += chunk.size();
     }
-    return true;
 }
 
 void Transfer::onReplyFinished()
 {
-    if (!m_reply || m_state == Finishing)
+    if (!m_reply || m_ended)
         return;
-    if (!writeAvailable() && m_reply->error() == QNetworkReply::NoError) {
-        end(false, m_file->errorString());
-        return;
-    }
+    m_stallTimer.stop();
     if (m_reply->error() != QNetworkReply::NoError) {
         end(false, m_reply->errorString());
         return;
@@ -129,17 +133,16 @@ void Transfer::onReplyFinished()
         end(false, QStringLiteral("HTTP status %1").arg(status));
         return;
     }
+    readAvailable(true);
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() != m_received) {
         end(false, QStringLiteral("body of %1 bytes, %2 announced")
                        .arg(m_received).arg(length.toLongLong()));
         return;
     }
-    if (!m_file->commit()) {
-        end(false, m_file->errorString());
-        return;
-    }
-    end(true, QString());
+    dropReply();
+    setState(Finishing);
+    m_writer.commit(); // committed() ends the transfer
 }
 
 void Transfer::onStall()
@@ -151,13 +154,13 @@ void Transfer::onStall()
 // loop, so no caller is re-entered from inside start() or Cancel().
 void Transfer::end(bool ok, const QString &reason)
 {
-    if (m_state == Finishing || m_state == Idle)
+    if (m_ended || m_state == Idle)
         return;
+    m_ended = true;
     m_stallTimer.stop();
     dropReply();
-    if (m_file && !ok)
-        m_file->cancelWriting();
-    m_file.reset(); // an uncommitted QSaveFile leaves no file behind
+    if (!ok)
+        m_writer.discard(); // an uncommitted file leaves nothing behind
     m_resultOk = ok;
     m_reason = reason;
     setState(Finishing);

@@ -1,14 +1,13 @@
 #pragma once
+#include "filewriter.h"
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
-#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QSaveFile;
 
 namespace vidrona {
 
@@ -16,7 +15,7 @@ namespace vidrona {
 // request at a time, its body streamed into a file that replaces the target
 // only when the whole body arrived with a success status. The caller starts
 // a fetch and hears about its end through finished(); the event loop keeps
-// running meanwhile.
+// running meanwhile, and the disk work is done on the writer's thread.
 class Transfer : public QObject
 {
     Q_OBJECT
@@ -25,7 +24,8 @@ public:
         Idle = 0,       // no request
         Requesting = 1, // request sent, no answer yet
         Receiving = 2,  // answer head in, body arriving
-        Finishing = 3,  // ended; the result is about to be delivered
+        Finishing = 3,  // body complete or given up; the file is being put
+                        // in place and the result is about to be delivered
     };
     Q_ENUM(State)
 
@@ -63,19 +63,21 @@ private:
     void onReadyRead();
     void onReplyFinished();
     void onStall();
-    bool writeAvailable();
+    void readAvailable(bool all);
+    void commit();
     void end(bool ok, const QString &reason);
     void deliver();
     void dropReply();
 
     QNetworkAccessManager *m_nam;
     QPointer<QNetworkReply> m_reply;
-    std::unique_ptr<QSaveFile> m_file;
+    FileWriter m_writer;
     QTimer m_stallTimer;
     State m_state = Idle;
     int m_stallTimeoutMs = DefaultStallTimeoutMs;
     int m_maxRedirects = DefaultMaxRedirects;
     qint64 m_received = 0;
+    bool m_ended = false;
     bool m_resultOk = false;
     QString m_reason;
 };

@@ -1,0 +1,68 @@
+// One file through the main window's queue, the way a user fetches it:
+// the address is added with Download and "Start Download" is pressed.
+// Prints the time from the press to the end of the run and the longest
+// gap of the window's event loop meanwhile. The proxy comes from
+// http_proxy, as for the program.
+#include "main/core/queuerunner.h"
+#include "main/gui/frmmain.h"
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QNetworkProxyFactory>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+class PrintedMessages : public vidrona::MessageService
+{
+public:
+    int show(const QString &text, const QString &, int) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        ++count;
+        return vidrona::AnswerOk;
+    }
+    int count = 0;
+};
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 3) {
+        std::fprintf(stderr, "usage: queue_bench FILE-URL EMPTY-FOLDER\n");
+        return 2;
+    }
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    PrintedMessages messages;
+    vidrona::FrmMain window(args[2], &messages);
+    window.Form_Load();
+    window.show();
+    window.FileUrl = args[1];
+    window.Download();
+
+    QElapsedTimer clock;
+    QElapsedTimer sinceTick;
+    qint64 longestGapMs = 0;
+    QTimer meter;
+    meter.setTimerType(Qt::PreciseTimer);
+    meter.setInterval(2);
+    QObject::connect(&meter, &QTimer::timeout, [&] {
+        longestGapMs = qMax(longestGapMs, sinceTick.restart());
+    });
+    QObject::connect(window.downloadQueue(), &vidrona::QueueRunner::runEnded, &app, [&] {
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        const bool ok = window.list().count() == 1
+                        && window.list().at(0).status == QLatin1String("COMPLETED");
+        std::printf("queue_seconds %.3f\nlongest_gap_ms %lld\nok %d\n", seconds,
+                    static_cast<long long>(longestGapMs), int(ok && messages.count == 0));
+        app.quit();
+    });
+    sinceTick.start();
+    meter.start();
+    clock.start();
+    window.cmdDownload->click();
+    return app.exec();
+}

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Fetches a 1 MiB and a 1 GiB generated file from one local server, once
+# with curl and once through the program's queue, and prints the times,
+# their ratio, both peak memory figures and the queue's longest event-loop
+# gap. Usage: bench/queue/run.sh
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$root/build-bench-queue
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
+cmake --build "$build" --target queue_bench queue_bench_server > /dev/null
+
+work=$(mktemp -d)
+server_pid=
+cleanup() {
+    [ -n "$server_pid" ] && kill "$server_pid" 2> /dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$build/bench/queue/queue_bench_server" > "$work/server.out" &
+server_pid=$!
+for _ in $(seq 50); do
+    grep -q '^port ' "$work/server.out" 2> /dev/null && break
+    sleep 0.1
+done
+port=$(awk '/^port /{print $2}' "$work/server.out")
+proxy=http://127.0.0.1:$port
+
+peak_mib() { awk -F': ' '/Maximum resident set size/{printf "%.1f", $2/1024}' "$1"; }
+max() { awk -v a="$1" -v b="$2" 'BEGIN{print (a+0 > b+0) ? a : b}'; }
+min() { awk -v a="$1" -v b="$2" 'BEGIN{print (b == "" || a+0 < b+0) ? a : b}'; }
+
+# Each size is fetched ROUNDS times by both, alternately; the best time of
+# each and the highest memory and event-loop gap of all rounds are shown.
+rounds=${ROUNDS:-3}
+echo "server on $proxy; $rounds rounds per size; load: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-6s %9s %9s %6s %9s %10s %7s   %s\n' size curl_s queue_s ratio curl_MiB queue_MiB gap_ms \
+    "all rounds (curl/queue s)"
+for size in 1048576 1073741824; do
+    url=http://bench.vidrona.test/file-$size.bin
+    best_c= best_q= mem_c=0 mem_q=0 gap=0 all=
+    for _ in $(seq "$rounds"); do
+        /usr/bin/time -v -o "$work/curl.time" curl -sS --noproxy '' -x "$proxy" "$url" \
+            -o "$work/curl.bin" -w '%{time_total}' > "$work/curl.out"
+        mkdir "$work/q"
+        /usr/bin/time -v -o "$work/queue.time" env http_proxy="$proxy" no_proxy= \
+            "$build/bench/queue/queue_bench" "$url" "$work/q" > "$work/queue.out" 2> "$work/queue.err"
+        grep -q '^ok 1' "$work/queue.out" || { echo "queue run failed at $size"; cat "$work/queue.err"; exit 1; }
+        cmp -s "$work/curl.bin" "$work/q/file-$size.bin" || { echo "files differ at $size"; exit 1; }
+        c=$(cat "$work/curl.out")
+        q=$(awk '/^queue_seconds/{print $2}' "$work/queue.out")
+        best_c=$(min "$c" "$best_c")
+        best_q=$(min "$q" "$best_q")
+        mem_c=$(max "$(peak_mib "$work/curl.time")" "$mem_c")
+        mem_q=$(max "$(peak_mib "$work/queue.time")" "$mem_q")
+        gap=$(max "$(awk '/^longest_gap_ms/{print $2}' "$work/queue.out")" "$gap")
+        all="$all $(printf '%.2f/%.2f' "$c" "$q")"
+        rm -rf "$work/q" "$work/curl.bin"
+    done
+    ratio=$(awk -v q="$best_q" -v c="$best_c" 'BEGIN{printf "%.2f", q/c}')
+    label=$([ "$size" -ge 1073741824 ] && echo 1GiB || echo 1MiB)
+    printf '%-6s %9.3f %9.3f %6s %9s %10s %7s  %s\n' "$label" "$best_c" "$best_q" "$ratio" \
+        "$mem_c" "$mem_q" "$gap" "$all"
+done
