@@ -51,8 +51,12 @@ void keyTo(QWidget *w, Qt::Key key)
 
 msgbox::FrmMsgBox *openBox()
 {
-    auto *box = qobject_cast<msgbox::FrmMsgBox *>(QApplication::activeModalWidget());
-    return box && box->isVisible() ? box : nullptr;
+    // The newest visible one: a box opened from inside another comes last.
+    msgbox::FrmMsgBox *found = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<msgbox::FrmMsgBox *>(w); box && box->isVisible())
+            found = box;
+    return found;
 }
 
 QPointer<QTimer> whenBoxOpens(std::function<void(msgbox::FrmMsgBox *)> act, bool *seen,

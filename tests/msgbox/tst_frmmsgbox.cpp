@@ -342,7 +342,13 @@ void TestFrmMsgBox::slotToSlot()
 void TestFrmMsgBox::hoverStartsAfreshEachBox()
 {
     // The first box is answered with the pointer on OK, hover shown.
-    runBox(QStringLiteral("one"), 0, [](FrmMsgBox *box) { test::clickOn(box->picB[0], kInSlot); });
+    bool shownAtAnswer = false;
+    runBox(QStringLiteral("one"), 0, [&](FrmMsgBox *box) {
+        test::moveOver(box->picB[0], kInSlot);
+        shownAtAnswer = box->HoverShown();
+        test::clickOn(box->picB[0], kInSlot);
+    });
+    QVERIFY(shownAtAnswer);
     bool hovered = false;
     runBox(QStringLiteral("two"), 0, [&](FrmMsgBox *box) {
         test::moveOver(box->picB[0], QPoint(20, 5));

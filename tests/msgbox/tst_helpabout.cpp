@@ -1,0 +1,137 @@
+// Help and About from the main window: the texts in the skinned box, and the
+// box holding off the user from the main window while its timers go on.
+#include "boxdriver.h"
+#include "main/gui/frmmain.h"
+#include "msgbox/core/boxtexts.h"
+#include "msgbox/core/skinbox.h"
+#include "msgbox/gui/buttonslot.h"
+#include "support/recordingmessages.h"
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <QtTest>
+
+using namespace vidrona;
+using namespace vidrona::msgbox;
+
+namespace {
+void clickButton(FrmMain &main, QWidget *button)
+{
+    QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {},
+                      button->mapTo(&main, button->rect().center()));
+}
+
+// A click into the address box and a typed letter, as the user would.
+void typeIntoUrlBox(FrmMain &main)
+{
+    clickButton(main, main.txtUrl);
+    QTest::keyClick(main.windowHandle(), Qt::Key_Z);
+}
+
+int visibleBoxes()
+{
+    int n = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        n += (qobject_cast<FrmMsgBox *>(w) && w->isVisible()) ? 1 : 0;
+    return n;
+}
+
+QString shownText(const QString &text)
+{
+    return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+} // namespace
+
+class TestHelpAbout : public QObject
+{
+    Q_OBJECT
+private slots:
+    void boxFromMainWindow_data();
+    void boxFromMainWindow();
+};
+
+void TestHelpAbout::boxFromMainWindow_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("answer"); // Enter, Esc or OK
+    QTest::addColumn<bool>("help");
+    QTest::newRow("Help answered with Enter") << "cmdContacts" << "Enter" << true;
+    QTest::newRow("Help answered with OK") << "cmdContacts" << "OK" << true;
+    QTest::newRow("About answered with Esc") << "Command2" << "Esc" << false;
+    QTest::newRow("About answered with OK") << "Command2" << "OK" << false;
+}
+
+void TestHelpAbout::boxFromMainWindow()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, answer);
+    QFETCH(bool, help);
+    QTemporaryDir dir;
+    test::RecordingMessages messages;
+    FrmMain main(dir.path(), &messages);
+    main.Form_Load();
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+
+    int ticks = 0;
+    QTimer ticker(&main);
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+
+    bool seen = false, leftOpen = true, okOnly = false, inScroll = false, textRight = false;
+    int ticksWhileOpen = 0, boxesAfterOtherClick = 0;
+    QString urlWhileOpen = QStringLiteral("unset");
+    CurrentStyle = 2; // the box must set its own
+    test::whenBoxOpens([&](FrmMsgBox *box) {
+        okOnly = CurrentStyle == StyleOkOnly && !box->picB[1]->isVisible();
+        inScroll = box->txtScroll->isVisible() && !box->txtNoScroll->isVisible();
+        QTextEdit *area = inScroll ? box->txtScroll : box->txtNoScroll;
+        textRight = area->toPlainText() == shownText(help ? helpText() : aboutText());
+        // The main window's timer keeps ticking under the box.
+        const int before = ticks;
+        QTest::qWait(120);
+        ticksWhileOpen = ticks - before;
+        // The user cannot reach the main window: no typing, no second box.
+        typeIntoUrlBox(main);
+        urlWhileOpen = main.txtUrl->text();
+        QTimer closer; // closes a second box, should one wrongly open
+        connect(&closer, &QTimer::timeout, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w != box && qobject_cast<FrmMsgBox *>(w) && w->isVisible())
+                    static_cast<FrmMsgBox *>(w)->reject();
+        });
+        closer.start(20);
+        clickButton(main, main.Command2);
+        clickButton(main, main.cmdContacts);
+        QTest::qWait(50);
+        boxesAfterOtherClick = visibleBoxes();
+        if (answer == QLatin1String("OK"))
+            test::clickOn(box->picB[0], QPoint(29, 8));
+        else
+            test::keyTo(box, answer == QLatin1String("Esc") ? Qt::Key_Escape : Qt::Key_Return);
+    }, &seen, &leftOpen);
+    clickButton(main, main.findChild<QPushButton *>(button));
+
+    QVERIFY(seen);
+    QVERIFY(!leftOpen);
+    QVERIFY(okOnly);
+    QVERIFY(textRight);
+    if (help)
+        QVERIFY(inScroll); // the Help text is longer than eight lines
+    QVERIFY2(ticksWhileOpen > 0, "the main window's timer stopped under the box");
+    QCOMPARE(urlWhileOpen, QString());
+    QCOMPARE(boxesAfterOtherClick, 1);
+    QCOMPARE(visibleBoxes(), 0);
+    QCOMPARE(BoxResult, int(ResultOk));
+    QVERIFY(messages.calls.isEmpty()); // not the standard message box
+
+    // Answered: the main window takes input again.
+    typeIntoUrlBox(main);
+    QCOMPARE(main.txtUrl->text(), QStringLiteral("z"));
+}
+
+QTEST_MAIN(TestHelpAbout)
+#include "tst_helpabout.moc"
