@@ -17,6 +17,8 @@ if [ "${1:-}" = "--simulated" ]; then
   port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
   [ -n "$port" ] || { echo "run: the simulated web did not start" >&2; exit 1; }
   echo "run: simulated web on 127.0.0.1:$port"
+  echo "run: addresses to paste, one per site: docs/simulated-web.md"
+  echo "run: pages opened in the browser need its HTTP proxy set to 127.0.0.1:$port"
   http_proxy="http://127.0.0.1:$port" no_proxy= build/vidrona
 else
   build/vidrona
