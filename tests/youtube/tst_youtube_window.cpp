@@ -46,6 +46,8 @@ private slots:
     void cancelWhileIdle();
     void cancelWhileWaiting();
     void closeWhileWaiting();
+    void stopWhileReadingThePage_data();
+    void stopWhileReadingThePage();
     void secondDownloadWhileWaiting();
     void stateTexts();
     void mainWindowShowsOneWindow();
@@ -286,6 +288,7 @@ void TestYouTubeWindow::transferFails_data()
     QTest::newRow("no Content-Length") << "nolength-4000" << "video_id=nolength-4000&t=vjVQa1PpcFN303030";
     QTest::newRow("missing token asks with &t=") << "notoken" << "video_id=notoken&t=";
     QTest::newRow("fmt before t sends 5") << "fmtfirst" << "video_id=fmtfirst&t=5";
+    QTest::newRow("name not allowed on Windows") << "quoted" << "video_id=quoted&t=vjVQa1PpcFN746564";
 }
 
 void TestYouTubeWindow::transferFails()
@@ -359,6 +362,37 @@ void TestYouTubeWindow::closeWhileWaiting()
     QTest::qWait(100);          // nothing of it may run any more
     QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());
     QVERIFY(m_messages.calls.isEmpty());
+}
+
+void TestYouTubeWindow::stopWhileReadingThePage_data()
+{
+    QTest::addColumn<bool>("close");
+    QTest::newRow("cancel") << false;
+    QTest::newRow("close") << true;
+}
+
+void TestYouTubeWindow::stopWhileReadingThePage()
+{
+    QFETCH(bool, close);
+    open();
+    m_w->Text1->setText(watch("stallpage"));
+    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
+    QTRY_COMPARE(m_web->server().requests().size(), 1);
+    QVERIFY(m_w->busy());
+    QCOMPARE(m_w->panelText(1), QString("Getting File Name"));
+    if (close) {
+        QTest::mouseClick(m_w->cmdQuite, Qt::LeftButton);
+        QTRY_VERIFY(m_w.isNull());
+        QTest::qWait(100);
+    } else {
+        QTest::mouseClick(m_w->cmdCancel, Qt::LeftButton);
+        QVERIFY(!m_w->busy());
+        QCOMPARE(m_w->panelText(1), QString("Video Download Stoped By User"));
+        QVERIFY(m_w->cmdDownload->isEnabled());
+    }
+    QVERIFY(m_messages.calls.isEmpty());
+    QCOMPARE(m_web->server().requests().size(), 1);
+    QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());
 }
 
 void TestYouTubeWindow::secondDownloadWhileWaiting()

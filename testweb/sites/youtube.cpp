@@ -77,6 +77,12 @@ Response watch(const Request &req)
     if (id == "dash")
         return Response::html("<html><head><title>YouTube: Wrong dash</title></head>"
                               "<body>\"video_id\": \"dash\", \"t\": \"x\"</body></html>");
+    if (id == "stallpage") { // the head of a page, then nothing
+        Response r = Response::html("");
+        r.announcedLength = 5000;
+        r.stallAfterHeaders = true;
+        return r;
+    }
     if (id == "twice")
         return Response::html(watchPage("First", Usual, "first1") + watchPage("Second", Usual, "second2"));
     if (const Video *v = find(id))
