@@ -1,5 +1,6 @@
 #include "pageparse.h"
 #include "resolvers/core/hosts.h"
+#include "resolvers/core/site.h"
 #include <QRegularExpression>
 
 namespace vidrona::youtube {
@@ -70,7 +71,8 @@ PageLookup lookUpPage(const QByteArray &page, const QString &url, Quality qualit
 
 bool isYouTubeAddress(const QString &text)
 {
-    return text.mid(7, 8) == hosts::YouTube.left(8);
+    // The very key and prefix that "Add Video" compares.
+    return siteKey(text) == youTubeSite().prefix();
 }
 
 } // namespace vidrona::youtube
