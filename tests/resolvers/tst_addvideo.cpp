@@ -265,15 +265,21 @@ void TestAddVideo::secondPressWhileWaitingIsDropped()
     m_web->server().on("tvali.ge", "/index.php", [](const Request &) {
         return Response::text("<video path=\"http://tvali.ge/files/6181.flv\"/>");
     });
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
     paste("http://tvali.ge/t/slow", "low");
     bool pressedWhileWaiting = false;
     QTimer::singleShot(40, this, [&] {
         pressedWhileWaiting = m_w->resolving();
-        m_w->cmdAddVideo->click();
+        m_w->cmdAddVideo->click(); // a press that reaches the handler
+        QTest::mouseClick(m_w->cmdAddVideo, Qt::LeftButton); // the user's own
+        QTest::keyClicks(m_w->Text1, "typed while waiting");
     });
     m_w->cmdAddVideo->click();
     QVERIFY(pressedWhileWaiting);
+    QTest::qWait(50); // anything held back would arrive now
     QCOMPARE(requestsTo("tvali.ge", "/t/slow"), 1);
+    QCOMPARE(m_w->Text1->text(), QString());
     QCOMPARE(m_w->list().count(), 1);
     QCOMPARE(m_messages->calls.size(), 0);
     QVERIFY(!m_w->resolving());

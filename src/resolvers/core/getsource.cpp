@@ -11,25 +11,52 @@ namespace vidrona {
 
 namespace {
 
-// The hourglass for as long as a fetch holds the window.
-class BusyCursor
+// For as long as a fetch holds the window: the hourglass, and every click
+// and key press thrown away (not kept for later, so a press made while the
+// page loads does not run once it is in). Painting, timers and sockets go on.
+class BusyWindow : public QObject
 {
 public:
-    BusyCursor() : m_on(qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr)
+    BusyWindow() : m_gui(qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr)
     {
-        if (m_on)
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        if (!m_gui)
+            return;
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        QCoreApplication::instance()->installEventFilter(this);
     }
-    ~BusyCursor()
+    ~BusyWindow() override
     {
-        if (m_on)
-            QGuiApplication::restoreOverrideCursor();
+        if (!m_gui)
+            return;
+        QCoreApplication::instance()->removeEventFilter(this);
+        QGuiApplication::restoreOverrideCursor();
     }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
+        }
+    }
 
 private:
-    bool m_on;
+    bool m_gui;
 };
 
 // An error status still carries a whole body; a broken transfer does not.
@@ -50,12 +77,12 @@ QString fetch(const QUrl &url, const QByteArray &agent, int timeoutMs)
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, agent);
     request.setTransferTimeout(timeoutMs);
-    BusyCursor busy;
+    BusyWindow busy;
     QNetworkReply *reply = manager.get(request);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
     const QByteArray body = bodyIsWhole(reply->error()) ? reply->readAll() : QByteArray();
     delete reply;
     return QString::fromLatin1(body);

@@ -10,8 +10,8 @@ inline constexpr int PageTimeoutMs = 30000;
 // one character per byte; an error page's body is returned like any other.
 // Empty when the address is not http(s), the server cannot be reached, the
 // transfer breaks off or goes quiet for timeoutMs. While it waits the
-// application shows the busy cursor and takes no user input, but keeps
-// painting and running timers.
+// application shows the busy cursor and drops clicks and key presses, but
+// keeps painting and running timers.
 QString FetchPage(const QString &address, int timeoutMs = PageTimeoutMs);
 
 // The transfer the resolvers use for the player's XML and the link service:
