@@ -9,6 +9,7 @@
 #include "msgbox/gui/skinmsgbox.h"
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -87,18 +88,45 @@ void shootHelpOverMain()
     QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, main.Command2->mapTo(&main, QPoint(5, 5)));
 }
 
+// Opens one box for `seconds` and reports where it is, for dragging it by
+// hand (or with xdotool) on a display with or without a window manager.
+int holdBox(int seconds)
+{
+    bool byHand = false;
+    QPoint first, last;
+    test::whenBoxOpens([&](FrmMsgBox *box) {
+        first = box->pos();
+        std::printf("open at %d,%d\n", first.x(), first.y());
+        std::fflush(stdout);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < seconds * 1000 && box->isVisible()) {
+            QTest::qWait(20);
+            byHand = byHand || box->isDraggingByHand();
+        }
+        last = box->pos();
+        if (box->isVisible())
+            box->accept();
+    });
+    SkinMsgBox(QStringLiteral("Drag me by the title strip."), 0);
+    std::printf("closed at %d,%d; moved by hand: %s\n", last.x(), last.y(), byHand ? "yes" : "no");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: msgboxshots OUTPUT_FOLDER\n");
+        std::fprintf(stderr, "usage: msgboxshots OUTPUT_FOLDER | --hold SECONDS\n");
         return 2;
     }
+    LoadButtonImages();
+    if (argc == 3 && qstrcmp(argv[1], "--hold") == 0)
+        return holdBox(QByteArray(argv[2]).toInt());
     g_out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(g_out);
-    LoadButtonImages();
     for (int style = 0; style < 3; ++style)
         shootStyle(style);
     shootHelpOverMain();

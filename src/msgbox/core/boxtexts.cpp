@@ -8,7 +8,7 @@ const QString crlf = QStringLiteral("\r\n");
 
 QString contactAddress()
 {
-    return QStringLiteral("support@vidrona.example");
+    return QStringLiteral("help@vidrona.example");
 }
 
 QString helpText()

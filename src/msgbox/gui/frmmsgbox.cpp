@@ -20,7 +20,9 @@ QFont messageFont()
     // 8.25 point at 96 dots per inch; pixels, because the box is laid out
     // in pixels and the line count decides which area is used.
     QFont font;
+    // Without the Windows face, a condensed one keeps about its width.
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
                       QStringLiteral("DejaVu Sans")});
     font.setPixelSize(11);
     font.setBold(true);
@@ -80,6 +82,7 @@ QTextEdit *FrmMsgBox::makeMessageArea(const char *name, bool scrollBar)
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setVerticalScrollBarPolicy(scrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     area->setFont(messageFont());
+    area->document()->setDocumentMargin(2); // an edit box's slim inner margin
     QPalette pal = area->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         pal.setColor(group, QPalette::Base, QColor(105, 105, 105));
