@@ -56,6 +56,7 @@ private slots:
 private:
     void paste(const QString &address, const QString &quality);
     int requestsTo(const QByteArray &host, const QByteArray &path) const;
+    void routeFaultyPages(const QString &address);
 
     Browser m_browser;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -199,11 +200,8 @@ void TestAddVideo::nothingFoundAddsNothing_data()
         << "http://www.dailymotion.com/t/hostile" << "low" << notOpened + "file://proxy/etc/passwd";
 }
 
-void TestAddVideo::nothingFoundAddsNothing()
+void TestAddVideo::routeFaultyPages(const QString &address)
 {
-    QFETCH(QString, address);
-    QFETCH(QString, quality);
-    QFETCH(QString, message);
     testweb::Server &s = m_web->server();
     const auto tvali = [&s](const QByteArray &name, const QByteArray &xml) {
         s.on("tvali.ge", "/t/" + name, [name](const Request &) {
@@ -231,6 +229,14 @@ void TestAddVideo::nothingFoundAddsNothing()
             r.dropAfter = 0; // the connection closes before any answer
             return r;
         });
+}
+
+void TestAddVideo::nothingFoundAddsNothing()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, quality);
+    QFETCH(QString, message);
+    routeFaultyPages(address);
 
     // A video added before: its address must not be reused.
     paste(testweb::sampleVideo("Videkta").page, "low");
