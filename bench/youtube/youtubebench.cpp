@@ -3,6 +3,7 @@
 // times, their ratio and the peak memory of this process.
 #include "main/core/messages.h"
 #include "server.h"
+#include "youtube/core/httptransfer.h"
 #include "youtube/gui/frmyoutube.h"
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,11 +69,13 @@ double throughWindow(const QString &folder, qint64 size, bool *ok, double *waitS
     w.cmdDownload->click();
     QEventLoop loop;
     QTimer poll;
-    // The wait ends when the status shows the completed response.
+    // The wait ends with the completed response; the steps follow.
     *waitSeconds = -1;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (*waitSeconds < 0 && w.panelText(1) == QStringLiteral("Connected"))
+    QObject::connect(w.Inet2, &vidrona::youtube::HttpTransfer::StateChanged, &loop, [&](int state) {
+        if (state == vidrona::youtube::HttpTransfer::ResponseCompleted)
             *waitSeconds = t.nsecsElapsed() / 1e9;
+    });
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         if (!w.busy())
             loop.quit();
     });

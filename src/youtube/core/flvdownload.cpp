@@ -112,11 +112,11 @@ bool FlvDownload::openFile()
         return false;
     }
     m_file.setFileName(QDir(m_folder).filePath(name));
-    // Cut to the new length: an older, longer file must not leave its tail.
     m_in.clear();
     m_inPos = 0;
     m_taken = 0;
     m_out.resize(0);
+    // Cut to the new length: an older, longer file must not leave its tail.
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         fail(m_file.errorString());
         return false;
