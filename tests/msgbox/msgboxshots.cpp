@@ -47,7 +47,10 @@ QPixmap screenOf(QWidget *w, QRect r = QRect())
 void shootStyle(int style)
 {
     static const char *const looks[] = {"normal", "hover", "pressed"};
-    const QString prompt = QStringLiteral("Save the list before closing?\r\n\r\nStyle %1 of the box.").arg(style);
+    static const char *const buttons[] = {"OK", "OK and CANCEL", "YES and NO"};
+    const QString prompt = QStringLiteral("A message in the skinned box.\r\n\r\nStyle %1: %2.")
+                               .arg(style)
+                               .arg(QLatin1String(buttons[style]));
     for (int look = 0; look < 3; ++look) {
         const QString name = QStringLiteral("style%1-%2.png").arg(style).arg(QLatin1String(looks[look]));
         test::runBox(prompt, style, [&](FrmMsgBox *box) {
