@@ -3,7 +3,9 @@
 #include "support/testenv.h"
 #include "youtube/core/flvdownload.h"
 #include "youtube/core/httptransfer.h"
+#include <QNetworkProxy>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -54,6 +56,7 @@ private slots:
     void complete();
     void failures_data();
     void failures();
+    void connectionRefused();
     void stopBetweenSteps();
     void stopWhileWaiting();
     void longerOldFileIsCut();
@@ -159,6 +162,32 @@ void TestYouTubeTransfer::failures()
     QVERIFY(view.progress.isEmpty());
     // No file was opened.
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), before);
+}
+
+void TestYouTubeTransfer::connectionRefused()
+{
+    // A port that was just freed: the connection is refused, no head comes.
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", port));
+    HttpTransfer inet;
+    RecordingView view;
+    FlvDownload dl(&inet, &view);
+    QSignalSpy states(&inet, &HttpTransfer::StateChanged);
+    const int outcome = run(dl, view, fileAddress("bytes-10"), "refused");
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", m_web->server().port()));
+    QCOMPARE(outcome, int(FlvDownload::Outcome::Failed));
+    QVERIFY(!inet.headersIn());
+    QVERIFY(!states.contains(QVariantList{int(HttpTransfer::Receiving)}));
+    QVERIFY(states.contains(QVariantList{int(HttpTransfer::Error)}));
+    QCOMPARE(view.messages.size(), 1);
+    QCOMPARE(view.statuses.last(), QString("Idle!"));
+    QVERIFY(!QFile::exists(m_dir.filePath("refused.flv")));
 }
 
 void TestYouTubeTransfer::stopBetweenSteps()

@@ -55,8 +55,9 @@ bool HttpTransfer::Execute(const QString &url)
 
 void HttpTransfer::onHead()
 {
-    if (m_headersIn || !m_reply)
-        return;
+    if (m_headersIn || !m_reply
+        || !m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+        return; // no answer's head (yet)
     m_headersIn = true;
     m_headers = m_reply->rawHeaderPairs();
     emit StateChanged(Receiving);
