@@ -35,6 +35,7 @@ private slots:
     void cancel();
     void removeAndCleanDuringAFetch();
     void stalledServerDoesNotHangTheQueue();
+    void yesAtStartFetchesOnce();
 };
 
 void TestQueue::threeRowsInListOrder()
@@ -194,26 +195,38 @@ void TestQueue::oneRunAtATime()
 
 void TestQueue::cancel_data()
 {
+    QTest::addColumn<QStringList>("rows"); // a.flv is the slow one
     QTest::addColumn<int>("selected");
     QTest::addColumn<QStringList>("rightAfter");
     QTest::addColumn<QStringList>("atEnd");
     QTest::addColumn<int>("messages");
-    QTest::newRow("the running row") << 0 << QStringList{"CANCELED", "PENDING"}
-                                     << QStringList{"FAILED", "COMPLETED"} << 1;
-    QTest::newRow("another row") << 1 << QStringList{"DOWNLOADING", "PENDING"}
-                                 << QStringList{"COMPLETED", "COMPLETED"} << 0;
-    QTest::newRow("no row") << -1 << QStringList{"DOWNLOADING", "PENDING"}
-                            << QStringList{"COMPLETED", "COMPLETED"} << 0;
+    QTest::addColumn<QStringList>("fetched");
+    const QStringList two{"a.flv:PENDING", "b.flv:PENDING"};
+    QTest::newRow("the running row") << two << 0 << QStringList{"CANCELED", "PENDING"}
+                                     << QStringList{"FAILED", "COMPLETED"} << 1
+                                     << QStringList{"a.flv", "b.flv"}; // no retry in the run
+    QTest::newRow("another row") << two << 1 << QStringList{"DOWNLOADING", "PENDING"}
+                                 << QStringList{"COMPLETED", "COMPLETED"} << 0
+                                 << QStringList{"a.flv", "b.flv"};
+    QTest::newRow("no row") << two << -1 << QStringList{"DOWNLOADING", "PENDING"}
+                            << QStringList{"COMPLETED", "COMPLETED"} << 0
+                            << QStringList{"a.flv", "b.flv"};
+    QTest::newRow("a row left downloading by an earlier run")
+        << QStringList{"old.flv:DOWNLOADING", "a.flv:PENDING"} << 0
+        << QStringList{"CANCELED", "DOWNLOADING"} << QStringList{"COMPLETED", "COMPLETED"} << 0
+        << QStringList{"a.flv", "old.flv"};
 }
 
 void TestQueue::cancel()
 {
+    QFETCH(QStringList, rows);
     QFETCH(int, selected);
     QFETCH(QStringList, rightAfter);
     QFETCH(QStringList, atEnd);
     QFETCH(int, messages);
+    QFETCH(QStringList, fetched);
     QueueFixture f;
-    f.load({"a.flv:PENDING", "b.flv:PENDING"});
+    f.load(rows);
     f.route("a.flv", slowBody());
     f.w->cmdDownload->click();
     QTRY_COMPARE(f.requested().size(), 1);
@@ -225,8 +238,9 @@ void TestQueue::cancel()
     QVERIFY(f.waitIdle());
     QCOMPARE(f.statuses(), atEnd);
     QCOMPARE(f.messages.calls.size(), messages);
-    QCOMPARE(f.requested(), QStringList({"a.flv", "b.flv"})); // no retry in the run
-    QCOMPARE(QFile::exists(f.dir.filePath("a.flv")), atEnd[0] == "COMPLETED");
+    QCOMPARE(f.requested(), fetched);
+    const int a = f.names().indexOf("a.flv");
+    QCOMPARE(QFile::exists(f.dir.filePath("a.flv")), atEnd[a] == "COMPLETED");
 }
 
 void TestQueue::removeAndCleanDuringAFetch()
@@ -263,6 +277,19 @@ void TestQueue::stalledServerDoesNotHangTheQueue()
     QCOMPARE(f.statuses(), QStringList({"FAILED", "COMPLETED"}));
     QCOMPARE(f.messages.calls.size(), 1);
     QVERIFY(!QFile::exists(f.dir.filePath("a.flv")));
+}
+
+// The start-up question's Yes starts the queue through the timer, once.
+void TestQueue::yesAtStartFetchesOnce()
+{
+    QueueFixture f;
+    f.messages.answers << AnswerYes;
+    f.load({"a.flv:PENDING", "b.flv:COMPLETED"});
+    QVERIFY(f.w->Timer1->isActive());
+    QTRY_COMPARE(f.statuses(), QStringList({"COMPLETED", "COMPLETED"}));
+    QVERIFY(f.waitIdle());
+    QVERIFY(!f.w->Timer1->isActive());
+    QCOMPARE(f.requested(), QStringList{"a.flv"});
 }
 
 QTEST_MAIN(TestQueue)
