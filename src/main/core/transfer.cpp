@@ -9,8 +9,8 @@ namespace {
 // What the network layer may hold for us before it stops reading the
 // socket, and what may wait for the disk: memory stays flat whatever the
 // size of the file.
-constexpr qint64 ReadBufferBytes = 1 << 20;
-constexpr qint64 MaxPendingBytes = 4 << 20;
+constexpr qint64 ReadBufferBytes = 512 << 10;
+constexpr qint64 MaxPendingBytes = 2 << 20;
 
 bool isSuccess(int status)
 {
