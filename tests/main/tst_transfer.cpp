@@ -59,10 +59,10 @@ void TestTransfer::answers_data()
     QTest::newRow("no Content-Length") << address("/n.flv") << noLength << true
                                        << QByteArray("until the server closes");
     QTest::newRow("empty body") << address("/e.flv") << Response::bytes("") << true << QByteArray();
-    Response trickle = Response::bytes(QByteArray(40, 't'));
-    trickle.trickleMs = 40;
-    trickle.trickleBytes = 2; // 800 ms in all, never 400 ms without a byte
-    QTest::newRow("slow but steady") << address("/t.flv") << trickle << true << QByteArray(40, 't');
+    Response trickle = Response::bytes(QByteArray(60, 't'));
+    trickle.trickleMs = 25;
+    trickle.trickleBytes = 2; // 750 ms in all, never 400 ms without a byte
+    QTest::newRow("slow but steady") << address("/t.flv") << trickle << true << QByteArray(60, 't');
     QTest::newRow("one redirect") << address("/moved.flv")
                                   << Response::redirect("http://" + Host + "/fixed/real.flv") << true
                                   << QByteArray("real file");
