@@ -150,13 +150,14 @@ void TestQueue::failedRowWaitsForTheNextPress()
 {
     QueueFixture f;
     f.load({"bad.flv:PENDING", "good.flv:PENDING"});
-    f.route("bad.flv", testweb::Response::notFound());
+    // The first answer is an error page, every later one the file.
+    f.web.server().on(test::Host, "/v/bad.flv",
+                      testweb::inTurn({testweb::Response::notFound(), testweb::Response::bytes("fixed")}));
     QVERIFY(f.press());
     QCOMPARE(f.requested(), QStringList({"bad.flv", "good.flv"}));
     QCOMPARE(f.statuses(), QStringList({"FAILED", "COMPLETED"}));
     QCOMPARE(f.messages.calls.size(), 1);
 
-    f.route("bad.flv", testweb::Response::bytes("fixed"));
     QVERIFY(f.press());
     QCOMPARE(f.requested(), QStringList({"bad.flv", "good.flv", "bad.flv"}));
     QCOMPARE(f.statuses(), QStringList({"COMPLETED", "COMPLETED"}));
