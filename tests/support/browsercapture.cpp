@@ -1,0 +1,18 @@
+#include "browsercapture.h"
+#include <QDesktopServices>
+
+namespace vidrona::test {
+
+BrowserCapture::BrowserCapture()
+{
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
+}
+
+BrowserCapture::~BrowserCapture()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+}
+
+} // namespace vidrona::test
