@@ -4,6 +4,7 @@
 #include "main/gui/clickableimage.h"
 #include "main/gui/frmmain.h"
 #include "resolvers/core/getsource.h"
+#include "support/browsercapture.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
 #include <QComboBox>
@@ -16,21 +17,10 @@
 
 using namespace vidrona;
 
-class Browser : public QObject
-{
-    Q_OBJECT
-public:
-    QStringList opened;
-public slots:
-    void open(const QUrl &url) { opened << url.toString(QUrl::FullyEncoded); }
-};
-
 class TestLinks : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
     void logosAndPlayer_data();
@@ -41,23 +31,11 @@ private slots:
     void onlyWebAddressesOpen();
 
 private:
-    Browser m_browser;
+    test::BrowserCapture m_browser;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<test::RecordingMessages> m_messages;
     std::unique_ptr<FrmMain> m_w;
 };
-
-void TestLinks::initTestCase()
-{
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_browser, "open");
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_browser, "open");
-}
-
-void TestLinks::cleanupTestCase()
-{
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-}
 
 void TestLinks::init()
 {

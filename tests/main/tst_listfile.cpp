@@ -1,4 +1,5 @@
 #include "main/core/listfile.h"
+#include "main/core/platform.h"
 #include "main/core/progress.h"
 #include "support/testenv.h"
 #include <QFile>
@@ -19,6 +20,8 @@ private slots:
     void saveIntoMissingFolderFailsAndSaysWhy();
     void progressLabel_data();
     void progressLabel();
+    void fileNameRule_data();
+    void fileNameRule();
 };
 
 void TestListFile::missingFileIsCreatedEmpty()
@@ -146,6 +149,32 @@ void TestListFile::progressLabel()
         list.append("f", QString("http://h/%1").arg(i), statuses[i]);
     QCOMPARE(listProgress(list).label, label);
     QCOMPARE(waitingCount(list), waiting);
+}
+
+void TestListFile::fileNameRule_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("plain") << "clip.flv" << true;
+    QTest::newRow("double quote kept out") << "a\"b.flv" << false;
+    QTest::newRow("query") << "get?id=1" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("dot") << "." << false;
+    QTest::newRow("dot dot") << ".." << false;
+    QTest::newRow("tab") << "a\tb" << false;
+    QTest::newRow("final dot") << "clip." << false;
+    QTest::newRow("final blank") << "clip " << false;
+    QTest::newRow("device") << "CON" << false;
+    QTest::newRow("device with extension, lower case") << "com1.flv" << false;
+    QTest::newRow("device-like but longer") << "CONSOLE.flv" << true;
+    QTest::newRow("leading dot is fine") << ".hidden.flv" << true;
+}
+
+void TestListFile::fileNameRule()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, valid);
+    QCOMPARE(platform::isValidFileName(name), valid);
 }
 
 QTEST_GUILESS_MAIN(TestListFile)

@@ -3,6 +3,7 @@
 // Google Video open their file in the browser.
 #include "main/gui/frmmain.h"
 #include "sites/samples.h"
+#include "support/browsercapture.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
 #include <QDesktopServices>
@@ -26,22 +27,10 @@ const QString checkLink = "Please, check the link and try again!";
 const QString notOpened = "Only web addresses (http or https) are opened in the browser. This address was not opened:\r\n";
 } // namespace
 
-// Stands in for the web browser: records what it was given.
-class Browser : public QObject
-{
-    Q_OBJECT
-public:
-    QStringList opened;
-public slots:
-    void open(const QUrl &url) { opened << url.toString(QUrl::FullyEncoded); }
-};
-
 class TestAddVideo : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
     void listSitesDownload_data();
@@ -58,24 +47,12 @@ private:
     int requestsTo(const QByteArray &host, const QByteArray &path) const;
     void routeFaultyPages(const QString &address);
 
-    Browser m_browser;
+    test::BrowserCapture m_browser;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<test::LocalWeb> m_web;
     std::unique_ptr<test::RecordingMessages> m_messages;
     std::unique_ptr<FrmMain> m_w;
 };
-
-void TestAddVideo::initTestCase()
-{
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_browser, "open");
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_browser, "open");
-}
-
-void TestAddVideo::cleanupTestCase()
-{
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-}
 
 void TestAddVideo::init()
 {

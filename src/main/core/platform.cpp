@@ -1,4 +1,5 @@
 #include "platform.h"
+#include <QRegularExpression>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -41,7 +42,14 @@ bool isValidFileName(const QString &name)
         if (c.unicode() < 32 || c.unicode() == 127 || forbidden.contains(c))
             return false;
     }
-    return true;
+    // Windows drops a final dot or blank (the file would land under another
+    // name) and sends device names such as CON or COM1.flv to the device.
+    if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        return false;
+    static const QRegularExpression device(
+        QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\\..*)?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return !device.match(name).hasMatch();
 }
 
 } // namespace vidrona::platform

@@ -16,7 +16,8 @@ void restoreFileAttributes(const QString &path, quint32 attributes);
 
 // True when name can be a file name on the program's home platform:
 // not empty, not "." or "..", no \ / : * ? " < > | and no control
-// character. Checked the same way everywhere.
+// character, no final dot or blank, no device name (CON, NUL, COM1.flv...).
+// Checked the same way everywhere.
 bool isValidFileName(const QString &name);
 
 } // namespace vidrona::platform

@@ -1,5 +1,6 @@
 #include "frmmain.h"
 #include "clickableimage.h"
+#include "named.h"
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,14 +19,6 @@
 namespace vidrona {
 
 namespace {
-
-template <typename W, typename... Args>
-W *named(QWidget *parent, const char *name, Args &&...args)
-{
-    W *w = new W(std::forward<Args>(args)..., parent);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 ClickableImage *logo(QWidget *parent, const char *name, const char *picture, const QString &site)
 {

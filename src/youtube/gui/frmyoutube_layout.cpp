@@ -1,4 +1,5 @@
 #include "frmyoutube.h"
+#include "main/gui/named.h"
 #include <QButtonGroup>
 #include <QFrame>
 #include <QGridLayout>
@@ -13,14 +14,6 @@
 namespace vidrona {
 
 namespace {
-
-template <typename W, typename... Args>
-W *named(QWidget *parent, const char *name, Args &&...args)
-{
-    W *w = new W(std::forward<Args>(args)..., parent);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 constexpr int BarWidth = 140; // pixels of the bar picture at 100 %
 constexpr int BarHeight = 12;
