@@ -43,9 +43,13 @@ for size in 1048576 1073741824; do
     url=http://bench.vidrona.test/file-$size.bin
     best_c= best_q= best_b= mem_c=0 mem_q=0 gap=0 all=
     for _ in $(seq "$rounds"); do
+        # Each run starts with no dirty pages of the one before: otherwise
+        # the second one pays for writing back the first one's file.
+        sync
         /usr/bin/time -v -o "$work/curl.time" curl -sS --noproxy '' -x "$proxy" "$url" \
             -o "$work/curl.bin" -w '%{time_total}' > "$work/curl.out"
         mkdir "$work/q"
+        sync
         /usr/bin/time -v -o "$work/queue.time" env http_proxy="$proxy" no_proxy= \
             "$build/bench/queue/queue_bench" "$url" "$work/q" > "$work/queue.out" 2> "$work/queue.err"
         grep -q '^ok 1' "$work/queue.out" || { echo "queue run failed at $size"; cat "$work/queue.err"; exit 1; }
