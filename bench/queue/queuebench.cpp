@@ -6,7 +6,10 @@
 // http_proxy, as for the program.
 #include "main/core/queuerunner.h"
 #include "main/core/transfer.h"
+#include "app/mainwindow.h"
+#include "main/core/liststore.h"
 #include "main/gui/frmmain.h"
+#include "main/gui/queuepanel.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QNetworkProxyFactory>
@@ -39,11 +42,13 @@ int main(int argc, char **argv)
     }
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     PrintedMessages messages;
-    vidrona::FrmMain window(args[2], &messages);
+    const auto frm = vidrona::createMainWindow(args[2], &messages);
+    vidrona::FrmMain &window = *frm;
+    auto &store = *window.findChild<vidrona::ListStore *>();
+    auto &queue = *window.findChild<vidrona::QueuePanel *>();
     window.Form_Load();
     window.show();
-    window.FileUrl = args[1];
-    window.Download();
+    store.Download(args[1]);
 
     QElapsedTimer clock;
     QElapsedTimer sinceTick;
@@ -60,15 +65,14 @@ int main(int argc, char **argv)
         }
     });
     double bodySeconds = 0;
-    window.downloadQueue(); // makes iDownload
-    QObject::connect(window.iDownload, &vidrona::Transfer::stateChanged, &app, [&](int s) {
+    QObject::connect(queue.transfer(), &vidrona::Transfer::stateChanged, &app, [&](int s) {
         if (s == vidrona::Transfer::Finishing && bodySeconds == 0)
             bodySeconds = clock.nsecsElapsed() / 1e9;
     });
-    QObject::connect(window.downloadQueue(), &vidrona::QueueRunner::runEnded, &app, [&] {
+    QObject::connect(queue.downloadQueue(), &vidrona::QueueRunner::runEnded, &app, [&] {
         const double seconds = clock.nsecsElapsed() / 1e9;
-        const bool ok = window.list().count() == 1
-                        && window.list().at(0).status == QLatin1String("COMPLETED");
+        const bool ok = store.list().count() == 1
+                        && store.list().at(0).status == QLatin1String("COMPLETED");
         std::printf("body_seconds %.3f\n", bodySeconds);
         std::printf("queue_seconds %.3f\nlongest_gap_ms %lld\nlongest_gap_at_ms %lld\nok %d\n",
                     seconds, static_cast<long long>(longestGapMs),
@@ -78,6 +82,6 @@ int main(int argc, char **argv)
     sinceTick.start();
     meter.start();
     clock.start();
-    window.cmdDownload->click();
+    window.findChild<QPushButton *>("cmdDownload")->click();
     return app.exec();
 }

@@ -1,3 +1,4 @@
+#include "app/mainwindow.h"
 #include "main/gui/frmmain.h"
 #include "main/gui/widgetmessages.h"
 #include <QApplication>
@@ -13,8 +14,8 @@ int main(int argc, char **argv)
     QNetworkProxyFactory::setUseSystemConfiguration(true);
 
     vidrona::WidgetMessageService messages;
-    vidrona::FrmMain window(QApplication::applicationDirPath(), &messages);
-    window.Form_Load();
-    window.show();
+    const auto window = vidrona::createMainWindow(QApplication::applicationDirPath(), &messages);
+    window->Form_Load();
+    window->show();
     return app.exec();
 }

@@ -2,7 +2,7 @@
 // in the browser; anything but a web address is refused.
 #include "links/core/openurl.h"
 #include "main/gui/clickableimage.h"
-#include "main/gui/frmmain.h"
+#include "support/mainwindowtest.h"
 #include "resolvers/core/getsource.h"
 #include "support/browsercapture.h"
 #include "support/recordingmessages.h"
@@ -42,7 +42,7 @@ void TestLinks::init()
     m_browser.opened.clear();
     m_dir = std::make_unique<QTemporaryDir>();
     m_messages = std::make_unique<test::RecordingMessages>();
-    m_w = std::make_unique<FrmMain>(m_dir->path(), m_messages.get());
+    m_w = createMainWindow(m_dir->path(), m_messages.get());
     m_w->Form_Load();
 }
 
@@ -115,9 +115,9 @@ void TestLinks::search()
     QFETCH(QString, words);
     QFETCH(QString, opened);
     QFETCH(QString, message);
-    m_w->Combo1->setCurrentIndex(position);
-    m_w->Text1->setText(words);
-    m_w->cmdSearch->click();
+    test::ctl<QComboBox>(*m_w, "Combo1")->setCurrentIndex(position);
+    test::ctl<QLineEdit>(*m_w, "Text1")->setText(words);
+    test::ctl<QPushButton>(*m_w, "cmdSearch")->click();
     QCOMPARE(m_browser.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
     QCOMPARE(m_messages->calls.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty()) {

@@ -3,7 +3,8 @@
 // proxy and a recorder in place of message boxes.
 #include "main/core/queuerunner.h"
 #include "main/core/transfer.h"
-#include "main/gui/frmmain.h"
+#include "main/gui/queuepanel.h"
+#include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
 #include <QDir>
@@ -39,6 +40,8 @@ struct QueueFixture {
     LocalWeb web;
     RecordingMessages messages;
     std::unique_ptr<FrmMain> w;
+    ListStore *store = nullptr;
+    QueuePanel *panel = nullptr;
 
     // Every /v/NAME answers "body of NAME" unless a test routes it otherwise.
     void load(const QStringList &rows)
@@ -47,13 +50,16 @@ struct QueueFixture {
             return testweb::Response::bytes("body of " + r.path.mid(3));
         });
         writeFile(dir.path(), QStringLiteral("List"), listOf(rows));
-        w = std::make_unique<FrmMain>(dir.path(), &messages);
+        w = createMainWindow(dir.path(), &messages);
+        store = &storeOf(*w);
+        panel = &test::panel<QueuePanel>(*w);
         w->Form_Load();
         messages.calls.clear();
-        w->downloadQueue();
-        w->iDownload->setStallTimeout(2000);
+        panel->transfer()->setStallTimeout(2000);
     }
-    QueueRunner &queue() { return *w->downloadQueue(); }
+    QueueRunner &queue() { return *panel->downloadQueue(); }
+    DownloadList &list() const { return store->list(); }
+    template <typename T> T *ui(const char *name) const { return ctl<T>(*w, name); }
     void route(const QString &name, const testweb::Response &resp)
     {
         web.server().on(Host, "/v/" + name.toLatin1(), [resp](const testweb::Request &) { return resp; });
@@ -64,21 +70,21 @@ struct QueueFixture {
     }
     bool press() // "Start Download", then the whole run
     {
-        w->cmdDownload->click();
+        ui<QPushButton>("cmdDownload")->click();
         return waitIdle();
     }
-    void select(int row) { w->lDownload->setCurrentIndex(w->list().index(row, 0)); }
+    void select(int row) { ui<QTreeView>("lDownload")->setCurrentIndex(list().index(row, 0)); }
     QStringList statuses() const
     {
         QStringList out;
-        for (const DownloadEntry &e : w->list().entries())
+        for (const DownloadEntry &e : list().entries())
             out << e.status;
         return out;
     }
     QStringList names() const
     {
         QStringList out;
-        for (const DownloadEntry &e : w->list().entries())
+        for (const DownloadEntry &e : list().entries())
             out << e.fileName;
         return out;
     }

@@ -1,5 +1,5 @@
 #include "main/core/listfile.h"
-#include "main/gui/frmmain.h"
+#include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
 #include <QDir>
@@ -57,8 +57,9 @@ void TestListFileAtomic::failedSaveIsReportedOnceAndOldFileStays()
     const QString folder = parent.filePath("app");
     QVERIFY(QDir().mkpath(folder));
     test::RecordingMessages messages;
-    FrmMain w(folder, &messages);
-    w.Form_Load();
+    const auto window = createMainWindow(folder, &messages);
+    window->Form_Load();
+    ListStore &w = test::storeOf(*window);
     w.list().append("a.flv", "http://h/a.flv", "PENDING");
     w.SaveList();
     const QByteArray saved = test::readFile(folder + "/List");
@@ -71,7 +72,7 @@ void TestListFileAtomic::failedSaveIsReportedOnceAndOldFileStays()
     w.SaveList();
     QCOMPARE(messages.calls.size(), 1);
     QVERIFY(messages.calls[0].text.contains("could not be saved"));
-    QCOMPARE(w.lblProgress->text(), QString("0 of 2 files downloaded."));
+    QCOMPARE(test::ctl<QLabel>(*window, "lblProgress")->text(), QString("0 of 2 files downloaded."));
 
     // Once saving works again a later failure is reported again.
     QVERIFY(QDir().mkpath(folder));

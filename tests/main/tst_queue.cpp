@@ -44,21 +44,21 @@ void TestQueue::threeRowsInListOrder()
     f.load({"a.flv:PENDING", "b.flv:PENDING", "c.flv:PENDING"});
     QStringList seen; // at each start: row status, button, label, saved list
     connect(&f.queue(), &QueueRunner::fetchStarted, this, [&](quint64 id) {
-        const DownloadEntry &e = f.w->list().at(f.w->list().rowOfId(id));
+        const DownloadEntry &e = f.list().at(f.list().rowOfId(id));
         seen << QString("%1 %2 %3 %4 saved").arg(e.fileName, e.status,
-                                                 f.w->cmdDownload->isEnabled() ? "on" : "off",
-                                                 f.w->lblProgress->text())
+                                                 f.ui<QPushButton>("cmdDownload")->isEnabled() ? "on" : "off",
+                                                 f.ui<QLabel>("lblProgress")->text())
                     + QString::number(f.listFile().count("COMPLETED"));
     });
     QVERIFY(f.press());
     QCOMPARE(seen, QStringList({"a.flv DOWNLOADING off 0 of 3 files downloaded. saved0",
                                 "b.flv DOWNLOADING off 1 of 3 files downloaded. saved1",
                                 "c.flv DOWNLOADING off 2 of 3 files downloaded. saved2"}));
-    QCOMPARE(f.w->lblProgress->text(), QString("3 of 3 files downloaded."));
+    QCOMPARE(f.ui<QLabel>("lblProgress")->text(), QString("3 of 3 files downloaded."));
     QCOMPARE(f.requested(), QStringList({"a.flv", "b.flv", "c.flv"}));
     QCOMPARE(f.listFile(), test::listOf({"a.flv:COMPLETED", "b.flv:COMPLETED", "c.flv:COMPLETED"}));
     QCOMPARE(f.file("b.flv"), QByteArray("body of b.flv"));
-    QVERIFY(f.w->cmdDownload->isEnabled());
+    QVERIFY(f.ui<QPushButton>("cmdDownload")->isEnabled());
     QVERIFY(f.messages.calls.isEmpty());
 }
 
@@ -171,19 +171,18 @@ void TestQueue::oneRunAtATime()
     f.load({"a.flv:PENDING", "b.flv:PENDING"});
     f.route("a.flv", slowBody());
     f.web.server().resetConnectionPeak();
-    f.w->cmdDownload->click();
+    f.ui<QPushButton>("cmdDownload")->click();
     QTRY_COMPARE(f.requested().size(), 1);
-    QVERIFY(!f.w->cmdDownload->isEnabled());
+    QVERIFY(!f.ui<QPushButton>("cmdDownload")->isEnabled());
 
-    f.w->Timer1->start();
+    f.ui<QTimer>("Timer1")->start();
     QTest::qWait(150);
-    f.w->RunQueue();
+    f.panel->RunQueue();
     f.select(1);
-    f.w->cmdCancel->click(); // another row: only enables the button
-    QVERIFY(f.w->cmdDownload->isEnabled());
-    f.w->cmdDownload->click();
-    f.w->FileUrl = fileAddress("c.flv");
-    f.w->Download();
+    f.ui<QPushButton>("cmdCancel")->click(); // another row: only enables the button
+    QVERIFY(f.ui<QPushButton>("cmdDownload")->isEnabled());
+    f.ui<QPushButton>("cmdDownload")->click();
+    f.store->Download(fileAddress("c.flv"));
     QCOMPARE(f.statuses(), QStringList({"DOWNLOADING", "PENDING", "PENDING"}));
 
     QVERIFY(f.waitIdle());
@@ -229,13 +228,13 @@ void TestQueue::cancel()
     QueueFixture f;
     f.load(rows);
     f.route("a.flv", slowBody());
-    f.w->cmdDownload->click();
+    f.ui<QPushButton>("cmdDownload")->click();
     QTRY_COMPARE(f.requested().size(), 1);
     if (selected >= 0)
         f.select(selected);
-    f.w->cmdCancel->click();
+    f.ui<QPushButton>("cmdCancel")->click();
     QCOMPARE(f.statuses(), rightAfter);
-    QVERIFY(f.w->cmdDownload->isEnabled());
+    QVERIFY(f.ui<QPushButton>("cmdDownload")->isEnabled());
     QVERIFY(f.waitIdle());
     QCOMPARE(f.statuses(), atEnd);
     QCOMPARE(f.messages.calls.size(), messages);
@@ -249,14 +248,14 @@ void TestQueue::removeAndCleanDuringAFetch()
     QueueFixture f;
     f.load({"a.flv:PENDING", "done.flv:COMPLETED", "gone.flv:PENDING", "c.flv:PENDING"});
     f.route("a.flv", slowBody());
-    f.w->cmdDownload->click();
+    f.ui<QPushButton>("cmdDownload")->click();
     QTRY_COMPARE(f.requested().size(), 1);
-    f.w->cmdClean->click();
+    f.ui<QPushButton>("cmdClean")->click();
     QCOMPARE(f.names(), QStringList({"a.flv", "gone.flv", "c.flv"}));
     f.select(1);
-    f.w->cmdRemove->click(); // a PENDING row leaves the queue
+    f.ui<QPushButton>("cmdRemove")->click(); // a PENDING row leaves the queue
     f.select(0);
-    f.w->cmdRemove->click(); // the running row: its fetch goes on
+    f.ui<QPushButton>("cmdRemove")->click(); // the running row: its fetch goes on
     QCOMPARE(f.listFile(), test::listOf({"c.flv:PENDING"}));
     QVERIFY(f.waitIdle());
     QCOMPARE(f.names(), QStringList({"c.flv"}));
@@ -273,7 +272,7 @@ void TestQueue::stalledServerDoesNotHangTheQueue()
     testweb::Response stalled = testweb::Response::pattern(1 << 20);
     stalled.stallAfterHeaders = true;
     f.route("a.flv", stalled);
-    f.w->iDownload->setStallTimeout(300);
+    f.panel->transfer()->setStallTimeout(300);
     QVERIFY(f.press());
     QCOMPARE(f.statuses(), QStringList({"FAILED", "COMPLETED"}));
     QCOMPARE(f.messages.calls.size(), 1);
@@ -286,10 +285,10 @@ void TestQueue::yesAtStartFetchesOnce()
     QueueFixture f;
     f.messages.answers << AnswerYes;
     f.load({"a.flv:PENDING", "b.flv:COMPLETED"});
-    QVERIFY(f.w->Timer1->isActive());
+    QVERIFY(f.ui<QTimer>("Timer1")->isActive());
     QTRY_COMPARE(f.statuses(), QStringList({"COMPLETED", "COMPLETED"}));
     QVERIFY(f.waitIdle());
-    QVERIFY(!f.w->Timer1->isActive());
+    QVERIFY(!f.ui<QTimer>("Timer1")->isActive());
     QCOMPARE(f.requested(), QStringList{"a.flv"});
 }
 

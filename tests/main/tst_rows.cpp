@@ -55,10 +55,9 @@ void TestRows::download()
     QFETCH(QString, name);
     QueueFixture f;
     f.load({});
-    f.w->FileUrl = fileUrl;
-    f.w->Download();
+    f.store->Download(fileUrl);
     if (name.isEmpty()) {
-        QCOMPARE(f.w->list().count(), 0);
+        QCOMPARE(f.list().count(), 0);
         QCOMPARE(f.messages.calls.size(), 1);
         QCOMPARE(f.messages.calls[0].text, AddError);
         QCOMPARE(f.messages.calls[0].title, QString("Error"));
@@ -67,21 +66,19 @@ void TestRows::download()
     } else {
         QVERIFY(f.messages.calls.isEmpty());
         QCOMPARE(f.names(), QStringList{name});
-        QCOMPARE(f.w->list().at(0).fileUrl, fileUrl);
+        QCOMPARE(f.list().at(0).fileUrl, fileUrl);
         QCOMPARE(f.listFile(), (name + "\r\n" + fileUrl + "\r\nPENDING\r\n").toLatin1());
-        QCOMPARE(f.w->lblProgress->text(), QString("0 of 1 files downloaded."));
+        QCOMPARE(f.ui<QLabel>("lblProgress")->text(), QString("0 of 1 files downloaded."));
     }
-    QCOMPARE(f.w->FileUrl, fileUrl);
 }
 
 void TestRows::sameVideoTwice()
 {
     QueueFixture f;
     f.load({});
-    f.w->FileUrl = "http://h.test/v/twice.flv";
-    f.w->Download();
-    f.w->Download();
-    QCOMPARE(f.w->list().count(), 1);
+    f.store->Download("http://h.test/v/twice.flv");
+    f.store->Download("http://h.test/v/twice.flv");
+    QCOMPARE(f.list().count(), 1);
     QCOMPARE(f.messages.calls.size(), 1);
     QCOMPARE(f.messages.calls[0].text, AddError);
     QCOMPARE(f.listFile().count("twice.flv"), 2); // name and URL of one row
@@ -92,10 +89,9 @@ void TestRows::fullList()
     QueueFixture f;
     f.load({});
     for (int i = 0; i < DownloadList::MaxRows; ++i)
-        f.w->list().append("f.flv", QString("http://h.test/%1/f.flv").arg(i), "COMPLETED");
-    f.w->FileUrl = "http://h.test/one/more.flv";
-    f.w->Download();
-    QCOMPARE(f.w->list().count(), 32767);
+        f.list().append("f.flv", QString("http://h.test/%1/f.flv").arg(i), "COMPLETED");
+    f.store->Download("http://h.test/one/more.flv");
+    QCOMPARE(f.list().count(), 32767);
     QCOMPARE(f.messages.calls.size(), 1);
     QCOMPARE(f.messages.calls[0].title, QString("Error"));
     QCOMPARE(f.listFile(), QByteArray()); // nothing saved
@@ -120,10 +116,10 @@ void TestRows::remove()
     QFile::remove(f.dir.filePath("List"));
     if (selected >= 0)
         f.select(selected);
-    f.w->cmdRemove->click();
+    f.ui<QPushButton>("cmdRemove")->click();
     QCOMPARE(f.names(), left);
     QByteArray saved;
-    for (const DownloadEntry &e : f.w->list().entries())
+    for (const DownloadEntry &e : f.list().entries())
         saved += (e.fileName + "\r\n" + e.fileUrl + "\r\n" + e.status + "\r\n").toLatin1();
     QCOMPARE(f.listFile(), saved);
     QCOMPARE(f.file("v2.flv"), QByteArray("video"));
@@ -161,10 +157,10 @@ void TestRows::clean()
     f.load(statusRows(statuses));
     test::writeFile(f.dir.path(), "v1.flv", "video");
     QFile::remove(f.dir.filePath("List"));
-    f.w->cmdClean->click();
+    f.ui<QPushButton>("cmdClean")->click();
     QCOMPARE(f.names(), left);
     QStringList rows;
-    for (const DownloadEntry &e : f.w->list().entries())
+    for (const DownloadEntry &e : f.list().entries())
         rows << e.fileName + ":" + e.status;
     QCOMPARE(f.listFile(), test::listOf(rows));
     QVERIFY(QFile::exists(f.dir.filePath("List")));

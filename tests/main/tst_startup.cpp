@@ -1,4 +1,4 @@
-#include "main/gui/frmmain.h"
+#include "support/mainwindowtest.h"
 #include "msgbox/core/buttonimages.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
@@ -68,7 +68,8 @@ void TestStartup::confirmQuestion()
     test::writeFile(dir.path(), "List", content);
     test::RecordingMessages messages;
     messages.answers << answer;
-    FrmMain w(dir.path(), &messages);
+    const auto window = createMainWindow(dir.path(), &messages);
+    FrmMain &w = *window;
     w.Form_Load();
     if (question.isEmpty()) {
         QVERIFY(messages.calls.isEmpty());
@@ -78,32 +79,32 @@ void TestStartup::confirmQuestion()
         QCOMPARE(messages.calls[0].title, QString("Confirm"));
         QCOMPARE(messages.calls[0].flags, 36);
     }
-    QCOMPARE(w.Timer1->isActive(), timerOn);
-    QCOMPARE(w.Timer1->interval(), 100);
+    QCOMPARE(test::ctl<QTimer>(w, "Timer1")->isActive(), timerOn);
+    QCOMPARE(test::ctl<QTimer>(w, "Timer1")->interval(), 100);
     // The bar counts completed rows of all rows; an empty list shows empty.
-    QCOMPARE(w.P1->value(), w.list().completedCount());
-    QVERIFY(w.P1->maximum() > w.P1->minimum());
-    if (w.list().count() > 0)
-        QCOMPARE(w.P1->maximum(), w.list().count());
-    QVERIFY(w.Timer1->isSingleShot());
+    QCOMPARE(test::ctl<QProgressBar>(w, "P1")->value(), test::storeOf(w).list().completedCount());
+    QVERIFY(test::ctl<QProgressBar>(w, "P1")->maximum() > test::ctl<QProgressBar>(w, "P1")->minimum());
+    if (test::storeOf(w).list().count() > 0)
+        QCOMPARE(test::ctl<QProgressBar>(w, "P1")->maximum(), test::storeOf(w).list().count());
+    QVERIFY(test::ctl<QTimer>(w, "Timer1")->isSingleShot());
 }
 
 void TestStartup::controlsAfterLoad()
 {
     QTemporaryDir dir;
     test::RecordingMessages messages;
-    FrmMain w(dir.path(), &messages);
+    const auto window = createMainWindow(dir.path(), &messages);
+    FrmMain &w = *window;
     w.Form_Load();
-    QCOMPARE(w.Combo1->count(), 8);
-    QCOMPARE(w.Combo1->currentIndex(), -1);
-    QCOMPARE(w.Combo1->placeholderText(), QString("Choose Site"));
-    QVERIFY(w.Combo1->itemText(0).contains("Videkta"));
-    QVERIFY(w.Combo1->itemText(7).contains("Google"));
-    QVERIFY(w.OptLow->isChecked());
-    QVERIFY(!w.Timer1->isActive());
-    QCOMPARE(w.lblProgress->text(), QString("0 of 0 files downloaded."));
-    QCOMPARE(w.findChild<QLineEdit *>("txtUrl"), w.txtUrl);
-    QCOMPARE(QFile(dir.filePath("List")).size(), 0);
+    QCOMPARE(test::ctl<QComboBox>(w, "Combo1")->count(), 8);
+    QCOMPARE(test::ctl<QComboBox>(w, "Combo1")->currentIndex(), -1);
+    QCOMPARE(test::ctl<QComboBox>(w, "Combo1")->placeholderText(), QString("Choose Site"));
+    QVERIFY(test::ctl<QComboBox>(w, "Combo1")->itemText(0).contains("Videkta"));
+    QVERIFY(test::ctl<QComboBox>(w, "Combo1")->itemText(7).contains("Google"));
+    QVERIFY(test::ctl<QRadioButton>(w, "OptLow")->isChecked());
+    QVERIFY(!test::ctl<QTimer>(w, "Timer1")->isActive());
+    QCOMPARE(test::ctl<QLabel>(w, "lblProgress")->text(), QString("0 of 0 files downloaded."));
+        QCOMPARE(QFile(dir.filePath("List")).size(), 0);
 }
 
 void TestStartup::captions_data()
@@ -141,7 +142,8 @@ void TestStartup::captions()
     QFETCH(QString, text);
     QTemporaryDir dir;
     test::RecordingMessages messages;
-    FrmMain w(dir.path(), &messages);
+    const auto window = createMainWindow(dir.path(), &messages);
+    FrmMain &w = *window;
     QWidget *c = w.findChild<QWidget *>(name);
     QVERIFY2(c, qPrintable(name));
     QString shown;
@@ -156,7 +158,7 @@ void TestStartup::buttonImagesLiveWithTheWindow()
 {
     QTemporaryDir dir;
     test::RecordingMessages messages;
-    auto *w = new FrmMain(dir.path(), &messages);
+    FrmMain *w = createMainWindow(dir.path(), &messages).release();
     w->Form_Load();
     QCOMPARE(msgbox::loadedButtonImageCount(), 12);
     const QImage ok = msgbox::buttonImage(msgbox::ButtonKind::Ok, msgbox::ButtonLook::Hover);
@@ -171,19 +173,20 @@ void TestStartup::keyboardReachesTheAddressBox()
 {
     QTemporaryDir dir;
     test::RecordingMessages messages;
-    FrmMain w(dir.path(), &messages);
+    const auto window = createMainWindow(dir.path(), &messages);
+    FrmMain &w = *window;
     w.Form_Load();
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w.txtUrl));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(test::ctl<QLineEdit>(w, "txtUrl")));
     QTest::keyClicks(QApplication::focusWidget(), "http://x");
-    QCOMPARE(w.txtUrl->text(), QString("http://x"));
+    QCOMPARE(test::ctl<QLineEdit>(w, "txtUrl")->text(), QString("http://x"));
     // Alt+A reaches "&Add Video": the mnemonic is a real shortcut.
-    QSignalSpy pressed(w.cmdAddVideo, &QPushButton::clicked);
+    QSignalSpy pressed(test::ctl<QPushButton>(w, "cmdAddVideo"), &QPushButton::clicked);
     QTest::keyClick(&w, Qt::Key_A, Qt::AltModifier);
     QTRY_COMPARE(pressed.count(), 1); // a mnemonic animates the click first
-    QVERIFY(!w.lDownload->accessibleName().isEmpty());
-    QVERIFY(!w.P1->accessibleName().isEmpty());
+    QVERIFY(!test::ctl<QTreeView>(w, "lDownload")->accessibleName().isEmpty());
+    QVERIFY(!test::ctl<QProgressBar>(w, "P1")->accessibleName().isEmpty());
 }
 
 QTEST_MAIN(TestStartup)

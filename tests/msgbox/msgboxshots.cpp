@@ -3,7 +3,7 @@
 // main window. Run it on a real display (xvfb-run), with an output folder.
 #include "boxdriver.h"
 #include "main/core/messages.h"
-#include "main/gui/frmmain.h"
+#include "support/mainwindowtest.h"
 #include "msgbox/core/buttonimages.h"
 #include "msgbox/gui/buttonslot.h"
 #include "msgbox/gui/skinmsgbox.h"
@@ -71,7 +71,8 @@ void shootHelpOverMain()
 {
     QTemporaryDir dir;
     SilentMessages messages;
-    FrmMain main(dir.path(), &messages);
+    const auto window = createMainWindow(dir.path(), &messages);
+    FrmMain &main = *window;
     main.Form_Load();
     main.resize(760, 560);
     main.move(20, 20);
@@ -81,14 +82,14 @@ void shootHelpOverMain()
         save(screenOf(box, box->screen()->geometry()), QStringLiteral("help-over-main.png"));
         test::keyTo(box, Qt::Key_Return);
     });
-    QTest::mouseClick(main.cmdContacts->windowHandle() ? main.cmdContacts->windowHandle()
+    QTest::mouseClick(test::ctl<QPushButton>(main, "cmdContacts")->windowHandle() ? test::ctl<QPushButton>(main, "cmdContacts")->windowHandle()
                                                         : main.windowHandle(),
-                      Qt::LeftButton, {}, main.cmdContacts->mapTo(&main, QPoint(5, 5)));
+                      Qt::LeftButton, {}, test::ctl<QPushButton>(main, "cmdContacts")->mapTo(&main, QPoint(5, 5)));
     test::whenBoxOpens([&](FrmMsgBox *box) {
         save(screenOf(box), QStringLiteral("about.png"));
         test::keyTo(box, Qt::Key_Return);
     });
-    QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, main.Command2->mapTo(&main, QPoint(5, 5)));
+    QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, test::ctl<QPushButton>(main, "Command2")->mapTo(&main, QPoint(5, 5)));
 }
 
 // Opens one box for `seconds` and reports where it is, for dragging it by

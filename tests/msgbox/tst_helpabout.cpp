@@ -1,7 +1,7 @@
 // Help and About from the main window: the texts in the skinned box, and the
 // box holding off the user from the main window while its timers go on.
 #include "boxdriver.h"
-#include "main/gui/frmmain.h"
+#include "support/mainwindowtest.h"
 #include "msgbox/core/boxtexts.h"
 #include "msgbox/core/skinbox.h"
 #include "msgbox/gui/buttonslot.h"
@@ -27,7 +27,7 @@ void clickButton(FrmMain &main, QWidget *button)
 // A click into the address box and a typed letter, as the user would.
 void typeIntoUrlBox(FrmMain &main)
 {
-    clickButton(main, main.txtUrl);
+    clickButton(main, test::ctl<QLineEdit>(main, "txtUrl"));
     QTest::keyClick(main.windowHandle(), Qt::Key_Z);
 }
 
@@ -71,7 +71,8 @@ void TestHelpAbout::boxFromMainWindow()
     QFETCH(bool, help);
     QTemporaryDir dir;
     test::RecordingMessages messages;
-    FrmMain main(dir.path(), &messages);
+    const auto window = createMainWindow(dir.path(), &messages);
+    FrmMain &main = *window;
     main.Form_Load();
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
@@ -96,7 +97,7 @@ void TestHelpAbout::boxFromMainWindow()
         ticksWhileOpen = ticks - before;
         // The user cannot reach the main window: no typing, no second box.
         typeIntoUrlBox(main);
-        urlWhileOpen = main.txtUrl->text();
+        urlWhileOpen = test::ctl<QLineEdit>(main, "txtUrl")->text();
         QTimer closer; // closes a second box, should one wrongly open
         connect(&closer, &QTimer::timeout, [&] {
             for (QWidget *w : QApplication::topLevelWidgets())
@@ -104,8 +105,8 @@ void TestHelpAbout::boxFromMainWindow()
                     static_cast<FrmMsgBox *>(w)->reject();
         });
         closer.start(20);
-        clickButton(main, main.Command2);
-        clickButton(main, main.cmdContacts);
+        clickButton(main, test::ctl<QPushButton>(main, "Command2"));
+        clickButton(main, test::ctl<QPushButton>(main, "cmdContacts"));
         QTest::qWait(50);
         boxesAfterOtherClick = visibleBoxes();
         if (answer == QLatin1String("OK"))
@@ -130,7 +131,7 @@ void TestHelpAbout::boxFromMainWindow()
 
     // Answered: the main window takes input again.
     typeIntoUrlBox(main);
-    QCOMPARE(main.txtUrl->text(), QStringLiteral("z"));
+    QCOMPARE(test::ctl<QLineEdit>(main, "txtUrl")->text(), QStringLiteral("z"));
 }
 
 QTEST_MAIN(TestHelpAbout)

@@ -1,5 +1,6 @@
 // The address box: sample captions, quality options, select-all.
-#include "main/gui/frmmain.h"
+#include "resolvers/gui/addvideopanel.h"
+#include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
 #include <QLabel>
 #include <QLineEdit>
@@ -16,11 +17,11 @@ const QString videktaSample = "Sample : http://www.videkta.ge/?video_id=147629";
 QString shownOptions(const FrmMain &w)
 {
     QString s;
-    if (!w.OptLow->isHidden())
+    if (!test::ctl<QRadioButton>(w, "OptLow")->isHidden())
         s += 'L';
-    if (!w.OptHigh->isHidden())
+    if (!test::ctl<QRadioButton>(w, "OptHigh")->isHidden())
         s += 'H';
-    if (!w.OptAvi->isHidden())
+    if (!test::ctl<QRadioButton>(w, "OptAvi")->isHidden())
         s += 'A';
     return s;
 }
@@ -46,7 +47,7 @@ void TestAddressBox::init()
 {
     m_dir = new QTemporaryDir;
     m_messages = new test::RecordingMessages;
-    m_window = new FrmMain(m_dir->path(), m_messages);
+    m_window = createMainWindow(m_dir->path(), m_messages).release();
     m_window->Form_Load();
 }
 
@@ -106,14 +107,14 @@ void TestAddressBox::typedAddresses()
     QFETCH(QString, options);
     QFETCH(QString, highCaption);
     for (const QString &a : addresses) {
-        m_window->txtUrl->clear();
-        QTest::keyClicks(m_window->txtUrl, a);
-        QCOMPARE(m_window->VideoUrl, a); // follows every change
+        test::ctl<QLineEdit>(*m_window, "txtUrl")->clear();
+        QTest::keyClicks(test::ctl<QLineEdit>(*m_window, "txtUrl"), a);
+        QCOMPARE(test::panel<AddVideoPanel>(*m_window).VideoUrl, a); // follows every change
     }
-    QCOMPARE(m_window->Label4->text(), label);
+    QCOMPARE(test::ctl<QLabel>(*m_window, "Label4")->text(), label);
     QCOMPARE(shownOptions(*m_window), options);
-    QCOMPARE(m_window->OptHigh->text(), highCaption);
-    QVERIFY(m_window->OptLow->isChecked()); // the selection is left alone
+    QCOMPARE(test::ctl<QRadioButton>(*m_window, "OptHigh")->text(), highCaption);
+    QVERIFY(test::ctl<QRadioButton>(*m_window, "OptLow")->isChecked()); // the selection is left alone
     QVERIFY(m_messages->calls.isEmpty());
 }
 
@@ -122,16 +123,16 @@ void TestAddressBox::clickAndFocusSelectAll()
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
     const QString address = "http://tvali.ge/index.php?action=watch&v=6181";
-    m_window->txtUrl->setText(address);
-    m_window->txtUrl->deselect();
-    QTest::mouseClick(m_window->txtUrl, Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(m_window->txtUrl->selectedText(), address);
+    test::ctl<QLineEdit>(*m_window, "txtUrl")->setText(address);
+    test::ctl<QLineEdit>(*m_window, "txtUrl")->deselect();
+    QTest::mouseClick(test::ctl<QLineEdit>(*m_window, "txtUrl"), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(test::ctl<QLineEdit>(*m_window, "txtUrl")->selectedText(), address);
 
-    m_window->txtUrl->deselect();
-    m_window->Text1->setFocus();
-    QTRY_VERIFY(m_window->Text1->hasFocus());
-    m_window->txtUrl->setFocus(Qt::OtherFocusReason);
-    QTRY_COMPARE(m_window->txtUrl->selectedText(), address);
+    test::ctl<QLineEdit>(*m_window, "txtUrl")->deselect();
+    test::ctl<QLineEdit>(*m_window, "Text1")->setFocus();
+    QTRY_VERIFY(test::ctl<QLineEdit>(*m_window, "Text1")->hasFocus());
+    test::ctl<QLineEdit>(*m_window, "txtUrl")->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(test::ctl<QLineEdit>(*m_window, "txtUrl")->selectedText(), address);
 }
 
 QTEST_MAIN(TestAddressBox)

@@ -1,7 +1,9 @@
 // "Add Video" against the simulated sites over real loopback sockets: the
 // list sites add a row whose file "Start Download" fetches; DailyMotion and
 // Google Video open their file in the browser.
-#include "main/gui/frmmain.h"
+#include "resolvers/gui/addvideopanel.h"
+#include "support/mainwindowtest.h"
+#include "youtube/gui/youtubeopener.h"
 #include "sites/samples.h"
 #include "support/browsercapture.h"
 #include "support/recordingmessages.h"
@@ -52,6 +54,7 @@ private:
     std::unique_ptr<test::LocalWeb> m_web;
     std::unique_ptr<test::RecordingMessages> m_messages;
     std::unique_ptr<FrmMain> m_w;
+    AddVideoPanel &addVideo() { return test::panel<AddVideoPanel>(*m_w); }
 };
 
 void TestAddVideo::init()
@@ -62,7 +65,7 @@ void TestAddVideo::init()
     QVERIFY(m_web->ok());
     testweb::installSimulatedWeb(m_web->server());
     m_messages = std::make_unique<test::RecordingMessages>();
-    m_w = std::make_unique<FrmMain>(m_dir->path(), m_messages.get());
+    m_w = createMainWindow(m_dir->path(), m_messages.get());
     m_w->Form_Load();
 }
 
@@ -76,8 +79,8 @@ void TestAddVideo::cleanup()
 
 void TestAddVideo::paste(const QString &address, const QString &quality)
 {
-    m_w->txtUrl->setText(address);
-    QRadioButton *option = quality == "high" ? m_w->OptHigh : quality == "avi" ? m_w->OptAvi : m_w->OptLow;
+    test::ctl<QLineEdit>(*m_w, "txtUrl")->setText(address);
+    QRadioButton *option = quality == "high" ? test::ctl<QRadioButton>(*m_w, "OptHigh") : quality == "avi" ? test::ctl<QRadioButton>(*m_w, "OptAvi") : test::ctl<QRadioButton>(*m_w, "OptLow");
     QVERIFY(!option->isHidden() || quality == "low");
     option->setChecked(true);
 }
@@ -111,17 +114,17 @@ void TestAddVideo::listSitesDownload()
     QFETCH(QString, fileUrl);
     QFETCH(QString, fileName);
     paste(testweb::sampleVideo(site).page, quality);
-    m_w->cmdAddVideo->click();
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
     QCOMPARE(m_messages->calls.size(), 0);
-    QCOMPARE(m_w->FileUrl, fileUrl);
-    QCOMPARE(m_w->list().count(), 1);
-    QCOMPARE(m_w->list().at(0).fileUrl, fileUrl);
-    QCOMPARE(m_w->list().at(0).fileName, fileName);
-    QCOMPARE(m_w->list().at(0).status, QStringLiteral("PENDING"));
+    QCOMPARE(addVideo().FileUrl, fileUrl);
+    QCOMPARE(test::storeOf(*m_w).list().count(), 1);
+    QCOMPARE(test::storeOf(*m_w).list().at(0).fileUrl, fileUrl);
+    QCOMPARE(test::storeOf(*m_w).list().at(0).fileName, fileName);
+    QCOMPARE(test::storeOf(*m_w).list().at(0).status, QStringLiteral("PENDING"));
     QVERIFY(m_browser.opened.isEmpty());
 
-    m_w->cmdDownload->click();
-    QTRY_COMPARE_WITH_TIMEOUT(m_w->list().at(0).status, QStringLiteral("COMPLETED"), 20000);
+    test::ctl<QPushButton>(*m_w, "cmdDownload")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*m_w).list().at(0).status, QStringLiteral("COMPLETED"), 20000);
     const QByteArray saved = test::readFile(QDir(m_dir->path()).filePath(fileName));
     QVERIFY(saved.size() > 30000);
     QCOMPARE(saved, testweb::sampleFileBytes(fileUrl));
@@ -145,11 +148,11 @@ void TestAddVideo::browserSitesOpen()
     QFETCH(QString, quality);
     QFETCH(QString, opened);
     paste(testweb::sampleVideo(site).page, quality);
-    m_w->cmdAddVideo->click();
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
     QCOMPARE(m_messages->calls.size(), 0);
     QCOMPARE(m_browser.opened, QStringList{opened});
-    QCOMPARE(m_w->FileUrl, opened);
-    QCOMPARE(m_w->list().count(), 0);
+    QCOMPARE(addVideo().FileUrl, opened);
+    QCOMPARE(test::storeOf(*m_w).list().count(), 0);
     QCOMPARE(requestsTo("links.vidrona-resolver.net", "/"), 1);
 }
 
@@ -217,24 +220,24 @@ void TestAddVideo::nothingFoundAddsNothing()
 
     // A video added before: its address must not be reused.
     paste(testweb::sampleVideo("Videkta").page, "low");
-    m_w->cmdAddVideo->click();
-    QCOMPARE(m_w->list().count(), 1);
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QCOMPARE(test::storeOf(*m_w).list().count(), 1);
     m_messages->calls.clear();
 
     if (quality == "avi") // the avi option shows once a Google Video address was typed
-        m_w->txtUrl->setText(testweb::sampleVideo("Google Video").page);
+        test::ctl<QLineEdit>(*m_w, "txtUrl")->setText(testweb::sampleVideo("Google Video").page);
     paste(address, quality);
-    m_w->cmdAddVideo->click();
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
     QCOMPARE(m_messages->calls.size(), 1);
     QCOMPARE(m_messages->calls[0].text, message);
     if (message != notOpened + "file://proxy/etc/passwd") {
         QCOMPARE(m_messages->calls[0].title, QStringLiteral("Link Error..."));
         QCOMPARE(m_messages->calls[0].flags, int(MsgInformation));
     }
-    QCOMPARE(m_w->list().count(), 1);
+    QCOMPARE(test::storeOf(*m_w).list().count(), 1);
     QVERIFY(m_browser.opened.isEmpty());
     if (message != checkLink && message != notOpened + "file://proxy/etc/passwd")
-        QCOMPARE(m_w->FileUrl, QString());
+        QCOMPARE(addVideo().FileUrl, QString());
 }
 
 void TestAddVideo::secondPressWhileWaitingIsDropped()
@@ -253,28 +256,28 @@ void TestAddVideo::secondPressWhileWaitingIsDropped()
     paste("http://tvali.ge/t/slow", "low");
     bool pressedWhileWaiting = false;
     QTimer::singleShot(40, this, [&] {
-        pressedWhileWaiting = m_w->resolving();
-        m_w->cmdAddVideo->click(); // a press that reaches the handler
-        QTest::mouseClick(m_w->cmdAddVideo, Qt::LeftButton); // the user's own
-        QTest::keyClicks(m_w->Text1, "typed while waiting");
+        pressedWhileWaiting = addVideo().resolving();
+        test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click(); // a press that reaches the handler
+        QTest::mouseClick(test::ctl<QPushButton>(*m_w, "cmdAddVideo"), Qt::LeftButton); // the user's own
+        QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "Text1"), "typed while waiting");
     });
-    m_w->cmdAddVideo->click();
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
     QVERIFY(pressedWhileWaiting);
     QTest::qWait(50); // anything held back would arrive now
     QCOMPARE(requestsTo("tvali.ge", "/t/slow"), 1);
-    QCOMPARE(m_w->Text1->text(), QString());
-    QCOMPARE(m_w->list().count(), 1);
+    QCOMPARE(test::ctl<QLineEdit>(*m_w, "Text1")->text(), QString());
+    QCOMPARE(test::storeOf(*m_w).list().count(), 1);
     QCOMPARE(m_messages->calls.size(), 0);
-    QVERIFY(!m_w->resolving());
+    QVERIFY(!addVideo().resolving());
 }
 
 void TestAddVideo::youTubeOpensItsWindow()
 {
     paste("http://youtube.com/watch?v=bR96aWfpWN0", "low");
-    m_w->cmdAddVideo->click();
-    QVERIFY(m_w->youTubeWindow());
-    QVERIFY(m_w->youTubeWindow()->isVisible());
-    QCOMPARE(m_w->list().count(), 0);
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QVERIFY(test::panel<YouTubeOpener>(*m_w).youTubeWindow());
+    QVERIFY(test::panel<YouTubeOpener>(*m_w).youTubeWindow()->isVisible());
+    QCOMPARE(test::storeOf(*m_w).list().count(), 0);
     QVERIFY(m_browser.opened.isEmpty());
 }
 

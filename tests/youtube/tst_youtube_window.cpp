@@ -1,11 +1,12 @@
 // The YouTube window over real sockets: load, clipboard, the download of a
 // video from the simulated site with every display's final text, failures,
 // cancel, close and a second press while a transfer waits.
-#include "main/gui/frmmain.h"
+#include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
 #include "youtube/core/httptransfer.h"
 #include "youtube/gui/frmyoutube.h"
+#include "youtube/gui/youtubeopener.h"
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -432,19 +433,22 @@ void TestYouTubeWindow::stateTexts()
 
 void TestYouTubeWindow::mainWindowShowsOneWindow()
 {
-    FrmMain main(m_dir->path(), &m_messages);
-    main.txtUrl->setText(watch("abc"));
-    QTest::mouseClick(main.cmdAddVideo, Qt::LeftButton);
-    QPointer<QWidget> first = main.youTubeWindow();
+    const auto window = createMainWindow(m_dir->path(), &m_messages);
+    FrmMain &main = *window;
+    const YouTubeOpener &opener = test::panel<YouTubeOpener>(main);
+    QPushButton *addVideo = test::ctl<QPushButton>(main, "cmdAddVideo");
+    test::ctl<QLineEdit>(main, "txtUrl")->setText(watch("abc"));
+    QTest::mouseClick(addVideo, Qt::LeftButton);
+    QPointer<QWidget> first = opener.youTubeWindow();
     QVERIFY(first && first->isVisible());
     QCOMPARE(first->objectName(), QString("frmYouTube"));
-    QTest::mouseClick(main.cmdAddVideo, Qt::LeftButton);
-    QCOMPARE(main.youTubeWindow(), first.data());
-    QVERIFY(main.list().rowCount() == 0);
+    QTest::mouseClick(addVideo, Qt::LeftButton);
+    QCOMPARE(opener.youTubeWindow(), first.data());
+    QVERIFY(test::storeOf(main).list().rowCount() == 0);
     first->close();
     QTRY_VERIFY(first.isNull());
-    QTest::mouseClick(main.cmdAddVideo, Qt::LeftButton);
-    QVERIFY(main.youTubeWindow() && main.youTubeWindow()->isVisible());
+    QTest::mouseClick(addVideo, Qt::LeftButton);
+    QVERIFY(opener.youTubeWindow() && opener.youTubeWindow()->isVisible());
 }
 
 QTEST_MAIN(TestYouTubeWindow)

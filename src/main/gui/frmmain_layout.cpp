@@ -47,14 +47,10 @@ void FrmMain::buildControls()
         opt->setVisible(false);
 
     lDownload = named<QTreeView>(this, "lDownload");
-    lDownload->setModel(&m_list);
     lDownload->setRootIsDecorated(false);
     lDownload->setUniformRowHeights(true);
     lDownload->setAllColumnsShowFocus(true);
     lDownload->setSelectionMode(QAbstractItemView::SingleSelection);
-    lDownload->header()->resizeSection(DownloadList::ColFileName, 170);
-    lDownload->header()->resizeSection(DownloadList::ColStatus, 110);
-    lDownload->header()->setStretchLastSection(false);
 
     cmdDownload = named<QPushButton>(this, "cmdDownload", QStringLiteral("Start Download"));
     cmdCancel = named<QPushButton>(this, "cmdCancel", QStringLiteral("Cancel"));

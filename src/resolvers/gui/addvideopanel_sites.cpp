@@ -1,7 +1,8 @@
 // The seven site resolvers of the main window: fetch what the site needs,
 // cut the file address out, hand it to the list or the browser.
+#include "addvideopanel.h"
 #include "links/core/openurl.h"
-#include "main/gui/frmmain.h"
+#include "main/core/liststore.h"
 #include "resolvers/core/getsource.h"
 #include "resolvers/core/resolvers.h"
 #include <QLineEdit>
@@ -19,13 +20,13 @@ QString orEmpty(const std::optional<QString> &link)
 
 } // namespace
 
-void FrmMain::Videkta()
+void AddVideoPanel::Videkta()
 {
     m_fetchFailed = false;
     addResolved(orEmpty(resolve::Videkta(VideoUrl)));
 }
 
-void FrmMain::Tvali()
+void AddVideoPanel::Tvali()
 {
     const auto xmlUrl = resolve::TvaliXmlUrl(readSitePage());
     if (!xmlUrl)
@@ -35,63 +36,63 @@ void FrmMain::Tvali()
     addResolved(orEmpty(resolve::TvaliFile(xml)));
 }
 
-void FrmMain::AllVideos()
+void AddVideoPanel::AllVideos()
 {
     addResolved(orEmpty(resolve::AllVideos(readSitePage())));
 }
 
-void FrmMain::Metacafe()
+void AddVideoPanel::Metacafe()
 {
     addResolved(orEmpty(resolve::Metacafe(askLinkService())));
 }
 
-void FrmMain::Break()
+void AddVideoPanel::Break()
 {
     const QString answer = askLinkService();
     addResolved(orEmpty(resolve::Break(answer, resolve::Quality(selectedQuality()))));
 }
 
-void FrmMain::DailyMotion()
+void AddVideoPanel::DailyMotion()
 {
     openResolved(orEmpty(resolve::DailyMotion(askLinkService())));
 }
 
-void FrmMain::Google()
+void AddVideoPanel::Google()
 {
     const QString answer = askLinkService();
     openResolved(orEmpty(resolve::Google(answer, resolve::Quality(selectedQuality()))));
 }
 
-QString FrmMain::readSitePage()
+QString AddVideoPanel::readSitePage()
 {
-    const QString page = FetchPage(txtUrl->text());
+    const QString page = FetchPage(m_ui.txtUrl->text());
     m_fetchFailed = page.isEmpty();
     // The page stays in the hidden buffer after the resolver returns.
-    txtWebSource->setPlainText(page);
+    m_ui.txtWebSource->setPlainText(page);
     return page;
 }
 
-QString FrmMain::askLinkService()
+QString AddVideoPanel::askLinkService()
 {
-    const QString answer = OpenURL(resolve::ServiceRequest(txtUrl->text()));
+    const QString answer = OpenURL(resolve::ServiceRequest(m_ui.txtUrl->text()));
     m_fetchFailed = answer.isEmpty();
     return answer;
 }
 
-int FrmMain::selectedQuality() const
+int AddVideoPanel::selectedQuality() const
 {
     resolve::Quality q = resolve::Quality::None;
-    if (OptLow->isChecked())
+    if (m_ui.OptLow->isChecked())
         q = resolve::Quality::Low;
-    else if (OptHigh->isChecked())
+    else if (m_ui.OptHigh->isChecked())
         q = resolve::Quality::High;
-    else if (OptAvi->isChecked())
+    else if (m_ui.OptAvi->isChecked())
         q = resolve::Quality::Avi;
     return int(q);
 }
 
 // FileUrl never keeps an earlier video's address past a failed resolve.
-bool FrmMain::takeResolved(const QString &fileUrl)
+bool AddVideoPanel::takeResolved(const QString &fileUrl)
 {
     FileUrl.clear();
     if (resolve::isUsableFileUrl(fileUrl)) {
@@ -101,21 +102,21 @@ bool FrmMain::takeResolved(const QString &fileUrl)
     const QString why = m_fetchFailed
                             ? QStringLiteral("The page of this video could not be fetched.")
                             : QStringLiteral("No video was found at this address.");
-    m_messages->show(why + QStringLiteral("\r\nPlease, check the link and try again!"),
+    m_store.messages().show(why + QStringLiteral("\r\nPlease, check the link and try again!"),
                      QStringLiteral("Link Error..."), MsgInformation);
     return false;
 }
 
-void FrmMain::addResolved(const QString &fileUrl)
+void AddVideoPanel::addResolved(const QString &fileUrl)
 {
     if (takeResolved(fileUrl))
-        Download();
+        m_store.Download(FileUrl);
 }
 
-void FrmMain::openResolved(const QString &fileUrl)
+void AddVideoPanel::openResolved(const QString &fileUrl)
 {
     if (takeResolved(fileUrl))
-        OpenUrl(FileUrl, *m_messages);
+        OpenUrl(FileUrl, m_store.messages());
 }
 
 } // namespace vidrona

@@ -1,0 +1,91 @@
+// Assembles the main window: FrmMain's controls, found by their names,
+// handed to the panel of the subsystem that drives them.
+#include "mainwindow.h"
+#include "links/gui/linkspanel.h"
+#include "main/core/liststore.h"
+#include "main/gui/frmmain.h"
+#include "main/gui/queuepanel.h"
+#include "msgbox/gui/helppanel.h"
+#include "resolvers/gui/addvideopanel.h"
+#include "youtube/gui/youtubeopener.h"
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeView>
+
+namespace vidrona {
+
+namespace {
+
+// A control the window must have; a missing one is a programming error
+// that should stop the program at once rather than crash later.
+template <typename T>
+T *control(const FrmMain &window, const char *name)
+{
+    T *found = window.findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("main window: no control named %s", name);
+    return found;
+}
+
+QueuePanel *attachQueue(FrmMain &w, ListStore &store)
+{
+    return new QueuePanel(store,
+                          {control<QTreeView>(w, "lDownload"), control<QPushButton>(w, "cmdDownload"),
+                           control<QPushButton>(w, "cmdCancel"), control<QPushButton>(w, "cmdRemove"),
+                           control<QPushButton>(w, "cmdClean"), control<QProgressBar>(w, "P1"),
+                           control<QLabel>(w, "lblProgress"), control<QTimer>(w, "Timer1")},
+                          &w);
+}
+
+AddVideoPanel *attachAddVideo(FrmMain &w, ListStore &store, YouTubeOpener *youTube)
+{
+    return new AddVideoPanel(store,
+                             {control<QLineEdit>(w, "txtUrl"), control<QPushButton>(w, "cmdAddVideo"),
+                              control<QLabel>(w, "Label4"), control<QRadioButton>(w, "OptLow"),
+                              control<QRadioButton>(w, "OptHigh"), control<QRadioButton>(w, "OptAvi"),
+                              control<QPlainTextEdit>(w, "txtWebSource")},
+                             [youTube] { youTube->showYouTubeWindow(); }, &w);
+}
+
+LinksPanel *attachLinks(FrmMain &w, MessageService &messages)
+{
+    LinksPanel::Controls ui{control<QComboBox>(w, "Combo1"), control<QLineEdit>(w, "Text1"),
+                            control<QPushButton>(w, "cmdSearch"),
+                            control<QPushButton>(w, "CmdDownloadflash"), {}};
+    static const char *const logos[] = {"Image2", "Image3", "Image4", "Image5", "Image6", "Image7"};
+    for (int i = 0; i < 6; ++i)
+        ui.logos[i] = control<QWidget>(w, logos[i]);
+    return new LinksPanel(messages, ui, &w);
+}
+
+} // namespace
+
+std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageService *messages)
+{
+    auto window = std::make_unique<FrmMain>();
+    FrmMain &w = *window;
+    auto *store = new ListStore(programFolder, messages, &w);
+    auto *youTube = new YouTubeOpener(&w, programFolder, *messages, &w);
+    QueuePanel *queue = attachQueue(w, *store);
+    AddVideoPanel *addVideo = attachAddVideo(w, *store, youTube);
+    LinksPanel *links = attachLinks(w, *messages);
+    auto *help = new HelpPanel(control<QPushButton>(w, "cmdContacts"),
+                               control<QPushButton>(w, "Command2"), &w);
+
+    // Start-up order: the list and the question whether to go on, the
+    // site box, the quality choice, the box pictures.
+    QObject::connect(&w, &FrmMain::loading, queue, &QueuePanel::Form_Load);
+    QObject::connect(&w, &FrmMain::loading, links, &LinksPanel::Form_Load);
+    QObject::connect(&w, &FrmMain::loading, addVideo, &AddVideoPanel::Form_Load);
+    QObject::connect(&w, &FrmMain::loading, help, &HelpPanel::Form_Load);
+    QObject::connect(&w, &FrmMain::unloading, help, &HelpPanel::Form_Unload);
+    return window;
+}
+
+} // namespace vidrona

@@ -1,0 +1,43 @@
+#pragma once
+#include "downloadlist.h"
+#include "listfile.h"
+#include "messages.h"
+#include <QObject>
+
+namespace vidrona {
+
+// What the parts of the main window share: the download list, its file
+// "List", the program folder and the message service. The queue and the
+// resolvers are both handed this one object; neither knows the other.
+class ListStore : public QObject
+{
+    Q_OBJECT
+public:
+    ListStore(const QString &programFolder, MessageService *messages, QObject *parent = nullptr);
+
+    DownloadList &list() { return m_list; }
+    const DownloadList &list() const { return m_list; }
+    QString programFolder() const { return m_folder; }
+    MessageService &messages() const { return *m_messages; }
+
+    void LoadList();
+    void SaveList();
+    // Adds fileUrl to the list as a PENDING row and saves the list; a
+    // refused address gets the "Error" box. True when the row was added.
+    bool Download(const QString &fileUrl);
+
+    static QString addErrorText();
+
+signals:
+    // After every load and save: the counters shown may have changed.
+    void changed();
+
+private:
+    QString m_folder;
+    MessageService *m_messages;
+    DownloadList m_list;
+    ListFile m_listFile;
+    bool m_saveFailureShown = false;
+};
+
+} // namespace vidrona

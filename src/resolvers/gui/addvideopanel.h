@@ -1,0 +1,78 @@
+#pragma once
+#include <QObject>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace vidrona {
+
+class ListStore;
+
+// The address box and "Add Video": recognises the site of the pasted
+// address, runs its resolver and hands the file address to the list (or
+// the browser, or the YouTube window).
+class AddVideoPanel : public QObject
+{
+    Q_OBJECT
+public:
+    struct Controls {
+        QLineEdit *txtUrl;
+        QPushButton *cmdAddVideo;
+        QLabel *Label4;
+        QRadioButton *OptLow;
+        QRadioButton *OptHigh;
+        QRadioButton *OptAvi;
+        QPlainTextEdit *txtWebSource;
+    };
+
+    AddVideoPanel(ListStore &store, const Controls &controls, std::function<void()> openYouTubeWindow,
+                  QObject *parent = nullptr);
+
+    void Form_Load();
+
+    // The address as typed, and the file address the last resolver found.
+    QString VideoUrl;
+    QString FileUrl;
+    bool resolving() const { return m_resolving; }
+
+    // One per site; each reads the address box and hands its file on.
+    void Metacafe();
+    void Videkta();
+    void Tvali();
+    void AllVideos();
+    void Break();
+    void DailyMotion();
+    void Google();
+
+public slots:
+    void cmdAddVideo_Click();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void txtUrl_Change();
+    void txtUrl_Click();
+    void txtUrl_GotFocus();
+
+private:
+    void runSiteAction(int action);
+    QString readSitePage();
+    QString askLinkService();
+    int selectedQuality() const;
+    bool takeResolved(const QString &fileUrl); // false: nothing usable found
+    void addResolved(const QString &fileUrl);
+    void openResolved(const QString &fileUrl);
+
+    ListStore &m_store;
+    Controls m_ui;
+    std::function<void()> m_openYouTubeWindow;
+    bool m_resolving = false;   // a resolver is waiting for its page
+    bool m_fetchFailed = false; // the last page or answer came back empty
+};
+
+} // namespace vidrona

@@ -1,0 +1,29 @@
+// Showing the YouTube window from the main window.
+#include "youtubeopener.h"
+#include "frmyoutube.h"
+
+namespace vidrona {
+
+YouTubeOpener::YouTubeOpener(QWidget *parentWindow, const QString &folder, MessageService &messages,
+                             QObject *parent)
+    : QObject(parent)
+    , m_parentWindow(parentWindow)
+    , m_folder(folder)
+    , m_messages(messages)
+{
+}
+
+void YouTubeOpener::showYouTubeWindow()
+{
+    // One window while it is open; a closed one is gone and made anew.
+    if (!m_youTubeWindow) {
+        auto *window = new FrmYouTube(&CancelRequest, m_folder, &m_messages, m_parentWindow);
+        window->Form_Load();
+        m_youTubeWindow = window;
+    }
+    m_youTubeWindow->show();
+    m_youTubeWindow->raise();
+    m_youTubeWindow->activateWindow();
+}
+
+} // namespace vidrona

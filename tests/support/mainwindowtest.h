@@ -1,0 +1,35 @@
+#pragma once
+// Reaching the assembled main window's controls and panels by name, the
+// way a reader of the window finds them.
+#include "app/mainwindow.h"
+#include "main/core/liststore.h"
+#include "main/gui/frmmain.h"
+#include <QByteArray>
+#include <QWidget>
+#include <stdexcept>
+
+namespace vidrona::test {
+
+// The control named name; throws (and so fails the test) when it is missing.
+template <typename T>
+T *ctl(const QObject &window, const char *name)
+{
+    T *found = window.findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        throw std::runtime_error(QByteArray("no control named ").append(name).toStdString());
+    return found;
+}
+
+// The one panel of that kind attached to the window.
+template <typename T>
+T &panel(const QObject &window)
+{
+    T *found = window.findChild<T *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!found)
+        throw std::runtime_error("panel missing");
+    return *found;
+}
+
+inline ListStore &storeOf(const QObject &window) { return panel<ListStore>(window); }
+
+} // namespace vidrona::test
