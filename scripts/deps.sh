@@ -4,7 +4,8 @@
 set -euo pipefail
 
 PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
-          xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps)
+          xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps
+          xdotool desktop-file-utils appstream dpkg-dev file passwd)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -28,7 +29,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-for tool in cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time; do
+for tool in cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time \
+            xdotool desktop-file-validate appstreamcli dpkg-shlibdeps cpack file \
+            useradd runuser; do
   if ! command -v "$tool" >/dev/null; then
     echo "deps: required tool '$tool' is missing after installation" >&2
     exit 1

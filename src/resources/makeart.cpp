@@ -132,12 +132,15 @@ QImage progressBar()
     return img;
 }
 
-QImage icon()
+// Drawn on a 64-unit grid and scaled, so every size of the desktop's
+// icon theme is drawn sharp rather than resampled from one picture.
+QImage icon(int size)
 {
-    QImage img(64, 64, QImage::Format_ARGB32);
+    QImage img(size, size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
     p.setBrush(QColor(30, 80, 150));
     p.setPen(Qt::NoPen);
     p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
@@ -176,6 +179,8 @@ int main(int argc, char **argv)
     ok &= save(logo(QStringLiteral("AllVideos"), QColor(20, 130, 60), Qt::white), QStringLiteral("logo_allvideos.png"));
     ok &= save(banner(), QStringLiteral("banner.png"));
     ok &= save(progressBar(), QStringLiteral("progressbar.png"));
-    ok &= save(icon(), QStringLiteral("vidrona.png"));
+    ok &= save(icon(64), QStringLiteral("vidrona.png"));
+    for (int size : {16, 22, 24, 32, 48, 128, 256})
+        ok &= save(icon(size), QStringLiteral("vidrona_%1.png").arg(size));
     return ok ? 0 : 1;
 }

@@ -1,5 +1,9 @@
 #include "platform.h"
+#include "buildinfo.h"
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -27,7 +31,33 @@ void restoreFileAttributes(const QString &path, quint32 attributes)
     if (kept)
         SetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()), kept);
 }
+
+// The folder's read-only flag and its permission bits say nothing about
+// the access lists that decide on Windows; trying is the one sure test.
+bool canWriteFolder(const QString &folder)
+{
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("vidrona-write-test-XXXXXX")));
+    return probe.open();
+}
+
+bool isInstalledCopy(const QString &)
+{
+    return false;
+}
 #else
+bool canWriteFolder(const QString &folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
+}
+
+bool isInstalledCopy(const QString &programFolder)
+{
+    const QDir bin(programFolder);
+    return bin.dirName() == QLatin1String("bin")
+           && QFileInfo::exists(bin.filePath(QStringLiteral("../share/applications/" VIDRONA_APP_ID ".desktop")));
+}
+
 void markHiddenSystem(const QString &) {}
 quint32 fileAttributes(const QString &) { return 0; }
 void restoreFileAttributes(const QString &, quint32) {}

@@ -20,4 +20,13 @@ void restoreFileAttributes(const QString &path, quint32 attributes);
 // Checked the same way everywhere.
 bool isValidFileName(const QString &name);
 
+// True when the current user can create files in folder.
+bool canWriteFolder(const QString &folder);
+
+// True when the program in programFolder was installed together with its
+// menu entry (a bin folder beside share/applications), even where its
+// user could write there (root): such a copy must not fill the system's
+// program folder with lists and videos.
+bool isInstalledCopy(const QString &programFolder);
+
 } // namespace vidrona::platform

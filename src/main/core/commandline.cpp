@@ -1,0 +1,35 @@
+#include "commandline.h"
+#include "buildinfo.h"
+#include <QCommandLineParser>
+
+namespace vidrona {
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Vidrona downloads videos from the addresses of their web pages.\n"
+        "Each address given is added as if pasted and \"Add Video\" pressed.\n"
+        "A second start opens a second window."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("address"),
+                                 QStringLiteral("Video page addresses to add, in order."),
+                                 QStringLiteral("[address...]"));
+    CommandLine line;
+    const bool parsed = parser.parse(arguments);
+    if (parsed && parser.isSet(help)) {
+        line.action = CommandLine::PrintAndExit;
+        line.text = parser.helpText();
+    } else if (parsed && parser.isSet(version)) {
+        line.action = CommandLine::PrintAndExit;
+        line.text = QStringLiteral("vidrona " VIDRONA_VERSION "\n");
+    } else if (!parsed) {
+        line.action = CommandLine::FailAndExit;
+        line.text = parser.errorText() + QStringLiteral("\nTry 'vidrona --help'.\n");
+    }
+    line.addresses = parser.positionalArguments();
+    return line;
+}
+
+} // namespace vidrona
