@@ -4,6 +4,32 @@
 
 namespace vidrona {
 
+namespace {
+
+// The options QApplication takes for itself (-platform offscreen,
+// -style fusion, ...): known here, so they are neither refused nor taken
+// for addresses before the application has removed them.
+void addToolkitOptions(QCommandLineParser &parser)
+{
+    static const char *const withValue[] = {
+        "platform", "platformpluginpath", "platformtheme", "plugin", "style", "stylesheet",
+        "qwindowgeometry", "qwindowtitle", "qwindowicon", "display", "geometry", "title",
+        "name", "session", "qmljsdebugger"};
+    static const char *const flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    for (const char *name : withValue) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char *name : flags) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
+
+} // namespace
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -16,6 +42,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     parser.addPositionalArgument(QStringLiteral("address"),
                                  QStringLiteral("Video page addresses to add, in order."),
                                  QStringLiteral("[address...]"));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    addToolkitOptions(parser);
     CommandLine line;
     const bool parsed = parser.parse(arguments);
     if (parsed && parser.isSet(help)) {
