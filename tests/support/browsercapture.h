@@ -5,8 +5,9 @@
 
 namespace vidrona::test {
 
-// Stands in for the web browser while it lives: every http and https
-// address the program hands to QDesktopServices is recorded instead.
+// Stands in for the web browser and the file manager while it lives: every
+// http, https and file address the program hands to QDesktopServices is
+// recorded instead.
 class BrowserCapture : public QObject
 {
     Q_OBJECT

@@ -42,4 +42,9 @@ bool OpenUrl(const QString &target, MessageService &messages)
     return QDesktopServices::openUrl(QUrl(target, QUrl::TolerantMode));
 }
 
+bool OpenFolder(const QString &folder)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
 } // namespace vidrona

@@ -13,4 +13,8 @@ bool isWebAddress(const QString &target);
 // Returns whether the address was handed on.
 bool OpenUrl(const QString &target, MessageService &messages);
 
+// Shows folder in the desktop's file manager (the same hand-off as a web
+// address, as a file: address). Returns whether it was handed on.
+bool OpenFolder(const QString &folder);
+
 } // namespace vidrona
