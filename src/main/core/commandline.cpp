@@ -46,9 +46,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
     addToolkitOptions(parser);
     CommandLine line;
     const bool parsed = parser.parse(arguments);
-    if (parsed && parser.isSet(help)) {
+    if (parsed && (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))) {
         line.action = CommandLine::PrintAndExit;
-        line.text = parser.helpText();
+        // Answered before the application object exists, which is where
+        // the parser would take the program's name from.
+        line.text = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                              QStringLiteral("vidrona"));
     } else if (parsed && parser.isSet(version)) {
         line.action = CommandLine::PrintAndExit;
         line.text = QStringLiteral("vidrona " VIDRONA_VERSION "\n");
