@@ -1,21 +1,60 @@
 #include "app/mainwindow.h"
+#include "buildinfo.h"
+#include "main/core/commandline.h"
+#include "main/core/folders.h"
 #include "main/gui/frmmain.h"
 #include "main/gui/widgetmessages.h"
 #include <QApplication>
 #include <QIcon>
 #include <QNetworkProxyFactory>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// --help, --version and mistakes are answered here, before the
+// application object exists, so they need no display.
+int answerWithoutWindow(const vidrona::CommandLine &line)
+{
+    const bool failed = line.action == vidrona::CommandLine::FailAndExit;
+    std::fputs(line.text.toLocal8Bit().constData(), failed ? stderr : stdout);
+    return failed ? 1 : 0;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
+    QCoreApplication::setApplicationName(QStringLiteral("Vidrona"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VIDRONA_VERSION));
+    const vidrona::CommandLine early = vidrona::parseCommandLine(argumentsOf(argc, argv));
+    if (early.action != vidrona::CommandLine::Run)
+        return answerWithoutWindow(early);
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vidrona"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/vidrona.png")));
+    // Lets the desktop match the windows with the installed menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VIDRONA_APP_ID));
     // Follow the system's proxy settings (http_proxy on Linux).
     QNetworkProxyFactory::setUseSystemConfiguration(true);
 
     vidrona::WidgetMessageService messages;
-    const auto window = vidrona::createMainWindow(QApplication::applicationDirPath(), &messages);
+    const vidrona::Folders folders = vidrona::chooseFolders(QApplication::applicationDirPath());
+    const auto window = vidrona::createMainWindow(folders, &messages);
     window->Form_Load();
     window->show();
+    // Read again from the application, which has taken its own options
+    // out and, on Windows, knows the full Unicode command line.
+    const QStringList addresses = vidrona::parseCommandLine(QApplication::arguments()).addresses;
+    if (!addresses.isEmpty())
+        QTimer::singleShot(0, window.get(), [&window, addresses] { vidrona::addVideos(*window, addresses); });
     return app.exec();
 }

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "links/gui/linkspanel.h"
 #include "main/core/liststore.h"
+#include "main/gui/downloadfolderview.h"
 #include "main/gui/frmmain.h"
 #include "main/gui/queuepanel.h"
 #include "msgbox/gui/helppanel.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -68,11 +70,17 @@ LinksPanel *attachLinks(FrmMain &w, MessageService &messages)
 
 std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageService *messages)
 {
+    return createMainWindow(Folders{programFolder, programFolder, true}, messages);
+}
+
+std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService *messages)
+{
     auto window = std::make_unique<FrmMain>();
     FrmMain &w = *window;
-    auto *store = new ListStore(programFolder, messages, &w);
-    auto *youTube = new YouTubeOpener(&w, programFolder, *messages, &w);
+    auto *store = new ListStore(folders.list, messages, &w, folders.downloads);
+    auto *youTube = new YouTubeOpener(&w, folders.downloads, *messages, &w);
     QueuePanel *queue = attachQueue(w, *store);
+    showDownloadFolder(control<QTreeView>(w, "lDownload"), folders.downloads);
     AddVideoPanel *addVideo = attachAddVideo(w, *store, youTube);
     LinksPanel *links = attachLinks(w, *messages);
     auto *help = new HelpPanel(control<QPushButton>(w, "cmdContacts"),
@@ -86,6 +94,18 @@ std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageS
     QObject::connect(&w, &FrmMain::loading, help, &HelpPanel::Form_Load);
     QObject::connect(&w, &FrmMain::unloading, help, &HelpPanel::Form_Unload);
     return window;
+}
+
+void addVideos(FrmMain &window, const QStringList &addresses)
+{
+    const QPointer<FrmMain> alive(&window);
+    for (const QString &address : addresses) {
+        if (!alive)
+            return;
+        control<QLineEdit>(window, "txtUrl")->setText(address);
+        // The resolver runs within the press; the next address waits for it.
+        control<QPushButton>(window, "cmdAddVideo")->click();
+    }
 }
 
 } // namespace vidrona

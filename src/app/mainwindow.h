@@ -1,5 +1,7 @@
 #pragma once
+#include "main/core/folders.h"
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace vidrona {
@@ -12,5 +14,12 @@ class MessageService;
 // the downloads; messages shows every standard box. Panels are children of
 // the window (find them with findChild), and so is the shared ListStore.
 std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageService *messages);
+// The same with the list file in folders.list and the downloads (the
+// queue's and the YouTube window's) in folders.downloads.
+std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService *messages);
+
+// Adds each address in order as if pasted into the address box and "Add
+// Video" pressed; stops early when the window goes away meanwhile.
+void addVideos(FrmMain &window, const QStringList &addresses);
 
 } // namespace vidrona

@@ -61,11 +61,11 @@ grep -q "$word" "$list" 2>/dev/null || { echo "$list never held $word" >&2; exit
 INNER
 
 run_case() { # NAME PROGRAM LIST_FOLDER (~ for the case's home)
-  local home=$tmp/home-$1
-  mkdir "$home"; chown "$user:" "$home"
+  local home=$tmp/home-$1 runtime=$tmp/run-$1
+  mkdir "$home" "$runtime"; chown "$user:" "$home" "$runtime"; chmod 700 "$runtime"
   local list=${3/\~/$home}/List
   as_user() {
-    "${as[@]}" env -i HOME="$home" PATH=/usr/bin:/bin http_proxy="http://127.0.0.1:$port" \
+    "${as[@]}" env -i HOME="$home" XDG_RUNTIME_DIR="$runtime" PATH=/usr/bin:/bin http_proxy="http://127.0.0.1:$port" \
       xvfb-run -a -s "-screen 0 1024x700x24" bash "$tmp/inside.sh" "$@"
   }
   as_user "$2" "$list" PENDING "$address"

@@ -4,9 +4,11 @@
 
 namespace vidrona {
 
-ListStore::ListStore(const QString &programFolder, MessageService *messages, QObject *parent)
+ListStore::ListStore(const QString &programFolder, MessageService *messages, QObject *parent,
+                     const QString &downloadFolder)
     : QObject(parent)
     , m_folder(programFolder)
+    , m_downloadFolder(downloadFolder.isEmpty() ? programFolder : downloadFolder)
     , m_messages(messages)
     , m_list(this)
     , m_listFile(programFolder)

@@ -7,17 +7,22 @@
 namespace vidrona {
 
 // What the parts of the main window share: the download list, its file
-// "List", the program folder and the message service. The queue and the
+// "List", the folder of that file, the folder the downloads go to and the
+// message service. The queue and the
 // resolvers are both handed this one object; neither knows the other.
 class ListStore : public QObject
 {
     Q_OBJECT
 public:
-    ListStore(const QString &programFolder, MessageService *messages, QObject *parent = nullptr);
+    // programFolder holds the list file; downloadFolder (empty: the same
+    // folder) receives the fetched files.
+    ListStore(const QString &programFolder, MessageService *messages, QObject *parent = nullptr,
+              const QString &downloadFolder = QString());
 
     DownloadList &list() { return m_list; }
     const DownloadList &list() const { return m_list; }
     QString programFolder() const { return m_folder; }
+    QString downloadFolder() const { return m_downloadFolder; }
     MessageService &messages() const { return *m_messages; }
 
     void LoadList();
@@ -34,6 +39,7 @@ signals:
 
 private:
     QString m_folder;
+    QString m_downloadFolder;
     MessageService *m_messages;
     DownloadList m_list;
     ListFile m_listFile;

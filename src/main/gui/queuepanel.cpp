@@ -67,7 +67,7 @@ QueueRunner *QueuePanel::downloadQueue()
         return m_queue;
     iDownload = new Transfer(this);
     iDownload->setObjectName(QStringLiteral("iDownload"));
-    const QString folder = m_store.programFolder();
+    const QString folder = m_store.downloadFolder();
     m_queue = new QueueRunner(m_store.list(), *iDownload, folder, m_store.messages(), this);
     m_queue->setSaveList([this] { m_store.SaveList(); });
     QStringList reserved{QStringLiteral("List")};
