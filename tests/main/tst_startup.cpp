@@ -1,7 +1,9 @@
 #include "support/mainwindowtest.h"
 #include "msgbox/core/buttonimages.h"
+#include "support/browsercapture.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
+#include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -37,6 +39,7 @@ private slots:
     void captions();
     void buttonImagesLiveWithTheWindow();
     void keyboardReachesTheAddressBox();
+    void listAndDownloadsApart();
 };
 
 void TestStartup::confirmQuestion_data()
@@ -187,6 +190,27 @@ void TestStartup::keyboardReachesTheAddressBox()
     QTRY_COMPARE(pressed.count(), 1); // a mnemonic animates the click first
     QVERIFY(!test::ctl<QTreeView>(w, "lDownload")->accessibleName().isEmpty());
     QVERIFY(!test::ctl<QProgressBar>(w, "P1")->accessibleName().isEmpty());
+}
+
+// An installed copy's window keeps the list in its folder and tells where
+// the downloads go.
+void TestStartup::listAndDownloadsApart()
+{
+    QTemporaryDir listFolder, downloads;
+    test::RecordingMessages messages;
+    test::BrowserCapture fileManager;
+    const auto window = createMainWindow(Folders{listFolder.path(), downloads.path()}, &messages);
+    window->Form_Load();
+    QVERIFY(test::storeOf(*window).Download(QStringLiteral("http://h/clip.flv")));
+    QVERIFY(QFile::exists(listFolder.filePath("List")));
+    QVERIFY(QDir(downloads.path()).isEmpty());
+    auto *list = test::ctl<QTreeView>(*window, "lDownload");
+    QVERIFY(list->toolTip().contains(QDir::toNativeSeparators(downloads.path())));
+    QCOMPARE(list->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QAction *open = test::ctl<QAction>(*list, "actOpenDownloadFolder");
+    QVERIFY(list->actions().contains(open));
+    open->trigger();
+    QCOMPARE(fileManager.opened, QStringList{QUrl::fromLocalFile(downloads.path()).toString()});
 }
 
 QTEST_MAIN(TestStartup)
