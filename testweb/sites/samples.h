@@ -15,7 +15,21 @@ struct SampleVideo {
 const QList<SampleVideo> &sampleVideos();
 const SampleVideo &sampleVideo(const QString &site);
 
-// The bytes the simulated web serves for a file address.
+// One video of today's web in each shape the program reads: the address a
+// user pastes, the file address it leads to, the name the file gets.
+struct TodayVideo {
+    QString shape;
+    QString address;
+    QString file;
+    QString name;
+};
+
+const QList<TodayVideo> &todayVideos();
+// A page whose only video is a live playlist, and a page with no video.
+QString streamedPage();
+QString pageWithoutVideo();
+
+// The bytes the simulated web serves for a file address (the query aside).
 QByteArray sampleFileBytes(const QString &fileUrl);
 
 } // namespace testweb

@@ -13,13 +13,14 @@ void installGoogleVideo(Server &);
 void installLinkService(Server &);
 void installSoftwareArchive(Server &);
 void installYouTube(Server &);
+void installTodaysWeb(Server &);
 
 QList<SiteInstaller> siteInstallers()
 {
     return {
         installMetacafe, installVidekta, installTvali, installAllVideos, installBreak,
         installDailyMotion, installGoogleVideo, installLinkService, installSoftwareArchive,
-        installYouTube,
+        installYouTube, installTodaysWeb,
     };
 }
 

@@ -24,4 +24,14 @@ bool isListableUrl(const QString &fileUrl)
     return true;
 }
 
+QString withRefusedCharactersReplaced(const QString &name)
+{
+    static const QString refused = QStringLiteral("\\/:*?\"<>|");
+    QString out = name;
+    for (QChar &c : out)
+        if (c.unicode() < 32 || c.unicode() == 127 || refused.contains(c))
+            c = QLatin1Char('_');
+    return out;
+}
+
 } // namespace vidrona

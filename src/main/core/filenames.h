@@ -18,4 +18,10 @@ QString savedNameOf(const QString &fileUrl);
 // break the three-line list file).
 bool isListableUrl(const QString &fileUrl);
 
+// name with every character that no file name may hold (control
+// characters and \ / : * ? " < > |) replaced by "_". A final dot or blank
+// and device names stay: whether the result is usable is for
+// platform::isValidFileName to say.
+QString withRefusedCharactersReplaced(const QString &name);
+
 } // namespace vidrona

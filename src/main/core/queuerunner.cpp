@@ -61,7 +61,7 @@ void QueueRunner::step()
         const DownloadEntry entry = m_list.at(row);
         m_list.setStatus(entry.id, status::Downloading);
         emit fetchStarted(entry.id);
-        if (startFetch(entry.fileUrl)) {
+        if (startFetch(entry)) {
             m_runningId = entry.id;
             return;
         }
@@ -72,10 +72,13 @@ void QueueRunner::step()
 
 // False when the file cannot be fetched at all: its name cannot be a file
 // name in the program's folder. Checked before the request, as the body
-// goes straight to disk.
-bool QueueRunner::startFetch(const QString &fileUrl)
+// goes straight to disk. The file is saved under the name the row shows:
+// for a site's row that is the text after the address's last "/"; a file
+// found on today's web may carry a name of its own.
+bool QueueRunner::startFetch(const DownloadEntry &entry)
 {
-    const QString name = savedNameOf(fileUrl);
+    const QString &name = entry.fileName;
+    const QString &fileUrl = entry.fileUrl;
     if (!platform::isValidFileName(name) || m_reserved.contains(name, Qt::CaseInsensitive))
         return false;
     const QString path = QDir(m_folder).filePath(name);

@@ -52,7 +52,7 @@ signals:
 private:
     int nextRow() const;
     void step();
-    bool startFetch(const QString &fileUrl);
+    bool startFetch(const DownloadEntry &entry);
     void onTransferFinished(bool ok, const QString &reason);
     void complete(quint64 id, bool ok);
     void reportFailure();

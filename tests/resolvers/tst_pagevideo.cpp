@@ -1,0 +1,116 @@
+// Reading the video out of today's pages, and telling a file by the head of
+// its answer: pure functions over bytes.
+#include "resolvers/core/directfile.h"
+#include "resolvers/core/pagevideo.h"
+#include <QtTest>
+
+using namespace vidrona;
+using resolve::PageFinding;
+
+Q_DECLARE_METATYPE(resolve::PageFinding)
+Q_DECLARE_METATYPE(direct::HeadKind)
+
+class TestPageVideo : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readsPage_data();
+    void readsPage();
+    void headOfAnswer_data();
+    void headOfAnswer();
+};
+
+void TestPageVideo::readsPage_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("pageUrl");
+    QTest::addColumn<PageFinding>("finding");
+    QTest::addColumn<QString>("fileUrl");
+    const QString at = "http://site.test/watch/clip.html";
+    const PageFinding file = PageFinding::File;
+    const auto row = [&](const char *name, const QByteArray &page, PageFinding f, const QString &url, const QString &pageUrl = {}) {
+        QTest::newRow(name) << page << (pageUrl.isEmpty() ? at : pageUrl) << f << url;
+    };
+    row("og:video:secure_url", "<meta property=\"og:video:secure_url\" content=\"https://cdn.test/a.mp4\">", file, "https://cdn.test/a.mp4");
+    row("og:video:url, content first", "<meta content=\"http://cdn.test/b.mp4\" property=\"og:video:url\" />", file, "http://cdn.test/b.mp4");
+    row("og:video as name=", "<meta name=\"og:video\" content=\"/v/c.webm\">", file, "http://site.test/v/c.webm");
+    row("twitter:player:stream", "<meta name=\"twitter:player:stream\" content=\"d.mp4\">", file, "http://site.test/watch/d.mp4");
+    row("JSON-LD VideoObject", "<script type=\"application/ld+json\">{\"@type\":\"VideoObject\",\"contentUrl\":\"http:\\/\\/cdn.test\\/e.mp4\"}</script>", file, "http://cdn.test/e.mp4");
+    row("JSON-LD in @graph, type list", "<script type='application/ld+json; charset=utf-8'>{\"@graph\":[{\"@type\":\"WebPage\"},{\"@type\":[\"VideoObject\"],\"contentUrl\":\"f.mp4\"}]}</script>", file, "http://site.test/watch/f.mp4");
+    row("<video src>, relative", "<p><video controls src=\"g.mp4\"></video>", file, "http://site.test/watch/g.mp4");
+    row("<source> child, from the root", "<video>\n<source src=\"/h.webm\" type=\"video/webm\">\n</video>", file, "http://site.test/h.webm");
+    row("empty video src: its source", "<video src=\"\"><source src=\"i.mp4\"></video>", file, "http://site.test/watch/i.mp4");
+    row("source outside video is not read", "<picture><source src=\"pic.mp4\"></picture>", PageFinding::Nothing, "");
+    row("protocol-relative on https", "<video src=\"//cdn.test/j.mp4\">", file, "https://cdn.test/j.mp4", "https://site.test/p");
+    row("<base href> relative to the page", "<head><base href=\"/media/\"></head><video src=\"k.mp4\">", file, "http://site.test/media/k.mp4");
+    row("<base href> on another host", "<video src=\"l.mp4\"><base href=\"http://cdn.test/x/\">", file, "http://cdn.test/x/l.mp4");
+    row("entities in attributes", "<meta property=\"og:video\" content=\"/m.mp4?a=1&amp;b=2&#38;c=&#x33;\">", file, "http://site.test/m.mp4?a=1&b=2&c=3");
+    row("single quotes", "<video src='n.mp4'>", file, "http://site.test/watch/n.mp4");
+    row("no quotes", "<video src=o.mp4 controls>", file, "http://site.test/watch/o.mp4");
+    row("upper case, newlines in the tag", "<VIDEO\n  Controls\n  SRC = \"P.MP4\"\n>", file, "http://site.test/watch/P.MP4");
+    row("blanks and line breaks around the address", "<video src=\"\n  q.mp4\n\">", file, "http://site.test/watch/q.mp4");
+    row("fragment dropped", "<video src=\"r.mp4#t=10\">", file, "http://site.test/watch/r.mp4");
+    row("decoy in a script", "<script>document.write('<video src=\"decoy.mp4\">')</script><video src=\"s.mp4\">", file, "http://site.test/watch/s.mp4");
+    row("decoy in a comment", "<!-- <video src=\"decoy.mp4\"> --><p>text</p>", PageFinding::Nothing, "");
+    row("decoy in an unclosed script", "<script>var a = '<video src=\"decoy.mp4\">';", PageFinding::Nothing, "");
+    row("order: secure_url over earlier og:video", "<video src=\"v.mp4\"><meta property=\"og:video\" content=\"og.mp4\"><meta property=\"og:video:secure_url\" content=\"sec.mp4\">", file, "http://site.test/watch/sec.mp4");
+    row("order: twitter over JSON-LD over video", "<video src=\"v.mp4\"></video><script type=\"application/ld+json\">{\"@type\":\"VideoObject\",\"contentUrl\":\"ld.mp4\"}</script><meta name=\"twitter:player:stream\" content=\"tw.mp4\">", file, "http://site.test/watch/tw.mp4");
+    row("order: first video element", "<video src=\"first.mp4\"></video><video src=\"second.mp4\"></video>", file, "http://site.test/watch/first.mp4");
+    row("playlist only: streamed", "<meta property=\"og:video\" content=\"/live.m3u8\"><video><source src=\"x.mpd\"></video>", PageFinding::Streamed, "");
+    row("blob: streamed", "<video src=\"blob:https://site.test/3f2a\"></video>", PageFinding::Streamed, "");
+    row("data: streamed", "<video src=\"data:video/mp4;base64,AAAA\"></video>", PageFinding::Streamed, "");
+    row("playlist first, file later: the file", "<meta property=\"og:video\" content=\"/live.m3u8\"><video src=\"u.mp4\">", file, "http://site.test/watch/u.mp4");
+    row("not a web address", "<video src=\"javascript:play()\"></video><video src=\"ftp://f.test/a.mp4\">", PageFinding::Nothing, "");
+    row("nothing", "<html><body><img src=\"a.jpg\"><a href=\"b.mp4\">b</a></body></html>", PageFinding::Nothing, "");
+    const QByteArray filler(resolve::MaxPageBytes - 64, ' ');
+    row("video inside the first 8 MiB", filler + "<video src=\"w.mp4\">", file, "http://site.test/watch/w.mp4");
+    row("video after the first 8 MiB", filler + QByteArray(64, ' ') + "<video src=\"w.mp4\">", PageFinding::Nothing, "");
+}
+
+void TestPageVideo::readsPage()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QString, pageUrl);
+    QFETCH(PageFinding, finding);
+    QFETCH(QString, fileUrl);
+    const resolve::PageVideo found = resolve::readPageVideo(page, QUrl(pageUrl));
+    QCOMPARE(found.finding, finding);
+    QCOMPARE(found.fileUrl, fileUrl);
+}
+
+void TestPageVideo::headOfAnswer_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("disposition");
+    QTest::addColumn<bool>("videoExpected");
+    QTest::addColumn<direct::HeadKind>("kind");
+    QTest::addColumn<QString>("name");
+    using K = direct::HeadKind;
+    QTest::newRow("extension, query left out, escapes decoded") << "http://h.test/f/my%20clip.MP4?t=1" << QByteArray() << QByteArray() << false << K::MediaFile << "my clip.MP4";
+    QTest::newRow("no extension: the type's added") << "http://h.test/v/8812" << QByteArray("video/webm; codecs=vp9") << QByteArray() << false << K::MediaFile << "8812.webm";
+    QTest::newRow("download named in the head") << "http://h.test/get?id=1" << QByteArray("application/octet-stream") << QByteArray("attachment; filename=\"Lake; 2.mkv\"") << false << K::MediaFile << "Lake; 2.mkv";
+    QTest::newRow("filename* preferred, folder dropped") << "http://h.test/get" << QByteArray("application/octet-stream") << QByteArray("attachment; filename=x.bin; filename*=UTF-8''..%2Fd%C3%A9j%C3%A0.mp4") << false << K::MediaFile << QString::fromUtf8("déjà.mp4");
+    QTest::newRow("refused characters become _") << "http://h.test/get" << QByteArray("video/mp4") << QByteArray("inline; filename=\"a:b*c?.mp4\"") << false << K::MediaFile << "a_b_c_.mp4";
+    QTest::newRow("octet-stream, no media name: not a file") << "http://h.test/get" << QByteArray("application/octet-stream") << QByteArray() << false << K::Other << "get";
+    QTest::newRow("...unless a page named it") << "http://h.test/get" << QByteArray("application/octet-stream") << QByteArray() << true << K::MediaFile << "get";
+    QTest::newRow("a page") << "http://h.test/watch.mp4" << QByteArray("text/html; charset=utf-8") << QByteArray() << false << K::Page << "watch.mp4";
+    QTest::newRow("a playlist by type") << "http://h.test/live" << QByteArray("application/vnd.apple.mpegurl") << QByteArray() << false << K::Streamed << "live";
+    QTest::newRow("a playlist by extension") << "http://h.test/live.m3u8" << QByteArray() << QByteArray() << false << K::Streamed << "live.m3u8";
+}
+
+void TestPageVideo::headOfAnswer()
+{
+    QFETCH(QString, url);
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, disposition);
+    QFETCH(bool, videoExpected);
+    QFETCH(direct::HeadKind, kind);
+    QFETCH(QString, name);
+    const direct::Head head{type, disposition};
+    QCOMPARE(direct::classify(QUrl(url), head, videoExpected), kind);
+    QCOMPARE(direct::fileNameFor(QUrl(url), head), name);
+}
+
+QTEST_APPLESS_MAIN(TestPageVideo)
+#include "tst_pagevideo.moc"
