@@ -41,7 +41,7 @@ VideoProbe::~VideoProbe()
 
 bool VideoProbe::accepts(const QString &address)
 {
-    const QUrl url(address.trimmed(), QUrl::StrictMode);
+    const QUrl url(address.trimmed(), QUrl::TolerantMode);
     const QString scheme = url.scheme();
     return url.isValid() && !url.host().isEmpty()
            && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
@@ -56,7 +56,7 @@ bool VideoProbe::start(const QString &address)
     m_nextFile = 0;
     m_pageStreamed = false;
     m_deadline.start(m_totalMs);
-    ask(QUrl(m_addressText, QUrl::StrictMode), Stage::AddressHead);
+    ask(QUrl(m_addressText, QUrl::TolerantMode), Stage::AddressHead);
     return true;
 }
 
@@ -192,7 +192,7 @@ void VideoProbe::tryNextFile()
 {
     if (m_nextFile >= m_files.size() || m_nextFile >= MaxFilesTried)
         return conclude(m_pageStreamed ? ProbeResult::Streamed : ProbeResult::Nothing);
-    ask(QUrl(m_files.at(m_nextFile++), QUrl::StrictMode), Stage::FileHead);
+    ask(QUrl(m_files.at(m_nextFile++)), Stage::FileHead);
 }
 
 void VideoProbe::dropReply()
