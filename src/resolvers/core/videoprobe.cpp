@@ -3,6 +3,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QThread>
+#include <memory>
 
 namespace vidrona {
 
@@ -62,6 +64,7 @@ bool VideoProbe::start(const QString &address)
 
 void VideoProbe::cancel()
 {
+    m_reader = nullptr;
     dropReply();
     m_deadline.stop();
     m_stage = Stage::Idle;
@@ -179,13 +182,31 @@ void VideoProbe::onBodyEnd(QNetworkReply *reply)
     }
 }
 
+// A page of several MiB takes a while to read: a thread of its own does it,
+// so the window never waits for it.
 void VideoProbe::readPage(const QUrl &pageUrl)
 {
-    const QByteArray page = m_page;
     dropReply();
-    m_files = resolve::pageVideoAddresses(page, pageUrl, &m_pageStreamed);
-    m_nextFile = 0;
-    tryNextFile();
+    struct Found {
+        QStringList files;
+        bool streamed = false;
+    };
+    auto found = std::make_shared<Found>();
+    QThread *reader = QThread::create([page = std::exchange(m_page, {}), pageUrl, found] {
+        found->files = resolve::pageVideoAddresses(page, pageUrl, &found->streamed);
+    });
+    m_reader = reader;
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    connect(reader, &QThread::finished, this, [this, reader, found] {
+        if (m_reader != reader)
+            return; // given up meanwhile
+        m_reader = nullptr;
+        m_files = found->files;
+        m_pageStreamed = found->streamed;
+        m_nextFile = 0;
+        tryNextFile();
+    });
+    reader->start();
 }
 
 void VideoProbe::tryNextFile()
@@ -208,6 +229,7 @@ void VideoProbe::dropReply()
 
 void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const QString &fileName)
 {
+    m_reader = nullptr;
     dropReply();
     m_deadline.stop();
     m_stage = Stage::Idle;

@@ -8,6 +8,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QThread;
 
 namespace vidrona {
 
@@ -74,6 +75,7 @@ private:
 
     QNetworkAccessManager *m_nam;
     QPointer<QNetworkReply> m_reply;
+    QThread *m_reader = nullptr; // reads the page; deletes itself when done
     QTimer m_deadline;
     Stage m_stage = Stage::Idle;
     int m_stallMs = DefaultStallTimeoutMs;
