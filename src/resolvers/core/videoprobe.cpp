@@ -150,9 +150,11 @@ void VideoProbe::onFinished()
     const int status = statusOf(reply);
     const bool head = m_stage == Stage::AddressHead || m_stage == Stage::FileHead;
     if (head) {
-        // A refused HEAD (an error status, or a server that hangs up on
-        // it) is asked again with a GET that stops after the head.
-        const bool refused = status >= 400 || (status == 0 && reply->error() == QNetworkReply::RemoteHostClosedError);
+        // A refused HEAD (an error status, a server that hangs up on it,
+        // or an answer without a type) is asked again with a GET that
+        // stops after the head.
+        const bool refused = status >= 400 || (status == 0 && reply->error() == QNetworkReply::RemoteHostClosedError)
+                             || (isSuccess(status) && reply->rawHeader("Content-Type").isEmpty());
         if (refused)
             return ask(m_asked, m_stage == Stage::AddressHead ? Stage::AddressGet : Stage::FileGet);
         if (status == 0)
