@@ -26,6 +26,7 @@ namespace {
 const QString noVideo = "No video was found at this address.\r\nPlease, check the link and try again!";
 const QString notFetched = "The page of this video could not be fetched.\r\nPlease, check the link and try again!";
 const QString checkLink = "Please, check the link and try again!";
+const QString streamed = "This video is streamed in pieces, which Vidrona cannot save.";
 const QString notOpened = "Only web addresses (http or https) are opened in the browser. This address was not opened:\r\n";
 } // namespace
 
@@ -37,6 +38,8 @@ private slots:
     void cleanup();
     void listSitesDownload_data();
     void listSitesDownload();
+    void todaysWebDownloads_data();
+    void todaysWebDownloads();
     void browserSitesOpen_data();
     void browserSitesOpen();
     void nothingFoundAddsNothing_data();
@@ -46,6 +49,7 @@ private slots:
 
 private:
     void paste(const QString &address, const QString &quality);
+    void downloadFirstRow(const QString &fileUrl, const QString &fileName);
     int requestsTo(const QByteArray &host, const QByteArray &path) const;
     void routeFaultyPages(const QString &address);
 
@@ -122,12 +126,51 @@ void TestAddVideo::listSitesDownload()
     QCOMPARE(test::storeOf(*m_w).list().at(0).fileName, fileName);
     QCOMPARE(test::storeOf(*m_w).list().at(0).status, QStringLiteral("PENDING"));
     QVERIFY(m_browser.opened.isEmpty());
+    downloadFirstRow(fileUrl, fileName);
+}
 
+void TestAddVideo::downloadFirstRow(const QString &fileUrl, const QString &fileName)
+{
     test::ctl<QPushButton>(*m_w, "cmdDownload")->click();
     QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*m_w).list().at(0).status, QStringLiteral("COMPLETED"), 20000);
     const QByteArray saved = test::readFile(QDir(m_dir->path()).filePath(fileName));
     QVERIFY(saved.size() > 30000);
     QCOMPARE(saved, testweb::sampleFileBytes(fileUrl));
+}
+
+void TestAddVideo::todaysWebDownloads_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("fileUrl");
+    QTest::addColumn<QString>("fileName");
+    for (const testweb::TodayVideo &v : testweb::todayVideos())
+        QTest::newRow(qPrintable(v.shape)) << v.address << v.file << v.name;
+}
+
+void TestAddVideo::todaysWebDownloads()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, fileUrl);
+    QFETCH(QString, fileName);
+    paste(address, "low");
+    QPushButton *add = test::ctl<QPushButton>(*m_w, "cmdAddVideo");
+    add->click();
+    QVERIFY(addVideo().resolving()); // the press has returned: the window goes on meanwhile
+    add->click();                    // ignored while the address is worked out
+    QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
+    QCOMPARE(m_messages->calls.size(), 0);
+    const DownloadList &list = test::storeOf(*m_w).list();
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(list.at(0).fileUrl, fileUrl);
+    QCOMPARE(list.at(0).fileName, fileName);
+    QCOMPARE(list.at(0).status, QStringLiteral("PENDING"));
+    QVERIFY(test::readFile(QDir(m_dir->path()).filePath("List")).contains(fileUrl.toLatin1()));
+    downloadFirstRow(fileUrl, fileName);
+
+    add->click(); // the same video again
+    QTRY_COMPARE_WITH_TIMEOUT(m_messages->calls.size(), 1, 20000);
+    QCOMPARE(m_messages->calls[0].text, ListStore::addErrorText());
+    QCOMPARE(list.count(), 1);
 }
 
 void TestAddVideo::browserSitesOpen_data()
@@ -178,6 +221,9 @@ void TestAddVideo::nothingFoundAddsNothing_data()
     QTest::newRow("dailymotion, service unreachable") << "http://www.dailymotion.com/t/noservice" << "low" << notFetched;
     QTest::newRow("dailymotion, not a web address")
         << "http://www.dailymotion.com/t/hostile" << "low" << notOpened + "file://proxy/etc/passwd";
+    QTest::newRow("today, streamed page") << testweb::streamedPage() << "low" << streamed;
+    QTest::newRow("today, page without video") << testweb::pageWithoutVideo() << "low" << checkLink;
+    QTest::newRow("today, a name no file can have") << "http://dl.sharebox.test/t/device" << "low" << ListStore::addErrorText();
 }
 
 void TestAddVideo::routeFaultyPages(const QString &address)
@@ -202,6 +248,11 @@ void TestAddVideo::routeFaultyPages(const QString &address)
     });
     s.on("www.dailymotion.com", "/t/hostile", [](const Request &) {
         return Response::html("<div data-file=\"file://proxy/etc/passwd\"></div>");
+    });
+    s.on("dl.sharebox.test", "/t/device", [](const Request &) {
+        Response r = Response::bytes("x", "video/mp4");
+        r.headers.append(qMakePair(QByteArray("Content-Disposition"), QByteArray("attachment; filename=CON.mp4")));
+        return r;
     });
     if (address.contains("noservice"))
         s.on("links.vidrona-resolver.net", "/", [](const Request &) {
@@ -228,15 +279,16 @@ void TestAddVideo::nothingFoundAddsNothing()
         test::ctl<QLineEdit>(*m_w, "txtUrl")->setText(testweb::sampleVideo("Google Video").page);
     paste(address, quality);
     test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
-    QCOMPARE(m_messages->calls.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(m_messages->calls.size(), 1, 20000); // today's web answers later
     QCOMPARE(m_messages->calls[0].text, message);
+    const bool refusedName = message == ListStore::addErrorText();
     if (message != notOpened + "file://proxy/etc/passwd") {
-        QCOMPARE(m_messages->calls[0].title, QStringLiteral("Link Error..."));
-        QCOMPARE(m_messages->calls[0].flags, int(MsgInformation));
+        QCOMPARE(m_messages->calls[0].title, refusedName ? QStringLiteral("Error") : QStringLiteral("Link Error..."));
+        QCOMPARE(m_messages->calls[0].flags, int(refusedName ? MsgCritical : MsgInformation));
     }
     QCOMPARE(test::storeOf(*m_w).list().count(), 1);
     QVERIFY(m_browser.opened.isEmpty());
-    if (message != checkLink && message != notOpened + "file://proxy/etc/passwd")
+    if (message != checkLink && message != notOpened + "file://proxy/etc/passwd" && !refusedName)
         QCOMPARE(addVideo().FileUrl, QString());
 }
 

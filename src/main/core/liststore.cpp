@@ -1,6 +1,7 @@
 #include "liststore.h"
 #include "entrystatus.h"
 #include "filenames.h"
+#include "platform.h"
 
 namespace vidrona {
 
@@ -45,9 +46,19 @@ QString ListStore::addErrorText()
 
 bool ListStore::Download(const QString &fileUrl)
 {
-    const QString name = listedNameOf(fileUrl);
-    // Refused: no "/", a control character (it would split the row in the
-    // list file), an address already listed, or a full list.
+    return addRow(fileUrl, listedNameOf(fileUrl));
+}
+
+bool ListStore::Download(const QString &fileUrl, const QString &fileName)
+{
+    return addRow(fileUrl, platform::isValidFileName(fileName) ? fileName : QString());
+}
+
+bool ListStore::addRow(const QString &fileUrl, const QString &name)
+{
+    // Refused: no name (no "/" in the address, or a name no file can
+    // have), a control character (it would split the row in the list
+    // file), an address already listed, or a full list.
     if (name.isEmpty() || !isListableUrl(fileUrl)
         || m_list.append(name, fileUrl, status::Pending) == 0) {
         m_messages->show(addErrorText(), QStringLiteral("Error"), MsgCritical);

@@ -30,6 +30,9 @@ public:
     // Adds fileUrl to the list as a PENDING row and saves the list; a
     // refused address gets the "Error" box. True when the row was added.
     bool Download(const QString &fileUrl);
+    // The same for a file that comes with a name of its own; a name that
+    // cannot be a file name is refused like a bad address.
+    bool Download(const QString &fileUrl, const QString &fileName);
 
     static QString addErrorText();
 
@@ -38,6 +41,8 @@ signals:
     void changed();
 
 private:
+    bool addRow(const QString &fileUrl, const QString &name);
+
     QString m_folder;
     QString m_downloadFolder;
     MessageService *m_messages;

@@ -2,6 +2,7 @@
 #include "addvideopanel.h"
 #include "main/core/liststore.h"
 #include "resolvers/core/site.h"
+#include "resolvers/core/videoprobe.h"
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +37,8 @@ void AddVideoPanel::cmdAddVideo_Click()
         return;
     VideoUrl = m_ui.txtUrl->text();
     const Site *site = findSite(siteKey(VideoUrl));
+    if (!site && VideoProbe::accepts(VideoUrl))
+        return TodaysWeb();
     if (!site) {
         m_store.messages().show(QStringLiteral("Please, check the link and try again!"),
                                 QStringLiteral("Link Error..."), MsgInformation);

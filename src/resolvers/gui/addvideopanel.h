@@ -11,6 +11,8 @@ class QRadioButton;
 namespace vidrona {
 
 class ListStore;
+class VideoProbe;
+struct ProbeResult;
 
 // The address box and "Add Video": recognises the site of the pasted
 // address, runs its resolver and hands the file address to the list (or
@@ -47,6 +49,9 @@ public:
     void Break();
     void DailyMotion();
     void Google();
+    // Any other web address: the video its page names, or the file itself.
+    // Worked out in the background; the row comes when it is found.
+    void TodaysWeb();
 
 public slots:
     void cmdAddVideo_Click();
@@ -67,11 +72,13 @@ private:
     bool takeResolved(const QString &fileUrl); // false: nothing usable found
     void addResolved(const QString &fileUrl);
     void openResolved(const QString &fileUrl);
+    void todaysWebFound(const ProbeResult &result);
 
     ListStore &m_store;
     Controls m_ui;
     std::function<void()> m_openYouTubeWindow;
     bool m_resolving = false;   // a resolver is waiting for its page
+    VideoProbe *m_probe = nullptr;
     bool m_fetchFailed = false; // the last page or answer came back empty
 };
 
