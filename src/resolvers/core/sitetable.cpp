@@ -12,6 +12,8 @@ QString Site::searchAddress(const QString &words) const
     return QStringLiteral("http://") + searchHost + searchPath + words;
 }
 
+// An address of none of these sites is read as today's web instead: the
+// video its page names, or the file itself (sites/anypage.cpp, videoprobe.h).
 const QList<const Site *> &SiteTable()
 {
     static const QList<const Site *> table = {
