@@ -89,8 +89,21 @@ void VideoProbe::ask(const QUrl &url, Stage stage)
     const bool head = stage == Stage::AddressHead || stage == Stage::FileHead;
     m_reply = head ? m_nam->head(request) : m_nam->get(request);
     m_reply->setReadBufferSize(ReadBufferBytes);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &VideoProbe::onMetaData);
     connect(m_reply, &QNetworkReply::readyRead, this, &VideoProbe::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &VideoProbe::onFinished);
+}
+
+// The head of a GET: a file's body is not waited for.
+void VideoProbe::onMetaData()
+{
+    QNetworkReply *reply = m_reply;
+    const bool get = m_stage == Stage::AddressGet || m_stage == Stage::FileGet;
+    const int status = reply ? statusOf(reply) : 0;
+    if (!reply || !get || m_headSeen || status == 0 || (status >= 300 && status <= 399))
+        return; // a HEAD answer (read whole), or the head of a redirect being followed
+    m_headSeen = true;
+    onHead(reply, status);
 }
 
 void VideoProbe::onReadyRead()
@@ -106,15 +119,15 @@ void VideoProbe::onReadyRead()
     if (!m_headSeen) {
         m_headSeen = true;
         onHead(reply, status);
-        if (!m_readingPage)
-            return;
     }
+    if (!m_readingPage || m_reply != reply)
+        return;
     m_page += reply->read(resolve::MaxPageBytes - m_page.size());
     if (m_page.size() >= resolve::MaxPageBytes)
         readPage(reply->url());
 }
 
-// The head of a GET (the first body bytes are in), or a whole HEAD answer.
+// The head of a GET, or a whole HEAD answer.
 void VideoProbe::onHead(QNetworkReply *reply, int status)
 {
     const bool fileStage = m_stage == Stage::FileHead || m_stage == Stage::FileGet;
@@ -225,7 +238,9 @@ void VideoProbe::dropReply()
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
     reply->disconnect(this);
-    reply->abort();
+    // Not aborted here: this may run inside one of the reply's own signals,
+    // where an abort collides with the error it is about to report. Its
+    // deletion closes the connection.
     reply->deleteLater();
 }
 

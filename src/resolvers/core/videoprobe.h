@@ -35,7 +35,7 @@ class VideoProbe : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int DefaultStallTimeoutMs = 30000;
+    static constexpr int DefaultStallTimeoutMs = 30000; // as a page fetch
     static constexpr int DefaultTotalTimeoutMs = 120000;
     static constexpr int MaxRedirects = 8;
     static constexpr int MaxFilesTried = 4; // of the addresses one page names
@@ -64,6 +64,7 @@ private:
     enum class Stage { Idle, AddressHead, AddressGet, FileHead, FileGet };
 
     void ask(const QUrl &url, Stage stage);
+    void onMetaData();
     void onReadyRead();
     void onFinished();
     void onHead(QNetworkReply *reply, int status);
