@@ -208,6 +208,11 @@ QString fileNameFor(const QUrl &address, const Head &head)
         if (!extension.isEmpty())
             name += QLatin1Char('.') + extension;
     }
+    // The list file holds one byte per character: what it cannot hold
+    // would come back as another name.
+    for (QChar &c : name)
+        if (c.unicode() > 0xFF)
+            c = QLatin1Char('_');
     return withRefusedCharactersReplaced(name);
 }
 

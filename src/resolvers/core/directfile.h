@@ -49,7 +49,8 @@ HeadKind classify(const QUrl &address, const Head &head, bool videoExpected);
 // The name a file found on the web is listed and saved under: the
 // Content-Disposition name, else the last path segment decoded without the
 // query; the type's extension added when the name has no media extension;
-// characters no file name may hold become "_". It may still be refused
+// characters no file name may hold, and those the list file cannot keep
+// (beyond Latin-1), become "_". It may still be refused
 // (empty, a device name...): the caller checks.
 QString fileNameFor(const QUrl &address, const Head &head);
 

@@ -54,6 +54,13 @@ bool VideoProbe::start(const QString &address)
     if (isRunning() || !accepts(address))
         return false;
     m_addressText = address.trimmed();
+    // The list file holds one byte per character: such an address is kept
+    // in its percent-encoded form, the same address in characters it holds.
+    for (const QChar c : std::as_const(m_addressText))
+        if (c.unicode() > 0xFF) {
+            m_addressText = QUrl(m_addressText, QUrl::TolerantMode).toString(QUrl::FullyEncoded);
+            break;
+        }
     m_files.clear();
     m_nextFile = 0;
     m_pageStreamed = false;
