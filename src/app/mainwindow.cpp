@@ -96,16 +96,45 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
     return window;
 }
 
+namespace {
+
+// Hands the addresses to "Add Video" one by one. An address of today's web
+// is worked out after its press has returned: the next one waits for it.
+class AddressFeeder : public QObject
+{
+public:
+    AddressFeeder(FrmMain &window, AddVideoPanel &panel, const QStringList &addresses)
+        : QObject(&window), m_window(window), m_panel(panel), m_addresses(addresses)
+    {
+        connect(&panel, &AddVideoPanel::resolvingEnded, this, &AddressFeeder::feed);
+    }
+
+    void feed()
+    {
+        const QPointer<AddressFeeder> alive(this); // goes with the window
+        while (!m_addresses.isEmpty() && !m_panel.resolving()) {
+            control<QLineEdit>(m_window, "txtUrl")->setText(m_addresses.takeFirst());
+            control<QPushButton>(m_window, "cmdAddVideo")->click();
+            if (!alive)
+                return;
+        }
+        if (m_addresses.isEmpty() && !m_panel.resolving())
+            deleteLater();
+    }
+
+private:
+    FrmMain &m_window;
+    AddVideoPanel &m_panel;
+    QStringList m_addresses;
+};
+
+} // namespace
+
 void addVideos(FrmMain &window, const QStringList &addresses)
 {
-    const QPointer<FrmMain> alive(&window);
-    for (const QString &address : addresses) {
-        if (!alive)
-            return;
-        control<QLineEdit>(window, "txtUrl")->setText(address);
-        // The resolver runs within the press; the next address waits for it.
-        control<QPushButton>(window, "cmdAddVideo")->click();
-    }
+    AddVideoPanel *panel = window.findChild<AddVideoPanel *>(QString(), Qt::FindDirectChildrenOnly);
+    if (panel && !addresses.isEmpty())
+        (new AddressFeeder(window, *panel, addresses))->feed();
 }
 
 } // namespace vidrona

@@ -19,7 +19,8 @@ std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageS
 std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService *messages);
 
 // Adds each address in order as if pasted into the address box and "Add
-// Video" pressed; stops early when the window goes away meanwhile.
+// Video" pressed, each once the one before is worked out; stops early when
+// the window goes away meanwhile.
 void addVideos(FrmMain &window, const QStringList &addresses);
 
 } // namespace vidrona

@@ -40,6 +40,7 @@ private slots:
     void listSitesDownload();
     void todaysWebDownloads_data();
     void todaysWebDownloads();
+    void addressesInTurn();
     void browserSitesOpen_data();
     void browserSitesOpen();
     void nothingFoundAddsNothing_data();
@@ -171,6 +172,18 @@ void TestAddVideo::todaysWebDownloads()
     QTRY_COMPARE_WITH_TIMEOUT(m_messages->calls.size(), 1, 20000);
     QCOMPARE(m_messages->calls[0].text, ListStore::addErrorText());
     QCOMPARE(list.count(), 1);
+}
+
+void TestAddVideo::addressesInTurn()
+{
+    const QList<testweb::TodayVideo> &today = testweb::todayVideos();
+    addVideos(*m_w, {today[0].address, today[1].address, testweb::sampleVideo("Videkta").page});
+    const DownloadList &list = test::storeOf(*m_w).list();
+    QTRY_COMPARE_WITH_TIMEOUT(list.count(), 3, 20000);
+    QCOMPARE(list.at(0).fileUrl, today[0].file);
+    QCOMPARE(list.at(1).fileUrl, today[1].file);
+    QCOMPARE(list.at(2).fileUrl, testweb::sampleVideo("Videkta").file);
+    QCOMPARE(m_messages->calls.size(), 0);
 }
 
 void TestAddVideo::browserSitesOpen_data()

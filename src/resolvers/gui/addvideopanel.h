@@ -56,6 +56,11 @@ public:
 public slots:
     void cmdAddVideo_Click();
 
+signals:
+    // An address worked out in the background is done with (its row
+    // added or its message shown).
+    void resolvingEnded();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

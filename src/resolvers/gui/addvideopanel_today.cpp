@@ -28,16 +28,17 @@ void AddVideoPanel::todaysWebFound(const ProbeResult &result)
     switch (result.kind) {
     case ProbeResult::File:
         m_store.Download(result.fileUrl, result.fileName);
-        return;
+        break;
     case ProbeResult::Streamed:
         m_store.messages().show(QStringLiteral("This video is streamed in pieces, which Vidrona cannot save."),
                                 QStringLiteral("Link Error..."), MsgInformation);
-        return;
+        break;
     case ProbeResult::Nothing:
         m_store.messages().show(QStringLiteral("Please, check the link and try again!"),
                                 QStringLiteral("Link Error..."), MsgInformation);
-        return;
+        break;
     }
+    emit resolvingEnded();
 }
 
 } // namespace vidrona
