@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
-          xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps
+          libcurl4-openssl-dev xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps
           xdotool desktop-file-utils appstream dpkg-dev file passwd)
 
 missing=()

@@ -40,6 +40,17 @@ bool DownloadList::setStatus(quint64 id, const QString &status)
     return true;
 }
 
+bool DownloadList::setProgress(quint64 id, const QString &text)
+{
+    const int row = rowOfId(id);
+    if (row < 0 || m_rows[row].progress == text)
+        return row >= 0;
+    m_rows[row].progress = text;
+    const QModelIndex cell = index(row, ColProgress);
+    emit dataChanged(cell, cell);
+    return true;
+}
+
 void DownloadList::removeAt(int row)
 {
     if (row < 0 || row >= m_rows.size())
@@ -79,18 +90,21 @@ int DownloadList::rowCount(const QModelIndex &parent) const
 
 int DownloadList::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : 3;
+    return parent.isValid() ? 0 : 4;
 }
 
 QVariant DownloadList::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    // Screen readers read the cell's own text.
+    if (!index.isValid()
+        || (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole))
         return {};
     const DownloadEntry &e = m_rows.at(index.row());
     switch (index.column()) {
     case ColFileName: return e.fileName;
     case ColFileUrl: return e.fileUrl;
     case ColStatus: return e.status;
+    case ColProgress: return e.progress;
     }
     return {};
 }
@@ -99,8 +113,8 @@ QVariant DownloadList::headerData(int section, Qt::Orientation o, int role) cons
 {
     if (o != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const char *const titles[] = {"File Name", "File URL", "Status"};
-    return (section >= 0 && section < 3) ? QString::fromLatin1(titles[section]) : QVariant();
+    static const char *const titles[] = {"File Name", "File URL", "Status", "Progress"};
+    return (section >= 0 && section < 4) ? QString::fromLatin1(titles[section]) : QVariant();
 }
 
 } // namespace vidrona

@@ -14,6 +14,7 @@ struct DownloadEntry {
     QString fileName;
     QString fileUrl;
     QString status;
+    QString progress; // shown while the row is fetched; never saved
 };
 
 // The download list, in the order rows were added. It is the one store of
@@ -23,7 +24,7 @@ class DownloadList : public QAbstractTableModel
     Q_OBJECT
 public:
     static constexpr int MaxRows = 32767;
-    enum Column { ColFileName = 0, ColFileUrl = 1, ColStatus = 2 };
+    enum Column { ColFileName = 0, ColFileUrl = 1, ColStatus = 2, ColProgress = 3 };
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -39,6 +40,9 @@ public:
     quint64 append(const QString &fileName, const QString &fileUrl, const QString &status);
     // Sets the status of the row with that id; false when it is gone.
     bool setStatus(quint64 id, const QString &status);
+    // The "Progress" cell of a row: what its fetch has done; empty when
+    // it is not being fetched.
+    bool setProgress(quint64 id, const QString &text);
     void removeAt(int row);
     void removeIf(const std::function<bool(const DownloadEntry &)> &pred);
     void clear();

@@ -1,105 +1,66 @@
 #include "filewriter.h"
-#include <QSaveFile>
-#include <functional>
+#include "platform.h"
 
 namespace vidrona {
 
-FileWriter::FileWriter(QObject *parent) : QObject(parent), m_worker(new QObject)
+bool FileWriter::open(const QString &path, bool append)
 {
-    m_thread.setObjectName(QStringLiteral("FileWriter"));
-    m_worker->moveToThread(&m_thread);
-    m_thread.start();
-}
-
-FileWriter::~FileWriter()
-{
-    discard();
-    // Waits until every job handed over has run, so the temporary file is
-    // gone before the thread stops.
-    QMetaObject::invokeMethod(m_worker, [] {}, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
-    delete m_worker;
-}
-
-void FileWriter::post(std::function<void()> work)
-{
-    QMetaObject::invokeMethod(m_worker, std::move(work), Qt::QueuedConnection);
-}
-
-bool FileWriter::open(const QString &path, QString *error)
-{
-    discard();
-    auto *file = new QSaveFile(path);
-    if (!file->open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file->errorString();
-        delete file;
-        return false;
-    }
-    file->moveToThread(&m_thread);
-    m_file = file;
-    ++m_generation;
-    m_pending = 0;
+    close();
+    m_error.clear();
+    m_file.setFileName(path);
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered
+                                     | (append ? QIODevice::Append : QIODevice::Truncate);
+    if (!m_file.open(mode))
+        return fail(m_file.errorString());
+    m_size = m_file.size();
+    platform::markHidden(path);
     return true;
 }
 
-void FileWriter::write(const QByteArray &bytes)
+bool FileWriter::write(const char *data, qint64 size)
 {
-    if (!m_file)
-        return;
-    m_pending += bytes.size();
-    QSaveFile *file = m_file;
-    const quint64 generation = m_generation;
-    post([this, file, bytes, generation] {
-        const bool ok = file->error() == QFileDevice::NoError && file->write(bytes) == bytes.size();
-        const QString error = ok ? QString() : file->errorString();
-        QMetaObject::invokeMethod(this, [=, this] { written(generation, bytes.size(), error); },
-                                  Qt::QueuedConnection);
-    });
+    if (!m_file.isOpen())
+        return fail(QStringLiteral("the file is not open"));
+    const qint64 written = m_file.write(data, size);
+    if (written > 0)
+        m_size += written;
+    if (written != size)
+        return fail(m_file.errorString());
+    return true;
 }
 
-void FileWriter::written(quint64 generation, qint64 bytes, const QString &error)
+bool FileWriter::commitTo(const QString &finalPath)
 {
-    if (generation != m_generation || !m_file)
-        return; // a file given up meanwhile
-    m_pending -= bytes;
-    if (!error.isEmpty())
-        emit failed(error);
-    else
-        emit drained();
+    if (!m_file.isOpen())
+        return fail(QStringLiteral("the file is not open"));
+    // Nothing is buffered here, but the system's own write-back can still
+    // fail (a full disk on a file system that allocates late): only a
+    // successful sync proves the bytes are on disk.
+    if (m_file.error() != QFileDevice::NoError)
+        return fail(m_file.errorString());
+    if (!platform::syncFile(m_file))
+        return fail(QStringLiteral("the file could not be written to disk"));
+    m_file.close();
+    if (m_file.error() != QFileDevice::NoError)
+        return fail(m_file.errorString());
+    QString error;
+    if (!platform::replaceFile(m_file.fileName(), finalPath, &error))
+        return fail(error);
+    return true;
 }
 
-void FileWriter::commit()
+void FileWriter::close()
 {
-    QSaveFile *file = m_file;
-    if (!file)
-        return;
-    m_file = nullptr;
-    const quint64 generation = ++m_generation;
-    post([this, file, generation] {
-        const bool ok = file->commit();
-        const QString error = ok ? QString() : file->errorString();
-        delete file;
-        QMetaObject::invokeMethod(this, [=, this] {
-            if (generation == m_generation)
-                emit committed(ok, error);
-        }, Qt::QueuedConnection);
-    });
+    if (m_file.isOpen())
+        m_file.close();
 }
 
-void FileWriter::discard()
+bool FileWriter::fail(const QString &what)
 {
-    QSaveFile *file = m_file;
-    if (!file)
-        return;
-    m_file = nullptr;
-    ++m_generation;
-    m_pending = 0;
-    post([file] {
-        file->cancelWriting();
-        delete file; // never committed: the temporary file is removed
-    });
+    if (m_error.isEmpty())
+        m_error = what;
+    close();
+    return false;
 }
 
 } // namespace vidrona

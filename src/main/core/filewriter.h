@@ -1,47 +1,40 @@
 #pragma once
-#include <QObject>
+#include <QFile>
 #include <QString>
-#include <QThread>
-
-class QSaveFile;
 
 namespace vidrona {
 
-// Writes one file at a time on a thread of its own, so that a slow disk or
-// the final flush to disk of a large file never holds up the window. The
-// file replaces its target only on commit (QSaveFile); a discarded or
-// failed file leaves nothing behind. Used from one thread (its owner's).
-class FileWriter : public QObject
+// Writes the kept bytes of one fetch (see keptbytes.h), on the fetching
+// thread, straight to the system (no buffer of its own, so a failed write
+// shows at once), and puts them under the final name only when they are
+// complete and durable. Used from one thread at a time.
+class FileWriter
 {
-    Q_OBJECT
 public:
-    explicit FileWriter(QObject *parent = nullptr);
-    ~FileWriter() override; // discards an open file
+    FileWriter() = default;
+    ~FileWriter() { close(); }
+    FileWriter(const FileWriter &) = delete;
+    FileWriter &operator=(const FileWriter &) = delete;
 
-    // Starts a new file (the previous one must be committed or discarded).
-    bool open(const QString &path, QString *error);
-    bool isOpen() const { return m_file != nullptr; }
-    // Hands bytes over; they count as pending until written.
-    void write(const QByteArray &bytes);
-    qint64 pending() const { return m_pending; }
-    // Flushes, syncs and puts the file in place; committed() tells.
-    void commit();
-    void discard();
+    // Opens path, keeping its bytes when append is true, else emptied.
+    bool open(const QString &path, bool append);
+    bool isOpen() const { return m_file.isOpen(); }
+    bool write(const char *data, qint64 size);
+    qint64 size() const { return m_size; }
 
-signals:
-    void drained(); // some pending bytes were written
-    void failed(const QString &error); // a write failed; the file is useless
-    void committed(bool ok, const QString &error);
+    // Makes the bytes durable (a full disk or a failed write shows here at
+    // the latest), closes the file and puts it in the place of finalPath
+    // in one step. On failure the bytes stay where they were written.
+    bool commitTo(const QString &finalPath);
+    void close();
+
+    QString errorString() const { return m_error; }
 
 private:
-    void post(std::function<void()> work);
-    void written(quint64 generation, qint64 bytes, const QString &error);
-
-    QThread m_thread;
-    QObject *m_worker; // lives in m_thread; the jobs run in its context
-    QSaveFile *m_file = nullptr; // owned by the worker side once open
-    quint64 m_generation = 0;
-    qint64 m_pending = 0;
+    bool fail(const QString &what);
+    QFile m_file;
+    qint64 m_size = 0;
+    QString m_error;
 };
 
 } // namespace vidrona

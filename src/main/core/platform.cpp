@@ -3,10 +3,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QFile>
 #include <QTemporaryFile>
 
 #ifdef Q_OS_WIN
+#include <io.h>
 #include <qt_windows.h>
+#else
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 #endif
 
 namespace vidrona::platform {
@@ -30,6 +37,29 @@ void restoreFileAttributes(const QString &path, quint32 attributes)
                                      | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
     if (kept)
         SetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()), kept);
+}
+
+void markHidden(const QString &path)
+{
+    SetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()), FILE_ATTRIBUTE_HIDDEN);
+}
+
+bool syncFile(QFile &file)
+{
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
+}
+
+bool replaceFile(const QString &from, const QString &to, QString *error)
+{
+    // The kept bytes were hidden; the finished file is a plain one.
+    SetFileAttributesW(reinterpret_cast<LPCWSTR>(from.utf16()), FILE_ATTRIBUTE_NORMAL);
+    if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (error)
+        *error = QStringLiteral("cannot put the file in place (error %1)").arg(GetLastError());
+    return false;
 }
 
 // The folder's read-only flag and its permission bits say nothing about
@@ -59,6 +89,21 @@ bool isInstalledCopy(const QString &programFolder)
 }
 
 void markHiddenSystem(const QString &) {}
+void markHidden(const QString &) {}
+
+bool syncFile(QFile &file)
+{
+    return ::fsync(file.handle()) == 0;
+}
+
+bool replaceFile(const QString &from, const QString &to, QString *error)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    if (error)
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
 quint32 fileAttributes(const QString &) { return 0; }
 void restoreFileAttributes(const QString &, quint32) {}
 #endif

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+class QFile;
+
 // Everything that differs between the program's home platform (Windows)
 // and the others lives behind these few functions.
 namespace vidrona::platform {
@@ -13,6 +15,17 @@ void markHiddenSystem(const QString &path);
 // a way to put them back after the file was replaced.
 quint32 fileAttributes(const QString &path);
 void restoreFileAttributes(const QString &path, quint32 attributes);
+
+// Marks a file of the program's own (kept bytes of a fetch) as hidden.
+void markHidden(const QString &path);
+
+// Makes the bytes written to an open file durable; false when the system
+// reports that they cannot be (a full disk shows here at the latest).
+bool syncFile(QFile &file);
+
+// Puts from in the place of to in one step, replacing an existing to: a
+// reader sees either the old file or the new one. error says why not.
+bool replaceFile(const QString &from, const QString &to, QString *error);
 
 // True when name can be a file name on the program's home platform:
 // not empty, not "." or "..", no \ / : * ? " < > | and no control

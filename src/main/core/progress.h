@@ -15,6 +15,12 @@ ListProgress listProgress(const DownloadList &list);
 // count as waiting).
 int waitingCount(const DownloadList &list);
 
+// The "Progress" cell of the row being fetched: with a known size
+// "37 % · 380 of 1024 MiB · 12.3 MiB/s · 0:51 left", without one
+// "380 MiB · 12.3 MiB/s". done: bytes of the file so far; total: its full
+// length or -1; bytesPerSecond: the speed of this fetch.
+QString fetchProgressText(qint64 done, qint64 total, double bytesPerSecond);
+
 // The start-up question for n waiting rows.
 QString resumeQuestion(int waiting);
 

@@ -1,7 +1,9 @@
 #include "queuerunner.h"
 #include "entrystatus.h"
 #include "filenames.h"
+#include "keptbytes.h"
 #include "platform.h"
+#include "progress.h"
 #include "transfer.h"
 #include <QDir>
 
@@ -12,6 +14,15 @@ QueueRunner::QueueRunner(DownloadList &list, Transfer &transfer, const QString &
     : QObject(parent), m_list(list), m_transfer(transfer), m_folder(folder), m_messages(messages)
 {
     connect(&m_transfer, &Transfer::finished, this, &QueueRunner::onTransferFinished);
+    m_progressTimer.setInterval(ProgressIntervalMs);
+    connect(&m_progressTimer, &QTimer::timeout, this, &QueueRunner::showProgress);
+    // The exact figures once the body is complete.
+    connect(&m_transfer, &Transfer::stateChanged, this, [this](int state) {
+        if (state == Transfer::Finishing)
+            showProgress();
+    });
+    connect(&m_list, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int last) { rowsLeaving(first, last); });
 }
 
 QString QueueRunner::failureText()
@@ -21,7 +32,7 @@ QString QueueRunner::failureText()
 
 void QueueRunner::RunQueue()
 {
-    if (m_running)
+    if (m_running || m_stopped)
         return;
     m_running = true;
     m_savedThisRun = false;
@@ -34,6 +45,8 @@ int QueueRunner::nextRow() const
     for (int i = 0; i < m_list.count(); ++i) {
         const DownloadEntry &e = m_list.at(i);
         if (status::isToBeFetched(e.status) && !m_failedThisRun.contains(e.id))
+            return i;
+        if (e.status == status::Downloading && m_leftOver.contains(e.id) && e.id != m_runningId)
             return i;
     }
     return -1;
@@ -59,10 +72,14 @@ void QueueRunner::step()
             return;
         }
         const DownloadEntry entry = m_list.at(row);
+        m_leftOver.remove(entry.id);
         m_list.setStatus(entry.id, status::Downloading);
         emit fetchStarted(entry.id);
         if (startFetch(entry)) {
             m_runningId = entry.id;
+            m_runningPath = targetPathOf(entry);
+            m_fetchClock.start();
+            m_progressTimer.start();
             return;
         }
         reportFailure();
@@ -77,12 +94,19 @@ void QueueRunner::step()
 // found on today's web may carry a name of its own.
 bool QueueRunner::startFetch(const DownloadEntry &entry)
 {
+    const QString path = targetPathOf(entry);
+    return !path.isEmpty() && m_transfer.start(QUrl(entry.fileUrl), path);
+}
+
+// Empty when the name cannot be a file name there, or is one of the
+// program's own (the list, the executable, kept bytes).
+QString QueueRunner::targetPathOf(const DownloadEntry &entry) const
+{
     const QString &name = entry.fileName;
-    const QString &fileUrl = entry.fileUrl;
-    if (!platform::isValidFileName(name) || m_reserved.contains(name, Qt::CaseInsensitive))
-        return false;
-    const QString path = QDir(m_folder).filePath(name);
-    return m_transfer.start(QUrl(fileUrl), path);
+    if (!platform::isValidFileName(name) || m_reserved.contains(name, Qt::CaseInsensitive)
+        || kept::isKeptName(name))
+        return QString();
+    return QDir(m_folder).filePath(name);
 }
 
 void QueueRunner::onTransferFinished(bool ok, const QString &)
@@ -96,6 +120,10 @@ void QueueRunner::onTransferFinished(bool ok, const QString &)
         return;
     }
     m_runningId = 0;
+    m_progressTimer.stop();
+    // Bytes kept for a row that is gone would never be used.
+    if (!ok && m_list.rowOfId(id) < 0)
+        kept::remove(m_runningPath);
     if (!ok)
         reportFailure();
     complete(id, ok);
@@ -106,6 +134,7 @@ void QueueRunner::onTransferFinished(bool ok, const QString &)
 // a row that is gone is left alone.
 void QueueRunner::complete(quint64 id, bool ok)
 {
+    m_list.setProgress(id, QString());
     m_list.setStatus(id, ok ? status::Completed : status::Failed);
     if (!ok)
         m_failedThisRun.insert(id);
@@ -128,7 +157,48 @@ bool QueueRunner::cancelRow(quint64 id)
     m_list.setStatus(id, status::Canceled);
     if (id == m_runningId)
         m_transfer.Cancel();
+    m_leftOver.remove(id);
     return true;
+}
+
+void QueueRunner::resumeLeftOver()
+{
+    for (const DownloadEntry &e : m_list.entries())
+        if (e.status == status::Downloading && e.id != m_runningId)
+            m_leftOver.insert(e.id);
+}
+
+void QueueRunner::stop()
+{
+    m_stopped = true;
+    m_running = false;
+    m_progressTimer.stop();
+    if (m_runningId != 0)
+        m_list.setProgress(m_runningId, QString());
+    m_runningId = 0; // its result changes nothing now
+    m_transfer.Cancel();
+}
+
+void QueueRunner::showProgress()
+{
+    if (m_runningId == 0 || m_transfer.state() == Transfer::Requesting)
+        return;
+    const double seconds = m_fetchClock.nsecsElapsed() / 1e9;
+    const double speed = seconds > 0 ? m_transfer.bytesFetched() / seconds : 0;
+    m_list.setProgress(m_runningId,
+                       fetchProgressText(m_transfer.bytesReceived(), m_transfer.bytesTotal(), speed));
+}
+
+// Remove and Clean: rows taken away take their kept bytes along, but the
+// running fetch keeps its own until it ends.
+void QueueRunner::rowsLeaving(int first, int last)
+{
+    for (int row = first; row <= last && row < m_list.count(); ++row) {
+        const DownloadEntry &e = m_list.at(row);
+        const QString path = targetPathOf(e);
+        if (!path.isEmpty() && (m_runningId == 0 || path != m_runningPath))
+            kept::remove(path);
+    }
 }
 
 } // namespace vidrona

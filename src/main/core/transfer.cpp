@@ -1,82 +1,81 @@
 #include "transfer.h"
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include "httpfetch.h"
+#include <QNetworkProxyFactory>
+#include <QNetworkProxyQuery>
+#include <QThread>
 
 namespace vidrona {
 
-namespace {
-// What the network layer may hold for us before it stops reading the
-// socket, and what may wait for the disk: memory stays flat whatever the
-// size of the file.
-constexpr qint64 ReadBufferBytes = 512 << 10;
-constexpr qint64 MaxPendingBytes = 2 << 20;
-
-bool isSuccess(int status)
+Transfer::Transfer(QObject *parent) : QObject(parent), m_shared(std::make_shared<FetchShared>())
 {
-    return status >= 200 && status <= 299;
-}
-} // namespace
-
-Transfer::Transfer(QObject *parent) : QObject(parent), m_nam(new QNetworkAccessManager(this))
-{
-    m_nam->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-    m_stallTimer.setSingleShot(true);
-    connect(&m_stallTimer, &QTimer::timeout, this, &Transfer::onStall);
-    connect(&m_writer, &FileWriter::drained, this, [this] {
-        if (m_state == Receiving)
-            readAvailable(false);
-    });
-    connect(&m_writer, &FileWriter::failed, this, [this](const QString &e) { end(false, e); });
-    connect(&m_writer, &FileWriter::committed, this, &Transfer::end);
+    initFetching();
 }
 
 Transfer::~Transfer()
 {
-    // Silent: nobody hears about a transfer that dies with its owner; the
-    // writer discards the unfinished file.
-    m_stallTimer.stop();
-    dropReply();
+    // Silent: nobody hears about a transfer that dies with its owner.
+    stopThread();
 }
 
 bool Transfer::start(const QUrl &url, const QString &targetPath)
 {
     if (StillExecuting())
         return false;
-    m_received = 0;
-    m_ended = false;
     setState(Requesting);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        end(false, QStringLiteral("not an http address"));
+        QMetaObject::invokeMethod(this, [this] { fetchEnded(false, QStringLiteral("not an http address")); },
+                                  Qt::QueuedConnection);
         return true;
     }
-    QString error;
-    if (!m_writer.open(targetPath, &error)) {
-        end(false, error);
-        return true;
-    }
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(m_maxRedirects);
-    // The body is counted against Content-Length, so it must arrive as sent.
-    request.setRawHeader("Accept-Encoding", "identity");
-    m_reply = m_nam->get(request);
-    m_reply->setReadBufferSize(ReadBufferBytes);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, &Transfer::onMetaData);
-    connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
-    connect(m_reply, &QNetworkReply::finished, this, &Transfer::onReplyFinished);
-    m_stallTimer.start(m_stallTimeoutMs);
+    m_shared = std::make_shared<FetchShared>();
+    FetchJob job;
+    job.url = url;
+    job.finalPath = targetPath;
+    // The proxy the rest of the program uses (the system's, or the one
+    // the application set).
+    job.proxy = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url)).value(0);
+    job.stallTimeoutMs = m_stallTimeoutMs;
+    job.maxRedirects = m_maxRedirects;
+    job.receiving = [this] {
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_state == Requesting)
+                setState(Receiving);
+        }, Qt::QueuedConnection);
+    };
+    job.finishing = [this] {
+        QMetaObject::invokeMethod(this, [this] { setState(Finishing); }, Qt::QueuedConnection);
+    };
+    m_thread = QThread::create([this, job, shared = m_shared] {
+        const FetchResult result = runFetch(job, *shared);
+        QMetaObject::invokeMethod(this, [this, result] { fetchEnded(result.ok, result.reason); },
+                                  Qt::QueuedConnection);
+    });
+    m_thread->setObjectName(QStringLiteral("Transfer"));
+    m_thread->start();
     return true;
 }
 
 void Transfer::Cancel()
 {
-    // Once the body is complete the file is being put in place: too late.
     if (m_state == Requesting || m_state == Receiving)
-        end(false, QStringLiteral("cancelled"));
+        m_shared->cancel = true;
+}
+
+qint64 Transfer::bytesReceived() const
+{
+    return m_shared->received;
+}
+
+qint64 Transfer::bytesTotal() const
+{
+    return m_shared->total;
+}
+
+qint64 Transfer::bytesFetched() const
+{
+    return m_shared->fresh;
 }
 
 void Transfer::setState(State s)
@@ -87,104 +86,24 @@ void Transfer::setState(State s)
     emit stateChanged(int(s));
 }
 
-void Transfer::onMetaData()
+// The result, delivered from the event loop: no caller is re-entered from
+// inside start() or Cancel().
+void Transfer::fetchEnded(bool ok, const QString &reason)
 {
-    m_stallTimer.start(m_stallTimeoutMs);
-    setState(Receiving);
-}
-
-void Transfer::onReadyRead()
-{
-    m_stallTimer.start(m_stallTimeoutMs);
-    setState(Receiving);
-    readAvailable(false);
-}
-
-// Hands what arrived to the writer, up to its limit unless all is asked
-// (the end of the body). The body of an error answer is read and dropped:
-// it is never written under the video's name.
-void Transfer::readAvailable(bool all)
-{
-    if (!m_reply)
-        return;
-    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    while (m_reply->bytesAvailable() > 0 && (all || m_writer.pending() < MaxPendingBytes)) {
-        // readAll hands over the reply's own buffers without a copy; the
-        // reply's read buffer bounds its size.
-        const QByteArray chunk = m_reply->readAll();
-        if (!isSuccess(status))
-            continue;
-        m_writer.write(chunk);
-        m_received += chunk.size();
-    }
-}
-
-void Transfer::onReplyFinished()
-{
-    if (!m_reply || m_ended)
-        return;
-    m_stallTimer.stop();
-    if (m_reply->error() != QNetworkReply::NoError) {
-        end(false, m_reply->errorString());
-        return;
-    }
-    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (!isSuccess(status)) {
-        end(false, QStringLiteral("HTTP status %1").arg(status));
-        return;
-    }
-    readAvailable(true);
-    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() != m_received) {
-        end(false, QStringLiteral("body of %1 bytes, %2 announced")
-                       .arg(m_received).arg(length.toLongLong()));
-        return;
-    }
-    dropReply();
+    stopThread();
     setState(Finishing);
-    m_writer.commit(); // committed() ends the transfer
-}
-
-void Transfer::onStall()
-{
-    end(false, QStringLiteral("no data for %1 ms").arg(m_stallTimeoutMs));
-}
-
-// Ends the current request once. The result is delivered from the event
-// loop, so no caller is re-entered from inside start() or Cancel().
-void Transfer::end(bool ok, const QString &reason)
-{
-    if (m_ended || m_state == Idle)
-        return;
-    m_ended = true;
-    m_stallTimer.stop();
-    dropReply();
-    if (!ok)
-        m_writer.discard(); // an uncommitted file leaves nothing behind
-    m_resultOk = ok;
-    m_reason = reason;
-    setState(Finishing);
-    QMetaObject::invokeMethod(this, &Transfer::deliver, Qt::QueuedConnection);
-}
-
-void Transfer::deliver()
-{
-    const bool ok = m_resultOk;
-    const QString reason = m_reason;
     setState(Idle);
     emit finished(ok, reason); // last: a listener may start the next fetch
 }
 
-void Transfer::dropReply()
+void Transfer::stopThread()
 {
-    if (!m_reply)
+    if (!m_thread)
         return;
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
-    disconnect(reply, nullptr, this, nullptr);
-    if (reply->isRunning())
-        reply->abort();
-    reply->deleteLater();
+    m_shared->cancel = true;
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
 }
 
 } // namespace vidrona

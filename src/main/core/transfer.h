@@ -1,21 +1,22 @@
 #pragma once
-#include "filewriter.h"
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <QUrl>
+#include <memory>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+class QThread;
 
 namespace vidrona {
 
+struct FetchShared;
+struct FetchResult;
+
 // The transfer component behind the main window's file fetches: one HTTP
-// request at a time, its body streamed into a file that replaces the target
-// only when the whole body arrived with a success status. The caller starts
-// a fetch and hears about its end through finished(); the event loop keeps
-// running meanwhile, and the disk work is done on the writer's thread.
+// request at a time, run on a thread of its own (see httpfetch.h), so the
+// window never waits for the network or the disk. The body goes to kept
+// bytes beside the target that a later fetch of the same file continues;
+// the target receives only a complete file, in one step. The caller starts
+// a fetch and hears about its end through finished().
 class Transfer : public QObject
 {
     Q_OBJECT
@@ -33,7 +34,7 @@ public:
     static constexpr int DefaultMaxRedirects = 10;
 
     explicit Transfer(QObject *parent = nullptr);
-    ~Transfer() override;
+    ~Transfer() override; // stops a running fetch; its kept bytes stay
 
     // Starts fetching url into targetPath. False (and nothing started) when
     // a request is still executing. Every accepted start ends with exactly
@@ -43,9 +44,16 @@ public:
     // True from an accepted start until its finished() has been delivered.
     bool StillExecuting() const { return m_state != Idle; }
     // Ends the request in progress; it finishes as failed ("cancelled").
+    // Too late once the body is complete.
     void Cancel();
 
     State state() const { return m_state; }
+
+    // Bytes of the file so far (kept ones from an earlier fetch included),
+    // its full length (-1 unknown), and the bytes this fetch received.
+    qint64 bytesReceived() const;
+    qint64 bytesTotal() const;
+    qint64 bytesFetched() const;
 
     // No byte for this long fails the transfer.
     void setStallTimeout(int ms) { m_stallTimeoutMs = ms; }
@@ -59,27 +67,14 @@ signals:
 
 private:
     void setState(State s);
-    void onMetaData();
-    void onReadyRead();
-    void onReplyFinished();
-    void onStall();
-    void readAvailable(bool all);
-    void commit();
-    void end(bool ok, const QString &reason);
-    void deliver();
-    void dropReply();
+    void fetchEnded(bool ok, const QString &reason);
+    void stopThread();
 
-    QNetworkAccessManager *m_nam;
-    QPointer<QNetworkReply> m_reply;
-    FileWriter m_writer;
-    QTimer m_stallTimer;
+    std::shared_ptr<FetchShared> m_shared;
+    QThread *m_thread = nullptr;
     State m_state = Idle;
     int m_stallTimeoutMs = DefaultStallTimeoutMs;
     int m_maxRedirects = DefaultMaxRedirects;
-    qint64 m_received = 0;
-    bool m_ended = false;
-    bool m_resultOk = false;
-    QString m_reason;
 };
 
 } // namespace vidrona

@@ -1,0 +1,49 @@
+#pragma once
+#include <QNetworkProxy>
+#include <QString>
+#include <QUrl>
+#include <atomic>
+#include <functional>
+
+namespace vidrona {
+
+// What a fetch thread and its owner share; the owner reads the counters
+// for the progress display and sets cancel to stop the fetch.
+struct FetchShared {
+    std::atomic<bool> cancel{false};
+    std::atomic<qint64> received{0}; // bytes of the file so far, kept ones included
+    std::atomic<qint64> total{-1};   // its full length; -1 unknown
+    std::atomic<qint64> fresh{0};    // bytes this fetch received itself
+};
+
+struct FetchJob {
+    QUrl url;
+    QString finalPath;
+    QNetworkProxy proxy;
+    int stallTimeoutMs = 60000;
+    int maxRedirects = 10;
+    // Called on the fetch thread: the body starts arriving, the body is
+    // complete and the file is being put in place.
+    std::function<void()> receiving;
+    std::function<void()> finishing;
+};
+
+struct FetchResult {
+    bool ok = false;
+    QString reason; // why not
+};
+
+// Fetches job.url into job.finalPath on the calling thread, to the end:
+// the body goes to the kept bytes beside the final file (continuing them
+// when the server proves they are the same version), and the final name
+// receives the complete file only. Bounded in time by the stall timeout,
+// in redirects, and in the size of every answer's head.
+FetchResult runFetch(const FetchJob &job, FetchShared &shared);
+
+// A redirect the fetch follows: to http or https, never from https to http.
+bool isRedirectAllowed(const QUrl &from, const QUrl &to);
+
+// Once per process, before the first fetch thread starts.
+void initFetching();
+
+} // namespace vidrona

@@ -1,0 +1,61 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// The bytes of an interrupted fetch, kept beside the file they will become:
+//   <name>.part      the first bytes of the answer, exactly as received
+//   <name>.partinfo  where they came from: the answer's address, its
+//                    validator (ETag, else Last-Modified) and full length
+// No final name may end in ".part" or ".partinfo" (isKeptName), so neither
+// file can ever be taken by a download, nor one row's kept bytes by
+// another row's record. Bytes without a readable record are never used.
+namespace vidrona::kept {
+
+// True for the names reserved above, compared without case.
+bool isKeptName(const QString &fileName);
+
+QString bytesPath(const QString &finalPath);
+QString recordPath(const QString &finalPath);
+
+struct Record {
+    QByteArray address;      // of the answer the bytes came from
+    QByteArray etag;         // strong ETag; empty when Last-Modified serves
+    QByteArray lastModified; // only when there is no ETag
+    qint64 total = -1;       // full length of that answer; -1 unknown
+
+    bool hasValidator() const { return !etag.isEmpty() || !lastModified.isEmpty(); }
+    QByteArray validator() const { return etag.isEmpty() ? lastModified : etag; }
+};
+
+// The head of an answer, as far as resuming cares.
+struct AnswerHead {
+    int status = 0;
+    QByteArray address;
+    QByteArray etag;
+    QByteArray lastModified;
+    QByteArray contentRange;
+    qint64 contentLength = -1;
+};
+
+// The record an answer with status 200 leaves for its bytes; without a
+// usable validator (none, or only a weak ETag without Last-Modified) the
+// bytes cannot be resumed and no record is written.
+std::optional<Record> recordFor(const AnswerHead &head);
+
+// True when head (the answer to a request for the bytes from kept on, with
+// If-Range) continues exactly the bytes that record describes: a 206 from
+// the same address whose Content-Range starts at kept and whose validator
+// and full length match. Anything else means starting over. fullLength
+// receives the full length the answer names.
+bool continues(const Record &record, qint64 kept, const AnswerHead &head, qint64 *fullLength);
+
+// The record beside finalPath and the length of its bytes, when both are
+// there and readable; otherwise both files are removed and nothing is
+// returned.
+std::optional<Record> load(const QString &finalPath, qint64 *keptLength);
+bool save(const QString &finalPath, const Record &record);
+// Removes the kept bytes and their record.
+void remove(const QString &finalPath);
+
+} // namespace vidrona::kept
