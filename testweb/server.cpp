@@ -52,6 +52,30 @@ Response Response::redirect(const QByteArray &location, int status)
     return r;
 }
 
+Response Response::ranged(const Request &req, qint64 size, const QByteArray &etag, qint64 version)
+{
+    Response r = pattern(size, "application/octet-stream");
+    r.patternOffset = version;
+    r.headers.append(qMakePair(QByteArray("ETag"), etag));
+    const QByteArray range = req.header("Range");
+    const QByteArray ifRange = req.header("If-Range");
+    if (!range.startsWith("bytes=") || !range.endsWith('-') || (!ifRange.isEmpty() && ifRange != etag))
+        return r;
+    const qint64 from = range.mid(6, range.size() - 7).toLongLong();
+    if (from >= size) {
+        Response none = html("<html><body>Range Not Satisfiable</body></html>", 416);
+        none.headers.append(qMakePair(QByteArray("Content-Range"), "bytes */" + QByteArray::number(size)));
+        return none;
+    }
+    r.status = 206;
+    r.patternOffset = version + from;
+    r.patternSize = size - from;
+    r.headers.append(qMakePair(QByteArray("Content-Range"), "bytes " + QByteArray::number(from) + '-'
+                                                            + QByteArray::number(size - 1) + '/'
+                                                            + QByteArray::number(size)));
+    return r;
+}
+
 Response Response::notFound()
 {
     return html("<html><head><title>404 Not Found</title></head><body>Not Found</body></html>", 404);
@@ -173,6 +197,8 @@ static QByteArray reasonOf(int status)
 {
     switch (status) {
     case 200: return "OK";
+    case 206: return "Partial Content";
+    case 416: return "Range Not Satisfiable";
     case 301: return "Moved Permanently";
     case 302: return "Found";
     case 404: return "Not Found";
@@ -191,6 +217,10 @@ void Connection::start(const Request &req)
         m_total = 0;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(m_resp.status) + ' '
                       + reasonOf(m_resp.status) + "\r\n";
+    if (m_resp.endlessHeaders) {
+        m_socket->write(head);
+        return pump();
+    }
     for (const auto &h : m_resp.headers)
         head += h.first + ": " + h.second + "\r\n";
     if (m_resp.sendContentLength) {
@@ -214,13 +244,20 @@ QByteArray Connection::nextBodyBytes(qint64 max)
         n = qMin(n, m_resp.dropAfter - m_sent);
     if (n <= 0)
         return {};
-    return m_resp.patternSize >= 0 ? Server::patternBytes(m_sent, n) : m_resp.body.mid(m_sent, n);
+    return m_resp.patternSize >= 0 ? Server::patternBytes(m_resp.patternOffset + m_sent, n)
+                                   : m_resp.body.mid(m_sent, n);
 }
 
 void Connection::pump()
 {
     if (!m_started || m_resp.stallAfterHeaders || m_resp.silent)
         return;
+    if (m_resp.endlessHeaders) {
+        // A bounded amount queued at a time, for as long as the client reads.
+        while (m_socket->bytesToWrite() < 64 * 1024)
+            m_socket->write("X-Filler: " + QByteArray(100, 'h') + "\r\n");
+        return;
+    }
     const bool trickling = m_resp.trickleMs > 0;
     if (trickling && sender() != &m_trickle)
         return;

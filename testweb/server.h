@@ -31,7 +31,8 @@ struct Response {
     int status = 200;
     HeaderList headers;     // extra headers (Content-Type, Location, ...)
     QByteArray body;
-    qint64 patternSize = -1;   // >= 0: body is patternBytes(0, patternSize), streamed
+    qint64 patternSize = -1;   // >= 0: body is patternBytes(patternOffset, patternSize), streamed
+    qint64 patternOffset = 0;
     bool sendContentLength = true;
     qint64 announcedLength = -1; // Content-Length to announce instead of the real size
     qint64 dropAfter = -1;       // abort the connection after this many body bytes
@@ -39,6 +40,7 @@ struct Response {
     int trickleMs = 0;           // > 0: send trickleBytes every trickleMs
     int trickleBytes = 1;
     bool silent = false;         // read the request, never answer
+    bool endlessHeaders = false; // after the status line, header lines without end
 
     static Response html(const QByteArray &body, int status = 200);
     static Response text(const QByteArray &body, const QByteArray &type = "text/plain");
@@ -46,6 +48,11 @@ struct Response {
     static Response pattern(qint64 size, const QByteArray &type = "video/x-flv");
     static Response redirect(const QByteArray &location, int status = 302);
     static Response notFound();
+    // A pattern body of size bytes (version shifts the pattern: another
+    // version of the file) with that ETag, answering Range requests the
+    // way a server that supports them does: 206 for the rest when If-Range
+    // names this ETag (or is absent), 416 past the end, else the whole body.
+    static Response ranged(const Request &req, qint64 size, const QByteArray &etag, qint64 version = 0);
 };
 
 using Handler = std::function<Response(const Request &)>;

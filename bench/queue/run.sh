@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Fetches a 1 MiB and a 1 GiB generated file from one local server, once
 # with curl and once through the program's queue, and prints the times,
-# their ratio, both peak memory figures and the queue's longest event-loop
-# gap. The queue's time runs until the file is synced to disk and in place
-# (curl does not sync); body_s is the queue's time until the whole body had
-# arrived, comparable with curl's. Usage: bench/queue/run.sh [ROUNDS=n]
+# both peak memory figures and the queue's longest event-loop gap, with two
+# ratios: body_s (the queue's time until the whole body had arrived) over
+# curl_s, and queue_s (until the row is COMPLETED: the file synced to disk
+# and in place) over sync_s (curl followed by an fsync of curl's file).
+# Usage: bench/queue/run.sh [ROUNDS=n]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$root/build-bench-queue
@@ -37,17 +38,20 @@ min() { awk -v a="$1" -v b="$2" 'BEGIN{print (b == "" || a+0 < b+0) ? a : b}'; }
 # each and the highest memory and event-loop gap of all rounds are shown.
 rounds=${ROUNDS:-3}
 echo "server on $proxy; $rounds rounds per size; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-6s %8s %8s %6s %8s %6s %9s %10s %7s   %s\n' size curl_s queue_s ratio body_s ratio \
-    curl_MiB queue_MiB gap_ms "all rounds (curl/body/queue s)"
+printf '%-6s %8s %8s %6s %8s %8s %6s %9s %10s %7s   %s\n' size curl_s body_s ratio sync_s queue_s ratio \
+    curl_MiB queue_MiB gap_ms "all rounds (curl/curl+fsync/body/queue s)"
 for size in 1048576 1073741824; do
     url=http://bench.vidrona.test/file-$size.bin
-    best_c= best_q= best_b= mem_c=0 mem_q=0 gap=0 all=
+    best_c= best_s= best_q= best_b= mem_c=0 mem_q=0 gap=0 all=
     for _ in $(seq "$rounds"); do
         # Each run starts with no dirty pages of the one before: otherwise
         # the second one pays for writing back the first one's file.
         sync
+        start=$(date +%s.%N)
         /usr/bin/time -v -o "$work/curl.time" curl -sS --noproxy '' -x "$proxy" "$url" \
             -o "$work/curl.bin" -w '%{time_total}' > "$work/curl.out"
+        sync "$work/curl.bin" # fsync of that one file, as the queue does
+        synced=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN{print b - a}')
         mkdir "$work/q"
         sync
         /usr/bin/time -v -o "$work/queue.time" env http_proxy="$proxy" no_proxy= \
@@ -59,16 +63,17 @@ for size in 1048576 1073741824; do
         body=$(awk '/^body_seconds/{print $2}' "$work/queue.out")
         best_b=$(min "$body" "$best_b")
         best_c=$(min "$c" "$best_c")
+        best_s=$(min "$synced" "$best_s")
         best_q=$(min "$q" "$best_q")
         mem_c=$(max "$(peak_mib "$work/curl.time")" "$mem_c")
         mem_q=$(max "$(peak_mib "$work/queue.time")" "$mem_q")
         gap=$(max "$(awk '/^longest_gap_ms/{print $2}' "$work/queue.out")" "$gap")
-        all="$all $(printf '%.2f/%.2f/%.2f' "$c" "$body" "$q")"
+        all="$all $(printf '%.2f/%.2f/%.2f/%.2f' "$c" "$synced" "$body" "$q")"
         rm -rf "$work/q" "$work/curl.bin"
     done
-    ratio=$(awk -v q="$best_q" -v c="$best_c" 'BEGIN{printf "%.2f", q/c}')
+    ratio=$(awk -v q="$best_q" -v c="$best_s" 'BEGIN{printf "%.2f", q/c}')
     ratio_b=$(awk -v q="$best_b" -v c="$best_c" 'BEGIN{printf "%.2f", q/c}')
     label=$([ "$size" -ge 1073741824 ] && echo 1GiB || echo 1MiB)
-    printf '%-6s %8.3f %8.3f %6s %8.3f %6s %9s %10s %7s  %s\n' "$label" "$best_c" "$best_q" \
-        "$ratio" "$best_b" "$ratio_b" "$mem_c" "$mem_q" "$gap" "$all"
+    printf '%-6s %8.3f %8.3f %6s %8.3f %8.3f %6s %9s %10s %7s  %s\n' "$label" "$best_c" "$best_b" \
+        "$ratio_b" "$best_s" "$best_q" "$ratio" "$mem_c" "$mem_q" "$gap" "$all"
 done

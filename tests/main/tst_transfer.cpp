@@ -82,6 +82,9 @@ void TestTransfer::answers_data()
     Response silent = Response::bytes("never sent");
     silent.silent = true;
     QTest::newRow("no answer at all") << address("/q.flv") << silent << false << QByteArray();
+    Response endless = Response::bytes("never reached");
+    endless.endlessHeaders = true;
+    QTest::newRow("head without end") << address("/h.flv") << endless << false << QByteArray();
     QTest::newRow("redirect loop") << address("/l.flv")
                                    << Response::redirect("http://" + Host + "/fixed/loop.flv") << false
                                    << QByteArray();

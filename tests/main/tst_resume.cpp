@@ -1,0 +1,236 @@
+// Kept bytes and resuming over real loopback HTTP: however a fetch is
+// interrupted, the file ends with the exact bytes of one version, nothing
+// is under its name before, and no kept bytes stay behind.
+#include "main/core/entrystatus.h"
+#include "main/core/keptbytes.h"
+#include "main/core/listfile.h"
+#include "main/core/queuerunner.h"
+#include "main/core/transfer.h"
+#include "support/recordingmessages.h"
+#include "support/testenv.h"
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <unistd.h>
+
+using namespace vidrona;
+using testweb::Request;
+using testweb::Response;
+
+namespace {
+const QByteArray Host = "media.vidrona.test";
+const QString Url = QStringLiteral("http://media.vidrona.test/v/clip.flv");
+constexpr qint64 Size = 1 << 20;
+constexpr qint64 OtherVersion = 7; // the file as changed on the server
+const QByteArray V1 = "\"v1\"";
+
+// One run of the program's queue over a folder, as the window drives it.
+struct QueueRun {
+    DownloadList list;
+    Transfer transfer;
+    test::RecordingMessages messages;
+    ListFile file;
+    QueueRunner queue;
+    explicit QueueRun(const QString &folder) : file(folder), queue(list, transfer, folder, messages)
+    {
+        file.load(list);
+        queue.setSaveList([this] { file.save(list); });
+        transfer.setStallTimeout(2000);
+    }
+    bool run()
+    {
+        queue.RunQueue();
+        return QTest::qWaitFor([this] { return !queue.isRunning(); }, 30000);
+    }
+    QString status() const { return list.count() ? list.at(0).status : QString(); }
+};
+
+QString writeList(const QString &folder, const QString &status)
+{
+    test::writeFile(folder, "List", ("clip.flv\r\n" + Url + "\r\n" + status + "\r\n").toLatin1());
+    return QDir(folder).filePath("clip.flv");
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+Request without(Request r, const QByteArray &header)
+{
+    r.headers.removeIf([&](const auto &h) { return h.first.compare(header, Qt::CaseInsensitive) == 0; });
+    return r;
+}
+
+// The n-th answer: the first one drops the connection at half the file.
+Response answer(const QString &kind, int n, const Request &r)
+{
+    Response first = Response::ranged(r, Size, V1);
+    first.dropAfter = Size / 2;
+    if (n == 1)
+        return first;
+    if (kind == "whole")
+        return Response::ranged(without(r, "Range"), Size, V1);
+    if (kind == "changed")
+        return Response::ranged(r, Size, "\"v2\"", OtherVersion);
+    if (kind == "wrong206") // the rest of another version, If-Range or not
+        return Response::ranged(without(r, "If-Range"), Size, "\"v2\"", OtherVersion);
+    if (kind == "416" && n == 2)
+        return Response::html("<html>Range Not Satisfiable</html>", 416);
+    return Response::ranged(r, Size, V1);
+}
+} // namespace
+
+class TestResume : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(m_web.ok()); }
+    void interrupted_data();
+    void interrupted();
+    void killedDuringAFetch();
+    void progressCell();
+    void fullDisk();
+
+private:
+    void route(std::function<Response(int, const Request &)> answers)
+    {
+        m_web.server().clearRequests();
+        auto n = std::make_shared<int>(0);
+        m_web.server().on(Host, "/v/clip.flv", [=](const Request &r) { return answers(++*n, r); });
+    }
+    test::LocalWeb m_web;
+};
+
+void TestResume::interrupted_data()
+{
+    QTest::addColumn<QString>("second"); // how the server answers the request for the rest
+    QTest::addColumn<QString>("then");   // what the user does after the failed run
+    QTest::addColumn<qint64>("version"); // of the final file
+    QTest::addColumn<int>("requests");
+    QTest::newRow("the rest continues the kept bytes") << "ranged" << "run" << 0LL << 2;
+    QTest::newRow("server ignores Range") << "whole" << "run" << 0LL << 2;
+    QTest::newRow("ETag changed between the requests") << "changed" << "run" << OtherVersion << 2;
+    QTest::newRow("206 of another version") << "wrong206" << "run" << OtherVersion << 3;
+    QTest::newRow("416") << "416" << "run" << 0LL << 3;
+    QTest::newRow("Remove takes the kept bytes") << "ranged" << "remove" << 0LL << 1;
+    QTest::newRow("Clean takes the kept bytes") << "ranged" << "clean" << 0LL << 1;
+}
+
+void TestResume::interrupted()
+{
+    QFETCH(QString, second);
+    QFETCH(QString, then);
+    QFETCH(qint64, version);
+    QFETCH(int, requests);
+    QTemporaryDir dir;
+    const QString target = writeList(dir.path(), status::Pending);
+    route([second](int n, const Request &r) { return answer(second, n, r); });
+    {
+        QueueRun first(dir.path());
+        QVERIFY(first.run());
+        QCOMPARE(first.status(), status::Failed);
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(QFileInfo(kept::bytesPath(target)).size() > 0);
+        if (then == "remove")
+            first.list.removeAt(0);
+        if (then == "clean")
+            first.list.removeIf([](const DownloadEntry &e) { return status::isFinished(e.status); });
+    }
+    if (then == "run") {
+        QueueRun again(dir.path());
+        QVERIFY(again.run());
+        QCOMPARE(again.status(), status::Completed);
+        QCOMPARE(test::readFile(target), testweb::Server::patternBytes(version, Size));
+        const QList<Request> asked = m_web.server().requests();
+        QCOMPARE(asked.size(), requests);
+        QVERIFY(asked[1].header("Range").startsWith("bytes="));
+        QCOMPARE(asked[1].header("If-Range"), V1);
+    }
+    QCOMPARE(m_web.server().requests().size(), requests);
+    QCOMPARE(filesIn(dir.path()), then == "run" ? QStringList({"clip.flv", "List"}) : QStringList{"List"});
+}
+
+// The program is killed during a fetch; the next run in the same folder
+// takes up the row it left DOWNLOADING (after Yes at start) and continues.
+void TestResume::killedDuringAFetch()
+{
+    const QString child = QCoreApplication::applicationDirPath() + "/queuechild";
+    QVERIFY2(QFile::exists(child), qPrintable(child));
+    QTemporaryDir dir;
+    const QString target = writeList(dir.path(), status::Pending);
+    route([](int, const Request &r) {
+        Response resp = Response::ranged(r, Size, V1);
+        resp.trickleMs = r.header("Range").isEmpty() ? 10 : 0; // slow until killed
+        resp.trickleBytes = 8192;
+        return resp;
+    });
+    QProcess program;
+    program.start(child, {dir.path(), QString::number(m_web.server().port())});
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo(kept::bytesPath(target)).size() > 0; }, 20000));
+    program.kill();
+    QVERIFY(program.waitForFinished(10000));
+    QVERIFY(!QFile::exists(target));
+
+    writeList(dir.path(), status::Downloading); // as saved during that fetch
+    QueueRun again(dir.path());
+    again.queue.resumeLeftOver();
+    QVERIFY(again.run());
+    QCOMPARE(again.status(), status::Completed);
+    QCOMPARE(test::readFile(target), testweb::Server::patternBytes(0, Size));
+    QCOMPARE(m_web.server().requests().size(), 2);
+    QVERIFY(m_web.server().requests()[1].header("Range").startsWith("bytes="));
+    QCOMPARE(filesIn(dir.path()), QStringList({"clip.flv", "List"}));
+}
+
+void TestResume::progressCell()
+{
+    QTemporaryDir dir;
+    writeList(dir.path(), status::Pending);
+    route([](int, const Request &r) {
+        Response resp = Response::ranged(r, 64 << 10, V1);
+        resp.trickleMs = 40;
+        resp.trickleBytes = 2048;
+        return resp;
+    });
+    QueueRun run(dir.path());
+    QStringList texts;
+    connect(&run.list, &QAbstractItemModel::dataChanged, this, [&](const QModelIndex &cell) {
+        if (cell.column() == DownloadList::ColProgress)
+            texts << cell.data(Qt::AccessibleTextRole).toString();
+    });
+    QVERIFY(run.run());
+    QVERIFY2(texts.size() >= 3, qPrintable(texts.join(" | ")));
+    QCOMPARE(texts.takeLast(), QString()); // no longer fetched
+    QList<int> percents;
+    for (const QString &t : texts)
+        percents << t.section(' ', 0, 0).toInt();
+    QVERIFY2(std::is_sorted(percents.begin(), percents.end()) && percents.first() < 100,
+             qPrintable(texts.join(" | ")));
+    QVERIFY2(texts.last().startsWith(QStringLiteral("100 % \u00b7 64.0 of 64.0 KiB \u00b7 ")),
+             qPrintable(texts.last()));
+}
+
+// A small file system of its own that the file does not fit on.
+void TestResume::fullDisk()
+{
+    if (geteuid() != 0)
+        QSKIP("mounting a small tmpfs needs root");
+    QTemporaryDir parent;
+    const QString folder = parent.filePath("disk");
+    QVERIFY(QDir().mkpath(folder));
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256k", "tmpfs", folder}) != 0)
+        QSKIP("mounting a small tmpfs failed");
+    const std::shared_ptr<void> unmount(nullptr, [&](void *) { QProcess::execute("umount", {folder}); });
+    const QString target = writeList(folder, status::Pending);
+    route([](int, const Request &) { return Response::pattern(300 << 10); });
+    QueueRun run(folder);
+    QVERIFY(run.run());
+    QCOMPARE(run.status(), status::Failed);
+    QCOMPARE(run.messages.calls.size(), 1);
+    QCOMPARE(run.messages.calls[0].text, QueueRunner::failureText());
+    QVERIFY(!QFile::exists(target));
+}
+
+QTEST_GUILESS_MAIN(TestResume)
+#include "tst_resume.moc"
