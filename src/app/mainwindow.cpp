@@ -92,6 +92,7 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
     QObject::connect(&w, &FrmMain::loading, links, &LinksPanel::Form_Load);
     QObject::connect(&w, &FrmMain::loading, addVideo, &AddVideoPanel::Form_Load);
     QObject::connect(&w, &FrmMain::loading, help, &HelpPanel::Form_Load);
+    QObject::connect(&w, &FrmMain::unloading, queue, &QueuePanel::Form_Unload);
     QObject::connect(&w, &FrmMain::unloading, help, &HelpPanel::Form_Unload);
     return window;
 }

@@ -34,6 +34,7 @@ private slots:
     void cancel_data();
     void cancel();
     void removeAndCleanDuringAFetch();
+    void closingTheWindowStopsTheFetch();
     void stalledServerDoesNotHangTheQueue();
     void yesAtStartFetchesOnce();
 };
@@ -111,6 +112,8 @@ void TestQueue::savedFile_data()
         << "folder/" << Response::bytes("x") << QByteArray() << false;
     QTest::newRow("query in the name")
         << "get.php?id=3" << Response::bytes("x") << QByteArray() << false;
+    QTest::newRow("name of kept bytes")
+        << "clip.flv.part" << Response::bytes("x") << QByteArray() << false;
     QTest::newRow("name of the list file")
         << "List" << Response::bytes("x") << QByteArray() << false;
     QTest::newRow("backslashes out of the folder")
@@ -284,12 +287,33 @@ void TestQueue::yesAtStartFetchesOnce()
 {
     QueueFixture f;
     f.messages.answers << AnswerYes;
-    f.load({"a.flv:PENDING", "b.flv:COMPLETED"});
+    // c.flv was left DOWNLOADING by a run that ended during its fetch.
+    f.load({"a.flv:PENDING", "b.flv:COMPLETED", "c.flv:DOWNLOADING"});
     QVERIFY(f.ui<QTimer>("Timer1")->isActive());
-    QTRY_COMPARE(f.statuses(), QStringList({"COMPLETED", "COMPLETED"}));
+    QTRY_COMPARE(f.statuses(), QStringList({"COMPLETED", "COMPLETED", "COMPLETED"}));
     QVERIFY(f.waitIdle());
     QVERIFY(!f.ui<QTimer>("Timer1")->isActive());
-    QCOMPARE(f.requested(), QStringList{"a.flv"});
+    QCOMPARE(f.requested(), QStringList({"a.flv", "c.flv"}));
+}
+
+void TestQueue::closingTheWindowStopsTheFetch()
+{
+    QueueFixture f;
+    f.load({"a.flv:PENDING"});
+    f.web.server().on(test::Host, "/v/a.flv", [](const testweb::Request &r) {
+        testweb::Response slow = testweb::Response::ranged(r, 100000, "\"a\"");
+        slow.trickleMs = 10;
+        slow.trickleBytes = 500;
+        return slow;
+    });
+    f.ui<QPushButton>("cmdDownload")->click();
+    QTRY_VERIFY(QFileInfo(f.dir.filePath("a.flv.part")).size() > 0);
+    f.w->close();
+    QTRY_VERIFY(!f.panel->transfer()->StillExecuting());
+    QCOMPARE(f.listFile(), test::listOf({"a.flv:PENDING"}));
+    QVERIFY(!QFile::exists(f.dir.filePath("a.flv")));
+    QVERIFY(f.messages.calls.isEmpty());
+    QCOMPARE(f.files(), QStringList({"a.flv.part", "a.flv.partinfo", "List"}));
 }
 
 QTEST_MAIN(TestQueue)

@@ -27,6 +27,7 @@ QueuePanel::QueuePanel(ListStore &store, const Controls &controls, QObject *pare
     m_ui.lDownload->setModel(&m_store.list());
     m_ui.lDownload->header()->resizeSection(DownloadList::ColFileName, 170);
     m_ui.lDownload->header()->resizeSection(DownloadList::ColStatus, 110);
+    m_ui.lDownload->header()->resizeSection(DownloadList::ColProgress, 250);
     m_ui.lDownload->header()->setStretchLastSection(false);
     connect(&m_store, &ListStore::changed, this, &QueuePanel::UpdateProgress);
     connect(m_ui.cmdDownload, &QPushButton::clicked, this, &QueuePanel::cmdDownload_Click);
@@ -49,6 +50,12 @@ void QueuePanel::Form_Load()
         if (answer == AnswerYes)
             m_ui.Timer1->start();
     }
+}
+
+void QueuePanel::Form_Unload()
+{
+    if (m_queue)
+        m_queue->stop();
 }
 
 void QueuePanel::UpdateProgress()
@@ -95,6 +102,8 @@ void QueuePanel::Timer1_Timer()
 {
     // One start per program run: the timer is off before the queue runs.
     m_ui.Timer1->stop();
+    // Yes also promised the rows an earlier run left DOWNLOADING.
+    downloadQueue()->resumeLeftOver();
     RunQueue();
 }
 
@@ -120,9 +129,11 @@ void QueuePanel::cmdCancel_Click()
     m_ui.cmdDownload->setEnabled(true);
 }
 
-// Neither press touches a file on disk or a running transfer.
+// Neither press touches a downloaded file or a running transfer; the queue
+// drops the kept bytes of the rows taken away.
 void QueuePanel::cmdRemove_Click()
 {
+    downloadQueue();
     DownloadList &list = m_store.list();
     if (const quint64 id = selectedRowId())
         list.removeAt(list.rowOfId(id));
@@ -131,6 +142,7 @@ void QueuePanel::cmdRemove_Click()
 
 void QueuePanel::cmdClean_Click()
 {
+    downloadQueue();
     m_store.list().removeIf([](const DownloadEntry &e) { return status::isFinished(e.status); });
     m_store.SaveList();
 }

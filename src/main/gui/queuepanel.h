@@ -35,6 +35,9 @@ public:
 
     // Columns, the list from disk, and the question whether to go on.
     void Form_Load();
+    // The window closes: a running fetch stops (its kept bytes stay for the
+    // next run) and its row stays as the list file holds it.
+    void Form_Unload();
     void RunQueue();
     void UpdateProgress();
 
