@@ -5,6 +5,8 @@
 #include "filewriter.h"
 #include "keptbytes.h"
 #include <QFile>
+#include <QNetworkProxyFactory>
+#include <QNetworkProxyQuery>
 #include <curl/curl.h>
 #include <chrono>
 #include <memory>
@@ -168,8 +170,9 @@ size_t onBody(char *data, size_t size, size_t count, void *context)
     return length;
 }
 
-QByteArray proxyAddress(const QNetworkProxy &proxy)
+QByteArray proxyFor(const QUrl &target)
 {
+    const QNetworkProxy proxy = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(target)).value(0);
     QUrl url;
     switch (proxy.type()) {
     case QNetworkProxy::HttpProxy: url.setScheme(QStringLiteral("http")); break;
@@ -202,11 +205,12 @@ struct Session {
     char error[CURL_ERROR_SIZE] = {};
 };
 
-void prepare(Session &s, Attempt &a, const QByteArray &proxy, curl_slist *headers)
+void prepare(Session &s, Attempt &a, curl_slist *headers)
 {
     CURL *e = s.easy.get();
     curl_easy_reset(e);
     const QByteArray url = a.url.toEncoded();
+    const QByteArray proxy = proxyFor(a.url);
     curl_easy_setopt(e, CURLOPT_URL, url.constData()); // copied by curl
     curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -259,7 +263,7 @@ void perform(Session &s, Attempt &a)
 }
 
 // Follows the redirects of one request; the plan of the last answer.
-Plan follow(Session &s, Attempt &a, const QByteArray &proxy)
+Plan follow(Session &s, Attempt &a)
 {
     std::unique_ptr<curl_slist, ListDeleter> headers;
     if (a.kept > 0) {
@@ -269,7 +273,7 @@ Plan follow(Session &s, Attempt &a, const QByteArray &proxy)
         headers.reset(curl_slist_append(curl_slist_append(nullptr, range.constData()), ifRange.constData()));
     }
     for (int hop = 0;; ++hop) {
-        prepare(s, a, proxy, headers.get());
+        prepare(s, a, headers.get());
         perform(s, a);
         if (a.plan != Plan::Redirect)
             return a.plan;
@@ -303,7 +307,6 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
     Session session;
     if (!session.easy || !session.multi)
         return {false, QStringLiteral("cannot start a transfer")};
-    const QByteArray proxy = proxyAddress(job.proxy);
     FileWriter writer;
     qint64 keptLength = 0;
     std::optional<kept::Record> record = kept::load(job.finalPath, &keptLength);
@@ -312,7 +315,7 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
         a.url = job.url;
         a.record = record;
         a.kept = record ? keptLength : 0;
-        const Plan plan = follow(session, a, proxy);
+        const Plan plan = follow(session, a);
         if (plan == Plan::StartOver && round == 0) {
             // The kept bytes cannot be continued: the whole body again.
             writer.close();

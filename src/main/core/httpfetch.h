@@ -1,5 +1,4 @@
 #pragma once
-#include <QNetworkProxy>
 #include <QString>
 #include <QUrl>
 #include <atomic>
@@ -19,7 +18,6 @@ struct FetchShared {
 struct FetchJob {
     QUrl url;
     QString finalPath;
-    QNetworkProxy proxy;
     int stallTimeoutMs = 60000;
     int maxRedirects = 10;
     // Called on the fetch thread: the body starts arriving, the body is
@@ -36,7 +34,9 @@ struct FetchResult {
 // Fetches job.url into job.finalPath on the calling thread, to the end:
 // the body goes to the kept bytes beside the final file (continuing them
 // when the server proves they are the same version), and the final name
-// receives the complete file only. Bounded in time by the stall timeout,
+// receives the complete file only. It goes through the proxy the rest of
+// the program uses (asked here: the system's answer may take a while).
+// Bounded in time by the stall timeout,
 // in redirects, and in the size of every answer's head.
 FetchResult runFetch(const FetchJob &job, FetchShared &shared);
 

@@ -1,7 +1,5 @@
 #include "transfer.h"
 #include "httpfetch.h"
-#include <QNetworkProxyFactory>
-#include <QNetworkProxyQuery>
 #include <QThread>
 
 namespace vidrona {
@@ -33,9 +31,6 @@ bool Transfer::start(const QUrl &url, const QString &targetPath)
     FetchJob job;
     job.url = url;
     job.finalPath = targetPath;
-    // The proxy the rest of the program uses (the system's, or the one
-    // the application set).
-    job.proxy = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url)).value(0);
     job.stallTimeoutMs = m_stallTimeoutMs;
     job.maxRedirects = m_maxRedirects;
     job.receiving = [this] {
