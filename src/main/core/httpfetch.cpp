@@ -213,6 +213,8 @@ void prepare(Session &s, Attempt &a, curl_slist *headers)
     const QByteArray proxy = proxyFor(a.url);
     curl_easy_setopt(e, CURLOPT_URL, url.constData()); // copied by curl
     curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
+    // The proxy's answer to CONNECT (https) is not the server's answer.
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L); // followed here, by our rule
