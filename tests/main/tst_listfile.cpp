@@ -1,10 +1,13 @@
 #include "main/core/listfile.h"
 #include "main/core/platform.h"
 #include "main/core/progress.h"
+#include "support/smalldisk.h"
 #include "support/testenv.h"
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <ctime>
+#include <unistd.h>
 
 using namespace vidrona;
 
@@ -18,6 +21,12 @@ private slots:
     void roundTripIsByteForByte();
     void saveReplacesLongerFile();
     void saveIntoMissingFolderFailsAndSaysWhy();
+    void fullDiskKeepsWhatIsOnDisk_data();
+    void fullDiskKeepsWhatIsOnDisk();
+    void loadTimeGrowsLinearly();
+    void rowsPastTheLimitStayInTheFile();
+    void unreadableListIsNeverWrittenOver_data();
+    void unreadableListIsNeverWrittenOver();
     void progressLabel_data();
     void progressLabel();
     void fileNameRule_data();
@@ -123,6 +132,182 @@ void TestListFile::saveIntoMissingFolderFailsAndSaysWhy()
     QString error;
     QVERIFY(!file.save(list, &error));
     QVERIFY(!error.isEmpty());
+}
+
+// A disk with not one byte free: small saves fail only at their flush,
+// large ones at their write. What was on disk stays, and the notice says
+// what that is.
+void TestListFile::fullDiskKeepsWhatIsOnDisk_data()
+{
+    QTest::addColumn<bool>("listOnDisk");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("one row, old list there") << true << 1 << "the one saved before.";
+    QTest::newRow("2000 rows, old list there") << true << 2000 << "the one saved before.";
+    QTest::newRow("one row, no list yet") << false << 1 << "No list is on disk: nothing was saved.";
+}
+
+void TestListFile::fullDiskKeepsWhatIsOnDisk()
+{
+    QFETCH(bool, listOnDisk);
+    QFETCH(int, rows);
+    QFETCH(QString, says);
+    test::SmallDisk disk(64);
+    if (!disk.ok())
+        QSKIP(qPrintable(disk.whyNot()));
+    const QByteArray old("old.flv\r\nhttp://h/old.flv\r\nPENDING\r\n");
+    if (listOnDisk)
+        test::writeFile(disk.path(), "List", old);
+    QVERIFY(disk.fill());
+    ListFile file(disk.path());
+    DownloadList list;
+    for (int i = 0; i < rows; ++i)
+        list.append(QString("v%1.flv").arg(i), QString("http://h/v%1.flv").arg(i), "PENDING");
+    QString error;
+    QVERIFY(!file.save(list, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(test::readFile(file.path()), listOnDisk ? old : QByteArray());
+    QCOMPARE(QFile::exists(file.path()), listOnDisk);
+    const QString notice = file.saveFailureNotice(error);
+    QVERIFY2(notice.endsWith(says), qPrintable(notice));
+}
+
+// Groups of the same length, so a list of n rows is n times one row.
+static QByteArray rowGroup(int i, const char *status)
+{
+    const QByteArray n = QByteArray::number(i).rightJustified(6, '0');
+    return "v" + n + ".flv\r\nhttp://files.example/v/" + n + ".flv\r\n" + status + "\r\n";
+}
+
+static QByteArray manyRows(int first, int end)
+{
+    QByteArray out;
+    for (int i = first; i < end; ++i)
+        out += rowGroup(i, i % 2 ? "PENDING" : "COMPLETED");
+    return out;
+}
+
+// The processor time of this thread: others' work on the machine does not count.
+static qint64 threadTimeNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+static qint64 loadTime(const QString &folder)
+{
+    ListFile file(folder);
+    DownloadList list;
+    const qint64 start = threadTimeNs();
+    file.load(list);
+    return threadTimeNs() - start;
+}
+
+void TestListFile::loadTimeGrowsLinearly()
+{
+    QTemporaryDir small, large;
+    test::writeFile(small.path(), "List", manyRows(0, 10000));
+    test::writeFile(large.path(), "List", manyRows(0, 40000));
+    // Turn about, best of seven.
+    qint64 smallBest = std::numeric_limits<qint64>::max(), largeBest = smallBest;
+    for (int round = 0; round < 7; ++round) {
+        smallBest = qMin(smallBest, loadTime(small.path()));
+        largeBest = qMin(largeBest, loadTime(large.path()));
+    }
+    const double ratio = double(largeBest) / double(smallBest);
+    qInfo("10,000 rows: %lld us, 40,000 rows: %lld us, ratio %.1f", smallBest / 1000,
+          largeBest / 1000, ratio);
+    // In proportion to the size: about 3.3 (32,767 rows read, the rest only
+    // counted). Testing each row against every earlier one gives 10 or more.
+    QVERIFY(ratio < 8);
+}
+
+void TestListFile::rowsPastTheLimitStayInTheFile()
+{
+    const int shown = DownloadList::MaxRows;
+    const QByteArray tail = manyRows(shown, 40000);
+    const QByteArray content = manyRows(0, shown) + tail;
+    QTemporaryDir dir;
+    test::writeFile(dir.path(), "List", content);
+    ListFile file(dir.path());
+    DownloadList list;
+    file.load(list);
+    QCOMPARE(list.count(), shown);
+    QVERIFY2(file.loadNotice().contains(" 7233 more rows "), qPrintable(file.loadNotice()));
+    QVERIFY(file.save(list));
+    QCOMPARE(test::readFile(file.path()), content);
+
+    // "Clean": the shown rows shrink, the others follow them untouched.
+    list.removeIf([](const DownloadEntry &e) { return e.status == "COMPLETED"; });
+    QVERIFY(file.save(list));
+    QCOMPARE(test::readFile(file.path()), ListFile::serialize(list) + tail);
+
+    // At the next start they are shown.
+    ListFile again(dir.path());
+    DownloadList next;
+    again.load(next);
+    QCOMPARE(next.count(), list.count() + 40000 - shown);
+    QCOMPARE(next.at(next.count() - 1).fileUrl, QString("http://files.example/v/039999.flv"));
+    QVERIFY(again.loadNotice().isEmpty());
+}
+
+// Root reads any file: the load then runs as the "nobody" user.
+class UnprivilegedScope
+{
+public:
+    explicit UnprivilegedScope(bool wanted) : m_active(wanted && geteuid() == 0)
+    {
+        if (m_active && seteuid(65534) != 0)
+            m_active = false;
+    }
+    ~UnprivilegedScope()
+    {
+        if (m_active && seteuid(0) != 0)
+            qFatal("could not return to root");
+    }
+private:
+    bool m_active;
+};
+
+void TestListFile::unreadableListIsNeverWrittenOver_data()
+{
+    QTest::addColumn<bool>("folderInItsPlace");
+    QTest::newRow("file without read permission") << false;
+    QTest::newRow("folder in its place") << true;
+}
+
+void TestListFile::unreadableListIsNeverWrittenOver()
+{
+    QFETCH(bool, folderInItsPlace);
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner
+                                  | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
+    const QString path = dir.filePath("List");
+    const QByteArray old("a.flv\r\nhttp://h/a.flv\r\nPENDING\r\n");
+    if (folderInItsPlace) {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        test::writeFile(dir.path(), "List", old);
+        QVERIFY(QFile::setPermissions(path, {}));
+    }
+    ListFile file(dir.path());
+    DownloadList list;
+    {
+        UnprivilegedScope scope(!folderInItsPlace);
+        file.load(list);
+    }
+    QCOMPARE(list.count(), 0);
+    QVERIFY2(file.loadNotice().contains("could not be read"), qPrintable(file.loadNotice()));
+
+    list.append("b.flv", "http://h/b.flv", "PENDING");
+    QString error;
+    QVERIFY(!file.save(list, &error));
+    QVERIFY(file.saveFailureNotice(error).endsWith("left as it was found at start."));
+    if (folderInItsPlace)
+        QVERIFY(QFileInfo(path).isDir());
+    else
+        QCOMPARE(test::readFile(path), old);
 }
 
 void TestListFile::progressLabel_data()

@@ -140,6 +140,9 @@ void TestYouTubeTransfer::failures_data()
     QTest::newRow("body shorter than announced") << fileAddress("short-40000") << "";
     QTest::newRow("no Content-Length") << fileAddress("nolength-4000") << "";
     QTest::newRow("Content-Length not a number") << fileAddress("badlength-4000") << "";
+    // A terabyte each: ended at once, never spooled.
+    QTest::newRow("no Content-Length, endless") << fileAddress("nolength-1000000000000") << "";
+    QTest::newRow("bad Content-Length, endless") << fileAddress("badlength-1000000000000") << "";
     QTest::newRow("no such host") << QString("http://no-such-host.invalid/get_video?x") << "";
 }
 
@@ -160,6 +163,7 @@ void TestYouTubeTransfer::failures()
     QCOMPARE(view.enabled, 1);
     QCOMPARE(view.sizeText, sizeText);
     QVERIFY(view.progress.isEmpty());
+    QVERIFY2(inet.bytesReceived() < 64 * 1024, qPrintable(QString::number(inet.bytesReceived())));
     // No file was opened.
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), before);
 }

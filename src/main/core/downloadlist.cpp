@@ -25,6 +25,7 @@ quint64 DownloadList::append(const QString &fileName, const QString &fileUrl, co
     const int row = int(m_rows.size());
     beginInsertRows({}, row, row);
     m_rows.append({m_nextId++, fileName, fileUrl, status});
+    m_urls.insert(fileUrl);
     endInsertRows();
     return m_rows.last().id;
 }
@@ -56,6 +57,7 @@ void DownloadList::removeAt(int row)
     if (row < 0 || row >= m_rows.size())
         return;
     beginRemoveRows({}, row, row);
+    m_urls.remove(m_rows[row].fileUrl);
     m_rows.removeAt(row);
     endRemoveRows();
 }
@@ -71,6 +73,7 @@ void DownloadList::clear()
 {
     beginResetModel();
     m_rows.clear();
+    m_urls.clear();
     endResetModel();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QAbstractTableModel>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -33,7 +34,8 @@ public:
     const QList<DownloadEntry> &entries() const { return m_rows; }
     int rowOfId(quint64 id) const;
     int rowOfUrl(const QString &fileUrl) const;
-    bool containsUrl(const QString &fileUrl) const { return rowOfUrl(fileUrl) >= 0; }
+    // By hash: loading a long list tests every row against the others.
+    bool containsUrl(const QString &fileUrl) const { return m_urls.contains(fileUrl); }
 
     // Appends a row; returns its id, or 0 when the URL is already listed or
     // the list is full.
@@ -56,6 +58,7 @@ public:
 
 private:
     QList<DownloadEntry> m_rows;
+    QSet<QString> m_urls; // the file URLs of m_rows
     quint64 m_nextId = 1;
 };
 

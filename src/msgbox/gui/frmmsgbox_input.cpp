@@ -78,9 +78,19 @@ void FrmMsgBox::DragWindow(const QPointF &globalPos)
     m_dragOffset = globalPos.toPoint() - pos();
 }
 
+static bool isMouseEvent(QEvent::Type type)
+{
+    return type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick
+        || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease;
+}
+
 bool FrmMsgBox::followDrag(QEvent *event)
 {
-    auto *me = static_cast<QMouseEvent *>(event);
+    // The strip also gets paint, hover and other events: only a mouse
+    // event may be read as one.
+    if (!isMouseEvent(event->type()))
+        return false;
+    const auto *me = static_cast<const QMouseEvent *>(event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:

@@ -1,4 +1,5 @@
 #include "httptransfer.h"
+#include "transfertext.h"
 #include <QDir>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -32,6 +33,8 @@ bool HttpTransfer::Execute(const QString &url)
     m_error.clear();
     m_headers.clear();
     m_headersIn = false;
+    m_cutShort = false;
+    m_bodyLimit = 0;
     m_received = 0;
     m_spool = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("vidrona-XXXXXX.part")));
     if (!m_spool->open()) {
@@ -60,21 +63,34 @@ void HttpTransfer::onHead()
         return; // no answer's head (yet)
     m_headersIn = true;
     m_headers = m_reply->rawHeaderPairs();
+    m_bodyLimit = parseContentLength(GetHeader("Content-Length")).value_or(0);
     emit StateChanged(Receiving);
+}
+
+qint64 HttpTransfer::spoolRoom() const
+{
+    return qMax<qint64>(0, m_bodyLimit - m_received);
 }
 
 void HttpTransfer::onData()
 {
-    if (!m_reply || !m_spool)
-        return;
-    const QByteArray data = m_reply->readAll();
+    if (!m_reply || !m_spool || !m_reply->isOpen())
+        return; // gone, or aborted by us
+    onHead();
+    const QByteArray data = m_reply->read(spoolRoom());
     if (m_spool->write(data) != data.size()) {
         m_error = QStringLiteral("Cannot write the temporary file: ") + m_spool->errorString();
         m_reply->abort(); // finishes the request through onFinished
         return;
     }
     m_received += data.size();
-    emit arrived(m_received);
+    if (!data.isEmpty())
+        emit arrived(m_received);
+    if (m_reply && m_reply->bytesAvailable() > 0 && spoolRoom() == 0) {
+        // More than can ever be read: the answer is cut here.
+        m_cutShort = true;
+        m_reply->abort(); // finishes the request through onFinished
+    }
 }
 
 void HttpTransfer::onFinished()
@@ -83,7 +99,7 @@ void HttpTransfer::onFinished()
         return;
     onHead();
     onData();
-    if (m_error.isEmpty() && m_reply->error() != QNetworkReply::NoError)
+    if (m_error.isEmpty() && !m_cutShort && m_reply->error() != QNetworkReply::NoError)
         m_error = m_reply->errorString();
     dropReply();
     m_running = false;

@@ -12,7 +12,10 @@ namespace vidrona::youtube {
 
 // The window's file transfer control: one GET at a time whose body is
 // spooled to a temporary file while it arrives, then read back in pieces.
-// Memory stays flat whatever the size of the body.
+// Memory stays flat whatever the size of the body. The spool holds no more
+// than the answer's Content-Length: nothing past it is ever read, and an
+// answer without a usable one cannot be read at all, so its body is not
+// spooled and the request ends as soon as the body starts.
 class HttpTransfer : public QObject
 {
     Q_OBJECT
@@ -54,12 +57,15 @@ private:
     void onData();
     void onFinished();
     void dropReply();
+    qint64 spoolRoom() const;
 
     QNetworkAccessManager *m_nam;
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<QTemporaryFile> m_spool;
     bool m_running = false;
     bool m_headersIn = false;
+    bool m_cutShort = false; // ended by us at the spool's bound
+    qint64 m_bodyLimit = 0;  // the announced length; 0 without one
     qint64 m_received = 0;
     QString m_error;
     QList<QPair<QByteArray, QByteArray>> m_headers;
