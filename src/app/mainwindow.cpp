@@ -78,7 +78,7 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
     auto window = std::make_unique<FrmMain>();
     FrmMain &w = *window;
     auto *store = new ListStore(folders.list, messages, &w, folders.downloads);
-    auto *youTube = new YouTubeOpener(&w, folders.downloads, *messages, &w);
+    auto *youTube = new YouTubeOpener(folders.downloads, *messages, &w);
     QueuePanel *queue = attachQueue(w, *store);
     showDownloadFolder(control<QTreeView>(w, "lDownload"), folders.downloads);
     AddVideoPanel *addVideo = attachAddVideo(w, *store, youTube);

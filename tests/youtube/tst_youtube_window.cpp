@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 using namespace vidrona;
@@ -52,6 +53,8 @@ private slots:
     void secondDownloadWhileWaiting();
     void stateTexts();
     void mainWindowShowsOneWindow();
+    void longTitleKeepsTheWindowSize();
+    void outlivesTheMainWindow();
 
 private:
     FrmYouTube *open(const QString &clip = QString());
@@ -449,6 +452,45 @@ void TestYouTubeWindow::mainWindowShowsOneWindow()
     QTRY_VERIFY(first.isNull());
     QTest::mouseClick(addVideo, Qt::LeftButton);
     QVERIFY(opener.youTubeWindow() && opener.youTubeWindow()->isVisible());
+    m_w = qobject_cast<FrmYouTube *>(opener.youTubeWindow()); // it outlives the main window
+}
+
+void TestYouTubeWindow::longTitleKeepsTheWindowSize()
+{
+    open();
+    QVERIFY(QTest::qWaitForWindowExposed(m_w));
+    const QSize before = m_w->size();
+    m_w->VideoTitle = QString(300, 'W');
+    m_w->Inet2_StateChanged(7);
+    QTest::qWait(100); // the layouts settle
+    QCOMPARE(m_w->size(), before);
+    QCOMPARE(m_w->panelText(1), "Receiving data for " + m_w->VideoTitle);
+}
+
+// Run inside the application's own loop, which ends when the last window
+// closes: closing (and destroying) the main window must not end it.
+void TestYouTubeWindow::outlivesTheMainWindow()
+{
+    auto window = createMainWindow(m_dir->path(), &m_messages);
+    window->show();
+    YouTubeOpener &opener = test::panel<YouTubeOpener>(*window);
+    opener.showYouTubeWindow();
+    m_w = qobject_cast<FrmYouTube *>(opener.youTubeWindow());
+    m_w->Text1->setText(watch("slow-2000000"));
+    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
+    QTimer::singleShot(0, this, [&window] { window->close(); window.reset(); });
+    QTimer poll, watchdog;
+    connect(&poll, &QTimer::timeout, this, [this] {
+        if (m_w && !m_w->busy())
+            m_w->close(); // done: the last window closes
+    });
+    connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    poll.start(20);
+    watchdog.start(30000);
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!window);
+    QCOMPARE(test::readFile(m_dir->filePath("Video slow-2000000.flv")),
+             testweb::Server::patternBytes(0, 2000000));
 }
 
 QTEST_MAIN(TestYouTubeWindow)

@@ -19,6 +19,12 @@ ListStore::ListStore(const QString &programFolder, MessageService *messages, QOb
 void ListStore::LoadList()
 {
     m_listFile.load(m_list);
+    // Rows not shown, or a file left alone: the user hears of it once, now.
+    const QString notice = m_listFile.loadNotice();
+    if (!notice.isEmpty())
+        m_messages->show(notice, QString(), m_listFile.unreadable() ? MsgCritical : MsgInformation);
+    // A list that cannot be saved was just reported: saves stay quiet.
+    m_saveFailureShown = m_listFile.unreadable();
     emit changed();
 }
 
@@ -28,12 +34,9 @@ void ListStore::SaveList()
     if (m_listFile.save(m_list, &error)) {
         m_saveFailureShown = false;
     } else if (!m_saveFailureShown) {
-        // Said once until a save succeeds again; the old list stays on disk.
+        // Said once until a save succeeds again.
         m_saveFailureShown = true;
-        m_messages->show(QStringLiteral("The download list could not be saved to %1 (%2). "
-                                        "The list on disk is the one saved before.")
-                             .arg(m_listFile.path(), error),
-                         QString(), MsgInformation);
+        m_messages->show(m_listFile.saveFailureNotice(error), QString(), MsgInformation);
     }
     emit changed();
 }

@@ -79,6 +79,12 @@ bool FrmYouTube::busy() const
     return Inet1->busy() || m_download->busy();
 }
 
+void FrmYouTube::keepOwnCancelRequest()
+{
+    m_ownCancelRequest = *m_cancelRequest;
+    m_cancelRequest = &m_ownCancelRequest;
+}
+
 QString FrmYouTube::panelText(int panel) const
 {
     return (panel == 1 ? sbrPanel1 : sbrPanel2)->text();

@@ -33,6 +33,8 @@ public:
 
     void Form_Load();
     bool busy() const;
+    // The owner of the stop flag goes away: the window keeps a copy of it.
+    void keepOwnCancelRequest();
 
     QString VideoTitle;
     QString VideoFileUrl;
@@ -74,6 +76,7 @@ private:
     void enableDownload() override;
 
     QString *m_cancelRequest;
+    QString m_ownCancelRequest;
     QString m_folder;
     MessageService *m_messages;
     QString m_pageUrl;

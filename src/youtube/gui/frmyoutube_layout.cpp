@@ -1,4 +1,5 @@
 #include "frmyoutube.h"
+#include "elidedlabel.h"
 #include "main/gui/named.h"
 #include <QButtonGroup>
 #include <QFrame>
@@ -49,7 +50,7 @@ void FrmYouTube::buildControls()
     ImgYouTube->setPixmap(QPixmap(QStringLiteral(":/art/logo_youtube.png")));
     sbrStatus = named<QStatusBar>(this, "sbrStatus");
     sbrStatus->setSizeGripEnabled(false);
-    sbrPanel1 = named<QLabel>(sbrStatus, "sbrPanel1");
+    sbrPanel1 = named<ElidedLabel>(sbrStatus, "sbrPanel1"); // it shows the title
     sbrPanel2 = named<QLabel>(sbrStatus, "sbrPanel2");
     sbrPanel2->setMinimumWidth(50);
     sbrStatus->addWidget(sbrPanel1, 1);

@@ -4,20 +4,25 @@
 
 namespace vidrona {
 
-YouTubeOpener::YouTubeOpener(QWidget *parentWindow, const QString &folder, MessageService &messages,
-                             QObject *parent)
+YouTubeOpener::YouTubeOpener(const QString &folder, MessageService &messages, QObject *parent)
     : QObject(parent)
-    , m_parentWindow(parentWindow)
     , m_folder(folder)
     , m_messages(messages)
 {
+}
+
+YouTubeOpener::~YouTubeOpener()
+{
+    // The open window goes on without us: it keeps its own stop flag.
+    if (auto *window = qobject_cast<FrmYouTube *>(m_youTubeWindow.data()))
+        window->keepOwnCancelRequest();
 }
 
 void YouTubeOpener::showYouTubeWindow()
 {
     // One window while it is open; a closed one is gone and made anew.
     if (!m_youTubeWindow) {
-        auto *window = new FrmYouTube(&CancelRequest, m_folder, &m_messages, m_parentWindow);
+        auto *window = new FrmYouTube(&CancelRequest, m_folder, &m_messages);
         window->Form_Load();
         m_youTubeWindow = window;
     }

@@ -9,20 +9,22 @@ namespace vidrona {
 class MessageService;
 
 // Opens the YouTube window from the main window and keeps the one open.
+// The window is a window of its own, not one that belongs to the main
+// window: it and its download stay when the main window closes, and the
+// program ends when the last of them closes.
 class YouTubeOpener : public QObject
 {
     Q_OBJECT
 public:
-    // The window is made over parentWindow; its downloads go to folder.
-    YouTubeOpener(QWidget *parentWindow, const QString &folder, MessageService &messages,
-                  QObject *parent = nullptr);
+    // The window's downloads go to folder.
+    YouTubeOpener(const QString &folder, MessageService &messages, QObject *parent = nullptr);
+    ~YouTubeOpener() override;
 
     void showYouTubeWindow();
     // The open YouTube window, if any (it deletes itself when closed).
     QWidget *youTubeWindow() const { return m_youTubeWindow; }
 
 private:
-    QWidget *m_parentWindow;
     QString m_folder;
     MessageService &m_messages;
     QString CancelRequest; // the window's "stop" flag
