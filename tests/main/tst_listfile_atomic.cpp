@@ -1,6 +1,9 @@
 #include "main/core/listfile.h"
 #include "support/mainwindowtest.h"
+#include "main/core/queuerunner.h"
+#include "main/gui/queuepanel.h"
 #include "support/recordingmessages.h"
+#include "support/smalldisk.h"
 #include "support/testenv.h"
 #include <QDir>
 #include <QLabel>
@@ -17,6 +20,7 @@ class TestListFileAtomic : public QObject
 private slots:
     void killedSaverLeavesWholeList();
     void failedSaveIsReportedOnceAndOldFileStays();
+    void fullDiskAtStartKeepsTheList();
 };
 
 // A child saves two lists in turn without pause; each round it is killed
@@ -81,6 +85,33 @@ void TestListFileAtomic::failedSaveIsReportedOnceAndOldFileStays()
     QVERIFY(QDir(folder).removeRecursively());
     w.SaveList();
     QCOMPARE(messages.calls.size(), 2);
+}
+
+// "Yes" at start with the disk full: the queue runs, nothing can be saved,
+// and the list on disk stays whole.
+void TestListFileAtomic::fullDiskAtStartKeepsTheList()
+{
+    test::SmallDisk disk;
+    if (!disk.ok())
+        QSKIP(disk.whyNot);
+    test::LocalWeb web;
+    web.server().on("media.vidrona.test", "/v/clip.flv",
+                    [](const testweb::Request &) { return testweb::Response::pattern(3000); });
+    const QByteArray list("clip.flv\r\nhttp://media.vidrona.test/v/clip.flv\r\nPENDING\r\n");
+    test::writeFile(disk.path(), "List", list);
+    disk.fill();
+    test::RecordingMessages messages;
+    messages.answers << AnswerYes;
+    const auto window = createMainWindow(disk.path(), &messages);
+    window->Form_Load();
+    QueuePanel &queue = test::panel<QueuePanel>(*window);
+    QVERIFY(QTest::qWaitFor([&] { return !web.server().requests().isEmpty(); }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return !queue.downloadQueue()->isRunning(); }, 20000));
+    QCOMPARE(test::readFile(disk.path() + "/List"), list);
+    QStringList said;
+    for (const auto &call : messages.calls)
+        said << call.text;
+    QVERIFY2(said.join('|').contains("The list on disk is the one saved before."), qPrintable(said.join('|')));
 }
 
 QTEST_MAIN(TestListFileAtomic)
