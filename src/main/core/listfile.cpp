@@ -45,7 +45,7 @@ void ListFile::load(DownloadList &list)
     list.clear();
     m_overflow.clear();
     m_hiddenRows = 0;
-    m_readError.clear();
+    m_unreadable = false;
     // Only a missing file is created: an existing one that cannot be read
     // must not be emptied by us, now or by a later save.
     const bool existed = QFileInfo::exists(m_path);
@@ -53,12 +53,13 @@ void ListFile::load(DownloadList &list)
         createEmpty();
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (existed)
-            m_readError = file.errorString();
+        m_unreadable = existed;
+        m_readError = file.errorString();
         return;
     }
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError) {
+        m_unreadable = true;
         m_readError = file.errorString();
         return;
     }

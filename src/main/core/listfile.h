@@ -35,8 +35,8 @@ public:
     // The message for a save that failed with error, saying what is on disk.
     QString saveFailureNotice(const QString &error) const;
 
-    int hiddenRows() const { return m_hiddenRows; }
-    bool unreadable() const { return !m_readError.isEmpty(); }
+    // The file exists but could not be read: it is never written over.
+    bool unreadable() const { return m_unreadable; }
 
     static QByteArray serialize(const DownloadList &list);
     // Appends the groups of content to list, skipping repeated URLs. Returns
@@ -51,7 +51,8 @@ private:
     QString m_path;
     QByteArray m_overflow; // the rows past the limit, as read
     int m_hiddenRows = 0;
-    QString m_readError; // set when an existing file could not be read
+    bool m_unreadable = false;
+    QString m_readError;
 };
 
 } // namespace vidrona

@@ -86,7 +86,7 @@ void HttpTransfer::onData()
     m_received += data.size();
     if (!data.isEmpty())
         emit arrived(m_received);
-    if (m_reply && m_reply->bytesAvailable() > 0 && spoolRoom() == 0) {
+    if (m_reply->isRunning() && m_reply->bytesAvailable() > 0 && spoolRoom() == 0) {
         // More than can ever be read: the answer is cut here.
         m_cutShort = true;
         m_reply->abort(); // finishes the request through onFinished
