@@ -1,4 +1,5 @@
 #include "downloadlist.h"
+#include <algorithm>
 
 namespace vidrona {
 
@@ -64,9 +65,18 @@ void DownloadList::removeAt(int row)
 
 void DownloadList::removeIf(const std::function<bool(const DownloadEntry &)> &pred)
 {
-    for (int i = int(m_rows.size()) - 1; i >= 0; --i)
-        if (pred(m_rows[i]))
-            removeAt(i);
+    if (std::none_of(m_rows.cbegin(), m_rows.cend(), pred))
+        return;
+    // In one pass: row by row, a long list would move its rows (and the
+    // view its items) once for every row taken out.
+    beginResetModel();
+    m_rows.removeIf([&](const DownloadEntry &e) {
+        if (!pred(e))
+            return false;
+        m_urls.remove(e.fileUrl);
+        return true;
+    });
+    endResetModel();
 }
 
 void DownloadList::clear()
