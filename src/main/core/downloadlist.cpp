@@ -1,5 +1,4 @@
 #include "downloadlist.h"
-#include <algorithm>
 
 namespace vidrona {
 
@@ -65,18 +64,21 @@ void DownloadList::removeAt(int row)
 
 void DownloadList::removeIf(const std::function<bool(const DownloadEntry &)> &pred)
 {
-    if (std::none_of(m_rows.cbegin(), m_rows.cend(), pred))
-        return;
-    // In one pass: row by row, a long list would move its rows (and the
-    // view its items) once for every row taken out.
-    beginResetModel();
-    m_rows.removeIf([&](const DownloadEntry &e) {
-        if (!pred(e))
-            return false;
-        m_urls.remove(e.fileUrl);
-        return true;
-    });
-    endResetModel();
+    // A run of rows at a time, from the back: a long list moves its rows
+    // (and the view its items) once per run, not once per row.
+    for (int last = int(m_rows.size()) - 1; last >= 0; --last) {
+        if (!pred(m_rows[last]))
+            continue;
+        int first = last;
+        while (first > 0 && pred(m_rows[first - 1]))
+            --first;
+        beginRemoveRows({}, first, last);
+        for (int row = first; row <= last; ++row)
+            m_urls.remove(m_rows[row].fileUrl);
+        m_rows.remove(first, last - first + 1);
+        endRemoveRows();
+        last = first;
+    }
 }
 
 void DownloadList::clear()
