@@ -132,9 +132,19 @@ QString pageWithoutVideo()
     return QStringLiteral("http://www.openclips.test/no-video.html");
 }
 
+// A long film sent slowly, so the progress of a fetch can be watched.
+Response slowFilm(const Request &)
+{
+    Response r = Response::pattern(48 << 20, "video/mp4");
+    r.trickleMs = 50;
+    r.trickleBytes = 64 << 10;
+    return r;
+}
+
 void installTodaysWeb(Server &server)
 {
     addPages(server);
+    server.on(media, "/slow/long-journey.mp4", slowFilm);
     server.onPrefix(pages, "/files/", fileAt);
     server.onPrefix(media, "/files/", fileAt);
     server.onPrefix(media, "/clips/", fileAt);

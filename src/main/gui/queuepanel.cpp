@@ -27,7 +27,7 @@ QueuePanel::QueuePanel(ListStore &store, const Controls &controls, QObject *pare
     m_ui.lDownload->setModel(&m_store.list());
     m_ui.lDownload->header()->resizeSection(DownloadList::ColFileName, 170);
     m_ui.lDownload->header()->resizeSection(DownloadList::ColStatus, 110);
-    m_ui.lDownload->header()->resizeSection(DownloadList::ColProgress, 250);
+    m_ui.lDownload->header()->resizeSection(DownloadList::ColProgress, 300);
     m_ui.lDownload->header()->setStretchLastSection(false);
     connect(&m_store, &ListStore::changed, this, &QueuePanel::UpdateProgress);
     connect(m_ui.cmdDownload, &QPushButton::clicked, this, &QueuePanel::cmdDownload_Click);
