@@ -4,6 +4,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <memory>
+#include <zlib.h>
 
 namespace testweb {
 
@@ -81,6 +82,26 @@ Response Response::notFound()
     return html("<html><head><title>404 Not Found</title></head><body>Not Found</body></html>", 404);
 }
 
+Response Response::gzipBomb(qint64 unpacked)
+{
+    QByteArray packed(int(unpacked / 500 + 4096), Qt::Uninitialized);
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
+    const QByteArray zeros(1 << 20, '\0');
+    z.next_out = reinterpret_cast<Bytef *>(packed.data());
+    z.avail_out = uInt(packed.size());
+    for (qint64 left = unpacked; left > 0; left -= zeros.size()) {
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(zeros.data()));
+        z.avail_in = uInt(qMin<qint64>(left, zeros.size()));
+        deflate(&z, left <= zeros.size() ? Z_FINISH : Z_NO_FLUSH);
+    }
+    packed.resize(qsizetype(z.total_out));
+    deflateEnd(&z);
+    Response r = html(packed);
+    r.headers.append(qMakePair(QByteArray("Content-Encoding"), QByteArray("gzip")));
+    return r;
+}
+
 Handler inTurn(QList<Response> responses)
 {
     auto next = std::make_shared<qsizetype>(0);
@@ -115,6 +136,8 @@ private:
     void onReadyRead();
     void start(const Request &req);
     void pump();
+    void pumpHeaders();
+    void writeBody(const QByteArray &chunk);
     void finish();
     QByteArray nextBodyBytes(qint64 max);
     void uncount()
@@ -131,6 +154,7 @@ private:
     qint64 m_total = 0;   // bytes of body to send
     qint64 m_sent = 0;
     bool m_started = false;
+    bool m_inHead = false; // filler header lines still being sent
     bool m_counted = true; // in the server's count of open connections
     QTimer m_trickle;
 };
@@ -223,18 +247,40 @@ void Connection::start(const Request &req)
     }
     for (const auto &h : m_resp.headers)
         head += h.first + ": " + h.second + "\r\n";
-    if (m_resp.sendContentLength) {
+    if (m_resp.chunked)
+        head += "Transfer-Encoding: chunked\r\n";
+    else if (m_resp.sendContentLength) {
         const qint64 announced = m_resp.announcedLength >= 0 ? m_resp.announcedLength : m_total;
         head += "Content-Length: " + QByteArray::number(announced) + "\r\n";
     }
-    head += "Connection: close\r\n\r\n";
     m_socket->write(head);
+    if (m_resp.fillerHeaders > 0)
+        return pumpHeaders();
+    m_socket->write("Connection: close\r\n\r\n");
     if (m_resp.stallAfterHeaders)
         return;
     if (m_resp.trickleMs > 0)
         m_trickle.start(m_resp.trickleMs);
     else
         pump();
+}
+
+// Filler header lines, a bounded amount queued at a time.
+void Connection::pumpHeaders()
+{
+    m_inHead = true;
+    const QByteArray line = "X-Filler: " + QByteArray(60, 'h') + "\r\n";
+    while (m_socket->bytesToWrite() < 256 * 1024) {
+        if (m_resp.fillerHeaders == 0) {
+            disconnect(m_socket, &QTcpSocket::bytesWritten, this, &Connection::pumpHeaders);
+            m_inHead = false;
+            m_socket->write("Connection: close\r\n\r\n");
+            return pump();
+        }
+        --m_resp.fillerHeaders;
+        m_socket->write(line);
+    }
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &Connection::pumpHeaders, Qt::UniqueConnection);
 }
 
 QByteArray Connection::nextBodyBytes(qint64 max)
@@ -250,7 +296,7 @@ QByteArray Connection::nextBodyBytes(qint64 max)
 
 void Connection::pump()
 {
-    if (!m_started || m_resp.stallAfterHeaders || m_resp.silent)
+    if (!m_started || m_inHead || m_resp.stallAfterHeaders || m_resp.silent)
         return;
     if (m_resp.endlessHeaders) {
         // A bounded amount queued at a time, for as long as the client reads.
@@ -266,7 +312,7 @@ void Connection::pump()
         const QByteArray chunk = nextBodyBytes(trickling ? m_resp.trickleBytes : 256 * 1024);
         if (chunk.isEmpty())
             break;
-        m_socket->write(chunk);
+        writeBody(chunk);
         m_sent += chunk.size();
         if (trickling)
             break;
@@ -277,8 +323,17 @@ void Connection::pump()
         m_socket->flush();
         m_socket->abort();
     } else if (m_sent >= m_total && m_socket->bytesToWrite() == 0) {
+        if (m_resp.chunked)
+            m_socket->write("0\r\n\r\n");
         finish();
     }
+}
+
+void Connection::writeBody(const QByteArray &chunk)
+{
+    if (!m_resp.chunked)
+        return void(m_socket->write(chunk));
+    m_socket->write(QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n");
 }
 
 void Connection::finish()

@@ -41,6 +41,8 @@ struct Response {
     int trickleBytes = 1;
     bool silent = false;         // read the request, never answer
     bool endlessHeaders = false; // after the status line, header lines without end
+    bool chunked = false;        // body in chunks (no Content-Length)
+    qint64 fillerHeaders = 0;    // this many extra header lines before the body
 
     static Response html(const QByteArray &body, int status = 200);
     static Response text(const QByteArray &body, const QByteArray &type = "text/plain");
@@ -53,6 +55,8 @@ struct Response {
     // way a server that supports them does: 206 for the rest when If-Range
     // names this ETag (or is absent), 416 past the end, else the whole body.
     static Response ranged(const Request &req, qint64 size, const QByteArray &etag, qint64 version = 0);
+    // A small gzip body (Content-Encoding: gzip) that unpacks to unpacked zero bytes.
+    static Response gzipBomb(qint64 unpacked);
 };
 
 using Handler = std::function<Response(const Request &)>;

@@ -22,27 +22,36 @@ private slots:
     void sendsItsAgentAndFollowsRedirects();
     void openUrlTakesAnAddressWithoutScheme();
     void busyCursorWhileWaitingTimersStillRun();
+    void hostileAnswersEndWithinBounds_data();
+    void hostileAnswersEndWithinBounds();
 };
 
 void TestFetchPage::bodies_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("status");
-    QTest::newRow("shorter than one read") << QByteArray("<html>tvali</html>") << 200;
-    QTest::newRow("empty") << QByteArray() << 200;
-    QTest::newRow("exactly two reads") << testweb::Server::patternBytes(0, 512) << 200;
-    QTest::newRow("every byte value") << testweb::Server::patternBytes(7, 70000) << 200;
-    QTest::newRow("error page body comes back") << QByteArray("<h1>Not here</h1>") << 404;
-    QTest::newRow("server error body comes back") << QByteArray("oops") << 500;
+    QTest::addColumn<bool>("chunked");
+    QTest::newRow("shorter than one read") << QByteArray("<html>tvali</html>") << 200 << false;
+    QTest::newRow("empty") << QByteArray() << 200 << false;
+    QTest::newRow("exactly two reads") << testweb::Server::patternBytes(0, 512) << 200 << false;
+    QTest::newRow("every byte value") << testweb::Server::patternBytes(7, 70000) << 200 << false;
+    QTest::newRow("in chunks") << testweb::Server::patternBytes(3, 600000) << 200 << true;
+    QTest::newRow("error page body comes back") << QByteArray("<h1>Not here</h1>") << 404 << false;
+    QTest::newRow("server error body comes back") << QByteArray("oops") << 500 << false;
 }
 
 void TestFetchPage::bodies()
 {
     QFETCH(QByteArray, body);
     QFETCH(int, status);
+    QFETCH(bool, chunked);
     test::LocalWeb web;
     QVERIFY(web.ok());
-    web.server().on("tvali.ge", "/page", [&](const testweb::Request &) { return Response::html(body, status); });
+    web.server().on("tvali.ge", "/page", [&](const testweb::Request &) {
+        Response r = Response::html(body, status);
+        r.chunked = chunked;
+        return r;
+    });
     const QString text = FetchPage(QStringLiteral("http://tvali.ge/page"));
     QCOMPARE(text.size(), body.size());
     QCOMPARE(text.toLatin1(), body); // one character per byte
@@ -135,6 +144,55 @@ void TestFetchPage::busyCursorWhileWaitingTimersStillRun()
     QVERIFY(ticks > 0);
     QVERIFY(busyDuringWait);
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+// Each answer would grow memory or hold the fetch without end; each ends
+// within the bounds with a reason, and nothing is kept of it.
+void TestFetchPage::hostileAnswersEndWithinBounds_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("error");
+    const QString badHead = "no valid header";
+    const QString tooLarge = "The page is larger than 8 MB.";
+    QTest::newRow("endless header") << "endless header" << badHead;
+    QTest::newRow("too many header lines") << "header lines" << badHead;
+    QTest::newRow("endless page") << "endless page" << tooLarge;
+    QTest::newRow("endless chunks") << "endless chunks" << tooLarge;
+    QTest::newRow("100 MB announced") << "100 MB" << tooLarge;
+    QTest::newRow("trickling page") << "trickle" << "The page did not arrive within 3 seconds.";
+    QTest::newRow("gzip bomb") << "gzip bomb" << "compressed (gzip)";
+    QTest::newRow("redirect to link-local") << "metadata" << "A redirect to http://169.254.169.254 was refused.";
+    QTest::newRow("redirect loop") << "loop" << "redirects more than 10 times";
+}
+
+void TestFetchPage::hostileAnswersEndWithinBounds()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, error);
+    test::LocalWeb web;
+    web.server().onRedirectLoop("tvali.ge", "/loop");
+    web.server().onHost("169.254.169.254", [](const testweb::Request &) { return Response::html("secret"); });
+    web.server().on("tvali.ge", "/page", [&](const testweb::Request &) {
+        Response r = Response::pattern(fault == "100 MB" ? 100 << 20 : qint64(1) << 40, "text/html");
+        r.sendContentLength = fault == "100 MB";
+        r.chunked = fault == "endless chunks";
+        r.endlessHeaders = fault == "endless header";
+        r.fillerHeaders = fault == "header lines" ? 150 : 0;
+        r.trickleMs = fault == "trickle" ? 50 : 0;
+        if (fault == "gzip bomb")
+            r = Response::gzipBomb(qint64(64) << 20);
+        if (fault == "metadata")
+            r = Response::redirect("http://169.254.169.254/latest/meta-data/");
+        return r;
+    });
+    PageRequest request;
+    request.setLimits({MaxPageBytes, 2000, 3000});
+    const PageResult r = FetchPage(request, fault == "loop" ? "http://tvali.ge/loop" : "http://tvali.ge/page");
+    QCOMPARE(r.outcome, PageResult::Failed);
+    QVERIFY2(r.error.contains(error), qPrintable(r.error));
+    QVERIFY(r.body.isEmpty());
+    for (const testweb::Request &seen : web.server().requests())
+        QCOMPARE_NE(seen.host, QByteArray("169.254.169.254"));
 }
 
 QTEST_MAIN(TestFetchPage)

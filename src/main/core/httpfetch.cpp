@@ -4,6 +4,7 @@
 #include "httpfetch.h"
 #include "filewriter.h"
 #include "keptbytes.h"
+#include "redirectpolicy.h"
 #include <QFile>
 #include <QNetworkProxyFactory>
 #include <QNetworkProxyQuery>
@@ -282,21 +283,13 @@ Plan follow(Session &s, Attempt &a)
         const QUrl next = a.url.resolved(QUrl::fromEncoded(a.location));
         if (hop >= a.job.maxRedirects)
             return a.fail(QStringLiteral("too many redirects"));
-        if (!isRedirectAllowed(a.url, next))
-            return a.fail(QStringLiteral("redirect refused: ") + next.toDisplayString());
+        if (!isRedirectAllowed(a.url, next)) // also never into a private network
+            return a.fail(redirectRefusedText(next));
         a.nextAnswer(next);
     }
 }
 
 } // namespace
-
-bool isRedirectAllowed(const QUrl &from, const QUrl &to)
-{
-    const QString scheme = to.scheme().toLower();
-    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || to.host().isEmpty())
-        return false;
-    return !(from.scheme().toLower() == QLatin1String("https") && scheme == QLatin1String("http"));
-}
 
 void initFetching()
 {

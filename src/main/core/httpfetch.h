@@ -40,9 +40,6 @@ struct FetchResult {
 // in redirects, and in the size of every answer's head.
 FetchResult runFetch(const FetchJob &job, FetchShared &shared);
 
-// A redirect the fetch follows: to http or https, never from https to http.
-bool isRedirectAllowed(const QUrl &from, const QUrl &to);
-
 // Once per process, before the first fetch thread starts.
 void initFetching();
 

@@ -1,4 +1,5 @@
 #include "httptransfer.h"
+#include "main/core/redirectpolicy.h"
 #include "transfertext.h"
 #include <QDir>
 #include <QNetworkAccessManager>
@@ -45,8 +46,13 @@ bool HttpTransfer::Execute(const QString &url)
     QNetworkRequest request{QUrl(url)};
     // Bytes as sent, so Content-Length counts what we write.
     request.setRawHeader("Accept-Encoding", "identity");
+    askBeforeRedirects(request);
     m_reply = m_nam->get(request);
     m_reply->setReadBufferSize(ReadBuffer);
+    guardRedirects(m_reply, [this](const QString &why) {
+        m_error = why;
+        m_reply->abort(); // finishes the request through onFinished
+    });
     m_running = true;
     connect(m_reply, &QNetworkReply::socketStartedConnecting, this, [this] { emit StateChanged(Connecting); });
     connect(m_reply, &QNetworkReply::requestSent, this, [this] { emit StateChanged(RequestSent); });

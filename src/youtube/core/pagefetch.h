@@ -1,27 +1,22 @@
 #pragma once
+#include "main/core/pagerequest.h"
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
-
-class QNetworkAccessManager;
-class QNetworkReply;
 
 namespace vidrona::youtube {
 
 // The window's page fetch: one GET whose body is kept as bytes. It runs
-// in the background so the window never freezes on a slow site.
+// in the background so the window never freezes on a slow site, within the
+// bounds of every page fetch (MaxPageBytes, the idle and total times).
 class PageFetch : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr qint64 MaxPage = 16 * 1024 * 1024; // a watch page is far smaller
-
     explicit PageFetch(QObject *parent = nullptr);
-    ~PageFetch() override;
 
     void OpenURL(const QString &url);
-    bool busy() const { return !m_reply.isNull(); }
+    bool busy() const { return m_request.busy(); }
     // Stops the fetch; no signal follows.
     void abort();
 
@@ -30,13 +25,10 @@ signals:
     void fetched(bool ok, const QByteArray &body, const QString &error);
 
 private:
-    void onData();
-    void onFinished();
+    void onFinished(const PageResult &result);
 
-    QNetworkAccessManager *m_nam;
-    QPointer<QNetworkReply> m_reply;
-    QByteArray m_body;
-    QString m_error;
+    PageRequest m_request;
+    bool m_aborted = false;
 };
 
 } // namespace vidrona::youtube
