@@ -16,7 +16,7 @@ public:
     explicit PageFetch(QObject *parent = nullptr);
 
     void OpenURL(const QString &url);
-    bool busy() const { return m_request.busy(); }
+    bool busy() const { return m_request.busy() && !m_aborted; }
     // Stops the fetch; no signal follows.
     void abort();
 
