@@ -6,6 +6,14 @@ set -euo pipefail
 PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
           libcurl4-openssl-dev xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps
           xdotool desktop-file-utils appstream dpkg-dev file passwd)
+TOOLS=(cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time
+       xdotool desktop-file-validate appstreamcli dpkg-shlibdeps cpack file
+       useradd runuser)
+# The fuzz and sanitizer builds (scripts/fuzz.sh, scripts/test-sanitize.sh)
+# also need clang and its sanitizer runtimes.
+case "${1:-}" in
+  --fuzz|--sanitize) PACKAGES+=(clang-14 libclang-rt-14-dev); TOOLS+=(clang++-14) ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -29,9 +37,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-for tool in cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time \
-            xdotool desktop-file-validate appstreamcli dpkg-shlibdeps cpack file \
-            useradd runuser; do
+for tool in "${TOOLS[@]}"; do
   if ! command -v "$tool" >/dev/null; then
     echo "deps: required tool '$tool' is missing after installation" >&2
     exit 1

@@ -76,7 +76,9 @@ void PageRequest::cancel()
 
 PageResult PageRequest::fetchAndWait(const QUrl &url, const QByteArray &agent)
 {
+    // Ended early (the request deleted, the application quitting): cancelled.
     PageResult out;
+    out.outcome = PageResult::Cancelled;
     out.error = QStringLiteral("Cancelled.");
     QEventLoop loop;
     QPointer<PageRequest> self(this);
@@ -87,8 +89,10 @@ PageResult PageRequest::fetchAndWait(const QUrl &url, const QByteArray &agent)
     });
     start(url, agent);
     loop.exec();
-    if (self)
+    if (self) {
         disconnect(got);
+        cancel();
+    }
     return out;
 }
 
