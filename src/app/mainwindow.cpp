@@ -13,10 +13,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
 
@@ -51,7 +51,7 @@ AddVideoPanel *attachAddVideo(FrmMain &w, ListStore &store, YouTubeOpener *youTu
                              {control<QLineEdit>(w, "txtUrl"), control<QPushButton>(w, "cmdAddVideo"),
                               control<QLabel>(w, "Label4"), control<QRadioButton>(w, "OptLow"),
                               control<QRadioButton>(w, "OptHigh"), control<QRadioButton>(w, "OptAvi"),
-                              control<QPlainTextEdit>(w, "txtWebSource")},
+                              control<QTextEdit>(w, "txtWebSource")},
                              [youTube] { youTube->showYouTubeWindow(); }, &w);
 }
 

@@ -8,12 +8,15 @@
 #include "support/browsercapture.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
+#include "main/gui/widgetmessages.h"
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -24,7 +27,10 @@ using testweb::Response;
 
 namespace {
 const QString noVideo = "No video was found at this address.\r\nPlease, check the link and try again!";
-const QString notFetched = "The page of this video could not be fetched.\r\nPlease, check the link and try again!";
+QString notFetchedBecause(const QString &reason)
+{
+    return "The page of this video could not be fetched.\r\n" + reason + "\r\nPlease, check the link and try again!";
+}
 const QString checkLink = "Please, check the link and try again!";
 const QString streamed = "This video is streamed in pieces, which Vidrona cannot save.";
 const QString notOpened = "Only web addresses (http or https) are opened in the browser. This address was not opened:\r\n";
@@ -46,6 +52,9 @@ private slots:
     void nothingFoundAddsNothing_data();
     void nothingFoundAddsNothing();
     void secondPressWhileWaitingIsDropped();
+    void userStaysInChargeWhileWaiting_data();
+    void userStaysInChargeWhileWaiting();
+    void hugePageKeepsTheWindowGoing();
     void youTubeOpensItsWindow();
 
 private:
@@ -222,7 +231,9 @@ void TestAddVideo::nothingFoundAddsNothing_data()
     QTest::newRow("secure address") << "https://tvali.ge/index.php?action=watch&v=6181" << "low" << checkLink;
     QTest::newRow("capital in the host") << "http://Tvali.ge/index.php?action=watch&v=6181" << "low" << checkLink;
     QTest::newRow("tvali, no such video") << "http://tvali.ge/index.php?action=watch&v=9999" << "low" << noVideo;
-    QTest::newRow("tvali, page breaks off") << "http://tvali.ge/t/dropped" << "low" << notFetched;
+    QTest::newRow("tvali, page breaks off")
+        << "http://tvali.ge/t/dropped" << "low"
+        << notFetchedBecause("The connection broke off before the page was complete.");
     QTest::newRow("tvali, link without /") << "http://tvali.ge/t/noslash" << "low" << noVideo;
     QTest::newRow("tvali, CR LF in the link") << "http://tvali.ge/t/crlf" << "low" << noVideo;
     QTest::newRow("tvali, xml without path") << "http://tvali.ge/t/nopath" << "low" << noVideo;
@@ -231,12 +242,19 @@ void TestAddVideo::nothingFoundAddsNothing_data()
     QTest::newRow("metacafe, unknown video") << "http://www.metacafe.com/watch/1/none/" << "low" << noVideo;
     QTest::newRow("break with avi") << testweb::sampleVideo("Break").page << "avi" << noVideo;
     QTest::newRow("google high, one link only") << "http://video.google.com/t/onelink" << "high" << noVideo;
-    QTest::newRow("dailymotion, service unreachable") << "http://www.dailymotion.com/t/noservice" << "low" << notFetched;
+    QTest::newRow("dailymotion, service unreachable")
+        << "http://www.dailymotion.com/t/noservice" << "low"
+        << notFetchedBecause("The connection broke off before the page was complete.");
     QTest::newRow("dailymotion, not a web address")
         << "http://www.dailymotion.com/t/hostile" << "low" << notOpened + "file://proxy/etc/passwd";
     QTest::newRow("today, streamed page") << testweb::streamedPage() << "low" << streamed;
     QTest::newRow("today, page without video") << testweb::pageWithoutVideo() << "low" << checkLink;
     QTest::newRow("today, a name no file can have") << "http://dl.sharebox.test/t/device" << "low" << ListStore::addErrorText();
+    QTest::newRow("tvali, gzip bomb") << "http://tvali.ge/t/bomb" << "low"
+                                      << notFetchedBecause("The page came compressed (gzip); only plain pages are read.");
+    QTest::newRow("metacafe, service redirects to the metadata address")
+        << "http://www.metacafe.com/watch/1/metadata/" << "low"
+        << notFetchedBecause("A redirect to http://169.254.169.254 was refused.");
 }
 
 void TestAddVideo::routeFaultyPages(const QString &address)
@@ -267,6 +285,11 @@ void TestAddVideo::routeFaultyPages(const QString &address)
         r.headers.append(qMakePair(QByteArray("Content-Disposition"), QByteArray("attachment; filename=CON.mp4")));
         return r;
     });
+    s.on("tvali.ge", "/t/bomb", [](const Request &) { return Response::gzipBomb(qint64(64) << 20); });
+    if (address.contains("metadata"))
+        s.on("links.vidrona-resolver.net", "/", [](const Request &) {
+            return Response::redirect("http://169.254.169.254/latest/meta-data/");
+        });
     if (address.contains("noservice"))
         s.on("links.vidrona-resolver.net", "/", [](const Request &) {
             Response r = Response::html("x");
@@ -324,16 +347,80 @@ void TestAddVideo::secondPressWhileWaitingIsDropped()
         pressedWhileWaiting = addVideo().resolving();
         test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click(); // a press that reaches the handler
         QTest::mouseClick(test::ctl<QPushButton>(*m_w, "cmdAddVideo"), Qt::LeftButton); // the user's own
+        QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "txtUrl"), "held off");
         QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "Text1"), "typed while waiting");
     });
     test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
     QVERIFY(pressedWhileWaiting);
     QTest::qWait(50); // anything held back would arrive now
     QCOMPARE(requestsTo("tvali.ge", "/t/slow"), 1);
-    QCOMPARE(test::ctl<QLineEdit>(*m_w, "Text1")->text(), QString());
+    QCOMPARE(test::ctl<QLineEdit>(*m_w, "Text1")->text(), QString("typed while waiting"));
+    QCOMPARE(test::ctl<QLineEdit>(*m_w, "txtUrl")->text(), QString("http://tvali.ge/t/slow"));
     QCOMPARE(test::storeOf(*m_w).list().count(), 1);
     QCOMPARE(m_messages->calls.size(), 0);
     QVERIFY(!addVideo().resolving());
+}
+
+// A page that never comes: a message box raised meanwhile is answered with
+// a real key press, then the user stops the fetch; nothing is added and
+// nothing more is said.
+void TestAddVideo::userStaysInChargeWhileWaiting_data()
+{
+    QTest::addColumn<bool>("byClosing");
+    QTest::newRow("Esc") << false;
+    QTest::newRow("closing the window") << true;
+}
+
+void TestAddVideo::userStaysInChargeWhileWaiting()
+{
+    QFETCH(bool, byClosing);
+    m_web->server().on("tvali.ge", "/t/never", [](const Request &) {
+        Response r = Response::html("xmlFile=");
+        r.stallAfterHeaders = true;
+        return r;
+    });
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+    paste("http://tvali.ge/t/never", "low");
+    int answer = -1;
+    QTimer::singleShot(50, this, [&] {
+        QTimer::singleShot(50, this, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+        answer = WidgetMessageService().show("A row failed.", "Vidrona", MsgOkOnly);
+        if (byClosing)
+            return void(m_w->close());
+        m_w->activateWindow(); // as the user's click back into it would
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        QTest::keyClick(test::ctl<QLineEdit>(*m_w, "Text1"), Qt::Key_Escape);
+    });
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QCOMPARE(answer, int(AnswerOk));
+    QVERIFY(!addVideo().resolving());
+    QCOMPARE(m_messages->calls.size(), 0);
+    QCOMPARE(test::storeOf(*m_w).list().count(), 0);
+}
+
+// A 100 MB page: refused at the bound while timers and painting go on,
+// and nothing of it is kept.
+void TestAddVideo::hugePageKeepsTheWindowGoing()
+{
+    m_web->server().on("tvali.ge", "/t/huge", [](const Request &) {
+        Response r = Response::pattern(100 << 20, "text/html");
+        r.sendContentLength = false;
+        return r;
+    });
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+    paste("http://tvali.ge/t/huge", "low");
+    int ticks = 0;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+    timer.start(10);
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    timer.stop();
+    QVERIFY(ticks > 0);
+    QCOMPARE(m_messages->calls.size(), 1);
+    QCOMPARE(m_messages->calls[0].text, notFetchedBecause("The page is larger than 8 MB."));
+    QVERIFY(test::ctl<QTextEdit>(*m_w, "txtWebSource")->toPlainText().isEmpty());
 }
 
 void TestAddVideo::youTubeOpensItsWindow()

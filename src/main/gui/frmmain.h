@@ -5,7 +5,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class QTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -59,7 +59,7 @@ private:
     QPushButton *cmdClean = nullptr;
     QProgressBar *P1 = nullptr;
     QLabel *lblProgress = nullptr;
-    QPlainTextEdit *txtWebSource = nullptr;
+    QTextEdit *txtWebSource = nullptr;
     QTimer *Timer1 = nullptr;
     QGroupBox *Frame1 = nullptr;
     QLabel *Label1 = nullptr;

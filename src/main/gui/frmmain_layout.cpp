@@ -8,7 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -59,7 +59,10 @@ void FrmMain::buildControls()
     P1 = named<QProgressBar>(this, "P1");
     P1->setTextVisible(false);
     lblProgress = named<QLabel>(this, "lblProgress");
-    txtWebSource = named<QPlainTextEdit>(this, "txtWebSource");
+    // A plain-text box that, hidden, never lays its text out: a page of
+    // megabytes in it costs no painting time.
+    txtWebSource = named<QTextEdit>(this, "txtWebSource");
+    txtWebSource->setAcceptRichText(false);
     txtWebSource->setVisible(false);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QKeyEvent>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QTimer>
 
 namespace vidrona {
@@ -19,10 +21,21 @@ AddVideoPanel::AddVideoPanel(ListStore &store, const Controls &controls,
     , m_store(store)
     , m_ui(controls)
     , m_openYouTubeWindow(std::move(openYouTubeWindow))
+    , m_escape(new QShortcut(QKeySequence(Qt::Key_Escape), m_ui.txtUrl->window()))
 {
     connect(m_ui.cmdAddVideo, &QPushButton::clicked, this, &AddVideoPanel::cmdAddVideo_Click);
     connect(m_ui.txtUrl, &QLineEdit::textChanged, this, &AddVideoPanel::txtUrl_Change);
     m_ui.txtUrl->installEventFilter(this);
+    m_ui.cmdAddVideo->installEventFilter(this);
+    m_ui.txtUrl->window()->installEventFilter(this);
+    m_escape->setObjectName(QStringLiteral("cancelFetch"));
+    m_escape->setEnabled(false);
+    connect(m_escape, &QShortcut::activated, this, &AddVideoPanel::cancelFetch);
+}
+
+void AddVideoPanel::cancelFetch()
+{
+    m_page.cancel();
 }
 
 void AddVideoPanel::Form_Load()
@@ -97,8 +110,36 @@ void AddVideoPanel::txtUrl_GotFocus()
     m_ui.txtUrl->setSelection(0, int(m_ui.txtUrl->text().size()));
 }
 
+// While a resolver waits for its page, the address box and "Add Video"
+// take no input (Esc there cancels); every other control and window does.
+bool AddVideoPanel::holdsOff(QObject *watched, QEvent *event)
+{
+    if (!m_resolving || (watched != m_ui.txtUrl && watched != m_ui.cmdAddVideo))
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+            cancelFetch();
+        return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool AddVideoPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (holdsOff(watched, event))
+        return true;
+    if (event->type() == QEvent::Close && watched == m_ui.txtUrl->window())
+        cancelFetch();
     if (watched == m_ui.txtUrl) {
         // Selecting on release: a press would undo a selection made earlier.
         if (event->type() == QEvent::MouseButtonRelease)

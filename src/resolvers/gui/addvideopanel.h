@@ -1,12 +1,14 @@
 #pragma once
+#include "main/core/pagerequest.h"
 #include <QObject>
 #include <functional>
 
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QShortcut;
+class QTextEdit;
 
 namespace vidrona {
 
@@ -28,7 +30,7 @@ public:
         QRadioButton *OptLow;
         QRadioButton *OptHigh;
         QRadioButton *OptAvi;
-        QPlainTextEdit *txtWebSource;
+        QTextEdit *txtWebSource;
     };
 
     AddVideoPanel(ListStore &store, const Controls &controls, std::function<void()> openYouTubeWindow,
@@ -40,6 +42,9 @@ public:
     QString VideoUrl;
     QString FileUrl;
     bool resolving() const { return m_resolving; }
+    // Stops the page fetch a resolver waits for (Esc, closing the window);
+    // the resolver then ends without adding anything or a message.
+    void cancelFetch();
 
     // One per site; each reads the address box and hands its file on.
     void Metacafe();
@@ -73,6 +78,8 @@ private:
     void runSiteAction(int action);
     QString readSitePage();
     QString askLinkService();
+    QString fetchText(const QString &address, bool viaService);
+    bool holdsOff(QObject *watched, QEvent *event);
     int selectedQuality() const;
     bool takeResolved(const QString &fileUrl); // false: nothing usable found
     void addResolved(const QString &fileUrl);
@@ -85,6 +92,10 @@ private:
     bool m_resolving = false;   // a resolver is waiting for its page
     VideoProbe *m_probe = nullptr;
     bool m_fetchFailed = false; // the last page or answer came back empty
+    bool m_fetchCancelled = false;
+    QString m_fetchError;       // why the last fetch failed
+    PageRequest m_page;         // the fetch a resolver waits for
+    QShortcut *m_escape;        // cancels it, while it runs
 };
 
 } // namespace vidrona

@@ -6,8 +6,9 @@
 #include "resolvers/core/getsource.h"
 #include "resolvers/core/resolvers.h"
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QShortcut>
+#include <QTextEdit>
 
 namespace vidrona {
 
@@ -23,6 +24,7 @@ QString orEmpty(const std::optional<QString> &link)
 void AddVideoPanel::Videkta()
 {
     m_fetchFailed = false;
+    m_fetchCancelled = false;
     addResolved(orEmpty(resolve::Videkta(VideoUrl)));
 }
 
@@ -31,8 +33,7 @@ void AddVideoPanel::Tvali()
     const auto xmlUrl = resolve::TvaliXmlUrl(readSitePage());
     if (!xmlUrl)
         return addResolved(QString());
-    const QString xml = OpenURL(*xmlUrl);
-    m_fetchFailed = xml.isEmpty();
+    const QString xml = fetchText(*xmlUrl, true);
     addResolved(orEmpty(resolve::TvaliFile(xml)));
 }
 
@@ -65,8 +66,10 @@ void AddVideoPanel::Google()
 
 QString AddVideoPanel::readSitePage()
 {
-    const QString page = FetchPage(m_ui.txtUrl->text());
-    m_fetchFailed = page.isEmpty();
+    QWidget *window = m_ui.txtUrl->window();
+    window->setCursor(Qt::WaitCursor);
+    const QString page = fetchText(m_ui.txtUrl->text(), false);
+    window->unsetCursor();
     // The page stays in the hidden buffer after the resolver returns.
     m_ui.txtWebSource->setPlainText(page);
     return page;
@@ -74,9 +77,20 @@ QString AddVideoPanel::readSitePage()
 
 QString AddVideoPanel::askLinkService()
 {
-    const QString answer = OpenURL(resolve::ServiceRequest(m_ui.txtUrl->text()));
-    m_fetchFailed = answer.isEmpty();
-    return answer;
+    return fetchText(resolve::ServiceRequest(m_ui.txtUrl->text()), true);
+}
+
+// Waits for one page (or the service's answer) while the window goes on;
+// Esc cancels. Notes why nothing came, for the message.
+QString AddVideoPanel::fetchText(const QString &address, bool viaService)
+{
+    m_escape->setEnabled(true);
+    const PageResult result = viaService ? OpenURL(m_page, address) : FetchPage(m_page, address);
+    m_escape->setEnabled(false);
+    m_fetchCancelled = result.outcome == PageResult::Cancelled;
+    m_fetchError = result.error;
+    m_fetchFailed = !result.fetched() || result.body.isEmpty();
+    return result.fetched() ? QString::fromLatin1(result.body) : QString();
 }
 
 int AddVideoPanel::selectedQuality() const
@@ -99,9 +113,12 @@ bool AddVideoPanel::takeResolved(const QString &fileUrl)
         FileUrl = fileUrl;
         return true;
     }
-    const QString why = m_fetchFailed
-                            ? QStringLiteral("The page of this video could not be fetched.")
-                            : QStringLiteral("No video was found at this address.");
+    if (m_fetchCancelled)
+        return false; // the user stopped it: nothing to tell
+    QString why = m_fetchFailed ? QStringLiteral("The page of this video could not be fetched.")
+                                : QStringLiteral("No video was found at this address.");
+    if (m_fetchFailed && !m_fetchError.isEmpty())
+        why += QStringLiteral("\r\n") + m_fetchError;
     m_store.messages().show(why + QStringLiteral("\r\nPlease, check the link and try again!"),
                      QStringLiteral("Link Error..."), MsgInformation);
     return false;
