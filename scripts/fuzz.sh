@@ -6,10 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-60}
 bash scripts/deps.sh --fuzz
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++-14 -DVIDRONA_FUZZ=ON -DVIDRONA_TESTS=OFF >/dev/null
-targets=$(sed -n 's/^set(VIDRONA_FUZZ_TARGETS \(.*\))$/\1/p' fuzz/CMakeLists.txt)
-cmake --build build-fuzz --parallel "$(nproc)" --target $(printf 'fuzz_%s ' $targets)
+  -DCMAKE_CXX_COMPILER=clang++-14 "${launcher[@]}" -DVIDRONA_FUZZ=ON -DVIDRONA_TESTS=OFF >/dev/null
+cmake --build build-fuzz --parallel "$(nproc)" --target fuzz_all
+targets=$(cat build-fuzz/fuzz/targets.txt)
 mkdir -p build-fuzz/findings
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 for t in $targets; do

@@ -8,8 +8,10 @@ bash scripts/deps.sh --sanitize
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan-qt.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++-14 -DVIDRONA_SANITIZE=ON >/dev/null
+  -DCMAKE_CXX_COMPILER=clang++-14 "${launcher[@]}" -DVIDRONA_SANITIZE=ON >/dev/null
 cmake --build build-sanitize --parallel "$(nproc)"
 cd build-sanitize
 ctest --output-on-failure --no-tests=error --parallel 2 --timeout 900
