@@ -371,13 +371,16 @@ void TestYouTubeWindow::closeWhileWaiting()
 void TestYouTubeWindow::stopWhileReadingThePage_data()
 {
     QTest::addColumn<bool>("close");
-    QTest::newRow("cancel") << false;
-    QTest::newRow("close") << true;
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("cancel") << false << false;
+    QTest::newRow("Esc") << false << true;
+    QTest::newRow("close") << true << false;
 }
 
 void TestYouTubeWindow::stopWhileReadingThePage()
 {
     QFETCH(bool, close);
+    QFETCH(bool, escape);
     open();
     m_w->Text1->setText(watch("stallpage"));
     QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
@@ -389,7 +392,10 @@ void TestYouTubeWindow::stopWhileReadingThePage()
         QTRY_VERIFY(m_w.isNull());
         QTest::qWait(100);
     } else {
-        QTest::mouseClick(m_w->cmdCancel, Qt::LeftButton);
+        if (escape)
+            QTest::keyClick(m_w->Text1, Qt::Key_Escape);
+        else
+            QTest::mouseClick(m_w->cmdCancel, Qt::LeftButton);
         QVERIFY(!m_w->busy());
         QCOMPARE(m_w->panelText(1), QString("Video Download Stoped By User"));
         QVERIFY(m_w->cmdDownload->isEnabled());

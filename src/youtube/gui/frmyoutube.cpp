@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
 
 namespace vidrona {
@@ -45,6 +46,9 @@ FrmYouTube::FrmYouTube(QString *cancelRequest, const QString &programFolder,
     connect(cmdDownload, &QPushButton::clicked, this, &FrmYouTube::cmdDownload_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &FrmYouTube::cmdCancel_Click);
     connect(cmdQuite, &QPushButton::clicked, this, &FrmYouTube::cmdQuite_Click);
+    // Esc does what "cancel" does: stops the page read or the transfer.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &FrmYouTube::cmdCancel_Click);
     Text1->installEventFilter(this);
 }
 
