@@ -112,8 +112,13 @@ void PageRequest::connectTo(const QUrl &url)
         return fail(QStringLiteral("Not a web address."));
     if (secure && !QSslSocket::supportsSsl())
         return fail(QStringLiteral("Secure pages cannot be read on this system."));
-    // Plain pages go to an HTTP proxy as a whole address; secure ones
-    // through a tunnel the socket opens itself.
+    openSocket(url, secure);
+}
+
+// Plain pages go to an HTTP proxy as a whole address; secure ones through
+// a tunnel the socket opens itself.
+void PageRequest::openSocket(const QUrl &url, bool secure)
+{
     const QNetworkProxy found = proxyFor(url);
     const bool viaHttpProxy = !secure && isHttpProxy(found);
     QNetworkProxy socketProxy(QNetworkProxy::NoProxy);
@@ -138,13 +143,13 @@ void PageRequest::connectTo(const QUrl &url)
     if (auto *ssl = qobject_cast<QSslSocket *>(m_socket.data())) {
         connect(ssl, &QSslSocket::encrypted, this, send);
         ssl->connectToHostEncrypted(url.host(), port);
-    } else {
-        connect(m_socket, &QTcpSocket::connected, this, send);
-        if (viaHttpProxy)
-            m_socket->connectToHost(found.hostName(), found.port());
-        else
-            m_socket->connectToHost(url.host(), port);
+        return;
     }
+    connect(m_socket, &QTcpSocket::connected, this, send);
+    if (viaHttpProxy)
+        m_socket->connectToHost(found.hostName(), found.port());
+    else
+        m_socket->connectToHost(url.host(), port);
 }
 
 QByteArray PageRequest::requestHead(const QUrl &url, const QNetworkProxy *proxy) const

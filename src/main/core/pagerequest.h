@@ -68,6 +68,7 @@ signals:
 
 private:
     void connectTo(const QUrl &url);
+    void openSocket(const QUrl &url, bool secure);
     QByteArray requestHead(const QUrl &url, const QNetworkProxy *proxy) const;
     void onConnected();
     void onReadyRead();
