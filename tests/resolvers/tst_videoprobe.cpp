@@ -51,6 +51,9 @@ void TestVideoProbe::routeFaults()
     s.on(host, "/embed/1", [](const Request &) { return Response::html("<html>a player</html>"); });
     s.on(host, "/dead-file.html", [](const Request &) { return Response::html("<video src=\"/gone.mp4\">"); });
     s.onRedirectLoop(host, "/loop.mp4");
+    // Reached only through the local server as proxy, if ever followed.
+    s.on(host, "/to-metadata.mp4", [](const Request &) { return Response::redirect("http://169.254.169.254/x.mp4"); });
+    s.on("169.254.169.254", "/x.mp4", [](const Request &) { return Response::pattern(1000, "video/mp4"); });
     s.on(host, "/moved.mp4", [](const Request &) { return Response::redirect("http://media.openclips.test/files/moved.mp4"); });
 }
 
@@ -72,6 +75,7 @@ void TestVideoProbe::worksOut_data()
     nothing("page cut off", "http://www.faults.test/cut-off.html");
     nothing("file the page names is gone", "http://www.faults.test/dead-file.html");
     nothing("endless redirects", "http://www.faults.test/loop.mp4");
+    nothing("redirect into a link-local address", "http://www.faults.test/to-metadata.mp4");
     QTest::newRow("page over 8 MiB") << "http://www.faults.test/big.html" << int(ProbeResult::File)
                                      << "http://media.openclips.test/files/big.mp4" << "big.mp4";
     QTest::newRow("player page skipped") << "http://www.faults.test/player-first.html" << int(ProbeResult::File)

@@ -1,9 +1,11 @@
 #include "videoprobe.h"
 #include "pagevideo.h"
+#include "main/core/redirectpolicy.h"
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QThread>
+#include <QTimer>
 #include <memory>
 
 namespace vidrona {
@@ -87,8 +89,7 @@ void VideoProbe::ask(const QUrl &url, Stage stage)
     m_page.clear();
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Vidrona"));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    askBeforeRedirects(request);
     request.setMaximumRedirectsAllowed(MaxRedirects);
     request.setTransferTimeout(m_stallMs);
     // Bytes as sent: what is read is what is counted against the page limit.
@@ -96,6 +97,14 @@ void VideoProbe::ask(const QUrl &url, Stage stage)
     const bool head = stage == Stage::AddressHead || stage == Stage::FileHead;
     m_reply = head ? m_nam->head(request) : m_nam->get(request);
     m_reply->setReadBufferSize(ReadBufferBytes);
+    guardRedirects(m_reply, [this, reply = m_reply](const QString &) {
+        // Not from inside the reply's own signal: the reply is dropped first.
+        QTimer::singleShot(0, this, [this, reply] {
+            if (m_reply == reply)
+                m_stage == Stage::FileHead || m_stage == Stage::FileGet ? tryNextFile()
+                                                                        : conclude(ProbeResult::Nothing);
+        });
+    });
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &VideoProbe::onMetaData);
     connect(m_reply, &QNetworkReply::readyRead, this, &VideoProbe::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &VideoProbe::onFinished);
