@@ -122,6 +122,12 @@ void TestYouTubeTransfer::complete()
     QCOMPARE(view.enabled, 1);
     QVERIFY(view.messages.isEmpty());
     QCOMPARE(test::readFile(m_dir.filePath(file)), testweb::Server::patternBytes(0, size));
+    QCOMPARE(QDir(m_dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden), QStringList());
+    // The body became the file: it has the permissions of any new file.
+    QFile fresh(m_dir.filePath("fresh"));
+    QVERIFY(fresh.open(QIODevice::WriteOnly));
+    QCOMPARE(QFileInfo(m_dir.filePath(file)).permissions(), fresh.permissions());
+    fresh.remove();
     if (size == 0) {
         QVERIFY(view.progress.isEmpty()); // the counters keep their texts
     } else {
@@ -143,6 +149,7 @@ void TestYouTubeTransfer::failures_data()
     // A terabyte each: ended at once, never spooled.
     QTest::newRow("no Content-Length, endless") << fileAddress("nolength-1000000000000") << "";
     QTest::newRow("bad Content-Length, endless") << fileAddress("badlength-1000000000000") << "";
+    QTest::newRow("head without end") << fileAddress("endlesshead-4000") << "";
     QTest::newRow("no such host") << QString("http://no-such-host.invalid/get_video?x") << "";
 }
 
@@ -153,7 +160,8 @@ void TestYouTubeTransfer::failures()
     HttpTransfer inet;
     RecordingView view;
     FlvDownload dl(&inet, &view);
-    const QStringList before = QDir(m_dir.path()).entryList(QDir::Files);
+    const auto files = [this] { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden); };
+    const QStringList before = files();
     QCOMPARE(run(dl, view, link, "failing"), int(FlvDownload::Outcome::Failed));
     QCOMPARE(view.messages.size(), 1);
     QVERIFY2(view.messages[0].startsWith("Error: \r\n"), qPrintable(view.messages[0]));
@@ -164,8 +172,8 @@ void TestYouTubeTransfer::failures()
     QCOMPARE(view.sizeText, sizeText);
     QVERIFY(view.progress.isEmpty());
     QVERIFY2(inet.bytesReceived() < 64 * 1024, qPrintable(QString::number(inet.bytesReceived())));
-    // No file was opened.
-    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), before);
+    // No file was opened, and no received bytes are left behind.
+    QCOMPARE(files(), before);
 }
 
 void TestYouTubeTransfer::connectionRefused()

@@ -111,6 +111,8 @@ Response generatedFile(const QByteArray &kind, qint64 size, const QByteArray &ty
         r.trickleBytes = 4096;
     } else if (kind == "gone") {
         return Response::notFound();
+    } else if (kind == "endlesshead") {
+        r.endlessHeaders = true;
     }
     return r;
 }

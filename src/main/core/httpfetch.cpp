@@ -4,24 +4,19 @@
 #include "httpfetch.h"
 #include "filewriter.h"
 #include "keptbytes.h"
+#include "curlsession.h"
 #include "redirectpolicy.h"
 #include <QFile>
-#include <QNetworkProxyFactory>
-#include <QNetworkProxyQuery>
-#include <curl/curl.h>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 namespace vidrona {
 
 namespace {
 using Clock = std::chrono::steady_clock;
+using curlsession::Session;
 
-// An answer's head is small; one that goes on is hostile.
-constexpr int MaxHeaderLines = 200;
-constexpr qint64 MaxHeaderBytes = 64 << 10;
 constexpr long ReceiveBufferBytes = 512 << 10;
 constexpr int PollMs = 50;
 
@@ -38,8 +33,7 @@ struct Attempt {
     kept::AnswerHead head;
     QByteArray location;
     int status = 0;
-    int headerLines = 0;
-    qint64 headerBytes = 0;
+    curlsession::HeadBounds headBounds;
     Plan plan = Plan::Undecided;
     QString failure;
     qint64 body = 0;
@@ -53,8 +47,9 @@ struct Attempt {
         url = to;
         head = {};
         location.clear();
-        status = headerLines = 0;
-        headerBytes = body = 0;
+        status = 0;
+        headBounds = {};
+        body = 0;
         expectedBody = -1;
         plan = Plan::Undecided;
     }
@@ -132,8 +127,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *context)
     Attempt &a = *static_cast<Attempt *>(context);
     const size_t length = size * count;
     a.lastByte = Clock::now();
-    a.headerBytes += qint64(length);
-    if (++a.headerLines > MaxHeaderLines || a.headerBytes > MaxHeaderBytes) {
+    if (!a.headBounds.take(length)) {
         a.fail(QStringLiteral("the answer's head is too large"));
         return 0;
     }
@@ -171,96 +165,35 @@ size_t onBody(char *data, size_t size, size_t count, void *context)
     return length;
 }
 
-QByteArray proxyFor(const QUrl &target)
-{
-    const QNetworkProxy proxy = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(target)).value(0);
-    QUrl url;
-    switch (proxy.type()) {
-    case QNetworkProxy::HttpProxy: url.setScheme(QStringLiteral("http")); break;
-    case QNetworkProxy::Socks5Proxy: url.setScheme(QStringLiteral("socks5h")); break;
-    default: return QByteArray(); // none: also overrides curl's own reading of http_proxy
-    }
-    url.setHost(proxy.hostName());
-    url.setPort(proxy.port());
-    url.setUserName(proxy.user());
-    url.setPassword(proxy.password());
-    return url.toEncoded();
-}
-
-// CURL and CURLM are the same type to the compiler: one deleter each.
-struct EasyDeleter {
-    void operator()(CURL *e) const { curl_easy_cleanup(e); }
-};
-struct MultiDeleter {
-    void operator()(CURLM *m) const { curl_multi_cleanup(m); }
-};
-struct ListDeleter {
-    void operator()(curl_slist *l) const { curl_slist_free_all(l); }
-};
-
-// One connection's worth of state for all requests of a fetch, so a
-// redirect or a second request may reuse the connection.
-struct Session {
-    std::unique_ptr<CURL, EasyDeleter> easy{curl_easy_init()};
-    std::unique_ptr<CURLM, MultiDeleter> multi{curl_multi_init()};
-    char error[CURL_ERROR_SIZE] = {};
-};
-
 void prepare(Session &s, Attempt &a, curl_slist *headers)
 {
+    curlsession::prepare(s, a.url, ReceiveBufferBytes); // redirects followed here, by our rule
     CURL *e = s.easy.get();
-    curl_easy_reset(e);
-    const QByteArray url = a.url.toEncoded();
-    const QByteArray proxy = proxyFor(a.url);
-    curl_easy_setopt(e, CURLOPT_URL, url.constData()); // copied by curl
-    curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
-    // The proxy's answer to CONNECT (https) is not the server's answer.
-    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L); // followed here, by our rule
-    curl_easy_setopt(e, CURLOPT_USERAGENT, "Mozilla/5.0");
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, ReceiveBufferBytes);
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &a);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &a);
-    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.error);
-    s.error[0] = 0;
 }
 
 // Runs one request to its end, or until cancelled or stalled.
 void perform(Session &s, Attempt &a)
 {
-    CURLM *multi = s.multi.get();
-    curl_multi_add_handle(multi, s.easy.get());
-    int running = 1;
-    CURLcode result = CURLE_OK;
     const auto stall = std::chrono::milliseconds(a.job.stallTimeoutMs);
-    while (running) {
-        curl_multi_perform(multi, &running);
-        if (a.shared.cancel) {
-            a.fail(QStringLiteral("cancelled"));
-            break;
-        }
-        if (Clock::now() - a.lastByte > stall) {
-            a.fail(QStringLiteral("no data for %1 ms").arg(a.job.stallTimeoutMs));
-            break;
-        }
-        if (running)
-            curl_multi_poll(multi, nullptr, 0, PollMs, nullptr);
-    }
-    int left = 0;
-    while (CURLMsg *msg = curl_multi_info_read(multi, &left))
-        if (msg->msg == CURLMSG_DONE)
-            result = msg->data.result;
-    curl_multi_remove_handle(multi, s.easy.get());
-    if (a.plan == Plan::Write && result != CURLE_OK)
-        a.fail(QString::fromLatin1(s.error[0] ? s.error : curl_easy_strerror(result)));
+    QString stopped;
+    const CURLcode result = curlsession::run(s, PollMs, [&] {
+        if (a.shared.cancel)
+            return QStringLiteral("cancelled");
+        if (Clock::now() - a.lastByte > stall)
+            return QStringLiteral("no data for %1 ms").arg(a.job.stallTimeoutMs);
+        return QString();
+    }, &stopped);
+    if (!stopped.isEmpty())
+        a.fail(stopped);
+    else if (a.plan == Plan::Write && result != CURLE_OK)
+        a.fail(s.errorText(result));
     else if (a.plan == Plan::Undecided)
-        a.fail(QString::fromLatin1(result == CURLE_OK ? "no answer" : s.error[0] ? s.error
-                                                                                  : curl_easy_strerror(result)));
+        a.fail(result == CURLE_OK ? QStringLiteral("no answer") : s.errorText(result));
     else if (a.plan == Plan::Write && a.expectedBody >= 0 && a.body != a.expectedBody)
         a.fail(QStringLiteral("body of %1 bytes, %2 announced").arg(a.body).arg(a.expectedBody));
 }
@@ -268,7 +201,7 @@ void perform(Session &s, Attempt &a)
 // Follows the redirects of one request; the plan of the last answer.
 Plan follow(Session &s, Attempt &a)
 {
-    std::unique_ptr<curl_slist, ListDeleter> headers;
+    std::unique_ptr<curl_slist, curlsession::ListDeleter> headers;
     if (a.kept > 0) {
         // Only the rest, and only if it is still the version kept.
         const QByteArray range = "Range: bytes=" + QByteArray::number(a.kept) + '-';
@@ -293,8 +226,7 @@ Plan follow(Session &s, Attempt &a)
 
 void initFetching()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    curlsession::initOnce();
 }
 
 FetchResult runFetch(const FetchJob &job, FetchShared &shared)

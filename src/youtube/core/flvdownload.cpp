@@ -4,6 +4,7 @@
 #include "pageparse.h"
 #include "transfertext.h"
 #include <QDir>
+#include <QFile>
 #include <QPointer>
 
 namespace vidrona::youtube {
@@ -30,6 +31,9 @@ void FlvDownload::start(const QString &link, const QString &fileName, const QStr
 {
     m_name = fileName;
     m_folder = folder;
+    m_path.clear();
+    // The body is spooled beside its file, so it can become the file.
+    m_inet->setSpoolFolder(folder);
     m_size = m_remaining = 0;
     m_progressPending = false;
     m_lastShown.invalidate();
@@ -54,15 +58,15 @@ void FlvDownload::checkCancel()
 
 void FlvDownload::abandon()
 {
+    const bool stepping = m_phase == Phase::Copying;
     m_phase = Phase::Idle;
     m_slice.stop();
     if (m_inet) {
         m_inet->Cancel();
         m_inet->release();
     }
-    if (m_file.isOpen())
-        m_file.write(m_out); // the steps done stay; no one is left to hear of a failure
-    closeFile();
+    if (stepping && !m_path.isEmpty())
+        QFile::resize(m_path, m_size - m_remaining); // the steps done stay; no one is left to hear of a failure
 }
 
 void FlvDownload::onArrived(qint64 received)
@@ -88,7 +92,7 @@ void FlvDownload::afterWait(bool cancelled)
     const auto size = parseContentLength(m_inet->GetHeader("Content-Length"));
     if (!size && cancelled) {
         // Stopped before the answer's head came: nothing to size.
-        if (openFile())
+        if (placeFile(true))
             stopByUser();
         return;
     }
@@ -99,11 +103,14 @@ void FlvDownload::afterWait(bool cancelled)
     if (!cancelled && m_inet->bytesReceived() < m_size)
         return fail(QStringLiteral("The connection closed after %1 of %2 bytes.")
                         .arg(m_inet->bytesReceived()).arg(m_size));
-    if (openFile())
-        copySlice();
+    if (placeFile(cancelled))
+        copySlice(); // a stop is seen by its first test
 }
 
-bool FlvDownload::openFile()
+// The file under its final name: the whole received body, moved there
+// without a copy, or an empty file when the wait was stopped. An older
+// file of that name is replaced, never left with its tail.
+bool FlvDownload::placeFile(bool empty)
 {
     const QString name = m_name + fileExtension(m_view->useMp4() ? Quality::HighMp4 : Quality::Low);
     // The same rule on every platform as on the program's home one.
@@ -111,17 +118,19 @@ bool FlvDownload::openFile()
         fail(QStringLiteral("Bad file name: ") + name);
         return false;
     }
-    m_file.setFileName(QDir(m_folder).filePath(name));
-    m_in.clear();
-    m_inPos = 0;
-    m_taken = 0;
-    m_out.resize(0);
-    // Cut to the new length: an older, longer file must not leave its tail.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        fail(m_file.errorString());
+    m_path = QDir(m_folder).filePath(name);
+    if (empty) {
+        QFile file(m_path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return true;
+        fail(file.errorString());
         return false;
     }
-    return true;
+    QString error;
+    if (m_inet->takeBody(m_path, &error))
+        return true;
+    fail(error);
+    return false;
 }
 
 void FlvDownload::copySlice()
@@ -129,67 +138,40 @@ void FlvDownload::copySlice()
     QElapsedTimer slice;
     slice.start();
     while (m_phase == Phase::Copying) {
-        if (m_remaining == 0)
-            return complete();
-        if (m_view->cancelRequested())
-            return stopByUser();
-        if (!copyStep())
-            return;
+        // The clock is read once per run of steps, not at every step.
+        for (int n = 0; n < StepsPerClockRead; ++n) {
+            if (m_remaining == 0)
+                return complete();
+            if (m_view->cancelRequested())
+                return stopByUser();
+            step();
+        }
+        showDue(false);
         if (slice.elapsed() >= SliceMs)
             return m_slice.start(); // let the window paint and take clicks
     }
 }
 
-bool FlvDownload::copyStep()
+// One 1024-byte step of the file: its bytes are in place already, so a
+// step only counts, and a stop cuts the file back to the steps done.
+void FlvDownload::step()
 {
     const qint32 want = m_remaining <= 1024 ? m_remaining : 1024;
-    const QByteArrayView chunk = takeChunk(want);
     m_remaining -= want;
     m_progress.done = m_size - m_remaining;
     m_progress.left = m_size - m_progress.done;
     m_progress.percent = percentDone(m_progress.done, m_size);
     m_progressPending = true;
-    showDue(false);
-    if (chunk.size() != want) {
-        fail(QStringLiteral("Reading the received data failed."));
-        return false;
-    }
-    m_out.append(chunk);
-    return m_out.size() < Block || writeOut();
 }
 
-QByteArrayView FlvDownload::takeChunk(qint32 want)
+// Only the steps done stay on disk; false (and said) when the cut fails.
+bool FlvDownload::cutToStepsDone()
 {
-    if (m_inPos + want > m_in.size()) {
-        // Never past the announced length: bytes beyond it are not read.
-        const qint64 more = qMin<qint64>(Block, m_size - m_taken);
-        m_in = m_in.mid(m_inPos) + m_inet->GetChunk(more);
-        m_taken += more;
-        m_inPos = 0;
-    }
-    const qsizetype n = qMin<qsizetype>(want, m_in.size() - m_inPos);
-    const QByteArrayView chunk(m_in.constData() + m_inPos, n);
-    m_inPos += n;
-    return chunk;
-}
-
-bool FlvDownload::writeOut()
-{
-    if (m_out.isEmpty())
+    QFile file(m_path);
+    if (m_path.isEmpty() || file.resize(m_size - m_remaining))
         return true;
-    const bool ok = m_file.write(m_out) == m_out.size();
-    m_out.resize(0); // keeps its room for the next block
-    if (!ok)
-        fail(m_file.errorString());
-    return ok;
-}
-
-void FlvDownload::closeFile()
-{
-    if (m_file.isOpen())
-        m_file.close();
-    m_in.clear();
-    m_out.clear();
+    fail(file.errorString());
+    return false;
 }
 
 void FlvDownload::showDue(bool force)
@@ -206,9 +188,6 @@ void FlvDownload::showDue(bool force)
 void FlvDownload::complete()
 {
     showDue(true);
-    if (!writeOut())
-        return;
-    closeFile();
     m_view->setStatusText(QStringLiteral("File downloaded"));
     m_view->enableDownload();
     end(Outcome::Downloaded);
@@ -218,10 +197,8 @@ void FlvDownload::stopByUser()
 {
     showDue(true);
     m_inet->Cancel();
-    if (m_file.isOpen() && writeOut()) // the steps done stay on disk
-        closeFile();
-    if (m_phase == Phase::Idle)
-        return; // writing them failed, and said so
+    if (!cutToStepsDone())
+        return;
     m_view->setStatusText(QStringLiteral("Video Download Stoped By User"));
     end(Outcome::Stopped);
 }
@@ -230,7 +207,6 @@ void FlvDownload::fail(const QString &description)
 {
     showDue(true);
     m_phase = Phase::Idle;
-    closeFile();
     m_slice.stop();
     m_inet->release();
     // The message box lets events run; the window may be gone after it.

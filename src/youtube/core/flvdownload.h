@@ -1,6 +1,5 @@
 #pragma once
 #include <QElapsedTimer>
-#include <QFile>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -34,7 +33,8 @@ public:
 };
 
 // The transfer of one video file: the request, the wait while its body is
-// spooled, then the 1024-byte steps into the file in the program's folder.
+// spooled beside its file, then the 1024-byte steps of the file in the
+// program's folder (the body moved under its name first, without a copy).
 // The steps run in short slices so the window keeps painting; the screen is
 // refreshed at most every RefreshMs and always ends on the exact values.
 class FlvDownload : public QObject
@@ -44,6 +44,7 @@ public:
     enum class Outcome { Downloaded, Stopped, Failed };
     static constexpr int RefreshMs = 40;
     static constexpr int SliceMs = 25;
+    static constexpr int StepsPerClockRead = 256;
 
     FlvDownload(HttpTransfer *inet, FlvDownloadView *view, QObject *parent = nullptr);
     ~FlvDownload() override;
@@ -55,7 +56,7 @@ public:
     void checkCancel();
     // The window goes away: stop without a word; a partial file stays.
     void abandon();
-    QString filePath() const { return m_file.fileName(); }
+    QString filePath() const { return m_path; }
 
 signals:
     void finished(vidrona::youtube::FlvDownload::Outcome outcome);
@@ -64,12 +65,10 @@ private:
     enum class Phase { Idle, Waiting, Copying };
     void onArrived(qint64 received);
     void afterWait(bool cancelled);
-    bool openFile();
+    bool placeFile(bool empty);
     void copySlice();
-    bool copyStep();
-    QByteArrayView takeChunk(qint32 want);
-    bool writeOut();
-    void closeFile();
+    void step();
+    bool cutToStepsDone();
     void complete();
     void stopByUser();
     void fail(const QString &description);
@@ -81,13 +80,7 @@ private:
     Phase m_phase = Phase::Idle;
     QString m_name;
     QString m_folder;
-    QFile m_file;
-    // The steps are 1024 bytes; the disk sees blocks of Block bytes.
-    static constexpr qint64 Block = 64 * 1024;
-    QByteArray m_in;      // read ahead from the spool
-    qsizetype m_inPos = 0;
-    qint64 m_taken = 0;   // bytes read from the spool so far
-    QByteArray m_out;     // steps not yet written
+    QString m_path;       // the file, once it is under its final name
     qint32 m_size = 0;
     qint32 m_remaining = 0;
     FlvProgress m_progress;

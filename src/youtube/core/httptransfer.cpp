@@ -1,27 +1,22 @@
 #include "httptransfer.h"
-#include "main/core/redirectpolicy.h"
-#include "transfertext.h"
+#include "main/core/curlsession.h"
+#include "main/core/platform.h"
 #include <QDir>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTemporaryFile>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QThread>
 
 namespace vidrona::youtube {
 
-namespace {
-// What the network stack may hold before we drain it into the spool.
-constexpr qint64 ReadBuffer = 512 * 1024;
-} // namespace
-
-HttpTransfer::HttpTransfer(QObject *parent)
-    : QObject(parent), m_nam(new QNetworkAccessManager(this))
+HttpTransfer::HttpTransfer(QObject *parent) : QObject(parent), m_spoolFolder(QDir::tempPath())
 {
+    curlsession::initOnce();
 }
 
 HttpTransfer::~HttpTransfer()
 {
-    dropReply();
+    stopThread();
+    release();
 }
 
 bool HttpTransfer::Execute(const QString &url)
@@ -30,87 +25,90 @@ bool HttpTransfer::Execute(const QString &url)
         m_error = QStringLiteral("Still executing last request.");
         return false;
     }
+    stopThread();
     release();
     m_error.clear();
     m_headers.clear();
     m_headersIn = false;
-    m_cutShort = false;
-    m_bodyLimit = 0;
     m_received = 0;
-    m_spool = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("vidrona-XXXXXX.part")));
-    if (!m_spool->open()) {
-        m_error = QStringLiteral("Cannot create a temporary file: ") + m_spool->errorString();
-        m_spool.reset();
+    if (!openSpool())
         return false;
-    }
-    QNetworkRequest request{QUrl(url)};
-    // Bytes as sent, so Content-Length counts what we write.
-    request.setRawHeader("Accept-Encoding", "identity");
-    askBeforeRedirects(request);
-    m_reply = m_nam->get(request);
-    m_reply->setReadBufferSize(ReadBuffer);
-    guardRedirects(m_reply, [this](const QString &why) {
-        m_error = why;
-        m_reply->abort(); // finishes the request through onFinished
+    SpoolJob job{QUrl(url), m_spool->fileName()};
+    m_shared = std::make_shared<SpoolShared>();
+    m_arrivalPosted = std::make_shared<std::atomic<bool>>(false);
+    const int generation = ++m_generation;
+    m_thread = QThread::create([this, job, generation, shared = m_shared, events = eventsFor(generation, m_shared)] {
+        const QString error = runSpoolFetch(job, *shared, events);
+        post(generation, [this, error] { onFinished(error); });
     });
+    m_thread->setObjectName(QStringLiteral("YouTube transfer"));
     m_running = true;
-    connect(m_reply, &QNetworkReply::socketStartedConnecting, this, [this] { emit StateChanged(Connecting); });
-    connect(m_reply, &QNetworkReply::requestSent, this, [this] { emit StateChanged(RequestSent); });
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, &HttpTransfer::onHead);
-    connect(m_reply, &QNetworkReply::readyRead, this, &HttpTransfer::onData);
-    connect(m_reply, &QNetworkReply::finished, this, &HttpTransfer::onFinished);
+    m_thread->start();
     return true;
 }
 
-void HttpTransfer::onHead()
+// A new file of the window's own name, made with the permissions any file
+// of the user gets: it may become the video itself.
+bool HttpTransfer::openSpool()
 {
-    if (m_headersIn || !m_reply
-        || !m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
-        return; // no answer's head (yet)
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QString name = QStringLiteral(".vidrona-%1.part")
+                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        m_spool = std::make_unique<QFile>(QDir(m_spoolFolder).filePath(name));
+        if (m_spool->open(QIODevice::ReadWrite | QIODevice::NewOnly))
+            return true;
+        if (m_spool->exists())
+            continue; // taken: another name
+        break;
+    }
+    m_error = QStringLiteral("Cannot create a temporary file: ") + m_spool->errorString();
+    m_spool.reset();
+    return false;
+}
+
+// What the fetch thread reports, turned into posts to this object's thread.
+SpoolEvents HttpTransfer::eventsFor(int generation, const std::shared_ptr<SpoolShared> &shared)
+{
+    SpoolEvents events;
+    events.connecting = [this, generation] { post(generation, [this] { emit StateChanged(Connecting); }); };
+    events.requestSent = [this, generation] { post(generation, [this] { emit StateChanged(RequestSent); }); };
+    events.head = [this, generation](const HeaderList &headers) {
+        post(generation, [this, headers] { onHead(headers); });
+    };
+    // One post at a time: a fast body is not one event per buffer.
+    events.arrived = [this, generation, shared, posted = m_arrivalPosted] {
+        if (posted->exchange(true))
+            return;
+        post(generation, [this, shared, posted] {
+            posted->store(false);
+            m_received = shared->received;
+            emit arrived(m_received);
+        });
+    };
+    return events;
+}
+
+void HttpTransfer::post(int generation, std::function<void()> step)
+{
+    QMetaObject::invokeMethod(this, [this, generation, step = std::move(step)] {
+        if (generation == m_generation && m_running)
+            step();
+    }, Qt::QueuedConnection);
+}
+
+void HttpTransfer::onHead(const HeaderList &headers)
+{
     m_headersIn = true;
-    m_headers = m_reply->rawHeaderPairs();
-    m_bodyLimit = parseContentLength(GetHeader("Content-Length")).value_or(0);
+    m_headers = headers;
     emit StateChanged(Receiving);
 }
 
-qint64 HttpTransfer::spoolRoom() const
+void HttpTransfer::onFinished(const QString &error)
 {
-    return qMax<qint64>(0, m_bodyLimit - m_received);
-}
-
-void HttpTransfer::onData()
-{
-    if (!m_reply || !m_spool || !m_reply->isOpen())
-        return; // gone, or aborted by us
-    onHead();
-    const QByteArray data = m_reply->read(spoolRoom());
-    if (m_spool->write(data) != data.size()) {
-        m_error = QStringLiteral("Cannot write the temporary file: ") + m_spool->errorString();
-        m_reply->abort(); // finishes the request through onFinished
-        return;
-    }
-    m_received += data.size();
-    if (!data.isEmpty())
-        emit arrived(m_received);
-    if (m_reply->isRunning() && m_reply->bytesAvailable() > 0 && spoolRoom() == 0) {
-        // More than can ever be read: the answer is cut here.
-        m_cutShort = true;
-        m_reply->abort(); // finishes the request through onFinished
-    }
-}
-
-void HttpTransfer::onFinished()
-{
-    if (!m_reply)
-        return;
-    onHead();
-    onData();
-    if (m_error.isEmpty() && !m_cutShort && m_reply->error() != QNetworkReply::NoError)
-        m_error = m_reply->errorString();
-    dropReply();
+    stopThread();
     m_running = false;
-    if (m_spool && !m_spool->flush() && m_error.isEmpty())
-        m_error = QStringLiteral("Cannot write the temporary file: ") + m_spool->errorString();
+    m_received = m_shared ? m_shared->received.load() : 0;
+    m_error = error;
     if (m_spool)
         m_spool->seek(0);
     if (failed()) {
@@ -137,27 +135,40 @@ QByteArray HttpTransfer::GetChunk(qint64 max)
     return m_spool->read(max);
 }
 
+bool HttpTransfer::takeBody(const QString &path, QString *error)
+{
+    if (!m_spool || m_running) {
+        *error = QStringLiteral("There is no received body.");
+        return false;
+    }
+    m_spool->close();
+    if (!platform::replaceFile(m_spool->fileName(), path, error))
+        return false;
+    m_spool.reset(); // it is the video now
+    return true;
+}
+
 void HttpTransfer::Cancel()
 {
-    dropReply();
+    stopThread();
     m_running = false;
 }
 
 void HttpTransfer::release()
 {
-    m_spool.reset(); // removes the file
+    if (m_spool)
+        m_spool->remove();
+    m_spool.reset();
 }
 
-void HttpTransfer::dropReply()
+void HttpTransfer::stopThread()
 {
-    if (!m_reply)
+    if (!m_thread)
         return;
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
-    reply->disconnect(this);
-    if (reply->isRunning())
-        reply->abort();
-    reply->deleteLater();
+    m_shared->stop();
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
 }
 
 } // namespace vidrona::youtube

@@ -1,21 +1,22 @@
 #pragma once
+#include "spoolfetch.h"
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <memory>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-class QTemporaryFile;
+class QFile;
+class QThread;
 
 namespace vidrona::youtube {
 
-// The window's file transfer control: one GET at a time whose body is
-// spooled to a temporary file while it arrives, then read back in pieces.
-// Memory stays flat whatever the size of the body. The spool holds no more
-// than the answer's Content-Length: nothing past it is ever read, and an
-// answer without a usable one cannot be read at all, so its body is not
-// spooled and the request ends as soon as the body starts.
+// The window's file transfer control: one GET at a time, run on a thread
+// of its own, whose body is spooled to a file while it arrives. Memory
+// stays flat whatever the size of the body. The spool holds no more than
+// the answer's Content-Length: nothing past it is ever read, and an answer
+// without a usable one cannot be read at all, so its body is not spooled
+// and the request ends as soon as the body starts. The spool lives in the
+// folder the file is meant for, so the finished body can be put under its
+// name without a copy (takeBody).
 class HttpTransfer : public QObject
 {
     Q_OBJECT
@@ -27,6 +28,8 @@ public:
     explicit HttpTransfer(QObject *parent = nullptr);
     ~HttpTransfer() override;
 
+    // Where the next spool is made; the temporary folder until set.
+    void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
     // Starts the request; false (see errorString) when one still runs or
     // the spool cannot be made.
     bool Execute(const QString &url);
@@ -35,6 +38,9 @@ public:
     QByteArray GetHeader(const QByteArray &name) const;
     // The next bytes of the spooled body, at most max of them.
     QByteArray GetChunk(qint64 max);
+    // Puts the spooled body (once the request ended) under path, replacing
+    // what is there, in one step; error says why not.
+    bool takeBody(const QString &path, QString *error);
     // Stops the request; no signal follows.
     void Cancel();
     // Drops the spooled body.
@@ -53,22 +59,24 @@ signals:
     void done();                   // the request ended (not after Cancel)
 
 private:
-    void onHead();
-    void onData();
-    void onFinished();
-    void dropReply();
-    qint64 spoolRoom() const;
+    bool openSpool();
+    SpoolEvents eventsFor(int generation, const std::shared_ptr<SpoolShared> &shared);
+    void post(int generation, std::function<void()> step);
+    void onHead(const HeaderList &headers);
+    void onFinished(const QString &error);
+    void stopThread();
 
-    QNetworkAccessManager *m_nam;
-    QPointer<QNetworkReply> m_reply;
-    std::unique_ptr<QTemporaryFile> m_spool;
+    QString m_spoolFolder;
+    std::unique_ptr<QFile> m_spool;
+    std::shared_ptr<SpoolShared> m_shared;
+    QThread *m_thread = nullptr;
+    int m_generation = 0;      // posts of an earlier request are dropped
+    std::shared_ptr<std::atomic<bool>> m_arrivalPosted;
     bool m_running = false;
     bool m_headersIn = false;
-    bool m_cutShort = false; // ended by us at the spool's bound
-    qint64 m_bodyLimit = 0;  // the announced length; 0 without one
     qint64 m_received = 0;
     QString m_error;
-    QList<QPair<QByteArray, QByteArray>> m_headers;
+    HeaderList m_headers;
 };
 
 } // namespace vidrona::youtube

@@ -1,0 +1,82 @@
+#include "curlsession.h"
+#include <QNetworkProxyFactory>
+#include <QNetworkProxyQuery>
+#include <mutex>
+
+namespace vidrona::curlsession {
+
+QByteArray proxyFor(const QUrl &target)
+{
+    const QNetworkProxy proxy = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(target)).value(0);
+    QUrl url;
+    switch (proxy.type()) {
+    case QNetworkProxy::HttpProxy: url.setScheme(QStringLiteral("http")); break;
+    case QNetworkProxy::Socks5Proxy: url.setScheme(QStringLiteral("socks5h")); break;
+    default: return QByteArray();
+    }
+    url.setHost(proxy.hostName());
+    url.setPort(proxy.port());
+    url.setUserName(proxy.user());
+    url.setPassword(proxy.password());
+    return url.toEncoded();
+}
+
+QString Session::errorText(CURLcode result) const
+{
+    return QString::fromLatin1(error[0] ? error : curl_easy_strerror(result));
+}
+
+void prepare(Session &s, const QUrl &url, long receiveBuffer)
+{
+    CURL *e = s.easy.get();
+    curl_easy_reset(e);
+    const QByteArray address = url.toEncoded();
+    const QByteArray proxy = proxyFor(url);
+    curl_easy_setopt(e, CURLOPT_URL, address.constData()); // copied by curl
+    curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
+    // The proxy's answer to CONNECT (https) is not the server's answer.
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(e, CURLOPT_USERAGENT, "Mozilla/5.0");
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, receiveBuffer);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.error);
+    s.error[0] = 0;
+}
+
+CURLcode run(Session &s, int pollMs, const std::function<QString()> &stopReason, QString *stopped)
+{
+    CURLM *multi = s.multi.get();
+    curl_multi_add_handle(multi, s.easy.get());
+    int running = 1;
+    CURLcode result = CURLE_OK;
+    while (running) {
+        curl_multi_perform(multi, &running);
+        if (QString why = stopReason(); !why.isEmpty()) {
+            *stopped = why;
+            break;
+        }
+        if (running)
+            curl_multi_poll(multi, nullptr, 0, pollMs, nullptr);
+    }
+    int left = 0;
+    while (CURLMsg *msg = curl_multi_info_read(multi, &left))
+        if (msg->msg == CURLMSG_DONE)
+            result = msg->data.result;
+    curl_multi_remove_handle(multi, s.easy.get());
+    return result;
+}
+
+void wake(Session &s)
+{
+    curl_multi_wakeup(s.multi.get());
+}
+
+void initOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+} // namespace vidrona::curlsession

@@ -1,0 +1,71 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <curl/curl.h>
+#include <functional>
+#include <memory>
+
+// What every libcurl transfer of the program shares: the proxy, the
+// options that keep redirects and protocols in our hands, a bounded answer
+// head, and a run loop that can be stopped from outside at any moment.
+namespace vidrona::curlsession {
+
+// An answer's head is small; one that goes on is hostile.
+inline constexpr int MaxHeaderLines = 200;
+inline constexpr qint64 MaxHeaderBytes = 64 << 10;
+
+// The proxy the rest of the program uses for target, as curl spells it;
+// empty for none (which also overrides curl's own reading of http_proxy).
+QByteArray proxyFor(const QUrl &target);
+
+// CURL and CURLM are the same type to the compiler: one deleter each.
+struct EasyDeleter {
+    void operator()(CURL *e) const { curl_easy_cleanup(e); }
+};
+struct MultiDeleter {
+    void operator()(CURLM *m) const { curl_multi_cleanup(m); }
+};
+struct ListDeleter {
+    void operator()(curl_slist *l) const { curl_slist_free_all(l); }
+};
+
+// One connection's worth of state for all requests of a fetch, so a
+// redirect or a second request may reuse the connection.
+struct Session {
+    std::unique_ptr<CURL, EasyDeleter> easy{curl_easy_init()};
+    std::unique_ptr<CURLM, MultiDeleter> multi{curl_multi_init()};
+    char error[CURL_ERROR_SIZE] = {};
+    bool ok() const { return easy && multi; }
+    // The text of a failed run.
+    QString errorText(CURLcode result) const;
+};
+
+// Resets the handle and sets what every request of the program asks: url
+// through the program's proxy, http and https only, no redirect followed
+// by curl (the caller judges each one), and the receive buffer's size.
+void prepare(Session &s, const QUrl &url, long receiveBuffer);
+
+// Counts an answer's head as it arrives; false once it is too large.
+struct HeadBounds {
+    int lines = 0;
+    qint64 bytes = 0;
+    bool take(size_t length)
+    {
+        bytes += qint64(length);
+        return ++lines <= MaxHeaderLines && bytes <= MaxHeaderBytes;
+    }
+};
+
+// Runs the prepared request until it ends, or until stopReason, asked
+// between waits of at most pollMs, gives a reason; then that reason is
+// stored in *stopped and the request is dropped.
+CURLcode run(Session &s, int pollMs, const std::function<QString()> &stopReason, QString *stopped);
+
+// Wakes a run() that waits, so it asks stopReason at once (any thread).
+void wake(Session &s);
+
+// Once per process, before the first transfer thread starts.
+void initOnce();
+
+} // namespace vidrona::curlsession
