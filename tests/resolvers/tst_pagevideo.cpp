@@ -62,7 +62,7 @@ void TestPageVideo::readsPage_data()
     row("playlist first, file later: the file", "<meta property=\"og:video\" content=\"/live.m3u8\"><video src=\"u.mp4\">", file, "http://site.test/watch/u.mp4");
     row("not a web address", "<video src=\"javascript:play()\"></video><video src=\"ftp://f.test/a.mp4\">", PageFinding::Nothing, "");
     row("nothing", "<html><body><img src=\"a.jpg\"><a href=\"b.mp4\">b</a></body></html>", PageFinding::Nothing, "");
-    const QByteArray filler(resolve::MaxPageBytes - 64, ' ');
+    const QByteArray filler(MaxPageBytes - 64, ' ');
     row("video inside the first 8 MiB", filler + "<video src=\"w.mp4\">", file, "http://site.test/watch/w.mp4");
     row("video after the first 8 MiB", filler + QByteArray(64, ' ') + "<video src=\"w.mp4\">", PageFinding::Nothing, "");
 }

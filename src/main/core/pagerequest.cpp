@@ -163,7 +163,7 @@ QByteArray PageRequest::requestHead(const QUrl &url, const QNetworkProxy *proxy)
         host = '[' + url.host().toLatin1() + ']';
     if (url.port() >= 0)
         host += ':' + QByteArray::number(url.port());
-    QByteArray head = "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
+    QByteArray head = (m_ask == Ask::Head ? "HEAD " : "GET ") + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
     if (!m_agent.isEmpty())
         head += "User-Agent: " + m_agent + "\r\n";
     if (proxy && !proxy->user().isEmpty())
@@ -213,8 +213,12 @@ void PageRequest::beginBody()
 {
     m_result.status = m_head.status;
     m_result.reason = m_head.reason;
+    m_result.head = m_head;
+    m_result.url = m_url;
     if (isRedirectStatus(m_head.status) && m_head.has("Location") && followRedirect())
         return;
+    if (m_ask == Ask::Head || m_ask == Ask::GetHead)
+        return complete(); // a HEAD answer has no body; the other one is not wanted
     const QByteArray coding = m_head.value("Content-Encoding").trimmed().toLower();
     const QByteArray framing = m_head.value("Transfer-Encoding").trimmed().toLower();
     if (!coding.isEmpty() && coding != "identity")
@@ -232,7 +236,7 @@ void PageRequest::beginBody()
     }
     if (m_head.status == 204 || m_head.status == 304)
         m_length = 0;
-    if (m_length > m_limits.maxBytes)
+    if (m_length > m_limits.maxBytes && m_ask != Ask::PageStart)
         return fail(QStringLiteral("The page is larger than %1.").arg(sizeText(m_limits.maxBytes)));
     if (m_length == 0)
         complete();
@@ -241,25 +245,32 @@ void PageRequest::beginBody()
 void PageRequest::takeBody(QByteArrayView bytes)
 {
     QByteArray &body = m_result.body;
+    bool whole = false;
     if (m_chunked) {
         const ChunkedBody::State state = m_chunks.feed(bytes, body);
         if (state == ChunkedBody::Invalid)
             return fail(QStringLiteral("The page arrived broken."));
-        if (body.size() > m_limits.maxBytes)
-            return fail(QStringLiteral("The page is larger than %1.").arg(sizeText(m_limits.maxBytes)));
-        if (state == ChunkedBody::Done)
-            complete();
-        return;
-    }
-    if (m_length >= 0) {
+        whole = state == ChunkedBody::Done;
+    } else if (m_length >= 0) {
         body += bytes.first(qMin<qint64>(bytes.size(), m_length - body.size()));
-        if (body.size() == m_length)
-            complete();
-        return;
+        whole = body.size() == m_length;
+    } else {
+        body += bytes;
     }
-    body += bytes;
     if (body.size() > m_limits.maxBytes)
-        fail(QStringLiteral("The page is larger than %1.").arg(sizeText(m_limits.maxBytes)));
+        overLimit();
+    else if (whole)
+        complete();
+}
+
+// The start of the page is all some readers need: the rest is not read.
+void PageRequest::overLimit()
+{
+    if (m_ask != Ask::PageStart)
+        return fail(QStringLiteral("The page is larger than %1.").arg(sizeText(m_limits.maxBytes)));
+    m_result.body.truncate(m_limits.maxBytes);
+    m_result.cut = true;
+    complete();
 }
 
 // True when the answer was a redirect that has been dealt with.
@@ -270,8 +281,8 @@ bool PageRequest::followRedirect()
         fail(redirectRefusedText(target));
         return true;
     }
-    if (++m_redirects > MaxPageRedirects) {
-        fail(QStringLiteral("The page redirects more than %1 times.").arg(MaxPageRedirects));
+    if (++m_redirects > m_limits.maxRedirects) {
+        fail(QStringLiteral("The page redirects more than %1 times.").arg(m_limits.maxRedirects));
         return true;
     }
     dropSocket();
@@ -285,9 +296,9 @@ void PageRequest::onDisconnected()
     if (m_ended)
         return;
     if (m_phase == Body && !m_chunked && m_length < 0)
-        complete(); // the close ends a body of unannounced length
-    else
-        fail(QStringLiteral("The connection broke off before the page was complete."));
+        return complete(); // the close ends a body of unannounced length
+    m_result.brokeOff = true;
+    fail(QStringLiteral("The connection broke off before the page was complete."));
 }
 
 void PageRequest::onSocketError()

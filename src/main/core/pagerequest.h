@@ -1,5 +1,6 @@
 #pragma once
 #include "httphead.h"
+#include "pagebounds.h"
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -13,9 +14,7 @@ class QTcpSocket;
 
 namespace vidrona {
 
-// Bounds of every page fetch: pages, the players' XML files, the link
-// service's answers and the YouTube watch pages are all far smaller.
-inline constexpr qint64 MaxPageBytes = 8 * 1024 * 1024;
+// Bounds of every page fetch besides its size (MaxPageBytes).
 inline constexpr int PageIdleTimeoutMs = 30000;  // nothing arrives for this long
 inline constexpr int PageTotalTimeoutMs = 60000; // the whole fetch, redirects included
 inline constexpr int MaxPageRedirects = 10;
@@ -25,14 +24,19 @@ struct PageResult {
     Outcome outcome = Failed;
     int status = 0;       // of the last answer; an error page is Fetched too
     QByteArray reason;    // its reason phrase ("Not Found")
+    HttpHead head;        // its whole head
+    QUrl url;             // where it came from, redirects followed
     QByteArray body;      // Fetched: the whole body, one byte per character
+    bool cut = false;     // Fetched with Ask::PageStart: the body went on past maxBytes
+    bool brokeOff = false; // Failed: the server closed the connection before the end
     QString error;        // Failed: what went wrong, for the user
     bool fetched() const { return outcome == Fetched; }
 };
 
-// One GET of a web page at a time, read with bounds on everything the
-// server sends: the head's size and lines, the body's size (also when it
-// comes in chunks), the time without data and the time of the whole fetch.
+// One request for a web page at a time (a GET, or asking for the head of
+// an answer only), read with bounds on everything the server sends: the
+// head's size and lines, the body's size (also when it comes in chunks),
+// the time without data and the time of the whole fetch.
 // Only uncompressed bodies are asked for and accepted, so nothing can
 // unpack into more than was received. Redirects are followed up to a count
 // and only where isRedirectAllowed says so. The system proxy is used.
@@ -44,6 +48,15 @@ public:
         qint64 maxBytes = MaxPageBytes;
         int idleMs = PageIdleTimeoutMs;
         int totalMs = PageTotalTimeoutMs;
+        int maxRedirects = MaxPageRedirects;
+    };
+
+    // What is asked, and how much of the final answer is read.
+    enum class Ask {
+        Page,      // GET; a body past maxBytes fails the fetch
+        PageStart, // GET; a body past maxBytes is cut there (PageResult::cut)
+        GetHead,   // GET ended once the final head is in: no body is read
+        Head,      // HEAD
     };
 
     explicit PageRequest(QObject *parent = nullptr);
@@ -51,6 +64,8 @@ public:
 
     void setLimits(const Limits &limits) { m_limits = limits; }
     Limits limits() const { return m_limits; }
+    // For the fetches started from now on.
+    void setAsk(Ask ask) { m_ask = ask; }
 
     // Starts fetching url, sent with agent as the User-Agent. A fetch still
     // running is dropped without a signal. finished() follows every start,
@@ -77,6 +92,7 @@ private:
     void readHead();
     void beginBody();
     void takeBody(QByteArrayView bytes);
+    void overLimit();
     bool followRedirect();
     void complete();
     void fail(const QString &error);
@@ -86,6 +102,7 @@ private:
 
     enum Phase { Head, Body };
     Limits m_limits;
+    Ask m_ask = Ask::Page;
     QPointer<QTcpSocket> m_socket;
     QTimer m_idle;
     QTimer m_total;

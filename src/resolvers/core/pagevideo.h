@@ -1,4 +1,5 @@
 #pragma once
+#include "main/core/pagebounds.h"
 #include <QByteArrayView>
 #include <QStringList>
 #include <QUrl>
@@ -7,9 +8,6 @@
 // the page's bytes and address, with no network and no state, so it can be
 // run on any bytes at all.
 namespace vidrona::resolve {
-
-// Only this much of a page is read; anything after it is not looked at.
-inline constexpr qsizetype MaxPageBytes = qsizetype(8) << 20;
 
 enum class PageFinding {
     File,     // fileUrl is the video's http(s) file address
@@ -22,6 +20,7 @@ struct PageVideo {
     QString fileUrl; // absolute, fully percent-encoded, without fragment
 };
 
+// Only the first MaxPageBytes of a page are looked at.
 // Looks, in this order, for og:video:secure_url, og:video:url, og:video,
 // twitter:player:stream, the contentUrl of a JSON-LD VideoObject, then the
 // src of each <video> element and of its <source> children, in page order.
