@@ -54,6 +54,18 @@ void TestVideoProbe::routeFaults()
     // Reached only through the local server as proxy, if ever followed.
     s.on(host, "/to-metadata.mp4", [](const Request &) { return Response::redirect("http://169.254.169.254/x.mp4"); });
     s.on("169.254.169.254", "/x.mp4", [](const Request &) { return Response::pattern(1000, "video/mp4"); });
+    // Heads without end, on every answer or on the GET only (after a HEAD
+    // that said page, or that was refused).
+    s.on(host, "/endless-head.mp4", [](const Request &) { Response r; r.endlessHeaders = true; return r; });
+    const auto endlessOnGet = [](int headStatus) {
+        return [headStatus](const Request &req) {
+            Response r = Response::html("<video src=\"/a.mp4\">", req.method == "HEAD" ? headStatus : 200);
+            r.endlessHeaders = req.method == "GET";
+            return r;
+        };
+    };
+    s.on(host, "/endless-get-head.html", endlessOnGet(200));
+    s.on(host, "/endless-head-after-refusal.html", endlessOnGet(405));
     s.on(host, "/moved.mp4", [](const Request &) { return Response::redirect("http://media.openclips.test/files/moved.mp4"); });
 }
 
@@ -76,6 +88,11 @@ void TestVideoProbe::worksOut_data()
     nothing("file the page names is gone", "http://www.faults.test/dead-file.html");
     nothing("endless redirects", "http://www.faults.test/loop.mp4");
     nothing("redirect into a link-local address", "http://www.faults.test/to-metadata.mp4");
+    // Headers keep coming, so the stall time never passes and the total
+    // time is far off: only the bound on the head can end these in time.
+    nothing("endless head", "http://www.faults.test/endless-head.mp4");
+    nothing("endless head on the page's GET", "http://www.faults.test/endless-get-head.html");
+    nothing("endless head after HEAD is refused", "http://www.faults.test/endless-head-after-refusal.html");
     QTest::newRow("page over 8 MiB") << "http://www.faults.test/big.html" << int(ProbeResult::File)
                                      << "http://media.openclips.test/files/big.mp4" << "big.mp4";
     QTest::newRow("player page skipped") << "http://www.faults.test/player-first.html" << int(ProbeResult::File)

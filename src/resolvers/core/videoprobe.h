@@ -1,13 +1,11 @@
 #pragma once
 #include "directfile.h"
+#include "main/core/pagerequest.h"
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
-class QNetworkAccessManager;
-class QNetworkReply;
 class QThread;
 
 namespace vidrona {
@@ -26,11 +24,11 @@ struct ProbeResult {
 // Works out the video file behind an address of today's web, without ever
 // holding the event loop: a direct file address (asked with HEAD, or with a
 // GET stopped after the head when HEAD is refused), or a page whose markup
-// names its video (read up to MaxPageBytes; the file it names is then asked
-// the same way). Follows the application's proxy, a bounded number of
-// redirects, and gives up on an answer that goes quiet for the stall time
-// or when the whole probe takes longer than the total time. One address at
-// a time.
+// names its video (its first MaxPageBytes read; the file it names is then
+// asked the same way). Every answer is read with PageRequest's bounds on its
+// head and body. Follows the system proxy, a bounded number of redirects,
+// and gives up on an answer that goes quiet for the stall time or when the
+// whole probe takes longer than the total time. One address at a time.
 class VideoProbe : public QObject
 {
     Q_OBJECT
@@ -61,21 +59,21 @@ signals:
     void finished(const vidrona::ProbeResult &result);
 
 private:
-    enum class Stage { Idle, AddressHead, AddressGet, FileHead, FileGet };
+    // The address's head, its head by GET, its page; a named file's head,
+    // its head by GET.
+    enum class Stage { Idle, AddressHead, AddressGet, PageGet, FileHead, FileGet };
 
+    bool inFileStage() const { return m_stage == Stage::FileHead || m_stage == Stage::FileGet; }
     void ask(const QUrl &url, Stage stage);
-    void onMetaData();
-    void onReadyRead();
-    void onFinished();
-    void onHead(QNetworkReply *reply, int status);
-    void onBodyEnd(QNetworkReply *reply);
-    void readPage(const QUrl &pageUrl);
+    void onAnswer(const PageResult &answer);
+    void onHead(const PageResult &answer);
+    void readPage(const QByteArray &page, const QUrl &pageUrl);
     void tryNextFile();
-    void dropReply();
+    void giveUp();
+    void stop();
     void conclude(ProbeResult::Kind kind, const QString &fileUrl = {}, const QString &fileName = {});
 
-    QNetworkAccessManager *m_nam;
-    QPointer<QNetworkReply> m_reply;
+    PageRequest m_request;
     QThread *m_reader = nullptr; // reads the page; deletes itself when done
     QTimer m_deadline;
     Stage m_stage = Stage::Idle;
@@ -83,9 +81,6 @@ private:
     int m_totalMs = DefaultTotalTimeoutMs;
     QString m_addressText;  // as given: a direct file keeps it as its address
     QUrl m_asked;           // the address of the current request
-    bool m_headSeen = false;
-    bool m_readingPage = false;
-    QByteArray m_page;
     QStringList m_files;    // the addresses the page named
     int m_nextFile = 0;
     bool m_pageStreamed = false;
