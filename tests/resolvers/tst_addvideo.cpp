@@ -363,29 +363,36 @@ void TestAddVideo::secondPressWhileWaitingIsDropped()
 
 // A page that never comes: a message box raised meanwhile is answered with
 // a real key press, then the user stops the fetch; nothing is added and
-// nothing more is said.
+// nothing more is said, and the next address is added as usual.
 void TestAddVideo::userStaysInChargeWhileWaiting_data()
 {
+    QTest::addColumn<QString>("address");
     QTest::addColumn<bool>("byClosing");
-    QTest::newRow("Esc") << false;
-    QTest::newRow("closing the window") << true;
+    for (const QString address : {"http://tvali.ge/t/never", "http://www.openclips.test/t/never"}) {
+        const QString site = address.contains("tvali") ? "site page" : "today's web";
+        QTest::newRow(qPrintable(site + ", Esc")) << address << false;
+        QTest::newRow(qPrintable(site + ", closing the window")) << address << true;
+    }
 }
 
 void TestAddVideo::userStaysInChargeWhileWaiting()
 {
+    QFETCH(QString, address);
     QFETCH(bool, byClosing);
-    m_web->server().on("tvali.ge", "/t/never", [](const Request &) {
-        Response r = Response::html("xmlFile=");
-        r.stallAfterHeaders = true;
-        return r;
-    });
+    for (const QByteArray host : {"tvali.ge", "www.openclips.test"})
+        m_web->server().on(host, "/t/never", [](const Request &) {
+            Response r = Response::html("xmlFile=");
+            r.stallAfterHeaders = true;
+            return r;
+        });
     m_w->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
-    paste("http://tvali.ge/t/never", "low");
+    paste(address, "low");
     int answer = -1;
     QTimer::singleShot(50, this, [&] {
         QTimer::singleShot(50, this, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
         answer = WidgetMessageService().show("A row failed.", "Vidrona", MsgOkOnly);
+        QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "txtUrl"), "held off");
         if (byClosing)
             return void(m_w->close());
         m_w->activateWindow(); // as the user's click back into it would
@@ -393,10 +400,18 @@ void TestAddVideo::userStaysInChargeWhileWaiting()
         QTest::keyClick(test::ctl<QLineEdit>(*m_w, "Text1"), Qt::Key_Escape);
     });
     test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000); // today's web is probed after the press
     QCOMPARE(answer, int(AnswerOk));
-    QVERIFY(!addVideo().resolving());
+    QCOMPARE(test::ctl<QLineEdit>(*m_w, "txtUrl")->text(), address);
     QCOMPARE(m_messages->calls.size(), 0);
     QCOMPARE(test::storeOf(*m_w).list().count(), 0);
+
+    const testweb::TodayVideo &next = testweb::todayVideos().first();
+    paste(next.address, "low");
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*m_w).list().count(), 1, 20000);
+    QCOMPARE(test::storeOf(*m_w).list().at(0).fileUrl, next.file);
+    QCOMPARE(m_messages->calls.size(), 0);
 }
 
 // A 100 MB page: refused at the bound while timers and painting go on,

@@ -36,6 +36,10 @@ AddVideoPanel::AddVideoPanel(ListStore &store, const Controls &controls,
 void AddVideoPanel::cancelFetch()
 {
     m_page.cancel();
+    if (m_probe && m_probe->isRunning()) {
+        m_probe->cancel();
+        todaysWebEnded();
+    }
 }
 
 void AddVideoPanel::Form_Load()
@@ -110,8 +114,8 @@ void AddVideoPanel::txtUrl_GotFocus()
     m_ui.txtUrl->setSelection(0, int(m_ui.txtUrl->text().size()));
 }
 
-// While a resolver waits for its page, the address box and "Add Video"
-// take no input (Esc there cancels); every other control and window does.
+// While a resolver waits for its page (or today's web is probed), the
+// address box and "Add Video" take no input (Esc there cancels); every other control and window does.
 bool AddVideoPanel::holdsOff(QObject *watched, QEvent *event)
 {
     if (!m_resolving || (watched != m_ui.txtUrl && watched != m_ui.cmdAddVideo))

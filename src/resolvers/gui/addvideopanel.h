@@ -42,8 +42,9 @@ public:
     QString VideoUrl;
     QString FileUrl;
     bool resolving() const { return m_resolving; }
-    // Stops the page fetch a resolver waits for (Esc, closing the window);
-    // the resolver then ends without adding anything or a message.
+    // Stops the page fetch a resolver waits for, or the probe of today's
+    // web (Esc, closing the window): it ends without adding anything or a
+    // message.
     void cancelFetch();
 
     // One per site; each reads the address box and hands its file on.
@@ -63,7 +64,7 @@ public slots:
 
 signals:
     // An address worked out in the background is done with (its row
-    // added or its message shown).
+    // added, its message shown, or its work cancelled).
     void resolvingEnded();
 
 protected:
@@ -85,6 +86,7 @@ private:
     void addResolved(const QString &fileUrl);
     void openResolved(const QString &fileUrl);
     void todaysWebFound(const ProbeResult &result);
+    void todaysWebEnded();
 
     ListStore &m_store;
     Controls m_ui;
@@ -95,7 +97,7 @@ private:
     bool m_fetchCancelled = false;
     QString m_fetchError;       // why the last fetch failed
     PageRequest m_page;         // the fetch a resolver waits for
-    QShortcut *m_escape;        // cancels it, while it runs
+    QShortcut *m_escape;        // cancels it or the probe, while it runs
 };
 
 } // namespace vidrona

@@ -4,6 +4,7 @@
 #include "main/core/liststore.h"
 #include "resolvers/core/videoprobe.h"
 #include <QPushButton>
+#include <QShortcut>
 #include <QWidget>
 
 namespace vidrona {
@@ -17,12 +18,14 @@ void AddVideoPanel::TodaysWeb()
     if (!m_probe->start(VideoUrl))
         return;
     m_resolving = true;
+    m_escape->setEnabled(true);
     m_ui.cmdAddVideo->window()->setCursor(Qt::BusyCursor);
 }
 
 void AddVideoPanel::todaysWebFound(const ProbeResult &result)
 {
     m_resolving = false;
+    m_escape->setEnabled(false);
     m_ui.cmdAddVideo->window()->unsetCursor();
     FileUrl = result.kind == ProbeResult::File ? result.fileUrl : QString();
     switch (result.kind) {
@@ -39,6 +42,16 @@ void AddVideoPanel::todaysWebFound(const ProbeResult &result)
         break;
     }
     emit resolvingEnded();
+}
+
+// Cancelled: nothing to add or tell. The next address waits for the event
+// loop, not for whatever event (a close) led here.
+void AddVideoPanel::todaysWebEnded()
+{
+    m_resolving = false;
+    m_escape->setEnabled(false);
+    m_ui.cmdAddVideo->window()->unsetCursor();
+    QMetaObject::invokeMethod(this, &AddVideoPanel::resolvingEnded, Qt::QueuedConnection);
 }
 
 } // namespace vidrona
