@@ -5,8 +5,14 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QThread>
+#include <chrono>
 
 namespace vidrona::youtube {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+constexpr int ArrivalPostMs = 20;
+} // namespace
 
 HttpTransfer::HttpTransfer(QObject *parent) : QObject(parent), m_spoolFolder(QDir::tempPath())
 {
@@ -35,7 +41,6 @@ bool HttpTransfer::Execute(const QString &url)
         return false;
     SpoolJob job{QUrl(url), m_spool->fileName()};
     m_shared = std::make_shared<SpoolShared>();
-    m_arrivalPosted = std::make_shared<std::atomic<bool>>(false);
     const int generation = ++m_generation;
     m_thread = QThread::create([this, job, generation, shared = m_shared, events = eventsFor(generation, m_shared)] {
         const QString error = runSpoolFetch(job, *shared, events);
@@ -75,12 +80,14 @@ SpoolEvents HttpTransfer::eventsFor(int generation, const std::shared_ptr<SpoolS
     events.head = [this, generation](const HeaderList &headers) {
         post(generation, [this, headers] { onHead(headers); });
     };
-    // One post at a time: a fast body is not one event per buffer.
-    events.arrived = [this, generation, shared, posted = m_arrivalPosted] {
-        if (posted->exchange(true))
+    // A fast body is not one event per buffer: the window's thread hears
+    // of arrivals at most every ArrivalPostMs (it shows them less often).
+    events.arrived = [this, generation, shared, last = std::make_shared<Clock::time_point>()] {
+        const Clock::time_point now = Clock::now();
+        if (now - *last < std::chrono::milliseconds(ArrivalPostMs))
             return;
-        post(generation, [this, shared, posted] {
-            posted->store(false);
+        *last = now;
+        post(generation, [this, shared] {
             m_received = shared->received;
             emit arrived(m_received);
         });

@@ -71,7 +71,6 @@ private:
     std::shared_ptr<SpoolShared> m_shared;
     QThread *m_thread = nullptr;
     int m_generation = 0;      // posts of an earlier request are dropped
-    std::shared_ptr<std::atomic<bool>> m_arrivalPosted;
     bool m_running = false;
     bool m_headersIn = false;
     qint64 m_received = 0;

@@ -186,8 +186,10 @@ QString runSpoolFetch(const SpoolJob &job, SpoolShared &shared, const SpoolEvent
 {
     if (!shared.session->ok())
         return QStringLiteral("Cannot start a transfer.");
+    // The spool was made empty; opening it to empty it again would make
+    // ext4 write the whole body back to disk when it is closed.
     FileWriter spool;
-    if (!spool.open(job.spoolPath, false))
+    if (!spool.open(job.spoolPath, true))
         return QStringLiteral("Cannot write the temporary file: ") + spool.errorString();
     QUrl url = job.url;
     for (int hop = 0;; ++hop) {
