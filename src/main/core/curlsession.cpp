@@ -45,18 +45,31 @@ void prepare(Session &s, const QUrl &url, long receiveBuffer)
     s.error[0] = 0;
 }
 
-CURLcode run(Session &s, int pollMs, const std::function<QString()> &stopReason, QString *stopped)
+HeadLine readHeadLine(HeadBounds &bounds, const char *data, size_t length, QByteArray *line)
+{
+    if (!bounds.take(length))
+        return HeadLine::TooLarge;
+    *line = QByteArray(data, qsizetype(length)).trimmed();
+    if (line->startsWith("HTTP/"))
+        return HeadLine::Status; // a new answer (after an interim one)
+    return line->isEmpty() ? HeadLine::End : HeadLine::Field;
+}
+
+CURLcode run(Session &s, int pollMs, const Watch &watch, Stopped *stopped)
 {
     CURLM *multi = s.multi.get();
     curl_multi_add_handle(multi, s.easy.get());
     int running = 1;
     CURLcode result = CURLE_OK;
+    *stopped = Stopped::No;
     while (running) {
         curl_multi_perform(multi, &running);
-        if (QString why = stopReason(); !why.isEmpty()) {
-            *stopped = why;
+        if (watch.cancel)
+            *stopped = Stopped::Cancelled;
+        else if (Clock::now() - watch.lastByte > std::chrono::milliseconds(watch.stallMs))
+            *stopped = Stopped::Stalled;
+        if (*stopped != Stopped::No)
             break;
-        }
         if (running)
             curl_multi_poll(multi, nullptr, 0, pollMs, nullptr);
     }

@@ -3,7 +3,8 @@
 #include <QString>
 #include <QUrl>
 #include <curl/curl.h>
-#include <functional>
+#include <atomic>
+#include <chrono>
 #include <memory>
 
 // What every libcurl transfer of the program shares: the proxy, the
@@ -57,12 +58,28 @@ struct HeadBounds {
     }
 };
 
-// Runs the prepared request until it ends, or until stopReason, asked
-// between waits of at most pollMs, gives a reason; then that reason is
-// stored in *stopped and the request is dropped.
-CURLcode run(Session &s, int pollMs, const std::function<QString()> &stopReason, QString *stopped);
+// What one line of an answer's head is.
+enum class HeadLine { TooLarge, Status, Field, End };
+// Counts a line of the head as curl hands it over against bounds and
+// says what it is; line receives it without its line end.
+HeadLine readHeadLine(HeadBounds &bounds, const char *data, size_t length, QByteArray *line);
 
-// Wakes a run() that waits, so it asks stopReason at once (any thread).
+using Clock = std::chrono::steady_clock;
+
+// What ends a request before its end: a cancel from the owner, or no
+// byte since lastByte for stallMs.
+struct Watch {
+    const std::atomic<bool> &cancel;
+    const Clock::time_point &lastByte;
+    int stallMs;
+};
+enum class Stopped { No, Cancelled, Stalled };
+
+// Runs the prepared request until it ends or watch stops it (checked
+// between waits of at most pollMs); then the request is dropped.
+CURLcode run(Session &s, int pollMs, const Watch &watch, Stopped *stopped);
+
+// Wakes a run() that waits, so it checks its watch at once (any thread).
 void wake(Session &s);
 
 // Once per process, before the first transfer thread starts.

@@ -14,7 +14,7 @@
 namespace vidrona {
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using curlsession::Clock;
 using curlsession::Session;
 
 constexpr long ReceiveBufferBytes = 512 << 10;
@@ -127,20 +127,21 @@ size_t onHeader(char *data, size_t size, size_t count, void *context)
     Attempt &a = *static_cast<Attempt *>(context);
     const size_t length = size * count;
     a.lastByte = Clock::now();
-    if (!a.headBounds.take(length)) {
+    QByteArray line;
+    switch (curlsession::readHeadLine(a.headBounds, data, length, &line)) {
+    case curlsession::HeadLine::TooLarge:
         a.fail(QStringLiteral("the answer's head is too large"));
         return 0;
-    }
-    const QByteArray line = QByteArray(data, qsizetype(length)).trimmed();
-    if (line.startsWith("HTTP/")) { // a new answer (after an interim one)
+    case curlsession::HeadLine::Status:
         a.head = {};
         a.location.clear();
         a.status = line.split(' ').value(1).toInt();
         return length;
-    }
-    if (!line.isEmpty()) {
+    case curlsession::HeadLine::Field:
         readHeader(a, line);
         return length;
+    case curlsession::HeadLine::End:
+        break;
     }
     if (a.status >= 100 && a.status <= 199)
         return length; // an interim answer; the real one follows
@@ -179,17 +180,12 @@ void prepare(Session &s, Attempt &a, curl_slist *headers)
 // Runs one request to its end, or until cancelled or stalled.
 void perform(Session &s, Attempt &a)
 {
-    const auto stall = std::chrono::milliseconds(a.job.stallTimeoutMs);
-    QString stopped;
-    const CURLcode result = curlsession::run(s, PollMs, [&] {
-        if (a.shared.cancel)
-            return QStringLiteral("cancelled");
-        if (Clock::now() - a.lastByte > stall)
-            return QStringLiteral("no data for %1 ms").arg(a.job.stallTimeoutMs);
-        return QString();
-    }, &stopped);
-    if (!stopped.isEmpty())
-        a.fail(stopped);
+    curlsession::Stopped stopped;
+    const CURLcode result = curlsession::run(s, PollMs, {a.shared.cancel, a.lastByte, a.job.stallTimeoutMs}, &stopped);
+    if (stopped == curlsession::Stopped::Cancelled)
+        a.fail(QStringLiteral("cancelled"));
+    else if (stopped == curlsession::Stopped::Stalled)
+        a.fail(QStringLiteral("no data for %1 ms").arg(a.job.stallTimeoutMs));
     else if (a.plan == Plan::Write && result != CURLE_OK)
         a.fail(s.errorText(result));
     else if (a.plan == Plan::Undecided)

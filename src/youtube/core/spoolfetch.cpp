@@ -11,7 +11,7 @@
 namespace vidrona::youtube {
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using curlsession::Clock;
 constexpr long ReceiveBufferBytes = 512 << 10;
 constexpr int PollMs = 50;
 
@@ -77,20 +77,20 @@ size_t onHeader(char *data, size_t size, size_t count, void *context)
     Attempt &a = *static_cast<Attempt *>(context);
     const size_t length = size * count;
     a.lastByte = Clock::now();
-    if (!a.bounds.take(length)) {
+    QByteArray line;
+    switch (curlsession::readHeadLine(a.bounds, data, length, &line)) {
+    case curlsession::HeadLine::TooLarge:
         a.fail(QStringLiteral("The answer's head is too large."));
         return 0;
-    }
-    const QByteArray line = QByteArray(data, qsizetype(length)).trimmed();
-    if (line.startsWith("HTTP/")) { // a new answer (after an interim one)
+    case curlsession::HeadLine::Status:
         startAnswer(a, line);
         return length;
-    }
-    if (!line.isEmpty()) {
-        const int colon = line.indexOf(':');
-        if (colon > 0)
+    case curlsession::HeadLine::Field:
+        if (const int colon = line.indexOf(':'); colon > 0)
             a.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
         return length;
+    case curlsession::HeadLine::End:
+        break;
     }
     if (a.status >= 100 && a.status <= 199)
         return length; // the real answer follows
@@ -154,17 +154,12 @@ void prepare(curlsession::Session &s, Attempt &a)
 // Runs one request to its end, or until cancelled or stalled.
 void perform(curlsession::Session &s, Attempt &a)
 {
-    const auto stall = std::chrono::milliseconds(a.job.stallTimeoutMs);
-    QString stopped;
-    const CURLcode result = curlsession::run(s, PollMs, [&] {
-        if (a.shared.cancel)
-            return QStringLiteral("Cancelled.");
-        if (Clock::now() - a.lastByte > stall)
-            return QStringLiteral("No data came for %1 seconds.").arg(a.job.stallTimeoutMs / 1000);
-        return QString();
-    }, &stopped);
-    if (!stopped.isEmpty())
-        a.fail(stopped);
+    curlsession::Stopped stopped;
+    const CURLcode result = curlsession::run(s, PollMs, {a.shared.cancel, a.lastByte, a.job.stallTimeoutMs}, &stopped);
+    if (stopped == curlsession::Stopped::Cancelled)
+        a.fail(QStringLiteral("Cancelled."));
+    else if (stopped == curlsession::Stopped::Stalled)
+        a.fail(QStringLiteral("No data came for %1 seconds.").arg(a.job.stallTimeoutMs / 1000));
     else if (a.plan == Plan::Write && result != CURLE_OK)
         a.fail(s.errorText(result));
     else if (a.plan == Plan::Undecided)
