@@ -5,12 +5,11 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QThread>
-#include <chrono>
 
 namespace vidrona::youtube {
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using curlsession::Clock;
 constexpr int ArrivalPostMs = 20;
 } // namespace
 
