@@ -5,6 +5,11 @@
 
 namespace vidrona::curlsession {
 
+namespace {
+constexpr long ReceiveBufferBytes = 512 << 10;
+constexpr int PollMs = 50;
+} // namespace
+
 QByteArray proxyFor(const QUrl &target)
 {
     const QNetworkProxy proxy = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(target)).value(0);
@@ -26,7 +31,7 @@ QString Session::errorText(CURLcode result) const
     return QString::fromLatin1(error[0] ? error : curl_easy_strerror(result));
 }
 
-void prepare(Session &s, const QUrl &url, long receiveBuffer)
+void prepare(Session &s, const QUrl &url)
 {
     CURL *e = s.easy.get();
     curl_easy_reset(e);
@@ -40,7 +45,7 @@ void prepare(Session &s, const QUrl &url, long receiveBuffer)
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(e, CURLOPT_USERAGENT, "Mozilla/5.0");
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, receiveBuffer);
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, ReceiveBufferBytes);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.error);
     s.error[0] = 0;
 }
@@ -55,7 +60,7 @@ HeadLine readHeadLine(HeadBounds &bounds, const char *data, size_t length, QByte
     return line->isEmpty() ? HeadLine::End : HeadLine::Field;
 }
 
-CURLcode run(Session &s, int pollMs, const Watch &watch, Stopped *stopped)
+CURLcode run(Session &s, const Watch &watch, Stopped *stopped)
 {
     CURLM *multi = s.multi.get();
     curl_multi_add_handle(multi, s.easy.get());
@@ -71,7 +76,7 @@ CURLcode run(Session &s, int pollMs, const Watch &watch, Stopped *stopped)
         if (*stopped != Stopped::No)
             break;
         if (running)
-            curl_multi_poll(multi, nullptr, 0, pollMs, nullptr);
+            curl_multi_poll(multi, nullptr, 0, PollMs, nullptr);
     }
     int left = 0;
     while (CURLMsg *msg = curl_multi_info_read(multi, &left))

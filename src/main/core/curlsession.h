@@ -44,8 +44,9 @@ struct Session {
 
 // Resets the handle and sets what every request of the program asks: url
 // through the program's proxy, http and https only, no redirect followed
-// by curl (the caller judges each one), and the receive buffer's size.
-void prepare(Session &s, const QUrl &url, long receiveBuffer);
+// by curl (the caller judges each one), and a large receive buffer (few
+// writes to the disk per second at full speed).
+void prepare(Session &s, const QUrl &url);
 
 // Counts an answer's head as it arrives; false once it is too large.
 struct HeadBounds {
@@ -75,9 +76,9 @@ struct Watch {
 };
 enum class Stopped { No, Cancelled, Stalled };
 
-// Runs the prepared request until it ends or watch stops it (checked
-// between waits of at most pollMs); then the request is dropped.
-CURLcode run(Session &s, int pollMs, const Watch &watch, Stopped *stopped);
+// Runs the prepared request until it ends or watch stops it (checked at
+// least every 50 ms); then the request is dropped.
+CURLcode run(Session &s, const Watch &watch, Stopped *stopped);
 
 // Wakes a run() that waits, so it checks its watch at once (any thread).
 void wake(Session &s);

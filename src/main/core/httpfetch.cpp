@@ -17,9 +17,6 @@ namespace {
 using curlsession::Clock;
 using curlsession::Session;
 
-constexpr long ReceiveBufferBytes = 512 << 10;
-constexpr int PollMs = 50;
-
 enum class Plan { Undecided, Write, Redirect, StartOver, Fail };
 
 // One request and its answer.
@@ -168,7 +165,7 @@ size_t onBody(char *data, size_t size, size_t count, void *context)
 
 void prepare(Session &s, Attempt &a, curl_slist *headers)
 {
-    curlsession::prepare(s, a.url, ReceiveBufferBytes); // redirects followed here, by our rule
+    curlsession::prepare(s, a.url); // redirects followed here, by our rule
     CURL *e = s.easy.get();
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
@@ -181,7 +178,7 @@ void prepare(Session &s, Attempt &a, curl_slist *headers)
 void perform(Session &s, Attempt &a)
 {
     curlsession::Stopped stopped;
-    const CURLcode result = curlsession::run(s, PollMs, {a.shared.cancel, a.lastByte, a.job.stallTimeoutMs}, &stopped);
+    const CURLcode result = curlsession::run(s, {a.shared.cancel, a.lastByte, a.job.stallTimeoutMs}, &stopped);
     if (stopped == curlsession::Stopped::Cancelled)
         a.fail(QStringLiteral("cancelled"));
     else if (stopped == curlsession::Stopped::Stalled)

@@ -12,8 +12,6 @@ namespace vidrona::youtube {
 
 namespace {
 using curlsession::Clock;
-constexpr long ReceiveBufferBytes = 512 << 10;
-constexpr int PollMs = 50;
 
 enum class Plan { Undecided, Write, Redirect, Done, Fail };
 
@@ -137,7 +135,7 @@ int onRequest(void *context, char *, char *, int, int)
 
 void prepare(curlsession::Session &s, Attempt &a)
 {
-    curlsession::prepare(s, a.url, ReceiveBufferBytes);
+    curlsession::prepare(s, a.url);
     CURL *e = s.easy.get();
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &a);
@@ -155,7 +153,7 @@ void prepare(curlsession::Session &s, Attempt &a)
 void perform(curlsession::Session &s, Attempt &a)
 {
     curlsession::Stopped stopped;
-    const CURLcode result = curlsession::run(s, PollMs, {a.shared.cancel, a.lastByte, a.job.stallTimeoutMs}, &stopped);
+    const CURLcode result = curlsession::run(s, {a.shared.cancel, a.lastByte, a.job.stallTimeoutMs}, &stopped);
     if (stopped == curlsession::Stopped::Cancelled)
         a.fail(QStringLiteral("Cancelled."));
     else if (stopped == curlsession::Stopped::Stalled)
