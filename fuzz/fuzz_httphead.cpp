@@ -1,8 +1,8 @@
 // The page fetch's reading of an answer: the head within its bounds, a
 // chunked body (read whole or in pieces, the same bytes come out), and the
 // redirect rule on whatever Location the head names.
-#include "main/core/httphead.h"
-#include "main/core/redirectpolicy.h"
+#include "net/httphead.h"
+#include "net/addressrule.h"
 #include <cstdlib>
 
 namespace {

@@ -1,6 +1,6 @@
 // The list file's reader on any bytes: rows come out, nothing crashes, and
 // what is written back reads back to the same rows.
-#include "main/core/listfile.h"
+#include "download/listfile.h"
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -1,6 +1,6 @@
 // Reading the video a page of today's web names: any page, and what is
 // found is always an http(s) address.
-#include "resolvers/core/pagevideo.h"
+#include "resolve/pagevideo.h"
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

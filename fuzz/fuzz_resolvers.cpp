@@ -1,6 +1,6 @@
 // Every site resolver's text work on any page, answer or address, in
 // every quality: whatever comes out is a usable address or nothing.
-#include "resolvers/core/resolvers.h"
+#include "resolve/resolvers.h"
 #include <cstdlib>
 
 namespace {

@@ -1,6 +1,6 @@
 // The link service's escape on any address: none of the escaped characters
 // is left, each became three characters, and the request ends with it.
-#include "resolvers/core/resolvers.h"
+#include "resolve/resolvers.h"
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -1,6 +1,6 @@
 // Reading a YouTube watch page: any page, every quality. A page read as
 // found always gives a title and an address on the site.
-#include "youtube/core/pageparse.h"
+#include "resolve/youtube/pageparse.h"
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -4,12 +4,12 @@
 // disk and in place), the time until the whole body had arrived, and the
 // longest gap of the window's event loop meanwhile. The proxy comes from
 // http_proxy, as for the program.
-#include "main/core/queuerunner.h"
-#include "main/core/transfer.h"
+#include "download/queuerunner.h"
+#include "download/transfer.h"
 #include "app/mainwindow.h"
-#include "main/core/liststore.h"
-#include "main/gui/frmmain.h"
-#include "main/gui/queuepanel.h"
+#include "download/liststore.h"
+#include "ui/mainwindow/frmmain.h"
+#include "ui/mainwindow/queuepanel.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QNetworkProxyFactory>

@@ -1,10 +1,10 @@
 // Downloads one generated video through the YouTube window and with curl
 // from the same local server (running on its own thread), and prints the
 // times, their ratio and the peak memory of this process.
-#include "main/core/messages.h"
+#include "desktop/messages.h"
 #include "server.h"
-#include "youtube/core/httptransfer.h"
-#include "youtube/gui/frmyoutube.h"
+#include "download/youtube/httptransfer.h"
+#include "ui/youtube/frmyoutube.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>

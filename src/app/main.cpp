@@ -1,9 +1,9 @@
 #include "app/mainwindow.h"
 #include "buildinfo.h"
-#include "main/core/commandline.h"
-#include "main/core/folders.h"
-#include "main/gui/frmmain.h"
-#include "main/gui/widgetmessages.h"
+#include "desktop/commandline.h"
+#include "desktop/folders.h"
+#include "ui/mainwindow/frmmain.h"
+#include "ui/widgetmessages.h"
 #include <QApplication>
 #include <QIcon>
 #include <QNetworkProxyFactory>

@@ -1,14 +1,14 @@
 // Assembles the main window: FrmMain's controls, found by their names,
 // handed to the panel of the subsystem that drives them.
 #include "mainwindow.h"
-#include "links/gui/linkspanel.h"
-#include "main/core/liststore.h"
-#include "main/gui/downloadfolderview.h"
-#include "main/gui/frmmain.h"
-#include "main/gui/queuepanel.h"
-#include "msgbox/gui/helppanel.h"
-#include "resolvers/gui/addvideopanel.h"
-#include "youtube/gui/youtubeopener.h"
+#include "ui/mainwindow/linkspanel.h"
+#include "download/liststore.h"
+#include "ui/mainwindow/downloadfolderview.h"
+#include "ui/mainwindow/frmmain.h"
+#include "ui/mainwindow/queuepanel.h"
+#include "ui/messagebox/helppanel.h"
+#include "ui/mainwindow/addvideopanel.h"
+#include "ui/youtube/youtubeopener.h"
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
 #pragma once
-#include "main/core/folders.h"
+#include "desktop/folders.h"
 #include <QString>
 #include <QStringList>
 #include <memory>

@@ -1,9 +1,9 @@
 // Logos, the FLV player button and the site search open the right address
 // in the browser; anything but a web address is refused.
-#include "links/core/openurl.h"
-#include "main/gui/clickableimage.h"
+#include "desktop/openurl.h"
+#include "ui/mainwindow/clickableimage.h"
 #include "support/mainwindowtest.h"
-#include "resolvers/core/getsource.h"
+#include "resolve/getsource.h"
 #include "support/browsercapture.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"

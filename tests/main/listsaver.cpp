@@ -1,6 +1,6 @@
 // Saves two different lists into the folder it is given, one after the
 // other, for ever: the atomicity test kills it in the middle of a save.
-#include "main/core/listfile.h"
+#include "download/listfile.h"
 #include <QCoreApplication>
 #include <cstdio>
 

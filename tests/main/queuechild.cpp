@@ -1,9 +1,9 @@
 // Runs the download queue of the folder it is given through the local web
 // on the given port, the way the program does; the resume test kills it
 // with SIGKILL in the middle of a fetch.
-#include "main/core/listfile.h"
-#include "main/core/queuerunner.h"
-#include "main/core/transfer.h"
+#include "download/listfile.h"
+#include "download/queuerunner.h"
+#include "download/transfer.h"
 #include <QCoreApplication>
 #include <QNetworkProxy>
 

@@ -1,9 +1,9 @@
 #pragma once
 // A main window over a temporary program folder, with the local web as its
 // proxy and a recorder in place of message boxes.
-#include "main/core/queuerunner.h"
-#include "main/core/transfer.h"
-#include "main/gui/queuepanel.h"
+#include "download/queuerunner.h"
+#include "download/transfer.h"
+#include "ui/mainwindow/queuepanel.h"
 #include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"

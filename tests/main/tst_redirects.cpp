@@ -1,11 +1,11 @@
 // Redirects: the rule for where one may lead, and every kind of fetch
 // refusing one from a public site into a private network. The private
 // address is reached only through the local web acting as proxy.
-#include "main/core/pagerequest.h"
-#include "main/core/redirectpolicy.h"
-#include "main/core/transfer.h"
+#include "net/pagerequest.h"
+#include "net/addressrule.h"
+#include "download/transfer.h"
 #include "support/testenv.h"
-#include "youtube/core/httptransfer.h"
+#include "download/youtube/httptransfer.h"
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,11 +1,11 @@
 // Kept bytes and resuming over real loopback HTTP: however a fetch is
 // interrupted, the file ends with the exact bytes of one version, nothing
 // is under its name before, and no kept bytes stay behind.
-#include "main/core/entrystatus.h"
-#include "main/core/keptbytes.h"
-#include "main/core/listfile.h"
-#include "main/core/queuerunner.h"
-#include "main/core/transfer.h"
+#include "download/entrystatus.h"
+#include "download/keptbytes.h"
+#include "download/listfile.h"
+#include "download/queuerunner.h"
+#include "download/transfer.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
 #include <QProcess>

@@ -1,5 +1,5 @@
 #include "support/mainwindowtest.h"
-#include "msgbox/core/buttonimages.h"
+#include "ui/messagebox/buttonimages.h"
 #include "support/browsercapture.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"

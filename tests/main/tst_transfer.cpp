@@ -1,6 +1,6 @@
 // The transfer component against the local web: what ends as a file, what
 // fails, and that a failure never leaves a partial file or harms an older one.
-#include "main/core/transfer.h"
+#include "download/transfer.h"
 #include "support/testenv.h"
 #include <QDir>
 #include <QSignalSpy>

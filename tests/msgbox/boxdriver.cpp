@@ -1,5 +1,5 @@
 #include "boxdriver.h"
-#include "msgbox/gui/skinmsgbox.h"
+#include "ui/messagebox/skinmsgbox.h"
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QElapsedTimer>

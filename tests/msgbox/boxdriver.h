@@ -1,5 +1,5 @@
 #pragma once
-#include "msgbox/gui/frmmsgbox.h"
+#include "ui/messagebox/frmmsgbox.h"
 #include <QPoint>
 #include <QPointer>
 #include <QTimer>

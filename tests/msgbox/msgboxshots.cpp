@@ -2,11 +2,11 @@
 // with its buttons normal, hovered and pressed, and the Help box over the
 // main window. Run it on a real display (xvfb-run), with an output folder.
 #include "boxdriver.h"
-#include "main/core/messages.h"
+#include "desktop/messages.h"
 #include "support/mainwindowtest.h"
-#include "msgbox/core/buttonimages.h"
-#include "msgbox/gui/buttonslot.h"
-#include "msgbox/gui/skinmsgbox.h"
+#include "ui/messagebox/buttonimages.h"
+#include "ui/messagebox/buttonslot.h"
+#include "ui/messagebox/skinmsgbox.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>

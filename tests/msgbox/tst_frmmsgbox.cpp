@@ -1,10 +1,10 @@
 // The skinned box on screen, driven by real mouse and key events.
 #include "boxdriver.h"
-#include "msgbox/core/buttonimages.h"
-#include "msgbox/core/skinbox.h"
-#include "msgbox/gui/buttonslot.h"
-#include "msgbox/gui/frmmsgbox.h"
-#include "msgbox/gui/skinmsgbox.h"
+#include "ui/messagebox/buttonimages.h"
+#include "ui/messagebox/skinbox.h"
+#include "ui/messagebox/buttonslot.h"
+#include "ui/messagebox/frmmsgbox.h"
+#include "ui/messagebox/skinmsgbox.h"
 #include <QApplication>
 #include <QLabel>
 #include <QScreen>

@@ -2,9 +2,9 @@
 // box holding off the user from the main window while its timers go on.
 #include "boxdriver.h"
 #include "support/mainwindowtest.h"
-#include "msgbox/core/boxtexts.h"
-#include "msgbox/core/skinbox.h"
-#include "msgbox/gui/buttonslot.h"
+#include "ui/messagebox/boxtexts.h"
+#include "ui/messagebox/skinbox.h"
+#include "ui/messagebox/buttonslot.h"
 #include "support/recordingmessages.h"
 #include <QApplication>
 #include <QLineEdit>

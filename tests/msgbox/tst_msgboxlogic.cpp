@@ -1,8 +1,8 @@
 // The box's decisions without a window: hover pictures, releases, answers,
 // line counting and the Help/About texts.
-#include "msgbox/core/boxtexts.h"
-#include "msgbox/core/hoverlogic.h"
-#include "msgbox/core/skinbox.h"
+#include "ui/messagebox/boxtexts.h"
+#include "ui/messagebox/hoverlogic.h"
+#include "ui/messagebox/skinbox.h"
 #include <QFont>
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // The address box: sample captions, quality options, select-all.
-#include "resolvers/gui/addvideopanel.h"
+#include "ui/mainwindow/addvideopanel.h"
 #include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
 #include <QLabel>

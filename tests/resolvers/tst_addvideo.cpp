@@ -1,14 +1,14 @@
 // "Add Video" against the simulated sites over real loopback sockets: the
 // list sites add a row whose file "Start Download" fetches; DailyMotion and
 // Google Video open their file in the browser.
-#include "resolvers/gui/addvideopanel.h"
+#include "ui/mainwindow/addvideopanel.h"
 #include "support/mainwindowtest.h"
-#include "youtube/gui/youtubeopener.h"
+#include "ui/youtube/youtubeopener.h"
 #include "sites/samples.h"
 #include "support/browsercapture.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
-#include "main/gui/widgetmessages.h"
+#include "ui/widgetmessages.h"
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>

@@ -1,5 +1,5 @@
 // Page fetching over real loopback sockets.
-#include "resolvers/core/getsource.h"
+#include "resolve/getsource.h"
 #include "support/testenv.h"
 #include <QGuiApplication>
 #include <QNetworkProxy>

@@ -1,7 +1,7 @@
 // Reading the video out of today's pages, and telling a file by the head of
 // its answer: pure functions over bytes.
-#include "resolvers/core/directfile.h"
-#include "resolvers/core/pagevideo.h"
+#include "resolve/directfile.h"
+#include "resolve/pagevideo.h"
 #include <QtTest>
 
 using namespace vidrona;

@@ -1,5 +1,5 @@
 // The text work of each site resolver, apart from any window or network.
-#include "resolvers/core/resolvers.h"
+#include "resolve/resolvers.h"
 #include <QtTest>
 
 using namespace vidrona;

@@ -1,6 +1,6 @@
 // The site table: prefixes, recognition of an address, samples and search addresses.
-#include "resolvers/core/hosts.h"
-#include "resolvers/core/site.h"
+#include "resolve/hosts.h"
+#include "resolve/site.h"
 #include <QSet>
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // Working out the file behind an address of today's web over real loopback
 // sockets: the shapes of the simulated web and the faults a server can have.
-#include "resolvers/core/videoprobe.h"
+#include "resolve/videoprobe.h"
 #include "sites/samples.h"
 #include "support/testenv.h"
 #include <QtTest>

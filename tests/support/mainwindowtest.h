@@ -2,8 +2,8 @@
 // Reaching the assembled main window's controls and panels by name, the
 // way a reader of the window finds them.
 #include "app/mainwindow.h"
-#include "main/core/liststore.h"
-#include "main/gui/frmmain.h"
+#include "download/liststore.h"
+#include "ui/mainwindow/frmmain.h"
 #include <QByteArray>
 #include <QWidget>
 #include <stdexcept>

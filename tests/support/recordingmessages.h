@@ -1,5 +1,5 @@
 #pragma once
-#include "main/core/messages.h"
+#include "desktop/messages.h"
 #include <QList>
 #include <QString>
 

@@ -1,5 +1,5 @@
 // Reading the watch page: title, request query, file address, messages.
-#include "youtube/core/pageparse.h"
+#include "resolve/youtube/pageparse.h"
 #include <QtTest>
 
 using namespace vidrona::youtube;

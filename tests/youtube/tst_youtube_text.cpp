@@ -1,6 +1,6 @@
 // The transfer's texts and numbers: file name, size, percentage, state
 // texts, the Content-Length and the error message.
-#include "youtube/core/transfertext.h"
+#include "download/youtube/transfertext.h"
 #include <QtTest>
 
 using namespace vidrona::youtube;

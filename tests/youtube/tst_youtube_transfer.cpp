@@ -1,8 +1,8 @@
 // The file transfer without a window: real requests to the local web,
 // real files, a recording stand-in for the window.
 #include "support/testenv.h"
-#include "youtube/core/flvdownload.h"
-#include "youtube/core/httptransfer.h"
+#include "download/youtube/flvdownload.h"
+#include "download/youtube/httptransfer.h"
 #include <QNetworkProxy>
 #include <QSignalSpy>
 #include <QTcpServer>

@@ -4,9 +4,9 @@
 #include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
-#include "youtube/core/httptransfer.h"
-#include "youtube/gui/frmyoutube.h"
-#include "youtube/gui/youtubeopener.h"
+#include "download/youtube/httptransfer.h"
+#include "ui/youtube/frmyoutube.h"
+#include "ui/youtube/youtubeopener.h"
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // Shows the YouTube window against the local web for a look or a screenshot:
 // youtube_shot [address] [seconds]. With an address it presses "download".
-#include "main/core/messages.h"
+#include "desktop/messages.h"
 #include "server.h"
-#include "youtube/gui/frmyoutube.h"
+#include "ui/youtube/frmyoutube.h"
 #include <QApplication>
 #include <QLineEdit>
 #include <QNetworkProxy>

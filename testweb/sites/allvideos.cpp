@@ -1,6 +1,6 @@
 // AllVideos: a video page whose player variable carries the pieces of the
 // file address, and the files at /<uid>/<folder>/videos/<piece>.flv.
-#include "resolvers/core/hosts.h"
+#include "resolve/hosts.h"
 #include "sitekit.h"
 
 namespace testweb {

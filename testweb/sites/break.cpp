@@ -1,6 +1,6 @@
 // Break: video pages (whose data-file the link service reads), the media
 // host with each video as flv and wmv, the search host, home.
-#include "resolvers/core/hosts.h"
+#include "resolve/hosts.h"
 #include "sitekit.h"
 
 namespace testweb {

@@ -1,6 +1,6 @@
 // DailyMotion: video pages (whose data-file the link service reads), the
 // proxy file host, search, home.
-#include "resolvers/core/hosts.h"
+#include "resolve/hosts.h"
 #include "sitekit.h"
 
 namespace testweb {

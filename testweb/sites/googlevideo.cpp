@@ -1,6 +1,6 @@
 // Google Video: video pages listing the flv, mp4 and avi downloads (the
 // link service reads their data-file), the download host, search, home.
-#include "resolvers/core/hosts.h"
+#include "resolve/hosts.h"
 #include "sitekit.h"
 
 namespace testweb {

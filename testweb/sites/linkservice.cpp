@@ -1,7 +1,7 @@
 // The link-resolver service: /?url=<page address> reads that page from the
 // simulated web and answers with the download links the page names in its
 // data-file attributes, one link per line, each closed by a quote.
-#include "resolvers/core/hosts.h"
+#include "resolve/hosts.h"
 #include "sitekit.h"
 #include <QUrl>
 

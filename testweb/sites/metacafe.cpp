@@ -1,6 +1,6 @@
 // Metacafe: video pages (whose data-file the link service reads), tag search,
 // home, and the file server.
-#include "resolvers/core/hosts.h"
+#include "resolve/hosts.h"
 #include "sitekit.h"
 
 namespace testweb {

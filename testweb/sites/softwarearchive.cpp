@@ -1,6 +1,6 @@
 // The software archive that offers the FLV player's setup program. The
 // simulated web serves a small stand-in file, not a program.
-#include "resolvers/core/hosts.h"
+#include "resolve/hosts.h"
 #include "sitekit.h"
 
 namespace testweb {

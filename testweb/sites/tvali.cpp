@@ -1,6 +1,6 @@
 // Tvali: a video page naming the player's XML file, the XML naming the
 // video file, the files, search and home.
-#include "resolvers/core/hosts.h"
+#include "resolve/hosts.h"
 #include "sitekit.h"
 
 namespace testweb {

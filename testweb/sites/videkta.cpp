@@ -1,6 +1,6 @@
 // Videkta: video pages, search, and the file tree /flv/<folder>/<number>.flv
 // with ten thousand videos to a folder.
-#include "resolvers/core/hosts.h"
+#include "resolve/hosts.h"
 #include "sitekit.h"
 
 namespace testweb {

@@ -2,7 +2,7 @@
 // the shapes the YouTube window reads, pages lacking them, and the
 // /get_video files in three qualities. Ids of the form kind-N give
 // generated files of N bytes (kind "bytes") or scripted faults.
-#include "resolvers/core/hosts.h"
+#include "resolve/hosts.h"
 #include "sitekit.h"
 
 namespace testweb {

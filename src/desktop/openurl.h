@@ -1,0 +1,20 @@
+#pragma once
+#include "desktop/messages.h"
+#include <QString>
+
+namespace vidrona {
+
+// True for an http or https address with a host and no control character:
+// the only kind the program hands to the browser.
+bool isWebAddress(const QString &target);
+
+// Opens target in the user's web browser. Anything but a web address (a
+// file: address, a program name) is refused with a message instead.
+// Returns whether the address was handed on.
+bool OpenUrl(const QString &target, MessageService &messages);
+
+// Shows folder in the desktop's file manager (the same hand-off as a web
+// address, as a file: address). Returns whether it was handed on.
+bool OpenFolder(const QString &folder);
+
+} // namespace vidrona

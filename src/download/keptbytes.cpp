@@ -1,0 +1,126 @@
+#include "keptbytes.h"
+#include "desktop/platform.h"
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace vidrona::kept {
+
+namespace {
+const QByteArray Magic = "vidrona kept bytes 1";
+constexpr qint64 MaxRecordBytes = 64 << 10;
+
+// "bytes S-E/T" with numbers only.
+bool parseContentRange(const QByteArray &value, qint64 *start, qint64 *end, qint64 *total)
+{
+    static const QRegularExpression form(QStringLiteral("^bytes (\\d{1,18})-(\\d{1,18})/(\\d{1,18})$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = form.match(QString::fromLatin1(value.trimmed()));
+    if (!m.hasMatch())
+        return false;
+    *start = m.captured(1).toLongLong();
+    *end = m.captured(2).toLongLong();
+    *total = m.captured(3).toLongLong();
+    return *start <= *end && *end < *total;
+}
+
+bool isWeak(const QByteArray &etag)
+{
+    return etag.startsWith("W/") || etag.startsWith("w/");
+}
+} // namespace
+
+bool isKeptName(const QString &fileName)
+{
+    return fileName.endsWith(QLatin1String(".part"), Qt::CaseInsensitive)
+           || fileName.endsWith(QLatin1String(".partinfo"), Qt::CaseInsensitive);
+}
+
+QString bytesPath(const QString &finalPath)
+{
+    return finalPath + QLatin1String(".part");
+}
+
+QString recordPath(const QString &finalPath)
+{
+    return finalPath + QLatin1String(".partinfo");
+}
+
+std::optional<Record> recordFor(const AnswerHead &head)
+{
+    Record r;
+    r.address = head.address;
+    r.total = head.contentLength;
+    if (!head.etag.isEmpty() && !isWeak(head.etag))
+        r.etag = head.etag;
+    else if (!head.lastModified.isEmpty())
+        r.lastModified = head.lastModified;
+    if (!r.hasValidator() || r.address.isEmpty())
+        return std::nullopt;
+    return r;
+}
+
+bool continues(const Record &record, qint64 kept, const AnswerHead &head, qint64 *fullLength)
+{
+    qint64 start = 0, end = 0, total = 0;
+    if (head.status != 206 || kept <= 0 || head.address != record.address
+        || !parseContentRange(head.contentRange, &start, &end, &total))
+        return false;
+    if (start != kept || end != total - 1 || (record.total >= 0 && total != record.total))
+        return false;
+    if (head.contentLength >= 0 && head.contentLength != end - start + 1)
+        return false;
+    *fullLength = total;
+    // The part answer must name the same version, not merely not deny it.
+    return record.etag.isEmpty() ? head.lastModified == record.lastModified
+                                 : head.etag == record.etag;
+}
+
+std::optional<Record> load(const QString &finalPath, qint64 *keptLength)
+{
+    const QFileInfo bytes(bytesPath(finalPath));
+    QFile file(recordPath(finalPath));
+    Record r;
+    bool magic = false;
+    if (bytes.isFile() && file.size() <= MaxRecordBytes && file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const int blank = line.indexOf(' ');
+            const QByteArray key = line.left(blank), value = blank < 0 ? QByteArray() : line.mid(blank + 1);
+            if (line == Magic) magic = true;
+            else if (key == "address") r.address = value;
+            else if (key == "etag") r.etag = value;
+            else if (key == "last-modified") r.lastModified = value;
+            else if (key == "total") r.total = value.toLongLong();
+        }
+    }
+    file.close();
+    if (!magic || !r.hasValidator() || r.address.isEmpty() || bytes.size() <= 0) {
+        remove(finalPath);
+        return std::nullopt;
+    }
+    *keptLength = bytes.size();
+    return r;
+}
+
+bool save(const QString &finalPath, const Record &record)
+{
+    const QString path = recordPath(finalPath);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return false;
+    QByteArray text = Magic + "\naddress " + record.address + '\n';
+    text += record.etag.isEmpty() ? "last-modified " + record.lastModified : "etag " + record.etag;
+    text += "\ntotal " + QByteArray::number(record.total) + '\n';
+    const bool ok = file.write(text) == text.size();
+    file.close();
+    platform::markHidden(path);
+    return ok;
+}
+
+void remove(const QString &finalPath)
+{
+    QFile::remove(bytesPath(finalPath));
+    QFile::remove(recordPath(finalPath));
+}
+
+} // namespace vidrona::kept

@@ -1,0 +1,169 @@
+#include "listfile.h"
+#include "desktop/platform.h"
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace vidrona {
+
+namespace {
+
+// The line that starts at pos, without its line end; pos moves past it.
+QByteArray takeLine(const QByteArray &content, qsizetype &pos)
+{
+    qsizetype end = content.indexOf('\n', pos);
+    const qsizetype next = end < 0 ? content.size() : end + 1;
+    if (end < 0)
+        end = content.size();
+    QByteArray line = content.mid(pos, end - pos);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    pos = next;
+    return line;
+}
+
+} // namespace
+
+ListFile::ListFile(const QString &folder)
+    : m_path(QDir(folder).filePath(QStringLiteral("List")))
+{
+}
+
+bool ListFile::createEmpty() const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    file.close();
+    platform::markHiddenSystem(m_path);
+    return true;
+}
+
+void ListFile::load(DownloadList &list)
+{
+    list.clear();
+    m_overflow.clear();
+    m_hiddenRows = 0;
+    m_unreadable = false;
+    // Only a missing file is created: an existing one that cannot be read
+    // must not be emptied by us, now or by a later save.
+    const bool existed = QFileInfo::exists(m_path);
+    if (!existed)
+        createEmpty();
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_unreadable = existed;
+        m_readError = file.errorString();
+        return;
+    }
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_unreadable = true;
+        m_readError = file.errorString();
+        return;
+    }
+    file.close();
+    m_overflow = parseInto(content, list);
+    m_hiddenRows = groupCount(m_overflow);
+}
+
+QByteArray ListFile::parseInto(const QByteArray &content, DownloadList &list)
+{
+    // A group cut short by the end of the file keeps the previous group's
+    // values for the fields it lacks.
+    QString name, url, status;
+    qsizetype pos = 0;
+    while (pos < content.size()) {
+        if (list.count() >= DownloadList::MaxRows)
+            return content.mid(pos);
+        name = QString::fromLatin1(takeLine(content, pos));
+        if (pos < content.size())
+            url = QString::fromLatin1(takeLine(content, pos));
+        if (pos < content.size())
+            status = QString::fromLatin1(takeLine(content, pos));
+        list.append(name, url, status);
+    }
+    return {};
+}
+
+int ListFile::groupCount(const QByteArray &text)
+{
+    const qsizetype lines = text.count('\n') + (text.isEmpty() || text.endsWith('\n') ? 0 : 1);
+    return int(qMin<qsizetype>((lines + 2) / 3, INT_MAX));
+}
+
+QByteArray ListFile::serialize(const DownloadList &list)
+{
+    QByteArray out;
+    for (const DownloadEntry &e : list.entries()) {
+        out += e.fileName.toLatin1() + "\r\n";
+        out += e.fileUrl.toLatin1() + "\r\n";
+        out += e.status.toLatin1() + "\r\n";
+    }
+    return out;
+}
+
+bool ListFile::writeAll(const DownloadList &list, QString *error) const
+{
+    QSaveFile file(m_path);
+    const QByteArray rows = serialize(list);
+    // A commit can report success although its last buffered write failed
+    // (a full disk): every byte is flushed and checked before committing.
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(rows) == rows.size()
+        && file.write(m_overflow) == m_overflow.size() && file.flush()
+        && file.error() == QFileDevice::NoError;
+    if (written && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+bool ListFile::save(const DownloadList &list, QString *error) const
+{
+    if (unreadable()) {
+        if (error)
+            *error = QStringLiteral("it could not be read at start");
+        return false;
+    }
+    const bool existed = QFile::exists(m_path);
+    const quint32 attributes = existed ? platform::fileAttributes(m_path) : 0;
+    if (!writeAll(list, error))
+        return false;
+    if (existed)
+        platform::restoreFileAttributes(m_path, attributes);
+    else
+        platform::markHiddenSystem(m_path);
+    return true;
+}
+
+QString ListFile::loadNotice() const
+{
+    if (unreadable())
+        return QStringLiteral("The download list %1 could not be read (%2). It is left as it is: "
+                              "the list starts empty and is not saved until the program is "
+                              "started again.")
+            .arg(QDir::toNativeSeparators(m_path), m_readError);
+    if (m_hiddenRows > 0)
+        return QStringLiteral("The download list %1 holds %2 more rows than can be shown "
+                              "(at most %3). They stay in the file as they are and are shown "
+                              "at a later start once rows have been removed.")
+            .arg(QDir::toNativeSeparators(m_path))
+            .arg(m_hiddenRows)
+            .arg(DownloadList::MaxRows);
+    return {};
+}
+
+QString ListFile::saveFailureNotice(const QString &error) const
+{
+    const QString head = QStringLiteral("The download list could not be saved to %1 (%2). ")
+                             .arg(QDir::toNativeSeparators(m_path), error);
+    if (unreadable())
+        return head + QStringLiteral("The file on disk is left as it was found at start.");
+    if (QFileInfo(m_path).isFile())
+        return head + QStringLiteral("The list on disk is the one saved before.");
+    return head + QStringLiteral("No list is on disk: nothing was saved.");
+}
+
+} // namespace vidrona

@@ -1,0 +1,74 @@
+#include "liststore.h"
+#include "entrystatus.h"
+#include "filenames.h"
+#include "desktop/platform.h"
+
+namespace vidrona {
+
+ListStore::ListStore(const QString &programFolder, MessageService *messages, QObject *parent,
+                     const QString &downloadFolder)
+    : QObject(parent)
+    , m_folder(programFolder)
+    , m_downloadFolder(downloadFolder.isEmpty() ? programFolder : downloadFolder)
+    , m_messages(messages)
+    , m_list(this)
+    , m_listFile(programFolder)
+{
+}
+
+void ListStore::LoadList()
+{
+    m_listFile.load(m_list);
+    // Rows not shown, or a file left alone: the user hears of it once, now.
+    const QString notice = m_listFile.loadNotice();
+    if (!notice.isEmpty())
+        m_messages->show(notice, QString(), m_listFile.unreadable() ? MsgCritical : MsgInformation);
+    // A list that cannot be saved was just reported: saves stay quiet.
+    m_saveFailureShown = m_listFile.unreadable();
+    emit changed();
+}
+
+void ListStore::SaveList()
+{
+    QString error;
+    if (m_listFile.save(m_list, &error)) {
+        m_saveFailureShown = false;
+    } else if (!m_saveFailureShown) {
+        // Said once until a save succeeds again.
+        m_saveFailureShown = true;
+        m_messages->show(m_listFile.saveFailureNotice(error), QString(), MsgInformation);
+    }
+    emit changed();
+}
+
+QString ListStore::addErrorText()
+{
+    return QStringLiteral("Please enter a valid file location.\r\n\r\n"
+                          "NOTE : make sure you only enter the file once, it cannot be added twice or more");
+}
+
+bool ListStore::Download(const QString &fileUrl)
+{
+    return addRow(fileUrl, listedNameOf(fileUrl));
+}
+
+bool ListStore::Download(const QString &fileUrl, const QString &fileName)
+{
+    return addRow(fileUrl, platform::isValidFileName(fileName) ? fileName : QString());
+}
+
+bool ListStore::addRow(const QString &fileUrl, const QString &name)
+{
+    // Refused: no name (no "/" in the address, or a name no file can
+    // have), a control character (it would split the row in the list
+    // file), an address already listed, or a full list.
+    if (name.isEmpty() || !isListableUrl(fileUrl)
+        || m_list.append(name, fileUrl, status::Pending) == 0) {
+        m_messages->show(addErrorText(), QStringLiteral("Error"), MsgCritical);
+        return false;
+    }
+    SaveList();
+    return true;
+}
+
+} // namespace vidrona

@@ -1,0 +1,54 @@
+#pragma once
+#include "downloadlist.h"
+#include "listfile.h"
+#include "desktop/messages.h"
+#include <QObject>
+
+namespace vidrona {
+
+// What the parts of the main window share: the download list, its file
+// "List", the folder of that file, the folder the downloads go to and the
+// message service. The queue and the
+// resolvers are both handed this one object; neither knows the other.
+class ListStore : public QObject
+{
+    Q_OBJECT
+public:
+    // programFolder holds the list file; downloadFolder (empty: the same
+    // folder) receives the fetched files.
+    ListStore(const QString &programFolder, MessageService *messages, QObject *parent = nullptr,
+              const QString &downloadFolder = QString());
+
+    DownloadList &list() { return m_list; }
+    const DownloadList &list() const { return m_list; }
+    QString programFolder() const { return m_folder; }
+    QString downloadFolder() const { return m_downloadFolder; }
+    MessageService &messages() const { return *m_messages; }
+
+    void LoadList();
+    void SaveList();
+    // Adds fileUrl to the list as a PENDING row and saves the list; a
+    // refused address gets the "Error" box. True when the row was added.
+    bool Download(const QString &fileUrl);
+    // The same for a file that comes with a name of its own; a name that
+    // cannot be a file name is refused like a bad address.
+    bool Download(const QString &fileUrl, const QString &fileName);
+
+    static QString addErrorText();
+
+signals:
+    // After every load and save: the counters shown may have changed.
+    void changed();
+
+private:
+    bool addRow(const QString &fileUrl, const QString &name);
+
+    QString m_folder;
+    QString m_downloadFolder;
+    MessageService *m_messages;
+    DownloadList m_list;
+    ListFile m_listFile;
+    bool m_saveFailureShown = false;
+};
+
+} // namespace vidrona

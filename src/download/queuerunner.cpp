@@ -1,0 +1,204 @@
+#include "queuerunner.h"
+#include "entrystatus.h"
+#include "filenames.h"
+#include "keptbytes.h"
+#include "desktop/platform.h"
+#include "progress.h"
+#include "transfer.h"
+#include <QDir>
+
+namespace vidrona {
+
+QueueRunner::QueueRunner(DownloadList &list, Transfer &transfer, const QString &folder,
+                         MessageService &messages, QObject *parent)
+    : QObject(parent), m_list(list), m_transfer(transfer), m_folder(folder), m_messages(messages)
+{
+    connect(&m_transfer, &Transfer::finished, this, &QueueRunner::onTransferFinished);
+    m_progressTimer.setInterval(ProgressIntervalMs);
+    connect(&m_progressTimer, &QTimer::timeout, this, &QueueRunner::showProgress);
+    // The exact figures once the body is complete.
+    connect(&m_transfer, &Transfer::stateChanged, this, [this](int state) {
+        if (state == Transfer::Finishing)
+            showProgress();
+    });
+    connect(&m_list, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int last) { rowsLeaving(first, last); });
+}
+
+QString QueueRunner::failureText()
+{
+    return QStringLiteral("An error has occured in the file transfer or write.  Please try again later.");
+}
+
+void QueueRunner::RunQueue()
+{
+    if (m_running || m_stopped)
+        return;
+    m_running = true;
+    m_savedThisRun = false;
+    m_failedThisRun.clear();
+    step();
+}
+
+int QueueRunner::nextRow() const
+{
+    for (int i = 0; i < m_list.count(); ++i) {
+        const DownloadEntry &e = m_list.at(i);
+        if (status::isToBeFetched(e.status) && !m_failedThisRun.contains(e.id))
+            return i;
+        if (e.status == status::Downloading && m_leftOver.contains(e.id) && e.id != m_runningId)
+            return i;
+    }
+    return -1;
+}
+
+// A loop, not a recursion: rows that fail before any request is made are
+// settled here; a started fetch returns to the event loop and continues in
+// onTransferFinished.
+void QueueRunner::step()
+{
+    for (;;) {
+        if (m_transfer.StillExecuting()) {
+            // Someone else's request: wait for it rather than fail a row.
+            m_waitingForIdle = true;
+            return;
+        }
+        const int row = nextRow();
+        if (row < 0) {
+            if (!m_savedThisRun && m_save)
+                m_save();
+            m_running = false;
+            emit runEnded();
+            return;
+        }
+        const DownloadEntry entry = m_list.at(row);
+        m_leftOver.remove(entry.id);
+        m_list.setStatus(entry.id, status::Downloading);
+        emit fetchStarted(entry.id);
+        if (startFetch(entry)) {
+            m_runningId = entry.id;
+            m_runningPath = targetPathOf(entry);
+            m_fetchClock.start();
+            m_progressTimer.start();
+            return;
+        }
+        reportFailure();
+        complete(entry.id, false);
+    }
+}
+
+// False when the file cannot be fetched at all: its name cannot be a file
+// name in the program's folder. Checked before the request, as the body
+// goes straight to disk. The file is saved under the name the row shows:
+// for a site's row that is the text after the address's last "/"; a file
+// found on today's web may carry a name of its own.
+bool QueueRunner::startFetch(const DownloadEntry &entry)
+{
+    const QString path = targetPathOf(entry);
+    return !path.isEmpty() && m_transfer.start(QUrl(entry.fileUrl), path);
+}
+
+// Empty when the name cannot be a file name there, or is one of the
+// program's own (the list, the executable, kept bytes).
+QString QueueRunner::targetPathOf(const DownloadEntry &entry) const
+{
+    const QString &name = entry.fileName;
+    if (!platform::isValidFileName(name) || m_reserved.contains(name, Qt::CaseInsensitive)
+        || kept::isKeptName(name))
+        return QString();
+    return QDir(m_folder).filePath(name);
+}
+
+void QueueRunner::onTransferFinished(bool ok, const QString &)
+{
+    const quint64 id = m_runningId;
+    if (id == 0) {
+        if (m_waitingForIdle && m_running) {
+            m_waitingForIdle = false;
+            step();
+        }
+        return;
+    }
+    m_runningId = 0;
+    m_progressTimer.stop();
+    // Bytes kept for a row that is gone would never be used.
+    if (!ok && m_list.rowOfId(id) < 0)
+        kept::remove(m_runningPath);
+    if (!ok)
+        reportFailure();
+    complete(id, ok);
+    step();
+}
+
+// Whatever the row became meanwhile (CANCELED included), the result decides;
+// a row that is gone is left alone.
+void QueueRunner::complete(quint64 id, bool ok)
+{
+    m_list.setProgress(id, QString());
+    m_list.setStatus(id, ok ? status::Completed : status::Failed);
+    if (!ok)
+        m_failedThisRun.insert(id);
+    emit fetchEnded(id, ok);
+    if (m_save)
+        m_save();
+    m_savedThisRun = true;
+}
+
+void QueueRunner::reportFailure()
+{
+    m_messages.show(failureText(), QString(), MsgInformation);
+}
+
+bool QueueRunner::cancelRow(quint64 id)
+{
+    const int row = m_list.rowOfId(id);
+    if (row < 0 || m_list.at(row).status != status::Downloading)
+        return false;
+    m_list.setStatus(id, status::Canceled);
+    if (id == m_runningId)
+        m_transfer.Cancel();
+    m_leftOver.remove(id);
+    return true;
+}
+
+void QueueRunner::resumeLeftOver()
+{
+    for (const DownloadEntry &e : m_list.entries())
+        if (e.status == status::Downloading && e.id != m_runningId)
+            m_leftOver.insert(e.id);
+}
+
+void QueueRunner::stop()
+{
+    m_stopped = true;
+    m_running = false;
+    m_progressTimer.stop();
+    if (m_runningId != 0)
+        m_list.setProgress(m_runningId, QString());
+    m_runningId = 0; // its result changes nothing now
+    m_transfer.Cancel();
+}
+
+void QueueRunner::showProgress()
+{
+    if (m_runningId == 0 || m_transfer.state() == Transfer::Requesting)
+        return;
+    const double seconds = m_fetchClock.nsecsElapsed() / 1e9;
+    const double speed = seconds > 0 ? m_transfer.bytesFetched() / seconds : 0;
+    m_list.setProgress(m_runningId,
+                       fetchProgressText(m_transfer.bytesReceived(), m_transfer.bytesTotal(), speed));
+}
+
+// Remove and Clean: rows taken away take their kept bytes along, but the
+// running fetch keeps its own until it ends.
+void QueueRunner::rowsLeaving(int first, int last)
+{
+    for (int row = first; row <= last && row < m_list.count(); ++row) {
+        const DownloadEntry &e = m_list.at(row);
+        const QString path = targetPathOf(e);
+        if (!path.isEmpty() && (m_runningId == 0 || path != m_runningPath))
+            kept::remove(path);
+    }
+}
+
+} // namespace vidrona

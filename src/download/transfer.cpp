@@ -1,0 +1,104 @@
+#include "transfer.h"
+#include "filefetch.h"
+#include <QThread>
+
+namespace vidrona {
+
+Transfer::Transfer(QObject *parent) : QObject(parent), m_shared(std::make_shared<FetchShared>())
+{
+    initFetching();
+}
+
+Transfer::~Transfer()
+{
+    // Silent: nobody hears about a transfer that dies with its owner.
+    stopThread();
+}
+
+bool Transfer::start(const QUrl &url, const QString &targetPath)
+{
+    if (StillExecuting())
+        return false;
+    setState(Requesting);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        QMetaObject::invokeMethod(this, [this] { fetchEnded(false, QStringLiteral("not an http address")); },
+                                  Qt::QueuedConnection);
+        return true;
+    }
+    m_shared = std::make_shared<FetchShared>();
+    FetchJob job;
+    job.url = url;
+    job.finalPath = targetPath;
+    job.stallTimeoutMs = m_stallTimeoutMs;
+    job.maxRedirects = m_maxRedirects;
+    job.receiving = [this] {
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_state == Requesting)
+                setState(Receiving);
+        }, Qt::QueuedConnection);
+    };
+    job.finishing = [this] {
+        QMetaObject::invokeMethod(this, [this] { setState(Finishing); }, Qt::QueuedConnection);
+    };
+    m_thread = QThread::create([this, job, shared = m_shared] {
+        const FetchResult result = runFetch(job, *shared);
+        QMetaObject::invokeMethod(this, [this, result] { fetchEnded(result.ok, result.reason); },
+                                  Qt::QueuedConnection);
+    });
+    m_thread->setObjectName(QStringLiteral("Transfer"));
+    m_thread->start();
+    return true;
+}
+
+void Transfer::Cancel()
+{
+    if (m_state == Requesting || m_state == Receiving)
+        m_shared->cancel = true;
+}
+
+qint64 Transfer::bytesReceived() const
+{
+    return m_shared->received;
+}
+
+qint64 Transfer::bytesTotal() const
+{
+    return m_shared->total;
+}
+
+qint64 Transfer::bytesFetched() const
+{
+    return m_shared->fresh;
+}
+
+void Transfer::setState(State s)
+{
+    if (m_state == s)
+        return;
+    m_state = s;
+    emit stateChanged(int(s));
+}
+
+// The result, delivered from the event loop: no caller is re-entered from
+// inside start() or Cancel().
+void Transfer::fetchEnded(bool ok, const QString &reason)
+{
+    stopThread();
+    setState(Finishing);
+    setState(Idle);
+    emit finished(ok, reason); // last: a listener may start the next fetch
+}
+
+void Transfer::stopThread()
+{
+    if (!m_thread)
+        return;
+    m_shared->cancel = true;
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+}
+
+} // namespace vidrona

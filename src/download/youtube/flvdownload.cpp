@@ -1,0 +1,230 @@
+#include "flvdownload.h"
+#include "httptransfer.h"
+#include "desktop/platform.h"
+#include "resolve/youtube/pageparse.h"
+#include "transfertext.h"
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+
+namespace vidrona::youtube {
+
+FlvDownload::FlvDownload(HttpTransfer *inet, FlvDownloadView *view, QObject *parent)
+    : QObject(parent), m_inet(inet), m_view(view)
+{
+    m_slice.setSingleShot(true);
+    m_slice.setInterval(0);
+    connect(&m_slice, &QTimer::timeout, this, &FlvDownload::copySlice);
+    connect(m_inet, &HttpTransfer::done, this, [this] {
+        if (m_phase == Phase::Waiting)
+            afterWait(false);
+    });
+    connect(m_inet, &HttpTransfer::arrived, this, &FlvDownload::onArrived);
+}
+
+FlvDownload::~FlvDownload()
+{
+    abandon();
+}
+
+void FlvDownload::start(const QString &link, const QString &fileName, const QString &folder)
+{
+    m_name = fileName;
+    m_folder = folder;
+    m_path.clear();
+    // The body is spooled beside its file, so it can become the file.
+    m_inet->setSpoolFolder(folder);
+    m_size = m_remaining = 0;
+    m_progressPending = false;
+    m_lastShown.invalidate();
+    m_phase = Phase::Waiting;
+    m_view->setStatusText(QStringLiteral("Downloading: ") + fileName);
+    if (!m_inet->Execute(trimBlanks(link)))
+        fail(m_inet->errorString());
+}
+
+void FlvDownload::checkCancel()
+{
+    if (!m_view->cancelRequested())
+        return;
+    if (m_phase == Phase::Waiting) {
+        m_inet->Cancel();
+        afterWait(true);
+    } else if (m_phase == Phase::Copying) {
+        m_slice.stop();
+        copySlice(); // its first test sees the request
+    }
+}
+
+void FlvDownload::abandon()
+{
+    const bool stepping = m_phase == Phase::Copying;
+    m_phase = Phase::Idle;
+    m_slice.stop();
+    if (m_inet) {
+        m_inet->Cancel();
+        m_inet->release();
+    }
+    if (stepping && !m_path.isEmpty())
+        QFile::resize(m_path, m_size - m_remaining); // the steps done stay; no one is left to hear of a failure
+}
+
+void FlvDownload::onArrived(qint64 received)
+{
+    if (m_phase != Phase::Waiting)
+        return;
+    const auto size = parseContentLength(m_inet->GetHeader("Content-Length"));
+    if (!size || *size == 0)
+        return;
+    if (m_lastShown.isValid() && m_lastShown.elapsed() < RefreshMs)
+        return;
+    m_lastShown.start();
+    m_view->showArrival(percentDone(qMin<qint64>(received, *size), *size));
+}
+
+void FlvDownload::afterWait(bool cancelled)
+{
+    m_phase = Phase::Copying;
+    m_name = cleanFileName(m_name);
+    m_view->setFileName(m_name);
+    if (!cancelled && m_inet->failed())
+        return fail(m_inet->errorString());
+    const auto size = parseContentLength(m_inet->GetHeader("Content-Length"));
+    if (!size && cancelled) {
+        // Stopped before the answer's head came: nothing to size.
+        if (placeFile(true))
+            stopByUser();
+        return;
+    }
+    if (!size)
+        return fail(QStringLiteral("The answer has no usable Content-Length."));
+    m_size = m_remaining = *size;
+    m_view->setSizeText(sizeText(m_size));
+    if (!cancelled && m_inet->bytesReceived() < m_size)
+        return fail(QStringLiteral("The connection closed after %1 of %2 bytes.")
+                        .arg(m_inet->bytesReceived()).arg(m_size));
+    if (placeFile(cancelled))
+        copySlice(); // a stop is seen by its first test
+}
+
+// The file under its final name: the whole received body, moved there
+// without a copy, or an empty file when the wait was stopped. An older
+// file of that name is replaced, never left with its tail.
+bool FlvDownload::placeFile(bool empty)
+{
+    const QString name = m_name + fileExtension(m_view->useMp4() ? Quality::HighMp4 : Quality::Low);
+    // The same rule on every platform as on the program's home one.
+    if (!platform::isValidFileName(name)) {
+        fail(QStringLiteral("Bad file name: ") + name);
+        return false;
+    }
+    m_path = QDir(m_folder).filePath(name);
+    if (empty) {
+        QFile file(m_path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return true;
+        fail(file.errorString());
+        return false;
+    }
+    QString error;
+    if (m_inet->takeBody(m_path, &error))
+        return true;
+    fail(error);
+    return false;
+}
+
+void FlvDownload::copySlice()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (m_phase == Phase::Copying) {
+        // The clock is read once per run of steps, not at every step.
+        for (int n = 0; n < StepsPerClockRead; ++n) {
+            if (m_remaining == 0)
+                return complete();
+            if (m_view->cancelRequested())
+                return stopByUser();
+            step();
+        }
+        showDue(false);
+        if (slice.elapsed() >= SliceMs)
+            return m_slice.start(); // let the window paint and take clicks
+    }
+}
+
+// One 1024-byte step of the file: its bytes are in place already, so a
+// step only counts, and a stop cuts the file back to the steps done.
+void FlvDownload::step()
+{
+    const qint32 want = m_remaining <= 1024 ? m_remaining : 1024;
+    m_remaining -= want;
+    m_progress.done = m_size - m_remaining;
+    m_progress.left = m_size - m_progress.done;
+    m_progress.percent = percentDone(m_progress.done, m_size);
+    m_progressPending = true;
+}
+
+// Only the steps done stay on disk; false (and said) when the cut fails.
+bool FlvDownload::cutToStepsDone()
+{
+    QFile file(m_path);
+    if (m_path.isEmpty() || file.resize(m_size - m_remaining))
+        return true;
+    fail(file.errorString());
+    return false;
+}
+
+void FlvDownload::showDue(bool force)
+{
+    if (!m_progressPending)
+        return;
+    if (!force && m_lastShown.isValid() && m_lastShown.elapsed() < RefreshMs)
+        return;
+    m_lastShown.start();
+    m_progressPending = false;
+    m_view->showProgress(m_progress);
+}
+
+void FlvDownload::complete()
+{
+    showDue(true);
+    m_view->setStatusText(QStringLiteral("File downloaded"));
+    m_view->enableDownload();
+    end(Outcome::Downloaded);
+}
+
+void FlvDownload::stopByUser()
+{
+    showDue(true);
+    m_inet->Cancel();
+    if (!cutToStepsDone())
+        return;
+    m_view->setStatusText(QStringLiteral("Video Download Stoped By User"));
+    end(Outcome::Stopped);
+}
+
+void FlvDownload::fail(const QString &description)
+{
+    showDue(true);
+    m_phase = Phase::Idle;
+    m_slice.stop();
+    m_inet->release();
+    // The message box lets events run; the window may be gone after it.
+    QPointer<FlvDownload> self(this);
+    m_view->showMessage(errorMessage(description, true));
+    if (!self)
+        return;
+    m_view->setStatusText(QStringLiteral("Idle!"));
+    m_view->enableDownload();
+    emit finished(Outcome::Failed);
+}
+
+void FlvDownload::end(Outcome outcome)
+{
+    m_phase = Phase::Idle;
+    m_slice.stop();
+    m_inet->release();
+    emit finished(outcome);
+}
+
+} // namespace vidrona::youtube

@@ -1,0 +1,176 @@
+// Any page of today's web that names its video in its markup.
+#include "resolve/directfile.h"
+#include "resolve/htmlscan.h"
+#include "resolve/pagevideo.h"
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+
+namespace vidrona::resolve {
+
+namespace {
+
+// How the page names the address; lower ranks win.
+enum Rank { OgSecureUrl, OgUrl, OgVideo, TwitterStream, JsonLd, VideoElement };
+
+struct Candidate {
+    Rank rank;
+    QString address; // as written, references decoded
+};
+
+// Enough for any real page; a page stuffed with thousands gains nothing.
+constexpr int MaxCandidates = 64;
+constexpr int MaxJsonDepth = 12;
+
+struct PageMarks {
+    QList<Candidate> candidates;
+    QString baseHref;
+    bool haveBase = false;
+
+    void add(Rank rank, const QString &address)
+    {
+        if (candidates.size() < MaxCandidates && !address.trimmed().isEmpty())
+            candidates.append({rank, address});
+    }
+};
+
+void addMeta(const html::Tag &tag, PageMarks &marks)
+{
+    static const struct { const char *key; Rank rank; } keys[] = {
+        {"og:video:secure_url", OgSecureUrl}, {"og:video:url", OgUrl}, {"og:video", OgVideo},
+        {"twitter:player:stream", TwitterStream},
+    };
+    for (const char *keyAttribute : {"property", "name"}) {
+        const QString key = html::decodeAttribute(tag.attribute(keyAttribute)).trimmed().toLower();
+        for (const auto &k : keys) {
+            if (key == QLatin1String(k.key)) {
+                marks.add(k.rank, html::decodeAttribute(tag.attribute("content")));
+                return;
+            }
+        }
+    }
+}
+
+bool isVideoObjectType(const QJsonValue &type)
+{
+    if (type.isArray()) {
+        for (const QJsonValue &t : type.toArray())
+            if (isVideoObjectType(t))
+                return true;
+        return false;
+    }
+    // "VideoObject", "schema:VideoObject", "https://schema.org/VideoObject"
+    return type.toString().endsWith(QLatin1String("VideoObject"));
+}
+
+void addVideoObjects(const QJsonValue &value, PageMarks &marks, int depth)
+{
+    if (depth > MaxJsonDepth || marks.candidates.size() >= MaxCandidates)
+        return;
+    if (value.isArray()) {
+        for (const QJsonValue &item : value.toArray())
+            addVideoObjects(item, marks, depth + 1);
+        return;
+    }
+    if (!value.isObject())
+        return;
+    const QJsonObject object = value.toObject();
+    if (isVideoObjectType(object.value(QLatin1String("@type")))) {
+        const QJsonValue url = object.value(QLatin1String("contentUrl"));
+        marks.add(JsonLd, url.isArray() ? url.toArray().at(0).toString() : url.toString());
+    }
+    for (const QJsonValue &member : object)
+        addVideoObjects(member, marks, depth + 1);
+}
+
+void addJsonLd(const html::Tag &tag, PageMarks &marks)
+{
+    const QByteArray type = direct::mediaType(tag.attribute("type"));
+    if (type != "application/ld+json")
+        return;
+    const QJsonDocument doc = QJsonDocument::fromJson(tag.rawText.toByteArray().trimmed());
+    addVideoObjects(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()), marks, 0);
+}
+
+PageMarks readMarks(QByteArrayView page)
+{
+    PageMarks marks;
+    html::Scanner scanner(page.first(qMin(page.size(), MaxPageBytes)));
+    html::Tag tag;
+    bool inVideo = false;
+    while (scanner.next(tag)) {
+        if (tag.name == "video") {
+            inVideo = !tag.closing;
+            if (inVideo)
+                marks.add(VideoElement, html::decodeAttribute(tag.attribute("src")));
+        } else if (tag.closing) {
+            continue;
+        } else if (tag.name == "source" && inVideo) {
+            marks.add(VideoElement, html::decodeAttribute(tag.attribute("src")));
+        } else if (tag.name == "meta") {
+            addMeta(tag, marks);
+        } else if (tag.name == "script") {
+            addJsonLd(tag, marks);
+        } else if (tag.name == "base" && !marks.haveBase && tag.has("href")) {
+            marks.haveBase = true;
+            marks.baseHref = html::decodeAttribute(tag.attribute("href"));
+        }
+    }
+    std::stable_sort(marks.candidates.begin(), marks.candidates.end(),
+                     [](const Candidate &a, const Candidate &b) { return a.rank < b.rank; });
+    return marks;
+}
+
+// As a browser reads an address attribute: blanks around it dropped, line
+// breaks and tabs inside it ignored.
+QUrl addressOf(const QString &written)
+{
+    QString text = written.trimmed();
+    text.remove(QLatin1Char('\n')).remove(QLatin1Char('\r')).remove(QLatin1Char('\t'));
+    return QUrl(text, QUrl::TolerantMode);
+}
+
+bool isWebAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty()
+           && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+} // namespace
+
+QStringList pageVideoAddresses(QByteArrayView page, const QUrl &pageAddress, bool *streamed)
+{
+    const PageMarks marks = readMarks(page);
+    QUrl base = pageAddress;
+    if (marks.haveBase)
+        base = pageAddress.resolved(addressOf(marks.baseHref));
+    QStringList files;
+    bool anyStreamed = false;
+    for (const Candidate &c : marks.candidates) {
+        QUrl url = base.resolved(addressOf(c.address));
+        url.setFragment(QString());
+        if (direct::isStreamedAddress(url)) {
+            anyStreamed = true;
+        } else if (isWebAddress(url)) {
+            const QString address = url.toString(QUrl::FullyEncoded);
+            if (!files.contains(address))
+                files.append(address);
+        }
+    }
+    if (streamed)
+        *streamed = anyStreamed;
+    return files;
+}
+
+PageVideo readPageVideo(QByteArrayView page, const QUrl &pageAddress)
+{
+    bool streamed = false;
+    const QStringList files = pageVideoAddresses(page, pageAddress, &streamed);
+    if (!files.isEmpty())
+        return {PageFinding::File, files.first()};
+    return {streamed ? PageFinding::Streamed : PageFinding::Nothing, QString()};
+}
+
+} // namespace vidrona::resolve

@@ -1,0 +1,32 @@
+// DailyMotion: the answer's link lives on a "proxy" host; it opens in the browser.
+#include "resolve/hosts.h"
+#include "resolve/resolvers.h"
+#include "resolve/site.h"
+#include "resolve/textops.h"
+
+namespace vidrona {
+
+const Site &dailyMotionSite()
+{
+    static const Site site{QStringLiteral("DailyMotion"), hosts::DailyMotion,
+                           QStringLiteral("/video/xrdvl_subaru-wrx_sport"), hosts::DailyMotion,
+                           QStringLiteral("/relevance/search/"), SiteAction::DailyMotion};
+    return site;
+}
+
+namespace resolve {
+
+std::optional<QString> DailyMotion(const QString &answer)
+{
+    // The 7 characters before "proxy" are the link's "http://".
+    const int marker = text::findFrom(answer, QStringLiteral("proxy"), 1);
+    if (marker < 8)
+        return std::nullopt;
+    const int quote = text::findFrom(answer, QStringLiteral("\""), marker);
+    if (quote == 0)
+        return std::nullopt;
+    return text::textFrom(answer, marker - 7, quote - marker + 7);
+}
+
+} // namespace resolve
+} // namespace vidrona

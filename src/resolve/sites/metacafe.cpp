@@ -1,0 +1,31 @@
+// Metacafe: the link service's answer holds a link to the file server.
+#include "resolve/hosts.h"
+#include "resolve/resolvers.h"
+#include "resolve/site.h"
+#include "resolve/textops.h"
+
+namespace vidrona {
+
+const Site &metacafeSite()
+{
+    static const Site site{QStringLiteral("Metacafe"), hosts::Metacafe,
+                           QStringLiteral("/watch/1285389/subaru_tv_spot/"), hosts::Metacafe,
+                           QStringLiteral("/tags/"), SiteAction::Metacafe};
+    return site;
+}
+
+namespace resolve {
+
+std::optional<QString> Metacafe(const QString &answer)
+{
+    const int start = text::findFrom(answer, QStringLiteral("http://") + hosts::MetacafeFiles + QLatin1Char('/'), 1);
+    if (start == 0)
+        return std::nullopt;
+    const int quote = text::findFrom(answer, QStringLiteral("\""), start);
+    if (quote == 0)
+        return std::nullopt;
+    return text::textFrom(answer, start, quote - start);
+}
+
+} // namespace resolve
+} // namespace vidrona

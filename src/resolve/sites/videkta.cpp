@@ -1,0 +1,35 @@
+// Videkta: the file address follows from the video number alone.
+#include "resolve/hosts.h"
+#include "resolve/resolvers.h"
+#include "resolve/site.h"
+
+namespace vidrona {
+
+const Site &videktaSite()
+{
+    static const Site site{QStringLiteral("Videkta"), hosts::Videkta,
+                           QStringLiteral("/?video_id=147629"), hosts::Videkta,
+                           QStringLiteral("/index.php?srch_str="), SiteAction::Videkta};
+    return site;
+}
+
+namespace resolve {
+
+std::optional<QString> Videkta(const QString &videoUrl)
+{
+    const qsizetype eq = videoUrl.indexOf(QLatin1Char('='));
+    const QString id = eq < 0 ? videoUrl : videoUrl.mid(eq + 1);
+    // A video number is plain digits; 15 of them still divide exactly.
+    if (id.isEmpty() || id.size() > 15)
+        return std::nullopt;
+    for (const QChar c : id)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    // Ten thousand videos to a folder, numbered from 1 up.
+    const qulonglong folder = (id.toULongLong() + 9999) / 10000;
+    return QStringLiteral("http://") + hosts::Videkta + QStringLiteral("/flv/")
+           + QString::number(folder) + QLatin1Char('/') + id + QStringLiteral(".flv");
+}
+
+} // namespace resolve
+} // namespace vidrona

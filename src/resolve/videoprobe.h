@@ -1,0 +1,89 @@
+#pragma once
+#include "directfile.h"
+#include "net/pagerequest.h"
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+
+class QThread;
+
+namespace vidrona {
+
+struct ProbeResult {
+    enum Kind {
+        File,     // fileUrl and fileName are set
+        Streamed, // the video comes in pieces only: nothing to save
+        Nothing,  // no video, unreachable, an HTTP error or no answer in time
+    };
+    Kind kind = Nothing;
+    QString fileUrl;
+    QString fileName; // may still be refused as a file name: the caller checks
+};
+
+// Works out the video file behind an address of today's web, without ever
+// holding the event loop: a direct file address (asked with HEAD, or with a
+// GET stopped after the head when HEAD is refused), or a page whose markup
+// names its video (its first MaxPageBytes read; the file it names is then
+// asked the same way). Every answer is read with PageRequest's bounds on its
+// head and body. Follows the system proxy, a bounded number of redirects,
+// and gives up on an answer that goes quiet for the stall time or when the
+// whole probe takes longer than the total time. One address at a time.
+class VideoProbe : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int DefaultStallTimeoutMs = 30000; // as a page fetch
+    static constexpr int DefaultTotalTimeoutMs = 120000;
+    static constexpr int MaxRedirects = 8;
+    static constexpr int MaxFilesTried = 4; // of the addresses one page names
+
+    explicit VideoProbe(QObject *parent = nullptr);
+    ~VideoProbe() override;
+
+    // An http or https address with a host.
+    static bool accepts(const QString &address);
+
+    // Starts working out address; false (nothing started) when it is not
+    // accepted or a probe is running. Every accepted start ends with exactly
+    // one finished(), never from inside start(), unless cancelled.
+    bool start(const QString &address);
+    // Stops the probe in progress; no finished() follows.
+    void cancel();
+    bool isRunning() const { return m_stage != Stage::Idle; }
+
+    void setStallTimeout(int ms) { m_stallMs = ms; }
+    void setTotalTimeout(int ms) { m_totalMs = ms; }
+
+signals:
+    void finished(const vidrona::ProbeResult &result);
+
+private:
+    // The address's head, its head by GET, its page; a named file's head,
+    // its head by GET.
+    enum class Stage { Idle, AddressHead, AddressGet, PageGet, FileHead, FileGet };
+
+    bool inFileStage() const { return m_stage == Stage::FileHead || m_stage == Stage::FileGet; }
+    void ask(const QUrl &url, Stage stage);
+    void onAnswer(const PageResult &answer);
+    void onHead(const PageResult &answer);
+    void readPage(const QByteArray &page, const QUrl &pageUrl);
+    void tryNextFile();
+    void giveUp();
+    void stop();
+    void conclude(ProbeResult::Kind kind, const QString &fileUrl = {}, const QString &fileName = {});
+
+    PageRequest m_request;
+    QThread *m_reader = nullptr; // reads the page; deletes itself when done
+    QTimer m_deadline;
+    Stage m_stage = Stage::Idle;
+    int m_stallMs = DefaultStallTimeoutMs;
+    int m_totalMs = DefaultTotalTimeoutMs;
+    QString m_addressText;  // as given: a direct file keeps it as its address
+    QUrl m_asked;           // the address of the current request
+    QStringList m_files;    // the addresses the page named
+    int m_nextFile = 0;
+    bool m_pageStreamed = false;
+};
+
+} // namespace vidrona

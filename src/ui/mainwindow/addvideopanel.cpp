@@ -1,0 +1,157 @@
+// The address box and "Add Video": site recognition and dispatch.
+#include "addvideopanel.h"
+#include "download/liststore.h"
+#include "resolve/site.h"
+#include "resolve/videoprobe.h"
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QKeyEvent>
+#include <QScopeGuard>
+#include <QShortcut>
+#include <QTimer>
+
+namespace vidrona {
+
+AddVideoPanel::AddVideoPanel(ListStore &store, const Controls &controls,
+                             std::function<void()> openYouTubeWindow, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_ui(controls)
+    , m_openYouTubeWindow(std::move(openYouTubeWindow))
+    , m_escape(new QShortcut(QKeySequence(Qt::Key_Escape), m_ui.txtUrl->window()))
+{
+    connect(m_ui.cmdAddVideo, &QPushButton::clicked, this, &AddVideoPanel::cmdAddVideo_Click);
+    connect(m_ui.txtUrl, &QLineEdit::textChanged, this, &AddVideoPanel::txtUrl_Change);
+    m_ui.txtUrl->installEventFilter(this);
+    m_ui.cmdAddVideo->installEventFilter(this);
+    m_ui.txtUrl->window()->installEventFilter(this);
+    m_escape->setObjectName(QStringLiteral("cancelFetch"));
+    m_escape->setEnabled(false);
+    connect(m_escape, &QShortcut::activated, this, &AddVideoPanel::cancelFetch);
+}
+
+void AddVideoPanel::cancelFetch()
+{
+    m_page.cancel();
+    if (m_probe && m_probe->isRunning()) {
+        m_probe->cancel();
+        todaysWebEnded();
+    }
+}
+
+void AddVideoPanel::Form_Load()
+{
+    m_ui.OptLow->setChecked(true);
+}
+
+void AddVideoPanel::cmdAddVideo_Click()
+{
+    // A press that arrives while a resolver waits for its page is dropped.
+    if (m_resolving)
+        return;
+    VideoUrl = m_ui.txtUrl->text();
+    const Site *site = findSite(siteKey(VideoUrl));
+    if (!site && VideoProbe::accepts(VideoUrl))
+        return TodaysWeb();
+    if (!site) {
+        m_store.messages().show(QStringLiteral("Please, check the link and try again!"),
+                                QStringLiteral("Link Error..."), MsgInformation);
+        return;
+    }
+    m_resolving = true;
+    const auto done = qScopeGuard([this] { m_resolving = false; });
+    runSiteAction(int(site->action));
+}
+
+void AddVideoPanel::runSiteAction(int action)
+{
+    switch (SiteAction(action)) {
+    case SiteAction::Metacafe: Metacafe(); break;
+    case SiteAction::Videkta: Videkta(); break;
+    case SiteAction::Tvali: Tvali(); break;
+    case SiteAction::AllVideos: AllVideos(); break;
+    case SiteAction::YouTubeWindow: m_openYouTubeWindow(); break;
+    case SiteAction::Break: Break(); break;
+    case SiteAction::DailyMotion: DailyMotion(); break;
+    case SiteAction::Google: Google(); break;
+    }
+}
+
+void AddVideoPanel::txtUrl_Change()
+{
+    VideoUrl = m_ui.txtUrl->text();
+    const Site *site = findSite(siteKey(VideoUrl));
+    if (!site)
+        return;
+    m_ui.Label4->setText(site->sampleCaption());
+    // Options once shown stay shown, and the mp4 caption stays.
+    switch (site->options) {
+    case QualityOptions::Unchanged:
+        break;
+    case QualityOptions::LowHigh:
+        m_ui.OptLow->setVisible(true);
+        m_ui.OptHigh->setVisible(true);
+        break;
+    case QualityOptions::LowMp4Avi:
+        m_ui.OptLow->setVisible(true);
+        m_ui.OptHigh->setText(QStringLiteral("High Quality (mp4)"));
+        m_ui.OptHigh->setVisible(true);
+        m_ui.OptAvi->setVisible(true);
+        break;
+    }
+}
+
+void AddVideoPanel::txtUrl_Click()
+{
+    m_ui.txtUrl->setSelection(0, int(m_ui.txtUrl->text().size()));
+}
+
+void AddVideoPanel::txtUrl_GotFocus()
+{
+    m_ui.txtUrl->setSelection(0, int(m_ui.txtUrl->text().size()));
+}
+
+// While a resolver waits for its page (or today's web is probed), the
+// address box and "Add Video" take no input (Esc there cancels); every other control and window does.
+bool AddVideoPanel::holdsOff(QObject *watched, QEvent *event)
+{
+    if (!m_resolving || (watched != m_ui.txtUrl && watched != m_ui.cmdAddVideo))
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+            cancelFetch();
+        return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool AddVideoPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (holdsOff(watched, event))
+        return true;
+    if (event->type() == QEvent::Close && watched == m_ui.txtUrl->window())
+        cancelFetch();
+    if (watched == m_ui.txtUrl) {
+        // Selecting on release: a press would undo a selection made earlier.
+        if (event->type() == QEvent::MouseButtonRelease)
+            txtUrl_Click();
+        else if (event->type() == QEvent::FocusIn)
+            QTimer::singleShot(0, this, &AddVideoPanel::txtUrl_GotFocus);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace vidrona

@@ -1,0 +1,57 @@
+// "Add Video" for an address of today's web: the probe works in the
+// background while the window goes on; its finding becomes a row.
+#include "addvideopanel.h"
+#include "download/liststore.h"
+#include "resolve/videoprobe.h"
+#include <QPushButton>
+#include <QShortcut>
+#include <QWidget>
+
+namespace vidrona {
+
+void AddVideoPanel::TodaysWeb()
+{
+    if (!m_probe) {
+        m_probe = new VideoProbe(this);
+        connect(m_probe, &VideoProbe::finished, this, &AddVideoPanel::todaysWebFound);
+    }
+    if (!m_probe->start(VideoUrl))
+        return;
+    m_resolving = true;
+    m_escape->setEnabled(true);
+    m_ui.cmdAddVideo->window()->setCursor(Qt::BusyCursor);
+}
+
+void AddVideoPanel::todaysWebFound(const ProbeResult &result)
+{
+    m_resolving = false;
+    m_escape->setEnabled(false);
+    m_ui.cmdAddVideo->window()->unsetCursor();
+    FileUrl = result.kind == ProbeResult::File ? result.fileUrl : QString();
+    switch (result.kind) {
+    case ProbeResult::File:
+        m_store.Download(result.fileUrl, result.fileName);
+        break;
+    case ProbeResult::Streamed:
+        m_store.messages().show(QStringLiteral("This video is streamed in pieces, which Vidrona cannot save."),
+                                QStringLiteral("Link Error..."), MsgInformation);
+        break;
+    case ProbeResult::Nothing:
+        m_store.messages().show(QStringLiteral("Please, check the link and try again!"),
+                                QStringLiteral("Link Error..."), MsgInformation);
+        break;
+    }
+    emit resolvingEnded();
+}
+
+// Cancelled: nothing to add or tell. The next address waits for the event
+// loop, not for whatever event (a close) led here.
+void AddVideoPanel::todaysWebEnded()
+{
+    m_resolving = false;
+    m_escape->setEnabled(false);
+    m_ui.cmdAddVideo->window()->unsetCursor();
+    QMetaObject::invokeMethod(this, &AddVideoPanel::resolvingEnded, Qt::QueuedConnection);
+}
+
+} // namespace vidrona

@@ -1,0 +1,13 @@
+#pragma once
+#include "desktop/messages.h"
+
+namespace vidrona {
+
+// Shows the standard message box with QMessageBox.
+class WidgetMessageService : public MessageService
+{
+public:
+    int show(const QString &text, const QString &title, int flags) override;
+};
+
+} // namespace vidrona
