@@ -32,7 +32,7 @@ struct Attempt {
     int status = 0;
     curlsession::HeadBounds headBounds;
     Plan plan = Plan::Undecided;
-    QString failure;
+    net::Failure failure;
     qint64 body = 0;
     qint64 expectedBody = -1;
     Clock::time_point lastByte = Clock::now();
@@ -50,9 +50,9 @@ struct Attempt {
         expectedBody = -1;
         plan = Plan::Undecided;
     }
-    Plan fail(const QString &why)
+    Plan fail(net::Reason reason, const QString &why)
     {
-        failure = why;
+        failure = net::fail(reason, why);
         return plan = Plan::Fail;
     }
 };
@@ -92,9 +92,9 @@ Plan decide(Attempt &a, int status)
     qint64 total = -1;
     if (status == 416 || (status == 206 && !(a.record && kept::continues(*a.record, a.kept, a.head, &total))))
         return a.kept > 0 ? a.plan = Plan::StartOver
-                          : a.fail(QStringLiteral("HTTP status %1").arg(status));
+                          : a.fail(net::Reason::HttpError, QStringLiteral("HTTP status %1").arg(status));
     if (status < 200 || status > 299)
-        return a.fail(QStringLiteral("HTTP status %1").arg(status));
+        return a.fail(net::Reason::HttpError, QStringLiteral("HTTP status %1").arg(status));
     const QString bytes = kept::bytesPath(a.job.finalPath);
     if (status == 206) {
         if (!a.writer.open(bytes, true) || a.writer.size() != a.kept)
@@ -106,7 +106,7 @@ Plan decide(Attempt &a, int status)
         // record go first, so the two never describe different versions.
         kept::remove(a.job.finalPath);
         if (!a.writer.open(bytes, false))
-            return a.fail(a.writer.errorString());
+            return a.fail(net::Reason::WriteFailed, a.writer.errorString());
         a.record = kept::recordFor(a.head);
         if (a.record)
             kept::save(a.job.finalPath, *a.record);
@@ -127,7 +127,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *context)
     QByteArray line;
     switch (curlsession::readHeadLine(a.headBounds, data, length, &line)) {
     case curlsession::HeadLine::TooLarge:
-        a.fail(QStringLiteral("the answer's head is too large"));
+        a.fail(net::Reason::HeadTooLarge, QStringLiteral("the answer's head is too large"));
         return 0;
     case curlsession::HeadLine::Status:
         a.head = {};
@@ -154,7 +154,7 @@ size_t onBody(char *data, size_t size, size_t count, void *context)
     if (a.plan != Plan::Write)
         return 0;
     if (!a.writer.write(data, qint64(length))) {
-        a.fail(a.writer.errorString());
+        a.fail(net::Reason::WriteFailed, a.writer.errorString());
         return 0;
     }
     a.body += qint64(length);
@@ -180,15 +180,16 @@ void perform(Session &s, Attempt &a)
     curlsession::Stopped stopped;
     const CURLcode result = curlsession::run(s, {a.shared.cancel, a.lastByte, a.job.stallTimeoutMs}, &stopped);
     if (stopped == curlsession::Stopped::Cancelled)
-        a.fail(QStringLiteral("cancelled"));
+        a.fail(net::Reason::Cancelled, QStringLiteral("cancelled"));
     else if (stopped == curlsession::Stopped::Stalled)
-        a.fail(QStringLiteral("no data for %1 ms").arg(a.job.stallTimeoutMs));
+        a.fail(net::Reason::Stalled, QStringLiteral("no data for %1 ms").arg(a.job.stallTimeoutMs));
     else if (a.plan == Plan::Write && result != CURLE_OK)
-        a.fail(s.errorText(result));
+        a.fail(net::Reason::BrokeOff, s.errorText(result));
     else if (a.plan == Plan::Undecided)
-        a.fail(result == CURLE_OK ? QStringLiteral("no answer") : s.errorText(result));
+        a.fail(result == CURLE_OK ? net::Reason::BrokenAnswer : net::Reason::CannotConnect,
+               result == CURLE_OK ? QStringLiteral("no answer") : s.errorText(result));
     else if (a.plan == Plan::Write && a.expectedBody >= 0 && a.body != a.expectedBody)
-        a.fail(QStringLiteral("body of %1 bytes, %2 announced").arg(a.body).arg(a.expectedBody));
+        a.fail(net::Reason::BrokeOff, QStringLiteral("body of %1 bytes, %2 announced").arg(a.body).arg(a.expectedBody));
 }
 
 // Follows the redirects of one request; the plan of the last answer.
@@ -208,9 +209,9 @@ Plan follow(Session &s, Attempt &a)
             return a.plan;
         const QUrl next = a.url.resolved(QUrl::fromEncoded(a.location));
         if (hop >= a.job.maxRedirects)
-            return a.fail(QStringLiteral("too many redirects"));
+            return a.fail(net::Reason::TooManyRedirects, QStringLiteral("too many redirects"));
         if (!isRedirectAllowed(a.url, next)) // also never into a private network
-            return a.fail(redirectRefusedText(next));
+            return a.fail(net::Reason::RedirectRefused, redirectRefusedText(next));
         a.nextAnswer(next);
     }
 }
@@ -226,7 +227,7 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
 {
     Session session;
     if (!session.easy || !session.multi)
-        return {false, QStringLiteral("cannot start a transfer")};
+        return {net::fail(net::Reason::Other, QStringLiteral("cannot start a transfer"))};
     FileWriter writer;
     qint64 keptLength = 0;
     std::optional<kept::Record> record = kept::load(job.finalPath, &keptLength);
@@ -247,14 +248,15 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
             writer.close();
             if (!a.record) // bytes that cannot be resumed are not kept
                 kept::remove(job.finalPath);
-            return {false, plan == Plan::StartOver ? QStringLiteral("the answers do not add up") : a.failure};
+            return {plan == Plan::StartOver ? net::fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("the answers do not add up"))
+                                            : a.failure};
         }
         if (job.finishing)
             job.finishing();
         if (!writer.commitTo(job.finalPath))
-            return {false, writer.errorString()};
+            return {net::fail(net::Reason::WriteFailed, writer.errorString())};
         QFile::remove(kept::recordPath(job.finalPath));
-        return {true, QString()};
+        return {};
     }
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "net/failure.h"
 #include <QString>
 #include <QUrl>
 #include <atomic>
@@ -27,8 +28,8 @@ struct FetchJob {
 };
 
 struct FetchResult {
-    bool ok = false;
-    QString reason; // why not
+    net::Failure failure; // why not; none when the file is in place
+    bool ok() const { return !failure.failed(); }
 };
 
 // Fetches job.url into job.finalPath on the calling thread, to the end:

@@ -109,8 +109,9 @@ QString QueueRunner::targetPathOf(const DownloadEntry &entry) const
     return QDir(m_folder).filePath(name);
 }
 
-void QueueRunner::onTransferFinished(bool ok, const QString &)
+void QueueRunner::onTransferFinished(const net::Failure &failure)
 {
+    const bool ok = !failure.failed();
     const quint64 id = m_runningId;
     if (id == 0) {
         if (m_waitingForIdle && m_running) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "downloadlist.h"
 #include "desktop/messages.h"
+#include "net/failure.h"
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
@@ -70,7 +71,7 @@ private:
     int nextRow() const;
     void step();
     bool startFetch(const DownloadEntry &entry);
-    void onTransferFinished(bool ok, const QString &reason);
+    void onTransferFinished(const net::Failure &failure);
     void complete(quint64 id, bool ok);
     void reportFailure();
     void showProgress();

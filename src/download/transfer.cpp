@@ -23,7 +23,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath)
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        QMetaObject::invokeMethod(this, [this] { fetchEnded(false, QStringLiteral("not an http address")); },
+        QMetaObject::invokeMethod(this, [this] { fetchEnded(net::fail(net::Reason::NotWebAddress, QStringLiteral("not an http address"))); },
                                   Qt::QueuedConnection);
         return true;
     }
@@ -44,7 +44,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath)
     };
     m_thread = QThread::create([this, job, shared = m_shared] {
         const FetchResult result = runFetch(job, *shared);
-        QMetaObject::invokeMethod(this, [this, result] { fetchEnded(result.ok, result.reason); },
+        QMetaObject::invokeMethod(this, [this, result] { fetchEnded(result.failure); },
                                   Qt::QueuedConnection);
     });
     m_thread->setObjectName(QStringLiteral("Transfer"));
@@ -83,12 +83,12 @@ void Transfer::setState(State s)
 
 // The result, delivered from the event loop: no caller is re-entered from
 // inside start() or Cancel().
-void Transfer::fetchEnded(bool ok, const QString &reason)
+void Transfer::fetchEnded(const net::Failure &failure)
 {
     stopThread();
     setState(Finishing);
     setState(Idle);
-    emit finished(ok, reason); // last: a listener may start the next fetch
+    emit finished(failure); // last: a listener may start the next fetch
 }
 
 void Transfer::stopThread()

@@ -1,4 +1,5 @@
 #pragma once
+#include "net/failure.h"
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -62,12 +63,12 @@ public:
 
 signals:
     void stateChanged(int state);
-    // ok: the file was fetched completely and is in place. reason: why not.
-    void finished(bool ok, const QString &reason);
+    // No failure: the file was fetched completely and is in place.
+    void finished(const vidrona::net::Failure &failure);
 
 private:
     void setState(State s);
-    void fetchEnded(bool ok, const QString &reason);
+    void fetchEnded(const net::Failure &failure);
     void stopThread();
 
     std::shared_ptr<FetchShared> m_shared;
