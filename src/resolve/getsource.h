@@ -17,21 +17,14 @@ QUrl pageAddress(const QString &address);
 // The address OpenURL reads: one without a scheme is taken as http.
 QUrl serviceAddress(const QString &address);
 
-// GET of an http or https address, sent as "vb wininet". The body comes back
-// one character per byte; an error page's body is returned like any other.
-// Empty when the address is not http(s), the server cannot be reached, the
-// transfer breaks off, goes quiet for timeoutMs, takes longer than the whole
-// fetch may, or the page passes MaxPageBytes. While it waits the application
-// shows the busy cursor; every window keeps painting and answering.
-QString FetchPage(const QString &address, int timeoutMs = PageTimeoutMs);
+// Starts a GET of an http or https address through request, sent as
+// "vb wininet"; request's finished() brings the page. The body comes one
+// character per byte; an error page's body is returned like any other.
+// The window goes on meanwhile: nothing here waits.
+void FetchPage(PageRequest &request, const QString &address);
 
-// The transfer the resolvers use for the player's XML and the link service:
+// The fetch the resolvers use for the player's XML and the link service:
 // like FetchPage, but an address without a scheme is taken as http.
-QString OpenURL(const QString &address, int timeoutMs = PageTimeoutMs);
-
-// The same two fetches through a request the caller owns, so that it can
-// cancel it, with the whole result (why it failed, for the user).
-PageResult FetchPage(PageRequest &request, const QString &address);
-PageResult OpenURL(PageRequest &request, const QString &address);
+void OpenURL(PageRequest &request, const QString &address);
 
 } // namespace vidrona

@@ -79,8 +79,7 @@ void TestRedirects::everyFetchRefusesTheMetadataAddress()
     const QString target = dir.filePath("v.flv");
     QString error;
     if (fetch == "page") {
-        PageRequest request;
-        error = request.fetchAndWait(url, "Vidrona").error;
+        error = test::fetchPage(url.toString(), true).error;
     } else if (fetch == "queue") {
         Transfer transfer;
         QSignalSpy finished(&transfer, &Transfer::finished);

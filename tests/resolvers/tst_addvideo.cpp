@@ -55,6 +55,7 @@ private slots:
     void userStaysInChargeWhileWaiting_data();
     void userStaysInChargeWhileWaiting();
     void hugePageKeepsTheWindowGoing();
+    void hourglassWhileTheSitePageComes();
     void youTubeOpensItsWindow();
 
 private:
@@ -129,6 +130,7 @@ void TestAddVideo::listSitesDownload()
     QFETCH(QString, fileName);
     paste(testweb::sampleVideo(site).page, quality);
     test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000); // the page comes while the window goes on
     QCOMPARE(m_messages->calls.size(), 0);
     QCOMPARE(addVideo().FileUrl, fileUrl);
     QCOMPARE(test::storeOf(*m_w).list().count(), 1);
@@ -214,6 +216,7 @@ void TestAddVideo::browserSitesOpen()
     QFETCH(QString, opened);
     paste(testweb::sampleVideo(site).page, quality);
     test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000); // the page comes while the window goes on
     QCOMPARE(m_messages->calls.size(), 0);
     QCOMPARE(m_browser.opened, QStringList{opened});
     QCOMPARE(addVideo().FileUrl, opened);
@@ -351,6 +354,7 @@ void TestAddVideo::secondPressWhileWaitingIsDropped()
         QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "Text1"), "typed while waiting");
     });
     test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
     QVERIFY(pressedWhileWaiting);
     QTest::qWait(50); // anything held back would arrive now
     QCOMPARE(requestsTo("tvali.ge", "/t/slow"), 1);
@@ -431,11 +435,43 @@ void TestAddVideo::hugePageKeepsTheWindowGoing()
     connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
     timer.start(10);
     test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
     timer.stop();
     QVERIFY(ticks > 0);
     QCOMPARE(m_messages->calls.size(), 1);
     QCOMPARE(m_messages->calls[0].text, notFetchedBecause("The page is larger than 8 MB."));
     QVERIFY(test::ctl<QTextEdit>(*m_w, "txtWebSource")->toPlainText().isEmpty());
+}
+
+// The site's page trickles in: the window shows the hourglass and its
+// timers run meanwhile; the pointer is back once the row is added.
+void TestAddVideo::hourglassWhileTheSitePageComes()
+{
+    m_web->server().on("tvali.ge", "/t/slow", [](const Request &) {
+        Response r = Response::html("xmlFile=http://tvali.ge/index.php\" padding padding padding");
+        r.trickleMs = 10;
+        r.trickleBytes = 2;
+        return r;
+    });
+    m_web->server().on("tvali.ge", "/index.php", [](const Request &) {
+        return Response::text("<video path=\"http://tvali.ge/files/6181.flv\"/>");
+    });
+    paste("http://tvali.ge/t/slow", "low");
+    int ticks = 0;
+    bool hourglass = true;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&] {
+        ++ticks;
+        hourglass = hourglass && (!addVideo().resolving() || m_w->cursor().shape() == Qt::WaitCursor);
+    });
+    timer.start(20);
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
+    timer.stop();
+    QVERIFY(ticks > 0);
+    QVERIFY(hourglass);
+    QCOMPARE(m_w->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(test::storeOf(*m_w).list().count(), 1);
 }
 
 void TestAddVideo::youTubeOpensItsWindow()

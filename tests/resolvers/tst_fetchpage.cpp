@@ -1,10 +1,8 @@
 // Page fetching over real loopback sockets.
 #include "resolve/getsource.h"
 #include "support/testenv.h"
-#include <QGuiApplication>
 #include <QNetworkProxy>
 #include <QTcpServer>
-#include <QTimer>
 #include <QtTest>
 
 using namespace vidrona;
@@ -21,7 +19,6 @@ private slots:
     void unreachableHostGivesEmptyText();
     void sendsItsAgentAndFollowsRedirects();
     void openUrlTakesAnAddressWithoutScheme();
-    void busyCursorWhileWaitingTimersStillRun();
     void hostileAnswersEndWithinBounds_data();
     void hostileAnswersEndWithinBounds();
 };
@@ -52,7 +49,7 @@ void TestFetchPage::bodies()
         r.chunked = chunked;
         return r;
     });
-    const QString text = FetchPage(QStringLiteral("http://tvali.ge/page"));
+    const QString text = test::fetchPageText(QStringLiteral("http://tvali.ge/page"));
     QCOMPARE(text.size(), body.size());
     QCOMPARE(text.toLatin1(), body); // one character per byte
 }
@@ -83,7 +80,7 @@ void TestFetchPage::failuresGiveEmptyText()
             r.stallAfterHeaders = true;
         return r;
     });
-    QCOMPARE(FetchPage(address, 500), QString());
+    QCOMPARE(test::fetchPageText(address, false, 500), QString());
 }
 
 void TestFetchPage::unreachableHostGivesEmptyText()
@@ -93,8 +90,7 @@ void TestFetchPage::unreachableHostGivesEmptyText()
     const quint16 port = probe.serverPort();
     probe.close(); // nobody listens there now
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    QCOMPARE(FetchPage(QStringLiteral("http://127.0.0.1:%1/").arg(port)), QString());
-    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(test::fetchPageText(QStringLiteral("http://127.0.0.1:%1/").arg(port)), QString());
 }
 
 void TestFetchPage::sendsItsAgentAndFollowsRedirects()
@@ -104,7 +100,7 @@ void TestFetchPage::sendsItsAgentAndFollowsRedirects()
         return Response::redirect("http://tvali.ge/new");
     });
     web.server().on("tvali.ge", "/new", [](const testweb::Request &) { return Response::html("moved here"); });
-    QCOMPARE(FetchPage(QStringLiteral("http://tvali.ge/old")), QStringLiteral("moved here"));
+    QCOMPARE(test::fetchPageText(QStringLiteral("http://tvali.ge/old")), QStringLiteral("moved here"));
     const QList<testweb::Request> seen = web.server().requests();
     QCOMPARE(seen.size(), 2);
     QCOMPARE(seen.first().header("User-Agent"), QByteArray("vb wininet"));
@@ -117,33 +113,8 @@ void TestFetchPage::openUrlTakesAnAddressWithoutScheme()
     web.server().on("links.vidrona-resolver.net", "/", [](const testweb::Request &req) {
         return Response::html("asked " + req.query);
     });
-    QCOMPARE(OpenURL(QStringLiteral("links.vidrona-resolver.net/?url=abc")), QStringLiteral("asked url=abc"));
-    QCOMPARE(OpenURL(QStringLiteral("http://links.vidrona-resolver.net/?url=d")), QStringLiteral("asked url=d"));
-}
-
-void TestFetchPage::busyCursorWhileWaitingTimersStillRun()
-{
-    test::LocalWeb web;
-    web.server().on("tvali.ge", "/slow", [](const testweb::Request &) {
-        Response r = Response::html(QByteArray(40, 'y'));
-        r.trickleMs = 10;
-        return r;
-    });
-    int ticks = 0;
-    bool busyDuringWait = true;
-    QTimer timer;
-    connect(&timer, &QTimer::timeout, this, [&] {
-        ++ticks;
-        const QCursor *c = QGuiApplication::overrideCursor();
-        busyDuringWait = busyDuringWait && c && c->shape() == Qt::WaitCursor;
-    });
-    timer.start(20);
-    const QString text = FetchPage(QStringLiteral("http://tvali.ge/slow"));
-    timer.stop();
-    QCOMPARE(text, QString(40, QLatin1Char('y')));
-    QVERIFY(ticks > 0);
-    QVERIFY(busyDuringWait);
-    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(test::fetchPageText(QStringLiteral("links.vidrona-resolver.net/?url=abc"), true), QStringLiteral("asked url=abc"));
+    QCOMPARE(test::fetchPageText(QStringLiteral("http://links.vidrona-resolver.net/?url=d"), true), QStringLiteral("asked url=d"));
 }
 
 // Each answer would grow memory or hold the fetch without end; each ends
@@ -187,7 +158,7 @@ void TestFetchPage::hostileAnswersEndWithinBounds()
     });
     PageRequest request;
     request.setLimits({MaxPageBytes, 2000, 3000});
-    const PageResult r = FetchPage(request, fault == "loop" ? "http://tvali.ge/loop" : "http://tvali.ge/page");
+    const PageResult r = test::fetchPage(request, fault == "loop" ? "http://tvali.ge/loop" : "http://tvali.ge/page");
     QCOMPARE(r.outcome, PageResult::Failed);
     QVERIFY2(r.error.contains(error), qPrintable(r.error));
     QVERIFY(r.body.isEmpty());

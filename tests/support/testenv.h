@@ -1,5 +1,6 @@
 #pragma once
 #include "server.h"
+#include "net/pagerequest.h"
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -9,6 +10,13 @@ namespace vidrona::test {
 // Writes bytes to folder/name; returns the path.
 QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+
+// Runs FetchPage (viaService: OpenURL) of address through request, or a
+// request of its own with idleMs as its idle time, and waits for its end.
+PageResult fetchPage(const QString &address, bool viaService = false, int idleMs = PageIdleTimeoutMs);
+PageResult fetchPage(PageRequest &request, const QString &address, bool viaService = false);
+// The text the resolvers go on with: the body, empty when the fetch failed.
+QString fetchPageText(const QString &address, bool viaService = false, int idleMs = PageIdleTimeoutMs);
 
 // A local web server on a loopback port, set as the application's proxy
 // for as long as it lives, so real site addresses reach it.

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QKeyEvent>
-#include <QScopeGuard>
 #include <QShortcut>
 #include <QTimer>
 
@@ -31,6 +30,7 @@ AddVideoPanel::AddVideoPanel(ListStore &store, const Controls &controls,
     m_escape->setObjectName(QStringLiteral("cancelFetch"));
     m_escape->setEnabled(false);
     connect(m_escape, &QShortcut::activated, this, &AddVideoPanel::cancelFetch);
+    connect(&m_page, &PageRequest::finished, this, &AddVideoPanel::pageArrived);
 }
 
 void AddVideoPanel::cancelFetch()
@@ -62,8 +62,15 @@ void AddVideoPanel::cmdAddVideo_Click()
         return;
     }
     m_resolving = true;
-    const auto done = qScopeGuard([this] { m_resolving = false; });
     runSiteAction(int(site->action));
+}
+
+// The next address waits for the event loop, not for whatever event (a
+// close, a message box) led here.
+void AddVideoPanel::endResolving()
+{
+    m_resolving = false;
+    QMetaObject::invokeMethod(this, &AddVideoPanel::resolvingEnded, Qt::QueuedConnection);
 }
 
 void AddVideoPanel::runSiteAction(int action)
@@ -73,7 +80,10 @@ void AddVideoPanel::runSiteAction(int action)
     case SiteAction::Videkta: Videkta(); break;
     case SiteAction::Tvali: Tvali(); break;
     case SiteAction::AllVideos: AllVideos(); break;
-    case SiteAction::YouTubeWindow: m_openYouTubeWindow(); break;
+    case SiteAction::YouTubeWindow:
+        m_openYouTubeWindow();
+        endResolving();
+        break;
     case SiteAction::Break: Break(); break;
     case SiteAction::DailyMotion: DailyMotion(); break;
     case SiteAction::Google: Google(); break;

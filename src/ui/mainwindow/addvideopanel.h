@@ -76,10 +76,13 @@ private slots:
     void txtUrl_GotFocus();
 
 private:
+    using PageThen = std::function<void(const QString &text)>;
     void runSiteAction(int action);
-    QString readSitePage();
-    QString askLinkService();
-    QString fetchText(const QString &address, bool viaService);
+    void readSitePage(PageThen then);
+    void askLinkService(PageThen then);
+    void fetchText(const QString &address, bool viaService, PageThen then);
+    void pageArrived(const PageResult &result);
+    void endResolving();
     bool holdsOff(QObject *watched, QEvent *event);
     int selectedQuality() const;
     bool takeResolved(const QString &fileUrl); // false: nothing usable found
@@ -91,12 +94,13 @@ private:
     ListStore &m_store;
     Controls m_ui;
     std::function<void()> m_openYouTubeWindow;
-    bool m_resolving = false;   // a resolver is waiting for its page
+    bool m_resolving = false;   // a resolver or the probe has not ended yet
     VideoProbe *m_probe = nullptr;
     bool m_fetchFailed = false; // the last page or answer came back empty
     bool m_fetchCancelled = false;
     QString m_fetchError;       // why the last fetch failed
     PageRequest m_page;         // the fetch a resolver waits for
+    PageThen m_then;            // what the resolver does with its page
     QShortcut *m_escape;        // cancels it or the probe, while it runs
 };
 

@@ -30,67 +30,82 @@ void AddVideoPanel::Videkta()
 
 void AddVideoPanel::Tvali()
 {
-    const auto xmlUrl = resolve::TvaliXmlUrl(readSitePage());
-    if (!xmlUrl)
-        return addResolved(QString());
-    const QString xml = fetchText(*xmlUrl, true);
-    addResolved(orEmpty(resolve::TvaliFile(xml)));
+    readSitePage([this](const QString &page) {
+        const auto xmlUrl = resolve::TvaliXmlUrl(page);
+        if (!xmlUrl)
+            return addResolved(QString());
+        fetchText(*xmlUrl, true, [this](const QString &xml) { addResolved(orEmpty(resolve::TvaliFile(xml))); });
+    });
 }
 
 void AddVideoPanel::AllVideos()
 {
-    addResolved(orEmpty(resolve::AllVideos(readSitePage())));
+    readSitePage([this](const QString &page) { addResolved(orEmpty(resolve::AllVideos(page))); });
 }
 
 void AddVideoPanel::Metacafe()
 {
-    addResolved(orEmpty(resolve::Metacafe(askLinkService())));
+    askLinkService([this](const QString &answer) { addResolved(orEmpty(resolve::Metacafe(answer))); });
 }
 
 void AddVideoPanel::Break()
 {
-    const QString answer = askLinkService();
-    addResolved(orEmpty(resolve::Break(answer, resolve::Quality(selectedQuality()))));
+    askLinkService([this](const QString &answer) {
+        addResolved(orEmpty(resolve::Break(answer, resolve::Quality(selectedQuality()))));
+    });
 }
 
 void AddVideoPanel::DailyMotion()
 {
-    openResolved(orEmpty(resolve::DailyMotion(askLinkService())));
+    askLinkService([this](const QString &answer) { openResolved(orEmpty(resolve::DailyMotion(answer))); });
 }
 
 void AddVideoPanel::Google()
 {
-    const QString answer = askLinkService();
-    openResolved(orEmpty(resolve::Google(answer, resolve::Quality(selectedQuality()))));
+    askLinkService([this](const QString &answer) {
+        openResolved(orEmpty(resolve::Google(answer, resolve::Quality(selectedQuality()))));
+    });
 }
 
-QString AddVideoPanel::readSitePage()
+// The hourglass while the site's page comes; the page stays in the hidden
+// buffer after the resolver is done with it.
+void AddVideoPanel::readSitePage(PageThen then)
 {
     QWidget *window = m_ui.txtUrl->window();
     window->setCursor(Qt::WaitCursor);
-    const QString page = fetchText(m_ui.txtUrl->text(), false);
-    window->unsetCursor();
-    // The page stays in the hidden buffer after the resolver returns.
-    m_ui.txtWebSource->setPlainText(page);
-    return page;
+    fetchText(m_ui.txtUrl->text(), false, [this, window, then = std::move(then)](const QString &page) {
+        window->unsetCursor();
+        m_ui.txtWebSource->setPlainText(page);
+        then(page);
+    });
 }
 
-QString AddVideoPanel::askLinkService()
+void AddVideoPanel::askLinkService(PageThen then)
 {
-    return fetchText(resolve::ServiceRequest(m_ui.txtUrl->text()), true);
+    fetchText(resolve::ServiceRequest(m_ui.txtUrl->text()), true, std::move(then));
 }
 
-// Waits for one page (or the service's answer) while the window goes on;
-// Esc cancels. Notes why nothing came, for the message.
-QString AddVideoPanel::fetchText(const QString &address, bool viaService)
+// Asks for one page (or the service's answer); then goes on with its text
+// once it is in, while the window goes on meanwhile. Esc cancels.
+void AddVideoPanel::fetchText(const QString &address, bool viaService, PageThen then)
 {
     m_escape->setEnabled(true);
-    const PageResult result = viaService ? OpenURL(m_page, address) : FetchPage(m_page, address);
+    m_then = std::move(then);
+    if (viaService)
+        OpenURL(m_page, address);
+    else
+        FetchPage(m_page, address);
+}
+
+// Notes why nothing came, for the message, and goes on with the text.
+void AddVideoPanel::pageArrived(const PageResult &result)
+{
     m_escape->setEnabled(false);
     m_fetchCancelled = result.outcome == PageResult::Cancelled;
     m_fetchError = result.error;
     m_fetchFailed = !result.fetched() || result.body.isEmpty();
-    return result.fetched() ? QString::fromLatin1(result.body) : QString();
+    if (PageThen then = std::exchange(m_then, {}))
+        then(result.fetched() ? QString::fromLatin1(result.body) : QString());
 }
 
 int AddVideoPanel::selectedQuality() const
@@ -128,12 +143,14 @@ void AddVideoPanel::addResolved(const QString &fileUrl)
 {
     if (takeResolved(fileUrl))
         m_store.Download(FileUrl);
+    endResolving();
 }
 
 void AddVideoPanel::openResolved(const QString &fileUrl)
 {
     if (takeResolved(fileUrl))
         OpenUrl(FileUrl, m_store.messages());
+    endResolving();
 }
 
 } // namespace vidrona

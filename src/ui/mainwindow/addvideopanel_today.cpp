@@ -24,7 +24,6 @@ void AddVideoPanel::TodaysWeb()
 
 void AddVideoPanel::todaysWebFound(const ProbeResult &result)
 {
-    m_resolving = false;
     m_escape->setEnabled(false);
     m_ui.cmdAddVideo->window()->unsetCursor();
     FileUrl = result.kind == ProbeResult::File ? result.fileUrl : QString();
@@ -41,17 +40,15 @@ void AddVideoPanel::todaysWebFound(const ProbeResult &result)
                                 QStringLiteral("Link Error..."), MsgInformation);
         break;
     }
-    emit resolvingEnded();
+    endResolving();
 }
 
-// Cancelled: nothing to add or tell. The next address waits for the event
-// loop, not for whatever event (a close) led here.
+// Cancelled: nothing to add or tell.
 void AddVideoPanel::todaysWebEnded()
 {
-    m_resolving = false;
     m_escape->setEnabled(false);
     m_ui.cmdAddVideo->window()->unsetCursor();
-    QMetaObject::invokeMethod(this, &AddVideoPanel::resolvingEnded, Qt::QueuedConnection);
+    endResolving();
 }
 
 } // namespace vidrona
