@@ -18,19 +18,28 @@ int DownloadList::rowOfUrl(const QString &fileUrl) const
     return -1;
 }
 
-quint64 DownloadList::append(const QString &fileName, const QString &fileUrl, const QString &status)
+quint64 DownloadList::append(const QString &fileName, const QString &fileUrl, const QString &statusWord)
+{
+    const Status status = status::fromWord(statusWord);
+    const quint64 id = append(fileName, fileUrl, status);
+    if (id != 0 && status == Status::Unknown)
+        m_rows.last().unknownWord = statusWord;
+    return id;
+}
+
+quint64 DownloadList::append(const QString &fileName, const QString &fileUrl, Status status)
 {
     if (m_rows.size() >= MaxRows || containsUrl(fileUrl))
         return 0;
     const int row = int(m_rows.size());
     beginInsertRows({}, row, row);
-    m_rows.append({m_nextId++, fileName, fileUrl, status});
+    m_rows.append({m_nextId++, fileName, fileUrl, status, QString(), QString()});
     m_urls.insert(fileUrl);
     endInsertRows();
     return m_rows.last().id;
 }
 
-bool DownloadList::setStatus(quint64 id, const QString &status)
+bool DownloadList::setStatus(quint64 id, Status status)
 {
     const int row = rowOfId(id);
     if (row < 0)
@@ -93,7 +102,7 @@ int DownloadList::completedCount() const
 {
     int n = 0;
     for (const auto &e : m_rows)
-        if (e.status == QLatin1String("COMPLETED"))
+        if (e.status == Status::Completed)
             ++n;
     return n;
 }
@@ -118,7 +127,7 @@ QVariant DownloadList::data(const QModelIndex &index, int role) const
     switch (index.column()) {
     case ColFileName: return e.fileName;
     case ColFileUrl: return e.fileUrl;
-    case ColStatus: return e.status;
+    case ColStatus: return e.statusWord();
     case ColProgress: return e.progress;
     }
     return {};
@@ -132,4 +141,28 @@ QVariant DownloadList::headerData(int section, Qt::Orientation o, int role) cons
     return (section >= 0 && section < 4) ? QString::fromLatin1(titles[section]) : QVariant();
 }
 
+namespace status {
+
+QString wordOf(Status s)
+{
+    switch (s) {
+    case Status::Pending: return Pending;
+    case Status::Downloading: return Downloading;
+    case Status::Completed: return Completed;
+    case Status::Failed: return Failed;
+    case Status::Canceled: return Canceled;
+    case Status::Unknown: break;
+    }
+    return QString();
+}
+
+Status fromWord(const QString &word)
+{
+    for (const Status s : {Status::Pending, Status::Downloading, Status::Completed, Status::Failed, Status::Canceled})
+        if (word == wordOf(s))
+            return s;
+    return Status::Unknown;
+}
+
+} // namespace status
 } // namespace vidrona

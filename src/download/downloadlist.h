@@ -1,4 +1,5 @@
 #pragma once
+#include "entrystatus.h"
 #include <QAbstractTableModel>
 #include <QList>
 #include <QSet>
@@ -14,8 +15,11 @@ struct DownloadEntry {
     quint64 id = 0;
     QString fileName;
     QString fileUrl;
-    QString status;
+    Status status = Status::Pending;
+    QString unknownWord; // Unknown: the status word as the list file had it
     QString progress; // shown while the row is fetched; never saved
+    // The word the list file keeps and the list shows.
+    QString statusWord() const { return status == Status::Unknown ? unknownWord : status::wordOf(status); }
 };
 
 // The download list, in the order rows were added. It is the one store of
@@ -39,9 +43,11 @@ public:
 
     // Appends a row; returns its id, or 0 when the URL is already listed or
     // the list is full.
-    quint64 append(const QString &fileName, const QString &fileUrl, const QString &status);
+    quint64 append(const QString &fileName, const QString &fileUrl, Status status);
+    // The same for a row read from the list file, whose status is a word.
+    quint64 append(const QString &fileName, const QString &fileUrl, const QString &statusWord);
     // Sets the status of the row with that id; false when it is gone.
-    bool setStatus(quint64 id, const QString &status);
+    bool setStatus(quint64 id, Status status);
     // The "Progress" cell of a row: what its fetch has done; empty when
     // it is not being fetched.
     bool setProgress(quint64 id, const QString &text);

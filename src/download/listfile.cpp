@@ -99,7 +99,7 @@ QByteArray ListFile::serialize(const DownloadList &list)
     for (const DownloadEntry &e : list.entries()) {
         out += e.fileName.toLatin1() + "\r\n";
         out += e.fileUrl.toLatin1() + "\r\n";
-        out += e.status.toLatin1() + "\r\n";
+        out += e.statusWord().toLatin1() + "\r\n";
     }
     return out;
 }

@@ -63,7 +63,7 @@ bool ListStore::addRow(const QString &fileUrl, const QString &name)
     // have), a control character (it would split the row in the list
     // file), an address already listed, or a full list.
     if (name.isEmpty() || !isListableUrl(fileUrl)
-        || m_list.append(name, fileUrl, status::Pending) == 0) {
+        || m_list.append(name, fileUrl, Status::Pending) == 0) {
         m_messages->show(addErrorText(), QStringLiteral("Error"), MsgCritical);
         return false;
     }

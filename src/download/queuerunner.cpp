@@ -46,7 +46,7 @@ int QueueRunner::nextRow() const
         const DownloadEntry &e = m_list.at(i);
         if (status::isToBeFetched(e.status) && !m_failedThisRun.contains(e.id))
             return i;
-        if (e.status == status::Downloading && m_leftOver.contains(e.id) && e.id != m_runningId)
+        if (e.status == Status::Downloading && m_leftOver.contains(e.id) && e.id != m_runningId)
             return i;
     }
     return -1;
@@ -73,7 +73,7 @@ void QueueRunner::step()
         }
         const DownloadEntry entry = m_list.at(row);
         m_leftOver.remove(entry.id);
-        m_list.setStatus(entry.id, status::Downloading);
+        m_list.setStatus(entry.id, Status::Downloading);
         emit fetchStarted(entry.id);
         if (startFetch(entry)) {
             m_runningId = entry.id;
@@ -136,7 +136,7 @@ void QueueRunner::onTransferFinished(const net::Failure &failure)
 void QueueRunner::complete(quint64 id, bool ok)
 {
     m_list.setProgress(id, QString());
-    m_list.setStatus(id, ok ? status::Completed : status::Failed);
+    m_list.setStatus(id, ok ? Status::Completed : Status::Failed);
     if (!ok)
         m_failedThisRun.insert(id);
     emit fetchEnded(id, ok);
@@ -153,9 +153,9 @@ void QueueRunner::reportFailure()
 bool QueueRunner::cancelRow(quint64 id)
 {
     const int row = m_list.rowOfId(id);
-    if (row < 0 || m_list.at(row).status != status::Downloading)
+    if (row < 0 || m_list.at(row).status != Status::Downloading)
         return false;
-    m_list.setStatus(id, status::Canceled);
+    m_list.setStatus(id, Status::Canceled);
     if (id == m_runningId)
         m_transfer.Cancel();
     m_leftOver.remove(id);
@@ -165,7 +165,7 @@ bool QueueRunner::cancelRow(quint64 id)
 void QueueRunner::resumeLeftOver()
 {
     for (const DownloadEntry &e : m_list.entries())
-        if (e.status == status::Downloading && e.id != m_runningId)
+        if (e.status == Status::Downloading && e.id != m_runningId)
             m_leftOver.insert(e.id);
 }
 

@@ -78,7 +78,7 @@ struct QueueFixture {
     {
         QStringList out;
         for (const DownloadEntry &e : list().entries())
-            out << e.status;
+            out << e.statusWord();
         return out;
     }
     QStringList names() const

@@ -87,7 +87,7 @@ void TestListFile::loadShapes()
     ListFile(dir.path()).load(list);
     QStringList got;
     for (const DownloadEntry &e : list.entries())
-        got << e.fileName + '|' + e.fileUrl + '|' + e.status;
+        got << e.fileName + '|' + e.fileUrl + '|' + e.statusWord();
     QCOMPARE(got, rows);
 }
 
@@ -221,7 +221,7 @@ void TestListFile::rowsPastTheLimitStayInTheFile()
     QCOMPARE(store.list().count(), DownloadList::MaxRows);
     // "Clean", twice: the rows shown shrink, the others follow untouched.
     for (int round = 0; round < 2; ++round) {
-        store.list().removeIf([](const DownloadEntry &e) { return e.status == "COMPLETED"; });
+        store.list().removeIf([](const DownloadEntry &e) { return e.status == Status::Completed; });
         store.SaveList();
     }
     QCOMPARE(test::readFile(dir.filePath("List")), ListFile::serialize(store.list()) + tail);

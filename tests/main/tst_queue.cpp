@@ -46,7 +46,7 @@ void TestQueue::threeRowsInListOrder()
     QStringList seen; // at each start: row status, button, label, saved list
     connect(&f.queue(), &QueueRunner::fetchStarted, this, [&](quint64 id) {
         const DownloadEntry &e = f.list().at(f.list().rowOfId(id));
-        seen << QString("%1 %2 %3 %4 saved").arg(e.fileName, e.status,
+        seen << QString("%1 %2 %3 %4 saved").arg(e.fileName, e.statusWord(),
                                                  f.ui<QPushButton>("cmdDownload")->isEnabled() ? "on" : "off",
                                                  f.ui<QLabel>("lblProgress")->text())
                     + QString::number(f.listFile().count("COMPLETED"));

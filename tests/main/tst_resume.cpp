@@ -42,7 +42,7 @@ struct QueueRun {
         queue.RunQueue();
         return QTest::qWaitFor([this] { return !queue.isRunning(); }, 30000);
     }
-    QString status() const { return list.count() ? list.at(0).status : QString(); }
+    QString status() const { return list.count() ? list.at(0).statusWord() : QString(); }
 };
 
 QString writeList(const QString &folder, const QString &status)

@@ -120,7 +120,7 @@ void TestRows::remove()
     QCOMPARE(f.names(), left);
     QByteArray saved;
     for (const DownloadEntry &e : f.list().entries())
-        saved += (e.fileName + "\r\n" + e.fileUrl + "\r\n" + e.status + "\r\n").toLatin1();
+        saved += (e.fileName + "\r\n" + e.fileUrl + "\r\n" + e.statusWord() + "\r\n").toLatin1();
     QCOMPARE(f.listFile(), saved);
     QCOMPARE(f.file("v2.flv"), QByteArray("video"));
 
@@ -161,7 +161,7 @@ void TestRows::clean()
     QCOMPARE(f.names(), left);
     QStringList rows;
     for (const DownloadEntry &e : f.list().entries())
-        rows << e.fileName + ":" + e.status;
+        rows << e.fileName + ":" + e.statusWord();
     QCOMPARE(f.listFile(), test::listOf(rows));
     QVERIFY(QFile::exists(f.dir.filePath("List")));
     QCOMPARE(f.file("v1.flv"), QByteArray("video"));

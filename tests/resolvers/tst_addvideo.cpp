@@ -136,7 +136,7 @@ void TestAddVideo::listSitesDownload()
     QCOMPARE(test::storeOf(*m_w).list().count(), 1);
     QCOMPARE(test::storeOf(*m_w).list().at(0).fileUrl, fileUrl);
     QCOMPARE(test::storeOf(*m_w).list().at(0).fileName, fileName);
-    QCOMPARE(test::storeOf(*m_w).list().at(0).status, QStringLiteral("PENDING"));
+    QCOMPARE(test::storeOf(*m_w).list().at(0).statusWord(), QStringLiteral("PENDING"));
     QVERIFY(m_browser.opened.isEmpty());
     downloadFirstRow(fileUrl, fileName);
 }
@@ -144,7 +144,7 @@ void TestAddVideo::listSitesDownload()
 void TestAddVideo::downloadFirstRow(const QString &fileUrl, const QString &fileName)
 {
     test::ctl<QPushButton>(*m_w, "cmdDownload")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*m_w).list().at(0).status, QStringLiteral("COMPLETED"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*m_w).list().at(0).statusWord(), QStringLiteral("COMPLETED"), 20000);
     const QByteArray saved = test::readFile(QDir(m_dir->path()).filePath(fileName));
     QVERIFY(saved.size() > 30000);
     QCOMPARE(saved, testweb::sampleFileBytes(fileUrl));
@@ -175,7 +175,7 @@ void TestAddVideo::todaysWebDownloads()
     QCOMPARE(list.count(), 1);
     QCOMPARE(list.at(0).fileUrl, fileUrl);
     QCOMPARE(list.at(0).fileName, fileName);
-    QCOMPARE(list.at(0).status, QStringLiteral("PENDING"));
+    QCOMPARE(list.at(0).statusWord(), QStringLiteral("PENDING"));
     QVERIFY(test::readFile(QDir(m_dir->path()).filePath("List")).contains(fileUrl.toLatin1()));
     downloadFirstRow(fileUrl, fileName);
 
