@@ -83,7 +83,8 @@ void QueueRunner::step()
             return;
         }
         reportFailure();
-        complete(entry.id, false);
+        complete(entry.id, net::fail(net::Reason::WriteFailed,
+                                     QStringLiteral("The name cannot be a file name in the download folder.")));
     }
 }
 
@@ -127,15 +128,17 @@ void QueueRunner::onTransferFinished(const net::Failure &failure)
         kept::remove(m_runningPath);
     if (!ok)
         reportFailure();
-    complete(id, ok);
+    complete(id, failure);
     step();
 }
 
 // Whatever the row became meanwhile (CANCELED included), the result decides;
-// a row that is gone is left alone.
-void QueueRunner::complete(quint64 id, bool ok)
+// a row that is gone is left alone. A failed row keeps why in its Progress
+// cell, so rows that failed differently read differently.
+void QueueRunner::complete(quint64 id, const net::Failure &failure)
 {
-    m_list.setProgress(id, QString());
+    const bool ok = !failure.failed();
+    m_list.setProgress(id, failure.text);
     m_list.setStatus(id, ok ? Status::Completed : Status::Failed);
     if (!ok)
         m_failedThisRun.insert(id);

@@ -72,7 +72,7 @@ private:
     void step();
     bool startFetch(const DownloadEntry &entry);
     void onTransferFinished(const net::Failure &failure);
-    void complete(quint64 id, bool ok);
+    void complete(quint64 id, const net::Failure &failure);
     void reportFailure();
     void showProgress();
     void rowsLeaving(int first, int last);

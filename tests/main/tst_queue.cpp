@@ -29,6 +29,7 @@ private slots:
     void whichRowsAreFetched();
     void savedFile_data();
     void savedFile();
+    void failedRowsSayWhy();
     void failedRowWaitsForTheNextPress();
     void oneRunAtATime();
     void cancel_data();
@@ -147,6 +148,28 @@ void TestQueue::savedFile()
         QCOMPARE(f.messages.calls[0].title, QString());
         QCOMPARE(f.messages.calls[0].flags, 64);
     }
+}
+
+// Rows that fail for different reasons keep different reasons in their
+// Progress cell, where a user looks for why.
+void TestQueue::failedRowsSayWhy()
+{
+    QueueFixture f;
+    f.load({"missing.flv:PENDING", "short.flv:PENDING", "get.php?id=3:PENDING", "good.flv:PENDING"});
+    f.route("missing.flv", testweb::Response::notFound());
+    testweb::Response shortBody = testweb::Response::bytes("part");
+    shortBody.announcedLength = 999;
+    f.route("short.flv", shortBody);
+    QVERIFY(f.press());
+    QCOMPARE(f.statuses(), QStringList({"FAILED", "FAILED", "FAILED", "COMPLETED"}));
+    QStringList reasons;
+    for (const DownloadEntry &e : f.list().entries())
+        reasons << e.progress;
+    QVERIFY2(reasons[0].contains("404"), qPrintable(reasons[0]));
+    QVERIFY(!reasons[1].isEmpty() && !reasons[2].isEmpty());
+    QCOMPARE(QSet<QString>(reasons.begin(), reasons.begin() + 3).size(), 3);
+    QCOMPARE(reasons[3], QString());
+    QCOMPARE(f.list().data(f.list().index(0, DownloadList::ColProgress), Qt::ToolTipRole).toString(), reasons[0]);
 }
 
 void TestQueue::failedRowWaitsForTheNextPress()
