@@ -63,6 +63,7 @@ private:
     void downloadFirstRow(const QString &fileUrl, const QString &fileName);
     int requestsTo(const QByteArray &host, const QByteArray &path) const;
     void routeFaultyPages(const QString &address);
+    void routeSlowTvaliPage(int trickleMs);
 
     test::BrowserCapture m_browser;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -331,17 +332,24 @@ void TestAddVideo::nothingFoundAddsNothing()
         QCOMPARE(addVideo().FileUrl, QString());
 }
 
-void TestAddVideo::secondPressWhileWaitingIsDropped()
+// A Tvali page at /t/slow that comes two bytes every trickleMs; its player
+// file names a video.
+void TestAddVideo::routeSlowTvaliPage(int trickleMs)
 {
-    m_web->server().on("tvali.ge", "/t/slow", [](const Request &) {
+    m_web->server().on("tvali.ge", "/t/slow", [trickleMs](const Request &) {
         Response r = Response::html("xmlFile=http://tvali.ge/index.php\" padding padding padding");
-        r.trickleMs = 5;
+        r.trickleMs = trickleMs;
         r.trickleBytes = 2;
         return r;
     });
     m_web->server().on("tvali.ge", "/index.php", [](const Request &) {
         return Response::text("<video path=\"http://tvali.ge/files/6181.flv\"/>");
     });
+}
+
+void TestAddVideo::secondPressWhileWaitingIsDropped()
+{
+    routeSlowTvaliPage(5);
     m_w->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
     paste("http://tvali.ge/t/slow", "low");
@@ -447,15 +455,7 @@ void TestAddVideo::hugePageKeepsTheWindowGoing()
 // timers run meanwhile; the pointer is back once the row is added.
 void TestAddVideo::hourglassWhileTheSitePageComes()
 {
-    m_web->server().on("tvali.ge", "/t/slow", [](const Request &) {
-        Response r = Response::html("xmlFile=http://tvali.ge/index.php\" padding padding padding");
-        r.trickleMs = 10;
-        r.trickleBytes = 2;
-        return r;
-    });
-    m_web->server().on("tvali.ge", "/index.php", [](const Request &) {
-        return Response::text("<video path=\"http://tvali.ge/files/6181.flv\"/>");
-    });
+    routeSlowTvaliPage(10);
     paste("http://tvali.ge/t/slow", "low");
     int ticks = 0;
     bool hourglass = true;
