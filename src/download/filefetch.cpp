@@ -1,55 +1,35 @@
-// The file fetch of the queue, on a thread of its own with libcurl: the
-// body goes from the socket to the disk without a hop through the window's
-// thread, at the speed of the curl tool.
+// The file fetch of the queue, on a thread of its own through the
+// program's HTTP client: the body goes from the socket to the disk without
+// a hop through the window's thread, at the speed of the curl tool.
 #include "filefetch.h"
 #include "filewriter.h"
 #include "keptbytes.h"
-#include "net/curlsession.h"
-#include "net/addressrule.h"
+#include "net/httpclient.h"
 #include <QFile>
-#include <chrono>
-#include <memory>
 #include <optional>
 
 namespace vidrona {
 
 namespace {
-using curlsession::Clock;
-using curlsession::Session;
 
-enum class Plan { Undecided, Write, Redirect, StartOver, Fail };
+enum class Plan { Undecided, Write, StartOver, Fail };
 
-// One request and its answer.
-struct Attempt {
+// One request (redirects followed by the client) and what its answer is for.
+struct Attempt : net::Receiver {
     const FetchJob &job;
     FetchShared &shared;
     FileWriter &writer;
-    QUrl url;
     qint64 kept = 0; // asking for the bytes from here on; 0: the whole body
     std::optional<kept::Record> record;
-    kept::AnswerHead head;
-    QByteArray location;
-    int status = 0;
-    curlsession::HeadBounds headBounds;
     Plan plan = Plan::Undecided;
     net::Failure failure;
-    qint64 body = 0;
+    qint64 received = 0;
     qint64 expectedBody = -1;
-    Clock::time_point lastByte = Clock::now();
 
     Attempt(const FetchJob &j, FetchShared &sh, FileWriter &w) : job(j), shared(sh), writer(w) {}
-    // Ready for the next answer (after a redirect).
-    void nextAnswer(const QUrl &to)
-    {
-        url = to;
-        head = {};
-        location.clear();
-        status = 0;
-        headBounds = {};
-        body = 0;
-        expectedBody = -1;
-        plan = Plan::Undecided;
-    }
+    bool head(const HttpHead &head, const QUrl &url) override;
+    bool body(const char *data, qsizetype length) override;
+    Plan decide(const kept::AnswerHead &head);
     Plan fail(net::Reason reason, const QString &why)
     {
         failure = net::fail(reason, why);
@@ -57,186 +37,121 @@ struct Attempt {
     }
 };
 
-QByteArray headerValue(const QByteArray &line, const char *name)
+kept::AnswerHead answerHead(const HttpHead &head, const QUrl &url)
 {
-    const int colon = line.indexOf(':');
-    if (colon < 0 || line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) != 0)
-        return {};
-    return line.mid(colon + 1).trimmed();
-}
-
-void readHeader(Attempt &a, const QByteArray &line)
-{
-    if (QByteArray v = headerValue(line, "ETag"); !v.isEmpty())
-        a.head.etag = v;
-    else if (QByteArray v = headerValue(line, "Last-Modified"); !v.isEmpty())
-        a.head.lastModified = v;
-    else if (QByteArray v = headerValue(line, "Content-Range"); !v.isEmpty())
-        a.head.contentRange = v;
-    else if (QByteArray v = headerValue(line, "Location"); !v.isEmpty())
-        a.location = v;
-    else if (QByteArray v = headerValue(line, "Content-Length"); !v.isEmpty()) {
+    kept::AnswerHead a;
+    a.status = head.status;
+    a.address = url.toEncoded();
+    a.etag = head.value("ETag");
+    a.lastModified = head.value("Last-Modified");
+    a.contentRange = head.value("Content-Range");
+    if (head.has("Content-Length")) {
         bool ok = false;
-        const qint64 n = v.toLongLong(&ok);
-        a.head.contentLength = ok && n >= 0 ? n : -1;
+        const qint64 n = head.value("Content-Length").toLongLong(&ok);
+        a.contentLength = ok && n >= 0 ? n : -1;
     }
+    return a;
 }
 
-// The answer's head is complete: what becomes of its body.
-Plan decide(Attempt &a, int status)
+bool Attempt::head(const HttpHead &head, const QUrl &url)
 {
-    a.head.status = status;
-    a.head.address = a.url.toEncoded();
-    if (status >= 300 && status <= 399 && status != 304 && !a.location.isEmpty())
-        return a.plan = Plan::Redirect;
+    return decide(answerHead(head, url)) == Plan::Write; // else no body is read
+}
+
+// The final answer's head is in: what becomes of its body.
+Plan Attempt::decide(const kept::AnswerHead &head)
+{
+    const int status = head.status;
     qint64 total = -1;
-    if (status == 416 || (status == 206 && !(a.record && kept::continues(*a.record, a.kept, a.head, &total))))
-        return a.kept > 0 ? a.plan = Plan::StartOver
-                          : a.fail(net::Reason::HttpError, QStringLiteral("HTTP status %1").arg(status));
+    if (status == 416 || (status == 206 && !(record && kept::continues(*record, kept, head, &total))))
+        return kept > 0 ? plan = Plan::StartOver
+                        : fail(net::Reason::HttpError, QStringLiteral("HTTP status %1").arg(status));
     if (status < 200 || status > 299)
-        return a.fail(net::Reason::HttpError, QStringLiteral("HTTP status %1").arg(status));
-    const QString bytes = kept::bytesPath(a.job.finalPath);
+        return fail(net::Reason::HttpError, QStringLiteral("HTTP status %1").arg(status));
+    const QString bytes = kept::bytesPath(job.finalPath);
     if (status == 206) {
-        if (!a.writer.open(bytes, true) || a.writer.size() != a.kept)
-            return a.plan = Plan::StartOver;
-        a.expectedBody = total - a.kept;
-        a.shared.total = total;
+        if (!writer.open(bytes, true) || writer.size() != kept)
+            return plan = Plan::StartOver;
+        expectedBody = total - kept;
+        shared.total = total;
     } else {
         // The whole body from its first byte: old kept bytes and their
         // record go first, so the two never describe different versions.
-        kept::remove(a.job.finalPath);
-        if (!a.writer.open(bytes, false))
-            return a.fail(net::Reason::WriteFailed, a.writer.errorString());
-        a.record = kept::recordFor(a.head);
-        if (a.record)
-            kept::save(a.job.finalPath, *a.record);
-        a.expectedBody = a.head.contentLength;
-        a.shared.total = a.head.contentLength;
+        kept::remove(job.finalPath);
+        if (!writer.open(bytes, false))
+            return fail(net::Reason::WriteFailed, writer.errorString());
+        record = kept::recordFor(head);
+        if (record)
+            kept::save(job.finalPath, *record);
+        expectedBody = head.contentLength;
+        shared.total = head.contentLength;
     }
-    a.shared.received = a.writer.size();
-    if (a.job.receiving)
-        a.job.receiving();
-    return a.plan = Plan::Write;
+    shared.received = writer.size();
+    if (job.receiving)
+        job.receiving();
+    return plan = Plan::Write;
 }
 
-size_t onHeader(char *data, size_t size, size_t count, void *context)
+bool Attempt::body(const char *data, qsizetype length)
 {
-    Attempt &a = *static_cast<Attempt *>(context);
-    const size_t length = size * count;
-    a.lastByte = Clock::now();
-    QByteArray line;
-    switch (curlsession::readHeadLine(a.headBounds, data, length, &line)) {
-    case curlsession::HeadLine::TooLarge:
-        a.fail(net::Reason::HeadTooLarge, QStringLiteral("the answer's head is too large"));
-        return 0;
-    case curlsession::HeadLine::Status:
-        a.head = {};
-        a.location.clear();
-        a.status = line.split(' ').value(1).toInt();
-        return length;
-    case curlsession::HeadLine::Field:
-        readHeader(a, line);
-        return length;
-    case curlsession::HeadLine::End:
-        break;
+    if (!writer.write(data, length)) {
+        fail(net::Reason::WriteFailed, writer.errorString());
+        return false;
     }
-    if (a.status >= 100 && a.status <= 199)
-        return length; // an interim answer; the real one follows
-    const Plan plan = decide(a, a.status);
-    return plan == Plan::Write ? length : 0; // 0 ends the transfer here
+    received += length;
+    shared.received += length;
+    shared.fresh += length;
+    return true;
 }
 
-size_t onBody(char *data, size_t size, size_t count, void *context)
+// Only the rest, and only if it is still the version kept.
+QList<QByteArray> rangeFields(const Attempt &a)
 {
-    Attempt &a = *static_cast<Attempt *>(context);
-    const size_t length = size * count;
-    a.lastByte = Clock::now();
-    if (a.plan != Plan::Write)
-        return 0;
-    if (!a.writer.write(data, qint64(length))) {
-        a.fail(net::Reason::WriteFailed, a.writer.errorString());
-        return 0;
-    }
-    a.body += qint64(length);
-    a.shared.received += qint64(length);
-    a.shared.fresh += qint64(length);
-    return length;
+    if (a.kept <= 0)
+        return {};
+    return {"Range: bytes=" + QByteArray::number(a.kept) + '-', "If-Range: " + a.record->validator()};
 }
 
-void prepare(Session &s, Attempt &a, curl_slist *headers)
+// One request to its end: the plan of its last answer.
+Plan fetchOnce(net::HttpClient &client, Attempt &a)
 {
-    curlsession::prepare(s, a.url); // redirects followed here, by our rule
-    CURL *e = s.easy.get();
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
-    curl_easy_setopt(e, CURLOPT_HEADERDATA, &a);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, &a);
-}
-
-// Runs one request to its end, or until cancelled or stalled.
-void perform(Session &s, Attempt &a)
-{
-    curlsession::Stopped stopped;
-    const CURLcode result = curlsession::run(s, {a.shared.cancel, a.lastByte, a.job.stallTimeoutMs}, &stopped);
-    if (stopped == curlsession::Stopped::Cancelled)
-        a.fail(net::Reason::Cancelled, QStringLiteral("cancelled"));
-    else if (stopped == curlsession::Stopped::Stalled)
-        a.fail(net::Reason::Stalled, QStringLiteral("no data for %1 ms").arg(a.job.stallTimeoutMs));
-    else if (a.plan == Plan::Write && result != CURLE_OK)
-        a.fail(net::Reason::BrokeOff, s.errorText(result));
-    else if (a.plan == Plan::Undecided)
-        a.fail(result == CURLE_OK ? net::Reason::BrokenAnswer : net::Reason::CannotConnect,
-               result == CURLE_OK ? QStringLiteral("no answer") : s.errorText(result));
-    else if (a.plan == Plan::Write && a.expectedBody >= 0 && a.body != a.expectedBody)
-        a.fail(net::Reason::BrokeOff, QStringLiteral("body of %1 bytes, %2 announced").arg(a.body).arg(a.expectedBody));
-}
-
-// Follows the redirects of one request; the plan of the last answer.
-Plan follow(Session &s, Attempt &a)
-{
-    std::unique_ptr<curl_slist, curlsession::ListDeleter> headers;
-    if (a.kept > 0) {
-        // Only the rest, and only if it is still the version kept.
-        const QByteArray range = "Range: bytes=" + QByteArray::number(a.kept) + '-';
-        const QByteArray ifRange = "If-Range: " + a.record->validator();
-        headers.reset(curl_slist_append(curl_slist_append(nullptr, range.constData()), ifRange.constData()));
-    }
-    for (int hop = 0;; ++hop) {
-        prepare(s, a, headers.get());
-        perform(s, a);
-        if (a.plan != Plan::Redirect)
-            return a.plan;
-        const QUrl next = a.url.resolved(QUrl::fromEncoded(a.location));
-        if (hop >= a.job.maxRedirects)
-            return a.fail(net::Reason::TooManyRedirects, QStringLiteral("too many redirects"));
-        if (!isRedirectAllowed(a.url, next)) // also never into a private network
-            return a.fail(net::Reason::RedirectRefused, redirectRefusedText(next));
-        a.nextAnswer(next);
-    }
+    net::Request request;
+    request.url = a.job.url;
+    request.userNamed = true; // an address in the list; its redirects are judged
+    request.fields = rangeFields(a);
+    request.idleMs = a.job.stallTimeoutMs;
+    request.maxRedirects = a.job.maxRedirects;
+    const net::Outcome out = client.perform(request, a, a.shared.cancel);
+    if (a.plan == Plan::Fail || a.plan == Plan::StartOver)
+        return a.plan;
+    if (out.failure.failed())
+        return a.fail(out.failure.reason, out.failure.text);
+    if (a.plan == Plan::Undecided)
+        return a.fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came."));
+    if (a.expectedBody >= 0 && a.received != a.expectedBody)
+        return a.fail(net::Reason::BrokeOff,
+                      QStringLiteral("body of %1 bytes, %2 announced").arg(a.received).arg(a.expectedBody));
+    return a.plan;
 }
 
 } // namespace
 
 void initFetching()
 {
-    curlsession::initOnce();
+    net::HttpClient::initOnce();
 }
 
 FetchResult runFetch(const FetchJob &job, FetchShared &shared)
 {
-    Session session;
-    if (!session.easy || !session.multi)
-        return {net::fail(net::Reason::Other, QStringLiteral("cannot start a transfer"))};
+    net::HttpClient client;
     FileWriter writer;
     qint64 keptLength = 0;
     std::optional<kept::Record> record = kept::load(job.finalPath, &keptLength);
     for (int round = 0;; ++round) {
         Attempt a(job, shared, writer);
-        a.url = job.url;
         a.record = record;
         a.kept = record ? keptLength : 0;
-        const Plan plan = follow(session, a);
+        const Plan plan = fetchOnce(client, a);
         if (plan == Plan::StartOver && round == 0) {
             // The kept bytes cannot be continued: the whole body again.
             writer.close();

@@ -1,30 +1,52 @@
 #include "addressrule.h"
 #include <QHostAddress>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace vidrona {
 
 namespace {
 
-// 10/8, 172.16/12, 192.168/16, and 0/8 (which reaches this machine).
-bool isPrivateIPv4(quint32 a)
+bool inRange(quint32 a, quint32 net, int bits)
 {
-    return (a >> 24) == 10 || (a >> 20) == ((172u << 4) | 1) || (a >> 16) == ((192u << 8) | 168)
-           || (a >> 24) == 0;
+    return (a >> (32 - bits)) == (net >> (32 - bits));
 }
 
-bool isInternalAddress(const QHostAddress &address)
+bool isPrivateIPv4(quint32 a)
 {
-    bool mapped = false;
-    const quint32 v4 = address.toIPv4Address(&mapped);
-    if (mapped && address.protocol() == QAbstractSocket::IPv6Protocol)
-        return isInternalAddress(QHostAddress(v4));
-    if (mapped && isPrivateIPv4(v4))
-        return true;
-    return address.isLoopback() || address.isLinkLocal() || address.isUniqueLocalUnicast()
-           || address.isSiteLocal() || address == QHostAddress::AnyIPv6;
+    return inRange(a, 0x00000000, 8)                                      // 0/8: this host
+           || inRange(a, 0x0A000000, 8) || inRange(a, 0xAC100000, 12)     // 10/8, 172.16/12
+           || inRange(a, 0xC0A80000, 16) || inRange(a, 0x64400000, 10)    // 192.168/16, 100.64/10
+           || inRange(a, 0x7F000000, 8) || inRange(a, 0xA9FE0000, 16)     // loopback, link-local
+           || inRange(a, 0xE0000000, 4) || a == 0xFFFFFFFF;               // multicast, broadcast
+}
+
+// The IPv4 address inside ::ffff:a.b.c.d or ::a.b.c.d, if it is one.
+bool embeddedIPv4(const Q_IPV6ADDR &b, quint32 *v4)
+{
+    for (int i = 0; i < 10; ++i)
+        if (b[i] != 0)
+            return false;
+    const bool mapped = b[10] == 0xff && b[11] == 0xff;
+    if (!mapped && (b[10] != 0 || b[11] != 0))
+        return false;
+    *v4 = quint32(b[12]) << 24 | quint32(b[13]) << 16 | quint32(b[14]) << 8 | b[15];
+    return mapped || *v4 > 1; // :: and ::1 are IPv6's own
+}
+
+bool isPrivateIPv6(const Q_IPV6ADDR &b)
+{
+    quint32 v4 = 0;
+    if (embeddedIPv4(b, &v4))
+        return isPrivateIPv4(v4);
+    bool zero = true;
+    for (int i = 0; i < 15; ++i)
+        zero = zero && b[i] == 0;
+    if (zero && (b[15] == 0 || b[15] == 1))
+        return true; // :: and ::1
+    return (b[0] & 0xfe) == 0xfc                    // fc00::/7 unique local
+           || (b[0] == 0xfe && (b[1] & 0x80) == 0x80) // fe80::/10 and old fec0::/10
+           || b[0] == 0xff;                          // multicast
 }
 
 bool isWebScheme(const QString &scheme)
@@ -33,6 +55,26 @@ bool isWebScheme(const QString &scheme)
 }
 
 } // namespace
+
+bool isPrivateAddress(const QHostAddress &address)
+{
+    if (address.protocol() == QAbstractSocket::IPv4Protocol)
+        return isPrivateIPv4(address.toIPv4Address());
+    if (address.protocol() == QAbstractSocket::IPv6Protocol)
+        return isPrivateIPv6(address.toIPv6Address());
+    return true; // not an address one may connect to
+}
+
+bool isPrivateAddress(const sockaddr *address)
+{
+    if (address->sa_family == AF_INET)
+        return isPrivateIPv4(ntohl(reinterpret_cast<const sockaddr_in *>(address)->sin_addr.s_addr));
+    if (address->sa_family != AF_INET6)
+        return true;
+    Q_IPV6ADDR b;
+    memcpy(b.c, reinterpret_cast<const sockaddr_in6 *>(address)->sin6_addr.s6_addr, 16);
+    return isPrivateIPv6(b);
+}
 
 bool isInternalHost(const QString &host)
 {
@@ -44,7 +86,7 @@ bool isInternalHost(const QString &host)
     if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
         name = name.mid(1, name.size() - 2);
     QHostAddress address;
-    return address.setAddress(name) && isInternalAddress(address);
+    return address.setAddress(name) && isPrivateAddress(address);
 }
 
 bool isRedirectAllowed(const QUrl &from, const QUrl &to)
@@ -64,26 +106,10 @@ QString redirectRefusedText(const QUrl &to)
         .arg(to.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemovePath));
 }
 
-void askBeforeRedirects(QNetworkRequest &request)
+QString addressRefusedText(const QString &address)
 {
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-}
-
-void guardRedirects(QNetworkReply *reply, std::function<void(const QString &)> refused)
-{
-    // The address of the last hop: each redirect is judged against it.
-    auto last = std::make_shared<QUrl>(reply->request().url());
-    QObject::connect(reply, &QNetworkReply::redirected, reply,
-                     [reply, last, refused = std::move(refused)](const QUrl &to) {
-                         const QUrl target = last->resolved(to);
-                         if (!isRedirectAllowed(*last, target)) {
-                             refused(redirectRefusedText(target));
-                             return;
-                         }
-                         *last = target;
-                         emit reply->redirectAllowed();
-                     });
+    return QStringLiteral("The address %1 is in a private network or on this computer, and was refused.")
+        .arg(address);
 }
 
 } // namespace vidrona

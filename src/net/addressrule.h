@@ -1,15 +1,23 @@
 #pragma once
 #include <QString>
 #include <QUrl>
-#include <functional>
 
-class QNetworkReply;
-class QNetworkRequest;
+class QHostAddress;
+struct sockaddr;
 
 namespace vidrona {
 
+// True for an address of this machine or of a network no public site may
+// lead into: loopback, link-local, the private ranges (10/8, 172.16/12,
+// 192.168/16, fc00::/7, 100.64/10), multicast, broadcast, the unspecified
+// addresses, and IPv4 ones written as IPv6 (mapped or compatible).
+bool isPrivateAddress(const QHostAddress &address);
+// The same for an address as the system hands it to a socket (IPv4 or IPv6).
+bool isPrivateAddress(const sockaddr *address);
+
 // True when host names this machine, a link-local address or a private
 // network: a literal address in one of those ranges, or a localhost name.
+// Only literal names: what a name resolves to is judged at the connection.
 bool isInternalHost(const QString &host);
 
 // Whether a redirect from `from` to `to` may be followed: only to http or
@@ -19,12 +27,7 @@ bool isRedirectAllowed(const QUrl &from, const QUrl &to);
 
 // The reason given for a redirect that is not followed.
 QString redirectRefusedText(const QUrl &to);
-
-// For the network layer's own redirects: makes request ask before each one.
-void askBeforeRedirects(QNetworkRequest &request);
-// Follows each redirect of reply that isRedirectAllowed; calls refused
-// (with the reason) for the first one that is not, and follows nothing more.
-// The caller then ends the reply.
-void guardRedirects(QNetworkReply *reply, std::function<void(const QString &)> refused);
+// The reason given for an address that a page, not the user, named.
+QString addressRefusedText(const QString &address);
 
 } // namespace vidrona

@@ -1,7 +1,7 @@
 #include "curlsession.h"
-#include <QNetworkProxyFactory>
-#include <QNetworkProxyQuery>
-#include <mutex>
+#include "agents.h"
+#include "httpclient.h"
+#include "proxy.h"
 
 namespace vidrona::curlsession {
 
@@ -12,18 +12,7 @@ constexpr int PollMs = 50;
 
 QByteArray proxyFor(const QUrl &target)
 {
-    const QNetworkProxy proxy = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(target)).value(0);
-    QUrl url;
-    switch (proxy.type()) {
-    case QNetworkProxy::HttpProxy: url.setScheme(QStringLiteral("http")); break;
-    case QNetworkProxy::Socks5Proxy: url.setScheme(QStringLiteral("socks5h")); break;
-    default: return QByteArray();
-    }
-    url.setHost(proxy.hostName());
-    url.setPort(proxy.port());
-    url.setUserName(proxy.user());
-    url.setPassword(proxy.password());
-    return url.toEncoded();
+    return net::proxyFor(target);
 }
 
 QString Session::errorText(CURLcode result) const
@@ -39,12 +28,13 @@ void prepare(Session &s, const QUrl &url)
     const QByteArray proxy = proxyFor(url);
     curl_easy_setopt(e, CURLOPT_URL, address.constData()); // copied by curl
     curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
+    curl_easy_setopt(e, CURLOPT_NOPROXY, "");
     // The proxy's answer to CONNECT (https) is not the server's answer.
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(e, CURLOPT_USERAGENT, "Mozilla/5.0");
+    curl_easy_setopt(e, CURLOPT_USERAGENT, net::agent::Browser);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, ReceiveBufferBytes);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.error);
     s.error[0] = 0;
@@ -93,8 +83,7 @@ void wake(Session &s)
 
 void initOnce()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    net::HttpClient::initOnce();
 }
 
 } // namespace vidrona::curlsession

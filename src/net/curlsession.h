@@ -1,4 +1,5 @@
 #pragma once
+#include "httphead.h"
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
@@ -7,14 +8,14 @@
 #include <chrono>
 #include <memory>
 
-// What every libcurl transfer of the program shares: the proxy, the
-// options that keep redirects and protocols in our hands, a bounded answer
-// head, and a run loop that can be stopped from outside at any moment.
+// What the YouTube window's own libcurl transfer still uses until it goes
+// through net/httpclient.h like every other fetch: the same proxy, agent
+// and head bounds, and a run loop that can be stopped from outside.
 namespace vidrona::curlsession {
 
-// An answer's head is small; one that goes on is hostile.
-inline constexpr int MaxHeaderLines = 200;
-inline constexpr qint64 MaxHeaderBytes = 64 << 10;
+// The bounds every answer's head is read with.
+inline constexpr int MaxHeaderLines = MaxHeadLines;
+inline constexpr qint64 MaxHeaderBytes = MaxHeadBytes;
 
 // The proxy the rest of the program uses for target, as curl spells it;
 // empty for none (which also overrides curl's own reading of http_proxy).

@@ -4,32 +4,25 @@ namespace vidrona {
 
 namespace {
 
-constexpr qsizetype MaxChunkLine = 1024;
-
-// Where the head ends (after its empty line), or -1.
-qsizetype headEnd(QByteArrayView bytes)
+bool isDigit(char c)
 {
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\n')
-            continue;
-        if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            return i + 2;
-        if (i + 2 < bytes.size() && bytes[i + 1] == '\r' && bytes[i + 2] == '\n')
-            return i + 3;
-    }
-    return -1;
+    return c >= '0' && c <= '9';
 }
 
+// "HTTP/x.y NNN reason", the reason may be empty; nothing looser.
 bool readStatusLine(const QByteArray &line, HttpHead &head)
 {
-    if (!line.startsWith("HTTP/1.") || line.size() < 12 || line[8] != ' ')
+    if (line.size() < 12 || !line.startsWith("HTTP/") || !isDigit(line[5]) || line[6] != '.'
+        || !isDigit(line[7]) || line[8] != ' ')
         return false;
-    bool ok = false;
-    head.status = line.mid(9, 3).toInt(&ok);
-    if (!ok || head.status < 100 || head.status > 999 || (line.size() > 12 && line[12] != ' '))
+    for (int i = 9; i < 12; ++i)
+        if (!isDigit(line[i]))
+            return false;
+    if (line.size() > 12 && line[12] != ' ')
         return false;
+    head.status = line.mid(9, 3).toInt();
     head.reason = line.mid(13).trimmed();
-    return true;
+    return head.status >= 100;
 }
 
 } // namespace
@@ -50,85 +43,43 @@ bool HttpHead::has(const QByteArray &name) const
     return false;
 }
 
-HeadState readHttpHead(QByteArrayView bytes, HttpHead &head, qsizetype *used)
+HeadReader::State HeadReader::startAnswer(const QByteArray &line)
 {
-    const qsizetype end = headEnd(bytes.first(qMin(bytes.size(), MaxHeadBytes)));
-    if (end < 0)
-        return bytes.size() >= MaxHeadBytes ? HeadState::Invalid : HeadState::Incomplete;
-    const QList<QByteArray> lines = bytes.first(end).toByteArray().split('\n');
-    // The last two pieces are the empty line and what follows its line end.
-    if (lines.size() - 2 > MaxHeadLines)
-        return HeadState::Invalid;
-    head = HttpHead();
-    if (!readStatusLine(lines.value(0).trimmed(), head))
-        return HeadState::Invalid;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
+    m_head = HttpHead();
+    if (!readStatusLine(line, m_head))
+        return m_state = Invalid;
+    m_inHead = true;
+    return m_state = More;
+}
+
+HeadReader::State HeadReader::take(QByteArrayView raw)
+{
+    if (m_state == Invalid)
+        return m_state;
+    // Trailers after the body count against the same bounds.
+    m_bytes += raw.size();
+    if (m_bytes > MaxHeadBytes)
+        return m_state = Invalid;
+    const QByteArray line = raw.toByteArray().trimmed();
+    if (!m_inHead && m_state == More)
+        return ++m_lines > MaxHeadLines ? m_state = Invalid : startAnswer(line);
+    if (!line.isEmpty()) {
+        if (++m_lines > MaxHeadLines)
+            return m_state = Invalid;
         const qsizetype colon = line.indexOf(':');
-        if (colon > 0)
-            head.fields.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+        if (colon > 0 && m_state == More)
+            m_head.fields.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+        return m_state;
     }
-    *used = end;
-    return HeadState::Complete;
-}
-
-bool ChunkedBody::takeLine(QByteArrayView in, qsizetype &pos, QByteArray &line)
-{
-    const qsizetype nl = in.indexOf('\n', pos);
-    const qsizetype stop = nl < 0 ? in.size() : nl;
-    m_line += in.sliced(pos, stop - pos);
-    pos = nl < 0 ? in.size() : nl + 1;
-    if (m_line.size() > MaxChunkLine)
-        m_state = Invalid;
-    if (nl < 0 || m_state == Invalid)
-        return false;
-    line = m_line.trimmed();
-    m_line.clear();
-    return true;
-}
-
-void ChunkedBody::onSizeLine(const QByteArray &line)
-{
-    const qsizetype semicolon = line.indexOf(';');
-    const QByteArray digits = (semicolon < 0 ? line : line.left(semicolon)).trimmed();
-    bool ok = false;
-    m_left = digits.size() <= 15 ? digits.toLongLong(&ok, 16) : -1;
-    if (!ok || m_left < 0)
-        m_state = Invalid;
-    else
-        m_part = m_left == 0 ? Trailer : Data;
-}
-
-void ChunkedBody::onTrailerLine(const QByteArray &line)
-{
-    if (line.isEmpty())
-        m_state = Done;
-    else if (++m_trailerLines > MaxHeadLines)
-        m_state = Invalid;
-}
-
-ChunkedBody::State ChunkedBody::feed(QByteArrayView in, QByteArray &out)
-{
-    qsizetype pos = 0;
-    QByteArray line;
-    while (m_state == More && pos < in.size()) {
-        if (m_part == Data) {
-            const qsizetype n = qsizetype(qMin<qint64>(m_left, in.size() - pos));
-            out += in.sliced(pos, n);
-            pos += n;
-            m_left -= n;
-            if (m_left == 0)
-                m_part = DataEnd;
-        } else if (takeLine(in, pos, line)) {
-            if (m_part == Size)
-                onSizeLine(line);
-            else if (m_part == DataEnd)
-                line.isEmpty() ? void(m_part = Size) : void(m_state = Invalid);
-            else
-                onTrailerLine(line);
-        }
-    }
-    return m_state;
+    if (m_state == Complete)
+        return m_state;
+    m_inHead = false;
+    if (m_head.status >= 200 || m_head.status == 101)
+        return m_state = Complete;
+    // An interim answer: the real one follows with a head of its own.
+    m_bytes = 0;
+    m_lines = 0;
+    return ++m_interim > MaxInterimAnswers ? m_state = Invalid : m_state;
 }
 
 } // namespace vidrona

@@ -6,8 +6,7 @@
 
 namespace vidrona {
 
-// The head of an HTTP answer, read from raw bytes with bounds on its size
-// and its number of lines, so that no answer can grow it without end.
+// The head of an HTTP answer.
 struct HttpHead {
     int status = 0;
     QByteArray reason;
@@ -17,38 +16,36 @@ struct HttpHead {
     bool has(const QByteArray &name) const;
 };
 
+// One pair of bounds for the head of every answer: a head that goes on is
+// hostile, and nothing may grow memory without end.
 inline constexpr qsizetype MaxHeadBytes = 64 * 1024;
 inline constexpr int MaxHeadLines = 100;
+// "100 Continue" and the like before the real answer.
+inline constexpr int MaxInterimAnswers = 10;
 
-enum class HeadState { Incomplete, Complete, Invalid };
-
-// Reads the head at the start of bytes. Complete: head is filled and *used
-// is the head's length (the body starts there). Incomplete: more bytes are
-// needed, and bytes are still within the bounds. Invalid: not an HTTP
-// answer, or past the bounds.
-HeadState readHttpHead(QByteArrayView bytes, HttpHead &head, qsizetype *used);
-
-// Decodes a body sent in chunks, piece by piece as it arrives. Each size
-// line and the trailer are bounded.
-class ChunkedBody
+// Reads an answer's head line by line as the connection hands it over,
+// interim answers (1xx) skipped, within the bounds above.
+class HeadReader
 {
 public:
-    enum State { More, Done, Invalid };
-    // Appends the data carried by in to out; once Done, the rest is ignored.
-    State feed(QByteArrayView in, QByteArray &out);
+    enum State {
+        More,     // the head goes on
+        Complete, // head() is the final answer's head; lines after it are trailers
+        Invalid,  // not an HTTP answer, or past a bound
+    };
+    // line: one line as received, its line end included or not.
+    State take(QByteArrayView line);
     State state() const { return m_state; }
+    const HttpHead &head() const { return m_head; }
 
 private:
-    bool takeLine(QByteArrayView in, qsizetype &pos, QByteArray &line);
-    void onSizeLine(const QByteArray &line);
-    void onTrailerLine(const QByteArray &line);
-
-    enum Part { Size, Data, DataEnd, Trailer };
-    Part m_part = Size;
+    State startAnswer(const QByteArray &line);
+    HttpHead m_head;
     State m_state = More;
-    QByteArray m_line;
-    qint64 m_left = 0;
-    int m_trailerLines = 0;
+    bool m_inHead = false; // a status line was read and its empty line not yet
+    qsizetype m_bytes = 0;
+    int m_lines = 0;
+    int m_interim = 0;
 };
 
 } // namespace vidrona

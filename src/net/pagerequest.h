@@ -1,16 +1,12 @@
 #pragma once
+#include "failure.h"
 #include "httphead.h"
 #include "pagebounds.h"
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <QUrl>
-
-class QNetworkProxy;
-class QTcpSocket;
+#include <memory>
 
 namespace vidrona {
 
@@ -26,20 +22,16 @@ struct PageResult {
     QByteArray reason;    // its reason phrase ("Not Found")
     HttpHead head;        // its whole head
     QUrl url;             // where it came from, redirects followed
-    QByteArray body;      // Fetched: the whole body, one byte per character
+    QByteArray body;      // Fetched: the whole body (decoded), one byte per character
     bool cut = false;     // Fetched with Ask::PageStart: the body went on past maxBytes
-    bool brokeOff = false; // Failed: the server closed the connection before the end
-    QString error;        // Failed: what went wrong, for the user
+    net::Failure failure; // Failed, Cancelled: why, with the text for the user
     bool fetched() const { return outcome == Fetched; }
 };
 
 // One request for a web page at a time (a GET, or asking for the head of
-// an answer only), read with bounds on everything the server sends: the
-// head's size and lines, the body's size (also when it comes in chunks),
-// the time without data and the time of the whole fetch.
-// Only uncompressed bodies are asked for and accepted, so nothing can
-// unpack into more than was received. Redirects are followed up to a count
-// and only where isRedirectAllowed says so. The system proxy is used.
+// an answer only) through the program's HTTP client, on a thread of its
+// own, so the window never waits for the network. Compressed pages are
+// asked for and unpacked, and the unpacked page is what maxBytes bounds.
 class PageRequest : public QObject
 {
     Q_OBJECT
@@ -60,65 +52,43 @@ public:
     };
 
     explicit PageRequest(QObject *parent = nullptr);
+    // Does not wait for a fetch still running: it is told to stop and ends
+    // on its own thread.
     ~PageRequest() override;
 
     void setLimits(const Limits &limits) { m_limits = limits; }
     Limits limits() const { return m_limits; }
     // For the fetches started from now on.
     void setAsk(Ask ask) { m_ask = ask; }
+    // For the fetches started from now on: true when the user typed or
+    // chose the address, which may then be on their own network. Addresses
+    // a page names (the default) never lead into a private network.
+    void setUserNamed(bool userNamed) { m_userNamed = userNamed; }
 
     // Starts fetching url, sent with agent as the User-Agent. A fetch still
     // running is dropped without a signal. finished() follows every start,
     // never from inside start() itself.
     void start(const QUrl &url, const QByteArray &agent);
-    // Ends the running fetch; finished() follows with Cancelled.
+    // Ends the running fetch; finished() follows with Cancelled at once.
     void cancel();
     bool busy() const { return m_busy; }
 
     // start(), then runs the event loop until the fetch ended.
     PageResult fetchAndWait(const QUrl &url, const QByteArray &agent);
 
+    struct Job; // one fetch, shared with its thread
 signals:
     void finished(const vidrona::PageResult &result);
 
 private:
-    void connectTo(const QUrl &url);
-    void openSocket(const QUrl &url, bool secure);
-    QByteArray requestHead(const QUrl &url, const QNetworkProxy *proxy) const;
-    void onConnected();
-    void onReadyRead();
-    void onDisconnected();
-    void onSocketError();
-    void readHead();
-    void beginBody();
-    void takeBody(QByteArrayView bytes);
-    void overLimit();
-    bool followRedirect();
-    void complete();
-    void fail(const QString &error);
-    void end(PageResult::Outcome outcome, const QString &error);
-    void deliver();
-    void dropSocket();
+    void drop();
+    void deliver(const PageResult &result);
 
-    enum Phase { Head, Body };
     Limits m_limits;
     Ask m_ask = Ask::Page;
-    QPointer<QTcpSocket> m_socket;
-    QTimer m_idle;
-    QTimer m_total;
-    QByteArray m_agent;
-    QUrl m_url;
+    bool m_userNamed = false;
     bool m_busy = false;
-    bool m_ended = false;
-    int m_redirects = 0;
-    int m_generation = 0;
-    Phase m_phase = Head;
-    QByteArray m_buffer;  // head bytes until the head is complete
-    HttpHead m_head;
-    qint64 m_length = -1; // announced body length, -1 until the close
-    bool m_chunked = false;
-    ChunkedBody m_chunks;
-    PageResult m_result;
+    std::shared_ptr<Job> m_job;
 };
 
 } // namespace vidrona

@@ -1,4 +1,5 @@
 #pragma once
+#include "net/agents.h"
 #include "net/pagerequest.h"
 #include <QString>
 #include <QUrl>
@@ -9,8 +10,8 @@ namespace vidrona {
 inline constexpr int PageTimeoutMs = PageIdleTimeoutMs;
 
 // The agents the two fetch paths send.
-inline constexpr char FetchPageAgent[] = "vb wininet";
-inline constexpr char OpenUrlAgent[] = "Vidrona";
+inline constexpr const char *FetchPageAgent = net::agent::OldSitePage;
+inline constexpr const char *OpenUrlAgent = net::agent::Program;
 
 // The address FetchPage reads: as given, with its scheme.
 QUrl pageAddress(const QString &address);

@@ -1,5 +1,6 @@
 #include "videoprobe.h"
 #include "pagevideo.h"
+#include "net/agents.h"
 #include <QThread>
 #include <memory>
 
@@ -17,7 +18,7 @@ bool isSuccess(int status)
 bool refusesHead(const PageResult &answer)
 {
     if (!answer.fetched())
-        return answer.status == 0 && answer.brokeOff;
+        return answer.status == 0 && answer.failure.reason == net::Reason::BrokeOff;
     return answer.status >= 400 || (isSuccess(answer.status) && answer.head.value("Content-Type").isEmpty());
 }
 
@@ -81,7 +82,9 @@ void VideoProbe::ask(const QUrl &url, Stage stage)
     m_request.setAsk(stage == Stage::PageGet ? PageRequest::Ask::PageStart
                      : head                  ? PageRequest::Ask::Head
                                              : PageRequest::Ask::GetHead);
-    m_request.start(url, QByteArrayLiteral("Vidrona"));
+    // The typed address may be on the user's own network; what its page names may not.
+    m_request.setUserNamed(stage == Stage::AddressHead || stage == Stage::AddressGet || stage == Stage::PageGet);
+    m_request.start(url, net::agent::Program);
 }
 
 void VideoProbe::onAnswer(const PageResult &answer)

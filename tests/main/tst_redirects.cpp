@@ -79,7 +79,7 @@ void TestRedirects::everyFetchRefusesTheMetadataAddress()
     const QString target = dir.filePath("v.flv");
     QString error;
     if (fetch == "page") {
-        error = test::fetchPage(url.toString(), true).error;
+        error = test::fetchPage(url.toString(), true).failure.text;
     } else if (fetch == "queue") {
         Transfer transfer;
         QSignalSpy finished(&transfer, &Transfer::finished);

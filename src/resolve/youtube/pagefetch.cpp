@@ -1,4 +1,5 @@
 #include "pagefetch.h"
+#include "net/agents.h"
 
 namespace vidrona::youtube {
 
@@ -10,7 +11,8 @@ PageFetch::PageFetch(QObject *parent) : QObject(parent)
 void PageFetch::OpenURL(const QString &url)
 {
     m_aborted = false;
-    m_request.start(QUrl(url), QByteArrayLiteral("Vidrona"));
+    m_request.setUserNamed(true); // made from the address the user typed
+    m_request.start(QUrl(url), net::agent::Program);
 }
 
 void PageFetch::abort()
@@ -24,7 +26,7 @@ void PageFetch::onFinished(const PageResult &result)
     if (m_aborted)
         return;
     if (!result.fetched())
-        return emit fetched(false, QByteArray(), result.error);
+        return emit fetched(false, QByteArray(), result.failure.text);
     // An error page is no watch page.
     if (result.status >= 400)
         return emit fetched(false, QByteArray(),

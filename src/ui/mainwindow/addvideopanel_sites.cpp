@@ -102,7 +102,7 @@ void AddVideoPanel::pageArrived(const PageResult &result)
 {
     m_escape->setEnabled(false);
     m_fetchCancelled = result.outcome == PageResult::Cancelled;
-    m_fetchError = result.error;
+    m_fetchError = result.failure.text;
     m_fetchFailed = !result.fetched() || result.body.isEmpty();
     if (PageThen then = std::exchange(m_then, {}))
         then(result.fetched() ? QString::fromLatin1(result.body) : QString());

@@ -1,0 +1,77 @@
+#pragma once
+#include "agents.h"
+#include "failure.h"
+#include "httphead.h"
+#include <QByteArray>
+#include <QList>
+#include <QUrl>
+#include <atomic>
+#include <memory>
+
+// The one HTTP client of the program, on libcurl. It owns what every fetch
+// shares: the bounds of an answer's head, the time bounds, the redirect
+// rule and the refusal of private addresses, the proxy and the agents.
+namespace vidrona::net {
+
+inline constexpr int DefaultIdleMs = 30000;
+inline constexpr int DefaultMaxRedirects = 10;
+
+struct Request {
+    enum class Method { Get, Head };
+    QUrl url;
+    Method method = Method::Get;
+    QByteArray agent = agent::Browser;
+    QList<QByteArray> fields; // more request head fields, "Name: value"
+    // The user typed or chose this address, so it may be on their own
+    // network; an address a page or a redirect names may not be.
+    bool userNamed = false;
+    // Asks for gzip, deflate or br and hands over the decoded body. Off,
+    // the body comes as sent, so ranges and lengths count its bytes.
+    bool compressed = false;
+    int idleMs = DefaultIdleMs; // no byte for this long ends the request
+    int totalMs = 0;            // the whole request, redirects included; 0: no bound
+    int maxRedirects = DefaultMaxRedirects;
+};
+
+// Called on the thread that performs the request.
+class Receiver
+{
+public:
+    virtual ~Receiver() = default;
+    // The final answer's head, redirects followed; url is where it came
+    // from. false: no body is read, and the request ends without failure.
+    virtual bool head(const HttpHead &head, const QUrl &url) = 0;
+    // The next piece of its body. false: the request ends here, without failure.
+    virtual bool body(const char *data, qsizetype length) = 0;
+};
+
+struct Outcome {
+    Failure failure;       // none when the answer was read, or the receiver ended it
+    bool headIn = false;   // the receiver got the final head
+    bool stopped = false;  // the receiver ended the request
+};
+
+class HttpClient
+{
+public:
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient &) = delete;
+    HttpClient &operator=(const HttpClient &) = delete;
+
+    // Performs request on the calling thread to its end, or until a bound,
+    // or until cancel is set (seen within 50 ms, at once after wake()).
+    // Redirects are followed here, each judged by the program's rule.
+    Outcome perform(const Request &request, Receiver &receiver, const std::atomic<bool> &cancel);
+    // Makes a perform() that waits look at its cancel flag now (any thread).
+    void wake();
+
+    // Once per process, before the first client is made on any thread.
+    static void initOnce();
+
+    struct Handles; // libcurl's, kept from request to request
+private:
+    std::unique_ptr<Handles> m_handles;
+};
+
+} // namespace vidrona::net
