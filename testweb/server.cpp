@@ -5,6 +5,9 @@
 #include <QTimer>
 #include <memory>
 #include <zlib.h>
+#ifdef TESTWEB_BROTLI
+#include <brotli/encode.h>
+#endif
 
 namespace testweb {
 
@@ -99,6 +102,68 @@ Response Response::gzipBomb(qint64 unpacked)
     deflateEnd(&z);
     Response r = html(packed);
     r.headers.append(qMakePair(QByteArray("Content-Encoding"), QByteArray("gzip")));
+    return r;
+}
+
+namespace {
+
+// windowBits as zlib takes them: 16 + 15 for gzip, 15 for zlib's own wrapper.
+QByteArray zlibPacked(const QByteArray &body, int windowBits)
+{
+    QByteArray packed(int(body.size() + body.size() / 100 + 4096), Qt::Uninitialized);
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(body.data()));
+    z.avail_in = uInt(body.size());
+    z.next_out = reinterpret_cast<Bytef *>(packed.data());
+    z.avail_out = uInt(packed.size());
+    deflate(&z, Z_FINISH);
+    packed.resize(qsizetype(z.total_out));
+    deflateEnd(&z);
+    return packed;
+}
+
+QByteArray brotliPacked(const QByteArray &body)
+{
+#ifdef TESTWEB_BROTLI
+    size_t size = BrotliEncoderMaxCompressedSize(size_t(body.size()));
+    QByteArray packed(qsizetype(size), Qt::Uninitialized);
+    if (!BrotliEncoderCompress(5, // quick: these are tests, not a site
+                                BROTLI_DEFAULT_WINDOW, BROTLI_MODE_GENERIC,
+                               size_t(body.size()), reinterpret_cast<const uint8_t *>(body.constData()), &size,
+                               reinterpret_cast<uint8_t *>(packed.data())))
+        return {};
+    packed.resize(qsizetype(size));
+    return packed;
+#else
+    Q_UNUSED(body);
+    return {};
+#endif
+}
+
+} // namespace
+
+bool Response::canPack(const QByteArray &coding)
+{
+#ifdef TESTWEB_BROTLI
+    const bool br = true;
+#else
+    const bool br = false;
+#endif
+    return coding == "gzip" || coding == "deflate" || (coding == "br" && br);
+}
+
+Response Response::packed(const QByteArray &body, const QByteArray &coding)
+{
+    QByteArray bytes;
+    if (coding == "gzip")
+        bytes = zlibPacked(body, 16 + MAX_WBITS);
+    else if (coding == "deflate")
+        bytes = zlibPacked(body, MAX_WBITS);
+    else if (coding == "br")
+        bytes = brotliPacked(body);
+    Response r = html(bytes);
+    r.headers.append(qMakePair(QByteArray("Content-Encoding"), coding));
     return r;
 }
 

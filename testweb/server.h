@@ -57,6 +57,10 @@ struct Response {
     static Response ranged(const Request &req, qint64 size, const QByteArray &etag, qint64 version = 0);
     // A small gzip body (Content-Encoding: gzip) that unpacks to unpacked zero bytes.
     static Response gzipBomb(qint64 unpacked);
+    // body packed with coding ("gzip", "deflate" or "br"), Content-Encoding
+    // naming it; an empty body when this build cannot pack with coding.
+    static Response packed(const QByteArray &body, const QByteArray &coding);
+    static bool canPack(const QByteArray &coding);
 };
 
 using Handler = std::function<Response(const Request &)>;
