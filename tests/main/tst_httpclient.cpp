@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
 using namespace vidrona;
 using testweb::Response;
@@ -65,6 +66,8 @@ private slots:
     void proxyFromTheEnvironment();
     void headBoundsForEveryFetch_data();
     void headBoundsForEveryFetch();
+    void endingAFetchEarly_data();
+    void endingAFetchEarly();
 };
 
 void TestHttpClient::compressedPages_data()
@@ -225,6 +228,51 @@ void TestHttpClient::headBoundsForEveryFetch()
         QCOMPARE(failure.reason, net::Reason::HeadTooLarge);
     else if (fetch == QLatin1String("file"))
         QCOMPARE(content, QByteArray("headed"));
+}
+
+void TestHttpClient::endingAFetchEarly_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("outcome"); // of the one finished() that follows; -1: none
+    QTest::newRow("cancelled") << "cancel" << int(PageResult::Cancelled);
+    QTest::newRow("started again") << "restart" << int(PageResult::Fetched);
+    QTest::newRow("destroyed") << "destroy" << -1;
+}
+
+// A fetch the server never answers, ended by its owner: one finished() at
+// most, never from inside the call, and the connection is let go.
+void TestHttpClient::endingAFetchEarly()
+{
+    QFETCH(QString, how);
+    QFETCH(int, outcome);
+    test::LocalWeb web;
+    QVERIFY(web.ok());
+    web.server().on("www.example.com", "/quiet", [](const testweb::Request &) {
+        Response r;
+        r.silent = true;
+        return r;
+    });
+    web.server().on("www.example.com", "/page", [](const testweb::Request &) { return Response::html("here"); });
+    auto request = std::make_unique<PageRequest>();
+    QList<PageResult> results;
+    connect(request.get(), &PageRequest::finished, this, [&](const PageResult &r) { results.append(r); });
+    request->start(QUrl(QStringLiteral("http://www.example.com/quiet")), "Vidrona");
+    QTRY_COMPARE_WITH_TIMEOUT(web.server().requests().size(), 1, 10000);
+    if (how == QLatin1String("cancel"))
+        request->cancel();
+    else if (how == QLatin1String("restart"))
+        request->start(QUrl(QStringLiteral("http://www.example.com/page")), "Vidrona");
+    else
+        request.reset();
+    QVERIFY(results.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(web.server().openConnections(), 0, 10000);
+    if (outcome >= 0) {
+        QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, 10000);
+        QCOMPARE(int(results.first().outcome), outcome);
+        QVERIFY(!request->busy());
+    }
+    QTest::qWait(100); // a second finished() would come meanwhile
+    QCOMPARE(results.size(), outcome >= 0 ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestHttpClient)
