@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     HeadReader reader;
     qsizetype at = 0;
     qsizetype taken = 0;
-    while (at < bytes.size() && reader.state() != HeadReader::Invalid) {
+    while (at < bytes.size() && !reader.failed()) {
         const qsizetype nl = bytes.indexOf('\n', at);
         const qsizetype end = nl < 0 ? bytes.size() : nl + 1;
         reader.take(bytes.sliced(at, end - at));

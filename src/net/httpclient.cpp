@@ -90,8 +90,8 @@ size_t onHeader(char *data, size_t size, size_t count, void *context)
     const size_t length = size * count;
     h.lastByte = Clock::now();
     const HeadReader::State state = h.reader.take(QByteArrayView(data, qsizetype(length)));
-    if (state == HeadReader::Invalid) {
-        h.failure = Failure{Reason::HeadTooLarge, headText()};
+    if (h.reader.failed()) {
+        h.failure = Failure{state == HeadReader::TooLarge ? Reason::HeadTooLarge : Reason::BrokenAnswer, headText()};
         h.plan = Plan::Fail;
         return 0;
     }

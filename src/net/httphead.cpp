@@ -54,18 +54,18 @@ HeadReader::State HeadReader::startAnswer(const QByteArray &line)
 
 HeadReader::State HeadReader::take(QByteArrayView raw)
 {
-    if (m_state == Invalid)
+    if (failed())
         return m_state;
     // Trailers after the body count against the same bounds.
     m_bytes += raw.size();
     if (m_bytes > MaxHeadBytes)
-        return m_state = Invalid;
+        return m_state = TooLarge;
     const QByteArray line = raw.toByteArray().trimmed();
     if (!m_inHead && m_state == More)
-        return ++m_lines > MaxHeadLines ? m_state = Invalid : startAnswer(line);
+        return ++m_lines > MaxHeadLines ? m_state = TooLarge : startAnswer(line);
     if (!line.isEmpty()) {
         if (++m_lines > MaxHeadLines)
-            return m_state = Invalid;
+            return m_state = TooLarge;
         const qsizetype colon = line.indexOf(':');
         if (colon > 0 && m_state == More)
             m_head.fields.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
@@ -79,7 +79,7 @@ HeadReader::State HeadReader::take(QByteArrayView raw)
     // An interim answer: the real one follows with a head of its own.
     m_bytes = 0;
     m_lines = 0;
-    return ++m_interim > MaxInterimAnswers ? m_state = Invalid : m_state;
+    return ++m_interim > MaxInterimAnswers ? m_state = TooLarge : m_state;
 }
 
 } // namespace vidrona

@@ -31,11 +31,13 @@ public:
     enum State {
         More,     // the head goes on
         Complete, // head() is the final answer's head; lines after it are trailers
-        Invalid,  // not an HTTP answer, or past a bound
+        Invalid,  // not an HTTP answer
+        TooLarge, // past a bound
     };
     // line: one line as received, its line end included or not.
     State take(QByteArrayView line);
     State state() const { return m_state; }
+    bool failed() const { return m_state == Invalid || m_state == TooLarge; }
     const HttpHead &head() const { return m_head; }
 
 private:

@@ -8,6 +8,7 @@
 #include <QNetworkProxy>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTcpServer>
 #include <QtTest>
 #include <memory>
 
@@ -66,6 +67,10 @@ private slots:
     void proxyFromTheEnvironment();
     void headBoundsForEveryFetch_data();
     void headBoundsForEveryFetch();
+    void headReader_data();
+    void headReader();
+    void failureReasons_data();
+    void failureReasons();
     void endingAFetchEarly_data();
     void endingAFetchEarly();
 };
@@ -228,6 +233,110 @@ void TestHttpClient::headBoundsForEveryFetch()
         QCOMPARE(failure.reason, net::Reason::HeadTooLarge);
     else if (fetch == QLatin1String("file"))
         QCOMPARE(content, QByteArray("headed"));
+}
+
+void TestHttpClient::headReader_data()
+{
+    QTest::addColumn<QByteArray>("answer"); // lines as the connection hands them over
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("status");
+    const int complete = HeadReader::Complete, invalid = HeadReader::Invalid, tooLarge = HeadReader::TooLarge;
+    const QByteArray type = "Content-TYPE: text/html\r\n";
+    QTest::newRow("plain") << "HTTP/1.1 200 OK\r\n" + type + "\r\n" << complete << 200;
+    QTest::newRow("HTTP/1.0, bare line ends") << QByteArray("HTTP/1.0 404 Not Found\ncontent-type: text/html\n\n") << complete << 404;
+    QTest::newRow("no reason") << "HTTP/1.1 204\r\n" + type + "\r\n" << complete << 204;
+    QTest::newRow("after an interim answer") << "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 302 Found\r\n" + type + "\r\n" << complete << 302;
+    QTest::newRow("not yet ended") << "HTTP/1.1 200 OK\r\n" + type << int(HeadReader::More) << 200;
+    QTest::newRow("two-digit status") << QByteArray("HTTP/1.1 20 OK\r\n\r\n") << invalid << 0;
+    QTest::newRow("four-digit status") << QByteArray("HTTP/1.1 2000 OK\r\n\r\n") << invalid << 0;
+    QTest::newRow("no space after the status") << QByteArray("HTTP/1.1 200OK\r\n\r\n") << invalid << 0;
+    QTest::newRow("another protocol") << QByteArray("ICY 200 OK\r\n\r\n") << invalid << 0;
+    QTest::newRow("fields before the status") << QByteArray("Server: x\r\nHTTP/1.1 200 OK\r\n\r\n") << invalid << 0;
+    QByteArray lines99 = "HTTP/1.1 200 OK\r\n", lines101 = lines99;
+    for (int i = 0; i < 98; ++i)
+        lines99 += "X-Filler-" + QByteArray::number(i) + ": x\r\n";
+    lines101 = lines99 + "Content-Type: text/html\r\nX-Last: y\r\n\r\n";
+    QTest::newRow("100 lines") << lines99 + type + "\r\n" << complete << 200;
+    QTest::newRow("101 lines") << lines101 << tooLarge << 200;
+    QTest::newRow("one field past 64 KiB") << "HTTP/1.1 200 OK\r\nX-Big: " + QByteArray(64 * 1024, 'b') + "\r\n\r\n" << tooLarge << 200;
+    QByteArray interim;
+    for (int i = 0; i <= MaxInterimAnswers; ++i)
+        interim += "HTTP/1.1 100 Continue\r\n\r\n";
+    QTest::newRow("interim answers without end") << interim + "HTTP/1.1 200 OK\r\n\r\n" << tooLarge << 100;
+    QTest::newRow("trailers after the head") << "HTTP/1.1 200 OK\r\n" + type + "\r\nX-Trailer: 1\r\n\r\n" << complete << 200;
+}
+
+// The one reader of every answer's head: a strict status line and the bounds.
+void TestHttpClient::headReader()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, state);
+    QFETCH(int, status);
+    HeadReader reader;
+    for (qsizetype at = 0; at < answer.size();) {
+        const qsizetype nl = answer.indexOf('\n', at);
+        const qsizetype end = nl < 0 ? answer.size() : nl + 1;
+        reader.take(QByteArrayView(answer).sliced(at, end - at));
+        at = end;
+    }
+    QCOMPARE(int(reader.state()), state);
+    QCOMPARE(reader.head().status, status);
+    if (state == HeadReader::Complete && answer.contains("TYPE"))
+        QCOMPARE(reader.head().value("content-type"), QByteArray("text/html"));
+}
+
+void TestHttpClient::failureReasons_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("reason");
+    QTest::newRow("nobody listens") << "closed" << int(net::Reason::CannotConnect);
+    QTest::newRow("not a web address") << "ftp" << int(net::Reason::NotWebAddress);
+    QTest::newRow("broken off") << "drop" << int(net::Reason::BrokeOff);
+    QTest::newRow("quiet after the head") << "stall" << int(net::Reason::Stalled);
+    QTest::newRow("trickling past the whole time") << "trickle" << int(net::Reason::TimedOut);
+    QTest::newRow("redirects without end") << "loop" << int(net::Reason::TooManyRedirects);
+    QTest::newRow("redirect into a private network") << "private" << int(net::Reason::RedirectRefused);
+    QTest::newRow("page-named private address") << "named" << int(net::Reason::AddressRefused);
+    QTest::newRow("head without end") << "endless" << int(net::Reason::HeadTooLarge);
+    QTest::newRow("error page") << "404" << int(net::Reason::None);
+}
+
+// What went wrong, as a code the program can act on.
+void TestHttpClient::failureReasons()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, reason);
+    test::LocalWeb web;
+    QVERIFY(web.ok());
+    web.server().onRedirectLoop("www.example.com", "/loop");
+    web.server().on("www.example.com", "/page", [&](const testweb::Request &) {
+        Response r = Response::html(QByteArray(4000, 'x'), fault == "404" ? 404 : 200);
+        r.dropAfter = fault == "drop" ? 1000 : -1;
+        r.stallAfterHeaders = fault == "stall";
+        r.trickleMs = fault == "trickle" ? 50 : 0;
+        r.endlessHeaders = fault == "endless";
+        return fault == "private" ? Response::redirect("http://10.0.0.7/") : r;
+    });
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    QString address = fault == "loop" ? "http://www.example.com/loop" : "http://www.example.com/page";
+    if (fault == "closed")
+        address = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    else if (fault == "ftp")
+        address = "ftp://www.example.com/page";
+    else if (fault == "named")
+        address = "http://10.0.0.7/";
+    if (fault == "closed")
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    PageRequest request;
+    request.setUserNamed(fault == "closed");
+    request.setLimits({MaxPageBytes, 1000, 2000});
+    const PageResult r = request.fetchAndWait(QUrl(address), "Vidrona");
+    QCOMPARE(int(r.failure.reason), reason);
+    QCOMPARE(r.fetched(), reason == int(net::Reason::None));
+    QCOMPARE(r.failure.text.isEmpty(), reason == int(net::Reason::None));
 }
 
 void TestHttpClient::endingAFetchEarly_data()
