@@ -194,7 +194,7 @@ void TestAddressRule::nameResolvingToThisMachine()
     // Typed, the name is the user's to reach.
     PageRequest typed;
     typed.setUserNamed(true);
-    QCOMPARE(typed.fetchAndWait(QUrl(file), "Vidrona").body, QByteArray("clip"));
+    QCOMPARE(test::fetchPage(typed, file, true).body, QByteArray("clip"));
     QCOMPARE(requestsFor(server, "/v.mp4"), 1);
 
     // Named by a page the user typed: refused at the connection.
@@ -208,7 +208,7 @@ void TestAddressRule::nameResolvingToThisMachine()
     QCOMPARE(requestsFor(server, "/v.mp4"), 1);
 
     PageRequest named;
-    const PageResult refused = named.fetchAndWait(QUrl(file), "Vidrona");
+    const PageResult refused = test::fetchPage(named, file, true);
     QCOMPARE(refused.failure.reason, net::Reason::AddressRefused);
     QVERIFY2(refused.failure.text.contains(QLatin1String("127.0.0.1")), qPrintable(refused.failure.text));
     QCOMPARE(requestsFor(server, "/v.mp4"), 1);

@@ -35,7 +35,7 @@ PageResult fetchPage(const QString &address, bool userNamed = false)
 {
     PageRequest request;
     request.setUserNamed(userNamed);
-    return request.fetchAndWait(QUrl(address), "Vidrona");
+    return test::fetchPage(request, address, true);
 }
 
 // The queue's transfer; the failure, none when the file is in place.
@@ -333,7 +333,7 @@ void TestHttpClient::failureReasons()
     PageRequest request;
     request.setUserNamed(fault == "closed");
     request.setLimits({MaxPageBytes, 1000, 2000});
-    const PageResult r = request.fetchAndWait(QUrl(address), "Vidrona");
+    const PageResult r = test::fetchPage(request, address, true);
     QCOMPARE(int(r.failure.reason), reason);
     QCOMPARE(r.fetched(), reason == int(net::Reason::None));
     QCOMPARE(r.failure.text.isEmpty(), reason == int(net::Reason::None));
