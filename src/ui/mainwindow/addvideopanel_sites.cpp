@@ -67,14 +67,13 @@ void AddVideoPanel::Google()
     });
 }
 
-// The hourglass while the site's page comes; the page stays in the hidden
-// buffer after the resolver is done with it.
+// The hourglass from the site's page until the resolver is done (its next
+// fetch included); the page stays in the hidden buffer after the resolver
+// is done with it.
 void AddVideoPanel::readSitePage(PageThen then)
 {
-    QWidget *window = m_ui.txtUrl->window();
-    window->setCursor(Qt::WaitCursor);
-    fetchText(m_ui.txtUrl->text(), false, [this, window, then = std::move(then)](const QString &page) {
-        window->unsetCursor();
+    m_ui.txtUrl->window()->setCursor(Qt::WaitCursor);
+    fetchText(m_ui.txtUrl->text(), false, [this, then = std::move(then)](const QString &page) {
         m_ui.txtWebSource->setPlainText(page);
         then(page);
     });
@@ -123,6 +122,7 @@ int AddVideoPanel::selectedQuality() const
 // FileUrl never keeps an earlier video's address past a failed resolve.
 bool AddVideoPanel::takeResolved(const QString &fileUrl)
 {
+    m_ui.txtUrl->window()->unsetCursor(); // nothing more is waited for
     FileUrl.clear();
     if (resolve::isUsableFileUrl(fileUrl)) {
         FileUrl = fileUrl;
