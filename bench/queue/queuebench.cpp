@@ -72,7 +72,7 @@ int main(int argc, char **argv)
     QObject::connect(queue.downloadQueue(), &vidrona::QueueRunner::runEnded, &app, [&] {
         const double seconds = clock.nsecsElapsed() / 1e9;
         const bool ok = store.list().count() == 1
-                        && store.list().at(0).status == Status::Completed;
+                        && store.list().at(0).status == vidrona::Status::Completed;
         std::printf("body_seconds %.3f\n", bodySeconds);
         std::printf("queue_seconds %.3f\nlongest_gap_ms %lld\nlongest_gap_at_ms %lld\nok %d\n",
                     seconds, static_cast<long long>(longestGapMs),
