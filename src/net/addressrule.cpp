@@ -1,6 +1,7 @@
 #include "addressrule.h"
 #include <QHostAddress>
 #include <netinet/in.h>
+#include <cstring>
 #include <sys/socket.h>
 
 namespace vidrona {

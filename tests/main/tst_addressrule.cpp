@@ -72,6 +72,33 @@ QString transfer(const QString &address)
     return finished.at(0).at(0).value<net::Failure>().text;
 }
 
+// A line in /etc/hosts for as long as this lives; the file as it was after.
+class HostsLine
+{
+public:
+    explicit HostsLine(const QByteArray &line)
+    {
+        QFile hosts(QStringLiteral("/etc/hosts"));
+        m_read = hosts.open(QIODevice::ReadOnly);
+        m_before = hosts.readAll();
+        hosts.close();
+        m_ok = m_read && hosts.open(QIODevice::WriteOnly | QIODevice::Append)
+               && hosts.write("\n" + line + "\n") > 0;
+    }
+    ~HostsLine()
+    {
+        QFile hosts(QStringLiteral("/etc/hosts"));
+        if (m_read && hosts.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            hosts.write(m_before);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    QByteArray m_before;
+    bool m_read = false;
+    bool m_ok = false;
+};
+
 } // namespace
 
 class TestAddressRule : public QObject
@@ -169,18 +196,8 @@ void TestAddressRule::nameResolvingToThisMachine()
     if (geteuid() != 0)
         QSKIP("Needs root to add a name to /etc/hosts.");
     const QByteArray name = "vidrona-inside.test";
-    QFile hosts(QStringLiteral("/etc/hosts"));
-    QVERIFY(hosts.open(QIODevice::ReadOnly));
-    const QByteArray before = hosts.readAll();
-    hosts.close();
-    const auto restore = qScopeGuard([&] {
-        QFile back(QStringLiteral("/etc/hosts"));
-        if (back.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            back.write(before);
-    });
-    QVERIFY(hosts.open(QIODevice::WriteOnly | QIODevice::Append));
-    hosts.write("\n127.0.0.1 " + name + "\n");
-    hosts.close();
+    HostsLine line("127.0.0.1 " + name);
+    QVERIFY(line.ok());
 
     testweb::Server server;
     QVERIFY(server.listen());
