@@ -29,6 +29,16 @@ struct Attempt : net::Receiver {
     Attempt(const FetchJob &j, FetchShared &sh, FileWriter &w) : job(j), shared(sh), writer(w) {}
     bool head(const HttpHead &head, const QUrl &url) override;
     bool body(const char *data, qsizetype length) override;
+    void connecting() override
+    {
+        if (job.connecting)
+            job.connecting();
+    }
+    void requestSent() override
+    {
+        if (job.requestSent)
+            job.requestSent();
+    }
     Plan decide(const kept::AnswerHead &head);
     Plan fail(net::Reason reason, const QString &why)
     {
@@ -55,6 +65,10 @@ kept::AnswerHead answerHead(const HttpHead &head, const QUrl &url)
 
 bool Attempt::head(const HttpHead &head, const QUrl &url)
 {
+    if (job.head && !job.head(head)) {
+        fail(net::Reason::Cancelled, QStringLiteral("the body was not wanted"));
+        return false;
+    }
     return decide(answerHead(head, url)) == Plan::Write; // else no body is read
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "net/failure.h"
+#include "net/httphead.h"
 #include <QString>
 #include <QUrl>
 #include <atomic>
@@ -25,6 +26,15 @@ struct FetchJob {
     // complete and the file is being put in place.
     std::function<void()> receiving;
     std::function<void()> finishing;
+    // For an owner that shows the request's course step by step (the
+    // YouTube window), also on the fetch thread: a connection is being
+    // opened, a request went out, and an answer that is not a redirect
+    // being followed has its head in, before any of its body is taken.
+    // head returning false leaves that body unread and ends the fetch as
+    // cancelled (the kept bytes of an earlier fetch stay).
+    std::function<void()> connecting;
+    std::function<void()> requestSent;
+    std::function<bool(const HttpHead &)> head;
 };
 
 struct FetchResult {

@@ -81,7 +81,14 @@ curl_socket_t onOpenSocket(void *context, curlsocktype, curl_sockaddr *address)
         h.refused = addressOf(&address->addr);
         return CURL_SOCKET_BAD;
     }
+    h.receiver.connecting();
     return socket(address->family, address->socktype, address->protocol);
+}
+
+int onRequestSent(void *context, char *, char *, int, int)
+{
+    static_cast<Hop *>(context)->receiver.requestSent();
+    return CURL_PREREQFUNC_OK;
 }
 
 size_t onHeader(char *data, size_t size, size_t count, void *context)
@@ -168,6 +175,8 @@ void prepare(HttpClient::Handles &hd, Hop &h, curl_slist *fields)
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, hd.error);
     curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, &onOpenSocket);
     curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, &h);
+    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &onRequestSent);
+    curl_easy_setopt(e, CURLOPT_PREREQDATA, &h);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &h);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);

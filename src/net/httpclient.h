@@ -43,6 +43,10 @@ public:
     virtual bool head(const HttpHead &head, const QUrl &url) = 0;
     // The next piece of its body. false: the request ends here, without failure.
     virtual bool body(const char *data, qsizetype length) = 0;
+    // For a receiver that shows the request's course: a connection is
+    // being opened, a request went out (each hop).
+    virtual void connecting() {}
+    virtual void requestSent() {}
 };
 
 struct Outcome {

@@ -91,7 +91,7 @@ void TestRedirects::everyFetchRefusesTheMetadataAddress()
     } else {
         youtube::HttpTransfer transfer;
         QSignalSpy done(&transfer, &youtube::HttpTransfer::done);
-        QVERIFY(transfer.Execute(url.toString()));
+        QVERIFY(transfer.Execute(url.toString(), target));
         QVERIFY(done.wait(10000));
         QVERIFY(transfer.failed());
         QCOMPARE(transfer.GetChunk(100), QByteArray());

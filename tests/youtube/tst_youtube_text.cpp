@@ -43,23 +43,24 @@ void TestYouTubeText::fileName()
 
 void TestYouTubeText::size_data()
 {
-    QTest::addColumn<int>("bytes");
+    QTest::addColumn<qint64>("bytes");
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("text");
-    QTest::newRow("1500") << 1500 << "C" << "1.5 Kb";
-    QTest::newRow("2000") << 2000 << "C" << "2 Kb";
-    QTest::newRow("0") << 0 << "C" << "0 Kb";
-    QTest::newRow("1") << 1 << "C" << "0.001 Kb";
-    QTest::newRow("1024") << 1024 << "C" << "1.024 Kb";
-    QTest::newRow("1010") << 1010 << "C" << "1.01 Kb";
-    QTest::newRow("largest, no grouping") << 2147483647 << "en_US" << "2147483.647 Kb";
-    QTest::newRow("comma separator") << 1500 << "de_DE" << "1,5 Kb";
-    QTest::newRow("comma, no grouping") << 254321000 << "de_DE" << "254321 Kb";
+    QTest::newRow("1500") << qint64(1500) << "C" << "1.5 Kb";
+    QTest::newRow("2000") << qint64(2000) << "C" << "2 Kb";
+    QTest::newRow("0") << qint64(0) << "C" << "0 Kb";
+    QTest::newRow("1") << qint64(1) << "C" << "0.001 Kb";
+    QTest::newRow("1024") << qint64(1024) << "C" << "1.024 Kb";
+    QTest::newRow("1010") << qint64(1010) << "C" << "1.01 Kb";
+    QTest::newRow("largest, no grouping") << qint64(2147483647) << "en_US" << "2147483.647 Kb";
+    QTest::newRow("3 GiB") << qint64(3221225472) << "en_US" << "3221225.472 Kb";
+    QTest::newRow("comma separator") << qint64(1500) << "de_DE" << "1,5 Kb";
+    QTest::newRow("comma, no grouping") << qint64(254321000) << "de_DE" << "254321 Kb";
 }
 
 void TestYouTubeText::size()
 {
-    QFETCH(int, bytes);
+    QFETCH(qint64, bytes);
     QFETCH(QString, locale);
     QFETCH(QString, text);
     QCOMPARE(sizeText(bytes, QLocale(locale)), text);
@@ -79,6 +80,7 @@ void TestYouTubeText::percent_data()
     QTest::newRow("just under a half") << qint64(1) << qint64(3) << 33;
     QTest::newRow("42") << qint64(42) << qint64(100) << 42;
     QTest::newRow("largest size") << qint64(2147483647) << qint64(2147483647) << 100;
+    QTest::newRow("3 GiB, half") << qint64(1610612736) << qint64(3221225472) << 50;
 }
 
 void TestYouTubeText::percent()
@@ -124,22 +126,26 @@ void TestYouTubeText::states()
 void TestYouTubeText::contentLength_data()
 {
     QTest::addColumn<QByteArray>("header");
-    QTest::addColumn<int>("value"); // -1: refused
-    QTest::newRow("missing") << QByteArray() << -1;
-    QTest::newRow("zero") << QByteArray("0") << 0;
-    QTest::newRow("1025") << QByteArray("1025") << 1025;
-    QTest::newRow("blanks around") << QByteArray(" 1025 ") << 1025;
-    QTest::newRow("letters after") << QByteArray("12abc") << -1;
-    QTest::newRow("negative") << QByteArray("-5") << -1;
-    QTest::newRow("fraction") << QByteArray("1.5") << -1;
-    QTest::newRow("largest") << QByteArray("2147483647") << 2147483647;
-    QTest::newRow("beyond 32 bits") << QByteArray("2147483648") << -1;
+    QTest::addColumn<qint64>("value"); // -1: refused
+    QTest::newRow("missing") << QByteArray() << qint64(-1);
+    QTest::newRow("zero") << QByteArray("0") << qint64(0);
+    QTest::newRow("1025") << QByteArray("1025") << qint64(1025);
+    QTest::newRow("blanks around") << QByteArray(" 1025 ") << qint64(1025);
+    QTest::newRow("letters after") << QByteArray("12abc") << qint64(-1);
+    QTest::newRow("negative") << QByteArray("-5") << qint64(-1);
+    QTest::newRow("fraction") << QByteArray("1.5") << qint64(-1);
+    QTest::newRow("largest of 32 bits") << QByteArray("2147483647") << qint64(2147483647);
+    // Files past 2 GiB are read like any other.
+    QTest::newRow("beyond 32 bits") << QByteArray("2147483648") << qint64(2147483648);
+    QTest::newRow("3 GiB") << QByteArray("3221225472") << qint64(3221225472);
+    QTest::newRow("largest") << QByteArray("9223372036854775807") << qint64(9223372036854775807);
+    QTest::newRow("beyond 64 bits") << QByteArray("9223372036854775808") << qint64(-1);
 }
 
 void TestYouTubeText::contentLength()
 {
     QFETCH(QByteArray, header);
-    QFETCH(int, value);
+    QFETCH(qint64, value);
     QCOMPARE(parseContentLength(header).value_or(-1), value);
 }
 

@@ -3,6 +3,7 @@
 #include "support/testenv.h"
 #include "download/youtube/flvdownload.h"
 #include "download/youtube/httptransfer.h"
+#include "download/keptbytes.h"
 #include <QNetworkProxy>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -45,6 +46,30 @@ QString fileAddress(const QByteArray &id)
     return QString::fromLatin1("  http://youtube.com/get_video?video_id=" + id + "&t=" + token + " ");
 }
 
+constexpr qint64 ResumedSize = 1000000;
+
+// A file of ResumedSize bytes whose first fetch breaks off: the server
+// drops it at half, or trickles it so the user can stop it. Later fetches
+// get the version named by etagNow and versionNow, with Range answered
+// when the file has an ETag.
+testweb::Handler interruptedOnce(const QByteArray &etag, const QByteArray &etagNow, qint64 versionNow, bool stop)
+{
+    auto served = std::make_shared<int>(0);
+    return [=](const testweb::Request &req) {
+        const bool first = (*served)++ == 0;
+        testweb::Response r = etag.isEmpty() ? testweb::Response::pattern(ResumedSize)
+                                             : testweb::Response::ranged(req, ResumedSize, first ? etag : etagNow,
+                                                                         first ? 0 : versionNow);
+        if (first && stop) {
+            r.trickleMs = 5;
+            r.trickleBytes = 4096;
+        } else if (first) {
+            r.dropAfter = ResumedSize / 2;
+        }
+        return r;
+    };
+}
+
 } // namespace
 
 class TestYouTubeTransfer : public QObject
@@ -61,10 +86,16 @@ private slots:
     void stopWhileWaiting();
     void longerOldFileIsCut();
     void refreshIsThrottled();
+    void resume_data();
+    void resume();
+    void beyond32Bits();
 
 private:
     // Runs one transfer to its end; the outcome, or -1 when it never ended.
     int run(FlvDownload &dl, RecordingView &view, const QString &link, const QString &title);
+    // A first download that ends before its body does: stopped by the
+    // user once bytes arrived, or failed when the server drops it.
+    void interrupt(const QString &link, const QString &title, bool stop);
     std::unique_ptr<test::LocalWeb> m_web;
     QTemporaryDir m_dir;
 };
@@ -85,6 +116,25 @@ int TestYouTubeTransfer::run(FlvDownload &dl, RecordingView &, const QString &li
     if (spy.isEmpty() && !spy.wait(30000))
         return -1;
     return int(spy.at(0).at(0).value<FlvDownload::Outcome>());
+}
+
+void TestYouTubeTransfer::interrupt(const QString &link, const QString &title, bool stop)
+{
+    HttpTransfer inet;
+    RecordingView view;
+    FlvDownload dl(&inet, &view);
+    QSignalSpy spy(&dl, &FlvDownload::finished);
+    dl.start(link, title, m_dir.path());
+    if (stop) {
+        QTRY_VERIFY_WITH_TIMEOUT(inet.bytesReceived() >= 64 * 1024, 20000);
+        view.cancelAfterChecks = 0;
+        dl.checkCancel();
+    }
+    QVERIFY(!spy.isEmpty() || spy.wait(30000));
+    const auto outcome = stop ? FlvDownload::Outcome::Stopped : FlvDownload::Outcome::Failed;
+    QCOMPARE(spy.at(0).at(0).value<FlvDownload::Outcome>(), outcome);
+    if (stop) // the file stays as a stopped wait leaves it
+        QCOMPARE(QFileInfo(m_dir.filePath(title + ".flv")).size(), 0);
 }
 
 void TestYouTubeTransfer::complete_data()
@@ -131,7 +181,7 @@ void TestYouTubeTransfer::complete()
     if (size == 0) {
         QVERIFY(view.progress.isEmpty()); // the counters keep their texts
     } else {
-        QCOMPARE(view.progress.last().done, qint32(size));
+        QCOMPARE(view.progress.last().done, size);
         QCOMPARE(view.progress.last().left, 0);
         QCOMPARE(view.progress.last().percent, 100);
     }
@@ -258,6 +308,95 @@ void TestYouTubeTransfer::refreshIsThrottled()
     QVERIFY2(view.progress.size() < 400 / 10, qPrintable(QString::number(view.progress.size())));
     QCOMPARE(view.progress.last().done, 409600);
     QCOMPARE(test::readFile(m_dir.filePath("slow.flv")), testweb::Server::patternBytes(0, 409600));
+}
+
+void TestYouTubeTransfer::resume_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("etag");    // of the file on the first run; empty: none
+    QTest::addColumn<QByteArray>("etagNow"); // on the second run
+    QTest::addColumn<qint64>("versionNow");  // shift of the pattern on the second run
+    QTest::addColumn<bool>("stop");          // the user stops the first run, else the server drops it
+    QTest::newRow("dropped at half, same version: the rest")
+        << "dropped" << QByteArray("\"v1\"") << QByteArray("\"v1\"") << qint64(0) << false;
+    QTest::newRow("stopped while arriving, same version: the rest")
+        << "stopped" << QByteArray("\"v1\"") << QByteArray("\"v1\"") << qint64(0) << true;
+    QTest::newRow("another version: the whole new one")
+        << "changed" << QByteArray("\"v1\"") << QByteArray("\"v2\"") << qint64(7) << false;
+    QTest::newRow("no validator: nothing kept") << "unproven" << QByteArray() << QByteArray() << qint64(0) << false;
+}
+
+// An interrupted download of a video, then a second one of the same video
+// into the same name: it goes on from the kept bytes only when the server
+// proves they are of the version it serves now.
+void TestYouTubeTransfer::resume()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, etag);
+    QFETCH(QByteArray, etagNow);
+    QFETCH(qint64, versionNow);
+    QFETCH(bool, stop);
+    const QByteArray path = "/resume/" + name.toLatin1() + ".flv";
+    m_web->server().on("media.example.com", path, interruptedOnce(etag, etagNow, versionNow, stop));
+    m_web->server().clearRequests();
+    const QString link = "http://media.example.com" + QString::fromLatin1(path);
+    const QString file = m_dir.filePath(name + ".flv");
+    interrupt(link, name, stop);
+    if (QTest::currentTestFailed())
+        return;
+    const qint64 kept = QFileInfo(kept::bytesPath(file)).size();
+    QCOMPARE(QFile::exists(kept::bytesPath(file)), !etag.isEmpty());
+    if (!etag.isEmpty()) {
+        QVERIFY2(kept > 0 && kept < ResumedSize, qPrintable(QString::number(kept)));
+        QCOMPARE(test::readFile(kept::bytesPath(file)), testweb::Server::patternBytes(0, kept));
+    }
+    HttpTransfer inet;
+    RecordingView view;
+    FlvDownload dl(&inet, &view);
+    QCOMPARE(run(dl, view, link, name), int(FlvDownload::Outcome::Downloaded));
+    QCOMPARE(test::readFile(file), testweb::Server::patternBytes(versionNow, ResumedSize));
+    QVERIFY(!QFile::exists(kept::bytesPath(file)));
+    QVERIFY(!QFile::exists(kept::recordPath(file)));
+    // The counters are the whole file's, whatever part of it came now.
+    QCOMPARE(view.sizeText, QString("1000 Kb"));
+    QCOMPARE(view.progress.last().done, ResumedSize);
+    const QList<testweb::Request> requests = m_web->server().requests();
+    QCOMPARE(requests.size(), 2);
+    QCOMPARE(requests[1].header("Range"), etag.isEmpty() ? QByteArray() : "bytes=" + QByteArray::number(kept) + "-");
+    QCOMPARE(requests[1].header("If-Range"), etag);
+}
+
+// Past 2 GiB: the rest of a 3 GiB file whose first bytes an earlier run
+// kept (a sparse file stands in for them); the size, the counters and the
+// file are the whole file's.
+void TestYouTubeTransfer::beyond32Bits()
+{
+    constexpr qint64 Size = 3LL << 30, Rest = 5000;
+    const QByteArray etag = "\"big\"";
+    m_web->server().on("media.example.com", "/big.flv", [etag](const testweb::Request &req) {
+        return testweb::Response::ranged(req, Size, etag);
+    });
+    const QString link = "http://media.example.com/big.flv";
+    const QString file = m_dir.filePath("big.flv");
+    QFile keptBytes(kept::bytesPath(file));
+    QVERIFY(keptBytes.open(QIODevice::WriteOnly) && keptBytes.resize(Size - Rest));
+    keptBytes.close();
+    QVERIFY(kept::save(file, kept::Record{link.toLatin1(), etag, QByteArray(), Size}));
+    HttpTransfer inet;
+    RecordingView view;
+    FlvDownload dl(&inet, &view);
+    QCOMPARE(run(dl, view, link, "big"), int(FlvDownload::Outcome::Downloaded));
+    QCOMPARE(view.sizeText, QString("3221225.472 Kb"));
+    QCOMPARE(view.progress.last().done, Size);
+    QCOMPARE(view.progress.last().left, 0);
+    QCOMPARE(view.progress.last().percent, 100);
+    QFile got(file);
+    QVERIFY(got.open(QIODevice::ReadOnly));
+    QCOMPARE(got.size(), Size);
+    QVERIFY(got.seek(Size - Rest));
+    QCOMPARE(got.read(Rest), testweb::Server::patternBytes(Size - Rest, Rest));
+    got.close();
+    QVERIFY(QFile::remove(file));
 }
 
 QTEST_GUILESS_MAIN(TestYouTubeTransfer)

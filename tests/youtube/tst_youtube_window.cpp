@@ -433,7 +433,7 @@ void TestYouTubeWindow::stateTexts()
     QCOMPARE(m_w->panelText(1), QString("Found.My clip"));
     // A real failure's description arrives with the error state.
     QSignalSpy states(m_w->Inet2, &youtube::HttpTransfer::StateChanged);
-    QVERIFY(m_w->Inet2->Execute("http://youtube.com/get_video?video_id=none&t=x"));
+    QVERIFY(m_w->Inet2->Execute("http://youtube.com/get_video?video_id=none&t=x", m_dir->filePath("none.flv")));
     QTRY_VERIFY(!m_w->Inet2->StillExecuting());
     QVERIFY(states.contains(QVariantList{11}));
     QVERIFY(!m_w->Inet2->errorString().isEmpty());

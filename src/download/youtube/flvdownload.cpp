@@ -5,6 +5,7 @@
 #include "transfertext.h"
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 
 namespace vidrona::youtube {
@@ -31,15 +32,20 @@ void FlvDownload::start(const QString &link, const QString &fileName, const QStr
 {
     m_name = fileName;
     m_folder = folder;
-    m_path.clear();
-    // The body is spooled beside its file, so it can become the file.
-    m_inet->setSpoolFolder(folder);
+    // Named now: the body goes beside the file while it arrives, and a
+    // second download of the same name goes on from what an interrupted
+    // one left there.
+    const QString name = cleanFileName(fileName) + fileExtension(m_view->useMp4() ? Quality::HighMp4 : Quality::Low);
+    m_path = QDir(folder).filePath(name);
+    // The same rule on every platform as on the program's home one. A name
+    // it refuses is said once the answer is in; its body is not taken.
+    m_named = platform::isValidFileName(name);
     m_size = m_remaining = 0;
     m_progressPending = false;
     m_lastShown.invalidate();
     m_phase = Phase::Waiting;
     m_view->setStatusText(QStringLiteral("Downloading: ") + fileName);
-    if (!m_inet->Execute(trimBlanks(link)))
+    if (!m_inet->Execute(trimBlanks(link), m_path, m_named))
         fail(m_inet->errorString());
 }
 
@@ -73,13 +79,13 @@ void FlvDownload::onArrived(qint64 received)
 {
     if (m_phase != Phase::Waiting)
         return;
-    const auto size = parseContentLength(m_inet->GetHeader("Content-Length"));
-    if (!size || *size == 0)
+    const qint64 size = m_inet->bytesTotal();
+    if (size <= 0)
         return;
     if (m_lastShown.isValid() && m_lastShown.elapsed() < RefreshMs)
         return;
     m_lastShown.start();
-    m_view->showArrival(percentDone(qMin<qint64>(received, *size), *size));
+    m_view->showArrival(percentDone(qMin(received, size), size));
 }
 
 void FlvDownload::afterWait(bool cancelled)
@@ -89,47 +95,40 @@ void FlvDownload::afterWait(bool cancelled)
     m_view->setFileName(m_name);
     if (!cancelled && m_inet->failed())
         return fail(m_inet->errorString());
-    const auto size = parseContentLength(m_inet->GetHeader("Content-Length"));
-    if (!size && cancelled) {
+    const qint64 size = m_inet->bytesTotal();
+    if (size < 0 && cancelled) {
         // Stopped before the answer's head came: nothing to size.
         if (placeFile(true))
             stopByUser();
         return;
     }
-    if (!size)
+    if (size < 0)
         return fail(QStringLiteral("The answer has no usable Content-Length."));
-    m_size = m_remaining = *size;
+    m_size = m_remaining = size;
     m_view->setSizeText(sizeText(m_size));
-    if (!cancelled && m_inet->bytesReceived() < m_size)
+    if (!cancelled && m_named && m_inet->bytesReceived() < m_size)
         return fail(QStringLiteral("The connection closed after %1 of %2 bytes.")
                         .arg(m_inet->bytesReceived()).arg(m_size));
     if (placeFile(cancelled))
         copySlice(); // a stop is seen by its first test
 }
 
-// The file under its final name: the whole received body, moved there
-// without a copy, or an empty file when the wait was stopped. An older
-// file of that name is replaced, never left with its tail.
-bool FlvDownload::placeFile(bool empty)
+// The file under its final name: the fetch put the complete body there
+// already; a stopped wait leaves an empty file (the bytes so far stay
+// kept beside it when the next download can go on from them). An older file of that name is
+// replaced either way, never left with its tail.
+bool FlvDownload::placeFile(bool cancelled)
 {
-    const QString name = m_name + fileExtension(m_view->useMp4() ? Quality::HighMp4 : Quality::Low);
-    // The same rule on every platform as on the program's home one.
-    if (!platform::isValidFileName(name)) {
-        fail(QStringLiteral("Bad file name: ") + name);
+    if (!m_named) {
+        fail(QStringLiteral("Bad file name: ") + QFileInfo(m_path).fileName());
         return false;
     }
-    m_path = QDir(m_folder).filePath(name);
-    if (empty) {
-        QFile file(m_path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return true;
-        fail(file.errorString());
-        return false;
-    }
-    QString error;
-    if (m_inet->takeBody(m_path, &error))
+    if (!cancelled)
         return true;
-    fail(error);
+    QFile file(m_path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return true;
+    fail(file.errorString());
     return false;
 }
 
@@ -156,7 +155,7 @@ void FlvDownload::copySlice()
 // step only counts, and a stop cuts the file back to the steps done.
 void FlvDownload::step()
 {
-    const qint32 want = m_remaining <= 1024 ? m_remaining : 1024;
+    const qint64 want = m_remaining <= 1024 ? m_remaining : 1024;
     m_remaining -= want;
     m_progress.done = m_size - m_remaining;
     m_progress.left = m_size - m_progress.done;

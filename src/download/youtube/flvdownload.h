@@ -11,8 +11,8 @@ class HttpTransfer;
 
 // One step's values as the window shows them.
 struct FlvProgress {
-    qint32 done = 0;
-    qint32 left = 0;
+    qint64 done = 0;
+    qint64 left = 0;
     int percent = 0;
 };
 
@@ -32,11 +32,13 @@ public:
     virtual void enableDownload() = 0;
 };
 
-// The transfer of one video file: the request, the wait while its body is
-// spooled beside its file, then the 1024-byte steps of the file in the
-// program's folder (the body moved under its name first, without a copy).
-// The steps run in short slices so the window keeps painting; the screen is
-// refreshed at most every RefreshMs and always ends on the exact values.
+// The transfer of one video file: the request, the wait while its body
+// goes to the kept bytes beside its file in the program's folder (going on
+// from those an interrupted earlier download of the same name left), then
+// the 1024-byte steps over the file, which received the complete body in
+// one step. The steps run in short slices so the window keeps painting;
+// the screen is refreshed at most every RefreshMs and always ends on the
+// exact values.
 class FlvDownload : public QObject
 {
     Q_OBJECT
@@ -54,7 +56,8 @@ public:
     bool busy() const { return m_phase != Phase::Idle; }
     // A stop was requested: act on it now instead of at the next step.
     void checkCancel();
-    // The window goes away: stop without a word; a partial file stays.
+    // The window goes away: stop without a word; a partial file stays (the
+    // steps done, or the kept bytes of an unfinished body).
     void abandon();
     QString filePath() const { return m_path; }
 
@@ -65,7 +68,7 @@ private:
     enum class Phase { Idle, Waiting, Copying };
     void onArrived(qint64 received);
     void afterWait(bool cancelled);
-    bool placeFile(bool empty);
+    bool placeFile(bool cancelled);
     void copySlice();
     void step();
     bool cutToStepsDone();
@@ -80,9 +83,10 @@ private:
     Phase m_phase = Phase::Idle;
     QString m_name;
     QString m_folder;
-    QString m_path;       // the file, once it is under its final name
-    qint32 m_size = 0;
-    qint32 m_remaining = 0;
+    QString m_path;       // the file, named when the download starts
+    bool m_named = false; // the name is one a file may take
+    qint64 m_size = 0;
+    qint64 m_remaining = 0;
     FlvProgress m_progress;
     bool m_progressPending = false;
     QElapsedTimer m_lastShown;

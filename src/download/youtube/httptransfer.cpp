@@ -1,30 +1,55 @@
 #include "httptransfer.h"
-#include "net/curlsession.h"
-#include "desktop/platform.h"
-#include <QDir>
-#include <QFile>
-#include <QRandomGenerator>
+#include "download/filefetch.h"
+#include "transfertext.h"
+#include <QRegularExpression>
 #include <QThread>
 
 namespace vidrona::youtube {
 
 namespace {
-using curlsession::Clock;
-constexpr int ArrivalPostMs = 20;
+// The window's thread hears of arrivals this often (it shows them less
+// often still), never once per buffer of a fast body.
+constexpr int ArrivalPollMs = 20;
+constexpr int StallTimeoutMs = 60000;
+
+bool isSuccess(int status)
+{
+    return status >= 200 && status <= 299;
+}
+
+// The full length a usable answer names: Content-Length, or for the
+// rest of a file the total of "bytes S-E/T"; -1 when there is none.
+qint64 fullLength(const HttpHead &head)
+{
+    if (head.status == 206) {
+        static const QRegularExpression total(QStringLiteral("^bytes \\d+-\\d+/(\\d{1,18})$"),
+                                              QRegularExpression::CaseInsensitiveOption);
+        const auto m = total.match(QString::fromLatin1(head.value("Content-Range")));
+        return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+    }
+    return parseContentLength(head.value("Content-Length")).value_or(-1);
+}
 } // namespace
 
-HttpTransfer::HttpTransfer(QObject *parent) : QObject(parent), m_spoolFolder(QDir::tempPath())
+// What one request's thread and the window's thread share.
+struct HttpTransfer::Run {
+    FetchShared fetch;
+    std::atomic<bool> bodyRefused{false}; // ended by its head, not a fault
+};
+
+HttpTransfer::HttpTransfer(QObject *parent) : QObject(parent)
 {
-    curlsession::initOnce();
+    initFetching();
+    m_arrivals.setInterval(ArrivalPollMs);
+    connect(&m_arrivals, &QTimer::timeout, this, &HttpTransfer::pollArrivals);
 }
 
 HttpTransfer::~HttpTransfer()
 {
     stopThread();
-    release();
 }
 
-bool HttpTransfer::Execute(const QString &url)
+bool HttpTransfer::Execute(const QString &url, const QString &filePath, bool takeBody)
 {
     if (m_running) {
         m_error = QStringLiteral("Still executing last request.");
@@ -33,65 +58,47 @@ bool HttpTransfer::Execute(const QString &url)
     stopThread();
     release();
     m_error.clear();
-    m_headers.clear();
+    m_head = {};
     m_headersIn = false;
+    m_complete = false;
     m_received = 0;
-    if (!openSpool())
-        return false;
-    SpoolJob job{QUrl(url), m_spool->fileName()};
-    m_shared = std::make_shared<SpoolShared>();
+    m_total = -1;
+    m_status = 0;
+    m_reason.clear();
+    m_path = filePath;
+    m_run = std::make_shared<Run>();
     const int generation = ++m_generation;
-    m_thread = QThread::create([this, job, generation, shared = m_shared, events = eventsFor(generation, m_shared)] {
-        const QString error = runSpoolFetch(job, *shared, events);
-        post(generation, [this, error] { onFinished(error); });
+    m_thread = QThread::create([this, job = jobFor(url, generation, takeBody), generation, run = m_run] {
+        const FetchResult result = runFetch(job, run->fetch);
+        post(generation, [this, failure = result.failure] { onFinished(failure); });
     });
     m_thread->setObjectName(QStringLiteral("YouTube transfer"));
     m_running = true;
     m_thread->start();
+    m_arrivals.start();
     return true;
 }
 
-// A new file of the window's own name, made with the permissions any file
-// of the user gets: it may become the video itself.
-bool HttpTransfer::openSpool()
+// The fetch, with what its thread reports turned into posts to this
+// object's thread.
+FetchJob HttpTransfer::jobFor(const QString &url, int generation, bool takeBody)
 {
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const QString name = QStringLiteral(".vidrona-%1.part")
-                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        m_spool = std::make_unique<QFile>(QDir(m_spoolFolder).filePath(name));
-        if (m_spool->open(QIODevice::ReadWrite | QIODevice::NewOnly))
-            return true;
-        if (m_spool->exists())
-            continue; // taken: another name
-        break;
-    }
-    m_error = QStringLiteral("Cannot create a temporary file: ") + m_spool->errorString();
-    m_spool.reset();
-    return false;
-}
-
-// What the fetch thread reports, turned into posts to this object's thread.
-SpoolEvents HttpTransfer::eventsFor(int generation, const std::shared_ptr<SpoolShared> &shared)
-{
-    SpoolEvents events;
-    events.connecting = [this, generation] { post(generation, [this] { emit StateChanged(Connecting); }); };
-    events.requestSent = [this, generation] { post(generation, [this] { emit StateChanged(RequestSent); }); };
-    events.head = [this, generation](const HeaderList &headers) {
-        post(generation, [this, headers] { onHead(headers); });
+    FetchJob job;
+    job.url = QUrl(url);
+    job.finalPath = m_path;
+    job.stallTimeoutMs = StallTimeoutMs;
+    job.connecting = [this, generation] { post(generation, [this] { emit StateChanged(Connecting); }); };
+    job.requestSent = [this, generation] { post(generation, [this] { emit StateChanged(RequestSent); }); };
+    job.head = [this, generation, run = m_run, takeBody](const HttpHead &head) {
+        post(generation, [this, head] { onHead(head); });
+        if (!isSuccess(head.status))
+            return true; // the fetch fails it; its words are kept for the error text
+        // Without a usable length nothing of the body can be used.
+        const bool wanted = takeBody && parseContentLength(head.value("Content-Length")) && fullLength(head) >= 0;
+        run->bodyRefused = !wanted;
+        return wanted;
     };
-    // A fast body is not one event per buffer: the window's thread hears
-    // of arrivals at most every ArrivalPostMs (it shows them less often).
-    events.arrived = [this, generation, shared, last = std::make_shared<Clock::time_point>()] {
-        const Clock::time_point now = Clock::now();
-        if (now - *last < std::chrono::milliseconds(ArrivalPostMs))
-            return;
-        *last = now;
-        post(generation, [this, shared] {
-            m_received = shared->received;
-            emit arrived(m_received);
-        });
-    };
-    return events;
+    return job;
 }
 
 void HttpTransfer::post(int generation, std::function<void()> step)
@@ -102,21 +109,36 @@ void HttpTransfer::post(int generation, std::function<void()> step)
     }, Qt::QueuedConnection);
 }
 
-void HttpTransfer::onHead(const HeaderList &headers)
+void HttpTransfer::onHead(const HttpHead &head)
 {
+    m_status = head.status;
+    m_reason = head.reason;
+    if (!isSuccess(head.status))
+        return;
     m_headersIn = true;
-    m_headers = headers;
+    m_head = head;
+    m_total = fullLength(head);
     emit StateChanged(Receiving);
 }
 
-void HttpTransfer::onFinished(const QString &error)
+void HttpTransfer::pollArrivals()
+{
+    const qint64 received = m_run->fetch.received;
+    if (received == m_received)
+        return;
+    m_received = received;
+    emit arrived(m_received);
+}
+
+void HttpTransfer::onFinished(const net::Failure &failure)
 {
     stopThread();
     m_running = false;
-    m_received = m_shared ? m_shared->received.load() : 0;
-    m_error = error;
-    if (m_spool)
-        m_spool->seek(0);
+    m_arrivals.stop();
+    m_received = m_run->fetch.received;
+    // A body left unread on purpose ends the request without a fault.
+    m_error = m_run->bodyRefused ? QString() : describe(failure);
+    m_complete = !failure.failed();
     if (failed()) {
         emit StateChanged(Error);
     } else {
@@ -126,52 +148,49 @@ void HttpTransfer::onFinished(const QString &error)
     emit done();
 }
 
-QByteArray HttpTransfer::GetHeader(const QByteArray &name) const
+// The window's own words for why a fetch failed.
+QString HttpTransfer::describe(const net::Failure &failure) const
 {
-    for (const auto &h : m_headers)
-        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
-            return h.second;
-    return QByteArray();
+    switch (failure.reason) {
+    case net::Reason::None: return QString();
+    case net::Reason::Cancelled: return QStringLiteral("Cancelled.");
+    case net::Reason::Stalled: return QStringLiteral("No data came for %1 seconds.").arg(StallTimeoutMs / 1000);
+    case net::Reason::HttpError:
+        return QStringLiteral("The server answered %1 %2").arg(m_status).arg(QString::fromLatin1(m_reason));
+    case net::Reason::HeadTooLarge: return QStringLiteral("The answer's head is too large.");
+    case net::Reason::TooManyRedirects: return QStringLiteral("Too many redirects.");
+    case net::Reason::BrokenAnswer: return QStringLiteral("No answer came.");
+    case net::Reason::DiskFull:
+    case net::Reason::WriteFailed: return QStringLiteral("Cannot write the temporary file: ") + failure.text;
+    default: return failure.text;
+    }
 }
 
 QByteArray HttpTransfer::GetChunk(qint64 max)
 {
-    if (!m_spool || m_running || max <= 0)
+    if (!m_complete || max <= 0)
         return QByteArray();
-    return m_spool->read(max);
-}
-
-bool HttpTransfer::takeBody(const QString &path, QString *error)
-{
-    if (!m_spool || m_running) {
-        *error = QStringLiteral("There is no received body.");
-        return false;
+    if (!m_file.isOpen()) {
+        m_file.setFileName(m_path);
+        if (!m_file.open(QIODevice::ReadOnly))
+            return QByteArray();
     }
-    m_spool->close();
-    if (!platform::replaceFile(m_spool->fileName(), path, error))
-        return false;
-    m_spool.reset(); // it is the video now
-    return true;
+    return m_file.read(max);
 }
 
 void HttpTransfer::Cancel()
 {
     stopThread();
+    m_complete = false;
     m_running = false;
-}
-
-void HttpTransfer::release()
-{
-    if (m_spool)
-        m_spool->remove();
-    m_spool.reset();
+    m_arrivals.stop();
 }
 
 void HttpTransfer::stopThread()
 {
     if (!m_thread)
         return;
-    m_shared->stop();
+    m_run->fetch.cancel = true;
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;

@@ -1,22 +1,29 @@
 #pragma once
-#include "spoolfetch.h"
+#include "net/failure.h"
+#include "net/httphead.h"
+#include <QFile>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
-class QFile;
 class QThread;
+
+namespace vidrona {
+struct FetchJob;
+}
 
 namespace vidrona::youtube {
 
-// The window's file transfer control: one GET at a time, run on a thread
-// of its own, whose body is spooled to a file while it arrives. Memory
-// stays flat whatever the size of the body. The spool holds no more than
-// the answer's Content-Length: nothing past it is ever read, and an answer
-// without a usable one cannot be read at all, so its body is not spooled
-// and the request ends as soon as the body starts. The spool lives in the
-// folder the file is meant for, so the finished body can be put under its
-// name without a copy (takeBody).
+// The window's file transfer control: one GET at a time, fetched by the
+// same file fetch as the queue's (download/filefetch.h) on a thread of its
+// own. The body goes to the kept bytes beside the file (continued when an
+// earlier fetch of the same file left some and the server proves they are
+// the same version) and the file receives the complete body in one step.
+// Memory stays flat whatever the size. An answer without a usable
+// Content-Length is not read at all: the request ends as soon as its head
+// is in.
 class HttpTransfer : public QObject
 {
     Q_OBJECT
@@ -26,56 +33,64 @@ public:
                  ResponseReceived = 8, Error = 11, ResponseCompleted = 12 };
 
     explicit HttpTransfer(QObject *parent = nullptr);
-    ~HttpTransfer() override;
+    ~HttpTransfer() override; // stops a running request; its kept bytes stay
 
-    // Where the next spool is made; the temporary folder until set.
-    void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
-    // Starts the request; false (see errorString) when one still runs or
-    // the spool cannot be made.
-    bool Execute(const QString &url);
+    // Starts the request for url whose body becomes filePath; with
+    // takeBody false only the head is read (the file is not to be
+    // written). False (see errorString) when one still runs.
+    bool Execute(const QString &url, const QString &filePath, bool takeBody = true);
     bool StillExecuting() const { return m_running; }
     // The header's value, or the empty text; valid once the head arrived.
-    QByteArray GetHeader(const QByteArray &name) const;
-    // The next bytes of the spooled body, at most max of them.
+    QByteArray GetHeader(const QByteArray &name) const { return m_head.value(name); }
+    // The next bytes of the received file, at most max of them, once the
+    // request ended well.
     QByteArray GetChunk(qint64 max);
-    // Puts the spooled body (once the request ended) under path, replacing
-    // what is there, in one step; error says why not.
-    bool takeBody(const QString &path, QString *error);
     // Stops the request; no signal follows.
     void Cancel();
-    // Drops the spooled body.
-    void release();
+    // Lets go of the received file (GetChunk starts again from its start).
+    void release() { m_file.close(); }
 
     bool headersIn() const { return m_headersIn; }
     bool failed() const { return !m_error.isEmpty(); }
     QString errorString() const { return m_error; }
     // The description that comes with the error state, ending with a line end.
     QString stateDescription() const { return m_error + QStringLiteral("\r\n"); }
+    // Bytes of the file so far, kept ones of an earlier fetch included.
     qint64 bytesReceived() const { return m_received; }
+    // The file's full length as the answer names it (for the rest of a
+    // file, its Content-Range); -1 unknown or unusable.
+    qint64 bytesTotal() const { return m_total; }
 
 signals:
     void StateChanged(int state);
-    void arrived(qint64 received); // body bytes spooled so far
+    void arrived(qint64 received); // bytes of the file so far
     void done();                   // the request ended (not after Cancel)
 
 private:
-    bool openSpool();
-    SpoolEvents eventsFor(int generation, const std::shared_ptr<SpoolShared> &shared);
+    struct Run;
+    FetchJob jobFor(const QString &url, int generation, bool takeBody);
     void post(int generation, std::function<void()> step);
-    void onHead(const HeaderList &headers);
-    void onFinished(const QString &error);
+    void onHead(const HttpHead &head);
+    void onFinished(const net::Failure &failure);
+    void pollArrivals();
+    QString describe(const net::Failure &failure) const;
     void stopThread();
 
-    QString m_spoolFolder;
-    std::unique_ptr<QFile> m_spool;
-    std::shared_ptr<SpoolShared> m_shared;
+    std::shared_ptr<Run> m_run;
     QThread *m_thread = nullptr;
+    QTimer m_arrivals;
+    QString m_path;
+    QFile m_file;              // read by GetChunk
     int m_generation = 0;      // posts of an earlier request are dropped
     bool m_running = false;
     bool m_headersIn = false;
+    bool m_complete = false;   // the whole body is under m_path
     qint64 m_received = 0;
+    qint64 m_total = -1;
+    int m_status = 0;          // of the last answer, for the error text
+    QByteArray m_reason;
     QString m_error;
-    HeaderList m_headers;
+    HttpHead m_head;
 };
 
 } // namespace vidrona::youtube

@@ -11,11 +11,11 @@ QString cleanFileName(const QString &title)
     return name;
 }
 
-QString sizeText(qint32 size, const QLocale &locale)
+QString sizeText(qint64 size, const QLocale &locale)
 {
     // Worked out in whole numbers: size / 1000 has at most three decimals.
     const bool negative = size < 0;
-    const qint64 magnitude = negative ? -qint64(size) : qint64(size);
+    const quint64 magnitude = negative ? 0 - quint64(size) : quint64(size);
     QString text = QString::number(magnitude / 1000);
     QString fraction = QStringLiteral("%1").arg(magnitude % 1000, 3, 10, QLatin1Char('0'));
     while (fraction.endsWith(u'0'))
@@ -50,7 +50,7 @@ std::optional<QString> stateText(int state, const QString &title, const QString 
     }
 }
 
-std::optional<qint32> parseContentLength(const QByteArray &value)
+std::optional<qint64> parseContentLength(const QByteArray &value)
 {
     const QByteArray digits = value.trimmed();
     if (digits.isEmpty())
@@ -59,8 +59,8 @@ std::optional<qint32> parseContentLength(const QByteArray &value)
         if (c < '0' || c > '9')
             return std::nullopt;
     bool ok = false;
-    const qint32 n = digits.toInt(&ok);
-    return ok ? std::optional<qint32>(n) : std::nullopt;
+    const qint64 n = digits.toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
 }
 
 QString errorMessage(const QString &description, bool trailingLineEnd)

@@ -12,7 +12,7 @@ QString cleanFileName(const QString &title);
 
 // size / 1000 with as many decimals as it needs, the locale's decimal
 // separator, no grouping, followed by " Kb".
-QString sizeText(qint32 size, const QLocale &locale = QLocale());
+QString sizeText(qint64 size, const QLocale &locale = QLocale());
 
 // (100 / size) * done in double precision, ties to the even integer.
 int percentDone(qint64 done, qint64 size);
@@ -22,9 +22,10 @@ int percentDone(qint64 done, qint64 size);
 // the text leaves out.
 std::optional<QString> stateText(int state, const QString &title, const QString &errorDescription);
 
-// The Content-Length header as a 32-bit signed count; nothing when it is
-// missing, not a whole number, negative or too large.
-std::optional<qint32> parseContentLength(const QByteArray &value);
+// The Content-Length header as a 64-bit signed count (files past 2 GiB
+// are common); nothing when it is missing, not a whole number, negative
+// or too large.
+std::optional<qint64> parseContentLength(const QByteArray &value);
 
 // The error trap's message; the transfer's own trap adds a line end.
 QString errorMessage(const QString &description, bool trailingLineEnd);
