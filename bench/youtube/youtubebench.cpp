@@ -4,6 +4,7 @@
 #include "desktop/messages.h"
 #include "server.h"
 #include "download/youtube/httptransfer.h"
+#include "download/youtube/transfertext.h"
 #include "ui/youtube/frmyoutube.h"
 #include <QApplication>
 #include <QElapsedTimer>
@@ -82,8 +83,13 @@ double throughWindow(const QString &folder, qint64 size, bool *ok, double *waitS
     poll.start(1);
     loop.exec();
     const double seconds = t.nsecsElapsed() / 1e9;
-    *ok = w.panelText(1) == QStringLiteral("File downloaded")
+    // The counters end on the whole size, past 32 bits too.
+    *ok = w.panelText(1) == QStringLiteral("File downloaded") && w.lblSaved->text() == QString::number(size)
+          && w.lblLeft->text() == QStringLiteral("0") && w.lblSize->text() == vidrona::youtube::sizeText(size)
           && matches(QDir(folder).filePath(QStringLiteral("Video %1.flv").arg(id)), size);
+    if (!*ok)
+        std::fprintf(stderr, "window shows: %s, %s saved, %s left, size %s\n", qPrintable(w.panelText(1)),
+                     qPrintable(w.lblSaved->text()), qPrintable(w.lblLeft->text()), qPrintable(w.lblSize->text()));
     return seconds;
 }
 
@@ -112,7 +118,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     const int at = args.indexOf(QStringLiteral("--size"));
     const qint64 size = at > 0 ? args.value(at + 1).toLongLong() : 256LL * 1024 * 1024;
-    const int rounds = 5;
+    const int roundsAt = args.indexOf(QStringLiteral("--rounds"));
+    const int rounds = roundsAt > 0 ? qMax(1, args.value(roundsAt + 1).toInt()) : 5;
 
     // The server on its own thread, as an outside server would be.
     QThread serverThread;
