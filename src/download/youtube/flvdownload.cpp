@@ -115,8 +115,8 @@ void FlvDownload::afterWait(bool cancelled)
 
 // The file under its final name: the fetch put the complete body there
 // already; a stopped wait leaves an empty file (the bytes so far stay
-// kept beside it when the next download can go on from them). An older file of that name is
-// replaced either way, never left with its tail.
+// kept beside it when the next download can go on from them). An older
+// file of that name is replaced either way, never left with its tail.
 bool FlvDownload::placeFile(bool cancelled)
 {
     if (!m_named) {
