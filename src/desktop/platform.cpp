@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -49,6 +50,8 @@ bool syncFile(QFile &file)
     const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
     return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
 }
+
+void startWriteBack(QFile &, qint64, qint64) {}
 
 bool replaceFile(const QString &from, const QString &to, QString *error)
 {
@@ -94,6 +97,15 @@ void markHidden(const QString &) {}
 bool syncFile(QFile &file)
 {
     return ::fsync(file.handle()) == 0;
+}
+
+void startWriteBack(QFile &file, qint64 offset, qint64 length)
+{
+#ifdef Q_OS_LINUX
+    ::sync_file_range(file.handle(), offset, length, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(file) Q_UNUSED(offset) Q_UNUSED(length)
+#endif
 }
 
 bool replaceFile(const QString &from, const QString &to, QString *error)

@@ -23,6 +23,11 @@ void markHidden(const QString &path);
 // reports that they cannot be (a full disk shows here at the latest).
 bool syncFile(QFile &file);
 
+// Asks the system to start writing length bytes of an open file from
+// offset to the disk now, without waiting for them, so that a later
+// syncFile has little left to do. Does nothing where there is no such call.
+void startWriteBack(QFile &file, qint64 offset, qint64 length);
+
 // Puts from in the place of to in one step, replacing an existing to: a
 // reader sees either the old file or the new one. error says why not.
 bool replaceFile(const QString &from, const QString &to, QString *error);

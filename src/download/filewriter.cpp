@@ -3,6 +3,12 @@
 
 namespace vidrona {
 
+namespace {
+// A big body goes on to the disk in pieces of this size while it arrives,
+// so the sync that puts it in place does not wait for all of it at the end.
+constexpr qint64 WriteBehindBytes = 8 << 20;
+} // namespace
+
 bool FileWriter::open(const QString &path, bool append)
 {
     close();
@@ -12,7 +18,7 @@ bool FileWriter::open(const QString &path, bool append)
                                      | (append ? QIODevice::Append : QIODevice::Truncate);
     if (!m_file.open(mode))
         return fail(m_file.errorString());
-    m_size = m_file.size();
+    m_size = m_writeBackFrom = m_file.size();
     platform::markHidden(path);
     return true;
 }
@@ -26,6 +32,10 @@ bool FileWriter::write(const char *data, qint64 size)
         m_size += written;
     if (written != size)
         return fail(m_file.errorString());
+    if (m_size - m_writeBackFrom >= WriteBehindBytes) {
+        platform::startWriteBack(m_file, m_writeBackFrom, m_size - m_writeBackFrom);
+        m_writeBackFrom = m_size;
+    }
     return true;
 }
 

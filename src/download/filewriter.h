@@ -34,6 +34,7 @@ private:
     bool fail(const QString &what);
     QFile m_file;
     qint64 m_size = 0;
+    qint64 m_writeBackFrom = 0; // bytes before it are on their way to the disk
     QString m_error;
 };
 
