@@ -196,7 +196,7 @@ void TestYouTubeTransfer::failures_data()
     QTest::newRow("body shorter than announced") << fileAddress("short-40000") << "";
     QTest::newRow("no Content-Length") << fileAddress("nolength-4000") << "";
     QTest::newRow("Content-Length not a number") << fileAddress("badlength-4000") << "";
-    // A terabyte each: ended at once, never spooled.
+    // A terabyte each: ended at once, their bodies never read.
     QTest::newRow("no Content-Length, endless") << fileAddress("nolength-1000000000000") << "";
     QTest::newRow("bad Content-Length, endless") << fileAddress("badlength-1000000000000") << "";
     QTest::newRow("head without end") << fileAddress("endlesshead-4000") << "";
