@@ -49,10 +49,11 @@ QString fileAddress(const QByteArray &id)
 constexpr qint64 ResumedSize = 1000000;
 
 // A file of ResumedSize bytes whose first fetch breaks off: the server
-// drops it at half, or trickles it so the user can stop it. Later fetches
+// drops it at half, or trickles it so the user can stop it or close the
+// window. Later fetches
 // get the version named by etagNow and versionNow, with Range answered
 // when the file has an ETag.
-testweb::Handler interruptedOnce(const QByteArray &etag, const QByteArray &etagNow, qint64 versionNow, bool stop)
+testweb::Handler interruptedOnce(const QByteArray &etag, const QByteArray &etagNow, qint64 versionNow, bool trickle)
 {
     auto served = std::make_shared<int>(0);
     return [=](const testweb::Request &req) {
@@ -60,7 +61,7 @@ testweb::Handler interruptedOnce(const QByteArray &etag, const QByteArray &etagN
         testweb::Response r = etag.isEmpty() ? testweb::Response::pattern(ResumedSize)
                                              : testweb::Response::ranged(req, ResumedSize, first ? etag : etagNow,
                                                                          first ? 0 : versionNow);
-        if (first && stop) {
+        if (first && trickle) {
             r.trickleMs = 5;
             r.trickleBytes = 4096;
         } else if (first) {
@@ -93,9 +94,10 @@ private slots:
 private:
     // Runs one transfer to its end; the outcome, or -1 when it never ended.
     int run(FlvDownload &dl, RecordingView &view, const QString &link, const QString &title);
-    // A first download that ends before its body does: stopped by the
-    // user once bytes arrived, or failed when the server drops it.
-    void interrupt(const QString &link, const QString &title, bool stop);
+    // A first download that ends before its body does: once bytes arrived
+    // the user stops it ("stop") or closes the window ("close"), or it
+    // fails when the server drops it ("drop").
+    void interrupt(const QString &link, const QString &title, const QString &how);
     std::unique_ptr<test::LocalWeb> m_web;
     QTemporaryDir m_dir;
 };
@@ -118,23 +120,31 @@ int TestYouTubeTransfer::run(FlvDownload &dl, RecordingView &, const QString &li
     return int(spy.at(0).at(0).value<FlvDownload::Outcome>());
 }
 
-void TestYouTubeTransfer::interrupt(const QString &link, const QString &title, bool stop)
+void TestYouTubeTransfer::interrupt(const QString &link, const QString &title, const QString &how)
 {
     HttpTransfer inet;
     RecordingView view;
     FlvDownload dl(&inet, &view);
     QSignalSpy spy(&dl, &FlvDownload::finished);
     dl.start(link, title, m_dir.path());
-    if (stop) {
+    const QString file = m_dir.filePath(title + ".flv");
+    if (how == "close") {
+        QTRY_VERIFY_WITH_TIMEOUT(inet.bytesReceived() >= 64 * 1024, 20000);
+        dl.abandon();
+        QVERIFY(spy.isEmpty()); // nobody is left to hear of it
+        QVERIFY(!QFile::exists(file));
+        return;
+    }
+    if (how == "stop") {
         QTRY_VERIFY_WITH_TIMEOUT(inet.bytesReceived() >= 64 * 1024, 20000);
         view.cancelAfterChecks = 0;
         dl.checkCancel();
     }
     QVERIFY(!spy.isEmpty() || spy.wait(30000));
-    const auto outcome = stop ? FlvDownload::Outcome::Stopped : FlvDownload::Outcome::Failed;
+    const auto outcome = how == "stop" ? FlvDownload::Outcome::Stopped : FlvDownload::Outcome::Failed;
     QCOMPARE(spy.at(0).at(0).value<FlvDownload::Outcome>(), outcome);
-    if (stop) // the file stays as a stopped wait leaves it
-        QCOMPARE(QFileInfo(m_dir.filePath(title + ".flv")).size(), 0);
+    if (how == "stop") // the file stays as a stopped wait leaves it
+        QCOMPARE(QFileInfo(file).size(), 0);
 }
 
 void TestYouTubeTransfer::complete_data()
@@ -316,14 +326,16 @@ void TestYouTubeTransfer::resume_data()
     QTest::addColumn<QByteArray>("etag");    // of the file on the first run; empty: none
     QTest::addColumn<QByteArray>("etagNow"); // on the second run
     QTest::addColumn<qint64>("versionNow");  // shift of the pattern on the second run
-    QTest::addColumn<bool>("stop");          // the user stops the first run, else the server drops it
+    QTest::addColumn<QString>("how");        // the first run ends: see interrupt()
     QTest::newRow("dropped at half, same version: the rest")
-        << "dropped" << QByteArray("\"v1\"") << QByteArray("\"v1\"") << qint64(0) << false;
+        << "dropped" << QByteArray("\"v1\"") << QByteArray("\"v1\"") << qint64(0) << "drop";
     QTest::newRow("stopped while arriving, same version: the rest")
-        << "stopped" << QByteArray("\"v1\"") << QByteArray("\"v1\"") << qint64(0) << true;
+        << "stopped" << QByteArray("\"v1\"") << QByteArray("\"v1\"") << qint64(0) << "stop";
+    QTest::newRow("window closed while arriving, same version: the rest")
+        << "closed" << QByteArray("\"v1\"") << QByteArray("\"v1\"") << qint64(0) << "close";
     QTest::newRow("another version: the whole new one")
-        << "changed" << QByteArray("\"v1\"") << QByteArray("\"v2\"") << qint64(7) << false;
-    QTest::newRow("no validator: nothing kept") << "unproven" << QByteArray() << QByteArray() << qint64(0) << false;
+        << "changed" << QByteArray("\"v1\"") << QByteArray("\"v2\"") << qint64(7) << "drop";
+    QTest::newRow("no validator: nothing kept") << "unproven" << QByteArray() << QByteArray() << qint64(0) << "drop";
 }
 
 // An interrupted download of a video, then a second one of the same video
@@ -335,13 +347,13 @@ void TestYouTubeTransfer::resume()
     QFETCH(QByteArray, etag);
     QFETCH(QByteArray, etagNow);
     QFETCH(qint64, versionNow);
-    QFETCH(bool, stop);
+    QFETCH(QString, how);
     const QByteArray path = "/resume/" + name.toLatin1() + ".flv";
-    m_web->server().on("media.example.com", path, interruptedOnce(etag, etagNow, versionNow, stop));
+    m_web->server().on("media.example.com", path, interruptedOnce(etag, etagNow, versionNow, how != "drop"));
     m_web->server().clearRequests();
     const QString link = "http://media.example.com" + QString::fromLatin1(path);
     const QString file = m_dir.filePath(name + ".flv");
-    interrupt(link, name, stop);
+    interrupt(link, name, how);
     if (QTest::currentTestFailed())
         return;
     const qint64 kept = QFileInfo(kept::bytesPath(file)).size();
