@@ -83,6 +83,8 @@ private slots:
     void failures_data();
     void failures();
     void connectionRefused();
+    void stateCodes_data();
+    void stateCodes();
     void stopBetweenSteps();
     void stopWhileWaiting();
     void longerOldFileIsCut();
@@ -260,6 +262,38 @@ void TestYouTubeTransfer::connectionRefused()
     QCOMPARE(view.messages.size(), 1);
     QCOMPARE(view.statuses.last(), QString("Idle!"));
     QVERIFY(!QFile::exists(m_dir.filePath("refused.flv")));
+}
+
+void TestYouTubeTransfer::stateCodes_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QList<int>>("states");
+    const int connecting = HttpTransfer::Connecting, sent = HttpTransfer::RequestSent,
+              receiving = HttpTransfer::Receiving, received = HttpTransfer::ResponseReceived,
+              completed = HttpTransfer::ResponseCompleted, error = HttpTransfer::Error;
+    QTest::newRow("complete") << fileAddress("bytes-3000")
+                              << QList<int>{connecting, sent, receiving, received, completed};
+    // Its body is never read, yet the request itself went well.
+    QTest::newRow("no Content-Length") << fileAddress("nolength-4000")
+                                       << QList<int>{connecting, sent, receiving, received, completed};
+    QTest::newRow("not found") << fileAddress("gone-100") << QList<int>{connecting, sent, error};
+}
+
+// The codes the window's status texts follow, in the order they come.
+void TestYouTubeTransfer::stateCodes()
+{
+    QFETCH(QString, link);
+    QFETCH(QList<int>, states);
+    HttpTransfer inet;
+    QSignalSpy spy(&inet, &HttpTransfer::StateChanged);
+    QSignalSpy done(&inet, &HttpTransfer::done);
+    QVERIFY(inet.Execute(link.trimmed(), m_dir.filePath("states.flv")));
+    QVERIFY(done.wait(30000));
+    QList<int> seen;
+    for (const QVariantList &args : spy)
+        seen << args.at(0).toInt();
+    QCOMPARE(seen, states);
+    QFile::remove(m_dir.filePath("states.flv"));
 }
 
 void TestYouTubeTransfer::stopBetweenSteps()
