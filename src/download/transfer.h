@@ -13,7 +13,7 @@ struct FetchShared;
 struct FetchResult;
 
 // The transfer component behind the main window's file fetches: one HTTP
-// request at a time, run on a thread of its own (see httpfetch.h), so the
+// request at a time, run on a thread of its own (see filefetch.h), so the
 // window never waits for the network or the disk. The body goes to kept
 // bytes beside the target that a later fetch of the same file continues;
 // the target receives only a complete file, in one step. The caller starts

@@ -1,7 +1,5 @@
 #include "pagerequest.h"
 #include "httpclient.h"
-#include <QEventLoop>
-#include <QPointer>
 #include <QThread>
 
 namespace vidrona {
@@ -146,28 +144,6 @@ void PageRequest::cancel()
         result.failure = {net::Reason::Cancelled, QStringLiteral("Cancelled.")};
         deliver(result);
     }, Qt::QueuedConnection);
-}
-
-PageResult PageRequest::fetchAndWait(const QUrl &url, const QByteArray &agent)
-{
-    // Ended early (the request deleted, the application quitting): cancelled.
-    PageResult out;
-    out.outcome = PageResult::Cancelled;
-    out.failure = {net::Reason::Cancelled, QStringLiteral("Cancelled.")};
-    QEventLoop loop;
-    QPointer<PageRequest> self(this);
-    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
-    const auto got = connect(this, &PageRequest::finished, &loop, [&](const PageResult &r) {
-        out = r;
-        loop.quit();
-    });
-    start(url, agent);
-    loop.exec();
-    if (self) {
-        disconnect(got);
-        cancel();
-    }
-    return out;
 }
 
 // Tells the running fetch to stop; its thread ends on its own.

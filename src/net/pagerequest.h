@@ -73,9 +73,6 @@ public:
     void cancel();
     bool busy() const { return m_busy; }
 
-    // start(), then runs the event loop until the fetch ended.
-    PageResult fetchAndWait(const QUrl &url, const QByteArray &agent);
-
     struct Job; // one fetch, shared with its thread
 signals:
     void finished(const vidrona::PageResult &result);

@@ -52,6 +52,7 @@ PageResult fetchPage(const QString &address, bool viaService, int idleMs)
     PageRequest::Limits limits;
     limits.idleMs = idleMs;
     request.setLimits(limits);
+    request.setUserNamed(!viaService); // as the window asks: a typed page, the service's answer
     return fetchPage(request, address, viaService);
 }
 

@@ -11,8 +11,10 @@ namespace vidrona::test {
 QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 
-// Runs FetchPage (viaService: OpenURL) of address through request, or a
-// request of its own with idleMs as its idle time, and waits for its end.
+// Runs FetchPage (viaService: OpenURL) of address through request, or
+// through a request of its own with idleMs as its idle time that takes
+// the address as the window does (a typed page is the user's to reach,
+// the link service's is not), and waits for its end.
 PageResult fetchPage(const QString &address, bool viaService = false, int idleMs = PageIdleTimeoutMs);
 PageResult fetchPage(PageRequest &request, const QString &address, bool viaService = false);
 // The text the resolvers go on with: the body, empty when the fetch failed.

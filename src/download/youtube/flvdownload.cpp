@@ -1,7 +1,6 @@
 #include "flvdownload.h"
 #include "httptransfer.h"
 #include "desktop/platform.h"
-#include "resolve/youtube/pageparse.h"
 #include "transfertext.h"
 #include <QDir>
 #include <QFile>
@@ -35,7 +34,7 @@ void FlvDownload::start(const QString &link, const QString &fileName, const QStr
     // Named now: the body goes beside the file while it arrives, and a
     // second download of the same name goes on from what an interrupted
     // one left there.
-    const QString name = cleanFileName(fileName) + fileExtension(m_view->useMp4() ? Quality::HighMp4 : Quality::Low);
+    const QString name = cleanFileName(fileName) + (m_view->useMp4() ? QStringLiteral(".mp4") : QStringLiteral(".flv"));
     m_path = QDir(folder).filePath(name);
     // The same rule on every platform as on the program's home one. A name
     // it refuses is said once the answer is in; its body is not taken.

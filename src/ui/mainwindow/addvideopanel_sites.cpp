@@ -90,6 +90,8 @@ void AddVideoPanel::fetchText(const QString &address, bool viaService, PageThen 
 {
     m_escape->setEnabled(true);
     m_then = std::move(then);
+    // The address typed is the user's to reach; one a page names is not.
+    m_page.setUserNamed(address == m_ui.txtUrl->text());
     if (viaService)
         OpenURL(m_page, address);
     else
