@@ -3,12 +3,12 @@
 # and stops with an error when something is still missing afterwards.
 set -euo pipefail
 
-PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
+PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6dbus6 libgl-dev
           libcurl4-openssl-dev xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps
-          xdotool desktop-file-utils appstream dpkg-dev file passwd)
+          xdotool desktop-file-utils appstream dpkg-dev file passwd dbus dbus-x11)
 TOOLS=(cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time
        xdotool desktop-file-validate appstreamcli dpkg-shlibdeps cpack file
-       useradd runuser)
+       useradd runuser dbus-run-session dbus-launch)
 # The fuzz and sanitizer builds (scripts/fuzz.sh, scripts/test-sanitize.sh)
 # also need clang and its sanitizer runtimes.
 case "${1:-}" in

@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 #include "buildinfo.h"
 #include "desktop/commandline.h"
+#include "desktop/desktopbus.h"
+#include "desktop/listowner.h"
 #include "desktop/folders.h"
 #include "ui/mainwindow/frmmain.h"
 #include "ui/widgetmessages.h"
@@ -29,6 +31,21 @@ int answerWithoutWindow(const vidrona::CommandLine &line)
     return failed ? 1 : 0;
 }
 
+// True when this start owns the list; false when another window has it
+// and took the addresses. A socket that cannot be made leaves this start
+// running on its own, as before.
+bool ownList(vidrona::ListOwner &owner, const QString &listFolder, const QStringList &addresses)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (vidrona::ListOwner::handOver(listFolder, addresses))
+            return false;
+        if (owner.listen(listFolder))
+            return true;
+    }
+    std::fprintf(stderr, "vidrona: %s\n", qPrintable(owner.errorString()));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -46,14 +63,23 @@ int main(int argc, char **argv)
     // Follow the system's proxy settings (http_proxy on Linux).
     QNetworkProxyFactory::setUseSystemConfiguration(true);
 
-    vidrona::WidgetMessageService messages;
-    const vidrona::Folders folders = vidrona::chooseFolders(QApplication::applicationDirPath());
-    const auto window = vidrona::createMainWindow(folders, &messages);
-    window->Form_Load();
-    window->show();
     // Read again from the application, which has taken its own options
     // out and, on Windows, knows the full Unicode command line.
     const QStringList addresses = vidrona::parseCommandLine(QApplication::arguments()).addresses;
+    const vidrona::Folders folders = vidrona::chooseFolders(QApplication::applicationDirPath());
+    vidrona::ListOwner owner;
+    if (!ownList(owner, folders.list, addresses))
+        return 0; // the window that has this list took the addresses
+
+    vidrona::WidgetMessageService messages;
+    vidrona::DesktopBus desktop(QDBusConnection::sessionBus(), QStringLiteral(VIDRONA_APP_ID));
+    const auto window = vidrona::createMainWindow(folders, &messages, &desktop);
+    QObject::connect(&owner, &vidrona::ListOwner::handedOver, window.get(), [&window](const QStringList &more) {
+        vidrona::bringToFront(*window);
+        vidrona::addVideos(*window, more);
+    });
+    window->Form_Load();
+    window->show();
     if (!addresses.isEmpty())
         QTimer::singleShot(0, window.get(), [&window, addresses] { vidrona::addVideos(*window, addresses); });
     return app.exec();

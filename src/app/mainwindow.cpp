@@ -3,7 +3,11 @@
 #include "mainwindow.h"
 #include "ui/mainwindow/linkspanel.h"
 #include "download/liststore.h"
+#include "desktop/desktopbus.h"
+#include "desktop/openurl.h"
+#include "download/queuerunner.h"
 #include "ui/mainwindow/downloadfolderview.h"
+#include "ui/mainwindow/dropreceiver.h"
 #include "ui/mainwindow/frmmain.h"
 #include "ui/mainwindow/queuepanel.h"
 #include "ui/messagebox/helppanel.h"
@@ -66,6 +70,20 @@ LinksPanel *attachLinks(FrmMain &w, MessageService &messages)
     return new LinksPanel(messages, ui, &w);
 }
 
+// The desktop hears of what the queue does; a notification's "Open
+// Folder" shows the download folder.
+void tellDesktop(FrmMain &w, ListStore &store, QueueRunner &queue, DesktopBus &desktop, const QString &folder)
+{
+    QObject::connect(&queue, &QueueRunner::fetchEnded, &desktop, [&w, &store, &desktop, folder](quint64 id, bool ok) {
+        const int row = store.list().rowOfId(id);
+        if (row >= 0 && !w.isActiveWindow())
+            desktop.downloadEnded(store.list().at(row).fileName, folder, ok, store.list().at(row).progress);
+    });
+    QObject::connect(&queue, &QueueRunner::progressed, &desktop, &DesktopBus::showProgress);
+    QObject::connect(&queue, &QueueRunner::runEnded, &desktop, &DesktopBus::clearProgress);
+    QObject::connect(&desktop, &DesktopBus::openFolderRequested, &w, [](const QString &f) { OpenFolder(f); });
+}
+
 } // namespace
 
 std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageService *messages)
@@ -73,14 +91,18 @@ std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageS
     return createMainWindow(Folders{programFolder, programFolder, true}, messages);
 }
 
-std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService *messages)
+std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService *messages, DesktopBus *desktop)
 {
     auto window = std::make_unique<FrmMain>();
     FrmMain &w = *window;
     auto *store = new ListStore(folders.list, messages, &w, folders.downloads);
     auto *youTube = new YouTubeOpener(folders.downloads, *messages, &w);
     QueuePanel *queue = attachQueue(w, *store);
-    showDownloadFolder(control<QTreeView>(w, "lDownload"), folders.downloads);
+    QTreeView *list = control<QTreeView>(w, "lDownload");
+    showDownloadFolder(list, *store, folders.downloads, *messages);
+    new DropReceiver({&w, list->viewport()}, [&w](const QStringList &addresses) { addVideos(w, addresses); }, &w);
+    if (desktop)
+        tellDesktop(w, *store, *queue->downloadQueue(), *desktop, folders.downloads);
     AddVideoPanel *addVideo = attachAddVideo(w, *store, youTube);
     LinksPanel *links = attachLinks(w, *messages);
     auto *help = new HelpPanel(control<QPushButton>(w, "cmdContacts"),
@@ -136,6 +158,14 @@ void addVideos(FrmMain &window, const QStringList &addresses)
     AddVideoPanel *panel = window.findChild<AddVideoPanel *>(QString(), Qt::FindDirectChildrenOnly);
     if (panel && !addresses.isEmpty())
         (new AddressFeeder(window, *panel, addresses))->feed();
+}
+
+void bringToFront(FrmMain &window)
+{
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
 }
 
 } // namespace vidrona

@@ -6,6 +6,7 @@
 
 namespace vidrona {
 
+class DesktopBus;
 class FrmMain;
 class MessageService;
 
@@ -16,7 +17,13 @@ class MessageService;
 std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageService *messages);
 // The same with the list file in folders.list and the downloads (the
 // queue's and the YouTube window's) in folders.downloads.
-std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService *messages);
+// desktop, when given, hears of downloads that end while the window is not
+// the active one, and of the queue's progress for the task bar.
+std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService *messages,
+                                          DesktopBus *desktop = nullptr);
+
+// Brings the window to the front, as a second start asks.
+void bringToFront(FrmMain &window);
 
 // Adds each address in order as if pasted into the address box and "Add
 // Video" pressed, each once the one before is worked out; stops early when

@@ -42,6 +42,11 @@ bool OpenUrl(const QString &target, MessageService &messages)
     return QDesktopServices::openUrl(QUrl(target, QUrl::TolerantMode));
 }
 
+bool OpenFile(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 bool OpenFolder(const QString &folder)
 {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));

@@ -13,6 +13,10 @@ bool isWebAddress(const QString &target);
 // Returns whether the address was handed on.
 bool OpenUrl(const QString &target, MessageService &messages);
 
+// Opens a file with the desktop's default program for it, through the same
+// hand-off as a web address. Returns whether it was handed on.
+bool OpenFile(const QString &path);
+
 // Shows folder in the desktop's file manager (the same hand-off as a web
 // address, as a file: address). Returns whether it was handed on.
 bool OpenFolder(const QString &folder);

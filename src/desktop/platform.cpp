@@ -77,6 +77,16 @@ bool isInstalledCopy(const QString &)
 {
     return false;
 }
+QString localSocketPath(const QString &name)
+{
+    return name; // a named pipe: no folder
+}
+
+QString userId()
+{
+    return qEnvironmentVariable("USERNAME");
+}
+
 #else
 bool canWriteFolder(const QString &folder)
 {
@@ -118,6 +128,20 @@ bool replaceFile(const QString &from, const QString &to, QString *error)
 }
 quint32 fileAttributes(const QString &) { return 0; }
 void restoreFileAttributes(const QString &, quint32) {}
+// A folder of the user's own for sockets, where the session has one.
+QString localSocketPath(const QString &name)
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QFileInfo folder(runtime);
+    const bool usable = !runtime.isEmpty() && folder.isDir() && folder.ownerId() == ::getuid();
+    return QDir(usable ? runtime : QDir::tempPath()).filePath(name);
+}
+
+QString userId()
+{
+    return QString::number(::getuid());
+}
+
 #endif
 
 bool isValidFileName(const QString &name)

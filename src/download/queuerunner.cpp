@@ -191,6 +191,8 @@ void QueueRunner::showProgress()
     const double speed = seconds > 0 ? m_transfer.bytesFetched() / seconds : 0;
     m_list.setProgress(m_runningId,
                        fetchProgressText(m_transfer.bytesReceived(), m_transfer.bytesTotal(), speed));
+    const qint64 total = m_transfer.bytesTotal();
+    emit progressed(1, total > 0 ? double(m_transfer.bytesReceived()) / double(total) : 0.0);
 }
 
 // Remove and Clean: rows taken away take their kept bytes along, but the

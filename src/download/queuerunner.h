@@ -65,6 +65,8 @@ public:
 signals:
     void fetchStarted(quint64 id);
     void fetchEnded(quint64 id, bool ok);
+    // The rows being fetched, and the fraction of their bytes that arrived.
+    void progressed(int running, double fraction);
     void runEnded();
 
 private:

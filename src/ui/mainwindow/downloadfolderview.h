@@ -1,13 +1,19 @@
 #pragma once
 #include <QString>
 
-class QAbstractItemView;
+class QTreeView;
 
 namespace vidrona {
 
-// Tells where the downloads go: the list's tooltip names the folder, and
-// its context menu holds "Open Download Folder" (object name
-// actOpenDownloadFolder), which shows the folder in the file manager.
-void showDownloadFolder(QAbstractItemView *list, const QString &folder);
+class ListStore;
+class MessageService;
+
+// Tells where the downloads go and opens what was downloaded: the list's
+// tooltip names the folder; its context menu holds "Open File"
+// (actOpenFile), "Open Containing Folder" (actOpenContainingFolder) and
+// "Open Download Folder" (actOpenDownloadFolder). Double-click or Enter on
+// a COMPLETED row opens its file with the desktop's default program; a
+// file that is gone is said to be gone, and nothing changes.
+void showDownloadFolder(QTreeView *list, ListStore &store, const QString &folder, MessageService &messages);
 
 } // namespace vidrona
