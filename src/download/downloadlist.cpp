@@ -18,10 +18,12 @@ int DownloadList::rowOfUrl(const QString &fileUrl) const
     return -1;
 }
 
-quint64 DownloadList::append(const QString &fileName, const QString &fileUrl, const QString &statusWord)
+quint64 DownloadList::appendRead(const QString &fileName, const QString &fileUrl, const QString &statusWord)
 {
+    if (m_rows.size() >= MaxRows)
+        return 0;
     const Status status = status::fromWord(statusWord);
-    const quint64 id = append(fileName, fileUrl, status);
+    const quint64 id = appendRow(fileName, fileUrl, status);
     if (id != 0 && status == Status::Unknown)
         m_rows.last().unknownWord = statusWord;
     return id;
@@ -31,12 +33,24 @@ quint64 DownloadList::append(const QString &fileName, const QString &fileUrl, St
 {
     if (m_rows.size() >= MaxRows || containsUrl(fileUrl))
         return 0;
+    return appendRow(fileName, fileUrl, status);
+}
+
+quint64 DownloadList::appendRow(const QString &fileName, const QString &fileUrl, Status status)
+{
     const int row = int(m_rows.size());
     beginInsertRows({}, row, row);
     m_rows.append({m_nextId++, fileName, fileUrl, status, QString(), QString()});
-    m_urls.insert(fileUrl);
+    ++m_urls[fileUrl];
     endInsertRows();
     return m_rows.last().id;
+}
+
+void DownloadList::forgetUrl(const QString &fileUrl)
+{
+    const auto it = m_urls.find(fileUrl);
+    if (it != m_urls.end() && --it.value() <= 0)
+        m_urls.erase(it);
 }
 
 bool DownloadList::setStatus(quint64 id, Status status)
@@ -66,7 +80,7 @@ void DownloadList::removeAt(int row)
     if (row < 0 || row >= m_rows.size())
         return;
     beginRemoveRows({}, row, row);
-    m_urls.remove(m_rows[row].fileUrl);
+    forgetUrl(m_rows[row].fileUrl);
     m_rows.removeAt(row);
     endRemoveRows();
 }
@@ -83,7 +97,7 @@ void DownloadList::removeIf(const std::function<bool(const DownloadEntry &)> &pr
             --first;
         beginRemoveRows({}, first, last);
         for (int row = first; row <= last; ++row)
-            m_urls.remove(m_rows[row].fileUrl);
+            forgetUrl(m_rows[row].fileUrl);
         m_rows.remove(first, last - first + 1);
         endRemoveRows();
         last = first;

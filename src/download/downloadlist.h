@@ -2,7 +2,7 @@
 #include "entrystatus.h"
 #include <QAbstractTableModel>
 #include <QList>
-#include <QSet>
+#include <QHash>
 #include <QString>
 #include <functional>
 
@@ -44,8 +44,9 @@ public:
     // Appends a row; returns its id, or 0 when the URL is already listed or
     // the list is full.
     quint64 append(const QString &fileName, const QString &fileUrl, Status status);
-    // The same for a row read from the list file, whose status is a word.
-    quint64 append(const QString &fileName, const QString &fileUrl, const QString &statusWord);
+    // A row read from the list file, whose status is a word. It is kept as
+    // read even when an earlier row has its URL: the file is the user's.
+    quint64 appendRead(const QString &fileName, const QString &fileUrl, const QString &statusWord);
     // Sets the status of the row with that id; false when it is gone.
     bool setStatus(quint64 id, Status status);
     // The "Progress" cell of a row: what its fetch has done; empty when
@@ -64,7 +65,9 @@ public:
 
 private:
     QList<DownloadEntry> m_rows;
-    QSet<QString> m_urls; // the file URLs of m_rows
+    QHash<QString, int> m_urls; // the file URLs of m_rows, with how many rows have each
+    quint64 appendRow(const QString &fileName, const QString &fileUrl, Status status);
+    void forgetUrl(const QString &fileUrl);
     quint64 m_nextId = 1;
 };
 

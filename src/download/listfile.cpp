@@ -4,12 +4,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace vidrona {
 
 namespace {
 
 // The line that starts at pos, without its line end; pos moves past it.
+bool isValidUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder.decode(bytes);
+    Q_UNUSED(decoded);
+    return !decoder.hasError();
+}
+
 QByteArray takeLine(const QByteArray &content, qsizetype &pos)
 {
     qsizetype end = content.indexOf('\n', pos);
@@ -44,7 +53,9 @@ void ListFile::load(DownloadList &list)
 {
     list.clear();
     m_overflow.clear();
+    m_notRows.clear();
     m_hiddenRows = 0;
+    m_notRowLines = 0;
     m_unreadable = false;
     // Only a missing file is created: an existing one that cannot be read
     // must not be emptied by us, now or by a later save.
@@ -64,27 +75,71 @@ void ListFile::load(DownloadList &list)
         return;
     }
     file.close();
-    m_overflow = parseInto(content, list);
+    const LeftAside aside = parseInto(content, list);
+    m_overflow = aside.overflow;
+    m_notRows = aside.unreadable;
+    m_notRowLines = aside.unreadableLines;
     m_hiddenRows = groupCount(m_overflow);
 }
 
-QByteArray ListFile::parseInto(const QByteArray &content, DownloadList &list)
+namespace {
+
+bool hasControlCharacter(const QString &text)
 {
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    return false;
+}
+
+// The three lines could have been written as a row: a name, an address
+// with a "/", a status word, none with a control character. Damaged or
+// foreign bytes almost always hold one.
+bool isRow(const QString &name, const QString &url, const QString &status)
+{
+    return !name.isEmpty() && url.contains(QLatin1Char('/')) && !hasControlCharacter(name)
+           && !hasControlCharacter(url) && !hasControlCharacter(status);
+}
+
+} // namespace
+
+ListFile::LeftAside ListFile::parseInto(const QByteArray &content, DownloadList &list)
+{
+    const bool utf8 = isValidUtf8(content);
+    const auto text = [utf8](const QByteArray &line) {
+        return utf8 ? QString::fromUtf8(line) : QString::fromLatin1(line);
+    };
+    LeftAside aside;
     // A group cut short by the end of the file keeps the previous group's
-    // values for the fields it lacks.
+    // values for the fields it lacks; one that then repeats the row before
+    // it is that row, not another.
     QString name, url, status;
     qsizetype pos = 0;
     while (pos < content.size()) {
-        if (list.count() >= DownloadList::MaxRows)
-            return content.mid(pos);
-        name = QString::fromLatin1(takeLine(content, pos));
+        if (list.count() >= DownloadList::MaxRows) {
+            aside.overflow = content.mid(pos);
+            return aside;
+        }
+        const qsizetype start = pos;
+        const QString n = text(takeLine(content, pos));
+        QString u = url, s = status;
+        int lines = 1;
         if (pos < content.size())
-            url = QString::fromLatin1(takeLine(content, pos));
+            u = text(takeLine(content, pos)), ++lines;
         if (pos < content.size())
-            status = QString::fromLatin1(takeLine(content, pos));
-        list.append(name, url, status);
+            s = text(takeLine(content, pos)), ++lines;
+        if (!isRow(n, u, s)) {
+            // One line that is no row; the rows go on from the next.
+            pos = start;
+            aside.unreadable += takeLine(content, pos) + "\r\n";
+            ++aside.unreadableLines;
+            continue;
+        }
+        name = n, url = u, status = s;
+        if (lines == 3 || !list.containsUrl(url))
+            list.appendRead(name, url, status);
     }
-    return {};
+    return aside;
 }
 
 int ListFile::groupCount(const QByteArray &text)
@@ -97,9 +152,9 @@ QByteArray ListFile::serialize(const DownloadList &list)
 {
     QByteArray out;
     for (const DownloadEntry &e : list.entries()) {
-        out += e.fileName.toLatin1() + "\r\n";
-        out += e.fileUrl.toLatin1() + "\r\n";
-        out += e.statusWord().toLatin1() + "\r\n";
+        out += e.fileName.toUtf8() + "\r\n";
+        out += e.fileUrl.toUtf8() + "\r\n";
+        out += e.statusWord().toUtf8() + "\r\n";
     }
     return out;
 }
@@ -111,7 +166,8 @@ bool ListFile::writeAll(const DownloadList &list, QString *error) const
     // A commit can report success although its last buffered write failed
     // (a full disk): every byte is flushed and checked before committing.
     const bool written = file.open(QIODevice::WriteOnly) && file.write(rows) == rows.size()
-        && file.write(m_overflow) == m_overflow.size() && file.flush()
+        && file.write(m_overflow) == m_overflow.size() && file.write(m_notRows) == m_notRows.size()
+        && file.flush()
         && file.error() == QFileDevice::NoError;
     if (written && file.commit())
         return true;
@@ -145,6 +201,12 @@ QString ListFile::loadNotice() const
                               "the list starts empty and is not saved until the program is "
                               "started again.")
             .arg(QDir::toNativeSeparators(m_path), m_readError);
+    if (m_notRowLines > 0)
+        return QStringLiteral("%1 lines of the download list %2 could not be read as rows. They "
+                              "stay at the end of the file as they are; the rows around them are "
+                              "shown.")
+            .arg(m_notRowLines)
+            .arg(QDir::toNativeSeparators(m_path));
     if (m_hiddenRows > 0)
         return QStringLiteral("The download list %1 holds %2 more rows than can be shown "
                               "(at most %3). They stay in the file as they are and are shown "

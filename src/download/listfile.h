@@ -7,11 +7,13 @@ namespace vidrona {
 
 // The list file "List" in the program's folder: three CR LF lines per row
 // (file name, file URL, status), no header; an empty list is an empty file.
-// Text is one byte per character.
+// It is written as UTF-8; a file whose bytes are valid UTF-8 is read so,
+// any other one byte per character, as lists were written before.
 //
-// Rows beyond what the list can hold are never lost: they stay in the file
-// byte for byte, after the rows that are shown. A file that exists but
-// cannot be read is never written over.
+// Nothing of the file is ever lost: rows beyond what the list can hold,
+// and lines that cannot be read as rows, stay in the file byte for byte
+// after the rows that are shown. A file that exists but cannot be read is
+// never written over.
 class ListFile
 {
 public:
@@ -39,9 +41,14 @@ public:
     bool unreadable() const { return m_unreadable; }
 
     static QByteArray serialize(const DownloadList &list);
-    // Appends the groups of content to list, skipping repeated URLs. Returns
-    // the part of content, from a group's start, that no longer fit.
-    static QByteArray parseInto(const QByteArray &content, DownloadList &list);
+    // What parseInto leaves aside.
+    struct LeftAside {
+        QByteArray overflow;   // from a group's start: the rows that no longer fit
+        QByteArray unreadable; // lines that are not part of a row, each with its line end
+        int unreadableLines = 0;
+    };
+    // Appends the rows of content to list, as read.
+    static LeftAside parseInto(const QByteArray &content, DownloadList &list);
     // How many groups of three lines text starts (a cut group counts).
     static int groupCount(const QByteArray &text);
 
@@ -50,7 +57,9 @@ private:
     bool writeAll(const DownloadList &list, QString *error) const;
     QString m_path;
     QByteArray m_overflow; // the rows past the limit, as read
+    QByteArray m_notRows; // lines that are no rows, as read
     int m_hiddenRows = 0;
+    int m_notRowLines = 0;
     bool m_unreadable = false;
     QString m_readError;
 };

@@ -12,7 +12,7 @@ static void fill(DownloadList &list, int rows, const char *tag)
         list.append(QStringLiteral("%1-%2.flv").arg(QLatin1String(tag)).arg(i),
                     QStringLiteral("http://files.example/%1/%2/video-%2.flv")
                         .arg(QLatin1String(tag)).arg(i),
-                    QStringLiteral("PENDING"));
+                    Status::Pending);
 }
 
 int main(int argc, char **argv)

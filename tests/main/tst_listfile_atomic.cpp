@@ -64,14 +64,14 @@ void TestListFileAtomic::failedSaveIsReportedOnceAndOldFileStays()
     const auto window = createMainWindow(folder, &messages);
     window->Form_Load();
     ListStore &w = test::storeOf(*window);
-    w.list().append("a.flv", "http://h/a.flv", "PENDING");
+    w.list().append("a.flv", "http://h/a.flv", Status::Pending);
     w.SaveList();
     const QByteArray saved = test::readFile(folder + "/List");
     QVERIFY(!saved.isEmpty());
 
     // The folder goes away: saves fail, the user hears of it once.
     QVERIFY(QDir(folder).removeRecursively());
-    w.list().append("b.flv", "http://h/b.flv", "PENDING");
+    w.list().append("b.flv", "http://h/b.flv", Status::Pending);
     w.SaveList();
     w.SaveList();
     QCOMPARE(messages.calls.size(), 1);

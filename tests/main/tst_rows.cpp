@@ -89,7 +89,7 @@ void TestRows::fullList()
     QueueFixture f;
     f.load({});
     for (int i = 0; i < DownloadList::MaxRows; ++i)
-        f.list().append("f.flv", QString("http://h.test/%1/f.flv").arg(i), "COMPLETED");
+        f.list().append("f.flv", QString("http://h.test/%1/f.flv").arg(i), Status::Completed);
     f.store->Download("http://h.test/one/more.flv");
     QCOMPARE(f.list().count(), 32767);
     QCOMPARE(f.messages.calls.size(), 1);
