@@ -33,7 +33,7 @@ bool sameIgnoringCase(QByteArrayView a, QByteArrayView b)
 bool holdsRawText(const QByteArray &name)
 {
     return name == "script" || name == "style" || name == "textarea" || name == "title"
-           || name == "xmp";
+           || name == "xmp" || name == "template";
 }
 
 } // namespace

@@ -7,8 +7,9 @@
 // A forgiving, bounded reader of the tags of an HTML page: enough to find
 // the elements that name a video, not a full parser. It takes any attribute
 // order, single, double or no quotes, upper-case names and newlines inside
-// tags; comments are skipped, and the text of script, style, textarea, title
-// and xmp elements is never read as tags. Every step moves forward, so a
+// tags; comments are skipped, and the text of script, style, textarea, title,
+// xmp and template elements is never read as tags (a template's markup is
+// not part of the page until a script puts it there). Every step moves forward, so a
 // page of n bytes costs O(n) whatever it holds.
 namespace vidrona::html {
 

@@ -1,4 +1,5 @@
 #include "videoprobe.h"
+#include "pagetext.h"
 #include "pagevideo.h"
 #include "net/agents.h"
 #include <QThread>
@@ -120,7 +121,7 @@ void VideoProbe::onHead(const PageResult &answer)
             return tryNextFile(); // a player page, not the file
         if (m_stage != Stage::PageGet)
             return ask(m_asked, Stage::PageGet);
-        return readPage(answer.body, answer.url);
+        return readPage(answer.body, answer.head.value("Content-Type"), answer.url);
     case direct::HeadKind::Other:
         return giveUp();
     }
@@ -133,15 +134,15 @@ void VideoProbe::giveUp()
 
 // A page of several MiB takes a while to read: a thread of its own does it,
 // so the window never waits for it.
-void VideoProbe::readPage(const QByteArray &page, const QUrl &pageUrl)
+void VideoProbe::readPage(const QByteArray &page, const QByteArray &contentType, const QUrl &pageUrl)
 {
     struct Found {
         QStringList files;
         bool streamed = false;
     };
     auto found = std::make_shared<Found>();
-    QThread *reader = QThread::create([page, pageUrl, found] {
-        found->files = resolve::pageVideoAddresses(page, pageUrl, &found->streamed);
+    QThread *reader = QThread::create([page, contentType, pageUrl, found] {
+        found->files = resolve::pageVideoAddresses(resolve::pageAsUtf8(page, contentType), pageUrl, &found->streamed);
     });
     m_reader = reader;
     connect(reader, &QThread::finished, reader, &QObject::deleteLater);

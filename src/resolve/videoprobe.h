@@ -67,7 +67,7 @@ private:
     void ask(const QUrl &url, Stage stage);
     void onAnswer(const PageResult &answer);
     void onHead(const PageResult &answer);
-    void readPage(const QByteArray &page, const QUrl &pageUrl);
+    void readPage(const QByteArray &page, const QByteArray &contentType, const QUrl &pageUrl);
     void tryNextFile();
     void giveUp();
     void stop();

@@ -1,6 +1,7 @@
 // Reading the video out of today's pages, and telling a file by the head of
 // its answer: pure functions over bytes.
 #include "resolve/directfile.h"
+#include "resolve/pagetext.h"
 #include "resolve/pagevideo.h"
 #include <QtTest>
 
@@ -16,6 +17,8 @@ class TestPageVideo : public QObject
 private slots:
     void readsPage_data();
     void readsPage();
+    void pagesAsServed_data();
+    void pagesAsServed();
     void headOfAnswer_data();
     void headOfAnswer();
 };
@@ -75,6 +78,41 @@ void TestPageVideo::readsPage()
     QFETCH(QString, fileUrl);
     const resolve::PageVideo found = resolve::readPageVideo(page, QUrl(pageUrl));
     QCOMPARE(found.finding, finding);
+    QCOMPARE(found.fileUrl, fileUrl);
+}
+
+// Pages in the encoding they are served in: the raw address in them is
+// read as the page means it.
+void TestPageVideo::pagesAsServed_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QString>("fileUrl");
+    const QString cyrillic = QString::fromUtf8("http://site.test/%D0%BB%D0%B5%D1%82%D0%BE.mp4");
+    const QByteArray cp1251 = "<video src=\"\xeb\xe5\xf2\xee.mp4\">"; // лето.mp4 in windows-1251
+    QTest::newRow("windows-1251 by Content-Type") << cp1251 << QByteArray("text/html; charset=windows-1251") << cyrillic;
+    QTest::newRow("windows-1251 by <meta charset>")
+        << "<meta charset=\"windows-1251\">" + cp1251 << QByteArray("text/html") << cyrillic;
+    QTest::newRow("by http-equiv") << "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Windows-1251\">"
+                                          + cp1251 << QByteArray() << cyrillic;
+    QTest::newRow("Shift_JIS") << QByteArray("<video src=\"\x93\xae\x89\xe6.mp4\">") << QByteArray("text/html;charset=Shift_JIS")
+                               << QString("http://site.test/%E5%8B%95%E7%94%BB.mp4");
+    const QString page = "<video src=\"" + QString::fromUtf8("лето") + ".mp4\">";
+    QByteArray utf16(reinterpret_cast<const char *>(page.utf16()), page.size() * 2);
+    QTest::newRow("UTF-16 with its mark") << "\xff\xfe" + utf16 << QByteArray("text/html") << cyrillic;
+    QTest::newRow("UTF-8 with its mark") << "\xef\xbb\xbf" + page.toUtf8() << QByteArray() << cyrillic;
+    QTest::newRow("a charset nobody knows: as it is") << page.toUtf8() << QByteArray("text/html; charset=x-unheard-of") << cyrillic;
+    QTest::newRow("<template> is not the page") << QByteArray("<template><video src=\"t.mp4\"></template><video src=\"real.mp4\">")
+                                                << QByteArray() << QString("http://site.test/real.mp4");
+}
+
+void TestPageVideo::pagesAsServed()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QString, fileUrl);
+    const resolve::PageVideo found = resolve::readPageVideo(resolve::pageAsUtf8(page, contentType), QUrl("http://site.test/p"));
+    QCOMPARE(found.finding, PageFinding::File);
     QCOMPARE(found.fileUrl, fileUrl);
 }
 
