@@ -14,8 +14,8 @@ QString listedNameOf(const QString &fileUrl);
 // empty when the address ends with "/" or holds none.
 QString savedNameOf(const QString &fileUrl);
 
-// A file URL that can be a row: no control character (a CR or LF would
-// break the three-line list file).
+// A file URL (or any text of a row) that can be a row: no control
+// character (a CR or LF would break the three-line list file).
 bool isListableUrl(const QString &fileUrl);
 
 // name with every character that no file name may hold (control

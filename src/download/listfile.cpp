@@ -1,4 +1,5 @@
 #include "listfile.h"
+#include "filenames.h"
 #include "desktop/platform.h"
 #include <QDir>
 #include <QFile>
@@ -84,21 +85,13 @@ void ListFile::load(DownloadList &list)
 
 namespace {
 
-bool hasControlCharacter(const QString &text)
-{
-    for (const QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return true;
-    return false;
-}
-
 // The three lines could have been written as a row: a name, an address
 // with a "/", a status word, none with a control character. Damaged or
 // foreign bytes almost always hold one.
 bool isRow(const QString &name, const QString &url, const QString &status)
 {
-    return !name.isEmpty() && url.contains(QLatin1Char('/')) && !hasControlCharacter(name)
-           && !hasControlCharacter(url) && !hasControlCharacter(status);
+    return !name.isEmpty() && url.contains(QLatin1Char('/')) && isListableUrl(name) && isListableUrl(url)
+           && isListableUrl(status);
 }
 
 } // namespace
