@@ -1,5 +1,6 @@
 // Reading HLS playlists: what is fetched, in which order, with which keys
 // and ranges, and what is refused with which reason.
+#include "resolve/streams/dashmanifest.h"
 #include "resolve/streams/hlsplaylist.h"
 #include <QtTest>
 
@@ -37,6 +38,11 @@ private slots:
     void refused();
     void masterPlaylist();
     void keys();
+    void dashTracks_data();
+    void dashTracks();
+    void dashRefused_data();
+    void dashRefused();
+    void isoDurations();
 };
 
 void TestStreamPlaylists::mediaPlaylists_data()
@@ -145,6 +151,125 @@ void TestStreamPlaylists::keys()
     QCOMPARE(ivFor(p.media.keys[0], p.media.pieces[1].sequence).toHex(), QByteArray("00000000000000000000000000000103"));
     QCOMPARE(ivFor(p.media.keys[1], p.media.pieces[2].sequence).toHex(), QByteArray("000102030405060708090a0b0c0d0e0f"));
     QCOMPARE(p.media.seconds(), 3.0);
+}
+
+namespace {
+const QUrl Mpd("http://cdn.test/d/stream.mpd");
+
+QByteArray mpd(const QByteArray &sets, const QByteArray &attributes = "mediaPresentationDuration=\"PT8S\"")
+{
+    return "<?xml version=\"1.0\"?>\n<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" type=\"static\" " + attributes
+           + "><Period>" + sets + "</Period></MPD>";
+}
+
+// The best track of a kind as "init|first piece|last piece|count".
+QString trackOf(const DashManifest &m, const QByteArray &kind)
+{
+    const auto t = bestTrack(m, kind);
+    if (!t)
+        return QString();
+    const auto piece = [](const DashPiece &p) {
+        return p.url.toString() + (p.range.whole() ? QString() : QStringLiteral("@%1+%2").arg(p.range.offset).arg(p.range.length));
+    };
+    return QStringList{t->initUrl.toString(), piece(t->pieces.first()), piece(t->pieces.last()),
+                       QString::number(t->pieces.size())}
+        .join('|');
+}
+} // namespace
+
+void TestStreamPlaylists::dashTracks_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("video");
+    QTest::addColumn<QString>("audio");
+    QTest::newRow("template by number, best of two, width 5")
+        << mpd("<AdaptationSet mimeType=\"video/mp4\"><SegmentTemplate timescale=\"1000\" duration=\"2000\" "
+               "startNumber=\"1\" initialization=\"$RepresentationID$/init.mp4\" media=\"$RepresentationID$/$Number%05d$.m4s\"/>"
+               "<Representation id=\"v1\" bandwidth=\"500000\" width=\"640\" height=\"360\"/>"
+               "<Representation id=\"v2\" bandwidth=\"900000\" width=\"1280\" height=\"720\"/></AdaptationSet>"
+               "<AdaptationSet contentType=\"audio\" mimeType=\"audio/mp4\"><Representation id=\"a\" bandwidth=\"64000\">"
+               "<SegmentTemplate timescale=\"48000\" duration=\"96000\" media=\"a-$Number$-$Bandwidth$.m4s\" initialization=\"a-init.mp4\"/>"
+               "</Representation></AdaptationSet>")
+        << "http://cdn.test/d/v2/init.mp4|http://cdn.test/d/v2/00001.m4s|http://cdn.test/d/v2/00004.m4s|4"
+        << "http://cdn.test/d/a-init.mp4|http://cdn.test/d/a-1-64000.m4s|http://cdn.test/d/a-4-64000.m4s|4";
+    QTest::newRow("timeline by time, repeats, BaseURL")
+        << mpd("<BaseURL>media/</BaseURL><AdaptationSet mimeType=\"video/mp4\"><SegmentTemplate timescale=\"90000\" "
+               "media=\"t_$Time$.m4s\" initialization=\"i.mp4\"><SegmentTimeline><S t=\"0\" d=\"180000\" r=\"2\"/>"
+               "<S d=\"90000\"/></SegmentTimeline></SegmentTemplate><Representation id=\"v\" bandwidth=\"1\"/>"
+               "</AdaptationSet>", "mediaPresentationDuration=\"PT7S\"")
+        << "http://cdn.test/d/media/i.mp4|http://cdn.test/d/media/t_0.m4s|http://cdn.test/d/media/t_540000.m4s|4" << "";
+    QTest::newRow("timeline to the end of the period")
+        << mpd("<AdaptationSet mimeType=\"video/mp4\"><Representation id=\"v\" bandwidth=\"1\"><SegmentTemplate "
+               "timescale=\"1\" media=\"$Number$.m4s\" startNumber=\"0\"><SegmentTimeline><S d=\"2\" r=\"-1\"/>"
+               "</SegmentTimeline></SegmentTemplate></Representation></AdaptationSet>")
+        << "|http://cdn.test/d/0.m4s|http://cdn.test/d/3.m4s|4" << "";
+    QTest::newRow("segment list with ranges")
+        << mpd("<AdaptationSet mimeType=\"video/mp4\"><Representation id=\"v\" bandwidth=\"1\"><BaseURL>one.mp4</BaseURL>"
+               "<SegmentList duration=\"4\"><Initialization range=\"0-799\"/><SegmentURL mediaRange=\"800-1799\"/>"
+               "<SegmentURL mediaRange=\"1800-2999\"/></SegmentList></Representation></AdaptationSet>")
+        << "http://cdn.test/d/one.mp4|http://cdn.test/d/one.mp4@800+1000|http://cdn.test/d/one.mp4@1800+1200|2" << "";
+    QTest::newRow("one file per track")
+        << mpd("<AdaptationSet mimeType=\"video/mp4\"><Representation id=\"v\" bandwidth=\"2\"><BaseURL>http://o.test/v.mp4</BaseURL>"
+               "<SegmentBase indexRange=\"800-999\"/></Representation></AdaptationSet>"
+               "<AdaptationSet mimeType=\"audio/mp4\"><Representation id=\"a\" bandwidth=\"1\"><BaseURL>a.mp4</BaseURL>"
+               "</Representation></AdaptationSet>")
+        << "|http://o.test/v.mp4|http://o.test/v.mp4|1" << "|http://cdn.test/d/a.mp4|http://cdn.test/d/a.mp4|1";
+}
+
+void TestStreamPlaylists::dashTracks()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, video);
+    QFETCH(QString, audio);
+    const DashManifest m = readDashManifest(text, Mpd);
+    QCOMPARE(m.why, QString());
+    QCOMPARE(trackOf(m, "video"), video);
+    QCOMPARE(trackOf(m, "audio"), audio);
+}
+
+void TestStreamPlaylists::dashRefused_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<Refusal>("refusal");
+    const QByteArray video = "<AdaptationSet mimeType=\"video/mp4\"><Representation id=\"v\" bandwidth=\"1\">"
+                             "<BaseURL>v.mp4</BaseURL></Representation></AdaptationSet>";
+    QTest::newRow("dynamic") << QByteArray("<MPD type=\"dynamic\"><Period>" + video + "</Period></MPD>") << Refusal::Live;
+    QTest::newRow("ContentProtection")
+        << mpd("<AdaptationSet mimeType=\"video/mp4\"><ContentProtection schemeIdUri=\"urn:mpeg:dash:mp4protection:2011\"/>"
+               "<Representation id=\"v\" bandwidth=\"1\"><BaseURL>v.mp4</BaseURL></Representation></AdaptationSet>")
+        << Refusal::Drm;
+    QTest::newRow("not a manifest") << QByteArray("<html><body/></html>") << Refusal::NotAStream;
+    QTest::newRow("broken XML") << QByteArray("<MPD><Period><AdaptationSet mimeType=\"video/mp4\">") << Refusal::Broken;
+    QTest::newRow("only subtitles") << mpd("<AdaptationSet mimeType=\"text/vtt\"><Representation id=\"s\">"
+                                           "<BaseURL>s.vtt</BaseURL></Representation></AdaptationSet>")
+                                    << Refusal::Empty;
+    QTest::newRow("too many pieces")
+        << mpd("<AdaptationSet mimeType=\"video/mp4\"><SegmentTemplate duration=\"1\" media=\"$Number$\"/>"
+               "<Representation id=\"v\" bandwidth=\"1\"/></AdaptationSet>", "mediaPresentationDuration=\"PT100000S\"")
+        << Refusal::TooLarge;
+    QTest::newRow("a timeline repeated past the bound")
+        << mpd("<AdaptationSet mimeType=\"video/mp4\"><SegmentTemplate media=\"$Time$\"><SegmentTimeline>"
+               "<S d=\"1\" r=\"999999999\"/></SegmentTimeline></SegmentTemplate><Representation id=\"v\" bandwidth=\"1\"/>"
+               "</AdaptationSet>")
+        << Refusal::TooLarge;
+}
+
+void TestStreamPlaylists::dashRefused()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(Refusal, refusal);
+    const DashManifest m = readDashManifest(text, Mpd);
+    QCOMPARE(m.refusal, refusal);
+    QVERIFY(!m.why.isEmpty());
+}
+
+void TestStreamPlaylists::isoDurations()
+{
+    QCOMPARE(isoSeconds("PT1H2M3.5S"), 3723.5);
+    QCOMPARE(isoSeconds("P1DT1S"), 86401.0);
+    QCOMPARE(isoSeconds("PT0.5S"), 0.5);
+    QCOMPARE(isoSeconds("soon"), -1.0);
+    QCOMPARE(isoSeconds("P"), -1.0);
 }
 
 QTEST_GUILESS_MAIN(TestStreamPlaylists)

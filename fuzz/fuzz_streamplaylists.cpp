@@ -1,0 +1,22 @@
+// The HLS playlist and DASH manifest readers on any bytes: nothing
+// crashes, every refusal has its reason, and what is handed out stays
+// within the bounds.
+#include "resolve/streams/dashmanifest.h"
+#include "resolve/streams/hlsplaylist.h"
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    using namespace vidrona::streams;
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const HlsPlaylist hls = readHlsPlaylist(bytes, QUrl("http://cdn.test/v/index.m3u8"));
+    if ((hls.refusal != Refusal::None) == hls.why.isEmpty() || hls.media.pieces.size() > MaxPieces)
+        std::abort();
+    const DashManifest dash = readDashManifest(bytes, QUrl("http://cdn.test/d/stream.mpd"));
+    if ((dash.refusal != Refusal::None) == dash.why.isEmpty())
+        std::abort();
+    for (const DashTrack &t : dash.tracks)
+        if (t.pieces.size() > MaxPieces)
+            std::abort();
+    return 0;
+}

@@ -1,0 +1,323 @@
+#include "dashmanifest.h"
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <cmath>
+
+namespace vidrona::streams {
+
+namespace {
+
+struct TimelineEntry {
+    qint64 t = -1; // -1: where the previous one ended
+    qint64 d = 0;
+    qint64 r = 0; // -1: to the end of the period
+};
+
+struct Template {
+    bool set = false;
+    QString media, init;
+    qint64 start = 1, timescale = 1, duration = 0;
+    QList<TimelineEntry> timeline;
+};
+
+struct SegmentList {
+    bool set = false;
+    QString init;
+    QByteArray initRange;
+    QList<QPair<QString, QByteArray>> urls; // media, mediaRange
+    qint64 timescale = 1, duration = 0;
+};
+
+// What a level of the manifest passes on to the levels inside it.
+struct Level {
+    QUrl base;
+    QString mime;
+    Template tmpl;
+    SegmentList list;
+};
+
+ByteRange rangeOf(const QByteArray &text) // "first-last"
+{
+    const QList<QByteArray> parts = text.split('-');
+    if (parts.size() != 2)
+        return {};
+    const qint64 first = parts[0].toLongLong(), last = parts[1].toLongLong();
+    return last >= first ? ByteRange{last - first + 1, first} : ByteRange{};
+}
+
+// A template's address for one piece; "$$" in the template is a "$".
+QString filled(const QString &pattern, const QString &id, qint64 bandwidth, qint64 number, qint64 time)
+{
+    static const QRegularExpression field(QStringLiteral("\\$(RepresentationID|Number|Time|Bandwidth)(?:%0(\\d+)d)?\\$"));
+    QString out;
+    qsizetype at = 0;
+    for (auto it = field.globalMatch(pattern); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += pattern.mid(at, m.capturedStart() - at).replace(QLatin1String("$$"), QLatin1String("$"));
+        const QString name = m.captured(1);
+        const qint64 value = name == QLatin1String("Number") ? number : name == QLatin1String("Time") ? time : bandwidth;
+        out += name == QLatin1String("RepresentationID")
+                   ? id
+                   : QStringLiteral("%1").arg(value, m.captured(2).toInt(), 10, QLatin1Char('0'));
+        at = m.capturedEnd();
+    }
+    return out + pattern.mid(at).replace(QLatin1String("$$"), QLatin1String("$"));
+}
+
+class Reader
+{
+public:
+    Reader(QByteArrayView text, const QUrl &address) : m_xml(text.toByteArray()) { m_top.base = address; }
+    DashManifest run();
+
+private:
+    void readPeriod(const Level &outer);
+    void readLevel(Level &level, bool representation, const DashTrack &track);
+    void readTemplate(Template &t);
+    void readList(SegmentList &l);
+    void finishTrack(const Level &level, DashTrack track);
+    bool expandTemplate(const Template &t, DashTrack &track);
+    bool refuse(Refusal refusal, const QString &why);
+
+    QXmlStreamReader m_xml;
+    Level m_top;
+    DashManifest m_out;
+    double m_periodSeconds = -1;
+};
+
+bool Reader::refuse(Refusal refusal, const QString &why)
+{
+    if (m_out.refusal == Refusal::None) {
+        m_out.refusal = refusal;
+        m_out.why = why;
+    }
+    return false;
+}
+
+DashManifest Reader::run()
+{
+    if (!m_xml.readNextStartElement() || m_xml.name() != QLatin1String("MPD")) {
+        refuse(Refusal::NotAStream, QStringLiteral("This is not a DASH manifest."));
+        return m_out;
+    }
+    if (m_xml.attributes().value(QLatin1String("type")) == QLatin1String("dynamic")) {
+        refuse(Refusal::Live, QStringLiteral("This is a live stream: it has no end to save."));
+        return m_out;
+    }
+    m_out.seconds = isoSeconds(m_xml.attributes().value(QLatin1String("mediaPresentationDuration")).toString());
+    bool periodRead = false;
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() == QLatin1String("BaseURL"))
+            m_top.base = m_top.base.resolved(QUrl(m_xml.readElementText().trimmed()));
+        else if (m_xml.name() == QLatin1String("Period") && !periodRead)
+            periodRead = true, readPeriod(m_top);
+        else
+            m_xml.skipCurrentElement();
+    }
+    if (m_xml.hasError() && m_out.refusal == Refusal::None)
+        refuse(Refusal::Broken, QStringLiteral("The manifest cannot be read: %1").arg(m_xml.errorString()));
+    if (m_out.refusal == Refusal::None && m_out.tracks.isEmpty())
+        refuse(Refusal::Empty, QStringLiteral("The manifest names no video."));
+    return m_out;
+}
+
+void Reader::readPeriod(const Level &outer)
+{
+    const double own = isoSeconds(m_xml.attributes().value(QLatin1String("duration")).toString());
+    m_periodSeconds = own >= 0 ? own : m_out.seconds;
+    Level period = outer;
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() == QLatin1String("BaseURL")) {
+            period.base = period.base.resolved(QUrl(m_xml.readElementText().trimmed()));
+        } else if (m_xml.name() == QLatin1String("AdaptationSet")) {
+            Level set = period;
+            set.mime = m_xml.attributes().value(QLatin1String("mimeType")).toString();
+            if (set.mime.isEmpty())
+                set.mime = m_xml.attributes().value(QLatin1String("contentType")).toString();
+            readLevel(set, false, {});
+        } else {
+            m_xml.skipCurrentElement();
+        }
+    }
+}
+
+// An AdaptationSet (representation false) or a Representation: what it
+// sets for itself, and for a set, each of its representations.
+void Reader::readLevel(Level &level, bool representation, const DashTrack &track)
+{
+    while (m_xml.readNextStartElement()) {
+        const QStringView name = m_xml.name();
+        if (name == QLatin1String("BaseURL")) {
+            level.base = level.base.resolved(QUrl(m_xml.readElementText().trimmed()));
+        } else if (name == QLatin1String("SegmentTemplate")) {
+            readTemplate(level.tmpl);
+        } else if (name == QLatin1String("SegmentList")) {
+            readList(level.list);
+        } else if (name == QLatin1String("ContentProtection")) {
+            refuse(Refusal::Drm, QStringLiteral("This video is protected (DRM) and cannot be saved."));
+            m_xml.skipCurrentElement();
+        } else if (name == QLatin1String("Representation") && !representation) {
+            const QXmlStreamAttributes a = m_xml.attributes();
+            Level inner = level;
+            if (a.hasAttribute(QLatin1String("mimeType")))
+                inner.mime = a.value(QLatin1String("mimeType")).toString();
+            DashTrack t;
+            t.id = a.value(QLatin1String("id")).toString();
+            t.bandwidth = a.value(QLatin1String("bandwidth")).toLongLong();
+            t.width = a.value(QLatin1String("width")).toInt();
+            t.height = a.value(QLatin1String("height")).toInt();
+            readLevel(inner, true, t);
+        } else {
+            m_xml.skipCurrentElement();
+        }
+    }
+    if (representation)
+        finishTrack(level, track);
+}
+
+void Reader::readTemplate(Template &t)
+{
+    const QXmlStreamAttributes a = m_xml.attributes();
+    t.set = true;
+    const auto number = [&a](const char *n, qint64 fallback) {
+        return a.hasAttribute(QLatin1String(n)) ? a.value(QLatin1String(n)).toLongLong() : fallback;
+    };
+    if (a.hasAttribute(QLatin1String("media")))
+        t.media = a.value(QLatin1String("media")).toString();
+    if (a.hasAttribute(QLatin1String("initialization")))
+        t.init = a.value(QLatin1String("initialization")).toString();
+    t.start = number("startNumber", t.start);
+    t.timescale = qMax<qint64>(1, number("timescale", t.timescale));
+    t.duration = number("duration", t.duration);
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() != QLatin1String("SegmentTimeline")) {
+            m_xml.skipCurrentElement();
+            continue;
+        }
+        t.timeline.clear();
+        while (m_xml.readNextStartElement()) {
+            const QXmlStreamAttributes s = m_xml.attributes();
+            if (m_xml.name() == QLatin1String("S") && t.timeline.size() < MaxPieces)
+                t.timeline.append({s.hasAttribute(QLatin1String("t")) ? s.value(QLatin1String("t")).toLongLong() : -1,
+                                   s.value(QLatin1String("d")).toLongLong(), s.value(QLatin1String("r")).toLongLong()});
+            m_xml.skipCurrentElement();
+        }
+    }
+}
+
+void Reader::readList(SegmentList &l)
+{
+    const QXmlStreamAttributes a = m_xml.attributes();
+    l.set = true;
+    l.urls.clear();
+    if (a.hasAttribute(QLatin1String("timescale")))
+        l.timescale = qMax<qint64>(1, a.value(QLatin1String("timescale")).toLongLong());
+    if (a.hasAttribute(QLatin1String("duration")))
+        l.duration = a.value(QLatin1String("duration")).toLongLong();
+    while (m_xml.readNextStartElement()) {
+        const QXmlStreamAttributes e = m_xml.attributes();
+        if (m_xml.name() == QLatin1String("Initialization")) {
+            l.init = e.value(QLatin1String("sourceURL")).toString();
+            l.initRange = e.value(QLatin1String("range")).toLatin1();
+        } else if (m_xml.name() == QLatin1String("SegmentURL") && l.urls.size() <= MaxPieces) {
+            l.urls.append({e.value(QLatin1String("media")).toString(), e.value(QLatin1String("mediaRange")).toLatin1()});
+        }
+        m_xml.skipCurrentElement();
+    }
+}
+
+bool Reader::expandTemplate(const Template &t, DashTrack &track)
+{
+    const auto add = [&](qint64 number, qint64 time, qint64 d) {
+        track.pieces.append({QUrl(), {}, double(d) / double(t.timescale)});
+        track.pieces.last().url = QUrl(filled(t.media, track.id, track.bandwidth, number, time));
+    };
+    qint64 number = t.start, time = 0;
+    if (t.timeline.isEmpty()) {
+        if (t.duration <= 0 || m_periodSeconds <= 0)
+            return refuse(Refusal::Broken, QStringLiteral("The manifest does not say how many pieces there are."));
+        const double count = std::ceil(m_periodSeconds * double(t.timescale) / double(t.duration) - 1e-9);
+        if (count > MaxPieces)
+            return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));
+        for (qint64 i = 0; i < qint64(count); ++i, time += t.duration)
+            add(number++, time, t.duration);
+        return true;
+    }
+    const qint64 end = qint64(m_periodSeconds * double(t.timescale));
+    for (const TimelineEntry &s : t.timeline) {
+        time = s.t >= 0 ? s.t : time;
+        const qint64 repeats = s.r >= 0 ? s.r : (s.d > 0 && end > time ? (end - time + s.d - 1) / s.d - 1 : 0);
+        if (s.d <= 0 || repeats + 1 + track.pieces.size() > MaxPieces)
+            return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));
+        for (qint64 i = 0; i <= repeats; ++i, time += s.d)
+            add(number++, time, s.d);
+    }
+    return true;
+}
+
+void Reader::finishTrack(const Level &level, DashTrack track)
+{
+    track.kind = level.mime.startsWith(QLatin1String("video")) ? "video"
+                 : level.mime.startsWith(QLatin1String("audio")) ? "audio" : "";
+    if (track.kind.isEmpty())
+        return; // subtitles and the like are not part of the file
+    if (level.tmpl.set) {
+        if (!level.tmpl.init.isEmpty())
+            track.initUrl = level.base.resolved(QUrl(filled(level.tmpl.init, track.id, track.bandwidth, 0, 0)));
+        if (!expandTemplate(level.tmpl, track))
+            return;
+        for (DashPiece &p : track.pieces)
+            p.url = level.base.resolved(p.url);
+    } else if (level.list.set) {
+        const SegmentList &l = level.list;
+        if (!l.init.isEmpty() || !l.initRange.isEmpty())
+            track.initUrl = level.base.resolved(QUrl(l.init)), track.initRange = rangeOf(l.initRange);
+        for (const auto &[media, range] : l.urls)
+            track.pieces.append({level.base.resolved(QUrl(media)), rangeOf(range), double(l.duration) / double(l.timescale)});
+        if (track.pieces.size() > MaxPieces)
+            return void(refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces)));
+    } else {
+        track.pieces.append({level.base, {}, m_periodSeconds}); // one file
+    }
+    m_out.tracks.append(track);
+}
+
+} // namespace
+
+double isoSeconds(const QString &text)
+{
+    static const QRegularExpression iso(QStringLiteral(
+        "^P(?:(\\d+(?:\\.\\d+)?)D)?(?:T(?:(\\d+(?:\\.\\d+)?)H)?(?:(\\d+(?:\\.\\d+)?)M)?(?:(\\d+(?:\\.\\d+)?)S)?)?$"));
+    const QRegularExpressionMatch m = iso.match(text.trimmed());
+    if (!m.hasMatch() || text.trimmed().size() < 2)
+        return -1;
+    return m.captured(1).toDouble() * 86400 + m.captured(2).toDouble() * 3600 + m.captured(3).toDouble() * 60
+           + m.captured(4).toDouble();
+}
+
+DashManifest readDashManifest(QByteArrayView text, const QUrl &address)
+{
+    if (text.size() > MaxPlaylistBytes) {
+        DashManifest out;
+        out.refusal = Refusal::TooLarge;
+        out.why = QStringLiteral("The manifest is larger than 8 MB.");
+        return out;
+    }
+    return Reader(text, address).run();
+}
+
+std::optional<DashTrack> bestTrack(const DashManifest &manifest, const QByteArray &kind)
+{
+    std::optional<DashTrack> best;
+    for (const DashTrack &t : manifest.tracks) {
+        if (t.kind != kind)
+            continue;
+        if (!best || t.bandwidth > best->bandwidth
+            || (t.bandwidth == best->bandwidth && qint64(t.width) * t.height > qint64(best->width) * best->height))
+            best = t;
+    }
+    return best;
+}
+
+} // namespace vidrona::streams
