@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <functional>
 
 // How the download list names a file, and what name a fetched file is
 // saved under.
@@ -23,5 +24,12 @@ bool isListableUrl(const QString &fileUrl);
 // and device names stay: whether the result is usable is for
 // platform::isValidFileName to say.
 QString withRefusedCharactersReplaced(const QString &name);
+
+// name, or the first of "base (2).ext", "base (3).ext", ... that neither a
+// file or link in folder nor taken(candidate) holds; the extension is what
+// follows the last dot. Empty when none is free within MaxFreeNameTries.
+inline constexpr int MaxFreeNameTries = 10000;
+QString nextFreeName(const QString &folder, const QString &name,
+                     const std::function<bool(const QString &)> &taken = {});
 
 } // namespace vidrona
