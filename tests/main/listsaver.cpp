@@ -24,8 +24,11 @@ int main(int argc, char **argv)
     DownloadList a, b;
     fill(a, 3000, "old");
     fill(b, 5000, "new");
-    std::printf("saving\n");
-    std::fflush(stdout);
-    for (unsigned n = 0;; ++n)
+    // A line after each save, so the test can kill it during any save,
+    // however fast or slow this build runs.
+    for (unsigned n = 0;; ++n) {
         file.save(n % 2 ? b : a);
+        std::printf("saved\n");
+        std::fflush(stdout);
+    }
 }

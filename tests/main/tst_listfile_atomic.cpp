@@ -7,6 +7,7 @@
 #include "support/testenv.h"
 #include <QDir>
 #include <QLabel>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -35,8 +36,15 @@ void TestListFileAtomic::killedSaverLeavesWholeList()
     for (int round = 0; round < 25; ++round) {
         QProcess child;
         child.start(saver, {dir.path()});
-        QVERIFY(child.waitForReadyRead(10000));
-        QTest::qSleep(5 + QRandomGenerator::global()->bounded(60));
+        // After one to four whole saves, somewhere in the next one.
+        const int saves = 1 + QRandomGenerator::global()->bounded(4);
+        int seen = 0;
+        QElapsedTimer clock;
+        clock.start();
+        while (seen < saves && clock.elapsed() < 20000 && child.waitForReadyRead(1000))
+            seen += int(child.readAllStandardOutput().count('\n'));
+        QVERIFY(seen >= saves);
+        QTest::qSleep(QRandomGenerator::global()->bounded(20));
         child.kill();
         QVERIFY(child.waitForFinished(10000));
         ++kills;
