@@ -144,15 +144,36 @@ QString userId()
 
 #endif
 
+QString nameKey(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return name.toCaseFolded();
+#else
+    return name;
+#endif
+}
+
+QString refusedNameCharacters()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("\\/:*?\"<>|");
+#else
+    return QStringLiteral("/");
+#endif
+}
+
+// Control characters are refused everywhere: a line break would split the
+// row in the list file.
 bool isValidFileName(const QString &name)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
-    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    const QString refused = refusedNameCharacters();
     for (const QChar c : name) {
-        if (c.unicode() < 32 || c.unicode() == 127 || forbidden.contains(c))
+        if (c.unicode() < 32 || c.unicode() == 127 || refused.contains(c))
             return false;
     }
+#ifdef Q_OS_WIN
     // Windows drops a final dot or blank (the file would land under another
     // name) and sends device names such as CON or COM1.flv to the device.
     if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
@@ -161,6 +182,9 @@ bool isValidFileName(const QString &name)
         QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\\..*)?$"),
         QRegularExpression::CaseInsensitiveOption);
     return !device.match(name).hasMatch();
+#else
+    return true;
+#endif
 }
 
 } // namespace vidrona::platform

@@ -32,10 +32,17 @@ void startWriteBack(QFile &file, qint64 offset, qint64 length);
 // reader sees either the old file or the new one. error says why not.
 bool replaceFile(const QString &from, const QString &to, QString *error);
 
-// True when name can be a file name on the program's home platform:
-// not empty, not "." or "..", no \ / : * ? " < > | and no control
-// character, no final dot or blank, no device name (CON, NUL, COM1.flv...).
-// Checked the same way everywhere.
+// The characters no file name may hold here besides control characters:
+// "/" (and on Windows \ : * ? " < > |).
+QString refusedNameCharacters();
+
+// The form two names take when they would name the same file here (upper
+// and lower case are one on Windows).
+QString nameKey(const QString &name);
+
+// True when name can be a file name here: not empty, not "." or "..", none
+// of refusedNameCharacters() and no control character; on Windows also no
+// final dot or blank and no device name (CON, NUL, COM1.flv...).
 bool isValidFileName(const QString &name);
 
 // True when the current user can create files in folder.

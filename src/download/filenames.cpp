@@ -1,4 +1,5 @@
 #include "filenames.h"
+#include "desktop/platform.h"
 #include <QDir>
 #include <QFileInfo>
 
@@ -26,14 +27,54 @@ bool isListableUrl(const QString &fileUrl)
     return true;
 }
 
-QString withRefusedCharactersReplaced(const QString &name)
+namespace {
+
+// The extension of a name with its dot, when it looks like one.
+qsizetype extensionStart(const QString &name)
 {
-    static const QString refused = QStringLiteral("\\/:*?\"<>|");
-    QString out = name;
-    for (QChar &c : out)
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 && name.size() - dot <= 16 ? dot : name.size();
+}
+
+QString cutToBytes(QString text, int maxBytes)
+{
+    while (!text.isEmpty() && text.toUtf8().size() > maxBytes)
+        text.chop(text.size() > 1 && text.back().isLowSurrogate() ? 2 : 1);
+    return text;
+}
+
+} // namespace
+
+QString shortenedName(const QString &name, int maxBytes)
+{
+    if (name.toUtf8().size() <= maxBytes)
+        return name;
+    const qsizetype dot = extensionStart(name);
+    const QString extension = name.mid(dot);
+    return cutToBytes(name.left(dot), qMax(1, maxBytes - int(extension.toUtf8().size()))) + extension;
+}
+
+QString fileNameFrom(const QString &raw, const QString &extension)
+{
+    const QString refused = platform::refusedNameCharacters();
+    QString name = raw.trimmed();
+    for (QChar &c : name)
         if (c.unicode() < 32 || c.unicode() == 127 || refused.contains(c))
             c = QLatin1Char('_');
-    return out;
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+#ifdef Q_OS_WIN
+    while (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        name.chop(1);
+#endif
+    const QString dotted = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
+    if (name.isEmpty() || name.compare(dotted, Qt::CaseInsensitive) == 0)
+        name = QStringLiteral("video");
+    if (!dotted.isEmpty() && !name.endsWith(dotted, Qt::CaseInsensitive))
+        name += dotted;
+    if (!platform::isValidFileName(name))
+        name.prepend(QLatin1Char('_')); // a device name on Windows
+    return shortenedName(name);
 }
 
 namespace {
@@ -54,12 +95,12 @@ QString nextFreeName(const QString &folder, const QString &name, const std::func
     };
     if (free(name))
         return name;
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const bool hasExtension = dot > 0;
-    const QString base = hasExtension ? name.left(dot) : name;
-    const QString extension = hasExtension ? name.mid(dot) : QString();
+    const qsizetype dot = extensionStart(name);
+    const QString base = name.left(dot);
+    const QString extension = name.mid(dot);
     for (int n = 2; n <= MaxFreeNameTries; ++n) {
-        const QString candidate = QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(extension);
+        const QString tail = QStringLiteral(" (%1)%2").arg(n).arg(extension);
+        const QString candidate = cutToBytes(base, qMax(1, MaxNameBytes - int(tail.toUtf8().size()))) + tail;
         if (free(candidate))
             return candidate;
     }

@@ -19,11 +19,20 @@ QString savedNameOf(const QString &fileUrl);
 // character (a CR or LF would break the three-line list file).
 bool isListableUrl(const QString &fileUrl);
 
-// name with every character that no file name may hold (control
-// characters and \ / : * ? " < > |) replaced by "_". A final dot or blank
-// and device names stay: whether the result is usable is for
-// platform::isValidFileName to say.
-QString withRefusedCharactersReplaced(const QString &name);
+// The longest name a file gets, in UTF-8 bytes: what file systems allow
+// (255), less the room its kept bytes' record needs (".partinfo").
+inline constexpr int MaxNameBytes = 255 - 9;
+
+// A name for a file from the web, in any language: every character the
+// file system takes; control characters and the ones it refuses become
+// "_"; no leading dots; "video" when nothing is left; extension (without
+// its dot) added when the name does not end with it; shortened to
+// MaxNameBytes keeping the extension. On Windows a device name gets a "_"
+// in front and a final dot or blank goes.
+QString fileNameFrom(const QString &raw, const QString &extension = {});
+
+// name cut at its end, before its extension, to at most maxBytes of UTF-8.
+QString shortenedName(const QString &name, int maxBytes = MaxNameBytes);
 
 // name, or the first of "base (2).ext", "base (3).ext", ... that neither a
 // file or link in folder nor taken(candidate) holds; the extension is what

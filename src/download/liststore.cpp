@@ -2,6 +2,7 @@
 #include "entrystatus.h"
 #include "filenames.h"
 #include "desktop/platform.h"
+#include <QSet>
 
 namespace vidrona {
 
@@ -57,8 +58,23 @@ bool ListStore::Download(const QString &fileUrl, const QString &fileName)
     return addRow(fileUrl, platform::isValidFileName(fileName) ? fileName : QString());
 }
 
-bool ListStore::addRow(const QString &fileUrl, const QString &name)
+// Two rows never share a file, and no row takes the name of a file that
+// is already in the download folder: the later one gets "name (2).ext".
+// A name that cannot be a file name stays as it is, to fail when fetched.
+QString ListStore::freeNameFor(const QString &name) const
 {
+    if (!platform::isValidFileName(name))
+        return name;
+    QSet<QString> held;
+    for (const DownloadEntry &e : m_list.entries())
+        held.insert(platform::nameKey(e.fileName));
+    return nextFreeName(m_downloadFolder, name,
+                        [&held](const QString &candidate) { return held.contains(platform::nameKey(candidate)); });
+}
+
+bool ListStore::addRow(const QString &fileUrl, const QString &listedName)
+{
+    const QString name = m_list.containsUrl(fileUrl) ? listedName : freeNameFor(listedName);
     // Refused: no name (no "/" in the address, or a name no file can
     // have), a control character (it would split the row in the list
     // file), an address already listed, or a full list.

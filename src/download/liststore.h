@@ -41,7 +41,8 @@ signals:
     void changed();
 
 private:
-    bool addRow(const QString &fileUrl, const QString &name);
+    bool addRow(const QString &fileUrl, const QString &listedName);
+    QString freeNameFor(const QString &name) const;
 
     QString m_folder;
     QString m_downloadFolder;

@@ -201,19 +201,11 @@ QString fileNameFor(const QUrl &address, const Head &head)
     if (name.isEmpty()) {
         const QString path = address.path(QUrl::FullyEncoded);
         const QString segment = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-        name = QUrl::fromPercentEncoding(segment.toLatin1());
+        name = QUrl::fromPercentEncoding(segment.toLatin1()); // UTF-8, as browsers read it
     }
-    if (!isMediaExtension(extensionOf(name))) {
-        const QString extension = extensionOfType(mediaType(head.contentType));
-        if (!extension.isEmpty())
-            name += QLatin1Char('.') + extension;
-    }
-    // The list file holds one byte per character: what it cannot hold
-    // would come back as another name.
-    for (QChar &c : name)
-        if (c.unicode() > 0xFF)
-            c = QLatin1Char('_');
-    return withRefusedCharactersReplaced(name);
+    const QString extension = isMediaExtension(extensionOf(name)) ? QString()
+                                                                  : extensionOfType(mediaType(head.contentType));
+    return fileNameFrom(name, extension);
 }
 
 } // namespace vidrona::direct

@@ -47,11 +47,10 @@ struct Head {
 HeadKind classify(const QUrl &address, const Head &head, bool videoExpected);
 
 // The name a file found on the web is listed and saved under: the
-// Content-Disposition name, else the last path segment decoded without the
+// Content-Disposition name (filename* first), else the last path segment
+// of address (the final one, redirects followed) decoded without the
 // query; the type's extension added when the name has no media extension;
-// characters no file name may hold, and those the list file cannot keep
-// (beyond Latin-1), become "_". It may still be refused
-// (empty, a device name...): the caller checks.
+// then made a file name by fileNameFrom (any language kept).
 QString fileNameFor(const QUrl &address, const Head &head);
 
 } // namespace vidrona::direct

@@ -110,7 +110,7 @@ void VideoProbe::onHead(const PageResult &answer)
     switch (direct::classify(m_asked, head, fileStage)) {
     case direct::HeadKind::MediaFile:
         return conclude(ProbeResult::File, fileStage ? m_asked.toString(QUrl::FullyEncoded) : m_addressText,
-                        direct::fileNameFor(m_asked, head));
+                        direct::fileNameFor(answer.url.isValid() ? answer.url : m_asked, head));
     case direct::HeadKind::Streamed:
         if (!fileStage)
             return conclude(ProbeResult::Streamed);

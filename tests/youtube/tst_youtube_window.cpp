@@ -292,7 +292,9 @@ void TestYouTubeWindow::transferFails_data()
     QTest::newRow("no Content-Length") << "nolength-4000" << "video_id=nolength-4000&t=vjVQa1PpcFN303030";
     QTest::newRow("missing token asks with &t=") << "notoken" << "video_id=notoken&t=";
     QTest::newRow("fmt before t sends 5") << "fmtfirst" << "video_id=fmtfirst&t=5";
+#ifdef Q_OS_WIN // a quote is a name's like any other character elsewhere
     QTest::newRow("name not allowed on Windows") << "quoted" << "video_id=quoted&t=vjVQa1PpcFN746564";
+#endif
 }
 
 void TestYouTubeWindow::transferFails()
