@@ -2,6 +2,13 @@
 
 namespace vidrona {
 
+QString pastedAddress(const QString &text)
+{
+    QString out = text;
+    out.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QLatin1Char('\t'));
+    return out.trimmed();
+}
+
 QUrl pageAddress(const QString &address)
 {
     return QUrl(address, QUrl::TolerantMode);

@@ -13,6 +13,10 @@ inline constexpr int PageTimeoutMs = PageIdleTimeoutMs;
 inline constexpr const char *FetchPageAgent = net::agent::OldSitePage;
 inline constexpr const char *OpenUrlAgent = net::agent::Program;
 
+// An address as pasted: blanks around it and line breaks or tabs inside
+// it (a copy from a mail or a chat often has them) taken out.
+QString pastedAddress(const QString &text);
+
 // The address FetchPage reads: as given, with its scheme.
 QUrl pageAddress(const QString &address);
 // The address OpenURL reads: one without a scheme is taken as http.

@@ -2,6 +2,7 @@
 #include "pagetext.h"
 #include "pagevideo.h"
 #include "net/agents.h"
+#include <QRegularExpression>
 #include <QThread>
 #include <memory>
 
@@ -28,7 +29,10 @@ bool refusesHead(const PageResult &answer)
 VideoProbe::VideoProbe(QObject *parent) : QObject(parent)
 {
     m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, [this] { conclude(ProbeResult::Nothing); });
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        m_why = QStringLiteral("No answer came within %1 seconds.").arg(m_totalMs / 1000);
+        conclude(ProbeResult::Nothing);
+    });
     connect(&m_request, &PageRequest::finished, this, &VideoProbe::onAnswer);
 }
 
@@ -37,9 +41,19 @@ VideoProbe::~VideoProbe()
     stop();
 }
 
+// "www.site.test/page": a host with a dot, no scheme, no blank.
+static bool isBareAddress(const QString &text)
+{
+    static const QRegularExpression bare(QStringLiteral("^[A-Za-z0-9-]+(\\.[A-Za-z0-9-]+)+(:\\d+)?(/\\S*)?$"));
+    return bare.match(text).hasMatch();
+}
+
 bool VideoProbe::accepts(const QString &address)
 {
-    const QUrl url(address.trimmed(), QUrl::TolerantMode);
+    const QString text = address.trimmed();
+    if (isBareAddress(text))
+        return true;
+    const QUrl url(text, QUrl::TolerantMode);
     const QString scheme = url.scheme();
     return url.isValid() && !url.host().isEmpty()
            && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
@@ -50,6 +64,12 @@ bool VideoProbe::start(const QString &address)
     if (isRunning() || !accepts(address))
         return false;
     m_addressText = address.trimmed();
+    m_plainFallback.clear();
+    m_why.clear();
+    if (isBareAddress(m_addressText)) {
+        m_plainFallback = QStringLiteral("http://") + m_addressText;
+        m_addressText.prepend(QStringLiteral("https://"));
+    }
     // The list file holds one byte per character: such an address is kept
     // in its percent-encoded form, the same address in characters it holds.
     for (const QChar c : std::as_const(m_addressText))
@@ -92,9 +112,12 @@ void VideoProbe::onAnswer(const PageResult &answer)
 {
     if (m_stage == Stage::Idle || answer.outcome == PageResult::Cancelled)
         return;
+    if (triedPlainInstead(answer))
+        return;
     const bool headStage = m_stage == Stage::AddressHead || m_stage == Stage::FileHead;
     if (headStage && refusesHead(answer))
         return ask(m_asked, m_stage == Stage::AddressHead ? Stage::AddressGet : Stage::FileGet);
+    noteWhy(answer);
     if (!answer.fetched())
         return giveUp(); // unreachable, quiet, cut off, or past a bound
     onHead(answer);
@@ -125,6 +148,35 @@ void VideoProbe::onHead(const PageResult &answer)
     case direct::HeadKind::Other:
         return giveUp();
     }
+}
+
+// A bare address whose https form cannot connect is asked over http.
+bool VideoProbe::triedPlainInstead(const PageResult &answer)
+{
+    // No answer at all: no connection, or a tunnel through the proxy that
+    // would not open.
+    const bool noAnswer = answer.status == 0 && (answer.failure.reason == net::Reason::CannotConnect
+                                                 || answer.failure.reason == net::Reason::BrokeOff);
+    if (m_plainFallback.isEmpty() || m_stage != Stage::AddressHead || !noAnswer)
+        return false;
+    m_addressText = std::exchange(m_plainFallback, QString());
+    ask(QUrl(m_addressText, QUrl::TolerantMode), Stage::AddressHead);
+    return true;
+}
+
+// What the answer says about why no video may come of it, in words.
+void VideoProbe::noteWhy(const PageResult &answer)
+{
+    m_plainFallback.clear();
+    const QString answered = QStringLiteral("the server answered %1").arg(answer.status);
+    if (!answer.fetched())
+        m_why = answer.failure.text;
+    else if (answer.status == 401 || answer.status == 403)
+        m_why = QStringLiteral("This page needs a login (%1).").arg(answered);
+    else if (answer.status >= 500)
+        m_why = QStringLiteral("The server had an error (%1).").arg(answered);
+    else if (!isSuccess(answer.status))
+        m_why = QStringLiteral("Nothing was found there (%1).").arg(answered);
 }
 
 void VideoProbe::giveUp()
@@ -160,8 +212,13 @@ void VideoProbe::readPage(const QByteArray &page, const QByteArray &contentType,
 
 void VideoProbe::tryNextFile()
 {
-    if (m_nextFile >= m_files.size() || m_nextFile >= MaxFilesTried)
+    if (m_nextFile >= m_files.size() || m_nextFile >= MaxFilesTried) {
+        if (m_files.isEmpty())
+            m_why = QStringLiteral("No video was found on this page.");
+        else
+            m_why = QStringLiteral("The page names a video, but it could not be fetched: %1").arg(m_why);
         return conclude(m_pageStreamed ? ProbeResult::Streamed : ProbeResult::Nothing);
+    }
     ask(QUrl(m_files.at(m_nextFile++)), Stage::FileHead);
 }
 
@@ -179,7 +236,10 @@ void VideoProbe::stop()
 void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const QString &fileName)
 {
     stop();
-    emit finished(ProbeResult{kind, fileUrl, fileName});
+    QString why = kind == ProbeResult::Nothing ? m_why : QString();
+    if (kind == ProbeResult::Nothing && why.isEmpty())
+        why = QStringLiteral("No video was found at this address.");
+    emit finished(ProbeResult{kind, fileUrl, fileName, why});
 }
 
 } // namespace vidrona

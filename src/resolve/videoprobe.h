@@ -19,6 +19,7 @@ struct ProbeResult {
     Kind kind = Nothing;
     QString fileUrl;
     QString fileName; // may still be refused as a file name: the caller checks
+    QString why;      // Nothing: what was found instead, for the user
 };
 
 // Works out the video file behind an address of today's web, without ever
@@ -41,7 +42,8 @@ public:
     explicit VideoProbe(QObject *parent = nullptr);
     ~VideoProbe() override;
 
-    // An http or https address with a host.
+    // An http or https address with a host, or a bare "host/path" (tried
+    // as https, then as http when https cannot connect, as a browser does).
     static bool accepts(const QString &address);
 
     // Starts working out address; false (nothing started) when it is not
@@ -72,6 +74,8 @@ private:
     void giveUp();
     void stop();
     void conclude(ProbeResult::Kind kind, const QString &fileUrl = {}, const QString &fileName = {});
+    bool triedPlainInstead(const PageResult &answer);
+    void noteWhy(const PageResult &answer);
 
     PageRequest m_request;
     QThread *m_reader = nullptr; // reads the page; deletes itself when done
@@ -80,6 +84,8 @@ private:
     int m_stallMs = DefaultStallTimeoutMs;
     int m_totalMs = DefaultTotalTimeoutMs;
     QString m_addressText;  // as given: a direct file keeps it as its address
+    QString m_plainFallback; // a bare address's http form, while its https one is tried
+    QString m_why;           // why the probe found nothing, so far
     QUrl m_asked;           // the address of the current request
     QStringList m_files;    // the addresses the page named
     int m_nextFile = 0;

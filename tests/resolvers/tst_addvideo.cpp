@@ -48,6 +48,8 @@ private slots:
     void todaysWebDownloads_data();
     void todaysWebDownloads();
     void addressesInTurn();
+    void addressesAsPasted_data();
+    void addressesAsPasted();
     void todaysWebNames_data();
     void todaysWebNames();
     void browserSitesOpen_data();
@@ -258,6 +260,33 @@ void TestAddVideo::todaysWebNames()
     QCOMPARE(test::readFile(QDir(m_dir->path()).filePath("clip.mp4")), QByteArray("older"));
 }
 
+// An address as people paste it: blanks around it, a line break inside,
+// the scheme in capitals, or no scheme at all (https first, then http).
+void TestAddVideo::addressesAsPasted_data()
+{
+    QTest::addColumn<QString>("pasted");
+    const testweb::TodayVideo &v = testweb::todayVideos().first();
+    const QString rest = v.address.mid(v.address.indexOf("://") + 3);
+    QTest::newRow("blanks around") << "  \t" + v.address + " \n";
+    QTest::newRow("a line break inside") << v.address.left(12) + "\r\n" + v.address.mid(12);
+    QTest::newRow("scheme in capitals") << "HTTP://" + rest;
+    QTest::newRow("no scheme") << rest;
+}
+
+void TestAddVideo::addressesAsPasted()
+{
+    QFETCH(QString, pasted);
+    const testweb::TodayVideo &v = testweb::todayVideos().first();
+    test::ctl<QLineEdit>(*m_w, "txtUrl")->setText(pasted);
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
+    QCOMPARE(m_messages->calls.size(), 0);
+    QCOMPARE(test::storeOf(*m_w).list().count(), 1);
+    QCOMPARE(test::storeOf(*m_w).list().at(0).fileUrl, v.file);
+    for (const Request &r : m_web->server().requests())
+        QVERIFY2(!r.target.contains("%0A") && !r.target.contains("%0D"), r.target.constData());
+}
+
 void TestAddVideo::addressesInTurn()
 {
     const QList<testweb::TodayVideo> &today = testweb::todayVideos();
@@ -302,10 +331,13 @@ void TestAddVideo::nothingFoundAddsNothing_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("quality");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no site") << "http://example.com/watch/1" << "low" << checkLink;
+    QTest::newRow("no site") << "http://example.com/watch/1" << "low"
+                             << "Nothing was found there (the server answered 404).";
     QTest::newRow("empty box") << "" << "low" << checkLink;
-    QTest::newRow("secure address") << "https://tvali.ge/index.php?action=watch&v=6181" << "low" << checkLink;
-    QTest::newRow("capital in the host") << "http://Tvali.ge/index.php?action=watch&v=6181" << "low" << checkLink;
+    QTest::newRow("secure address") << "https://tvali.ge/index.php?action=watch&v=6181" << "low"
+                                    << "The connection broke off before the page was complete.";
+    QTest::newRow("capital in the host") << "http://Tvali.ge/index.php?action=watch&v=6181" << "low"
+                                         << "No video was found on this page.";
     QTest::newRow("tvali, no such video") << "http://tvali.ge/index.php?action=watch&v=9999" << "low" << noVideo;
     QTest::newRow("tvali, page breaks off")
         << "http://tvali.ge/t/dropped" << "low"
@@ -324,7 +356,11 @@ void TestAddVideo::nothingFoundAddsNothing_data()
     QTest::newRow("dailymotion, not a web address")
         << "http://www.dailymotion.com/t/hostile" << "low" << notOpened + "file://proxy/etc/passwd";
     QTest::newRow("today, streamed page") << testweb::streamedPage() << "low" << streamed;
-    QTest::newRow("today, page without video") << testweb::pageWithoutVideo() << "low" << checkLink;
+    QTest::newRow("today, page without video") << testweb::pageWithoutVideo() << "low" << "No video was found on this page.";
+    QTest::newRow("today, a page behind a login") << "http://www.openclips.test/t/login" << "low"
+                                                  << "This page needs a login (the server answered 403).";
+    QTest::newRow("today, a server error") << "http://www.openclips.test/t/error" << "low"
+                                           << "The server had an error (the server answered 503).";
 #ifdef Q_OS_WIN // elsewhere CON.mp4 is a name like any other
     QTest::newRow("today, a name no file can have") << "http://dl.sharebox.test/t/device" << "low" << ListStore::addErrorText();
 #endif
@@ -363,6 +399,8 @@ void TestAddVideo::routeFaultyPages(const QString &address)
         r.headers.append(qMakePair(QByteArray("Content-Disposition"), QByteArray("attachment; filename=CON.mp4")));
         return r;
     });
+    s.on("www.openclips.test", "/t/login", [](const Request &) { return Response::html("who are you?", 403); });
+    s.on("www.openclips.test", "/t/error", [](const Request &) { return Response::html("down", 503); });
     s.on("tvali.ge", "/t/bomb", [](const Request &) { return Response::gzipBomb(qint64(64) << 20); });
     if (address.contains("metadata"))
         s.on("links.vidrona-resolver.net", "/", [](const Request &) {

@@ -1,6 +1,7 @@
 // The address box and "Add Video": site recognition and dispatch.
 #include "addvideopanel.h"
 #include "download/liststore.h"
+#include "resolve/getsource.h"
 #include "resolve/site.h"
 #include "resolve/videoprobe.h"
 #include <QEvent>
@@ -52,6 +53,8 @@ void AddVideoPanel::cmdAddVideo_Click()
     // A press that arrives while a resolver waits for its page is dropped.
     if (m_resolving)
         return;
+    if (const QString pasted = pastedAddress(m_ui.txtUrl->text()); pasted != m_ui.txtUrl->text())
+        m_ui.txtUrl->setText(pasted);
     VideoUrl = m_ui.txtUrl->text();
     const Site *site = findSite(siteKey(VideoUrl));
     if (!site && VideoProbe::accepts(VideoUrl))

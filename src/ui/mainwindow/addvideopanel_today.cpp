@@ -35,9 +35,8 @@ void AddVideoPanel::todaysWebFound(const ProbeResult &result)
         m_store.messages().show(QStringLiteral("This video is streamed in pieces, which Vidrona cannot save."),
                                 QStringLiteral("Link Error..."), MsgInformation);
         break;
-    case ProbeResult::Nothing:
-        m_store.messages().show(QStringLiteral("Please, check the link and try again!"),
-                                QStringLiteral("Link Error..."), MsgInformation);
+    case ProbeResult::Nothing: // says what was found instead
+        m_store.messages().show(result.why, QStringLiteral("Link Error..."), MsgInformation);
         break;
     }
     endResolving();
