@@ -4,11 +4,11 @@
 set -euo pipefail
 
 PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6dbus6 libgl-dev
-          libcurl4-openssl-dev xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps
+          libcurl4-openssl-dev libavformat-dev libavcodec-dev libavutil-dev pkg-config ffmpeg xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps
           xdotool desktop-file-utils appstream dpkg-dev file passwd dbus dbus-x11)
 TOOLS=(cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time
        xdotool desktop-file-validate appstreamcli dpkg-shlibdeps cpack file
-       useradd runuser dbus-run-session dbus-launch)
+       useradd runuser pkg-config ffmpeg ffprobe dbus-run-session dbus-launch)
 # The fuzz and sanitizer builds (scripts/fuzz.sh, scripts/test-sanitize.sh)
 # also need clang and its sanitizer runtimes.
 case "${1:-}" in

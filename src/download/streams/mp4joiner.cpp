@@ -1,0 +1,236 @@
+#include "mp4joiner.h"
+#include <QFile>
+#include <limits>
+#include <memory>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/aes.h>
+#include <libavutil/mem.h>
+}
+
+namespace vidrona::streams {
+
+namespace {
+
+constexpr int IoBufferBytes = 64 << 10;
+
+QString avText(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return QString::fromLocal8Bit(text);
+}
+
+// The files of one input, handed to the demuxer as one stream of bytes.
+struct PieceReader {
+    QStringList paths;
+    int next = 0;
+    QFile file;
+    QString failure;
+
+    static int read(void *opaque, uint8_t *buffer, int size)
+    {
+        auto *r = static_cast<PieceReader *>(opaque);
+        for (;;) {
+            if (r->file.isOpen()) {
+                const qint64 n = r->file.read(reinterpret_cast<char *>(buffer), size);
+                if (n > 0)
+                    return int(n);
+                if (n < 0)
+                    return r->fail(r->file.errorString());
+                r->file.close();
+            }
+            if (r->next >= r->paths.size())
+                return AVERROR_EOF;
+            r->file.setFileName(r->paths.at(r->next++));
+            if (!r->file.open(QIODevice::ReadOnly))
+                return r->fail(QStringLiteral("%1: %2").arg(r->file.fileName(), r->file.errorString()));
+        }
+    }
+    int fail(const QString &why)
+    {
+        failure = why;
+        return AVERROR(EIO);
+    }
+};
+
+// One opened input: its reader, its I/O and its demuxer.
+struct Input {
+    PieceReader reader;
+    AVIOContext *io = nullptr;
+    AVFormatContext *format = nullptr;
+    QList<int> outStream; // per input stream: the output stream, or -1
+    qint64 startMicros = 0; // where its clock starts
+    qint64 lastMicros = 0;
+    bool done = false;
+    ~Input()
+    {
+        avformat_close_input(&format);
+        if (io)
+            av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+
+bool open(Input &in, const QStringList &paths, QString *error)
+{
+    in.reader.paths = paths;
+    auto *buffer = static_cast<unsigned char *>(av_malloc(IoBufferBytes));
+    in.io = avio_alloc_context(buffer, IoBufferBytes, 0, &in.reader, &PieceReader::read, nullptr, nullptr);
+    in.format = avformat_alloc_context();
+    if (!buffer || !in.io || !in.format)
+        return *error = QStringLiteral("Out of memory."), false;
+    in.format->pb = in.io;
+    int code = avformat_open_input(&in.format, nullptr, nullptr, nullptr);
+    if (code >= 0)
+        code = avformat_find_stream_info(in.format, nullptr);
+    if (code >= 0 && in.format->start_time != AV_NOPTS_VALUE)
+        in.startMicros = in.format->start_time;
+    if (code < 0)
+        *error = in.reader.failure.isEmpty() ? QStringLiteral("A piece cannot be read: %1").arg(avText(code))
+                                             : in.reader.failure;
+    return code >= 0;
+}
+
+// Output streams for the video and sound of in.
+bool addStreams(Input &in, AVFormatContext *out, QString *error)
+{
+    for (unsigned i = 0; i < in.format->nb_streams; ++i) {
+        const AVCodecParameters *par = in.format->streams[i]->codecpar;
+        const bool wanted = par->codec_type == AVMEDIA_TYPE_VIDEO || par->codec_type == AVMEDIA_TYPE_AUDIO;
+        AVStream *s = wanted ? avformat_new_stream(out, nullptr) : nullptr;
+        if (wanted && (!s || avcodec_parameters_copy(s->codecpar, par) < 0))
+            return *error = QStringLiteral("Out of memory."), false;
+        if (s)
+            s->codecpar->codec_tag = 0;
+        in.outStream.append(s ? s->index : -1);
+    }
+    return true;
+}
+
+// The input whose stream is furthest behind, so the file interleaves.
+Input *nextInput(const QList<std::shared_ptr<Input>> &inputs)
+{
+    Input *best = nullptr;
+    for (const auto &in : inputs)
+        if (!in->done && (!best || in->lastMicros < best->lastMicros))
+            best = in.get();
+    return best;
+}
+
+// Copies one packet of in; false at its end.
+bool copyPacket(Input &in, AVFormatContext *out, AVPacket *packet, QList<qint64> &lastDts, qint64 startMicros,
+                QString *error)
+{
+    const int code = av_read_frame(in.format, packet);
+    if (code < 0) {
+        in.done = true;
+        if (code != AVERROR_EOF)
+            *error = in.reader.failure.isEmpty() ? QStringLiteral("A piece cannot be read: %1").arg(avText(code))
+                                                 : in.reader.failure;
+        return code == AVERROR_EOF;
+    }
+    const int target = in.outStream.value(packet->stream_index, -1);
+    if (target < 0)
+        return av_packet_unref(packet), true;
+    const AVRational from = in.format->streams[packet->stream_index]->time_base;
+    av_packet_rescale_ts(packet, from, out->streams[target]->time_base);
+    // The file starts at zero, the streams keeping their places to each other
+    // (a TS clock starts well after zero).
+    const qint64 start = av_rescale_q(startMicros, AV_TIME_BASE_Q, out->streams[target]->time_base);
+    if (packet->dts != AV_NOPTS_VALUE)
+        packet->dts -= start;
+    if (packet->pts != AV_NOPTS_VALUE)
+        packet->pts -= start;
+    packet->stream_index = target;
+    if (packet->dts != AV_NOPTS_VALUE) {
+        // Pieces that restart their clock must not send the file back in time.
+        if (lastDts[target] != AV_NOPTS_VALUE && packet->dts <= lastDts[target]) {
+            const qint64 shift = lastDts[target] + 1 - packet->dts;
+            packet->dts += shift;
+            if (packet->pts != AV_NOPTS_VALUE)
+                packet->pts += shift;
+        }
+        lastDts[target] = packet->dts;
+        in.lastMicros = av_rescale_q(packet->dts, out->streams[target]->time_base, AV_TIME_BASE_Q);
+    }
+    const int written = av_interleaved_write_frame(out, packet);
+    if (written < 0)
+        *error = QStringLiteral("The file cannot be written: %1").arg(avText(written));
+    return written >= 0;
+}
+
+struct Output {
+    AVFormatContext *format = nullptr;
+    ~Output()
+    {
+        if (format && format->pb)
+            avio_closep(&format->pb);
+        avformat_free_context(format);
+    }
+};
+
+bool copyAll(const QList<std::shared_ptr<Input>> &inputs, AVFormatContext *out, QString *error)
+{
+    std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
+    QList<qint64> lastDts(out->nb_streams, AV_NOPTS_VALUE);
+    qint64 startMicros = std::numeric_limits<qint64>::max();
+    for (const auto &in : inputs)
+        startMicros = qMin(startMicros, in->startMicros);
+    while (Input *in = nextInput(inputs))
+        if (!copyPacket(*in, out, packet.get(), lastDts, startMicros, error))
+            return false;
+    return error->isEmpty();
+}
+
+} // namespace
+
+bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error)
+{
+    error->clear();
+    Output out;
+    if (avformat_alloc_output_context2(&out.format, nullptr, "mp4", nullptr) < 0)
+        return *error = QStringLiteral("Out of memory."), false;
+    QList<std::shared_ptr<Input>> opened;
+    for (const QStringList &paths : inputs) {
+        opened.append(std::make_shared<Input>());
+        if (!open(*opened.last(), paths, error) || !addStreams(*opened.last(), out.format, error))
+            return false;
+    }
+    if (out.format->nb_streams == 0)
+        return *error = QStringLiteral("The pieces hold neither video nor sound."), false;
+    int code = avio_open(&out.format->pb, QFile::encodeName(outPath).constData(), AVIO_FLAG_WRITE);
+    if (code >= 0)
+        code = avformat_write_header(out.format, nullptr);
+    if (code < 0)
+        return *error = QStringLiteral("The file cannot be written: %1").arg(avText(code)), false;
+    if (!copyAll(opened, out.format, error))
+        return false;
+    code = av_write_trailer(out.format);
+    if (code < 0)
+        *error = QStringLiteral("The file cannot be finished: %1").arg(avText(code));
+    return code >= 0;
+}
+
+QByteArray decryptAes128(const QByteArray &data, const QByteArray &key, const QByteArray &iv, bool *ok)
+{
+    *ok = false;
+    if (key.size() != 16 || iv.size() != 16 || data.isEmpty() || data.size() % 16 != 0)
+        return {};
+    std::unique_ptr<AVAES, void (*)(void *)> aes(av_aes_alloc(), av_free);
+    if (!aes || av_aes_init(aes.get(), reinterpret_cast<const uint8_t *>(key.constData()), 128, 1) < 0)
+        return {};
+    QByteArray out(data.size(), Qt::Uninitialized);
+    QByteArray chain = iv; // av_aes_crypt moves it along
+    av_aes_crypt(aes.get(), reinterpret_cast<uint8_t *>(out.data()), reinterpret_cast<const uint8_t *>(data.constData()),
+                 int(data.size() / 16), reinterpret_cast<uint8_t *>(chain.data()), 1);
+    const int pad = uchar(out.back());
+    if (pad < 1 || pad > 16 || out.endsWith(QByteArray(pad, char(pad))) == false)
+        return {};
+    out.chop(pad);
+    *ok = true;
+    return out;
+}
+
+} // namespace vidrona::streams

@@ -1,0 +1,25 @@
+#pragma once
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Joining a streamed video's pieces, kept on disk, into one MP4 without
+// re-encoding (libavformat), and opening HLS pieces encrypted with AES-128
+// (libavutil's AES, so no other crypto library).
+namespace vidrona::streams {
+
+// Each input is one stream's files, read one after another as if they
+// were one file: a TS playlist's pieces, or an init section and its
+// fMP4 pieces. The video's and (when separate) the sound's inputs become
+// the one file at outPath, their packets interleaved by time. Memory
+// stays flat: packets stream through. false, with error, when a piece
+// cannot be read or joined.
+bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error);
+
+// data decrypted with AES-128 in CBC mode and its PKCS#7 padding taken
+// off; empty with *ok false when key or iv are not 16 bytes, data is not
+// whole blocks, or the padding is wrong (the key is not this piece's).
+QByteArray decryptAes128(const QByteArray &data, const QByteArray &key, const QByteArray &iv, bool *ok);
+
+} // namespace vidrona::streams
