@@ -8,6 +8,10 @@
 #include "download/queuerunner.h"
 #include "ui/mainwindow/downloadfolderview.h"
 #include "ui/mainwindow/dropreceiver.h"
+#include "ui/preferences/frmpreferences.h"
+#include <QAction>
+#include <QFileDialog>
+#include <memory>
 #include "ui/mainwindow/frmmain.h"
 #include "ui/mainwindow/queuepanel.h"
 #include "ui/messagebox/helppanel.h"
@@ -84,6 +88,34 @@ void tellDesktop(FrmMain &w, ListStore &store, QueueRunner &queue, DesktopBus &d
     QObject::connect(&desktop, &DesktopBus::openFolderRequested, &w, [](const QString &f) { OpenFolder(f); });
 }
 
+// Ctrl+, and the list's context menu open the Preferences window; what it
+// stores applies from the next fetch on (notifications at once).
+void attachPreferences(FrmMain &w, QTreeView *list, const Folders &folders, MessageService &messages,
+                       DesktopBus *desktop)
+{
+    auto store = std::make_shared<PreferenceStore>(folders);
+    if (desktop)
+        desktop->setNotificationsEnabled(store->load().notify);
+    auto *open = new QAction(QStringLiteral("Preferences..."), &w);
+    open->setObjectName(QStringLiteral("actPreferences"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    open->setShortcutContext(Qt::WindowShortcut);
+    w.addAction(open);
+    list->addAction(open);
+    QObject::connect(open, &QAction::triggered, &w, [&w, store, downloads = folders.downloads, &messages, desktop] {
+        const auto chooser = [](QWidget *parent, const QString &start) {
+            return QFileDialog::getExistingDirectory(parent, QStringLiteral("Download folder"), start);
+        };
+        auto *dialog = new FrmPreferences(*store, downloads, chooser, messages, &w);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(dialog, &FrmPreferences::changed, &w, [desktop](const Preferences &p) {
+            if (desktop)
+                desktop->setNotificationsEnabled(p.notify);
+        });
+        dialog->open();
+    });
+}
+
 } // namespace
 
 std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageService *messages)
@@ -103,6 +135,7 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
     new DropReceiver({&w, list->viewport()}, [&w](const QStringList &addresses) { addVideos(w, addresses); }, &w);
     if (desktop)
         tellDesktop(w, *store, *queue->downloadQueue(), *desktop, folders.downloads);
+    attachPreferences(w, list, folders, *messages, desktop);
     AddVideoPanel *addVideo = attachAddVideo(w, *store, youTube);
     LinksPanel *links = attachLinks(w, *messages);
     auto *help = new HelpPanel(control<QPushButton>(w, "cmdContacts"),

@@ -24,6 +24,7 @@ public:
     DesktopBus(const QDBusConnection &bus, const QString &appId, QObject *parent = nullptr);
 
     void setNotificationsEnabled(bool on) { m_notify = on; }
+    bool notificationsEnabled() const { return m_notify; }
     // A download of fileName into folder ended; reason says why it failed.
     void downloadEnded(const QString &fileName, const QString &folder, bool ok, const QString &reason);
     // running rows, and the fraction of their bytes that arrived (0 to 1).

@@ -1,0 +1,49 @@
+#pragma once
+#include "desktop/messages.h"
+#include "desktop/preferences.h"
+#include <QDialog>
+#include <functional>
+
+class QCheckBox;
+class QLineEdit;
+class QSpinBox;
+
+namespace vidrona {
+
+// The Preferences window: the download folder with a chooser, the rows
+// fetched at once, the connections per file, the speed limit and the
+// desktop's notifications. Its fields take only values in range; OK
+// stores them, Cancel leaves everything as it was.
+class FrmPreferences : public QDialog
+{
+    Q_OBJECT
+public:
+    // Asks the user for a folder, starting at the one given; empty: none chosen.
+    using FolderChooser = std::function<QString(QWidget *parent, const QString &start)>;
+
+    FrmPreferences(const PreferenceStore &store, const QString &defaultFolder, FolderChooser chooser,
+                   MessageService &messages, QWidget *parent = nullptr);
+    Preferences preferences() const;
+
+signals:
+    // OK was pressed and the values are stored.
+    void changed(const vidrona::Preferences &preferences);
+
+private:
+    void build();
+    void showValues(const Preferences &p);
+    void chooseFolder();
+    void accept() override;
+
+    const PreferenceStore &m_store;
+    QString m_defaultFolder;
+    FolderChooser m_chooser;
+    MessageService &m_messages;
+    QLineEdit *txtDownloadFolder = nullptr;
+    QSpinBox *spnSimultaneous = nullptr;
+    QSpinBox *spnConnections = nullptr;
+    QSpinBox *spnSpeedLimit = nullptr;
+    QCheckBox *chkNotify = nullptr;
+};
+
+} // namespace vidrona
