@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -65,7 +66,41 @@ bool replaceFile(const QString &from, const QString &to, QString *error)
     return false;
 }
 
-// The folder's read-only flag and its permission bits say nothing about
+bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *error)
+{
+    file.setFileName(path);
+    if (file.open(mode))
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+FileFault lastFileFault()
+{
+    switch (GetLastError()) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return FileFault::DiskFull;
+    case ERROR_FILENAME_EXCED_RANGE: return FileFault::NameTooLong;
+    default: return FileFault::Other;
+    }
+}
+
+Placed placeFileNew(const QString &from, const QString &to, QString *error)
+{
+    SetFileAttributesW(reinterpret_cast<LPCWSTR>(from.utf16()), FILE_ATTRIBUTE_NORMAL);
+    if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
+                    MOVEFILE_WRITE_THROUGH))
+        return Placed::Moved;
+    const DWORD code = GetLastError();
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
+        return Placed::Taken;
+    if (error)
+        *error = QStringLiteral("cannot put the file in place (error %1)").arg(code);
+    return Placed::Failed;
+}
+
+// The read-only flag and its permission bits say nothing about
 // the access lists that decide on Windows; trying is the one sure test.
 bool canWriteFolder(const QString &folder)
 {
@@ -128,6 +163,75 @@ bool replaceFile(const QString &from, const QString &to, QString *error)
 }
 quint32 fileAttributes(const QString &) { return 0; }
 void restoreFileAttributes(const QString &, quint32) {}
+
+namespace {
+int openFlags(QIODevice::OpenMode mode)
+{
+    int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+    if (mode & QIODevice::WriteOnly)
+        flags |= O_CREAT | ((mode & QIODevice::ReadOnly) ? O_RDWR : O_WRONLY);
+    else
+        flags |= O_RDONLY;
+    if (mode & QIODevice::Append)
+        flags |= O_APPEND;
+    return flags;
+}
+} // namespace
+
+bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *error)
+{
+    file.setFileName(path);
+    const int fd = ::open(QFile::encodeName(path).constData(), openFlags(mode), 0666);
+    struct stat st {};
+    bool ok = fd >= 0 && ::fstat(fd, &st) == 0;
+    int code = errno;
+    if (ok && !S_ISREG(st.st_mode)) {
+        ok = false;
+        code = EINVAL;
+    }
+    // Only a plain file is emptied, and only once it is known to be one.
+    if (ok && (mode & QIODevice::Truncate) && ::ftruncate(fd, 0) != 0) {
+        ok = false;
+        code = errno;
+    }
+    if (ok && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0
+        && file.open(fd, mode & ~QIODevice::Truncate, QFileDevice::AutoCloseHandle))
+        return true;
+    if (fd >= 0 && !file.isOpen())
+        ::close(fd);
+    if (error)
+        *error = code == EINVAL || code == ELOOP ? QStringLiteral("not a plain file")
+                                                 : QString::fromLocal8Bit(std::strerror(code));
+    errno = code;
+    return false;
+}
+
+FileFault lastFileFault()
+{
+    if (errno == ENOSPC || errno == EDQUOT)
+        return FileFault::DiskFull;
+    return errno == ENAMETOOLONG ? FileFault::NameTooLong : FileFault::Other;
+}
+
+// Where the file system cannot rename without replacing, a hard link is
+// made (it fails when the name is held) and the old name let go.
+Placed placeFileNew(const QString &from, const QString &to, QString *error)
+{
+    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
+    int rc = ::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE);
+    if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        rc = ::link(f.constData(), t.constData());
+        if (rc == 0)
+            ::unlink(f.constData());
+    }
+    if (rc == 0)
+        return Placed::Moved;
+    if (errno == EEXIST)
+        return Placed::Taken;
+    if (error)
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+    return Placed::Failed;
+}
 // A folder of the user's own for sockets, where the session has one.
 QString localSocketPath(const QString &name)
 {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QIODevice>
 #include <QString>
 
 class QFile;
@@ -31,6 +32,24 @@ void startWriteBack(QFile &file, qint64 offset, qint64 length);
 // Puts from in the place of to in one step, replacing an existing to: a
 // reader sees either the old file or the new one. error says why not.
 bool replaceFile(const QString &from, const QString &to, QString *error);
+
+// Opens path into file for a file the program keeps (kept bytes, their
+// record): a link there is never followed and only a plain file is
+// opened, so nothing put in its place (a link, a pipe, a device) is
+// written through or read. Opening never waits (a pipe without a writer).
+// WriteOnly creates the file; Truncate empties it once it proved plain.
+// False with file closed otherwise; *error says why.
+bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *error = nullptr);
+
+// Why the last failed file call failed, as far as the user can act on it.
+enum class FileFault { DiskFull, NameTooLong, Other };
+FileFault lastFileFault();
+
+// Moves from to to in one step unless something (a file, a link) already
+// holds to: that one is never replaced. Taken says so; error says why
+// for Failed.
+enum class Placed { Moved, Taken, Failed };
+Placed placeFileNew(const QString &from, const QString &to, QString *error);
 
 // The characters no file name may hold here besides control characters:
 // "/" (and on Windows \ : * ? " < > |).

@@ -75,6 +75,17 @@ bool DownloadList::setProgress(quint64 id, const QString &text)
     return true;
 }
 
+bool DownloadList::setFileName(quint64 id, const QString &name)
+{
+    const int row = rowOfId(id);
+    if (row < 0 || m_rows[row].fileName == name)
+        return row >= 0;
+    m_rows[row].fileName = name;
+    const QModelIndex cell = index(row, ColFileName);
+    emit dataChanged(cell, cell);
+    return true;
+}
+
 void DownloadList::removeAt(int row)
 {
     if (row < 0 || row >= m_rows.size())

@@ -52,6 +52,8 @@ public:
     // The "Progress" cell of a row: what its fetch has done; empty when
     // it is not being fetched.
     bool setProgress(quint64 id, const QString &text);
+    // The file name of a row, when its file had to take another name.
+    bool setFileName(quint64 id, const QString &name);
     void removeAt(int row);
     void removeIf(const std::function<bool(const DownloadEntry &)> &pred);
     void clear();

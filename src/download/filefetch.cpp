@@ -25,6 +25,7 @@ struct Attempt : net::Receiver {
     net::Failure failure;
     qint64 received = 0;
     qint64 expectedBody = -1;
+    QByteArray reasonPhrase; // of the final answer, for an error's words
 
     Attempt(const FetchJob &j, FetchShared &sh, FileWriter &w) : job(j), shared(sh), writer(w) {}
     bool head(const HttpHead &head, const QUrl &url) override;
@@ -40,12 +41,21 @@ struct Attempt : net::Receiver {
             job.requestSent();
     }
     Plan decide(const kept::AnswerHead &head);
+    QString statusText(int status) const;
     Plan fail(net::Reason reason, const QString &why)
     {
         failure = net::fail(reason, why);
         return plan = Plan::Fail;
     }
 };
+
+// A video file is never a web page: such an answer is a sign-in page, an
+// error page with a success status, a portal's notice.
+bool isWebPage(const HttpHead &head)
+{
+    const QByteArray type = head.value("Content-Type").split(';').first().trimmed().toLower();
+    return type == "text/html" || type == "application/xhtml+xml";
+}
 
 kept::AnswerHead answerHead(const HttpHead &head, const QUrl &url)
 {
@@ -69,7 +79,17 @@ bool Attempt::head(const HttpHead &head, const QUrl &url)
         fail(net::Reason::Cancelled, QStringLiteral("the body was not wanted"));
         return false;
     }
+    reasonPhrase = head.reason;
+    if (head.status >= 200 && head.status <= 299 && isWebPage(head)) {
+        fail(net::Reason::NotTheVideo, QStringLiteral("The server sent a web page instead of the video"));
+        return false;
+    }
     return decide(answerHead(head, url)) == Plan::Write; // else no body is read
+}
+
+QString Attempt::statusText(int status) const
+{
+    return QStringLiteral("The server answered %1 %2").arg(status).arg(QString::fromLatin1(reasonPhrase)).trimmed();
 }
 
 // The final answer's head is in: what becomes of its body.
@@ -79,9 +99,9 @@ Plan Attempt::decide(const kept::AnswerHead &head)
     qint64 total = -1;
     if (status == 416 || (status == 206 && !(record && kept::continues(*record, kept, head, &total))))
         return kept > 0 ? plan = Plan::StartOver
-                        : fail(net::Reason::HttpError, QStringLiteral("HTTP status %1").arg(status));
+                        : fail(net::Reason::HttpError, statusText(status));
     if (status < 200 || status > 299)
-        return fail(net::Reason::HttpError, QStringLiteral("HTTP status %1").arg(status));
+        return fail(net::Reason::HttpError, statusText(status));
     const QString bytes = kept::bytesPath(job.finalPath);
     if (status == 206) {
         if (!writer.open(bytes, true) || writer.size() != kept)
@@ -92,8 +112,10 @@ Plan Attempt::decide(const kept::AnswerHead &head)
         // The whole body from its first byte: old kept bytes and their
         // record go first, so the two never describe different versions.
         kept::remove(job.finalPath);
-        if (!writer.open(bytes, false))
-            return fail(net::Reason::WriteFailed, writer.errorString());
+        if (!writer.open(bytes, false)) {
+            failure = writer.failure();
+            return plan = Plan::Fail;
+        }
         record = kept::recordFor(head);
         if (record)
             kept::save(job.finalPath, *record);
@@ -109,7 +131,8 @@ Plan Attempt::decide(const kept::AnswerHead &head)
 bool Attempt::body(const char *data, qsizetype length)
 {
     if (!writer.write(data, length)) {
-        fail(net::Reason::WriteFailed, writer.errorString());
+        failure = writer.failure();
+        plan = Plan::Fail;
         return false;
     }
     received += length;
@@ -138,6 +161,9 @@ Plan fetchOnce(net::HttpClient &client, Attempt &a)
     const net::Outcome out = client.perform(request, a, a.shared.cancel);
     if (a.plan == Plan::Fail || a.plan == Plan::StartOver)
         return a.plan;
+    if (out.failure.reason == net::Reason::Stalled)
+        return a.fail(out.failure.reason,
+                      QStringLiteral("No data came for %1 seconds").arg(a.job.stallTimeoutMs / 1000));
     if (out.failure.failed())
         return a.fail(out.failure.reason, out.failure.text);
     if (a.plan == Plan::Undecided)
@@ -182,10 +208,13 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
         }
         if (job.finishing)
             job.finishing();
-        if (!writer.commitTo(job.finalPath))
-            return {net::fail(net::Reason::WriteFailed, writer.errorString())};
+        const QStringList taken = job.takenNames;
+        QString placedAt;
+        if (!writer.commitTo(job.finalPath, [&taken](const QString &n) { return taken.contains(n, Qt::CaseInsensitive); },
+                             &placedAt))
+            return {writer.failure()};
         QFile::remove(kept::recordPath(job.finalPath));
-        return {};
+        return {{}, placedAt};
     }
 }
 

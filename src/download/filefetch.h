@@ -2,6 +2,7 @@
 #include "net/failure.h"
 #include "net/httphead.h"
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <atomic>
 #include <functional>
@@ -22,6 +23,10 @@ struct FetchJob {
     QString finalPath;
     int stallTimeoutMs = 60000;
     int maxRedirects = 10;
+    // Names in finalPath's folder that others hold although no file may be
+    // there yet (rows of the list): the file never takes them when its own
+    // name is held and it moves on to the next free one.
+    QStringList takenNames;
     // Called on the fetch thread: the body starts arriving, the body is
     // complete and the file is being put in place.
     std::function<void()> receiving;
@@ -39,13 +44,16 @@ struct FetchJob {
 
 struct FetchResult {
     net::Failure failure; // why not; none when the file is in place
+    QString placedAt;     // where it is: finalPath, or the next free name
+                          // when something else held finalPath
     bool ok() const { return !failure.failed(); }
 };
 
 // Fetches job.url into job.finalPath on the calling thread, to the end:
 // the body goes to the kept bytes beside the final file (continuing them
 // when the server proves they are the same version), and the final name
-// receives the complete file only. It goes through the proxy the rest of
+// receives the complete file only, and never replaces a file or link
+// that holds that name (see FetchResult::placedAt). It goes through the proxy the rest of
 // the program uses (asked here: the system's answer may take a while).
 // Bounded in time by the stall timeout,
 // in redirects, and in the size of every answer's head.

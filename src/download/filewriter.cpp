@@ -1,5 +1,8 @@
 #include "filewriter.h"
+#include "filenames.h"
 #include "desktop/platform.h"
+#include <QDir>
+#include <QFileInfo>
 
 namespace vidrona {
 
@@ -13,11 +16,13 @@ bool FileWriter::open(const QString &path, bool append)
 {
     close();
     m_error.clear();
-    m_file.setFileName(path);
+    m_fault = platform::FileFault::Other;
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered
                                      | (append ? QIODevice::Append : QIODevice::Truncate);
-    if (!m_file.open(mode))
-        return fail(m_file.errorString());
+    m_path = path; // a file opened from its descriptor forgets its name
+    QString error;
+    if (!platform::openKept(m_file, path, mode, &error))
+        return fail(error);
     m_size = m_writeBackFrom = m_file.size();
     platform::markHidden(path);
     return true;
@@ -30,8 +35,13 @@ bool FileWriter::write(const char *data, qint64 size)
     const qint64 written = m_file.write(data, size);
     if (written > 0)
         m_size += written;
-    if (written != size)
-        return fail(m_file.errorString());
+    if (written != size) {
+        const bool full = m_file.error() == QFileDevice::ResourceError;
+        fail(m_file.errorString());
+        if (full)
+            m_fault = platform::FileFault::DiskFull;
+        return false;
+    }
     if (m_size - m_writeBackFrom >= WriteBehindBytes) {
         platform::startWriteBack(m_file, m_writeBackFrom, m_size - m_writeBackFrom);
         m_writeBackFrom = m_size;
@@ -39,7 +49,8 @@ bool FileWriter::write(const char *data, qint64 size)
     return true;
 }
 
-bool FileWriter::commitTo(const QString &finalPath)
+bool FileWriter::commitTo(const QString &finalPath, const std::function<bool(const QString &)> &taken,
+                          QString *placedAt)
 {
     if (!m_file.isOpen())
         return fail(QStringLiteral("the file is not open"));
@@ -53,10 +64,44 @@ bool FileWriter::commitTo(const QString &finalPath)
     m_file.close();
     if (m_file.error() != QFileDevice::NoError)
         return fail(m_file.errorString());
-    QString error;
-    if (!platform::replaceFile(m_file.fileName(), finalPath, &error))
-        return fail(error);
-    return true;
+    return place(finalPath, taken, placedAt);
+}
+
+// Never over a file (or link) someone else put there, even one that
+// appears at the last moment: the next free name instead.
+bool FileWriter::place(const QString &finalPath, const std::function<bool(const QString &)> &taken,
+                       QString *placedAt)
+{
+    const QFileInfo wanted(finalPath);
+    QString path = finalPath;
+    for (int round = 0; round < MaxPlaceRounds && !path.isEmpty(); ++round) {
+        QString error;
+        switch (platform::placeFileNew(m_path, path, &error)) {
+        case platform::Placed::Moved:
+            if (placedAt)
+                *placedAt = path;
+            return true;
+        case platform::Placed::Failed:
+            return fail(error);
+        case platform::Placed::Taken: {
+            const QString name = nextFreeName(wanted.path(), wanted.fileName(), taken);
+            path = name.isEmpty() ? QString() : QDir(wanted.path()).filePath(name);
+        }
+        }
+    }
+    return fail(QStringLiteral("no free name for the file"));
+}
+
+net::Failure FileWriter::failure() const
+{
+    switch (m_fault) {
+    case platform::FileFault::DiskFull:
+        return net::fail(net::Reason::DiskFull, QStringLiteral("No space left on the disk"));
+    case platform::FileFault::NameTooLong:
+        return net::fail(net::Reason::WriteFailed, QStringLiteral("The name is too long for this disk"));
+    default:
+        return net::fail(net::Reason::WriteFailed, QStringLiteral("The file could not be written: ") + m_error);
+    }
 }
 
 void FileWriter::close()
@@ -67,8 +112,10 @@ void FileWriter::close()
 
 bool FileWriter::fail(const QString &what)
 {
-    if (m_error.isEmpty())
+    if (m_error.isEmpty()) {
+        m_fault = platform::lastFileFault(); // first: what follows may change it
         m_error = what;
+    }
     close();
     return false;
 }

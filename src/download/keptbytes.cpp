@@ -1,7 +1,6 @@
 #include "keptbytes.h"
 #include "desktop/platform.h"
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace vidrona::kept {
@@ -76,14 +75,17 @@ bool continues(const Record &record, qint64 kept, const AnswerHead &head, qint64
                                  : head.etag == record.etag;
 }
 
+// Both files are opened as plain files only, never through a link, and
+// the record is read no further than its bound.
 std::optional<Record> load(const QString &finalPath, qint64 *keptLength)
 {
-    const QFileInfo bytes(bytesPath(finalPath));
-    QFile file(recordPath(finalPath));
+    QFile bytes, file;
     Record r;
     bool magic = false;
-    if (bytes.isFile() && file.size() <= MaxRecordBytes && file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
+    if (platform::openKept(bytes, bytesPath(finalPath), QIODevice::ReadOnly)
+        && platform::openKept(file, recordPath(finalPath), QIODevice::ReadOnly)) {
+        const QByteArray text = file.read(MaxRecordBytes + 1);
+        for (const QByteArray &line : text.size() > MaxRecordBytes ? QList<QByteArray>() : text.split('\n')) {
             const int blank = line.indexOf(' ');
             const QByteArray key = line.left(blank), value = blank < 0 ? QByteArray() : line.mid(blank + 1);
             if (line == Magic) magic = true;
@@ -93,20 +95,22 @@ std::optional<Record> load(const QString &finalPath, qint64 *keptLength)
             else if (key == "total") r.total = value.toLongLong();
         }
     }
+    const qint64 length = bytes.isOpen() ? bytes.size() : 0;
     file.close();
-    if (!magic || !r.hasValidator() || r.address.isEmpty() || bytes.size() <= 0) {
-        remove(finalPath);
+    bytes.close();
+    if (!magic || !r.hasValidator() || r.address.isEmpty() || length <= 0) {
+        remove(finalPath); // a link goes, never what it points to
         return std::nullopt;
     }
-    *keptLength = bytes.size();
+    *keptLength = length;
     return r;
 }
 
 bool save(const QString &finalPath, const Record &record)
 {
     const QString path = recordPath(finalPath);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+    QFile file;
+    if (!platform::openKept(file, path, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
     QByteArray text = Magic + "\naddress " + record.address + '\n';
     text += record.etag.isEmpty() ? "last-modified " + record.lastModified : "etag " + record.etag;

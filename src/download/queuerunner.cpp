@@ -6,6 +6,7 @@
 #include "progress.h"
 #include "transfer.h"
 #include <QDir>
+#include <QFileInfo>
 
 namespace vidrona {
 
@@ -82,9 +83,10 @@ void QueueRunner::step()
             m_progressTimer.start();
             return;
         }
-        reportFailure();
-        complete(entry.id, net::fail(net::Reason::WriteFailed,
-                                     QStringLiteral("The name cannot be a file name in the download folder.")));
+        const net::Failure refused = net::fail(net::Reason::WriteFailed,
+                                               QStringLiteral("The name cannot be a file name in the download folder"));
+        reportFailure(refused);
+        complete(entry.id, refused);
     }
 }
 
@@ -96,7 +98,11 @@ void QueueRunner::step()
 bool QueueRunner::startFetch(const DownloadEntry &entry)
 {
     const QString path = targetPathOf(entry);
-    return !path.isEmpty() && m_transfer.start(QUrl(entry.fileUrl), path);
+    QStringList taken = m_reserved; // the other rows' names and the program's own
+    for (const DownloadEntry &e : m_list.entries())
+        if (e.id != entry.id)
+            taken << e.fileName;
+    return !path.isEmpty() && m_transfer.start(QUrl(entry.fileUrl), path, taken);
 }
 
 // Empty when the name cannot be a file name there, or is one of the
@@ -123,13 +129,34 @@ void QueueRunner::onTransferFinished(const net::Failure &failure)
     }
     m_runningId = 0;
     m_progressTimer.stop();
+    const int row = m_list.rowOfId(id);
     // Bytes kept for a row that is gone would never be used.
-    if (!ok && m_list.rowOfId(id) < 0)
+    if (!ok && row < 0)
         kept::remove(m_runningPath);
-    if (!ok)
-        reportFailure();
-    complete(id, failure);
+    // The user's Cancel is no failure: no word, and the kept bytes stay
+    // for the next Start Download.
+    const bool cancelled = failure.reason == net::Reason::Cancelled && row >= 0
+                           && m_list.at(row).status == Status::Canceled;
+    if (ok && !m_transfer.placedAt().isEmpty())
+        m_list.setFileName(id, QFileInfo(m_transfer.placedAt()).fileName());
+    if (cancelled)
+        settleCancelled(id);
+    else if (!ok)
+        reportFailure(failure);
+    if (!cancelled)
+        complete(id, failure);
     step();
+}
+
+// A row the user cancelled is not fetched again in this run.
+void QueueRunner::settleCancelled(quint64 id)
+{
+    m_list.setProgress(id, QStringLiteral("Cancelled"));
+    m_failedThisRun.insert(id);
+    emit fetchEnded(id, false);
+    if (m_save)
+        m_save();
+    m_savedThisRun = true;
 }
 
 // Whatever the row became meanwhile (CANCELED included), the result decides;
@@ -148,9 +175,10 @@ void QueueRunner::complete(quint64 id, const net::Failure &failure)
     m_savedThisRun = true;
 }
 
-void QueueRunner::reportFailure()
+// The box's words, and why on a line of their own.
+void QueueRunner::reportFailure(const net::Failure &failure)
 {
-    m_messages.show(failureText(), QString(), MsgInformation);
+    m_messages.show(failureText() + QStringLiteral("\r\n") + failure.text, QString(), MsgInformation);
 }
 
 bool QueueRunner::cancelRow(quint64 id)

@@ -75,7 +75,8 @@ private:
     bool startFetch(const DownloadEntry &entry);
     void onTransferFinished(const net::Failure &failure);
     void complete(quint64 id, const net::Failure &failure);
-    void reportFailure();
+    void reportFailure(const net::Failure &failure);
+    void settleCancelled(quint64 id);
     void showProgress();
     void rowsLeaving(int first, int last);
     QString targetPathOf(const DownloadEntry &entry) const;

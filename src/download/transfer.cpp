@@ -15,7 +15,7 @@ Transfer::~Transfer()
     stopThread();
 }
 
-bool Transfer::start(const QUrl &url, const QString &targetPath)
+bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringList &takenNames)
 {
     if (StillExecuting())
         return false;
@@ -33,6 +33,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath)
     job.finalPath = targetPath;
     job.stallTimeoutMs = m_stallTimeoutMs;
     job.maxRedirects = m_maxRedirects;
+    job.takenNames = takenNames;
     job.receiving = [this] {
         QMetaObject::invokeMethod(this, [this] {
             if (m_state == Requesting)
@@ -44,7 +45,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath)
     };
     m_thread = QThread::create([this, job, shared = m_shared] {
         const FetchResult result = runFetch(job, *shared);
-        QMetaObject::invokeMethod(this, [this, result] { fetchEnded(result.failure); },
+        QMetaObject::invokeMethod(this, [this, result] { fetchEnded(result.failure, result.placedAt); },
                                   Qt::QueuedConnection);
     });
     m_thread->setObjectName(QStringLiteral("Transfer"));
@@ -83,9 +84,10 @@ void Transfer::setState(State s)
 
 // The result, delivered from the event loop: no caller is re-entered from
 // inside start() or Cancel().
-void Transfer::fetchEnded(const net::Failure &failure)
+void Transfer::fetchEnded(const net::Failure &failure, const QString &placedAt)
 {
     stopThread();
+    m_placedAt = placedAt;
     setState(Finishing);
     setState(Idle);
     emit finished(failure); // last: a listener may start the next fetch

@@ -2,6 +2,7 @@
 #include "net/failure.h"
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <memory>
 
@@ -40,7 +41,12 @@ public:
     // Starts fetching url into targetPath. False (and nothing started) when
     // a request is still executing. Every accepted start ends with exactly
     // one finished(), never from inside start() itself.
-    bool start(const QUrl &url, const QString &targetPath);
+    // takenNames: names in the target's folder that others hold (see
+    // FetchJob::takenNames).
+    bool start(const QUrl &url, const QString &targetPath, const QStringList &takenNames = {});
+    // Where the last fetch put its file: the target, or the next free name
+    // when something else held the target's name. Valid in finished().
+    QString placedAt() const { return m_placedAt; }
 
     // True from an accepted start until its finished() has been delivered.
     bool StillExecuting() const { return m_state != Idle; }
@@ -68,12 +74,13 @@ signals:
 
 private:
     void setState(State s);
-    void fetchEnded(const net::Failure &failure);
+    void fetchEnded(const net::Failure &failure, const QString &placedAt = {});
     void stopThread();
 
     std::shared_ptr<FetchShared> m_shared;
     QThread *m_thread = nullptr;
     State m_state = Idle;
+    QString m_placedAt;
     int m_stallTimeoutMs = DefaultStallTimeoutMs;
     int m_maxRedirects = DefaultMaxRedirects;
 };

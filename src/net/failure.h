@@ -22,6 +22,7 @@ enum class Reason {
     TooManyRedirects,
     RedirectRefused,   // a redirect the rule does not follow
     AnswersDoNotAddUp, // kept bytes and the server's answers disagree
+    NotTheVideo,       // a web page where a video file was asked for
     DiskFull,
     WriteFailed,       // any other fault writing the file
     Other,

@@ -34,6 +34,7 @@ private slots:
     void oneRunAtATime();
     void cancel_data();
     void cancel();
+    void cancelKeepsTheBytes();
     void removeAndCleanDuringAFetch();
     void closingTheWindowStopsTheFetch();
     void stalledServerDoesNotHangTheQueue();
@@ -102,7 +103,7 @@ void TestQueue::savedFile_data()
     QTest::addColumn<Response>("response");
     QTest::addColumn<QByteArray>("content"); // empty: the fetch fails
     QTest::addColumn<bool>("requested");
-    QTest::newRow("clip.flv replaces a longer file")
+    QTest::newRow("an older clip.flv stays, the new one takes the next name")
         << "clip.flv" << Response::bytes("new") << QByteArray("new") << true;
     QTest::newRow("error page is not the video")
         << "clip.flv" << Response::notFound() << QByteArray() << true;
@@ -144,13 +145,17 @@ void TestQueue::savedFile()
     const bool ok = !content.isEmpty();
     QCOMPARE(f.statuses(), QStringList{ok ? "COMPLETED" : "FAILED"});
     QCOMPARE(f.requested().size(), requested ? 1 : 0);
-    QCOMPARE(f.file("clip.flv"), ok ? content : older);
-    QCOMPARE(f.files(), QStringList({"clip.flv", "List"}));
+    // A file the fetch did not write is never replaced.
+    QCOMPARE(f.file("clip.flv"), older);
+    if (ok)
+        QCOMPARE(f.file("clip (2).flv"), content);
+    QCOMPARE(f.files(), ok ? QStringList({"clip (2).flv", "clip.flv", "List"}) : QStringList({"clip.flv", "List"}));
     QVERIFY(!QFile::exists(QDir(f.dir.path()).filePath("../escape.flv")));
-    QCOMPARE(f.listFile(), test::listOf({name + (ok ? ":COMPLETED" : ":FAILED")}));
+    const QByteArray listed = test::listOf({name + (ok ? ":COMPLETED" : ":FAILED")});
+    QCOMPARE(f.listFile(), ok ? "clip (2).flv" + listed.mid(listed.indexOf("\r\n")) : listed);
     QCOMPARE(f.messages.calls.size(), ok ? 0 : 1);
     if (!ok) {
-        QCOMPARE(f.messages.calls[0].text, Failure);
+        QVERIFY2(f.messages.calls[0].text.startsWith(Failure + "\r\n"), qPrintable(f.messages.calls[0].text));
         QCOMPARE(f.messages.calls[0].title, QString());
         QCOMPARE(f.messages.calls[0].flags, 64);
     }
@@ -235,7 +240,7 @@ void TestQueue::cancel_data()
     QTest::addColumn<QStringList>("fetched");
     const QStringList two{"a.flv:PENDING", "b.flv:PENDING"};
     QTest::newRow("the running row") << two << 0 << QStringList{"CANCELED", "PENDING"}
-                                     << QStringList{"FAILED", "COMPLETED"} << 1
+                                     << QStringList{"CANCELED", "COMPLETED"} << 0
                                      << QStringList{"a.flv", "b.flv"}; // no retry in the run
     QTest::newRow("another row") << two << 1 << QStringList{"DOWNLOADING", "PENDING"}
                                  << QStringList{"COMPLETED", "COMPLETED"} << 0
@@ -273,6 +278,33 @@ void TestQueue::cancel()
     QCOMPARE(f.requested(), fetched);
     const int a = f.names().indexOf("a.flv");
     QCOMPARE(QFile::exists(f.dir.filePath("a.flv")), atEnd[a] == "COMPLETED");
+}
+
+// Cancel is the user's, not a failure: no box, the row stays CANCELED,
+// and its kept bytes are what the next Start Download continues.
+void TestQueue::cancelKeepsTheBytes()
+{
+    QueueFixture f;
+    f.load({"a.flv:PENDING"});
+    f.web.server().on(test::Host, "/v/a.flv", [](const testweb::Request &r) {
+        testweb::Response slow = testweb::Response::ranged(r, 100000, "\"a\"");
+        slow.trickleMs = r.header("Range").isEmpty() ? 10 : 0;
+        slow.trickleBytes = 500;
+        return slow;
+    });
+    f.ui<QPushButton>("cmdDownload")->click();
+    QTRY_VERIFY(QFileInfo(f.dir.filePath("a.flv.part")).size() > 0);
+    f.select(0);
+    f.ui<QPushButton>("cmdCancel")->click();
+    QVERIFY(f.waitIdle());
+    QCOMPARE(f.statuses(), QStringList{"CANCELED"});
+    QVERIFY(f.messages.calls.isEmpty());
+    QCOMPARE(f.list().at(0).progress, QString("Cancelled"));
+    QCOMPARE(f.files(), QStringList({"a.flv.part", "a.flv.partinfo", "List"}));
+    QVERIFY(f.press());
+    QCOMPARE(f.statuses(), QStringList{"COMPLETED"});
+    QCOMPARE(f.file("a.flv"), testweb::Server::patternBytes(0, 100000));
+    QVERIFY(f.web.server().requests().last().header("Range").startsWith("bytes="));
 }
 
 void TestQueue::removeAndCleanDuringAFetch()

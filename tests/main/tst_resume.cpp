@@ -228,7 +228,7 @@ void TestResume::fullDisk()
     QVERIFY(run.run());
     QCOMPARE(run.status(), status::Failed);
     QCOMPARE(run.messages.calls.size(), 1);
-    QCOMPARE(run.messages.calls[0].text, QueueRunner::failureText());
+    QCOMPARE(run.messages.calls[0].text, QueueRunner::failureText() + "\r\nNo space left on the disk");
     QVERIFY(!QFile::exists(target));
 }
 

@@ -111,8 +111,15 @@ void TestTransfer::answers()
     QCOMPARE(finished.size(), 1);
     QCOMPARE(!finished.at(0).at(0).value<net::Failure>().failed(), ok);
     QVERIFY(!transfer.StillExecuting());
-    QCOMPARE(test::readFile(target), ok ? content : OlderFile);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"clip.flv"});
+    // The older file is not the transfer's own: it stays, and the new one
+    // takes the next free name.
+    QCOMPARE(test::readFile(target), OlderFile);
+    const QString placed = dir.filePath("clip (2).flv");
+    QCOMPARE(transfer.placedAt(), ok ? placed : QString());
+    if (ok)
+        QCOMPARE(test::readFile(placed), content);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             ok ? QStringList({"clip (2).flv", "clip.flv"}) : QStringList{"clip.flv"});
 }
 
 void TestTransfer::busyThenCancelled()

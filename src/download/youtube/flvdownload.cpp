@@ -27,14 +27,27 @@ FlvDownload::~FlvDownload()
     abandon();
 }
 
+// Nothing of this version reads such a spool; one left by a crash is of
+// no use to anyone. Done at every start of a download too.
+void removeOldSpools(const QString &folder)
+{
+    const QDir dir(folder);
+    const QStringList spools = dir.entryList({QStringLiteral(".vidrona-*.part")},
+                                             QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : spools)
+        QFile::remove(dir.filePath(name)); // a link goes, never what it points to
+}
+
 void FlvDownload::start(const QString &link, const QString &fileName, const QString &folder)
 {
+    removeOldSpools(folder);
     m_name = fileName;
     m_folder = folder;
     // Named now: the body goes beside the file while it arrives, and a
     // second download of the same name goes on from what an interrupted
     // one left there.
-    const QString name = cleanFileName(fileName) + (m_view->useMp4() ? QStringLiteral(".mp4") : QStringLiteral(".flv"));
+    m_extension = m_view->useMp4() ? QStringLiteral(".mp4") : QStringLiteral(".flv");
+    const QString name = cleanFileName(fileName) + m_extension;
     m_path = QDir(folder).filePath(name);
     // The same rule on every platform as on the program's home one. A name
     // it refuses is said once the answer is in; its body is not taken.
@@ -63,15 +76,12 @@ void FlvDownload::checkCancel()
 
 void FlvDownload::abandon()
 {
-    const bool stepping = m_phase == Phase::Copying;
     m_phase = Phase::Idle;
     m_slice.stop();
     if (m_inet) {
         m_inet->Cancel();
         m_inet->release();
     }
-    if (stepping && !m_path.isEmpty())
-        QFile::resize(m_path, m_size - m_remaining); // the steps done stay; no one is left to hear of a failure
 }
 
 void FlvDownload::onArrived(qint64 received)
@@ -97,7 +107,7 @@ void FlvDownload::afterWait(bool cancelled)
     const qint64 size = m_inet->bytesTotal();
     if (size < 0 && cancelled) {
         // Stopped before the answer's head came: nothing to size.
-        if (placeFile(true))
+        if (placeFile())
             stopByUser();
         return;
     }
@@ -108,27 +118,28 @@ void FlvDownload::afterWait(bool cancelled)
     if (!cancelled && m_named && m_inet->bytesReceived() < m_size)
         return fail(QStringLiteral("The connection closed after %1 of %2 bytes.")
                         .arg(m_inet->bytesReceived()).arg(m_size));
-    if (placeFile(cancelled))
+    if (placeFile())
         copySlice(); // a stop is seen by its first test
 }
 
 // The file under its final name: the fetch put the complete body there
-// already; a stopped wait leaves an empty file (the bytes so far stay
-// kept beside it when the next download can go on from them). An older
-// file of that name is replaced either way, never left with its tail.
-bool FlvDownload::placeFile(bool cancelled)
+// already, under the next free name when a file it did not write held the
+// wanted one (the window shows the name used). A stopped wait leaves no
+// file and touches none: the bytes so far stay kept beside the name when
+// the next download can go on from them.
+bool FlvDownload::placeFile()
 {
     if (!m_named) {
         fail(QStringLiteral("Bad file name: ") + QFileInfo(m_path).fileName());
         return false;
     }
-    if (!cancelled)
+    if (m_inet->failed() || m_inet->filePath() == m_path)
         return true;
-    QFile file(m_path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return true;
-    fail(file.errorString());
-    return false;
+    m_path = m_inet->filePath();
+    const QString used = QFileInfo(m_path).fileName();
+    m_name = used.left(used.size() - m_extension.size());
+    m_view->setFileName(m_name);
+    return true;
 }
 
 void FlvDownload::copySlice()
@@ -151,7 +162,8 @@ void FlvDownload::copySlice()
 }
 
 // One 1024-byte step of the file: its bytes are in place already, so a
-// step only counts, and a stop cuts the file back to the steps done.
+// step only counts. A stop leaves the complete file: the final name only
+// ever holds the whole video, never a part of it.
 void FlvDownload::step()
 {
     const qint64 want = m_remaining <= 1024 ? m_remaining : 1024;
@@ -160,16 +172,6 @@ void FlvDownload::step()
     m_progress.left = m_size - m_progress.done;
     m_progress.percent = percentDone(m_progress.done, m_size);
     m_progressPending = true;
-}
-
-// Only the steps done stay on disk; false (and said) when the cut fails.
-bool FlvDownload::cutToStepsDone()
-{
-    QFile file(m_path);
-    if (m_path.isEmpty() || file.resize(m_size - m_remaining))
-        return true;
-    fail(file.errorString());
-    return false;
 }
 
 void FlvDownload::showDue(bool force)
@@ -195,8 +197,6 @@ void FlvDownload::stopByUser()
 {
     showDue(true);
     m_inet->Cancel();
-    if (!cutToStepsDone())
-        return;
     m_view->setStatusText(QStringLiteral("Video Download Stoped By User"));
     end(Outcome::Stopped);
 }

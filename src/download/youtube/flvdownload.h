@@ -9,6 +9,10 @@ namespace vidrona::youtube {
 
 class HttpTransfer;
 
+// Removes the hidden ".vidrona-*.part" spools that older versions left in
+// folder when they crashed during a download.
+void removeOldSpools(const QString &folder);
+
 // One step's values as the window shows them.
 struct FlvProgress {
     qint64 done = 0;
@@ -36,7 +40,8 @@ public:
 // goes to the kept bytes beside its file in the program's folder (going on
 // from those an interrupted earlier download of the same name left), then
 // the 1024-byte steps over the file, which received the complete body in
-// one step. The steps run in short slices so the window keeps painting;
+// one step (never over a file it did not write). The steps run in short
+// slices so the window keeps painting;
 // the screen is refreshed at most every RefreshMs and always ends on the
 // exact values.
 class FlvDownload : public QObject
@@ -56,8 +61,8 @@ public:
     bool busy() const { return m_phase != Phase::Idle; }
     // A stop was requested: act on it now instead of at the next step.
     void checkCancel();
-    // The window goes away: stop without a word; a partial file stays (the
-    // steps done, or the kept bytes of an unfinished body).
+    // The window goes away: stop without a word; a complete file stays as
+    // it is, the kept bytes of an unfinished body beside its name.
     void abandon();
     QString filePath() const { return m_path; }
 
@@ -68,10 +73,9 @@ private:
     enum class Phase { Idle, Waiting, Copying };
     void onArrived(qint64 received);
     void afterWait(bool cancelled);
-    bool placeFile(bool cancelled);
+    bool placeFile();
     void copySlice();
     void step();
-    bool cutToStepsDone();
     void complete();
     void stopByUser();
     void fail(const QString &description);
@@ -84,6 +88,7 @@ private:
     QString m_name;
     QString m_folder;
     QString m_path;       // the file, named when the download starts
+    QString m_extension;  // ".flv" or ".mp4"
     bool m_named = false; // the name is one a file may take
     qint64 m_size = 0;
     qint64 m_remaining = 0;

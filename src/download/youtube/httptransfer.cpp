@@ -70,7 +70,11 @@ bool HttpTransfer::Execute(const QString &url, const QString &filePath, bool tak
     const int generation = ++m_generation;
     m_thread = QThread::create([this, job = jobFor(url, generation, takeBody), generation, run = m_run] {
         const FetchResult result = runFetch(job, run->fetch);
-        post(generation, [this, failure = result.failure] { onFinished(failure); });
+        post(generation, [this, failure = result.failure, placedAt = result.placedAt] {
+            if (!placedAt.isEmpty())
+                m_path = placedAt; // another name when the wanted one was held
+            onFinished(failure);
+        });
     });
     m_thread->setObjectName(QStringLiteral("YouTube transfer"));
     m_running = true;
@@ -161,7 +165,7 @@ QString HttpTransfer::describe(const net::Failure &failure) const
     case net::Reason::TooManyRedirects: return QStringLiteral("Too many redirects.");
     case net::Reason::BrokenAnswer: return QStringLiteral("No answer came.");
     case net::Reason::DiskFull:
-    case net::Reason::WriteFailed: return QStringLiteral("Cannot write the temporary file: ") + failure.text;
+    case net::Reason::WriteFailed: return QStringLiteral("Cannot write the file: ") + failure.text;
     default: return failure.text;
     }
 }

@@ -51,6 +51,9 @@ public:
     void release() { m_file.close(); }
 
     bool headersIn() const { return m_headersIn; }
+    // Where the received file is: the path given to Execute, or the next
+    // free name when a file the transfer did not write held that one.
+    QString filePath() const { return m_path; }
     bool failed() const { return !m_error.isEmpty(); }
     QString errorString() const { return m_error; }
     // The description that comes with the error state, ending with a line end.

@@ -41,6 +41,7 @@ FrmYouTube::FrmYouTube(QString *cancelRequest, const QString &programFolder,
     Inet2 = new youtube::HttpTransfer(this);
     Inet2->setObjectName(QStringLiteral("Inet2"));
     m_download = new youtube::FlvDownload(Inet2, this, this);
+    youtube::removeOldSpools(m_folder);
     connect(Inet1, &youtube::PageFetch::fetched, this, &FrmYouTube::onPage);
     connect(Inet2, &youtube::HttpTransfer::StateChanged, this, &FrmYouTube::Inet2_StateChanged);
     connect(cmdDownload, &QPushButton::clicked, this, &FrmYouTube::cmdDownload_Click);
