@@ -87,7 +87,10 @@ private slots:
     void stateCodes();
     void stopBetweenSteps();
     void stopWhileWaiting();
-    void longerOldFileIsCut();
+    void olderFileStays();
+    void namesHeldByOthers_data();
+    void namesHeldByOthers();
+    void oldSpoolsGo();
     void refreshIsThrottled();
     void resume_data();
     void resume();
@@ -145,8 +148,8 @@ void TestYouTubeTransfer::interrupt(const QString &link, const QString &title, c
     QVERIFY(!spy.isEmpty() || spy.wait(30000));
     const auto outcome = how == "stop" ? FlvDownload::Outcome::Stopped : FlvDownload::Outcome::Failed;
     QCOMPARE(spy.at(0).at(0).value<FlvDownload::Outcome>(), outcome);
-    if (how == "stop") // the file stays as a stopped wait leaves it
-        QCOMPARE(QFileInfo(file).size(), 0);
+    if (how == "stop") // a stopped wait makes no file
+        QVERIFY(!QFileInfo::exists(file));
 }
 
 void TestYouTubeTransfer::complete_data()
@@ -304,7 +307,8 @@ void TestYouTubeTransfer::stopBetweenSteps()
     FlvDownload dl(&inet, &view);
     QCOMPARE(run(dl, view, fileAddress("bytes-100000"), "partial"), int(FlvDownload::Outcome::Stopped));
     QCOMPARE(view.statuses.last(), QString("Video Download Stoped By User"));
-    QCOMPARE(test::readFile(m_dir.filePath("partial.flv")), testweb::Server::patternBytes(0, 5 * 1024));
+    // The file is only ever the complete one: the stop leaves it whole.
+    QCOMPARE(test::readFile(m_dir.filePath("partial.flv")), testweb::Server::patternBytes(0, 100000));
     QCOMPARE(view.progress.last().done, 5 * 1024); // the screen ends on the step's values
     QCOMPARE(view.progress.last().left, 100000 - 5 * 1024);
     QCOMPARE(view.progress.last().percent, 5);
@@ -326,18 +330,89 @@ void TestYouTubeTransfer::stopWhileWaiting()
     QVERIFY(!inet.StillExecuting());
     QCOMPARE(view.statuses.last(), QString("Video Download Stoped By User"));
     QCOMPARE(view.sizeText, QString("5 Kb"));
-    QVERIFY(QFile::exists(m_dir.filePath("waiting.flv")));
-    QCOMPARE(QFileInfo(m_dir.filePath("waiting.flv")).size(), 0);
+    QVERIFY(!QFileInfo::exists(m_dir.filePath("waiting.flv"))); // none is made
 }
 
-void TestYouTubeTransfer::longerOldFileIsCut()
+// A file the window did not write keeps its name and its bytes; the video
+// takes the next free name, and the window shows it.
+void TestYouTubeTransfer::olderFileStays()
 {
     test::writeFile(m_dir.path(), "old.flv", QByteArray(10000, 'z'));
     HttpTransfer inet;
     RecordingView view;
     FlvDownload dl(&inet, &view);
     QCOMPARE(run(dl, view, fileAddress("bytes-3000"), "old"), int(FlvDownload::Outcome::Downloaded));
-    QCOMPARE(test::readFile(m_dir.filePath("old.flv")), testweb::Server::patternBytes(0, 3000));
+    QCOMPARE(test::readFile(m_dir.filePath("old.flv")), QByteArray(10000, 'z'));
+    QCOMPARE(test::readFile(m_dir.filePath("old (2).flv")), testweb::Server::patternBytes(0, 3000));
+    QCOMPARE(view.fileName, QString("old (2)"));
+}
+
+void TestYouTubeTransfer::namesHeldByOthers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("holder"); // none, file, link (to another file)
+    QTest::addColumn<QString>("how");    // stop-wait, stop-arriving, complete
+    QTest::newRow("stopped while waiting, no file: none is made") << "held1" << "none" << "stop-wait";
+    QTest::newRow("stopped while waiting, a file: it stays") << "held2" << "file" << "stop-wait";
+    QTest::newRow("stopped while arriving, a link: its target stays") << "held3" << "link" << "stop-arriving";
+    QTest::newRow("complete, a file: the next free name") << "held4" << "file" << "complete";
+    QTest::newRow("complete, a link: the next free name") << "held5" << "link" << "complete";
+}
+
+// Whatever holds the video's name stays byte for byte, whether the
+// download is stopped or completes; nothing is written through a link.
+void TestYouTubeTransfer::namesHeldByOthers()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, holder);
+    QFETCH(QString, how);
+    const QByteArray precious = "a file of the user's own";
+    const QString file = m_dir.filePath(name + ".flv");
+    const QString other = test::writeFile(m_dir.path(), name + ".other", precious);
+    if (holder == "file")
+        test::writeFile(m_dir.path(), name + ".flv", precious);
+    if (holder == "link")
+        QVERIFY(QFile::link(other, file));
+    const QByteArray path = "/held/" + name.toLatin1() + ".flv";
+    m_web->server().on("media.example.com", path, interruptedOnce("\"h\"", "\"h\"", 0, true));
+    const QString link = how == "stop-wait"   ? fileAddress("stall-5000")
+                         : how == "complete" ? fileAddress("bytes-3000")
+                                             : "http://media.example.com" + QString::fromLatin1(path);
+    HttpTransfer inet;
+    RecordingView view;
+    FlvDownload dl(&inet, &view);
+    QSignalSpy spy(&dl, &FlvDownload::finished);
+    dl.start(link, name, m_dir.path());
+    if (how != "complete") {
+        QTRY_VERIFY_WITH_TIMEOUT(how == "stop-wait" ? inet.headersIn() : inet.bytesReceived() >= 64 * 1024, 20000);
+        view.cancelAfterChecks = 0;
+        dl.checkCancel();
+    }
+    QVERIFY(!spy.isEmpty() || spy.wait(30000));
+    QCOMPARE(spy.at(0).at(0).value<FlvDownload::Outcome>(),
+             how == "complete" ? FlvDownload::Outcome::Downloaded : FlvDownload::Outcome::Stopped);
+    QCOMPARE(test::readFile(other), precious);
+    QCOMPARE(QFileInfo(file).isSymLink(), holder == "link");
+    QCOMPARE(QFileInfo::exists(file), holder != "none");
+    if (holder == "file")
+        QCOMPARE(test::readFile(file), precious);
+    if (how == "complete") {
+        QCOMPARE(test::readFile(m_dir.filePath(name + " (2).flv")), testweb::Server::patternBytes(0, 3000));
+        QCOMPARE(view.fileName, name + " (2)");
+    }
+}
+
+// Hidden spools that older versions left at a crash go at the next start.
+void TestYouTubeTransfer::oldSpoolsGo()
+{
+    const QString spool = test::writeFile(m_dir.path(), ".vidrona-x1Yz.part", "left by a crash");
+    const QString keep = test::writeFile(m_dir.path(), "vidrona-x1Yz.part.txt", "not a spool");
+    HttpTransfer inet;
+    RecordingView view;
+    FlvDownload dl(&inet, &view);
+    QCOMPARE(run(dl, view, fileAddress("bytes-100"), "spooled"), int(FlvDownload::Outcome::Downloaded));
+    QVERIFY(!QFileInfo::exists(spool));
+    QVERIFY(QFileInfo::exists(keep));
 }
 
 void TestYouTubeTransfer::refreshIsThrottled()
@@ -423,7 +498,7 @@ void TestYouTubeTransfer::beyond32Bits()
         return testweb::Response::ranged(req, Size, etag);
     });
     const QString link = "http://media.example.com/big.flv";
-    const QString file = m_dir.filePath("big.flv");
+    const QString file = m_dir.filePath("huge.flv");
     QFile keptBytes(kept::bytesPath(file));
     QVERIFY(keptBytes.open(QIODevice::WriteOnly) && keptBytes.resize(Size - Rest));
     keptBytes.close();
@@ -431,7 +506,7 @@ void TestYouTubeTransfer::beyond32Bits()
     HttpTransfer inet;
     RecordingView view;
     FlvDownload dl(&inet, &view);
-    QCOMPARE(run(dl, view, link, "big"), int(FlvDownload::Outcome::Downloaded));
+    QCOMPARE(run(dl, view, link, "huge"), int(FlvDownload::Outcome::Downloaded));
     QCOMPARE(view.sizeText, QString("3221225.472 Kb"));
     QCOMPARE(view.progress.last().done, Size);
     QCOMPARE(view.progress.last().left, 0);

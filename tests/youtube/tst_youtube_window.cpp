@@ -352,8 +352,7 @@ void TestYouTubeWindow::cancelWhileWaiting()
     QCOMPARE(m_w->lblSaved->text(), QString("Bits"));
     QVERIFY(m_w->cmdDownload->isEnabled());
     const QString file = m_dir->filePath("Video stall-5000.flv");
-    QVERIFY(QFile::exists(file));
-    QCOMPARE(QFileInfo(file).size(), 0);
+    QVERIFY(!QFileInfo::exists(file)); // a stopped wait makes no file
     QVERIFY(m_messages.calls.isEmpty());
 }
 
