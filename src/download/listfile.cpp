@@ -42,8 +42,8 @@ ListFile::ListFile(const QString &folder)
 
 bool ListFile::createEmpty() const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QFile file;
+    if (!platform::openKept(file, m_path, QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     file.close();
     platform::markHiddenSystem(m_path);
@@ -59,14 +59,16 @@ void ListFile::load(DownloadList &list)
     m_notRowLines = 0;
     m_unreadable = false;
     // Only a missing file is created: an existing one that cannot be read
-    // must not be emptied by us, now or by a later save.
-    const bool existed = QFileInfo::exists(m_path);
+    // must not be emptied by us, now or by a later save. A link counts as
+    // one (dangling or not) and is never read through, nor anything but a
+    // plain file (a pipe would never end, a device never stop).
+    const QFileInfo info(m_path);
+    const bool existed = info.exists() || info.isSymLink();
     if (!existed)
         createEmpty();
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!platform::openKept(file, m_path, QIODevice::ReadOnly, &m_readError)) {
         m_unreadable = existed;
-        m_readError = file.errorString();
         return;
     }
     const QByteArray content = file.readAll();

@@ -79,6 +79,8 @@ private slots:
     void takenNames();
     void failuresInWords_data();
     void failuresInWords();
+    void listPlaces_data();
+    void listPlaces();
 
 private:
     test::LocalWeb m_web;
@@ -223,6 +225,42 @@ void TestSafeFiles::failuresInWords()
     QCOMPARE(run.messages.calls[0].text, QueueRunner::failureText() + "\r\n" + reason);
     QVERIFY(!QFileInfo::exists(target));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"List"});
+}
+
+void TestSafeFiles::listPlaces_data()
+{
+    QTest::addColumn<QString>("place");
+    QTest::newRow("the list is a link to another list") << "link";
+    QTest::newRow("the list is a dangling link") << "dangling";
+    QTest::newRow("the list is a link to /dev/zero") << "devzero";
+    QTest::newRow("the list is a FIFO") << "fifo";
+}
+
+// The list file is read only as a plain file: anything else in its place
+// is left as it is, read through by nothing and written through by no save.
+void TestSafeFiles::listPlaces()
+{
+    QFETCH(QString, place);
+    QTemporaryDir dir;
+    const QString list = dir.filePath("List");
+    const QByteArray rows = "clip.flv\r\n" + urlOf("clip.flv").toLatin1() + "\r\nPENDING\r\n";
+    const QString other = test::writeFile(dir.path(), "other.list", rows);
+    if (place == "link")
+        QVERIFY(QFile::link(other, list));
+    if (place == "dangling")
+        QVERIFY(QFile::link(dir.filePath("nowhere"), list));
+    if (place == "devzero")
+        QVERIFY(QFile::link("/dev/zero", list));
+    if (place == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
+    QueueRun run(dir.path()); // loads the list
+    QVERIFY(run.file.unreadable());
+    QCOMPARE(run.list.count(), 0);
+    run.list.append("new.flv", urlOf("new.flv"), Status::Pending);
+    QVERIFY(!run.file.save(run.list));
+    QCOMPARE(test::readFile(other), rows);
+    QVERIFY(!QFileInfo::exists(dir.filePath("nowhere")));
+    QCOMPARE(QFileInfo(list).isSymLink(), place != "fifo");
 }
 
 QTEST_GUILESS_MAIN(TestSafeFiles)
