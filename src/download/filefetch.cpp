@@ -163,7 +163,7 @@ Plan fetchOnce(net::HttpClient &client, Attempt &a)
         return a.plan;
     if (out.failure.reason == net::Reason::Stalled)
         return a.fail(out.failure.reason,
-                      QStringLiteral("No data came for %1 seconds").arg(a.job.stallTimeoutMs / 1000));
+                      QStringLiteral("No data came for %1 seconds").arg(a.job.stallTimeoutMs / 1000.0));
     if (out.failure.failed())
         return a.fail(out.failure.reason, out.failure.text);
     if (a.plan == Plan::Undecided)
@@ -208,10 +208,9 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
         }
         if (job.finishing)
             job.finishing();
-        const QStringList taken = job.takenNames;
+        const auto taken = [&job](const QString &name) { return job.takenNames.contains(name, Qt::CaseInsensitive); };
         QString placedAt;
-        if (!writer.commitTo(job.finalPath, [&taken](const QString &n) { return taken.contains(n, Qt::CaseInsensitive); },
-                             &placedAt))
+        if (!writer.commitTo(job.finalPath, taken, &placedAt))
             return {writer.failure()};
         QFile::remove(kept::recordPath(job.finalPath));
         return {{}, placedAt};
