@@ -48,6 +48,7 @@ private slots:
     void cancelWhileIdle();
     void cancelWhileWaiting();
     void closeWhileWaiting();
+    void oldSpoolsGoWhenTheWindowOpens();
     void stopWhileReadingThePage_data();
     void stopWhileReadingThePage();
     void secondDownloadWhileWaiting();
@@ -367,6 +368,20 @@ void TestYouTubeWindow::closeWhileWaiting()
     QTest::qWait(100);          // nothing of it may run any more
     QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());
     QVERIFY(m_messages.calls.isEmpty());
+}
+
+// Hidden spools that older versions left at a crash are of no use: the
+// window removes them when it opens, a link among them without its target.
+void TestYouTubeWindow::oldSpoolsGoWhenTheWindowOpens()
+{
+    const QString spool = test::writeFile(m_dir->path(), ".vidrona-a1B2c3.part", "left by a crash");
+    const QString target = test::writeFile(m_dir->path(), "mine.flv", "a file of the user's own");
+    const QString link = m_dir->filePath(".vidrona-d4E5f6.part");
+    QVERIFY(QFile::link(target, link));
+    open();
+    QVERIFY(!QFileInfo::exists(spool));
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QCOMPARE(test::readFile(target), QByteArray("a file of the user's own"));
 }
 
 void TestYouTubeWindow::stopWhileReadingThePage_data()
