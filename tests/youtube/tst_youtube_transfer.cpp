@@ -4,6 +4,7 @@
 #include "download/youtube/flvdownload.h"
 #include "download/youtube/httptransfer.h"
 #include "download/keptbytes.h"
+#include "transferkit.h"
 #include <QNetworkProxy>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -13,65 +14,7 @@
 using namespace vidrona;
 using namespace vidrona::youtube;
 
-namespace {
-
-struct RecordingView : FlvDownloadView {
-    QStringList statuses, messages;
-    QString sizeText, fileName;
-    QList<FlvProgress> progress;
-    QList<int> arrivals;
-    int enabled = 0;
-    bool mp4 = false;
-    int cancelAfterChecks = -1; // >= 0: the stop is asked at that check
-    mutable int checks = 0;
-
-    void setStatusText(const QString &t) override { statuses << t; }
-    void setSizeText(const QString &t) override { sizeText = t; }
-    void showProgress(const FlvProgress &p) override { progress << p; }
-    void showArrival(int percent) override { arrivals << percent; }
-    void setFileName(const QString &n) override { fileName = n; }
-    bool useMp4() const override { return mp4; }
-    bool cancelRequested() const override
-    {
-        return cancelAfterChecks >= 0 && ++checks > cancelAfterChecks;
-    }
-    void showMessage(const QString &t) override { messages << t; }
-    void enableDownload() override { ++enabled; }
-};
-
-QString fileAddress(const QByteArray &id)
-{
-    // The simulated site's token for its generated videos.
-    const QByteArray token = "vjVQa1PpcFN" + id.toHex().right(6);
-    return QString::fromLatin1("  http://youtube.com/get_video?video_id=" + id + "&t=" + token + " ");
-}
-
-constexpr qint64 ResumedSize = 1000000;
-
-// A file of ResumedSize bytes whose first fetch breaks off: the server
-// drops it at half, or trickles it so the user can stop it or close the
-// window. Later fetches
-// get the version named by etagNow and versionNow, with Range answered
-// when the file has an ETag.
-testweb::Handler interruptedOnce(const QByteArray &etag, const QByteArray &etagNow, qint64 versionNow, bool trickle)
-{
-    auto served = std::make_shared<int>(0);
-    return [=](const testweb::Request &req) {
-        const bool first = (*served)++ == 0;
-        testweb::Response r = etag.isEmpty() ? testweb::Response::pattern(ResumedSize)
-                                             : testweb::Response::ranged(req, ResumedSize, first ? etag : etagNow,
-                                                                         first ? 0 : versionNow);
-        if (first && trickle) {
-            r.trickleMs = 5;
-            r.trickleBytes = 4096;
-        } else if (first) {
-            r.dropAfter = ResumedSize / 2;
-        }
-        return r;
-    };
-}
-
-} // namespace
+using namespace vidrona::youtube::testkit;
 
 class TestYouTubeTransfer : public QObject
 {
@@ -87,10 +30,6 @@ private slots:
     void stateCodes();
     void stopBetweenSteps();
     void stopWhileWaiting();
-    void olderFileStays();
-    void namesHeldByOthers_data();
-    void namesHeldByOthers();
-    void oldSpoolsGo();
     void refreshIsThrottled();
     void resume_data();
     void resume();
@@ -331,88 +270,6 @@ void TestYouTubeTransfer::stopWhileWaiting()
     QCOMPARE(view.statuses.last(), QString("Video Download Stoped By User"));
     QCOMPARE(view.sizeText, QString("5 Kb"));
     QVERIFY(!QFileInfo::exists(m_dir.filePath("waiting.flv"))); // none is made
-}
-
-// A file the window did not write keeps its name and its bytes; the video
-// takes the next free name, and the window shows it.
-void TestYouTubeTransfer::olderFileStays()
-{
-    test::writeFile(m_dir.path(), "old.flv", QByteArray(10000, 'z'));
-    HttpTransfer inet;
-    RecordingView view;
-    FlvDownload dl(&inet, &view);
-    QCOMPARE(run(dl, view, fileAddress("bytes-3000"), "old"), int(FlvDownload::Outcome::Downloaded));
-    QCOMPARE(test::readFile(m_dir.filePath("old.flv")), QByteArray(10000, 'z'));
-    QCOMPARE(test::readFile(m_dir.filePath("old (2).flv")), testweb::Server::patternBytes(0, 3000));
-    QCOMPARE(view.fileName, QString("old (2)"));
-}
-
-void TestYouTubeTransfer::namesHeldByOthers_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("holder"); // none, file, link (to another file)
-    QTest::addColumn<QString>("how");    // stop-wait, stop-arriving, complete
-    QTest::newRow("stopped while waiting, no file: none is made") << "held1" << "none" << "stop-wait";
-    QTest::newRow("stopped while waiting, a file: it stays") << "held2" << "file" << "stop-wait";
-    QTest::newRow("stopped while arriving, a link: its target stays") << "held3" << "link" << "stop-arriving";
-    QTest::newRow("complete, a file: the next free name") << "held4" << "file" << "complete";
-    QTest::newRow("complete, a link: the next free name") << "held5" << "link" << "complete";
-}
-
-// Whatever holds the video's name stays byte for byte, whether the
-// download is stopped or completes; nothing is written through a link.
-void TestYouTubeTransfer::namesHeldByOthers()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, holder);
-    QFETCH(QString, how);
-    const QByteArray precious = "a file of the user's own";
-    const QString file = m_dir.filePath(name + ".flv");
-    const QString other = test::writeFile(m_dir.path(), name + ".other", precious);
-    if (holder == "file")
-        test::writeFile(m_dir.path(), name + ".flv", precious);
-    if (holder == "link")
-        QVERIFY(QFile::link(other, file));
-    const QByteArray path = "/held/" + name.toLatin1() + ".flv";
-    m_web->server().on("media.example.com", path, interruptedOnce("\"h\"", "\"h\"", 0, true));
-    const QString link = how == "stop-wait"   ? fileAddress("stall-5000")
-                         : how == "complete" ? fileAddress("bytes-3000")
-                                             : "http://media.example.com" + QString::fromLatin1(path);
-    HttpTransfer inet;
-    RecordingView view;
-    FlvDownload dl(&inet, &view);
-    QSignalSpy spy(&dl, &FlvDownload::finished);
-    dl.start(link, name, m_dir.path());
-    if (how != "complete") {
-        QTRY_VERIFY_WITH_TIMEOUT(how == "stop-wait" ? inet.headersIn() : inet.bytesReceived() >= 64 * 1024, 20000);
-        view.cancelAfterChecks = 0;
-        dl.checkCancel();
-    }
-    QVERIFY(!spy.isEmpty() || spy.wait(30000));
-    QCOMPARE(spy.at(0).at(0).value<FlvDownload::Outcome>(),
-             how == "complete" ? FlvDownload::Outcome::Downloaded : FlvDownload::Outcome::Stopped);
-    QCOMPARE(test::readFile(other), precious);
-    QCOMPARE(QFileInfo(file).isSymLink(), holder == "link");
-    QCOMPARE(QFileInfo::exists(file), holder != "none");
-    if (holder == "file")
-        QCOMPARE(test::readFile(file), precious);
-    if (how == "complete") {
-        QCOMPARE(test::readFile(m_dir.filePath(name + " (2).flv")), testweb::Server::patternBytes(0, 3000));
-        QCOMPARE(view.fileName, name + " (2)");
-    }
-}
-
-// Hidden spools that older versions left at a crash go at the next start.
-void TestYouTubeTransfer::oldSpoolsGo()
-{
-    const QString spool = test::writeFile(m_dir.path(), ".vidrona-x1Yz.part", "left by a crash");
-    const QString keep = test::writeFile(m_dir.path(), "vidrona-x1Yz.part.txt", "not a spool");
-    HttpTransfer inet;
-    RecordingView view;
-    FlvDownload dl(&inet, &view);
-    QCOMPARE(run(dl, view, fileAddress("bytes-100"), "spooled"), int(FlvDownload::Outcome::Downloaded));
-    QVERIFY(!QFileInfo::exists(spool));
-    QVERIFY(QFileInfo::exists(keep));
 }
 
 void TestYouTubeTransfer::refreshIsThrottled()

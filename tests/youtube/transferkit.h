@@ -1,0 +1,67 @@
+#pragma once
+// What the transfer tests of the YouTube window share: a recording
+// stand-in for the window and the simulated site's addresses.
+#include "download/youtube/flvdownload.h"
+#include "server.h"
+#include <QStringList>
+#include <memory>
+
+namespace vidrona::youtube::testkit {
+
+struct RecordingView : FlvDownloadView {
+    QStringList statuses, messages;
+    QString sizeText, fileName;
+    QList<FlvProgress> progress;
+    QList<int> arrivals;
+    int enabled = 0;
+    bool mp4 = false;
+    int cancelAfterChecks = -1; // >= 0: the stop is asked at that check
+    mutable int checks = 0;
+
+    void setStatusText(const QString &t) override { statuses << t; }
+    void setSizeText(const QString &t) override { sizeText = t; }
+    void showProgress(const FlvProgress &p) override { progress << p; }
+    void showArrival(int percent) override { arrivals << percent; }
+    void setFileName(const QString &n) override { fileName = n; }
+    bool useMp4() const override { return mp4; }
+    bool cancelRequested() const override
+    {
+        return cancelAfterChecks >= 0 && ++checks > cancelAfterChecks;
+    }
+    void showMessage(const QString &t) override { messages << t; }
+    void enableDownload() override { ++enabled; }
+};
+
+inline QString fileAddress(const QByteArray &id)
+{
+    // The simulated site's token for its generated videos.
+    const QByteArray token = "vjVQa1PpcFN" + id.toHex().right(6);
+    return QString::fromLatin1("  http://youtube.com/get_video?video_id=" + id + "&t=" + token + " ");
+}
+
+inline constexpr qint64 ResumedSize = 1000000;
+
+// A file of ResumedSize bytes whose first fetch breaks off: the server
+// drops it at half, or trickles it so the user can stop it or close the
+// window. Later fetches
+// get the version named by etagNow and versionNow, with Range answered
+// when the file has an ETag.
+inline testweb::Handler interruptedOnce(const QByteArray &etag, const QByteArray &etagNow, qint64 versionNow, bool trickle)
+{
+    auto served = std::make_shared<int>(0);
+    return [=](const testweb::Request &req) {
+        const bool first = (*served)++ == 0;
+        testweb::Response r = etag.isEmpty() ? testweb::Response::pattern(ResumedSize)
+                                             : testweb::Response::ranged(req, ResumedSize, first ? etag : etagNow,
+                                                                         first ? 0 : versionNow);
+        if (first && trickle) {
+            r.trickleMs = 5;
+            r.trickleBytes = 4096;
+        } else if (first) {
+            r.dropAfter = ResumedSize / 2;
+        }
+        return r;
+    };
+}
+
+} // namespace vidrona::youtube::testkit
