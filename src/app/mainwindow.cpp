@@ -80,7 +80,8 @@ void tellDesktop(FrmMain &w, ListStore &store, QueueRunner &queue, DesktopBus &d
 {
     QObject::connect(&queue, &QueueRunner::fetchEnded, &desktop, [&w, &store, &desktop, folder](quint64 id, bool ok) {
         const int row = store.list().rowOfId(id);
-        if (row >= 0 && !w.isActiveWindow())
+        // A download the user cancelled is no news to them.
+        if (row >= 0 && !w.isActiveWindow() && store.list().at(row).status != Status::Canceled)
             desktop.downloadEnded(store.list().at(row).fileName, folder, ok, store.list().at(row).progress);
     });
     QObject::connect(&queue, &QueueRunner::progressed, &desktop, &DesktopBus::showProgress);

@@ -54,18 +54,6 @@ bool syncFile(QFile &file)
 
 void startWriteBack(QFile &, qint64, qint64) {}
 
-bool replaceFile(const QString &from, const QString &to, QString *error)
-{
-    // The kept bytes were hidden; the finished file is a plain one.
-    SetFileAttributesW(reinterpret_cast<LPCWSTR>(from.utf16()), FILE_ATTRIBUTE_NORMAL);
-    if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    if (error)
-        *error = QStringLiteral("cannot put the file in place (error %1)").arg(GetLastError());
-    return false;
-}
-
 bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *error)
 {
     file.setFileName(path);
@@ -153,14 +141,6 @@ void startWriteBack(QFile &file, qint64 offset, qint64 length)
 #endif
 }
 
-bool replaceFile(const QString &from, const QString &to, QString *error)
-{
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return true;
-    if (error)
-        *error = QString::fromLocal8Bit(std::strerror(errno));
-    return false;
-}
 quint32 fileAttributes(const QString &) { return 0; }
 void restoreFileAttributes(const QString &, quint32) {}
 

@@ -29,10 +29,6 @@ bool syncFile(QFile &file);
 // syncFile has little left to do. Does nothing where there is no such call.
 void startWriteBack(QFile &file, qint64 offset, qint64 length);
 
-// Puts from in the place of to in one step, replacing an existing to: a
-// reader sees either the old file or the new one. error says why not.
-bool replaceFile(const QString &from, const QString &to, QString *error);
-
 // Opens path into file for a file the program keeps (kept bytes, their
 // record): a link there is never followed and only a plain file is
 // opened, so nothing put in its place (a link, a pipe, a device) is
