@@ -42,6 +42,7 @@ struct Attempt : net::Receiver {
     }
     Plan decide(const kept::AnswerHead &head);
     QString statusText(int status) const;
+    int retryAfterSeconds = -1;
     Plan fail(net::Reason reason, const QString &why)
     {
         failure = net::fail(reason, why);
@@ -80,6 +81,10 @@ bool Attempt::head(const HttpHead &head, const QUrl &url)
         return false;
     }
     reasonPhrase = head.reason;
+    // A busy server says when to come back, in seconds (a date is not used).
+    bool seconds = false;
+    const int retryAfter = head.value("Retry-After").trimmed().toInt(&seconds);
+    retryAfterSeconds = seconds && retryAfter >= 0 ? retryAfter : -1;
     if (head.status >= 200 && head.status <= 299 && isWebPage(head)) {
         fail(net::Reason::NotTheVideo, QStringLiteral("The server sent a web page instead of the video"));
         return false;
@@ -100,8 +105,12 @@ Plan Attempt::decide(const kept::AnswerHead &head)
     if (status == 416 || (status == 206 && !(record && kept::continues(*record, kept, head, &total))))
         return kept > 0 ? plan = Plan::StartOver
                         : fail(net::Reason::HttpError, statusText(status));
-    if (status < 200 || status > 299)
-        return fail(net::Reason::HttpError, statusText(status));
+    if (status < 200 || status > 299) {
+        fail(net::Reason::HttpError, statusText(status));
+        failure.status = status;
+        failure.retryAfterSeconds = retryAfterSeconds;
+        return plan;
+    }
     const QString bytes = kept::bytesPath(job.finalPath);
     if (status == 206) {
         if (!writer.open(bytes, true) || writer.size() != kept)

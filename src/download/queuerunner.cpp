@@ -1,4 +1,5 @@
 #include "queuerunner.h"
+#include "retries.h"
 #include "entrystatus.h"
 #include "filenames.h"
 #include "keptbytes.h"
@@ -17,6 +18,8 @@ QueueRunner::QueueRunner(DownloadList &list, Transfer &transfer, const QString &
     connect(&m_transfer, &Transfer::finished, this, &QueueRunner::onTransferFinished);
     m_progressTimer.setInterval(ProgressIntervalMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &QueueRunner::showProgress);
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &QueueRunner::retryNow);
     // The exact figures once the body is complete.
     connect(&m_transfer, &Transfer::stateChanged, this, [this](int state) {
         if (state == Transfer::Finishing)
@@ -38,6 +41,7 @@ void QueueRunner::RunQueue()
     m_running = true;
     m_savedThisRun = false;
     m_failedThisRun.clear();
+    m_retries.clear();
     step();
 }
 
@@ -53,12 +57,21 @@ int QueueRunner::nextRow() const
     return -1;
 }
 
+namespace {
+net::Failure refusedName()
+{
+    return net::fail(net::Reason::WriteFailed, QStringLiteral("The name cannot be a file name in the download folder"));
+}
+} // namespace
+
 // A loop, not a recursion: rows that fail before any request is made are
 // settled here; a started fetch returns to the event loop and continues in
 // onTransferFinished.
 void QueueRunner::step()
 {
     for (;;) {
+        if (m_retryId != 0)
+            return; // one row at a time, a waiting one included
         if (m_transfer.StillExecuting()) {
             // Someone else's request: wait for it rather than fail a row.
             m_waitingForIdle = true;
@@ -76,17 +89,10 @@ void QueueRunner::step()
         m_leftOver.remove(entry.id);
         m_list.setStatus(entry.id, Status::Downloading);
         emit fetchStarted(entry.id);
-        if (startFetch(entry)) {
-            m_runningId = entry.id;
-            m_runningPath = targetPathOf(entry);
-            m_fetchClock.start();
-            m_progressTimer.start();
+        if (beginFetch(entry))
             return;
-        }
-        const net::Failure refused = net::fail(net::Reason::WriteFailed,
-                                               QStringLiteral("The name cannot be a file name in the download folder"));
-        reportFailure(refused);
-        complete(entry.id, refused);
+        reportFailure(refusedName());
+        complete(entry.id, refusedName());
     }
 }
 
@@ -141,6 +147,8 @@ void QueueRunner::onTransferFinished(const net::Failure &failure)
         m_list.setFileName(id, QFileInfo(m_transfer.placedAt()).fileName());
     if (cancelled)
         settleCancelled(id);
+    else if (!ok && row >= 0 && retryLater(id, failure))
+        return;
     else if (!ok)
         reportFailure(failure);
     if (!cancelled)
@@ -189,6 +197,11 @@ bool QueueRunner::cancelRow(quint64 id)
     m_list.setStatus(id, Status::Canceled);
     if (id == m_runningId)
         m_transfer.Cancel();
+    if (id == m_retryId) {
+        dropRetry();
+        settleCancelled(id);
+        step();
+    }
     m_leftOver.remove(id);
     return true;
 }
@@ -205,6 +218,7 @@ void QueueRunner::stop()
     m_stopped = true;
     m_running = false;
     m_progressTimer.stop();
+    dropRetry();
     if (m_runningId != 0)
         m_list.setProgress(m_runningId, QString());
     m_runningId = 0; // its result changes nothing now
@@ -229,10 +243,59 @@ void QueueRunner::rowsLeaving(int first, int last)
 {
     for (int row = first; row <= last && row < m_list.count(); ++row) {
         const DownloadEntry &e = m_list.at(row);
+        if (e.id == m_retryId) { // it waits no more; the next row goes on
+            dropRetry();
+            QMetaObject::invokeMethod(this, &QueueRunner::step, Qt::QueuedConnection);
+        }
         const QString path = targetPathOf(e);
         if (!path.isEmpty() && (m_runningId == 0 || path != m_runningPath))
             kept::remove(path);
     }
+}
+
+bool QueueRunner::beginFetch(const DownloadEntry &entry)
+{
+    if (!startFetch(entry))
+        return false;
+    m_runningId = entry.id;
+    m_runningPath = targetPathOf(entry);
+    m_fetchClock.start();
+    m_progressTimer.start();
+    return true;
+}
+
+// A passing failure: the row stays DOWNLOADING, says when it is tried
+// again, and goes on from its kept bytes then.
+bool QueueRunner::retryLater(quint64 id, const net::Failure &failure)
+{
+    const std::optional<int> wait = retries::waitMs(failure, m_retries.value(id), m_retryDelaysMs);
+    if (!wait || m_stopped)
+        return false;
+    ++m_retries[id];
+    m_retryId = id;
+    m_list.setProgress(id, retries::waitText(*wait, failure));
+    m_retryTimer.start(*wait);
+    return true;
+}
+
+void QueueRunner::retryNow()
+{
+    const quint64 id = std::exchange(m_retryId, 0);
+    const int row = m_list.rowOfId(id);
+    if (m_stopped)
+        return;
+    if (row >= 0 && m_list.at(row).status == Status::Downloading && !beginFetch(m_list.at(row))) {
+        reportFailure(refusedName());
+        complete(id, refusedName());
+    }
+    if (m_runningId == 0)
+        step();
+}
+
+void QueueRunner::dropRetry()
+{
+    m_retryTimer.stop();
+    m_retryId = 0;
 }
 
 } // namespace vidrona

@@ -4,6 +4,8 @@
 #include "net/failure.h"
 #include <QElapsedTimer>
 #include <QObject>
+#include <QHash>
+#include <QList>
 #include <QSet>
 #include <QTimer>
 #include <QStringList>
@@ -58,6 +60,10 @@ public:
     // How often the "Progress" cell is refreshed.
     static constexpr int ProgressIntervalMs = 250;
 
+    // The waits before the retries of a passing failure (1 s, 4 s, 16 s);
+    // a server's Retry-After comes first.
+    void setRetryDelays(const QList<int> &ms) { m_retryDelaysMs = ms; }
+
     // Names never written by a fetch, compared without case: the program's
     // own files in its folder (the list file, the executable).
     void setReservedNames(const QStringList &names) { m_reserved = names; }
@@ -74,6 +80,10 @@ private:
     void step();
     bool startFetch(const DownloadEntry &entry);
     void onTransferFinished(const net::Failure &failure);
+    bool beginFetch(const DownloadEntry &entry);
+    bool retryLater(quint64 id, const net::Failure &failure);
+    void retryNow();
+    void dropRetry();
     void complete(quint64 id, const net::Failure &failure);
     void reportFailure(const net::Failure &failure);
     void settleCancelled(quint64 id);
@@ -97,6 +107,10 @@ private:
     QElapsedTimer m_fetchClock;
     QSet<quint64> m_failedThisRun;
     QStringList m_reserved;
+    QList<int> m_retryDelaysMs{1000, 4000, 16000};
+    QTimer m_retryTimer;
+    quint64 m_retryId = 0;        // the row waiting to be tried again
+    QHash<quint64, int> m_retries; // retries so far in this run, per row
 };
 
 } // namespace vidrona

@@ -31,12 +31,14 @@ enum class Reason {
 struct Failure {
     Reason reason = Reason::None;
     QString text; // for the user; empty when reason is None
+    int status = 0;             // HttpError: the answer's status
+    int retryAfterSeconds = -1; // HttpError: the answer's Retry-After; -1 none
     bool failed() const { return reason != Reason::None; }
 };
 
 inline Failure fail(Reason reason, const QString &text)
 {
-    return Failure{reason, text};
+    return Failure{reason, text, 0, -1};
 }
 
 } // namespace vidrona::net

@@ -56,6 +56,7 @@ struct QueueFixture {
         w->Form_Load();
         messages.calls.clear();
         panel->transfer()->setStallTimeout(2000);
+        queue().setRetryDelays({}); // one try per row, unless a test asks for more
     }
     QueueRunner &queue() { return *panel->downloadQueue(); }
     DownloadList &list() const { return store->list(); }

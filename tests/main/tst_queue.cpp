@@ -6,6 +6,7 @@ using namespace vidrona;
 using test::QueueFixture;
 using test::fileAddress;
 Q_DECLARE_METATYPE(testweb::Response)
+Q_DECLARE_METATYPE(QList<testweb::Response>)
 
 namespace {
 const QString Failure =
@@ -30,6 +31,8 @@ private slots:
     void savedFile_data();
     void savedFile();
     void failedRowsSayWhy();
+    void passingFailuresAreTriedAgain_data();
+    void passingFailuresAreTriedAgain();
     void failedRowWaitsForTheNextPress();
     void oneRunAtATime();
     void cancel_data();
@@ -181,6 +184,56 @@ void TestQueue::failedRowsSayWhy()
     QCOMPARE(QSet<QString>(reasons.begin(), reasons.begin() + 3).size(), 3);
     QCOMPARE(reasons[3], QString());
     QCOMPARE(f.list().data(f.list().index(0, DownloadList::ColProgress), Qt::ToolTipRole).toString(), reasons[0]);
+}
+
+// A busy server, a cut connection: tried again (here after 50 ms, or when
+// the server says) before the row fails; a 404 fails at once.
+void TestQueue::passingFailuresAreTriedAgain_data()
+{
+    using testweb::Response;
+    QTest::addColumn<QList<Response>>("answers"); // in turn; the last one repeats
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<QString>("firstWait"); // how the Progress cell's first wait begins
+    Response busy = Response::html("busy", 503);
+    Response tooMany = Response::html("slow down", 429);
+    tooMany.headers.append(qMakePair(QByteArray("Retry-After"), QByteArray("1")));
+    Response cut = Response::bytes(QByteArray(4000, 'c'));
+    cut.dropAfter = 1000;
+    const Response file = Response::bytes(QByteArray(4000, 'c'));
+    const QString busyWait = "Retrying in 1 s (the server answered 503";
+    QTest::newRow("503, then the file") << QList<Response>{busy, file} << "COMPLETED" << 2 << busyWait;
+    QTest::newRow("429 with Retry-After, then the file")
+        << QList<Response>{tooMany, file} << "COMPLETED" << 2 << "Retrying in 1 s (the server answered 429";
+    QTest::newRow("cut off, then the file") << QList<Response>{cut, file} << "COMPLETED" << 2 << "Retrying in 1 s (";
+    QTest::newRow("404 fails at once") << QList<Response>{Response::notFound(), file} << "FAILED" << 1 << "";
+    QTest::newRow("503 every time: three retries") << QList<Response>{busy} << "FAILED" << 4 << busyWait;
+}
+
+void TestQueue::passingFailuresAreTriedAgain()
+{
+    QFETCH(QList<testweb::Response>, answers);
+    QFETCH(QString, status);
+    QFETCH(int, requests);
+    QFETCH(QString, firstWait);
+    QueueFixture f;
+    f.load({"clip.flv:PENDING"});
+    f.queue().setRetryDelays({50, 50, 50});
+    f.web.server().on(test::Host, "/v/clip.flv", testweb::inTurn(answers));
+    f.ui<QPushButton>("cmdDownload")->click();
+    QStringList waits; // what the Progress cell says between the tries
+    QVERIFY(QTest::qWaitFor([&] {
+        const QString cell = f.list().at(0).progress;
+        if (cell.startsWith("Retrying") && !waits.contains(cell))
+            waits << cell;
+        return !f.queue().isRunning();
+    }, 20000));
+    QCOMPARE(f.statuses(), QStringList{status});
+    QCOMPARE(f.requested().size(), requests);
+    QVERIFY2(firstWait.isEmpty() ? waits.isEmpty() : waits.value(0).startsWith(firstWait), qPrintable(waits.join('|')));
+    QCOMPARE(f.messages.calls.size(), status == "FAILED" ? 1 : 0);
+    if (status == "COMPLETED")
+        QCOMPARE(f.file("clip.flv"), QByteArray(4000, 'c'));
 }
 
 void TestQueue::failedRowWaitsForTheNextPress()

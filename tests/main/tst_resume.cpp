@@ -36,6 +36,7 @@ struct QueueRun {
         file.load(list);
         queue.setSaveList([this] { file.save(list); });
         transfer.setStallTimeout(2000);
+        queue.setRetryDelays({}); // an interrupted row waits for the next run
     }
     bool run()
     {

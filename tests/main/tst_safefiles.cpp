@@ -42,6 +42,7 @@ struct QueueRun {
         file.load(list);
         queue.setSaveList([this] { file.save(list); });
         transfer.setStallTimeout(2000);
+        queue.setRetryDelays({}); // the words of the first failure are what is looked at
     }
     void start() { queue.RunQueue(); }
     bool wait() { return QTest::qWaitFor([this] { return !queue.isRunning(); }, 30000); }
