@@ -33,6 +33,7 @@ private slots:
     void failedRowsSayWhy();
     void passingFailuresAreTriedAgain_data();
     void passingFailuresAreTriedAgain();
+    void cancelWhileWaitingToRetry();
     void failedRowWaitsForTheNextPress();
     void oneRunAtATime();
     void cancel_data();
@@ -234,6 +235,23 @@ void TestQueue::passingFailuresAreTriedAgain()
     QCOMPARE(f.messages.calls.size(), status == "FAILED" ? 1 : 0);
     if (status == "COMPLETED")
         QCOMPARE(f.file("clip.flv"), QByteArray(4000, 'c'));
+}
+
+// Cancel pressed while a row waits to be tried again: it waits no more.
+void TestQueue::cancelWhileWaitingToRetry()
+{
+    QueueFixture f;
+    f.load({"clip.flv:PENDING", "next.flv:PENDING"});
+    f.queue().setRetryDelays({60000});
+    f.route("clip.flv", testweb::Response::html("busy", 503));
+    f.ui<QPushButton>("cmdDownload")->click();
+    QVERIFY(QTest::qWaitFor([&] { return f.list().at(0).progress.startsWith("Retrying in 60 s"); }, 10000));
+    f.select(0);
+    f.ui<QPushButton>("cmdCancel")->click();
+    QVERIFY(f.waitIdle(10000)); // well before the minute
+    QCOMPARE(f.statuses(), QStringList({"CANCELED", "COMPLETED"}));
+    QCOMPARE(f.requested(), QStringList({"clip.flv", "next.flv"}));
+    QCOMPARE(f.messages.calls.size(), 0);
 }
 
 void TestQueue::failedRowWaitsForTheNextPress()
