@@ -8,6 +8,7 @@
 #include "download/transfer.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
+#include "queuerun.h"
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,34 +18,14 @@ using namespace vidrona;
 using testweb::Request;
 using testweb::Response;
 
+using test::QueueRun;
+
 namespace {
 const QByteArray Host = "media.vidrona.test";
 const QString Url = QStringLiteral("http://media.vidrona.test/v/clip.flv");
 constexpr qint64 Size = 1 << 20;
 constexpr qint64 OtherVersion = 7; // the file as changed on the server
 const QByteArray V1 = "\"v1\"";
-
-// One run of the program's queue over a folder, as the window drives it.
-struct QueueRun {
-    DownloadList list;
-    Transfer transfer;
-    test::RecordingMessages messages;
-    ListFile file;
-    QueueRunner queue;
-    explicit QueueRun(const QString &folder) : file(folder), queue(list, transfer, folder, messages)
-    {
-        file.load(list);
-        queue.setSaveList([this] { file.save(list); });
-        transfer.setStallTimeout(2000);
-        queue.setRetryDelays({}); // an interrupted row waits for the next run
-    }
-    bool run()
-    {
-        queue.RunQueue();
-        return QTest::qWaitFor([this] { return !queue.isRunning(); }, 30000);
-    }
-    QString status() const { return list.count() ? list.at(0).statusWord() : QString(); }
-};
 
 QString writeList(const QString &folder, const QString &status)
 {

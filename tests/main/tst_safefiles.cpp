@@ -9,6 +9,7 @@
 #include "download/transfer.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
+#include "queuerun.h"
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,6 +21,8 @@ using namespace vidrona;
 using testweb::Request;
 using testweb::Response;
 
+using test::QueueRun;
+
 namespace {
 const QByteArray Host = "media.vidrona.test";
 constexpr qint64 Size = 256 << 10;
@@ -30,24 +33,6 @@ QString urlOf(const QString &name)
 {
     return QStringLiteral("http://media.vidrona.test/v/") + name;
 }
-
-struct QueueRun {
-    DownloadList list;
-    Transfer transfer;
-    test::RecordingMessages messages;
-    ListFile file;
-    QueueRunner queue;
-    explicit QueueRun(const QString &folder) : file(folder), queue(list, transfer, folder, messages)
-    {
-        file.load(list);
-        queue.setSaveList([this] { file.save(list); });
-        transfer.setStallTimeout(2000);
-        queue.setRetryDelays({}); // the words of the first failure are what is looked at
-    }
-    void start() { queue.RunQueue(); }
-    bool wait() { return QTest::qWaitFor([this] { return !queue.isRunning(); }, 30000); }
-    QString status() const { return list.count() ? list.at(0).statusWord() : QString(); }
-};
 
 QString writeList(const QString &folder, const QString &name)
 {

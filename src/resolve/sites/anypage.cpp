@@ -1,5 +1,6 @@
 // Any page of today's web that names its video in its markup.
 #include "resolve/directfile.h"
+#include "resolve/getsource.h"
 #include "resolve/htmlscan.h"
 #include "resolve/pagevideo.h"
 #include <QJsonArray>
@@ -126,9 +127,7 @@ PageMarks readMarks(QByteArrayView page)
 // breaks and tabs inside it ignored.
 QUrl addressOf(const QString &written)
 {
-    QString text = written.trimmed();
-    text.remove(QLatin1Char('\n')).remove(QLatin1Char('\r')).remove(QLatin1Char('\t'));
-    return QUrl(text, QUrl::TolerantMode);
+    return QUrl(pastedAddress(written), QUrl::TolerantMode);
 }
 
 bool isWebAddress(const QUrl &url)
