@@ -164,6 +164,7 @@ Plan fetchOnce(net::HttpClient &client, Attempt &a)
     net::Request request;
     request.url = a.job.url;
     request.userNamed = true; // an address in the list; its redirects are judged
+    request.limited = true;
     request.fields = rangeFields(a);
     request.idleMs = a.job.stallTimeoutMs;
     request.maxRedirects = a.job.maxRedirects;

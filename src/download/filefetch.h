@@ -16,6 +16,9 @@ struct FetchShared {
     std::atomic<qint64> received{0}; // bytes of the file so far, kept ones included
     std::atomic<qint64> total{-1};   // its full length; -1 unknown
     std::atomic<qint64> fresh{0};    // bytes this fetch received itself
+    // A stream's pieces: how many arrived, of how many (0: not a stream).
+    std::atomic<int> piecesDone{0};
+    std::atomic<int> piecesTotal{0};
 };
 
 struct FetchJob {
@@ -23,6 +26,8 @@ struct FetchJob {
     QString finalPath;
     int stallTimeoutMs = 60000;
     int maxRedirects = 10;
+    // Connections at once for one file's ranges or one stream's pieces.
+    int connections = 8;
     // Names in finalPath's folder that others hold although no file may be
     // there yet (rows of the list): the file never takes them when its own
     // name is held and it moves on to the next free one.

@@ -3,6 +3,7 @@
 #include "httpclient.h"
 #include "addressrule.h"
 #include "proxy.h"
+#include "speedlimit.h"
 #include <QHostAddress>
 #include <curl/curl.h>
 #include <arpa/inet.h>
@@ -60,6 +61,7 @@ struct Hop {
     Failure failure;
     QString refused; // the address a connection was refused to
     bool headIn = false;
+    const std::atomic<bool> *cancel = nullptr;
 };
 
 QString addressOf(const sockaddr *address)
@@ -124,6 +126,10 @@ size_t onBody(char *data, size_t size, size_t count, void *context)
     if (!h.receiver.body(data, qsizetype(length))) {
         h.plan = Plan::Stop;
         return 0;
+    }
+    if (h.request.limited) {
+        SpeedLimit::global().take(qint64(length), *h.cancel);
+        h.lastByte = Clock::now(); // waiting for the limit is no stall
     }
     return length;
 }
@@ -315,6 +321,7 @@ Outcome HttpClient::perform(const Request &request, Receiver &receiver, const st
         if (Failure f = judge(url, trusted); f.failed())
             return {f};
         Hop h{request, receiver, url, trusted, false, deadline};
+        h.cancel = &cancel;
         prepare(*m_handles, h, fields.get());
         Stopped stopped;
         const CURLcode code = run(*m_handles, h, cancel, &stopped);

@@ -31,6 +31,9 @@ struct Request {
     int idleMs = DefaultIdleMs; // no byte for this long ends the request
     int totalMs = 0;            // the whole request, redirects included; 0: no bound
     int maxRedirects = DefaultMaxRedirects;
+    // The body counts against the program's one speed limit (speedlimit.h):
+    // the files the user fetches, not the pages read to find them.
+    bool limited = false;
 };
 
 // Called on the thread that performs the request.

@@ -1,0 +1,34 @@
+#pragma once
+#include <QtGlobal>
+#include <atomic>
+#include <mutex>
+
+namespace vidrona::net {
+
+// One limit for every fetch of the program together: a bucket of bytes
+// that fills at the set rate. A fetch that takes more than is there waits
+// (on its own thread) until the debt is paid, so the sum of all fetches
+// keeps to the rate over any few seconds, however many run.
+class SpeedLimit
+{
+public:
+    static SpeedLimit &global();
+
+    // Bytes per second; 0 or less: no limit.
+    void setRate(qint64 bytesPerSecond);
+    qint64 rate() const;
+
+    // Counts n bytes that arrived and waits as long as the rate asks, or
+    // until cancel is set. Returns at once without a limit.
+    void take(qint64 n, const std::atomic<bool> &cancel);
+
+private:
+    qint64 waitMsFor(qint64 n);
+
+    mutable std::mutex m_mutex;
+    qint64 m_rate = 0;
+    double m_tokens = 0;  // bytes that may arrive without waiting; below 0: a debt
+    qint64 m_lastNs = 0;  // when the bucket was last filled
+};
+
+} // namespace vidrona::net
