@@ -1,8 +1,8 @@
 // The HLS playlist and DASH manifest readers on any bytes: nothing
 // crashes, every refusal has its reason, and what is handed out stays
 // within the bounds.
-#include "resolve/streams/dashmanifest.h"
-#include "resolve/streams/hlsplaylist.h"
+#include "download/streams/dashmanifest.h"
+#include "download/streams/hlsplaylist.h"
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

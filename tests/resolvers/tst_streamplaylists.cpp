@@ -1,7 +1,7 @@
 // Reading HLS playlists: what is fetched, in which order, with which keys
 // and ranges, and what is refused with which reason.
-#include "resolve/streams/dashmanifest.h"
-#include "resolve/streams/hlsplaylist.h"
+#include "download/streams/dashmanifest.h"
+#include "download/streams/hlsplaylist.h"
 #include <QtTest>
 
 using namespace vidrona::streams;
