@@ -54,6 +54,24 @@ QString fetchProgressText(qint64 done, qint64 total, double bytesPerSecond)
     return text;
 }
 
+QString streamProgressText(int piecesDone, int piecesTotal, qint64 bytes, double bytesPerSecond)
+{
+    static const QString dot = QStringLiteral(" \u00b7 ");
+    const int percent = piecesTotal <= 0 ? 0 : int(qint64(piecesDone) * 100 / piecesTotal);
+    const Unit u = unitFor(double(bytes));
+    const Unit speedUnit = unitFor(bytesPerSecond);
+    QString text = QStringLiteral("%1 %").arg(percent) + dot + QStringLiteral("%1 of %2 pieces").arg(piecesDone).arg(piecesTotal)
+                   + dot + amount(double(bytes), u) + QLatin1Char(' ') + QLatin1String(u.name) + dot
+                   + amount(bytesPerSecond, speedUnit) + QLatin1Char(' ') + QLatin1String(speedUnit.name)
+                   + QLatin1String("/s");
+    // The pieces still to come, at the average size of those that came.
+    if (bytesPerSecond > 0 && piecesDone > 0) {
+        const double left = double(bytes) / piecesDone * (piecesTotal - piecesDone);
+        text += dot + duration(qint64(std::ceil(left / bytesPerSecond))) + QLatin1String(" left");
+    }
+    return text;
+}
+
 ListProgress listProgress(const DownloadList &list)
 {
     ListProgress p;

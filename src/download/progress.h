@@ -21,6 +21,10 @@ int waitingCount(const DownloadList &list);
 // length or -1; bytesPerSecond: the speed of this fetch.
 QString fetchProgressText(qint64 done, qint64 total, double bytesPerSecond);
 
+// The "Progress" cell of a stream being fetched, counted by pieces:
+// "37 % · 45 of 120 pieces · 38.0 MiB · 2.1 MiB/s · 0:51 left".
+QString streamProgressText(int piecesDone, int piecesTotal, qint64 bytes, double bytesPerSecond);
+
 // The start-up question for n waiting rows.
 QString resumeQuestion(int waiting);
 

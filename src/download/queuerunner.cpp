@@ -8,25 +8,60 @@
 #include "transfer.h"
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace vidrona {
 
 QueueRunner::QueueRunner(DownloadList &list, Transfer &transfer, const QString &folder,
                          MessageService &messages, QObject *parent)
-    : QObject(parent), m_list(list), m_transfer(transfer), m_folder(folder), m_messages(messages)
+    : QObject(parent), m_list(list), m_folder(folder), m_messages(messages)
 {
-    connect(&m_transfer, &Transfer::finished, this, &QueueRunner::onTransferFinished);
+    addSlot(transfer);
     m_progressTimer.setInterval(ProgressIntervalMs);
-    connect(&m_progressTimer, &QTimer::timeout, this, &QueueRunner::showProgress);
-    m_retryTimer.setSingleShot(true);
-    connect(&m_retryTimer, &QTimer::timeout, this, &QueueRunner::retryNow);
+    connect(&m_progressTimer, &QTimer::timeout, this, qOverload<>(&QueueRunner::showProgress));
+    connect(&m_list, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int last) { rowsLeaving(first, last); });
+}
+
+QueueRunner::~QueueRunner() = default;
+
+QueueRunner::Slot &QueueRunner::addSlot(Transfer &transfer)
+{
+    m_slots.push_back(std::make_unique<Slot>());
+    Slot &slot = *m_slots.back();
+    slot.transfer = &transfer;
+    slot.retryTimer = new QTimer(this);
+    slot.retryTimer->setSingleShot(true);
+    connect(slot.retryTimer, &QTimer::timeout, this, [this, &slot] { retryNow(slot); });
+    connect(&transfer, &Transfer::finished, this,
+            [this, &slot](const net::Failure &failure) { onTransferFinished(slot, failure); });
     // The exact figures once the body is complete.
-    connect(&m_transfer, &Transfer::stateChanged, this, [this](int state) {
+    connect(&transfer, &Transfer::stateChanged, this, [this](int state) {
         if (state == Transfer::Finishing)
             showProgress();
     });
-    connect(&m_list, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex &, int first, int last) { rowsLeaving(first, last); });
+    return slot;
+}
+
+void QueueRunner::setSimultaneous(int rows)
+{
+    m_simultaneous = qBound(1, rows, MaxSimultaneous);
+    while (int(m_slots.size()) < m_simultaneous) {
+        auto *transfer = new Transfer(this);
+        transfer->setStallTimeout(m_slots.front()->transfer->stallTimeout());
+        addSlot(*transfer);
+    }
+    if (m_running) // more room: the next rows start now
+        QMetaObject::invokeMethod(this, &QueueRunner::step, Qt::QueuedConnection);
+}
+
+QList<quint64> QueueRunner::runningIds() const
+{
+    QList<quint64> ids;
+    for (const auto &slot : m_slots)
+        if (slot->id != 0)
+            ids << slot->id;
+    return ids;
 }
 
 QString QueueRunner::failureText()
@@ -45,13 +80,51 @@ void QueueRunner::RunQueue()
     step();
 }
 
+QueueRunner::Slot *QueueRunner::slotOf(quint64 id)
+{
+    for (const auto &slot : m_slots)
+        if (slot->id == id || slot->retryId == id)
+            return slot.get();
+    return nullptr;
+}
+
+bool QueueRunner::isBusy(quint64 id) const
+{
+    return std::any_of(m_slots.begin(), m_slots.end(),
+                       [id](const auto &slot) { return slot->id == id || slot->retryId == id; });
+}
+
+bool QueueRunner::anyBusy() const
+{
+    return std::any_of(m_slots.begin(), m_slots.end(), [](const auto &slot) { return slot->busy(); });
+}
+
+// A slot that may start a row now, among the first m_simultaneous. The
+// first slot's transfer may run someone else's request: then the queue
+// waits for it rather than fail a row.
+QueueRunner::Slot *QueueRunner::freeSlot()
+{
+    for (int i = 0; i < m_simultaneous && i < int(m_slots.size()); ++i) {
+        Slot &slot = *m_slots[i];
+        if (slot.busy())
+            continue;
+        if (!slot.transfer->StillExecuting())
+            return &slot;
+        if (i == 0)
+            m_waitingForIdle = true;
+    }
+    return nullptr;
+}
+
 int QueueRunner::nextRow() const
 {
     for (int i = 0; i < m_list.count(); ++i) {
         const DownloadEntry &e = m_list.at(i);
+        if (isBusy(e.id))
+            continue;
         if (status::isToBeFetched(e.status) && !m_failedThisRun.contains(e.id))
             return i;
-        if (e.status == Status::Downloading && m_leftOver.contains(e.id) && e.id != m_runningId)
+        if (e.status == Status::Downloading && m_leftOver.contains(e.id))
             return i;
     }
     return -1;
@@ -66,34 +139,35 @@ net::Failure refusedName()
 
 // A loop, not a recursion: rows that fail before any request is made are
 // settled here; a started fetch returns to the event loop and continues in
-// onTransferFinished.
+// onTransferFinished. A run ends when no row is left and no slot is busy.
 void QueueRunner::step()
 {
-    for (;;) {
-        if (m_retryId != 0)
-            return; // one row at a time, a waiting one included
-        if (m_transfer.StillExecuting()) {
-            // Someone else's request: wait for it rather than fail a row.
-            m_waitingForIdle = true;
-            return;
-        }
-        const int row = nextRow();
+    while (m_running) {
+        Slot *slot = freeSlot();
+        const int row = slot ? nextRow() : -1;
         if (row < 0) {
-            if (!m_savedThisRun && m_save)
-                m_save();
-            m_running = false;
-            emit runEnded();
+            if (!anyBusy() && !m_waitingForIdle)
+                endRun();
             return;
         }
         const DownloadEntry entry = m_list.at(row);
         m_leftOver.remove(entry.id);
         m_list.setStatus(entry.id, Status::Downloading);
         emit fetchStarted(entry.id);
-        if (beginFetch(entry))
-            return;
+        if (beginFetch(*slot, entry))
+            continue;
         reportFailure(refusedName());
         complete(entry.id, refusedName());
     }
+}
+
+void QueueRunner::endRun()
+{
+    if (!m_savedThisRun && m_save)
+        m_save();
+    m_running = false;
+    m_progressTimer.stop();
+    emit runEnded();
 }
 
 // False when the file cannot be fetched at all: its name cannot be a file
@@ -101,14 +175,15 @@ void QueueRunner::step()
 // goes straight to disk. The file is saved under the name the row shows:
 // for a site's row that is the text after the address's last "/"; a file
 // found on today's web may carry a name of its own.
-bool QueueRunner::startFetch(const DownloadEntry &entry)
+bool QueueRunner::startFetch(Slot &slot, const DownloadEntry &entry)
 {
     const QString path = targetPathOf(entry);
     QStringList taken = m_reserved; // the other rows' names and the program's own
     for (const DownloadEntry &e : m_list.entries())
         if (e.id != entry.id)
             taken << e.fileName;
-    return !path.isEmpty() && m_transfer.start(QUrl(entry.fileUrl), path, taken);
+    slot.transfer->setConnections(m_connections);
+    return !path.isEmpty() && slot.transfer->start(QUrl(entry.fileUrl), path, taken);
 }
 
 // Empty when the name cannot be a file name there, or is one of the
@@ -122,38 +197,42 @@ QString QueueRunner::targetPathOf(const DownloadEntry &entry) const
     return QDir(m_folder).filePath(name);
 }
 
-void QueueRunner::onTransferFinished(const net::Failure &failure)
+void QueueRunner::onTransferFinished(Slot &slot, const net::Failure &failure)
 {
-    const bool ok = !failure.failed();
-    const quint64 id = m_runningId;
-    if (id == 0) {
-        if (m_waitingForIdle && m_running) {
-            m_waitingForIdle = false;
+    const quint64 id = std::exchange(slot.id, 0);
+    if (id == 0) { // someone else's request ended
+        if (std::exchange(m_waitingForIdle, false) && m_running)
             step();
-        }
         return;
     }
-    m_runningId = 0;
-    m_progressTimer.stop();
+    if (!anyBusy())
+        m_progressTimer.stop();
+    settle(slot, id, failure);
+    if (m_running)
+        step();
+}
+
+// What a fetch's end makes of its row.
+void QueueRunner::settle(Slot &slot, quint64 id, const net::Failure &failure)
+{
+    const bool ok = !failure.failed();
     const int row = m_list.rowOfId(id);
     // Bytes kept for a row that is gone would never be used.
     if (!ok && row < 0)
-        kept::remove(m_runningPath);
+        kept::remove(slot.path);
     // The user's Cancel is no failure: no word, and the kept bytes stay
     // for the next Start Download.
     const bool cancelled = failure.reason == net::Reason::Cancelled && row >= 0
                            && m_list.at(row).status == Status::Canceled;
-    if (ok && !m_transfer.placedAt().isEmpty())
-        m_list.setFileName(id, QFileInfo(m_transfer.placedAt()).fileName());
+    if (ok && !slot.transfer->placedAt().isEmpty())
+        m_list.setFileName(id, QFileInfo(slot.transfer->placedAt()).fileName());
     if (cancelled)
-        settleCancelled(id);
-    else if (!ok && row >= 0 && retryLater(id, failure))
+        return settleCancelled(id);
+    if (!ok && row >= 0 && retryLater(slot, id, failure))
         return;
-    else if (!ok)
+    if (!ok)
         reportFailure(failure);
-    if (!cancelled)
-        complete(id, failure);
-    step();
+    complete(id, failure);
 }
 
 // A row the user cancelled is not fetched again in this run.
@@ -195,21 +274,22 @@ bool QueueRunner::cancelRow(quint64 id)
     if (row < 0 || m_list.at(row).status != Status::Downloading)
         return false;
     m_list.setStatus(id, Status::Canceled);
-    if (id == m_runningId)
-        m_transfer.Cancel();
-    if (id == m_retryId) {
-        dropRetry();
+    m_leftOver.remove(id);
+    Slot *slot = slotOf(id);
+    if (slot && slot->id == id)
+        slot->transfer->Cancel();
+    if (slot && slot->retryId == id) {
+        dropRetry(*slot);
         settleCancelled(id);
         step();
     }
-    m_leftOver.remove(id);
     return true;
 }
 
 void QueueRunner::resumeLeftOver()
 {
     for (const DownloadEntry &e : m_list.entries())
-        if (e.status == Status::Downloading && e.id != m_runningId)
+        if (e.status == Status::Downloading && !isBusy(e.id))
             m_leftOver.insert(e.id);
 }
 
@@ -218,84 +298,111 @@ void QueueRunner::stop()
     m_stopped = true;
     m_running = false;
     m_progressTimer.stop();
-    dropRetry();
-    if (m_runningId != 0)
-        m_list.setProgress(m_runningId, QString());
-    m_runningId = 0; // its result changes nothing now
-    m_transfer.Cancel();
+    for (const auto &slot : m_slots) {
+        dropRetry(*slot);
+        if (slot->id != 0)
+            m_list.setProgress(slot->id, QString());
+        slot->id = 0; // its result changes nothing now
+        slot->transfer->Cancel();
+    }
 }
 
 void QueueRunner::showProgress()
 {
-    if (m_runningId == 0 || m_transfer.state() == Transfer::Requesting)
-        return;
-    const double seconds = m_fetchClock.nsecsElapsed() / 1e9;
-    const double speed = seconds > 0 ? m_transfer.bytesFetched() / seconds : 0;
-    m_list.setProgress(m_runningId,
-                       fetchProgressText(m_transfer.bytesReceived(), m_transfer.bytesTotal(), speed));
-    const qint64 total = m_transfer.bytesTotal();
-    emit progressed(1, total > 0 ? double(m_transfer.bytesReceived()) / double(total) : 0.0);
+    qint64 received = 0;
+    qint64 total = 0;
+    int running = 0;
+    for (const auto &slot : m_slots) {
+        if (slot->id == 0 || slot->transfer->state() == Transfer::Requesting)
+            continue;
+        showProgress(*slot, &received, &total);
+        ++running;
+    }
+    if (running > 0)
+        emit progressed(running, total > 0 ? double(received) / double(total) : 0.0);
 }
 
-// Remove and Clean: rows taken away take their kept bytes along, but the
+// One row's Progress cell; adds its bytes to the sums of all rows.
+void QueueRunner::showProgress(Slot &slot, qint64 *received, qint64 *total)
+{
+    const Transfer &t = *slot.transfer;
+    const double seconds = slot.clock.nsecsElapsed() / 1e9;
+    const double speed = seconds > 0 ? t.bytesFetched() / seconds : 0;
+    const QString text = t.piecesTotal() > 0
+                             ? streamProgressText(t.piecesDone(), t.piecesTotal(), t.bytesReceived(), speed)
+                             : fetchProgressText(t.bytesReceived(), t.bytesTotal(), speed);
+    m_list.setProgress(slot.id, text);
+    if (t.piecesTotal() > 0) { // a stream's share counts by pieces
+        *received += t.piecesDone();
+        *total += t.piecesTotal();
+    } else if (t.bytesTotal() > 0) {
+        *received += t.bytesReceived();
+        *total += t.bytesTotal();
+    }
+}
+
+// Remove and Clean: rows taken away take their kept bytes along, but a
 // running fetch keeps its own until it ends.
 void QueueRunner::rowsLeaving(int first, int last)
 {
     for (int row = first; row <= last && row < m_list.count(); ++row) {
         const DownloadEntry &e = m_list.at(row);
-        if (e.id == m_retryId) { // it waits no more; the next row goes on
-            dropRetry();
+        Slot *slot = slotOf(e.id);
+        if (slot && slot->retryId == e.id) { // it waits no more; the next row goes on
+            dropRetry(*slot);
             QMetaObject::invokeMethod(this, &QueueRunner::step, Qt::QueuedConnection);
         }
         const QString path = targetPathOf(e);
-        if (!path.isEmpty() && (m_runningId == 0 || path != m_runningPath))
+        const bool running = std::any_of(m_slots.begin(), m_slots.end(),
+                                         [&path](const auto &s) { return s->id != 0 && s->path == path; });
+        if (!path.isEmpty() && !running)
             kept::remove(path);
     }
 }
 
-bool QueueRunner::beginFetch(const DownloadEntry &entry)
+bool QueueRunner::beginFetch(Slot &slot, const DownloadEntry &entry)
 {
-    if (!startFetch(entry))
+    if (!startFetch(slot, entry))
         return false;
-    m_runningId = entry.id;
-    m_runningPath = targetPathOf(entry);
-    m_fetchClock.start();
+    slot.id = entry.id;
+    slot.path = targetPathOf(entry);
+    slot.clock.start();
     m_progressTimer.start();
     return true;
 }
 
 // A passing failure: the row stays DOWNLOADING, says when it is tried
-// again, and goes on from its kept bytes then.
-bool QueueRunner::retryLater(quint64 id, const net::Failure &failure)
+// again, and goes on from its kept bytes then, on the same slot.
+bool QueueRunner::retryLater(Slot &slot, quint64 id, const net::Failure &failure)
 {
     const std::optional<int> wait = retries::waitMs(failure, m_retries.value(id), m_retryDelaysMs);
     if (!wait || m_stopped)
         return false;
     ++m_retries[id];
-    m_retryId = id;
+    slot.retryId = id;
     m_list.setProgress(id, retries::waitText(*wait, failure));
-    m_retryTimer.start(*wait);
+    slot.retryTimer->start(*wait);
     return true;
 }
 
-void QueueRunner::retryNow()
+void QueueRunner::retryNow(Slot &slot)
 {
-    const quint64 id = std::exchange(m_retryId, 0);
+    const quint64 id = std::exchange(slot.retryId, 0);
     const int row = m_list.rowOfId(id);
     if (m_stopped)
         return;
-    if (row >= 0 && m_list.at(row).status == Status::Downloading && !beginFetch(m_list.at(row))) {
+    if (row >= 0 && m_list.at(row).status == Status::Downloading && !beginFetch(slot, m_list.at(row))) {
         reportFailure(refusedName());
         complete(id, refusedName());
     }
-    if (m_runningId == 0)
+    if (slot.id == 0)
         step();
 }
 
-void QueueRunner::dropRetry()
+void QueueRunner::dropRetry(Slot &slot)
 {
-    m_retryTimer.stop();
-    m_retryId = 0;
+    slot.retryTimer->stop();
+    slot.retryId = 0;
 }
 
 } // namespace vidrona

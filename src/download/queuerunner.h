@@ -10,13 +10,16 @@
 #include <QTimer>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace vidrona {
 
 class Transfer;
 
-// Fetches the rows of the download list one at a time, in list order,
-// into a folder. A run takes every row that is PENDING, CANCELED or
+// Fetches the rows of the download list in list order into a folder: one
+// at a time, or as many at once as setSimultaneous() allows (the next rows
+// in order start as others end). A run takes every row that is PENDING, CANCELED or
 // FAILED, rows added during the run included, but never comes back to a
 // row that failed in the same run. Rows are followed by id, so a row
 // removed during its fetch is simply not updated. An interrupted fetch
@@ -29,6 +32,7 @@ class QueueRunner : public QObject
 public:
     QueueRunner(DownloadList &list, Transfer &transfer, const QString &folder,
                 MessageService &messages, QObject *parent = nullptr);
+    ~QueueRunner() override;
 
     static QString failureText();
 
@@ -40,8 +44,17 @@ public:
     // already looks at the whole list again after each row.
     void RunQueue();
     bool isRunning() const { return m_running; }
-    // The row being fetched; 0 when none.
-    quint64 runningId() const { return m_runningId; }
+    // The rows being fetched.
+    QList<quint64> runningIds() const;
+
+    // Rows fetched at once, 1 to MaxSimultaneous; from the next row on.
+    static constexpr int MaxSimultaneous = 8;
+    void setSimultaneous(int rows);
+    int simultaneous() const { return m_simultaneous; }
+    // Connections per file, for the next fetches.
+    void setConnections(int connections) { m_connections = connections; }
+    // Where the next fetches put their files.
+    void setFolder(const QString &folder) { m_folder = folder; }
 
     // Cancel pressed on a row: a DOWNLOADING row becomes CANCELED, and if it
     // is the row being fetched, its transfer is stopped. False when the row
@@ -76,14 +89,32 @@ signals:
     void runEnded();
 
 private:
+    // One transfer and the row it fetches or waits to try again.
+    struct Slot {
+        Transfer *transfer = nullptr;
+        quint64 id = 0;      // the row being fetched; 0 when none
+        QString path;        // where its file goes
+        QElapsedTimer clock; // since its fetch started
+        quint64 retryId = 0; // the row waiting to be tried again here
+        QTimer *retryTimer = nullptr;
+        bool busy() const { return id != 0 || retryId != 0; }
+    };
+    Slot &addSlot(Transfer &transfer);
+    Slot *freeSlot();
+    Slot *slotOf(quint64 id);
+    bool anyBusy() const;
+    bool isBusy(quint64 id) const;
     int nextRow() const;
     void step();
-    bool startFetch(const DownloadEntry &entry);
-    void onTransferFinished(const net::Failure &failure);
-    bool beginFetch(const DownloadEntry &entry);
-    bool retryLater(quint64 id, const net::Failure &failure);
-    void retryNow();
-    void dropRetry();
+    void endRun();
+    bool startFetch(Slot &slot, const DownloadEntry &entry);
+    void onTransferFinished(Slot &slot, const net::Failure &failure);
+    void settle(Slot &slot, quint64 id, const net::Failure &failure);
+    bool beginFetch(Slot &slot, const DownloadEntry &entry);
+    bool retryLater(Slot &slot, quint64 id, const net::Failure &failure);
+    void retryNow(Slot &slot);
+    void dropRetry(Slot &slot);
+    void showProgress(Slot &slot, qint64 *received, qint64 *total);
     void complete(quint64 id, const net::Failure &failure);
     void reportFailure(const net::Failure &failure);
     void settleCancelled(quint64 id);
@@ -92,7 +123,9 @@ private:
     QString targetPathOf(const DownloadEntry &entry) const;
 
     DownloadList &m_list;
-    Transfer &m_transfer;
+    std::vector<std::unique_ptr<Slot>> m_slots; // the first holds the given transfer
+    int m_simultaneous = 1;
+    int m_connections = 8;
     QString m_folder;
     MessageService &m_messages;
     std::function<void()> m_save;
@@ -100,16 +133,11 @@ private:
     bool m_savedThisRun = false;
     bool m_waitingForIdle = false;
     bool m_stopped = false;
-    quint64 m_runningId = 0;
-    QString m_runningPath;
     QSet<quint64> m_leftOver;
     QTimer m_progressTimer;
-    QElapsedTimer m_fetchClock;
     QSet<quint64> m_failedThisRun;
     QStringList m_reserved;
     QList<int> m_retryDelaysMs{1000, 4000, 16000};
-    QTimer m_retryTimer;
-    quint64 m_retryId = 0;        // the row waiting to be tried again
     QHash<quint64, int> m_retries; // retries so far in this run, per row
 };
 

@@ -34,6 +34,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     job.stallTimeoutMs = m_stallTimeoutMs;
     job.maxRedirects = m_maxRedirects;
     job.takenNames = takenNames;
+    job.connections = m_connections;
     job.receiving = [this] {
         QMetaObject::invokeMethod(this, [this] {
             if (m_state == Requesting)
@@ -72,6 +73,16 @@ qint64 Transfer::bytesTotal() const
 qint64 Transfer::bytesFetched() const
 {
     return m_shared->fresh;
+}
+
+int Transfer::piecesDone() const
+{
+    return m_shared->piecesDone;
+}
+
+int Transfer::piecesTotal() const
+{
+    return m_shared->piecesTotal;
 }
 
 void Transfer::setState(State s)

@@ -61,6 +61,12 @@ public:
     qint64 bytesReceived() const;
     qint64 bytesTotal() const;
     qint64 bytesFetched() const;
+    // A stream's pieces that arrived, of how many; 0 of 0 for a plain file.
+    int piecesDone() const;
+    int piecesTotal() const;
+
+    // Connections at once for the next fetch's file or stream.
+    void setConnections(int n) { m_connections = n; }
 
     // No byte for this long fails the transfer.
     void setStallTimeout(int ms) { m_stallTimeoutMs = ms; }
@@ -83,6 +89,7 @@ private:
     QString m_placedAt;
     int m_stallTimeoutMs = DefaultStallTimeoutMs;
     int m_maxRedirects = DefaultMaxRedirects;
+    int m_connections = 8;
 };
 
 } // namespace vidrona
