@@ -5,12 +5,15 @@
 #include "download/liststore.h"
 #include "desktop/desktopbus.h"
 #include "desktop/openurl.h"
+#include "desktop/preferences.h"
+#include "net/speedlimit.h"
 #include "download/queuerunner.h"
 #include "ui/mainwindow/downloadfolderview.h"
 #include "ui/mainwindow/dropreceiver.h"
 #include "ui/preferences/frmpreferences.h"
 #include <QAction>
 #include <QFileDialog>
+#include <functional>
 #include <memory>
 #include "ui/mainwindow/frmmain.h"
 #include "ui/mainwindow/queuepanel.h"
@@ -76,43 +79,54 @@ LinksPanel *attachLinks(FrmMain &w, MessageService &messages)
 
 // The desktop hears of what the queue does; a notification's "Open
 // Folder" shows the download folder.
-void tellDesktop(FrmMain &w, ListStore &store, QueueRunner &queue, DesktopBus &desktop, const QString &folder)
+void tellDesktop(FrmMain &w, ListStore &store, QueueRunner &queue, DesktopBus &desktop)
 {
-    QObject::connect(&queue, &QueueRunner::fetchEnded, &desktop, [&w, &store, &desktop, folder](quint64 id, bool ok) {
+    QObject::connect(&queue, &QueueRunner::fetchEnded, &desktop, [&w, &store, &desktop](quint64 id, bool ok) {
         const int row = store.list().rowOfId(id);
         // A download the user cancelled is no news to them.
         if (row >= 0 && !w.isActiveWindow() && store.list().at(row).status != Status::Canceled)
-            desktop.downloadEnded(store.list().at(row).fileName, folder, ok, store.list().at(row).progress);
+            desktop.downloadEnded(store.list().at(row).fileName, store.downloadFolder(), ok,
+                                  store.list().at(row).progress);
     });
     QObject::connect(&queue, &QueueRunner::progressed, &desktop, &DesktopBus::showProgress);
     QObject::connect(&queue, &QueueRunner::runEnded, &desktop, &DesktopBus::clearProgress);
     QObject::connect(&desktop, &DesktopBus::openFolderRequested, &w, [](const QString &f) { OpenFolder(f); });
 }
 
-// Ctrl+, and the list's context menu open the Preferences window; what it
-// stores applies from the next fetch on (notifications at once).
+// What the Preferences say, for the next fetches: where they go, how many
+// rows and connections at once, the speed limit; notifications at once.
+void applyPreferences(const Preferences &p, ListStore &store, QueueRunner &queue, DesktopBus *desktop,
+                      const QString &defaultFolder)
+{
+    const QString folder = p.downloadFolder.isEmpty() ? defaultFolder : p.downloadFolder;
+    store.setDownloadFolder(folder);
+    queue.setFolder(folder);
+    queue.setSimultaneous(p.simultaneous);
+    queue.setConnections(p.connections);
+    net::SpeedLimit::global().setRate(p.speedLimit);
+    if (desktop)
+        desktop->setNotificationsEnabled(p.notify);
+}
+
+// Ctrl+, and the list's context menu open the Preferences window.
 void attachPreferences(FrmMain &w, QTreeView *list, const Folders &folders, MessageService &messages,
-                       DesktopBus *desktop)
+                       const std::function<void(const Preferences &)> &apply)
 {
     auto store = std::make_shared<PreferenceStore>(folders);
-    if (desktop)
-        desktop->setNotificationsEnabled(store->load().notify);
+    apply(store->load().bounded());
     auto *open = new QAction(QStringLiteral("Preferences..."), &w);
     open->setObjectName(QStringLiteral("actPreferences"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     open->setShortcutContext(Qt::WindowShortcut);
     w.addAction(open);
     list->addAction(open);
-    QObject::connect(open, &QAction::triggered, &w, [&w, store, downloads = folders.downloads, &messages, desktop] {
+    QObject::connect(open, &QAction::triggered, &w, [&w, store, downloads = folders.downloads, &messages, apply] {
         const auto chooser = [](QWidget *parent, const QString &start) {
             return QFileDialog::getExistingDirectory(parent, QStringLiteral("Download folder"), start);
         };
         auto *dialog = new FrmPreferences(*store, downloads, chooser, messages, &w);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(dialog, &FrmPreferences::changed, &w, [desktop](const Preferences &p) {
-            if (desktop)
-                desktop->setNotificationsEnabled(p.notify);
-        });
+        QObject::connect(dialog, &FrmPreferences::changed, &w, apply);
         dialog->open();
     });
 }
@@ -132,11 +146,14 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
     auto *youTube = new YouTubeOpener(folders.downloads, *messages, &w);
     QueuePanel *queue = attachQueue(w, *store);
     QTreeView *list = control<QTreeView>(w, "lDownload");
-    showDownloadFolder(list, *store, folders.downloads, *messages);
+    showDownloadFolder(list, *store, *messages);
     new DropReceiver({&w, list->viewport()}, [&w](const QStringList &addresses) { addVideos(w, addresses); }, &w);
+    QueueRunner &runner = *queue->downloadQueue();
     if (desktop)
-        tellDesktop(w, *store, *queue->downloadQueue(), *desktop, folders.downloads);
-    attachPreferences(w, list, folders, *messages, desktop);
+        tellDesktop(w, *store, runner, *desktop);
+    attachPreferences(w, list, folders, *messages, [store, &runner, desktop, folders](const Preferences &p) {
+        applyPreferences(p, *store, runner, desktop, folders.downloads);
+    });
     AddVideoPanel *addVideo = attachAddVideo(w, *store, youTube);
     LinksPanel *links = attachLinks(w, *messages);
     auto *help = new HelpPanel(control<QPushButton>(w, "cmdContacts"),

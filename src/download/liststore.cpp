@@ -87,4 +87,12 @@ bool ListStore::addRow(const QString &fileUrl, const QString &listedName)
     return true;
 }
 
+void ListStore::setDownloadFolder(const QString &folder)
+{
+    if (folder.isEmpty() || folder == m_downloadFolder)
+        return;
+    m_downloadFolder = folder;
+    emit downloadFolderChanged(folder);
+}
+
 } // namespace vidrona

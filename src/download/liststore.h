@@ -23,6 +23,8 @@ public:
     const DownloadList &list() const { return m_list; }
     QString programFolder() const { return m_folder; }
     QString downloadFolder() const { return m_downloadFolder; }
+    // Where the next fetches go; rows already there keep their files.
+    void setDownloadFolder(const QString &folder);
     MessageService &messages() const { return *m_messages; }
 
     void LoadList();
@@ -39,6 +41,7 @@ public:
 signals:
     // After every load and save: the counters shown may have changed.
     void changed();
+    void downloadFolderChanged(const QString &folder);
 
 private:
     bool addRow(const QString &fileUrl, const QString &listedName);

@@ -53,6 +53,7 @@ public:
     int simultaneous() const { return m_simultaneous; }
     // Connections per file, for the next fetches.
     void setConnections(int connections) { m_connections = connections; }
+    int connections() const { return m_connections; }
     // Where the next fetches put their files.
     void setFolder(const QString &folder) { m_folder = folder; }
 

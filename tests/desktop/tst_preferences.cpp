@@ -2,6 +2,10 @@
 // them, taken only within range, and opened from the main window.
 #include "desktop/desktopbus.h"
 #include "desktop/preferences.h"
+#include "download/liststore.h"
+#include "download/queuerunner.h"
+#include "net/speedlimit.h"
+#include "ui/mainwindow/queuepanel.h"
 #include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
@@ -122,11 +126,13 @@ void TestPreferences::window()
     QVERIFY(messages.calls.isEmpty());
 }
 
-// Ctrl+, opens the window, so does the list's context menu; switching the
-// notifications off there switches them off at once.
+// Ctrl+, opens the window, so does the list's context menu; what OK stores
+// reaches the next fetches (rows and connections at once, the speed limit,
+// the folder), and notifications switch off at once.
 void TestPreferences::openedFromTheMainWindow()
 {
     QTemporaryDir dir;
+    QTemporaryDir other;
     test::RecordingMessages messages;
     DesktopBus desktop(QDBusConnection(QStringLiteral("none")), "org.vidrona.vidrona");
     auto w = createMainWindow(Folders{dir.path(), dir.path(), true}, &messages, &desktop);
@@ -137,8 +143,18 @@ void TestPreferences::openedFromTheMainWindow()
     FrmPreferences *prefs = nullptr;
     QTRY_VERIFY((prefs = w->findChild<FrmPreferences *>()) && prefs->isVisible());
     test::ctl<QCheckBox>(*prefs, "chkNotify")->setChecked(false);
+    test::ctl<QSpinBox>(*prefs, "spnSimultaneous")->setValue(3);
+    test::ctl<QSpinBox>(*prefs, "spnConnections")->setValue(5);
+    test::ctl<QSpinBox>(*prefs, "spnSpeedLimit")->setValue(200);
+    test::ctl<QLineEdit>(*prefs, "txtDownloadFolder")->setText(other.path());
     prefs->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QVERIFY(!desktop.notificationsEnabled());
+    QueueRunner &queue = *test::panel<QueuePanel>(*w).downloadQueue();
+    QCOMPARE(queue.simultaneous(), 3);
+    QCOMPARE(queue.connections(), 5);
+    QCOMPARE(net::SpeedLimit::global().rate(), 200 * 1024);
+    QCOMPARE(test::storeOf(*w).downloadFolder(), other.path());
+    net::SpeedLimit::global().setRate(0);
     QTRY_VERIFY(!w->findChild<FrmPreferences *>()); // closed and gone
     QAction *fromList = nullptr;
     for (QAction *a : test::ctl<QTreeView>(*w, "lDownload")->actions())

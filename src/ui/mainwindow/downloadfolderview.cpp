@@ -38,15 +38,22 @@ QAction *addAction(QTreeView *list, const QString &text, const char *name)
     return action;
 }
 
-} // namespace
-
-void showDownloadFolder(QTreeView *list, ListStore &store, const QString &folder, MessageService &messages)
+void showFolderTip(QTreeView *list, const QString &folder)
 {
     list->setToolTip(QStringLiteral("Downloaded videos are saved in %1\n"
                                     "Right-click to open the folder.")
                          .arg(QDir::toNativeSeparators(folder)));
-    const auto openFile = [list, &store, folder, &messages] {
-        const QString path = completedFileOf(list, store, folder);
+}
+
+} // namespace
+
+void showDownloadFolder(QTreeView *list, ListStore &store, MessageService &messages)
+{
+    showFolderTip(list, store.downloadFolder());
+    QObject::connect(&store, &ListStore::downloadFolderChanged, list,
+                     [list](const QString &folder) { showFolderTip(list, folder); });
+    const auto openFile = [list, &store, &messages] {
+        const QString path = completedFileOf(list, store, store.downloadFolder());
         if (!path.isEmpty() && stillThere(path, messages))
             OpenFile(path);
     };
@@ -55,19 +62,20 @@ void showDownloadFolder(QTreeView *list, ListStore &store, const QString &folder
     QAction *downloads = addAction(list, QStringLiteral("Open Download Folder"), "actOpenDownloadFolder");
     QObject::connect(file, &QAction::triggered, list, openFile);
     QObject::connect(list, &QAbstractItemView::activated, list, openFile);
-    QObject::connect(containing, &QAction::triggered, list, [list, &store, folder, &messages] {
-        const QString path = completedFileOf(list, store, folder);
+    QObject::connect(containing, &QAction::triggered, list, [list, &store, &messages] {
+        const QString path = completedFileOf(list, store, store.downloadFolder());
         if (!path.isEmpty() && stillThere(path, messages))
             OpenFolder(QFileInfo(path).absolutePath());
     });
-    QObject::connect(downloads, &QAction::triggered, list, [folder] {
+    QObject::connect(downloads, &QAction::triggered, list, [&store] {
+        const QString folder = store.downloadFolder();
         // Deleted or unplugged since start: made again rather than failing.
         QDir().mkpath(folder);
         OpenFolder(folder);
     });
     // The two file entries only where there is a finished file to open.
     const auto update = [=, &store] {
-        const bool completed = !completedFileOf(list, store, folder).isEmpty();
+        const bool completed = !completedFileOf(list, store, store.downloadFolder()).isEmpty();
         file->setEnabled(completed);
         containing->setEnabled(completed);
     };

@@ -14,6 +14,6 @@ class MessageService;
 // "Open Download Folder" (actOpenDownloadFolder). Double-click or Enter on
 // a COMPLETED row opens its file with the desktop's default program; a
 // file that is gone is said to be gone, and nothing changes.
-void showDownloadFolder(QTreeView *list, ListStore &store, const QString &folder, MessageService &messages);
+void showDownloadFolder(QTreeView *list, ListStore &store, MessageService &messages);
 
 } // namespace vidrona
