@@ -35,4 +35,14 @@ PageVideo readPageVideo(QByteArrayView page, const QUrl &pageAddress);
 // the page also named a video that comes in pieces.
 QStringList pageVideoAddresses(QByteArrayView page, const QUrl &pageAddress, bool *streamed = nullptr);
 
+// Everything a page says of its video, for the probe that checks it.
+struct PageVideos {
+    QStringList files;   // as pageVideoAddresses
+    QStringList streams; // http(s) playlists and manifests (.m3u8, .mpd), in the same order
+    bool unsaveable = false; // it also named blob:, data: or rtmp-like addresses
+    QString title;       // og:title, else <title>; blanks simplified, at most MaxTitleChars
+};
+inline constexpr int MaxTitleChars = 300;
+PageVideos readPageVideos(QByteArrayView page, const QUrl &pageAddress);
+
 } // namespace vidrona::resolve

@@ -1,9 +1,12 @@
 #include "videoprobe.h"
 #include "pagetext.h"
 #include "pagevideo.h"
+#include "streamcheck.h"
+#include "download/streams/streamlimits.h"
 #include "net/agents.h"
 #include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
 #include <memory>
 
 namespace vidrona {
@@ -77,9 +80,13 @@ bool VideoProbe::start(const QString &address)
             m_addressText = QUrl(m_addressText, QUrl::TolerantMode).toString(QUrl::FullyEncoded);
             break;
         }
-    m_files.clear();
+    m_named.clear();
     m_nextFile = 0;
-    m_pageStreamed = false;
+    m_title.clear();
+    m_unsaveable = false;
+    m_refusal.clear();
+    m_streamRow.clear();
+    m_streamTyped = false;
     m_deadline.start(m_totalMs);
     ask(QUrl(m_addressText, QUrl::TolerantMode), Stage::AddressHead);
     return true;
@@ -98,14 +105,30 @@ void VideoProbe::ask(const QUrl &url, Stage stage)
     limits.idleMs = m_stallMs;
     limits.totalMs = m_totalMs;
     limits.maxRedirects = MaxRedirects;
+    // A byte past the bound is read, so that the reader itself says the
+    // playlist is too large.
+    if (inStreamStage())
+        limits.maxBytes = streams::MaxPlaylistBytes + 1;
     m_request.setLimits(limits);
     const bool head = stage == Stage::AddressHead || stage == Stage::FileHead;
-    m_request.setAsk(stage == Stage::PageGet ? PageRequest::Ask::PageStart
-                     : head                  ? PageRequest::Ask::Head
-                                             : PageRequest::Ask::GetHead);
-    // The typed address may be on the user's own network; what its page names may not.
-    m_request.setUserNamed(stage == Stage::AddressHead || stage == Stage::AddressGet || stage == Stage::PageGet);
+    m_request.setAsk(stage == Stage::PageGet || inStreamStage() ? PageRequest::Ask::PageStart
+                     : head                                     ? PageRequest::Ask::Head
+                                                                : PageRequest::Ask::GetHead);
+    // The typed address may be on the user's own network, and so may the
+    // variants of a typed playlist on its own host; what a page names may not.
+    const bool typedHost = m_streamTyped && url.host() == QUrl(m_streamRow, QUrl::TolerantMode).host();
+    m_request.setUserNamed(stage == Stage::AddressHead || stage == Stage::AddressGet || stage == Stage::PageGet
+                           || (stage == Stage::StreamGet && m_streamTyped)
+                           || (stage == Stage::VariantGet && typedHost));
     m_request.start(url, net::agent::Program);
+}
+
+// rowUrl is what the row keeps when the stream is accepted.
+void VideoProbe::askStream(const QString &rowUrl, const QUrl &url, bool typed)
+{
+    m_streamRow = rowUrl;
+    m_streamTyped = typed;
+    ask(url, Stage::StreamGet);
 }
 
 void VideoProbe::onAnswer(const PageResult &answer)
@@ -129,6 +152,8 @@ void VideoProbe::onHead(const PageResult &answer)
     const bool fileStage = inFileStage();
     if (!isSuccess(answer.status))
         return giveUp();
+    if (inStreamStage())
+        return readPlaylist(answer.body, answer.url.isValid() ? answer.url : m_asked);
     const direct::Head head{answer.head.value("Content-Type"), answer.head.value("Content-Disposition")};
     switch (direct::classify(m_asked, head, fileStage)) {
     case direct::HeadKind::MediaFile:
@@ -136,8 +161,11 @@ void VideoProbe::onHead(const PageResult &answer)
                         direct::fileNameFor(answer.url.isValid() ? answer.url : m_asked, head));
     case direct::HeadKind::Streamed:
         if (!fileStage)
-            return conclude(ProbeResult::Streamed);
-        m_pageStreamed = true;
+            return askStream(m_addressText, m_asked, true);
+        // A playlist after all: tried as one after the page's files.
+        if (const QString url = m_asked.toString(QUrl::FullyEncoded);
+            std::none_of(m_named.cbegin(), m_named.cend(), [&url](const Named &n) { return n.stream && n.url == url; }))
+            m_named.append({url, true});
         return tryNextFile();
     case direct::HeadKind::Page:
         if (fileStage)
@@ -181,45 +209,93 @@ void VideoProbe::noteWhy(const PageResult &answer)
 
 void VideoProbe::giveUp()
 {
-    inFileStage() ? tryNextFile() : conclude(ProbeResult::Nothing);
+    onNamedAddress() ? tryNextFile() : conclude(ProbeResult::Nothing);
 }
 
-// A page of several MiB takes a while to read: a thread of its own does it,
-// so the window never waits for it.
-void VideoProbe::readPage(const QByteArray &page, const QByteArray &contentType, const QUrl &pageUrl)
+// Reading a page of several MiB, or a playlist of thousands of pieces,
+// takes a while: a thread of its own does it, so the window never waits.
+// then() runs here afterwards, unless the probe ended meanwhile.
+void VideoProbe::readOffThread(std::function<void()> work, std::function<void()> then)
 {
-    struct Found {
-        QStringList files;
-        bool streamed = false;
-    };
-    auto found = std::make_shared<Found>();
-    QThread *reader = QThread::create([page, contentType, pageUrl, found] {
-        found->files = resolve::pageVideoAddresses(resolve::pageAsUtf8(page, contentType), pageUrl, &found->streamed);
-    });
+    QThread *reader = QThread::create(std::move(work));
     m_reader = reader;
     connect(reader, &QThread::finished, reader, &QObject::deleteLater);
-    connect(reader, &QThread::finished, this, [this, reader, found] {
+    connect(reader, &QThread::finished, this, [this, reader, then = std::move(then)] {
         if (m_reader != reader)
             return; // given up meanwhile
         m_reader = nullptr;
-        m_files = found->files;
-        m_pageStreamed = found->streamed;
-        m_nextFile = 0;
-        tryNextFile();
+        then();
     });
     reader->start();
 }
 
+void VideoProbe::readPage(const QByteArray &page, const QByteArray &contentType, const QUrl &pageUrl)
+{
+    auto found = std::make_shared<resolve::PageVideos>();
+    readOffThread([page, contentType, pageUrl, found] {
+        *found = resolve::readPageVideos(resolve::pageAsUtf8(page, contentType), pageUrl);
+    }, [this, found] {
+        m_title = found->title;
+        m_unsaveable = found->unsaveable;
+        m_named.clear();
+        for (const QString &file : found->files.first(qMin(found->files.size(), qsizetype(MaxFilesTried))))
+            m_named.append({file, false});
+        for (const QString &stream : found->streams.first(qMin(found->streams.size(), qsizetype(MaxStreamsTried))))
+            m_named.append({stream, true});
+        m_nextFile = 0;
+        tryNextFile();
+    });
+}
+
+void VideoProbe::readPlaylist(const QByteArray &text, const QUrl &address)
+{
+    const bool variant = m_stage == Stage::VariantGet;
+    auto check = std::make_shared<resolve::StreamCheck>();
+    readOffThread([text, address, variant, check] {
+        *check = variant ? resolve::checkVariant(text, address) : resolve::checkStream(text, address);
+    }, [this, check] { onStreamChecked(*check); });
+}
+
+void VideoProbe::onStreamChecked(const resolve::StreamCheck &check)
+{
+    switch (check.verdict) {
+    case resolve::StreamCheck::Accepted:
+        return conclude(ProbeResult::Stream, m_streamRow, resolve::streamFileName(m_title, QUrl(m_streamRow)));
+    case resolve::StreamCheck::NeedsVariant:
+        return ask(check.variant, Stage::VariantGet);
+    case resolve::StreamCheck::Refused:
+        // A page's other stream may still do; the first refusal is what is told.
+        if (m_refusal.isEmpty())
+            m_refusal = check.why;
+        return m_streamTyped ? conclude(ProbeResult::Refused) : tryNextFile();
+    case resolve::StreamCheck::NotAStream:
+        m_why = check.why;
+        return giveUp();
+    }
+}
+
 void VideoProbe::tryNextFile()
 {
-    if (m_nextFile >= m_files.size() || m_nextFile >= MaxFilesTried) {
-        if (m_files.isEmpty())
-            m_why = QStringLiteral("No video was found on this page.");
-        else
-            m_why = QStringLiteral("The page names a video, but it could not be fetched: %1").arg(m_why);
-        return conclude(m_pageStreamed ? ProbeResult::Streamed : ProbeResult::Nothing);
-    }
-    ask(QUrl(m_files.at(m_nextFile++)), Stage::FileHead);
+    if (m_nextFile >= m_named.size())
+        return concludeUntried();
+    const Named next = m_named.at(m_nextFile++);
+    if (next.stream)
+        return askStream(next.url, QUrl(next.url), false);
+    ask(QUrl(next.url), Stage::FileHead);
+}
+
+// Every address the page named was tried, and none is a video to save.
+void VideoProbe::concludeUntried()
+{
+    if (m_refusal.isEmpty() && m_unsaveable)
+        m_refusal = QStringLiteral("This video is only played by the page's own player: Vidrona cannot save it.");
+    if (!m_refusal.isEmpty())
+        return conclude(ProbeResult::Refused);
+    if (m_named.isEmpty())
+        m_why = QStringLiteral("No video was found on this page.");
+    else
+        m_why = QStringLiteral("The page names a video, but it could not be fetched: %1").arg(m_why);
+    conclude(ProbeResult::Nothing);
 }
 
 // Drops whatever runs: the request (its Cancelled answer is ignored) and
@@ -230,13 +306,13 @@ void VideoProbe::stop()
     m_reader = nullptr;
     m_request.cancel();
     m_deadline.stop();
-    m_files.clear();
+    m_named.clear();
 }
 
 void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const QString &fileName)
 {
     stop();
-    QString why = kind == ProbeResult::Nothing ? m_why : QString();
+    QString why = kind == ProbeResult::Nothing ? m_why : kind == ProbeResult::Refused ? m_refusal : QString();
     if (kind == ProbeResult::Nothing && why.isEmpty())
         why = QStringLiteral("No video was found at this address.");
     emit finished(ProbeResult{kind, fileUrl, fileName, why});

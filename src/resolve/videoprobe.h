@@ -4,29 +4,38 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <QUrl>
 
 class QThread;
 
 namespace vidrona {
 
+namespace resolve {
+struct StreamCheck;
+}
+
 struct ProbeResult {
     enum Kind {
-        File,     // fileUrl and fileName are set
-        Streamed, // the video comes in pieces only: nothing to save
-        Nothing,  // no video, unreachable, an HTTP error or no answer in time
+        File,    // fileUrl and fileName are set
+        Stream,  // fileUrl is a playlist or manifest that can be saved; fileName ends .mp4
+        Refused, // a video that cannot be saved (live, protected, too large, broken): why says so
+        Nothing, // no video, unreachable, an HTTP error or no answer in time
     };
     Kind kind = Nothing;
     QString fileUrl;
     QString fileName; // may still be refused as a file name: the caller checks
-    QString why;      // Nothing: what was found instead, for the user
+    QString why;      // Refused, Nothing: for the user
 };
 
 // Works out the video file behind an address of today's web, without ever
 // holding the event loop: a direct file address (asked with HEAD, or with a
 // GET stopped after the head when HEAD is refused), or a page whose markup
 // names its video (its first MaxPageBytes read; the file it names is then
-// asked the same way). Every answer is read with PageRequest's bounds on its
+// asked the same way). A video streamed in pieces (an HLS playlist or a
+// DASH manifest, typed or named by the page, known by its extension or
+// its type) is read, with an HLS master's best variant, and judged before
+// it is offered; a page's plain file is preferred to its stream. Every answer is read with PageRequest's bounds on its
 // head and body. Follows the system proxy, a bounded number of redirects,
 // and gives up on an answer that goes quiet for the stall time or when the
 // whole probe takes longer than the total time. One address at a time.
@@ -37,7 +46,8 @@ public:
     static constexpr int DefaultStallTimeoutMs = 30000; // as a page fetch
     static constexpr int DefaultTotalTimeoutMs = 120000;
     static constexpr int MaxRedirects = 8;
-    static constexpr int MaxFilesTried = 4; // of the addresses one page names
+    static constexpr int MaxFilesTried = 4;   // of the file addresses one page names
+    static constexpr int MaxStreamsTried = 2; // of its playlists and manifests
 
     explicit VideoProbe(QObject *parent = nullptr);
     ~VideoProbe() override;
@@ -62,15 +72,29 @@ signals:
 
 private:
     // The address's head, its head by GET, its page; a named file's head,
-    // its head by GET.
-    enum class Stage { Idle, AddressHead, AddressGet, PageGet, FileHead, FileGet };
+    // its head by GET; a stream's playlist or manifest, an HLS master's
+    // chosen variant.
+    enum class Stage { Idle, AddressHead, AddressGet, PageGet, FileHead, FileGet, StreamGet, VariantGet };
+
+    // An address the page named: the next one is tried when it fails.
+    struct Named {
+        QString url;
+        bool stream = false;
+    };
 
     bool inFileStage() const { return m_stage == Stage::FileHead || m_stage == Stage::FileGet; }
+    bool inStreamStage() const { return m_stage == Stage::StreamGet || m_stage == Stage::VariantGet; }
+    bool onNamedAddress() const { return inFileStage() || (inStreamStage() && !m_streamTyped); }
     void ask(const QUrl &url, Stage stage);
+    void askStream(const QString &rowUrl, const QUrl &url, bool typed);
     void onAnswer(const PageResult &answer);
     void onHead(const PageResult &answer);
     void readPage(const QByteArray &page, const QByteArray &contentType, const QUrl &pageUrl);
+    void readPlaylist(const QByteArray &text, const QUrl &address);
+    void onStreamChecked(const resolve::StreamCheck &check);
+    void readOffThread(std::function<void()> work, std::function<void()> then);
     void tryNextFile();
+    void concludeUntried();
     void giveUp();
     void stop();
     void conclude(ProbeResult::Kind kind, const QString &fileUrl = {}, const QString &fileName = {});
@@ -87,9 +111,13 @@ private:
     QString m_plainFallback; // a bare address's http form, while its https one is tried
     QString m_why;           // why the probe found nothing, so far
     QUrl m_asked;           // the address of the current request
-    QStringList m_files;    // the addresses the page named
+    QList<Named> m_named;   // the addresses the page named: its files, then its streams
     int m_nextFile = 0;
-    bool m_pageStreamed = false;
+    QString m_title;        // the page's, for a stream's name
+    bool m_unsaveable = false; // the page named blob:, data: or the like
+    QString m_refusal;      // why the first stream judged was refused
+    QString m_streamRow;    // the address a stream's row would keep
+    bool m_streamTyped = false; // the stream is the typed address itself
 };
 
 } // namespace vidrona

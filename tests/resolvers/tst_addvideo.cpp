@@ -27,7 +27,7 @@ QString notFetchedBecause(const QString &reason)
     return "The page of this video could not be fetched.\r\n" + reason + "\r\nPlease, check the link and try again!";
 }
 const QString checkLink = "Please, check the link and try again!";
-const QString streamed = "This video is streamed in pieces, which Vidrona cannot save.";
+const QString live = "This is a live stream: it has no end to save.";
 const QString notOpened = "Only web addresses (http or https) are opened in the browser. This address was not opened:\r\n";
 } // namespace
 
@@ -144,7 +144,7 @@ void TestAddVideo::nothingFoundAddsNothing_data()
         << notFetchedBecause("The connection broke off before the page was complete.");
     QTest::newRow("dailymotion, not a web address")
         << "http://www.dailymotion.com/t/hostile" << "low" << notOpened + "file://proxy/etc/passwd";
-    QTest::newRow("today, streamed page") << testweb::streamedPage() << "low" << streamed;
+    QTest::newRow("today, live stream") << testweb::streamedPage() << "low" << live;
     QTest::newRow("today, page without video") << testweb::pageWithoutVideo() << "low" << "No video was found on this page.";
     QTest::newRow("today, a page behind a login") << "http://www.openclips.test/t/login" << "low"
                                                   << "This page needs a login (the server answered 403).";

@@ -1,9 +1,10 @@
 // "Add Video" for addresses of today's web, against the simulated web over
 // real loopback sockets: the video a page names, or the file itself, as a
 // row that Start Download fetches; the names such files get; addresses as
-// people paste them.
+// people paste them; videos streamed in pieces, listed or refused.
 #include "addvideotest.h"
 #include "download/filenames.h"
+#include "download/streams/streamlimits.h"
 #include "sites/samples.h"
 #include <QDir>
 #include <QFileInfo>
@@ -28,7 +29,117 @@ private slots:
     void addressesAsPasted();
     void todaysWebNames_data();
     void todaysWebNames();
+    void streamsListed_data();
+    void streamsListed();
+    void streamsRefused_data();
+    void streamsRefused();
+
+private:
+    void routeStreams();
+    void addAndWait(const QString &address);
+    int getsOf(const QString &address) const;
 };
+
+namespace {
+
+const QByteArray hlsType = "application/vnd.apple.mpegurl";
+const QByteArray dashType = "application/dash+xml";
+const QString live = "This is a live stream: it has no end to save.";
+
+// A media playlist of two pieces; ended: it has its end (else it is live).
+QByteArray mediaPlaylist(bool ended = true, const QByteArray &tags = {})
+{
+    return "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:4\n" + tags + "#EXTINF:4.0,\np0.ts\n#EXTINF:4.0,\np1.ts\n"
+           + (ended ? "#EXT-X-ENDLIST\n" : "");
+}
+
+QByteArray masterPlaylist(const QByteArray &low, const QByteArray &high)
+{
+    return "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=640x360\n" + low
+           + "\n#EXT-X-STREAM-INF:BANDWIDTH=2400000,RESOLUTION=1280x720\n" + high + "\n";
+}
+
+QByteArray manifest(const QByteArray &type, const QByteArray &protection = {})
+{
+    return "<?xml version=\"1.0\"?>\n<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" type=\"" + type
+           + "\" mediaPresentationDuration=\"PT8S\"><Period><AdaptationSet mimeType=\"video/mp4\">" + protection
+           + "<SegmentTemplate initialization=\"init.mp4\" media=\"s$Number$.m4s\" duration=\"4\"/>"
+             "<Representation id=\"v\" bandwidth=\"800000\" width=\"640\" height=\"360\"/>"
+             "</AdaptationSet></Period></MPD>";
+}
+
+QByteArray pieces(int count)
+{
+    QByteArray text = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n";
+    for (int i = 0; i < count; ++i)
+        text += "#EXTINF:1,\np.ts\n";
+    return text + "#EXT-X-ENDLIST\n";
+}
+
+QByteArray page(const QByteArray &head, const QByteArray &body = {})
+{
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">" + head + "</head><body>" + body + "</body></html>";
+}
+
+} // namespace
+
+// Playlists and manifests on cdn.streams.test, the pages naming them on
+// www.streams.test.
+void TestTodaysWeb::routeStreams()
+{
+    testweb::Server &s = m_web->server();
+    const auto serve = [&s](const QByteArray &host, const QByteArray &path, const QByteArray &body, const QByteArray &type) {
+        s.on(host, path, [body, type](const Request &) { return Response::bytes(body, type); });
+    };
+    const QByteArray cdn = "cdn.streams.test", pages = "www.streams.test";
+    serve(cdn, "/v/clip.m3u8", mediaPlaylist(), hlsType);
+    serve(cdn, "/v/show.mpd", manifest("static"), dashType);
+    serve(cdn, "/v/master.m3u8", masterPlaylist("low/vod.m3u8", "high/vod.m3u8"), hlsType);
+    serve(cdn, "/v/low/vod.m3u8", mediaPlaylist(), hlsType);
+    serve(cdn, "/v/high/vod.m3u8", mediaPlaylist(), hlsType);
+    serve(cdn, "/t/apple", mediaPlaylist(), "application/vnd.apple.mpegurl");
+    serve(cdn, "/t/x", mediaPlaylist(), "application/x-mpegURL");
+    serve(cdn, "/t/audio", mediaPlaylist(), "audio/mpegurl");
+    serve(cdn, "/t/dash", manifest("static"), "application/dash+xml; charset=utf-8");
+    serve(pages, "/hls/night-market.m3u8", mediaPlaylist(), "application/octet-stream");
+    serve(cdn, "/r/live.m3u8", mediaPlaylist(false), hlsType);
+    serve(cdn, "/r/master-live.m3u8", masterPlaylist("/v/low/vod.m3u8", "live.m3u8"), hlsType);
+    serve(cdn, "/r/dynamic.mpd", manifest("dynamic"), dashType);
+    serve(cdn, "/r/sample-aes.m3u8", mediaPlaylist(true, "#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"skd://k\"\n"), hlsType);
+    serve(cdn, "/r/protected.mpd", manifest("static", "<ContentProtection schemeIdUri=\"urn:uuid:edef8ba9\"/>"), dashType);
+    s.on(cdn, "/r/huge.m3u8", [](const Request &) {
+        return Response::bytes("#EXTM3U\n" + QByteArray(streams::MaxPlaylistBytes, '\n'), hlsType);
+    });
+    serve(cdn, "/r/many.m3u8", pieces(streams::MaxPieces + 1), hlsType);
+    serve(pages, "/og.html", page("<title>Not this | Streams</title><meta property=\"og:title\" content=\"Harbour &amp; sea\">"
+                                  "<meta property=\"og:video\" content=\"http://cdn.streams.test/v/clip.m3u8\">"), "text/html");
+    serve(pages, "/twitter.html", page("<title>\n  Snow on   the pass\n</title><meta name=\"twitter:player:stream\" "
+                                       "content=\"http://cdn.streams.test/v/master.m3u8\">"), "text/html");
+    serve(pages, "/jsonld.html", page("<script type=\"application/ld+json\">{\"@type\": \"VideoObject\", "
+                                      "\"contentUrl\": \"http://cdn.streams.test/v/show.mpd\"}</script>"), "text/html");
+    serve(pages, "/video.html", page("<title>River ferry</title>", "<video src=\"http://cdn.streams.test/t/dash\"></video>"), "text/html");
+    serve(pages, "/source.html", page({}, "<video><source src=\"/hls/night-market.m3u8\"></video>"), "text/html");
+    serve(pages, "/both.html", page("<meta property=\"og:video\" content=\"http://cdn.streams.test/v/clip.m3u8\">",
+                                    "<video src=\"http://media.openclips.test/files/harbour-at-dawn.mp4\"></video>"), "text/html");
+    serve(pages, "/live.html", page("<title>Live</title><meta property=\"og:video\" content=\"http://cdn.streams.test/r/live.m3u8\">"), "text/html");
+}
+
+void TestTodaysWeb::addAndWait(const QString &address)
+{
+    paste(address, "low");
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QVERIFY(addVideo().resolving()); // the playlist is read while the window goes on
+    QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
+}
+
+int TestTodaysWeb::getsOf(const QString &address) const
+{
+    const QUrl url(address);
+    int gets = 0;
+    for (const Request &r : m_web->server().requests())
+        gets += r.method == "GET" && r.host == url.host().toLatin1() && r.path == url.path().toLatin1();
+    return gets;
+}
 
 void TestTodaysWeb::todaysWebDownloads_data()
 {
@@ -171,6 +282,92 @@ void TestTodaysWeb::addressesInTurn()
     QCOMPARE(list.at(1).fileUrl, today[1].file);
     QCOMPARE(list.at(2).fileUrl, testweb::sampleVideo("Videkta").file);
     QCOMPARE(m_messages->calls.size(), 0);
+}
+
+// A stream typed or named by a page becomes a row with its playlist's
+// address, named after the page's title, else the playlist, as .mp4.
+void TestTodaysWeb::streamsListed_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("fileUrl");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("checked"); // an address read just that many times
+    QTest::addColumn<int>("gets");
+    const QString cdn = "http://cdn.streams.test", pages = "http://www.streams.test";
+    const auto typed = [&](const char *name, const QString &url, const QString &fileName) {
+        QTest::newRow(name) << url << url << fileName << url << 1;
+    };
+    typed("typed .m3u8", cdn + "/v/clip.m3u8", "clip.mp4");
+    typed("typed .mpd", cdn + "/v/show.mpd", "show.mp4");
+    typed("no extension, application/vnd.apple.mpegurl", cdn + "/t/apple", "apple.mp4");
+    typed("no extension, application/x-mpegURL", cdn + "/t/x", "x.mp4");
+    typed("no extension, audio/mpegurl", cdn + "/t/audio", "audio.mp4");
+    typed("no extension, application/dash+xml", cdn + "/t/dash", "dash.mp4");
+    QTest::newRow("HLS master: its best variant read") << cdn + "/v/master.m3u8" << cdn + "/v/master.m3u8" << "master.mp4"
+                                                       << cdn + "/v/high/vod.m3u8" << 1;
+    QTest::newRow("og:video, named by og:title") << pages + "/og.html" << cdn + "/v/clip.m3u8" << "Harbour & sea.mp4"
+                                                 << cdn + "/v/clip.m3u8" << 1;
+    QTest::newRow("twitter:player:stream, named by <title>") << pages + "/twitter.html" << cdn + "/v/master.m3u8"
+                                                             << "Snow on the pass.mp4" << cdn + "/v/low/vod.m3u8" << 0;
+    QTest::newRow("JSON-LD contentUrl, no title") << pages + "/jsonld.html" << cdn + "/v/show.mpd" << "show.mp4"
+                                                  << cdn + "/v/show.mpd" << 1;
+    QTest::newRow("<video src>, a stream by its type") << pages + "/video.html" << cdn + "/t/dash" << "River ferry.mp4"
+                                                       << cdn + "/t/dash" << 1;
+    QTest::newRow("<source src>, relative") << pages + "/source.html" << pages + "/hls/night-market.m3u8"
+                                            << "night-market.mp4" << pages + "/hls/night-market.m3u8" << 1;
+    QTest::newRow("a file and a stream: the file") << pages + "/both.html"
+                                                   << "http://media.openclips.test/files/harbour-at-dawn.mp4"
+                                                   << "harbour-at-dawn.mp4" << cdn + "/v/clip.m3u8" << 0;
+    QTest::newRow("name taken: a free one") << cdn + "/v/clip.m3u8?taken" << cdn + "/v/clip.m3u8?taken" << "clip (2).mp4"
+                                            << cdn + "/v/clip.m3u8" << 1;
+}
+
+void TestTodaysWeb::streamsListed()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, fileUrl);
+    QFETCH(QString, fileName);
+    QFETCH(QString, checked);
+    QFETCH(int, gets);
+    routeStreams();
+    if (address.endsWith("?taken"))
+        test::writeFile(m_dir->path(), "clip.mp4", "older");
+    addAndWait(address);
+    QCOMPARE(m_messages->calls.size(), 0);
+    const DownloadList &list = test::storeOf(*m_w).list();
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(list.at(0).fileUrl, fileUrl);
+    QCOMPARE(list.at(0).fileName, fileName);
+    QCOMPARE(list.at(0).statusWord(), QStringLiteral("PENDING"));
+    QVERIFY(test::readFile(QDir(m_dir->path()).filePath("List")).contains(fileUrl.toLatin1()));
+    QCOMPARE(getsOf(checked), gets);
+}
+
+// A stream that cannot be saved adds no row: a message says why.
+void TestTodaysWeb::streamsRefused_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("message");
+    const QString cdn = "http://cdn.streams.test";
+    QTest::newRow("live HLS") << cdn + "/r/live.m3u8" << live;
+    QTest::newRow("HLS master whose best variant is live") << cdn + "/r/master-live.m3u8" << live;
+    QTest::newRow("a page naming a live stream") << "http://www.streams.test/live.html" << live;
+    QTest::newRow("dynamic MPD") << cdn + "/r/dynamic.mpd" << live;
+    QTest::newRow("SAMPLE-AES") << cdn + "/r/sample-aes.m3u8" << "This video is protected (SAMPLE-AES) and cannot be saved.";
+    QTest::newRow("ContentProtection") << cdn + "/r/protected.mpd" << "This video is protected (DRM) and cannot be saved.";
+    QTest::newRow("playlist over 8 MiB") << cdn + "/r/huge.m3u8" << "The playlist is larger than 8 MB.";
+    QTest::newRow("more than 50,000 pieces") << cdn + "/r/many.m3u8" << "The video has more than 50000 pieces.";
+}
+
+void TestTodaysWeb::streamsRefused()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, message);
+    routeStreams();
+    addAndWait(address);
+    QCOMPARE(m_messages->calls.size(), 1);
+    QCOMPARE(m_messages->calls[0].text, message);
+    QCOMPARE(test::storeOf(*m_w).list().count(), 0);
 }
 
 QTEST_MAIN(TestTodaysWeb)

@@ -80,7 +80,7 @@ void TestVideoProbe::worksOut_data()
     const auto nothing = [](const char *name, const QString &address, int kind = ProbeResult::Nothing) {
         QTest::newRow(name) << address << kind << QString() << QString();
     };
-    nothing("streamed page", testweb::streamedPage(), ProbeResult::Streamed);
+    nothing("live stream page", testweb::streamedPage(), ProbeResult::Refused);
     nothing("page without video", testweb::pageWithoutVideo());
     nothing("HTTP error", "http://www.openclips.test/gone.html");
     nothing("no answer in the stall time", "http://www.faults.test/quiet.html");

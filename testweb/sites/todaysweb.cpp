@@ -79,6 +79,15 @@ void addPages(Server &server)
                                                    "<p>No moving pictures here.</p>"));
 }
 
+// The playlist of the live page: pieces come and go, and no end is ever
+// written, so it is refused before a row is made.
+Response livePlaylist(const Request &)
+{
+    return Response::text("#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:6\n#EXT-X-MEDIA-SEQUENCE:4120\n"
+                          "#EXTINF:6.0,\nsquare-4120.ts\n#EXTINF:6.0,\nsquare-4121.ts\n",
+                          "application/vnd.apple.mpegurl");
+}
+
 Response headRefused(const Request &req)
 {
     if (req.method == "HEAD")
@@ -145,6 +154,7 @@ void installTodaysWeb(Server &server)
 {
     addPages(server);
     server.on(media, "/slow/long-journey.mp4", slowFilm);
+    server.on(pages, "/live/square.m3u8", livePlaylist);
     server.onPrefix(pages, "/files/", fileAt);
     server.onPrefix(media, "/files/", fileAt);
     server.onPrefix(media, "/clips/", fileAt);

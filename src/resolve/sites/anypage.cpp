@@ -28,6 +28,8 @@ struct PageMarks {
     QList<Candidate> candidates;
     QString baseHref;
     bool haveBase = false;
+    QString ogTitle;
+    QString title; // of the first <title>
 
     void add(Rank rank, const QString &address)
     {
@@ -35,6 +37,14 @@ struct PageMarks {
             candidates.append({rank, address});
     }
 };
+
+// A title as the page shows it: references decoded, blanks simplified;
+// only its start is read, a name needs no more.
+QString titleText(QByteArrayView written)
+{
+    const QString text = html::decodeAttribute(written.first(qMin(written.size(), qsizetype(4 * MaxTitleChars))));
+    return text.simplified().left(MaxTitleChars);
+}
 
 void addMeta(const html::Tag &tag, PageMarks &marks)
 {
@@ -44,6 +54,8 @@ void addMeta(const html::Tag &tag, PageMarks &marks)
     };
     for (const char *keyAttribute : {"property", "name"}) {
         const QString key = html::decodeAttribute(tag.attribute(keyAttribute)).trimmed().toLower();
+        if (key == QLatin1String("og:title") && marks.ogTitle.isEmpty())
+            marks.ogTitle = titleText(tag.attribute("content"));
         for (const auto &k : keys) {
             if (key == QLatin1String(k.key)) {
                 marks.add(k.rank, html::decodeAttribute(tag.attribute("content")));
@@ -113,6 +125,8 @@ PageMarks readMarks(QByteArrayView page)
             addMeta(tag, marks);
         } else if (tag.name == "script") {
             addJsonLd(tag, marks);
+        } else if (tag.name == "title" && marks.title.isEmpty()) {
+            marks.title = titleText(tag.rawText);
         } else if (tag.name == "base" && !marks.haveBase && tag.has("href")) {
             marks.haveBase = true;
             marks.baseHref = html::decodeAttribute(tag.attribute("href"));
@@ -139,28 +153,38 @@ bool isWebAddress(const QUrl &url)
 
 } // namespace
 
-QStringList pageVideoAddresses(QByteArrayView page, const QUrl &pageAddress, bool *streamed)
+PageVideos readPageVideos(QByteArrayView page, const QUrl &pageAddress)
 {
     const PageMarks marks = readMarks(page);
     QUrl base = pageAddress;
     if (marks.haveBase)
         base = pageAddress.resolved(addressOf(marks.baseHref));
-    QStringList files;
-    bool anyStreamed = false;
+    PageVideos found;
+    found.title = marks.ogTitle.isEmpty() ? marks.title : marks.ogTitle;
     for (const Candidate &c : marks.candidates) {
         QUrl url = base.resolved(addressOf(c.address));
         url.setFragment(QString());
-        if (direct::isStreamedAddress(url)) {
-            anyStreamed = true;
-        } else if (isWebAddress(url)) {
-            const QString address = url.toString(QUrl::FullyEncoded);
-            if (!files.contains(address))
-                files.append(address);
+        const bool streamed = direct::isStreamedAddress(url);
+        if (streamed && !isWebAddress(url)) {
+            found.unsaveable = true;
+            continue;
         }
+        if (!isWebAddress(url))
+            continue;
+        QStringList &into = streamed ? found.streams : found.files;
+        const QString address = url.toString(QUrl::FullyEncoded);
+        if (!into.contains(address))
+            into.append(address);
     }
+    return found;
+}
+
+QStringList pageVideoAddresses(QByteArrayView page, const QUrl &pageAddress, bool *streamed)
+{
+    const PageVideos found = readPageVideos(page, pageAddress);
     if (streamed)
-        *streamed = anyStreamed;
-    return files;
+        *streamed = found.unsaveable || !found.streams.isEmpty();
+    return found.files;
 }
 
 PageVideo readPageVideo(QByteArrayView page, const QUrl &pageAddress)

@@ -26,15 +26,14 @@ void AddVideoPanel::todaysWebFound(const ProbeResult &result)
 {
     m_escape->setEnabled(false);
     m_ui.cmdAddVideo->window()->unsetCursor();
-    FileUrl = result.kind == ProbeResult::File ? result.fileUrl : QString();
+    const bool found = result.kind == ProbeResult::File || result.kind == ProbeResult::Stream;
+    FileUrl = found ? result.fileUrl : QString();
     switch (result.kind) {
     case ProbeResult::File:
+    case ProbeResult::Stream: // its playlist's address: the fetch joins the pieces into one file
         m_store.Download(result.fileUrl, result.fileName);
         break;
-    case ProbeResult::Streamed:
-        m_store.messages().show(QStringLiteral("This video is streamed in pieces, which Vidrona cannot save."),
-                                QStringLiteral("Link Error..."), MsgInformation);
-        break;
+    case ProbeResult::Refused: // live, protected, too large or broken: says which
     case ProbeResult::Nothing: // says what was found instead
         m_store.messages().show(result.why, QStringLiteral("Link Error..."), MsgInformation);
         break;

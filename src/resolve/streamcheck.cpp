@@ -1,0 +1,74 @@
+#include "streamcheck.h"
+#include "directfile.h"
+#include "download/filenames.h"
+#include "download/streams/dashmanifest.h"
+#include "download/streams/hlsplaylist.h"
+
+namespace vidrona::resolve {
+
+namespace {
+
+// How far into the text the root element of a manifest is looked for:
+// past an XML declaration and comments, never through the whole text.
+constexpr qsizetype MpdSniffBytes = 64 << 10;
+
+bool looksLikeDash(QByteArrayView text)
+{
+    return text.first(qMin(text.size(), MpdSniffBytes)).contains("<MPD");
+}
+
+StreamCheck verdictOf(streams::Refusal refusal, const QString &why)
+{
+    switch (refusal) {
+    case streams::Refusal::None:
+        return {StreamCheck::Accepted, {}, {}};
+    case streams::Refusal::NotAStream:
+        return {StreamCheck::NotAStream, why, {}};
+    default:
+        return {StreamCheck::Refused, why, {}};
+    }
+}
+
+} // namespace
+
+StreamCheck checkStream(QByteArrayView text, const QUrl &address)
+{
+    if (looksLikeDash(text)) {
+        const streams::DashManifest manifest = streams::readDashManifest(text, address);
+        return verdictOf(manifest.refusal, manifest.why);
+    }
+    const streams::HlsPlaylist playlist = streams::readHlsPlaylist(text, address);
+    if (playlist.refusal != streams::Refusal::None || playlist.kind == streams::HlsPlaylist::Media)
+        return verdictOf(playlist.refusal, playlist.why);
+    const std::optional<streams::HlsVariant> best = streams::bestVariant(playlist.master);
+    if (!best)
+        return {StreamCheck::Refused, QStringLiteral("The playlist names no video."), {}};
+    return {StreamCheck::NeedsVariant, {}, best->url};
+}
+
+StreamCheck checkVariant(QByteArrayView text, const QUrl &address)
+{
+    const streams::HlsPlaylist playlist = streams::readHlsPlaylist(text, address);
+    if (playlist.refusal == streams::Refusal::None && playlist.kind == streams::HlsPlaylist::Master)
+        return {StreamCheck::Refused, QStringLiteral("The playlist of this video names further playlists "
+                                                     "instead of its pieces."), {}};
+    const StreamCheck check = verdictOf(playlist.refusal, playlist.why);
+    // The master was a playlist: a variant that is none is a broken stream.
+    if (check.verdict == StreamCheck::NotAStream)
+        return {StreamCheck::Refused, QStringLiteral("The playlist of this video cannot be read."), {}};
+    return check;
+}
+
+QString streamFileName(const QString &pageTitle, const QUrl &playlist)
+{
+    QString name = pageTitle.simplified();
+    if (name.isEmpty()) {
+        const QString path = playlist.path(QUrl::FullyEncoded);
+        const QString segment = QUrl::fromPercentEncoding(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toLatin1());
+        const QString extension = direct::extensionOf(segment);
+        name = extension.isEmpty() ? segment : segment.chopped(extension.size() + 1);
+    }
+    return fileNameFrom(name, QStringLiteral("mp4"));
+}
+
+} // namespace vidrona::resolve
