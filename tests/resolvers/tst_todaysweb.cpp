@@ -111,6 +111,9 @@ void TestTodaysWeb::routeStreams()
         return Response::bytes("#EXTM3U\n" + QByteArray(streams::MaxPlaylistBytes, '\n'), hlsType);
     });
     serve(cdn, "/r/many.m3u8", pieces(streams::MaxPieces + 1), hlsType);
+    serve(cdn, "/r/big-piece.m3u8", mediaPlaylist(true, "#EXT-X-BYTERANGE:1073741825@0\n"), hlsType);
+    serve(cdn, "/r/empty.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:4\n#EXT-X-ENDLIST\n", hlsType);
+    serve(cdn, "/r/error-page.m3u8", "<html>Sorry, this video is gone.</html>", "text/plain");
     serve(pages, "/og.html", page("<title>Not this | Streams</title><meta property=\"og:title\" content=\"Harbour &amp; sea\">"
                                   "<meta property=\"og:video\" content=\"http://cdn.streams.test/v/clip.m3u8\">"), "text/html");
     serve(pages, "/twitter.html", page("<title>\n  Snow on   the pass\n</title><meta name=\"twitter:player:stream\" "
@@ -357,6 +360,9 @@ void TestTodaysWeb::streamsRefused_data()
     QTest::newRow("ContentProtection") << cdn + "/r/protected.mpd" << "This video is protected (DRM) and cannot be saved.";
     QTest::newRow("playlist over 8 MiB") << cdn + "/r/huge.m3u8" << "The playlist is larger than 8 MB.";
     QTest::newRow("more than 50,000 pieces") << cdn + "/r/many.m3u8" << "The video has more than 50000 pieces.";
+    QTest::newRow("a piece over 1 GiB") << cdn + "/r/big-piece.m3u8" << "A piece of this video is larger than 1 GB.";
+    QTest::newRow("no piece") << cdn + "/r/empty.m3u8" << "The playlist names no piece of video.";
+    QTest::newRow("no playlist at all") << cdn + "/r/error-page.m3u8" << "This is not an HLS playlist.";
 }
 
 void TestTodaysWeb::streamsRefused()
