@@ -1,8 +1,10 @@
 // Reading the video out of today's pages, and telling a file by the head of
 // its answer: pure functions over bytes.
+#include "download/filenames.h"
 #include "resolve/directfile.h"
 #include "resolve/pagetext.h"
 #include "resolve/pagevideo.h"
+#include "resolve/streamcheck.h"
 #include <QtTest>
 
 using namespace vidrona;
@@ -21,6 +23,8 @@ private slots:
     void pagesAsServed();
     void headOfAnswer_data();
     void headOfAnswer();
+    void streamsAndTitle_data();
+    void streamsAndTitle();
 };
 
 void TestPageVideo::readsPage_data()
@@ -155,6 +159,43 @@ void TestPageVideo::headOfAnswer()
     const direct::Head head{type, disposition};
     QCOMPARE(direct::classify(QUrl(url), head, videoExpected), kind);
     QCOMPARE(direct::fileNameFor(QUrl(url), head), name);
+}
+
+// What the probe takes from a page for a stream: its playlists in order,
+// whether it also names what cannot be saved, and the name the row gets.
+void TestPageVideo::streamsAndTitle_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QStringList>("streams");
+    QTest::addColumn<bool>("unsaveable");
+    QTest::addColumn<QString>("name");
+    const QString hls = "http://site.test/v/a.m3u8", dash = "http://cdn.test/b.mpd";
+    const QByteArray both = "<meta property=\"og:video\" content=\"/v/a.m3u8\"><video src=\"http://cdn.test/b.mpd\">"
+                            "<source src=\"/v/a.m3u8#t=3\"></video>";
+    QTest::newRow("og:title over <title>") << "<title>Page</title><meta property=\"og:title\" content=\"Clip &amp; co\">" + both
+                                          << QStringList{hls, dash} << false << "Clip & co.mp4";
+    QTest::newRow("<title>, blanks simplified") << "<title>\n  A   walk\t</title>" + both << QStringList{hls, dash} << false
+                                                << "A walk.mp4";
+    QTest::newRow("no title: the playlist's name") << both << QStringList{hls, dash} << false << "a.mp4";
+    QTest::newRow("a title of 5000 characters, shortened") << "<title>" + QByteArray(5000, 't') + "</title>" + both
+                                                           << QStringList{hls, dash} << false
+                                                           << QString(MaxNameBytes - 4, 't') + ".mp4";
+    QTest::newRow("blob: only") << QByteArray("<video src=\"blob:http://site.test/9\">") << QStringList{} << true << "p.mp4";
+}
+
+void TestPageVideo::streamsAndTitle()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QStringList, streams);
+    QFETCH(bool, unsaveable);
+    QFETCH(QString, name);
+    const resolve::PageVideos found = resolve::readPageVideos(page, QUrl("http://site.test/watch/p"));
+    QCOMPARE(found.streams, streams);
+    QCOMPARE(found.unsaveable, unsaveable);
+    QCOMPARE(found.files, QStringList());
+    QVERIFY(found.title.size() <= resolve::MaxTitleChars);
+    const QUrl playlist(streams.value(0, "http://site.test/watch/p"));
+    QCOMPARE(resolve::streamFileName(found.title, playlist), name);
 }
 
 QTEST_APPLESS_MAIN(TestPageVideo)
