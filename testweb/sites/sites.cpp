@@ -14,13 +14,14 @@ void installLinkService(Server &);
 void installSoftwareArchive(Server &);
 void installYouTube(Server &);
 void installTodaysWeb(Server &);
+void installStreamClip(Server &);
 
 QList<SiteInstaller> siteInstallers()
 {
     return {
         installMetacafe, installVidekta, installTvali, installAllVideos, installBreak,
         installDailyMotion, installGoogleVideo, installLinkService, installSoftwareArchive,
-        installYouTube, installTodaysWeb,
+        installYouTube, installTodaysWeb, installStreamClip,
     };
 }
 
