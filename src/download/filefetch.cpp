@@ -5,6 +5,8 @@
 #include "filewriter.h"
 #include "keptbytes.h"
 #include "net/httpclient.h"
+#include "streams/streamaddress.h"
+#include "streams/streamfetch.h"
 #include <QFile>
 #include <optional>
 
@@ -12,7 +14,7 @@ namespace vidrona {
 
 namespace {
 
-enum class Plan { Undecided, Write, StartOver, Fail };
+enum class Plan { Undecided, Write, StartOver, Fail, Stream };
 
 // One request (redirects followed by the client) and what its answer is for.
 struct Attempt : net::Receiver {
@@ -89,6 +91,8 @@ bool Attempt::head(const HttpHead &head, const QUrl &url)
         fail(net::Reason::NotTheVideo, QStringLiteral("The server sent a web page instead of the video"));
         return false;
     }
+    if (head.status >= 200 && head.status <= 299 && streams::isStreamType(head.value("Content-Type")))
+        return plan = Plan::Stream, false; // a playlist: its pieces are fetched instead
     return decide(answerHead(head, url)) == Plan::Write; // else no body is read
 }
 
@@ -193,6 +197,8 @@ void initFetching()
 
 FetchResult runFetch(const FetchJob &job, FetchShared &shared)
 {
+    if (streams::isStreamAddress(job.url))
+        return streams::runStreamFetch(job, shared);
     net::HttpClient client;
     FileWriter writer;
     qint64 keptLength = 0;
@@ -209,6 +215,8 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
             record.reset();
             continue;
         }
+        if (plan == Plan::Stream)
+            return streams::runStreamFetch(job, shared);
         if (plan != Plan::Write) {
             writer.close();
             if (!a.record) // bytes that cannot be resumed are not kept

@@ -32,7 +32,8 @@ bool isWeak(const QByteArray &etag)
 bool isKeptName(const QString &fileName)
 {
     return fileName.endsWith(QLatin1String(".part"), Qt::CaseInsensitive)
-           || fileName.endsWith(QLatin1String(".partinfo"), Qt::CaseInsensitive);
+           || fileName.endsWith(QLatin1String(".partinfo"), Qt::CaseInsensitive)
+           || fileName.endsWith(QLatin1String(".pieces"), Qt::CaseInsensitive);
 }
 
 QString bytesPath(const QString &finalPath)

@@ -7,7 +7,9 @@
 //   <name>.part      the first bytes of the answer, exactly as received
 //   <name>.partinfo  where they came from: the answer's address, its
 //                    validator (ETag, else Last-Modified) and full length
-// No final name may end in ".part" or ".partinfo" (isKeptName), so neither
+// A streamed video keeps its pieces in a folder ".<name>.pieces" instead
+// (streams/piecefolder.h).
+// No final name may end in ".part", ".partinfo" or ".pieces" (isKeptName), so neither
 // file can ever be taken by a download, nor one row's kept bytes by
 // another row's record. Bytes without a readable record are never used.
 namespace vidrona::kept {

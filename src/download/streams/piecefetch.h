@@ -1,0 +1,45 @@
+#pragma once
+#include "hlsplaylist.h"
+#include "net/failure.h"
+#include "net/httpclient.h"
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <atomic>
+#include <functional>
+
+// The requests of a streamed video: a playlist, manifest or key read
+// whole within a bound, and a piece written to disk as it arrives.
+namespace vidrona::streams {
+
+struct SmallBody {
+    QByteArray bytes;
+    net::Failure failure;
+    bool tooLarge = false; // past maxBytes: failure says so
+};
+
+// The body of url, at most maxBytes; what (e.g. "the playlist") names it
+// in a failure's words.
+SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxBytes, bool userNamed,
+                     const QString &what, int idleMs, const std::atomic<bool> &cancel);
+
+struct PieceRequest {
+    QUrl url;
+    ByteRange range;
+    QByteArray key; // empty: the piece is not encrypted
+    QByteArray iv;
+    int idleMs = 30000;
+    // Called as bytes reach the disk (count) on the fetching thread.
+    std::function<void(qint64)> written;
+};
+
+// Fetches one piece into tempPath and, once it is complete and on the
+// disk, renames it donePath (replacing a stale one there). The failure
+// names neither the piece nor its number: the caller adds them.
+net::Failure fetchPiece(net::HttpClient &client, const PieceRequest &request, const QString &tempPath,
+                        const QString &donePath, const std::atomic<bool> &cancel);
+
+// "The server answered 404 Not Found"
+QString answeredText(int status, const QByteArray &reason);
+
+} // namespace vidrona::streams

@@ -1,0 +1,15 @@
+#pragma once
+#include "download/filefetch.h"
+
+namespace vidrona::streams {
+
+// Fetches the streamed video at job.url (an HLS playlist or a DASH
+// manifest) into job.finalPath as one MP4, on the calling thread, with
+// job.connections pieces at a time. The pieces wait in a hidden folder
+// beside the final name (piecefolder.h), so a later fetch of the same
+// unchanged playlist asks only for the missing ones; the final name
+// receives the joined file only, never replacing what holds it.
+// A refused stream (live, DRM, past the bounds) writes nothing.
+FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared);
+
+} // namespace vidrona::streams

@@ -1,0 +1,36 @@
+#pragma once
+#include "hlsplaylist.h"
+#include "net/failure.h"
+#include "net/httpclient.h"
+#include <QByteArray>
+#include <QList>
+#include <QUrl>
+#include <atomic>
+
+// What a streamed video's playlist or manifest says to fetch: every piece
+// of the tracks to save (the best video, and its sound when that comes
+// apart), init sections included, in one numbered list, and for each track
+// the order its pieces are joined in.
+namespace vidrona::streams {
+
+struct StreamPiece {
+    QUrl url;
+    ByteRange range;
+    int key = -1; // index into StreamPlan::keys; -1: not encrypted
+    QByteArray iv;
+};
+
+struct StreamPlan {
+    QList<StreamPiece> pieces;
+    QList<QList<int>> tracks; // per track, piece numbers in join order
+    QList<QByteArray> keys;   // the AES-128 keys, 16 bytes each
+    QByteArray digest;        // of every playlist or manifest text read
+    net::Failure failure;     // why the video cannot be fetched
+};
+
+// Reads address (the one from the list) and the playlists it names, and
+// the keys, each within the bounds of streamlimits.h; a refused stream
+// (live, DRM, too large, broken, empty) fails with the reader's words.
+StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, const std::atomic<bool> &cancel);
+
+} // namespace vidrona::streams
