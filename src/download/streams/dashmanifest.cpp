@@ -3,13 +3,18 @@
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace vidrona::streams {
 
 namespace {
 
+// A start time that is not written: where the previous piece ended. (A
+// written one may be below zero: a packager's sound that starts early.)
+constexpr qint64 NoTime = std::numeric_limits<qint64>::min();
+
 struct TimelineEntry {
-    qint64 t = -1; // -1: where the previous one ended
+    qint64 t = NoTime;
     qint64 d = 0;
     qint64 r = 0; // -1: to the end of the period
 };
@@ -199,7 +204,7 @@ void Reader::readTemplate(Template &t)
         while (m_xml.readNextStartElement()) {
             const QXmlStreamAttributes s = m_xml.attributes();
             if (m_xml.name() == QLatin1String("S") && t.timeline.size() < MaxPieces)
-                t.timeline.append({s.hasAttribute(QLatin1String("t")) ? s.value(QLatin1String("t")).toLongLong() : -1,
+                t.timeline.append({s.hasAttribute(QLatin1String("t")) ? s.value(QLatin1String("t")).toLongLong() : NoTime,
                                    s.value(QLatin1String("d")).toLongLong(), s.value(QLatin1String("r")).toLongLong()});
             m_xml.skipCurrentElement();
         }
@@ -246,7 +251,7 @@ bool Reader::expandTemplate(const Template &t, DashTrack &track)
     }
     const qint64 end = qint64(m_periodSeconds * double(t.timescale));
     for (const TimelineEntry &s : t.timeline) {
-        time = s.t >= 0 ? s.t : time;
+        time = s.t != NoTime ? s.t : time;
         const qint64 repeats = s.r >= 0 ? s.r : (s.d > 0 && end > time ? (end - time + s.d - 1) / s.d - 1 : 0);
         if (s.d <= 0 || repeats + 1 + track.pieces.size() > MaxPieces)
             return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));

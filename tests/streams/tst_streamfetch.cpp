@@ -1,0 +1,169 @@
+// Saving streamed video as one MP4: every shape sites serve (HLS variants,
+// TS and CMAF pieces, AES-128, byte ranges, separate sound, DASH
+// templates, timelines and lists) fetched through the real file fetch from
+// the local web, each result decoded and compared with the clip it was cut
+// from; refused streams leave nothing behind.
+#include "streamsite.h"
+#include "download/keptbytes.h"
+#include "download/retries.h"
+#include "download/streams/streamaddress.h"
+#include "support/testenv.h"
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vidrona;
+using namespace vidrona::test;
+
+class TestStreamFetch : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init() { m_web.server().clearRequests(); }
+    void names_data();
+    void names();
+    void saves_data();
+    void saves();
+    void refuses_data();
+    void refuses();
+
+private:
+    LocalWeb m_web;
+    QTemporaryDir m_dir;
+    std::unique_ptr<StreamClips> m_clips;
+    std::unique_ptr<FolderSite> m_site;
+};
+
+void TestStreamFetch::initTestCase()
+{
+    QVERIFY(m_web.ok());
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QDir().mkpath(m_dir.filePath("site")));
+    m_clips = std::make_unique<StreamClips>(m_dir.filePath("site"));
+    QVERIFY(m_clips->ok());
+    m_site = std::make_unique<FolderSite>(m_web.server(), m_clips->folder());
+}
+
+void TestStreamFetch::names_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<bool>("stream"); // by address, by type
+    QTest::addColumn<bool>("kept");   // a name no download may take
+    QTest::newRow("HLS address") << "http://a.test/v/Index.M3U8?x=1" << QByteArray("video/mp4") << true << false;
+    QTest::newRow("DASH address") << "http://a.test/v/manifest.mpd" << QByteArray("text/plain") << true << false;
+    QTest::newRow("HLS type") << "http://a.test/v/play" << QByteArray("Application/X-MpegURL; charset=utf-8")
+                              << true << false;
+    QTest::newRow("Apple type") << "http://a.test/v/play" << QByteArray("application/vnd.apple.mpegurl") << true
+                                << false;
+    QTest::newRow("audio type") << "http://a.test/v/play" << QByteArray("audio/mpegurl") << true << false;
+    QTest::newRow("DASH type") << "http://a.test/v/play" << QByteArray("application/dash+xml") << true << false;
+    QTest::newRow("a video file") << "http://a.test/v/clip.mp4" << QByteArray("video/mp4") << false << false;
+    QTest::newRow("a playlist in the query") << "http://a.test/v?f=a.m3u8" << QByteArray("video/mp2t") << false
+                                             << false;
+    QTest::newRow("a pieces folder") << "http://a.test/.clip.mp4.PIECES" << QByteArray() << false << true;
+}
+
+void TestStreamFetch::names()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, type);
+    QFETCH(bool, stream);
+    QFETCH(bool, kept);
+    const QUrl url(name);
+    QCOMPARE(streams::isStreamAddress(url) || streams::isStreamType(type), stream);
+    QCOMPARE(kept::isKeptName(url.fileName()), kept);
+}
+
+void TestStreamFetch::saves_data()
+{
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<bool>("byType"); // asked at an address that does not say it is a stream
+    QTest::newRow("HLS master, the better variant") << "master" << false;
+    QTest::newRow("TS pieces") << "ts" << false;
+    QTest::newRow("TS pieces, known by their type") << "ts" << true;
+    QTest::newRow("CMAF pieces") << "cmaf" << false;
+    QTest::newRow("AES-128") << "aes" << false;
+    QTest::newRow("byte ranges") << "ranges" << false;
+    QTest::newRow("separate sound") << "audio" << false;
+    QTest::newRow("DASH $Number$") << "dash-number" << false;
+    QTest::newRow("DASH $Time$ timeline") << "dash-time" << false;
+    QTest::newRow("DASH SegmentList") << "dash-list" << false;
+}
+
+void TestStreamFetch::saves()
+{
+    QFETCH(QString, shape);
+    QFETCH(bool, byType);
+    const QString top = m_clips->make(shape);
+    QVERIFY(!top.isEmpty());
+    m_site->adjust = [&](const testweb::Request &r, testweb::Response &resp) {
+        if (r.path.endsWith("/typed"))
+            resp = testweb::Response::text(readFile(QDir(m_clips->folder()).filePath(top)), "application/x-mpegURL");
+    };
+    QTemporaryDir out;
+    FetchJob job;
+    job.url = byType ? QUrl(FolderSite::url(top)).resolved(QUrl("typed")) : QUrl(FolderSite::url(top));
+    job.finalPath = QDir(out.path()).filePath("clip.mp4");
+    FetchShared shared;
+    const FetchResult result = fetchInThread(job, shared);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QCOMPARE(result.placedAt, job.finalPath);
+    QVERIFY(shared.piecesTotal >= 4);
+    QCOMPARE(shared.piecesDone.load(), shared.piecesTotal.load());
+    QCOMPARE(shared.received.load(), shared.fresh.load());
+    QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"clip.mp4"}); // the kept pieces are gone
+    QCOMPARE(streamKinds(job.finalPath), QStringList({"audio", "video"}));
+    QVERIFY2(qAbs(durationOf(job.finalPath) - 4.0) < 0.3, qPrintable(QString::number(durationOf(job.finalPath))));
+    const QByteArray sums = videoFrameSums(job.finalPath);
+    QCOMPARE(sums.count('\n'), 40);
+    QCOMPARE(sums, videoFrameSums(m_clips->reference()));
+}
+
+void TestStreamFetch::refuses_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("why");
+    const QByteArray piece = "#EXTINF:1.0,\nindex0.ts\n";
+    QTest::newRow("HLS live") << "#EXTM3U\n#EXT-X-TARGETDURATION:1\n" + piece << "live.m3u8"
+                              << "This is a live stream: it has no end to save.";
+    QTest::newRow("HLS SAMPLE-AES") << "#EXTM3U\n#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"skd://k\"\n" + piece
+                                           + "#EXT-X-ENDLIST\n"
+                                    << "drm.m3u8" << "This video is protected (SAMPLE-AES) and cannot be saved.";
+    const QByteArray rep = "<Representation id=\"v\" bandwidth=\"1\" mimeType=\"video/mp4\"><BaseURL>v.mp4</BaseURL>"
+                           "</Representation>";
+    QTest::newRow("DASH live") << "<MPD type=\"dynamic\"><Period><AdaptationSet>" + rep
+                                      + "</AdaptationSet></Period></MPD>"
+                               << "live.mpd" << "This is a live stream: it has no end to save.";
+    QTest::newRow("DASH DRM")
+        << "<MPD type=\"static\" mediaPresentationDuration=\"PT4S\"><Period><AdaptationSet>"
+           "<ContentProtection schemeIdUri=\"urn:uuid:edef8ba9-79d6-4ace-a3c8-27dcd51d21ed\"/>"
+               + rep + "</AdaptationSet></Period></MPD>"
+        << "drm.mpd" << "This video is protected (DRM) and cannot be saved.";
+}
+
+void TestStreamFetch::refuses()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, name);
+    QFETCH(QString, why);
+    const QString folder = QDir(m_clips->folder()).filePath("refused");
+    QDir().mkpath(folder);
+    writeFile(folder, name, text);
+    QTemporaryDir out;
+    FetchJob job;
+    job.url = FolderSite::url("refused/" + name);
+    job.finalPath = QDir(out.path()).filePath("clip.mp4");
+    FetchShared shared;
+    const FetchResult result = fetchInThread(job, shared);
+    QCOMPARE(result.failure.text, why);
+    QVERIFY(!retries::isPassing(result.failure));
+    QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(pieceRequests(m_web.server()), QList<QByteArray>());
+}
+
+QTEST_GUILESS_MAIN(TestStreamFetch)
+#include "tst_streamfetch.moc"
