@@ -1,0 +1,202 @@
+// A streamed video's fetch that ends early (a piece the server refuses,
+// Cancel, the program killed) keeps the pieces that arrived; the next fetch
+// of the same playlist asks only for the others, and one of a changed
+// playlist starts over. The result always decodes to the clip's frames.
+#include "streamsite.h"
+#include "download/retries.h"
+#include "download/streams/piecefolder.h"
+#include "support/testenv.h"
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vidrona;
+using namespace vidrona::test;
+
+namespace {
+constexpr int Pieces = 8; // the clip in half-second pieces
+
+// "/eight/index5.ts" -> 5
+int pieceNumber(const QByteArray &path)
+{
+    const int at = path.lastIndexOf("index");
+    return path.endsWith(".ts") && at >= 0 ? path.mid(at + 5, path.size() - at - 8).toInt() : -1;
+}
+
+QSet<int> donePieces(const QString &finalPath)
+{
+    QSet<int> done;
+    const streams::PieceFolder folder(finalPath);
+    if (const auto record = folder.load())
+        for (const Span &s : record->done)
+            for (qint64 n = s.begin; n < s.end; ++n)
+                if (folder.pieceSize(int(n)) > 0)
+                    done.insert(int(n));
+    return done;
+}
+} // namespace
+
+class TestStreamResume : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void afterAFailedPiece_data();
+    void afterAFailedPiece();
+    void interrupted_data();
+    void interrupted();
+
+private:
+    void secondRunAsksOnlyFor(const QSet<int> &missing, const QString &finalPath);
+    LocalWeb m_web;
+    QTemporaryDir m_dir;
+    std::unique_ptr<StreamClips> m_clips;
+    std::unique_ptr<FolderSite> m_site;
+    QString m_playlist;
+};
+
+void TestStreamResume::initTestCase()
+{
+    QVERIFY(m_web.ok());
+    QVERIFY(QDir().mkpath(m_dir.filePath("site")));
+    m_clips = std::make_unique<StreamClips>(m_dir.filePath("site"));
+    QVERIFY(m_clips->ok());
+    m_playlist = m_clips->make("eight");
+    QVERIFY(!m_playlist.isEmpty());
+    m_site = std::make_unique<FolderSite>(m_web.server(), m_clips->folder());
+}
+
+void TestStreamResume::init()
+{
+    m_site->adjust = {};
+    m_web.server().clearRequests();
+}
+
+// The second fetch, with nothing in the way, asks for exactly the pieces
+// in missing and saves the clip.
+void TestStreamResume::secondRunAsksOnlyFor(const QSet<int> &missing, const QString &finalPath)
+{
+    m_site->adjust = {};
+    m_web.server().clearRequests();
+    FetchJob job;
+    job.url = FolderSite::url(m_playlist);
+    job.finalPath = finalPath;
+    FetchShared shared;
+    const FetchResult result = fetchInThread(job, shared);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QSet<int> asked;
+    for (const QByteArray &path : pieceRequests(m_web.server()))
+        asked.insert(pieceNumber(path));
+    QCOMPARE(pieceRequests(m_web.server()).size(), missing.size()); // each once
+    QCOMPARE(asked, missing);
+    QCOMPARE(shared.piecesDone.load(), Pieces);
+    QVERIFY(shared.fresh < shared.received || missing.size() == Pieces);
+    QVERIFY(!QFileInfo::exists(streams::PieceFolder(finalPath).path()));
+    QCOMPARE(videoFrameSums(finalPath), videoFrameSums(m_clips->reference()));
+}
+
+void TestStreamResume::afterAFailedPiece_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("changed"); // the playlist differs at the second fetch
+    QTest::addColumn<QString>("why");
+    QTest::newRow("404, same playlist") << 404 << false << "The server answered 404 Not Found for piece 4 of 8";
+    QTest::newRow("500, changed playlist") << 500 << true
+                                           << "The server answered 500 Internal Server Error for piece 4 of 8";
+}
+
+void TestStreamResume::afterAFailedPiece()
+{
+    QFETCH(int, status);
+    QFETCH(bool, changed);
+    QFETCH(QString, why);
+    m_site->adjust = [&](const testweb::Request &r, testweb::Response &resp) {
+        if (pieceNumber(r.path) == 3)
+            resp.status = status;
+    };
+    QTemporaryDir out;
+    FetchJob job;
+    job.url = FolderSite::url(m_playlist);
+    job.finalPath = QDir(out.path()).filePath("clip.mp4");
+    job.connections = 1; // the pieces in order: three arrive before the refused one
+    FetchShared shared;
+    const FetchResult result = fetchInThread(job, shared);
+    QCOMPARE(result.failure.text, why);
+    QCOMPARE(result.failure.status, status);
+    QCOMPARE(retries::isPassing(result.failure), status >= 500);
+    QVERIFY(!QFileInfo::exists(job.finalPath));
+    QCOMPARE(donePieces(job.finalPath), QSet<int>({0, 1, 2}));
+
+    const QString playlist = QDir(m_clips->folder()).filePath(m_playlist);
+    const QByteArray text = readFile(playlist);
+    if (changed)
+        writeFile(QFileInfo(playlist).path(), "index.m3u8", text + "# another version\n");
+    QSet<int> missing{3, 4, 5, 6, 7};
+    if (changed)
+        missing += {0, 1, 2};
+    secondRunAsksOnlyFor(missing, job.finalPath);
+    writeFile(QFileInfo(playlist).path(), "index.m3u8", text);
+}
+
+void TestStreamResume::interrupted_data()
+{
+    QTest::addColumn<bool>("killed"); // else cancelled
+    QTest::newRow("Cancel") << false;
+    QTest::newRow("killed with SIGKILL") << true;
+}
+
+// The first pieces come at once, the rest slowly, until the fetch is stopped.
+void TestStreamResume::interrupted()
+{
+    QFETCH(bool, killed);
+    m_site->adjust = [](const testweb::Request &r, testweb::Response &resp) {
+        if (pieceNumber(r.path) >= 2) {
+            resp.trickleMs = 20;
+            resp.trickleBytes = 256;
+        }
+    };
+    QTemporaryDir out;
+    const QString finalPath = QDir(out.path()).filePath("clip.mp4");
+    const QString child = QCoreApplication::applicationDirPath() + "/streamchild";
+    QProcess program;
+    FetchShared shared;
+    FetchResult result;
+    std::thread fetching;
+    std::atomic<bool> ended{false};
+    if (killed) {
+        program.start(child, {FolderSite::url(m_playlist), finalPath, QString::number(m_web.server().port()), "2"});
+    } else {
+        fetching = std::thread([&] {
+            FetchJob job;
+            job.url = FolderSite::url(m_playlist);
+            job.finalPath = finalPath;
+            job.connections = 2;
+            result = runFetch(job, shared);
+            ended = true;
+        });
+    }
+    const bool twoKept = QTest::qWaitFor([&] { return donePieces(finalPath).size() >= 2; }, 30000);
+    if (killed) {
+        program.kill();
+        QVERIFY(program.waitForFinished(10000));
+    } else {
+        shared.cancel = true;
+        QVERIFY(QTest::qWaitFor([&] { return ended.load(); }, 10000));
+        fetching.join();
+        QCOMPARE(result.failure.reason, net::Reason::Cancelled);
+    }
+    QVERIFY(twoKept);
+    QVERIFY(!QFileInfo::exists(finalPath));
+    const QSet<int> done = donePieces(finalPath);
+    QVERIFY(done.size() < Pieces);
+    QSet<int> missing;
+    for (int n = 0; n < Pieces; ++n)
+        if (!done.contains(n))
+            missing.insert(n);
+    secondRunAsksOnlyFor(missing, finalPath);
+}
+
+QTEST_GUILESS_MAIN(TestStreamResume)
+#include "tst_streamresume.moc"
