@@ -1,0 +1,40 @@
+// Serves the files of a folder at http://bench.vidrona.test/<path> as a
+// proxy on a loopback port, each answer's body at a bounded speed per
+// connection (bytes per second, the second argument), for run.sh.
+// Usage: streamed_bench_server FOLDER BYTES_PER_SECOND
+#include "server.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 3)
+        return 2;
+    const QDir root(QString::fromLocal8Bit(argv[1]));
+    const int perSecond = atoi(argv[2]);
+    constexpr int StepMs = 20; // the body goes out in 50 steps a second
+    testweb::Server server;
+    server.onHost("bench.vidrona.test", [&](const testweb::Request &r) {
+        QFile file(root.filePath(QString::fromUtf8(r.path).mid(1)));
+        if (r.path.contains("..") || !file.open(QIODevice::ReadOnly))
+            return testweb::Response::notFound();
+        const bool playlist = r.path.endsWith(".m3u8");
+        testweb::Response resp = testweb::Response::bytes(
+            file.readAll(), playlist ? "application/vnd.apple.mpegurl" : "video/mp2t");
+        if (!playlist) {
+            resp.trickleMs = StepMs;
+            resp.trickleBytes = qMax(1, perSecond * StepMs / 1000);
+        }
+        return resp;
+    });
+    if (!server.listen()) {
+        std::fprintf(stderr, "streamed_bench_server: cannot listen\n");
+        return 1;
+    }
+    std::printf("port %u\n", unsigned(server.port()));
+    std::fflush(stdout);
+    return app.exec();
+}
