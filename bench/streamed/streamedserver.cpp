@@ -1,11 +1,13 @@
 // Serves the files of a folder at http://bench.vidrona.test/<path> as a
 // proxy on a loopback port, each answer's body at a bounded speed per
-// connection (bytes per second, the second argument), for run.sh.
+// connection (bytes per second, the second argument), answering ranges
+// the way common servers do, for run.sh.
 // Usage: streamed_bench_server FOLDER BYTES_PER_SECOND
 #include "server.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -24,6 +26,17 @@ int main(int argc, char **argv)
         const bool playlist = r.path.endsWith(".m3u8");
         testweb::Response resp = testweb::Response::bytes(
             file.readAll(), playlist ? "application/vnd.apple.mpegurl" : "video/mp2t");
+        static const QRegularExpression range("^bytes=(\\d+)-(\\d+)$");
+        const QRegularExpressionMatch m = range.match(QString::fromLatin1(r.header("Range")));
+        const qint64 size = resp.body.size();
+        if (m.hasMatch() && m.captured(1).toLongLong() < size) {
+            const qint64 from = m.captured(1).toLongLong(), to = qMin(m.captured(2).toLongLong(), size - 1);
+            resp.status = 206;
+            resp.body = resp.body.mid(from, to - from + 1);
+            resp.headers.append({"Content-Range", "bytes " + QByteArray::number(from) + '-' + QByteArray::number(to)
+                                                      + '/' + QByteArray::number(size)});
+        }
+        resp.headers.append(qMakePair(QByteArray("Accept-Ranges"), QByteArray("bytes")));
         if (!playlist) {
             resp.trickleMs = StepMs;
             resp.trickleBytes = qMax(1, perSecond * StepMs / 1000);

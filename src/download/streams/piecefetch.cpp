@@ -2,7 +2,9 @@
 #include "aesstream.h"
 #include "streamlimits.h"
 #include "download/filewriter.h"
+#include "desktop/platform.h"
 #include <QFile>
+#include <algorithm>
 #include <optional>
 
 namespace vidrona::streams {
@@ -52,23 +54,25 @@ struct SmallReceiver : net::Receiver {
     }
 };
 
-// Writes one piece's body: the asked range of it when the server sends
-// the whole file, decrypted when it is encrypted.
+// Writes one part of a piece's body: the asked range of it when the server
+// sends the whole file, decrypted when it is encrypted, never past the
+// part's end (another connection may take over its tail meanwhile).
 struct PieceReceiver : net::Receiver {
     const PieceRequest &request;
+    Flight &flight;
+    int part;
     FileWriter &writer;
     std::optional<AesStream> aes;
     net::Failure failure;
-    qint64 skip = 0;       // bytes before the range (a 200 to a range request)
-    qint64 wanted = -1;    // bytes of the body to keep; -1 all
-    qint64 announced = -1; // of the part kept
-    qint64 taken = 0;
-    PieceReceiver(const PieceRequest &r, FileWriter &w) : request(r), writer(w)
+    qint64 skip = 0;    // bytes before the range (a 200 to a range request)
+    qint64 taken = 0;   // bytes of the body counted
+    PieceReceiver(const PieceRequest &r, Flight &f, int p, FileWriter &w) : request(r), flight(f), part(p), writer(w)
     {
         if (!r.key.isEmpty())
             aes.emplace(r.key, r.iv);
     }
     bool head(const HttpHead &head, const QUrl &) override;
+    bool firstHead(const HttpHead &head);
     bool body(const char *data, qsizetype length) override;
     bool write(const QByteArray &bytes);
     bool fail(net::Reason reason, const QString &why)
@@ -78,23 +82,34 @@ struct PieceReceiver : net::Receiver {
     }
 };
 
+// The answer for the first part says how long the piece is.
+bool PieceReceiver::firstHead(const HttpHead &head)
+{
+    const qint64 length = announcedLength(head);
+    qint64 size = length;
+    if (!request.range.whole() && head.status != 206) { // the whole file: the range is cut out of it here
+        skip = request.range.offset;
+        size = length >= 0 ? qBound<qint64>(0, length - skip, request.range.length) : request.range.length;
+    } else if (!request.range.whole() && length >= 0 && length != request.range.length) {
+        return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
+    }
+    if (size > MaxPieceBytes)
+        return fail(net::Reason::TooLarge, QStringLiteral("A piece of this video is larger than 1 GB"));
+    const bool ranges = head.status == 206 || head.value("Accept-Ranges").toLower().contains("bytes");
+    flight.start(size, request.range.whole() ? 0 : request.range.offset, ranges && skip == 0 && !aes);
+    return true;
+}
+
 bool PieceReceiver::head(const HttpHead &head, const QUrl &)
 {
     if (!isSuccess(head.status))
         return failure = statusFailure(head), false;
-    const qint64 length = announcedLength(head);
-    if (request.range.whole() || head.status == 206) {
-        announced = request.range.whole() ? length : request.range.length;
-        if (head.status == 206 && length >= 0 && length != request.range.length)
-            return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
-    } else { // the whole file: the range is cut out of it here
-        skip = request.range.offset;
-        wanted = announced = request.range.length;
-        if (length >= 0 && length < skip + wanted)
-            announced = qMax<qint64>(0, length - skip);
-    }
-    if (announced > MaxPieceBytes)
-        return fail(net::Reason::TooLarge, QStringLiteral("A piece of this video is larger than 1 GB"));
+    if (part == 0)
+        return firstHead(head);
+    const Flight::Part p = flight.part(part);
+    const QByteArray from = "bytes " + QByteArray::number(flight.base() + p.begin) + '-';
+    if (head.status != 206 || !head.value("Content-Range").trimmed().startsWith(from))
+        return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
     return true;
 }
 
@@ -104,16 +119,14 @@ bool PieceReceiver::body(const char *data, qsizetype length)
     skip -= skipped;
     data += skipped;
     length -= skipped;
-    if (wanted >= 0)
-        length = qsizetype(qMin<qint64>(length, wanted - taken));
     if (length <= 0)
-        return wanted < 0 || taken < wanted || skip > 0;
-    taken += length;
+        return true;
+    const qsizetype allowed = qsizetype(flight.reserve(part, length));
+    taken += allowed;
     if (taken > MaxPieceBytes)
         return fail(net::Reason::TooLarge, QStringLiteral("A piece of this video is larger than 1 GB"));
-    if (aes)
-        return write(aes->feed(data, length)) && (wanted < 0 || taken < wanted);
-    return write(QByteArray::fromRawData(data, length)) && (wanted < 0 || taken < wanted);
+    const bool written = aes ? write(aes->feed(data, allowed)) : write(QByteArray::fromRawData(data, allowed));
+    return written && allowed == length; // at the part's end: the rest is not this part's
 }
 
 bool PieceReceiver::write(const QByteArray &bytes)
@@ -125,6 +138,19 @@ bool PieceReceiver::write(const QByteArray &bytes)
     if (request.written)
         request.written(bytes.size());
     return true;
+}
+
+// Appends the file at from to writer, through a bounded buffer.
+bool append(FileWriter &writer, const QString &from)
+{
+    QFile file;
+    if (!platform::openKept(file, from, QIODevice::ReadOnly))
+        return false;
+    QByteArray buffer(64 << 10, Qt::Uninitialized);
+    for (qint64 n; (n = file.read(buffer.data(), buffer.size())) > 0;)
+        if (!writer.write(buffer.constData(), n))
+            return false;
+    return file.error() == QFileDevice::NoError;
 }
 
 } // namespace
@@ -155,22 +181,29 @@ SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxByte
     return out;
 }
 
-net::Failure fetchPiece(net::HttpClient &client, const PieceRequest &request, const QString &tempPath,
-                        const QString &donePath, const std::atomic<bool> &cancel)
+QString partPath(const QString &firstPath, int n)
+{
+    return n == 0 ? firstPath : firstPath + QLatin1Char('.') + QString::number(n);
+}
+
+net::Failure fetchPart(net::HttpClient &client, const PieceRequest &request, Flight &flight, int n,
+                       const QString &path, const std::atomic<bool> &cancel)
 {
     FileWriter writer;
-    if (!writer.open(tempPath, false))
+    if (!writer.open(path, false))
         return writer.failure();
-    PieceReceiver receiver(request, writer);
+    PieceReceiver receiver(request, flight, n, writer);
     if (receiver.aes && !receiver.aes->ok())
         return net::fail(net::Reason::BrokenAnswer, QStringLiteral("The key of a piece is not 16 bytes"));
     net::Request r;
     r.url = request.url;
     r.limited = true;
     r.idleMs = request.idleMs;
-    if (!request.range.whole())
-        r.fields << "Range: bytes=" + QByteArray::number(request.range.offset) + '-'
-                        + QByteArray::number(request.range.offset + request.range.length - 1);
+    const Flight::Part part = flight.part(n);
+    const qint64 from = n == 0 ? request.range.offset : flight.base() + part.begin;
+    if (n > 0 || !request.range.whole())
+        r.fields << "Range: bytes=" + QByteArray::number(from) + '-'
+                        + QByteArray::number(from + (n > 0 ? part.end - part.begin : request.range.length) - 1);
     const net::Outcome outcome = client.perform(r, receiver, cancel);
     if (receiver.failure.failed())
         return receiver.failure;
@@ -178,20 +211,42 @@ net::Failure fetchPiece(net::HttpClient &client, const PieceRequest &request, co
         return outcome.failure;
     if (!outcome.headIn)
         return net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came"));
-    if (receiver.announced >= 0 && receiver.taken != receiver.announced)
+    const Flight::Part done = flight.part(n);
+    if (done.end >= 0 && receiver.taken != done.end - done.begin)
         return net::fail(net::Reason::BrokeOff, QStringLiteral("The piece ended after %1 of %2 bytes")
-                                                    .arg(receiver.taken).arg(receiver.announced));
+                                                    .arg(done.begin + receiver.taken).arg(flight.size()));
     QByteArray last;
     if (receiver.aes && (!receiver.aes->finish(&last) || !receiver.write(last)))
         return receiver.failure.failed() ? receiver.failure
                                          : net::fail(net::Reason::BrokenAnswer,
                                                      QStringLiteral("The piece cannot be decrypted with its key"));
+    return {};
+}
+
+net::Failure completePiece(const Flight &flight, const QString &firstPath, const QString &donePath)
+{
+    FileWriter writer;
+    if (!writer.open(firstPath, true))
+        return writer.failure();
+    QList<Flight::Part> parts = flight.parts();
+    QList<int> order; // the other parts by where they begin
+    for (int n = 1; n < parts.size(); ++n)
+        order << n;
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return parts[a].begin < parts[b].begin; });
+    for (int n : order)
+        if (!append(writer, partPath(firstPath, n)))
+            return writer.failure().failed() ? writer.failure()
+                                             : net::fail(net::Reason::WriteFailed, QStringLiteral("A part of a piece is gone"));
+    if (flight.size() >= 0 && writer.size() != flight.size() && parts.size() > 1)
+        return net::fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The parts of a piece do not add up"));
     QFile::remove(donePath); // a piece of an earlier run that the record does not count
     QString placed;
     if (!writer.commitTo(donePath, {}, &placed))
         return writer.failure();
     if (placed != donePath)
         return net::fail(net::Reason::WriteFailed, QStringLiteral("The piece could not be put in place"));
+    for (int n : order)
+        QFile::remove(partPath(firstPath, n));
     return {};
 }
 

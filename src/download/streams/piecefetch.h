@@ -1,4 +1,5 @@
 #pragma once
+#include "flight.h"
 #include "hlsplaylist.h"
 #include "net/failure.h"
 #include "net/httpclient.h"
@@ -33,11 +34,17 @@ struct PieceRequest {
     std::function<void(qint64)> written;
 };
 
-// Fetches one piece into tempPath and, once it is complete and on the
-// disk, renames it donePath (replacing a stale one there). The failure
-// names neither the piece nor its number: the caller adds them.
-net::Failure fetchPiece(net::HttpClient &client, const PieceRequest &request, const QString &tempPath,
-                        const QString &donePath, const std::atomic<bool> &cancel);
+// Fetches part n of a piece on its way into path (see flight.h; part 0
+// starts the flight from its answer's head). The failure names neither the
+// piece nor its number: the caller adds them.
+net::Failure fetchPart(net::HttpClient &client, const PieceRequest &request, Flight &flight, int n,
+                       const QString &path, const std::atomic<bool> &cancel);
+// The file of part n, when part 0's is firstPath.
+QString partPath(const QString &firstPath, int n);
+// Puts the parts of a complete flight, kept under partPath(firstPath, n),
+// together as donePath once they are on the disk (replacing a stale piece
+// there), and removes them.
+net::Failure completePiece(const Flight &flight, const QString &firstPath, const QString &donePath);
 
 // "The server answered 404 Not Found"
 QString answeredText(int status, const QByteArray &reason);

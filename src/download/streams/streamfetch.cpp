@@ -7,7 +7,10 @@
 #include "download/piecescheduler.h"
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -19,6 +22,9 @@ namespace {
 constexpr int PollMs = 50;
 constexpr int RecordEveryMs = 1000;
 constexpr int MaxConnections = 32;
+// A piece's part is shared with an idle connection only when both halves
+// keep at least this much: less is not worth a request.
+constexpr qint64 MinSplitBytes = 32 << 10;
 
 // What the workers of one fetch share; lock guards scheduler and failure.
 struct Run {
@@ -28,7 +34,9 @@ struct Run {
     const PieceFolder &folder;
     std::mutex lock;
     std::condition_variable ended; // a worker ended
-    PieceScheduler scheduler;
+    PieceScheduler scheduler; // hands out the pieces
+    PieceScheduler complete;  // the pieces on disk, for the record
+    QHash<int, std::shared_ptr<Flight>> flights; // the pieces on their way
     net::Failure failure; // of the first piece that failed
     int working = 0;
     std::atomic<bool> stop{false};
@@ -36,7 +44,7 @@ struct Run {
     std::atomic<qint64> doneBytes{0}; // of the complete pieces, earlier runs' too
 
     Run(const FetchJob &j, FetchShared &s, const StreamPlan &p, const PieceFolder &f)
-        : job(j), shared(s), plan(p), folder(f), scheduler(p.pieces.size(), 1, 1)
+        : job(j), shared(s), plan(p), folder(f), scheduler(p.pieces.size(), 1, 1), complete(p.pieces.size(), 1, 1)
     {
     }
     int total() const { return int(plan.pieces.size()); }
@@ -55,9 +63,10 @@ net::Failure named(net::Failure f, int n, const Run &run)
     return f;
 }
 
-net::Failure fetchOne(Run &run, net::HttpClient &client, int n)
+// Part n of piece number, then the piece itself when that part was its last.
+net::Failure fetchOne(Run &run, net::HttpClient &client, int number, Flight &flight, int n)
 {
-    const StreamPiece &p = run.plan.pieces.at(n);
+    const StreamPiece &p = run.plan.pieces.at(number);
     qint64 written = 0;
     PieceRequest request{p.url, p.range, p.key >= 0 ? run.plan.keys.at(p.key) : QByteArray(), p.iv,
                          run.job.stallTimeoutMs, [&](qint64 bytes) {
@@ -66,36 +75,78 @@ net::Failure fetchOne(Run &run, net::HttpClient &client, int n)
                              run.shared.fresh += bytes;
                              run.arrived = true;
                          }};
-    const net::Failure f = fetchPiece(client, request, run.folder.tempPath(n), run.folder.piecePath(n), run.stop);
+    const QString path = partPath(run.folder.tempPath(number), n);
+    net::Failure f = fetchPart(client, request, flight, n, path, run.stop);
+    if (!f.failed() && flight.finish(n)) {
+        f = completePiece(flight, run.folder.tempPath(number), run.folder.piecePath(number));
+        if (!f.failed()) {
+            std::lock_guard guard(run.lock);
+            run.complete.markDone({number, number + 1});
+            run.flights.remove(number);
+            run.doneBytes += QFileInfo(run.folder.piecePath(number)).size();
+            ++run.shared.piecesDone;
+        }
+    }
     if (f.failed()) {
         run.shared.received -= written; // those bytes are gone with the piece
-        QFile::remove(run.folder.tempPath(n));
-        return named(f, n, run);
+        QFile::remove(path);
+        return named(f, number, run);
     }
-    run.doneBytes += written;
-    ++run.shared.piecesDone;
     return {};
 }
 
-// One connection: the next missing piece, until none is left or the fetch stops.
+// What an idle connection does next: a piece nobody has, else a share of
+// the piece on its way with the most left; none when neither is there.
+struct Task {
+    int number = -1;
+    std::shared_ptr<Flight> flight;
+    int part = 0;
+    int worker = 0; // the scheduler's, for a whole piece
+};
+
+std::optional<Task> nextTask(Run &run)
+{
+    if (run.stop)
+        return std::nullopt;
+    if (const auto a = run.scheduler.take()) {
+        const int number = int(a->span.begin);
+        const auto flight = std::make_shared<Flight>();
+        run.flights.insert(number, flight);
+        return Task{number, flight, 0, a->worker};
+    }
+    int best = -1;
+    qint64 most = 0;
+    for (auto it = run.flights.cbegin(); it != run.flights.cend(); ++it)
+        if (const qint64 left = it.value()->mostLeft(); left > most)
+            best = it.key(), most = left;
+    const int part = best >= 0 ? run.flights.value(best)->split(MinSplitBytes) : -1;
+    if (part < 0)
+        return std::nullopt;
+    return Task{best, run.flights.value(best), part, 0};
+}
+
+// One connection: the next task, until none is left or the fetch stops. A
+// connection with nothing to do waits while pieces are on their way: their
+// heads may yet make them worth sharing.
 void work(Run &run)
 {
     net::HttpClient client;
     for (;;) {
-        std::optional<PieceScheduler::Assignment> a;
+        std::optional<Task> task;
         {
-            std::lock_guard guard(run.lock);
-            if (!run.stop)
-                a = run.scheduler.take();
+            std::unique_lock guard(run.lock);
+            while (!(task = nextTask(run)) && !run.stop && !run.flights.isEmpty())
+                run.ended.wait_for(guard, std::chrono::milliseconds(PollMs));
         }
-        if (!a)
+        if (!task)
             break;
-        const int n = int(a->span.begin);
-        const net::Failure f = fetchOne(run, client, n);
+        const net::Failure f = fetchOne(run, client, task->number, *task->flight, task->part);
         std::lock_guard guard(run.lock);
-        if (!f.failed())
-            run.scheduler.advance(a->worker, n + 1);
-        run.scheduler.release(a->worker);
+        if (task->part == 0) {
+            if (!f.failed())
+                run.scheduler.advance(task->worker, task->number + 1);
+            run.scheduler.release(task->worker);
+        }
         if (f.failed() && !run.failure.failed()) {
             run.failure = f;
             run.stop = true;
@@ -111,7 +162,7 @@ void saveRecord(Run &run)
     QList<Span> done;
     {
         std::lock_guard guard(run.lock);
-        done = run.scheduler.done();
+        done = run.complete.done();
     }
     run.folder.save({run.job.url.toEncoded(), run.plan.digest, run.total(), done});
 }
@@ -131,6 +182,7 @@ void takeUpKept(Run &run)
         for (qint64 n = span.begin; n < span.end; ++n)
             if (const qint64 size = run.folder.pieceSize(int(n)); size >= 0) {
                 run.scheduler.markDone({n, n + 1});
+                run.complete.markDone({n, n + 1});
                 run.doneBytes += size;
             }
 }
@@ -156,8 +208,9 @@ void watch(Run &run, QElapsedTimer &sinceRecord, bool &told)
 
 net::Failure fetchAll(Run &run)
 {
-    const qint64 missing = run.total() - run.scheduler.doneUnits();
-    const int count = int(qMin<qint64>(qBound(1, run.job.connections, MaxConnections), missing));
+    // Every connection, even for fewer pieces: they share the last ones.
+    const bool missing = run.scheduler.doneUnits() < run.total();
+    const int count = missing ? qBound(1, run.job.connections, MaxConnections) : 0;
     run.working = count;
     std::vector<std::thread> workers;
     for (int i = 0; i < count; ++i)
@@ -179,7 +232,7 @@ net::Failure fetchAll(Run &run)
         return net::fail(net::Reason::Cancelled, QStringLiteral("Cancelled."));
     if (run.failure.failed())
         return run.failure;
-    if (!run.scheduler.complete())
+    if (!run.complete.complete())
         return net::fail(net::Reason::BrokenAnswer, QStringLiteral("Not every piece arrived"));
     return {};
 }
