@@ -73,9 +73,10 @@ double durationOf(const QString &file)
 
 StreamClips::StreamClips(const QString &folder) : m_folder(folder)
 {
-    const QString encode = "-c:v libx264 -g 5 -pix_fmt yuv420p -c:a aac -b:a 48k";
+    // Noise without loss: pieces large enough for connections to share them.
+    const QString encode = "-c:v libx264 -g 5 -qp 0 -pix_fmt yuv420p -c:a aac -b:a 48k";
     const QString sound = "-f lavfi -i sine=frequency=440:duration=4 ";
-    m_ok = runTool("ffmpeg", (QString("-v error -f lavfi -i testsrc=size=160x120:rate=10:duration=4 ") + sound
+    m_ok = runTool("ffmpeg", (QString("-v error -f lavfi -i testsrc=size=160x120:rate=10:duration=4,noise=alls=30:allf=t ") + sound
                               + encode).split(' ') << reference())
            && runTool("ffmpeg", (QString("-v error -f lavfi -i testsrc=size=80x60:rate=10:duration=4 ") + sound
                                  + encode).split(' ') << QDir(folder).filePath("low.mp4"));
@@ -167,6 +168,7 @@ testweb::Response FolderSite::serve(const testweb::Request &r) const
             resp.body = body.mid(from, to - from + 1);
             resp.headers.append({"Content-Range", QStringLiteral("bytes %1-%2/%3").arg(from).arg(to).arg(body.size()).toLatin1()});
         }
+        resp.headers.append(qMakePair(QByteArray("Accept-Ranges"), QByteArray("bytes")));
     }
     if (adjust)
         adjust(r, resp);

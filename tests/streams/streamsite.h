@@ -18,8 +18,8 @@ QByteArray videoFrameSums(const QString &file);
 QStringList streamKinds(const QString &file);
 double durationOf(const QString &file);
 
-// A 4-second test picture (160x120, 10 frames a second, a key frame every
-// half second) with a tone, encoded once; each shape cuts that same
+// A 4-second test picture with noise (160x120, 10 frames a second, a key
+// frame every half second, about 180 kB a second) with a tone, encoded once; each shape cuts that same
 // encoding (no re-encoding), so a saved video must decode to its frames.
 class StreamClips
 {
@@ -41,7 +41,7 @@ private:
 
 // Serves the files under root at http://media.vidrona.test/<relative path>:
 // playlists and manifests with their types, other files as bytes, Range
-// requests answered with 206. adjust may change an answer before it goes.
+// requests answered with 206 (and Accept-Ranges said). adjust may change an answer before it goes.
 class FolderSite
 {
 public:

@@ -17,9 +17,10 @@ using namespace vidrona::test;
 namespace {
 constexpr int Pieces = 8; // the clip in half-second pieces
 
-// "/eight/index5.ts" -> 5
-int pieceNumber(const QByteArray &path)
+// "/eight/index5.ts" (and "/eight/index5.ts bytes=100-199") -> 5
+int pieceNumber(QByteArray path)
 {
+    path = path.split(' ').first();
     const int at = path.lastIndexOf("index");
     return path.endsWith(".ts") && at >= 0 ? path.mid(at + 5, path.size() - at - 8).toInt() : -1;
 }
@@ -75,7 +76,7 @@ void TestStreamResume::init()
 }
 
 // The second fetch, with nothing in the way, asks for exactly the pieces
-// in missing and saves the clip.
+// in missing (some in parts, by several connections) and saves the clip.
 void TestStreamResume::secondRunAsksOnlyFor(const QSet<int> &missing, const QString &finalPath)
 {
     m_site->adjust = {};
@@ -89,7 +90,6 @@ void TestStreamResume::secondRunAsksOnlyFor(const QSet<int> &missing, const QStr
     QSet<int> asked;
     for (const QByteArray &path : pieceRequests(m_web.server()))
         asked.insert(pieceNumber(path));
-    QCOMPARE(pieceRequests(m_web.server()).size(), missing.size()); // each once
     QCOMPARE(asked, missing);
     QCOMPARE(shared.piecesDone.load(), Pieces);
     QVERIFY(shared.fresh < shared.received || missing.size() == Pieces);
