@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <filesystem>
 
 namespace vidrona::streams {
 
@@ -100,19 +100,23 @@ std::optional<PieceRecord> PieceFolder::load() const
     return r;
 }
 
+// Written beside the record, made durable, then renamed over it in one
+// step: a crash leaves the old record or the new one, and a link put in its
+// place is replaced, never written through.
 bool PieceFolder::save(const PieceRecord &record) const
 {
-    QSaveFile file(QDir(m_path).filePath("record"));
-    if (!file.open(QIODevice::WriteOnly))
+    const QString path = QDir(m_path).filePath("record"), fresh = path + QLatin1String(".new");
+    QFile file;
+    if (!platform::openKept(file, fresh, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
     const QByteArray text = Magic + "\naddress " + record.address + "\ndigest " + record.digest + "\npieces "
                             + QByteArray::number(record.pieces) + "\ndone" + spansText(record.done) + '\n';
-    // A full disk may show only at the flush: then the old record stays.
-    if (file.write(text) != text.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    const bool written = file.write(text) == text.size() && platform::syncFile(file);
+    file.close();
+    std::error_code error;
+    if (written)
+        std::filesystem::rename(QFile::encodeName(fresh).toStdString(), QFile::encodeName(path).toStdString(), error);
+    return written && !error;
 }
 
 void PieceFolder::clear(bool removeFolder) const
