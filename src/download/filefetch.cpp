@@ -215,8 +215,8 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
             record.reset();
             continue;
         }
-        if (plan == Plan::Stream)
-            return streams::runStreamFetch(job, shared);
+        if (plan == Plan::Stream) // bytes kept from a plain fetch of it are of no use
+            return kept::remove(job.finalPath), streams::runStreamFetch(job, shared);
         if (plan != Plan::Write) {
             writer.close();
             if (!a.record) // bytes that cannot be resumed are not kept
