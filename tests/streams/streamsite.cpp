@@ -115,6 +115,13 @@ QString StreamClips::make(const QString &shape)
         const QString key = writeFile(folder, "k.bin", QByteArray::fromHex("00112233445566778899aabbccddeeff"));
         writeFile(folder, "keyinfo", ("k.bin\n" + key + "\n").toUtf8());
         ok = package(top, ref, hls("1", {"-hls_key_info_file", QDir(folder).filePath("keyinfo")}));
+    } else if (shape == "discontinuity") { // the clip twice, its clock starting again
+        ok = package(top, ref, hls("1"));
+        const QString playlist = QDir(m_folder).filePath(top);
+        const QByteArray text = readFile(playlist);
+        const qsizetype from = text.indexOf("#EXTINF"), to = text.indexOf("#EXT-X-ENDLIST");
+        writeFile(QFileInfo(playlist).path(), "index.m3u8",
+                  text.left(to) + "#EXT-X-DISCONTINUITY\n" + text.mid(from, to - from) + text.mid(to));
     } else if (shape.startsWith("dash")) {
         top = shape + "/index.mpd";
         const QStringList how = shape == "dash-number" ? QStringList{"-use_template", "1", "-use_timeline", "0"}

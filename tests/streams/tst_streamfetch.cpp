@@ -81,17 +81,19 @@ void TestStreamFetch::saves_data()
     QTest::addColumn<QString>("shape");
     QTest::addColumn<bool>("byType"); // asked at an address that does not say it is a stream
     QTest::addColumn<bool>("shared"); // the first piece comes slowly: idle connections take parts of it
-    QTest::newRow("HLS master, the better variant") << "master" << false << false;
-    QTest::newRow("TS pieces") << "ts" << false << false;
-    QTest::newRow("TS pieces, known by their type") << "ts" << true << false;
-    QTest::newRow("TS pieces, a slow one shared") << "ts" << false << true;
-    QTest::newRow("CMAF pieces") << "cmaf" << false << false;
-    QTest::newRow("AES-128") << "aes" << false << false;
-    QTest::newRow("byte ranges") << "ranges" << false << false;
-    QTest::newRow("separate sound") << "audio" << false << false;
-    QTest::newRow("DASH $Number$") << "dash-number" << false << false;
-    QTest::newRow("DASH $Time$ timeline") << "dash-time" << false << false;
-    QTest::newRow("DASH SegmentList") << "dash-list" << false << false;
+    QTest::addColumn<int>("times");   // the clip is this many times in the video
+    QTest::newRow("HLS master, the better variant") << "master" << false << false << 1;
+    QTest::newRow("TS pieces") << "ts" << false << false << 1;
+    QTest::newRow("TS pieces, known by their type") << "ts" << true << false << 1;
+    QTest::newRow("TS pieces, a slow one shared") << "ts" << false << true << 1;
+    QTest::newRow("TS pieces, a discontinuity") << "discontinuity" << false << false << 2;
+    QTest::newRow("CMAF pieces") << "cmaf" << false << false << 1;
+    QTest::newRow("AES-128") << "aes" << false << false << 1;
+    QTest::newRow("byte ranges") << "ranges" << false << false << 1;
+    QTest::newRow("separate sound") << "audio" << false << false << 1;
+    QTest::newRow("DASH $Number$") << "dash-number" << false << false << 1;
+    QTest::newRow("DASH $Time$ timeline") << "dash-time" << false << false << 1;
+    QTest::newRow("DASH SegmentList") << "dash-list" << false << false << 1;
 }
 
 void TestStreamFetch::saves()
@@ -99,6 +101,7 @@ void TestStreamFetch::saves()
     QFETCH(QString, shape);
     QFETCH(bool, byType);
     QFETCH(bool, shared);
+    QFETCH(int, times);
     const QString top = m_clips->make(shape);
     QVERIFY(!top.isEmpty());
     m_site->adjust = [&](const testweb::Request &r, testweb::Response &resp) {
@@ -128,10 +131,10 @@ void TestStreamFetch::saves()
     QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{"clip.mp4"}); // the kept pieces are gone
     QCOMPARE(streamKinds(job.finalPath), QStringList({"audio", "video"}));
-    QVERIFY2(qAbs(durationOf(job.finalPath) - 4.0) < 0.3, qPrintable(QString::number(durationOf(job.finalPath))));
+    QVERIFY2(qAbs(durationOf(job.finalPath) - 4.0 * times) < 0.3, qPrintable(QString::number(durationOf(job.finalPath))));
     const QByteArray sums = videoFrameSums(job.finalPath);
-    QCOMPARE(sums.count('\n'), 40);
-    QCOMPARE(sums, videoFrameSums(m_clips->reference()));
+    QCOMPARE(sums.count('\n'), 40 * times);
+    QCOMPARE(sums, videoFrameSums(m_clips->reference()).repeated(times));
 }
 
 void TestStreamFetch::refuses_data()

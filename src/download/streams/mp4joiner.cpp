@@ -63,6 +63,11 @@ struct Input {
     QList<int> outStream; // per input stream: the output stream, or -1
     qint64 startMicros = 0; // where its clock starts
     qint64 lastMicros = 0;
+    // Where its clock jumped (a discontinuity between pieces): added to
+    // every later packet; and how far its packets reached so far.
+    qint64 shiftMicros = 0;
+    qint64 endMicros = 0;
+    QList<qint64> streamMicros; // per input stream: its last packet's time
     bool done = false;
     ~Input()
     {
@@ -119,6 +124,31 @@ Input *nextInput(const QList<std::shared_ptr<Input>> &inputs)
     return best;
 }
 
+// A clock that jumps back, or far ahead, between two packets of a stream
+// starts again where the input had reached: pieces after a discontinuity
+// follow the ones before instead of overlapping them.
+constexpr qint64 MaxGapMicros = 10 * AV_TIME_BASE;
+
+void followOn(Input &in, AVPacket *packet, AVRational from)
+{
+    if (packet->dts == AV_NOPTS_VALUE)
+        return;
+    if (in.streamMicros.size() < int(in.format->nb_streams))
+        in.streamMicros.resize(in.format->nb_streams, AV_NOPTS_VALUE);
+    qint64 at = av_rescale_q(packet->dts, from, AV_TIME_BASE_Q) + in.shiftMicros;
+    const qint64 last = in.streamMicros.at(packet->stream_index);
+    if (last != AV_NOPTS_VALUE && (at < last || at > last + MaxGapMicros)) {
+        in.shiftMicros += in.endMicros - at;
+        at = in.endMicros;
+    }
+    const qint64 shift = av_rescale_q(in.shiftMicros, AV_TIME_BASE_Q, from);
+    packet->dts += shift;
+    if (packet->pts != AV_NOPTS_VALUE)
+        packet->pts += shift;
+    in.streamMicros[packet->stream_index] = at;
+    in.endMicros = qMax(in.endMicros, at + av_rescale_q(qMax<qint64>(packet->duration, 1), from, AV_TIME_BASE_Q));
+}
+
 // Copies one packet of in; false at its end.
 bool copyPacket(Input &in, AVFormatContext *out, AVPacket *packet, QList<qint64> &lastDts, qint64 startMicros,
                 QString *error)
@@ -135,6 +165,7 @@ bool copyPacket(Input &in, AVFormatContext *out, AVPacket *packet, QList<qint64>
     if (target < 0)
         return av_packet_unref(packet), true;
     const AVRational from = in.format->streams[packet->stream_index]->time_base;
+    followOn(in, packet, from);
     av_packet_rescale_ts(packet, from, out->streams[target]->time_base);
     // The file starts at zero, the streams keeping their places to each other
     // (a TS clock starts well after zero).
