@@ -6,6 +6,7 @@
 #include "streamsite.h"
 #include "download/keptbytes.h"
 #include "download/retries.h"
+#include "net/addressrule.h"
 #include "download/streams/streamaddress.h"
 #include "support/testenv.h"
 #include <QDir>
@@ -27,6 +28,7 @@ private slots:
     void saves();
     void refuses_data();
     void refuses();
+    void privatePieceOfAPublicPlaylist();
 
 private:
     LocalWeb m_web;
@@ -178,6 +180,23 @@ void TestStreamFetch::refuses()
     QVERIFY(!retries::isPassing(result.failure));
     QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(pieceRequests(m_web.server()), QList<QByteArray>());
+}
+
+// A public playlist may not lead into the user's own machine or network.
+void TestStreamFetch::privatePieceOfAPublicPlaylist()
+{
+    const QString folder = QDir(m_clips->folder()).filePath("refused");
+    QDir().mkpath(folder);
+    writeFile(folder, "inside.m3u8", "#EXTM3U\n#EXTINF:1.0,\nhttp://127.0.0.1:9/v.ts\n#EXT-X-ENDLIST\n");
+    QTemporaryDir out;
+    FetchJob job;
+    job.url = FolderSite::url("refused/inside.m3u8");
+    job.finalPath = QDir(out.path()).filePath("clip.mp4");
+    FetchShared shared;
+    const FetchResult result = fetchInThread(job, shared);
+    QCOMPARE(result.failure.reason, net::Reason::AddressRefused);
+    QCOMPARE(result.failure.text, addressRefusedText("127.0.0.1") + " (piece 1 of 1)");
+    QVERIFY(!QFileInfo::exists(job.finalPath));
 }
 
 QTEST_GUILESS_MAIN(TestStreamFetch)

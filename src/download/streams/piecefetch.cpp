@@ -198,6 +198,7 @@ net::Failure fetchPart(net::HttpClient &client, const PieceRequest &request, Fli
     net::Request r;
     r.url = request.url;
     r.limited = true;
+    r.userNamed = request.trusted;
     r.idleMs = request.idleMs;
     const Flight::Part part = flight.part(n);
     const qint64 from = n == 0 ? request.range.offset : flight.base() + part.begin;

@@ -30,6 +30,7 @@ struct PieceRequest {
     QByteArray key; // empty: the piece is not encrypted
     QByteArray iv;
     int idleMs = 30000;
+    bool trusted = false; // it may be on the user's own network (streamplan.h)
     // Called as bytes reach the disk (count) on the fetching thread.
     std::function<void(qint64)> written;
 };

@@ -69,7 +69,7 @@ net::Failure fetchOne(Run &run, net::HttpClient &client, int number, Flight &fli
     const StreamPiece &p = run.plan.pieces.at(number);
     qint64 written = 0;
     PieceRequest request{p.url, p.range, p.key >= 0 ? run.plan.keys.at(p.key) : QByteArray(), p.iv,
-                         run.job.stallTimeoutMs, [&](qint64 bytes) {
+                         run.job.stallTimeoutMs, run.plan.trusted, [&](qint64 bytes) {
                              written += bytes;
                              run.shared.received += bytes;
                              run.shared.fresh += bytes;

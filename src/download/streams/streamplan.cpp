@@ -1,6 +1,7 @@
 #include "streamplan.h"
 #include "dashmanifest.h"
 #include "piecefetch.h"
+#include "net/addressrule.h"
 #include <QCryptographicHash>
 #include <QHash>
 
@@ -56,7 +57,7 @@ int Builder::key(const QUrl &url)
 {
     if (keyIndex.contains(url))
         return keyIndex.value(url);
-    SmallBody body = fetchSmall(client, url, KeyBytes, false, QStringLiteral("the key"), idleMs, cancel);
+    SmallBody body = fetchSmall(client, url, KeyBytes, plan.trusted, QStringLiteral("the key"), idleMs, cancel);
     if (!body.failure.failed() && body.bytes.size() != KeyBytes)
         body.failure = net::fail(net::Reason::BrokenAnswer, QStringLiteral("The key of the video is not 16 bytes"));
     if (body.failure.failed())
@@ -100,7 +101,7 @@ bool Builder::hls(const QByteArray &text, const QUrl &address)
     if (const std::optional<QUrl> audio = audioFor(top.master, variant))
         urls << *audio;
     for (const QUrl &url : urls) {
-        const std::optional<QByteArray> media = this->text(url, false);
+        const std::optional<QByteArray> media = this->text(url, plan.trusted);
         if (!media)
             return false;
         const HlsPlaylist p = readHlsPlaylist(*media, url);
@@ -147,6 +148,7 @@ bool isDash(const QByteArray &text)
 StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, const std::atomic<bool> &cancel)
 {
     Builder b{client, idleMs, cancel, {}};
+    b.plan.trusted = isInternalHost(address.host());
     if (const std::optional<QByteArray> top = b.text(address, true))
         isDash(*top) ? b.dash(*top, address) : b.hls(*top, address);
     if (!b.failed() && b.plan.pieces.isEmpty())

@@ -25,6 +25,9 @@ struct StreamPlan {
     QList<QList<int>> tracks; // per track, piece numbers in join order
     QList<QByteArray> keys;   // the AES-128 keys, 16 bytes each
     QByteArray digest;        // of every playlist or manifest text read
+    // The user named an address on their own machine or network, so the
+    // playlist's pieces may be there too; a public playlist's may not.
+    bool trusted = false;
     net::Failure failure;     // why the video cannot be fetched
 };
 
