@@ -150,6 +150,15 @@ void TestStreamFetch::refuses_data()
     QTest::newRow("HLS SAMPLE-AES") << "#EXTM3U\n#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"skd://k\"\n" + piece
                                            + "#EXT-X-ENDLIST\n"
                                     << "drm.m3u8" << "This video is protected (SAMPLE-AES) and cannot be saved.";
+    const QByteArray keyed = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"%1\"\n" + piece + "#EXT-X-ENDLIST\n";
+    QTest::newRow("a key of 5 bytes") << QString(keyed).arg("k5.bin").toLatin1() << "k5.m3u8"
+                                      << "The key of the video is not 16 bytes";
+    QTest::newRow("a key of 17 bytes") << QString(keyed).arg("k17.bin").toLatin1() << "k17.m3u8"
+                                       << "The key is larger than allowed";
+    QTest::newRow("a key that is not there") << QString(keyed).arg("gone.bin").toLatin1() << "gone.m3u8"
+                                             << "The server answered 404 Not Found for the key";
+    QTest::newRow("a playlist past 8 MB") << "#EXTM3U\n" + QByteArray(8 << 20, '#') << "large.m3u8"
+                                          << "The playlist is larger than 8 MB.";
     const QByteArray rep = "<Representation id=\"v\" bandwidth=\"1\" mimeType=\"video/mp4\"><BaseURL>v.mp4</BaseURL>"
                            "</Representation>";
     QTest::newRow("DASH live") << "<MPD type=\"dynamic\"><Period><AdaptationSet>" + rep
@@ -170,6 +179,8 @@ void TestStreamFetch::refuses()
     const QString folder = QDir(m_clips->folder()).filePath("refused");
     QDir().mkpath(folder);
     writeFile(folder, name, text);
+    writeFile(folder, "k5.bin", "12345");
+    writeFile(folder, "k17.bin", QByteArray(17, 'k'));
     QTemporaryDir out;
     FetchJob job;
     job.url = FolderSite::url("refused/" + name);

@@ -170,13 +170,15 @@ SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxByte
     request.userNamed = userNamed;
     request.idleMs = idleMs;
     const net::Outcome outcome = client.perform(request, receiver, cancel);
-    if (out.tooLarge)
+    if (out.tooLarge) {
         out.failure = net::fail(net::Reason::TooLarge, QStringLiteral("%1 is larger than allowed").arg(what));
-    else if (!out.failure.failed() && outcome.failure.failed())
+        out.failure.text[0] = out.failure.text[0].toUpper();
+    } else if (!out.failure.failed() && outcome.failure.failed()) {
         out.failure = outcome.failure;
-    else if (!out.failure.failed() && !outcome.headIn)
-        out.failure = net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came."));
-    if (out.failure.failed() && out.failure.reason != net::Reason::Cancelled)
+    } else if (!out.failure.failed() && !outcome.headIn) {
+        out.failure = net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came"));
+    }
+    if (out.failure.failed() && !out.tooLarge && out.failure.reason != net::Reason::Cancelled)
         out.failure.text += QStringLiteral(" for %1").arg(what);
     return out;
 }
