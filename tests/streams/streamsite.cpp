@@ -24,9 +24,36 @@ QStringList hls(const QString &seconds, const QStringList &more = {})
     return QStringList{"-f", "hls", "-hls_time", seconds, "-hls_playlist_type", "vod"} + more;
 }
 
-QStringList dash(const QStringList &more)
+// dash-number ($Number$), dash-time ($Time$ with a timeline), dash-list.
+QStringList dash(const QString &shape)
 {
-    return QStringList{"-f", "dash", "-seg_duration", "1"} + more;
+    const QStringList how = shape == "dash-number" ? QStringList{"-use_template", "1", "-use_timeline", "0"}
+                            : shape == "dash-time" ? QStringList{"-use_template", "1", "-use_timeline", "1",
+                                                                 "-media_seg_name", "chunk-$RepresentationID$-$Time$.m4s"}
+                                                   : QStringList{"-use_template", "0", "-use_timeline", "0"};
+    return QStringList{"-f", "dash", "-seg_duration", "1"} + how;
+}
+
+// ffmpeg names the first sound piece by its priming time (below zero)
+// while its manifest says 0: the site serves the manifest's name.
+bool namedAsTheManifestSays(const QString &folder)
+{
+    QDir dir(folder);
+    bool ok = true;
+    for (const QString &name : dir.entryList({"chunk-*--*.m4s"}))
+        ok = ok && dir.rename(name, name.left(name.indexOf("--")) + "-0.m4s");
+    return ok;
+}
+
+// The playlist's pieces twice, the clock starting again between them.
+bool twiceWithADiscontinuity(const QString &playlist)
+{
+    const QByteArray text = readFile(playlist);
+    const qsizetype from = text.indexOf("#EXTINF"), to = text.indexOf("#EXT-X-ENDLIST");
+    return from > 0 && to > from
+           && !writeFile(QFileInfo(playlist).path(), QFileInfo(playlist).fileName(),
+                         text.left(to) + "#EXT-X-DISCONTINUITY\n" + text.mid(from, to - from) + text.mid(to))
+                   .isEmpty();
 }
 } // namespace
 
@@ -115,26 +142,11 @@ QString StreamClips::make(const QString &shape)
         const QString key = writeFile(folder, "k.bin", QByteArray::fromHex("00112233445566778899aabbccddeeff"));
         writeFile(folder, "keyinfo", ("k.bin\n" + key + "\n").toUtf8());
         ok = package(top, ref, hls("1", {"-hls_key_info_file", QDir(folder).filePath("keyinfo")}));
-    } else if (shape == "discontinuity") { // the clip twice, its clock starting again
-        ok = package(top, ref, hls("1"));
-        const QString playlist = QDir(m_folder).filePath(top);
-        const QByteArray text = readFile(playlist);
-        const qsizetype from = text.indexOf("#EXTINF"), to = text.indexOf("#EXT-X-ENDLIST");
-        writeFile(QFileInfo(playlist).path(), "index.m3u8",
-                  text.left(to) + "#EXT-X-DISCONTINUITY\n" + text.mid(from, to - from) + text.mid(to));
+    } else if (shape == "discontinuity") {
+        ok = package(top, ref, hls("1")) && twiceWithADiscontinuity(QDir(m_folder).filePath(top));
     } else if (shape.startsWith("dash")) {
         top = shape + "/index.mpd";
-        const QStringList how = shape == "dash-number" ? QStringList{"-use_template", "1", "-use_timeline", "0"}
-                                : shape == "dash-time"
-                                    ? QStringList{"-use_template", "1", "-use_timeline", "1", "-media_seg_name",
-                                                  "chunk-$RepresentationID$-$Time$.m4s"}
-                                    : QStringList{"-use_template", "0", "-use_timeline", "0"};
-        ok = package(top, ref, dash(how));
-        // ffmpeg names the first sound piece by its priming time (below
-        // zero) while its manifest says 0: the site serves the manifest's name.
-        QDir folder(QDir(m_folder).filePath(shape));
-        for (const QString &name : folder.entryList({"chunk-*--*.m4s"}))
-            ok = ok && folder.rename(name, name.left(name.indexOf("--")) + "-0.m4s");
+        ok = package(top, ref, dash(shape)) && namedAsTheManifestSays(QDir(m_folder).filePath(shape));
     } else {
         const QStringList how = shape == "ts"       ? hls("1", {"-hls_segment_type", "mpegts"})
                                 : shape == "cmaf"   ? hls("1", {"-hls_segment_type", "fmp4"})
@@ -182,7 +194,8 @@ testweb::Response FolderSite::serve(const testweb::Request &r) const
     return resp;
 }
 
-FetchResult fetchInThread(const FetchJob &job, FetchShared &shared, int timeoutMs)
+FetchResult fetchInThread(const FetchJob &job, FetchShared &shared, int timeoutMs,
+                          const std::function<bool()> &cancelWhen)
 {
     FetchResult result;
     std::atomic<bool> done{false};
@@ -190,7 +203,8 @@ FetchResult fetchInThread(const FetchJob &job, FetchShared &shared, int timeoutM
         result = runFetch(job, shared);
         done = true;
     });
-    if (!QTest::qWaitFor([&] { return done.load(); }, timeoutMs))
+    QTest::qWaitFor([&] { return done || (cancelWhen && cancelWhen()); }, timeoutMs);
+    if (!done)
         shared.cancel = true;
     QTest::qWaitFor([&] { return done.load(); }, 20000);
     fetching.join();

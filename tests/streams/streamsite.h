@@ -55,8 +55,9 @@ private:
 };
 
 // runFetch on a thread of its own while this thread's event loop (the
-// local web) runs; cancelled after timeoutMs.
-FetchResult fetchInThread(const FetchJob &job, FetchShared &shared, int timeoutMs = 120000);
+// local web) runs; cancelled after timeoutMs, or once cancelWhen is true.
+FetchResult fetchInThread(const FetchJob &job, FetchShared &shared, int timeoutMs = 120000,
+                          const std::function<bool()> &cancelWhen = {});
 
 // The piece requests the server saw (playlists, manifests and keys left out).
 QList<QByteArray> pieceRequests(const testweb::Server &server);
