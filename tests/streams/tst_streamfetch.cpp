@@ -21,7 +21,11 @@ class TestStreamFetch : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init() { m_web.server().clearRequests(); }
+    void init()
+    {
+        m_site->adjust = {};
+        m_web.server().clearRequests();
+    }
     void names_data();
     void names();
     void saves_data();
@@ -106,9 +110,10 @@ void TestStreamFetch::saves()
     QFETCH(int, times);
     const QString top = m_clips->make(shape);
     QVERIFY(!top.isEmpty());
-    m_site->adjust = [&](const testweb::Request &r, testweb::Response &resp) {
+    const QString playlist = QDir(m_clips->folder()).filePath(top);
+    m_site->adjust = [playlist, shared](const testweb::Request &r, testweb::Response &resp) {
         if (r.path.endsWith("/typed"))
-            resp = testweb::Response::text(readFile(QDir(m_clips->folder()).filePath(top)), "application/x-mpegURL");
+            resp = testweb::Response::text(readFile(playlist), "application/x-mpegURL");
         if (shared && r.path.endsWith("/index0.ts")) {
             resp.trickleMs = 20;
             resp.trickleBytes = 2048;

@@ -114,7 +114,7 @@ void TestStreamResume::afterAFailedPiece()
     QFETCH(int, status);
     QFETCH(bool, changed);
     QFETCH(QString, why);
-    m_site->adjust = [&](const testweb::Request &r, testweb::Response &resp) {
+    m_site->adjust = [status](const testweb::Request &r, testweb::Response &resp) {
         if (pieceNumber(r.path) == 3 && status > 0)
             resp.status = status;
         else if (pieceNumber(r.path) == 3)
