@@ -203,10 +203,10 @@ FetchResult fetchInThread(const FetchJob &job, FetchShared &shared, int timeoutM
         result = runFetch(job, shared);
         done = true;
     });
-    QTest::qWaitFor([&] { return done || (cancelWhen && cancelWhen()); }, timeoutMs);
-    if (!done)
+    if (!QTest::qWaitFor([&] { return done || (cancelWhen && cancelWhen()); }, timeoutMs) || !done)
         shared.cancel = true;
-    QTest::qWaitFor([&] { return done.load(); }, 20000);
+    if (!QTest::qWaitFor([&] { return done.load(); }, 20000))
+        qWarning("the fetch did not end within 20 s of Cancel");
     fetching.join();
     return result;
 }
