@@ -160,6 +160,8 @@ QString StreamClips::make(const QString &shape)
 FolderSite::FolderSite(testweb::Server &server, const QString &root) : m_root(root)
 {
     server.onHost(Host, [this](const testweb::Request &r) { return serve(r); });
+    // The same files at http://127.0.0.1:port/, as a site on the user's own machine.
+    server.onHost("127.0.0.1", [this](const testweb::Request &r) { return serve(r); });
 }
 
 QString FolderSite::url(const QString &relative)

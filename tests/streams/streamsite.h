@@ -41,7 +41,8 @@ private:
 
 // Serves the files under root at http://media.vidrona.test/<relative path>:
 // playlists and manifests with their types, other files as bytes, Range
-// requests answered with 206 (and Accept-Ranges said). adjust may change an answer before it goes.
+// requests answered with 206 (and Accept-Ranges said); the same at the
+// server's own address. adjust may change an answer before it goes.
 class FolderSite
 {
 public:

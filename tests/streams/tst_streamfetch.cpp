@@ -32,7 +32,8 @@ private slots:
     void saves();
     void refuses_data();
     void refuses();
-    void privatePieceOfAPublicPlaylist();
+    void ownNetwork_data();
+    void ownNetwork();
 
 private:
     LocalWeb m_web;
@@ -198,18 +199,33 @@ void TestStreamFetch::refuses()
     QCOMPARE(pieceRequests(m_web.server()), QList<QByteArray>());
 }
 
-// A public playlist may not lead into the user's own machine or network.
-void TestStreamFetch::privatePieceOfAPublicPlaylist()
+void TestStreamFetch::ownNetwork_data()
 {
+    QTest::addColumn<bool>("local"); // the playlist the user named is on this machine
+    QTest::newRow("a public playlist, a piece on this machine") << false;
+    QTest::newRow("a playlist on this machine, its pieces too") << true;
+}
+
+// A public playlist may not lead into the user's own machine or network;
+// one the user named there may.
+void TestStreamFetch::ownNetwork()
+{
+    QFETCH(bool, local);
     const QString folder = QDir(m_clips->folder()).filePath("refused");
     QDir().mkpath(folder);
     writeFile(folder, "inside.m3u8", "#EXTM3U\n#EXTINF:1.0,\nhttp://127.0.0.1:9/v.ts\n#EXT-X-ENDLIST\n");
     QTemporaryDir out;
     FetchJob job;
-    job.url = FolderSite::url("refused/inside.m3u8");
+    job.url = local ? QStringLiteral("http://127.0.0.1:%1/%2").arg(m_web.server().port()).arg(m_clips->make("ts"))
+                    : FolderSite::url("refused/inside.m3u8");
     job.finalPath = QDir(out.path()).filePath("clip.mp4");
     FetchShared shared;
     const FetchResult result = fetchInThread(job, shared);
+    if (local) {
+        QVERIFY2(result.ok(), qPrintable(result.failure.text));
+        QCOMPARE(videoFrameSums(job.finalPath), videoFrameSums(m_clips->reference()));
+        return;
+    }
     QCOMPARE(result.failure.reason, net::Reason::AddressRefused);
     QCOMPARE(result.failure.text, addressRefusedText("127.0.0.1") + " (piece 1 of 1)");
     QVERIFY(!QFileInfo::exists(job.finalPath));
