@@ -127,7 +127,7 @@ Input *nextInput(const QList<std::shared_ptr<Input>> &inputs)
 // A clock that jumps back, or far ahead, between two packets of a stream
 // starts again where the input had reached: pieces after a discontinuity
 // follow the ones before instead of overlapping them.
-constexpr qint64 MaxGapMicros = 10 * AV_TIME_BASE;
+constexpr qint64 MaxGapMicros = 60 * qint64(AV_TIME_BASE); // a still picture may stay a while
 
 void followOn(Input &in, AVPacket *packet, AVRational from)
 {
