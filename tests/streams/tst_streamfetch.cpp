@@ -124,8 +124,13 @@ void TestStreamFetch::saves()
     FetchJob job;
     job.url = byType ? QUrl(FolderSite::url(top)).resolved(QUrl("typed")) : QUrl(FolderSite::url(top));
     job.finalPath = QDir(out.path()).filePath("clip.mp4");
+    std::atomic<int> receiving = 0, finishing = 0;
+    job.receiving = [&] { receiving += finishing == 0 ? 1 : 100; }; // once, before finishing
+    job.finishing = [&] { ++finishing; };
     FetchShared progress;
     const FetchResult result = fetchInThread(job, progress);
+    QCOMPARE(receiving.load(), 1);
+    QCOMPARE(finishing.load(), 1);
     QVERIFY2(result.ok(), qPrintable(result.failure.text));
     QCOMPARE(result.placedAt, job.finalPath);
     QVERIFY(progress.piecesTotal >= 4);
