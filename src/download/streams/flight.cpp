@@ -14,7 +14,7 @@ void Flight::start(qint64 size, qint64 base, bool splittable)
 qint64 Flight::reserve(int part, qint64 length)
 {
     std::lock_guard guard(m_lock);
-    Part &p = m_parts[part];
+    Share &p = m_parts[part];
     if (p.end >= 0)
         length = qBound<qint64>(0, p.end - p.begin - p.got, length);
     p.got += length;
@@ -29,14 +29,14 @@ int Flight::split(qint64 minBytes)
     int most = -1;
     qint64 mostLeft = 0;
     for (int i = 0; i < m_parts.size(); ++i) {
-        const Part &p = m_parts.at(i);
+        const Share &p = m_parts.at(i);
         const qint64 left = p.end - p.begin - p.got;
         if (!p.done && left > mostLeft)
             most = i, mostLeft = left;
     }
     if (most < 0 || mostLeft < 2 * minBytes)
         return -1;
-    const Part p = m_parts.at(most);
+    const Share p = m_parts.at(most);
     const qint64 middle = p.begin + p.got + mostLeft / 2;
     m_parts[most].end = middle; // before the list grows: no reference into it survives that
     m_parts.append({middle, p.end, 0, false});
@@ -47,19 +47,19 @@ qint64 Flight::mostLeft() const
 {
     std::lock_guard guard(m_lock);
     qint64 most = 0;
-    for (const Part &p : m_parts)
+    for (const Share &p : m_parts)
         if (m_splittable && !p.done)
             most = qMax(most, p.end - p.begin - p.got);
     return most;
 }
 
-Flight::Part Flight::part(int n) const
+Flight::Share Flight::part(int n) const
 {
     std::lock_guard guard(m_lock);
     return m_parts.at(n);
 }
 
-QList<Flight::Part> Flight::parts() const
+QList<Flight::Share> Flight::parts() const
 {
     std::lock_guard guard(m_lock);
     return m_parts;
@@ -81,7 +81,7 @@ bool Flight::finish(int part)
 {
     std::lock_guard guard(m_lock);
     m_parts[part].done = true;
-    for (const Part &p : m_parts)
+    for (const Share &p : m_parts)
         if (!p.done)
             return false;
     return true;

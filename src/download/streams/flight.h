@@ -15,7 +15,7 @@ namespace vidrona::streams {
 class Flight
 {
 public:
-    struct Part {
+    struct Share {
         qint64 begin = 0;
         qint64 end = -1; // -1: to the end of an answer of unknown length
         qint64 got = 0;  // bytes of the part counted so far
@@ -33,8 +33,8 @@ public:
     int split(qint64 minBytes);
     // Most bytes one part still has to fetch, for choosing which flight to split.
     qint64 mostLeft() const;
-    Part part(int n) const;
-    QList<Part> parts() const;
+    Share part(int n) const;
+    QList<Share> parts() const;
     qint64 base() const;
     qint64 size() const;
     // Marks the part done; true once for the call that completes the piece.
@@ -45,7 +45,7 @@ private:
     qint64 m_size = -1;
     qint64 m_base = 0;
     bool m_splittable = false;
-    QList<Part> m_parts{Part{}};
+    QList<Share> m_parts{Share{}};
 };
 
 } // namespace vidrona::streams

@@ -106,7 +106,7 @@ bool PieceReceiver::head(const HttpHead &head, const QUrl &)
         return failure = statusFailure(head), false;
     if (part == 0)
         return firstHead(head);
-    const Flight::Part p = flight.part(part);
+    const Flight::Share p = flight.part(part);
     const QByteArray from = "bytes " + QByteArray::number(flight.base() + p.begin) + '-';
     if (head.status != 206 || !head.value("Content-Range").trimmed().startsWith(from))
         return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
@@ -202,7 +202,7 @@ net::Failure fetchPart(net::HttpClient &client, const PieceRequest &request, Fli
     r.limited = true;
     r.userNamed = request.trusted;
     r.idleMs = request.idleMs;
-    const Flight::Part part = flight.part(n);
+    const Flight::Share part = flight.part(n);
     const qint64 from = n == 0 ? request.range.offset : flight.base() + part.begin;
     if (n > 0 || !request.range.whole())
         r.fields << "Range: bytes=" + QByteArray::number(from) + '-'
@@ -214,7 +214,7 @@ net::Failure fetchPart(net::HttpClient &client, const PieceRequest &request, Fli
         return outcome.failure;
     if (!outcome.headIn)
         return net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came"));
-    const Flight::Part done = flight.part(n);
+    const Flight::Share done = flight.part(n);
     if (done.end >= 0 && receiver.taken != done.end - done.begin)
         return net::fail(net::Reason::BrokeOff, QStringLiteral("The piece ended after %1 of %2 bytes")
                                                     .arg(done.begin + receiver.taken).arg(flight.size()));
@@ -231,7 +231,7 @@ net::Failure completePiece(const Flight &flight, const QString &firstPath, const
     FileWriter writer;
     if (!writer.open(firstPath, true))
         return writer.failure();
-    QList<Flight::Part> parts = flight.parts();
+    QList<Flight::Share> parts = flight.parts();
     QList<int> order; // the other parts by where they begin
     for (int n = 1; n < parts.size(); ++n)
         order << n;

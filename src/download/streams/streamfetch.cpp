@@ -63,7 +63,7 @@ net::Failure named(net::Failure f, int n, const Run &run)
     return f;
 }
 
-// Part n of piece number, then the piece itself when that part was its last.
+// Share n of piece number, then the piece itself when that share was its last.
 net::Failure fetchOne(Run &run, net::HttpClient &client, int number, Flight &flight, int n)
 {
     const StreamPiece &p = run.plan.pieces.at(number);
