@@ -54,6 +54,31 @@ bool syncFile(QFile &file)
 
 void startWriteBack(QFile &, qint64, qint64) {}
 
+bool writeAt(QFile &file, qint64 offset, const char *data, qint64 size)
+{
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    while (size > 0) {
+        OVERLAPPED at{};
+        at.Offset = DWORD(offset & 0xffffffff);
+        at.OffsetHigh = DWORD(offset >> 32);
+        DWORD written = 0;
+        const DWORD chunk = DWORD(qMin<qint64>(size, 1 << 30));
+        if (!WriteFile(h, data, chunk, &written, &at) || written == 0)
+            return false;
+        offset += written;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+void reserveSpace(QFile &, qint64) {}
+
+qint64 allocatedBytes(const QString &path)
+{
+    return QFileInfo(path).size();
+}
+
 bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *error)
 {
     file.setFileName(path);
@@ -86,6 +111,12 @@ Placed placeFileNew(const QString &from, const QString &to, QString *error)
     if (error)
         *error = QStringLiteral("cannot put the file in place (error %1)").arg(code);
     return Placed::Failed;
+}
+
+bool replaceFile(const QString &from, const QString &to)
+{
+    return MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
+                       MOVEFILE_REPLACE_EXISTING);
 }
 
 // The read-only flag and its permission bits say nothing about
@@ -139,6 +170,39 @@ void startWriteBack(QFile &file, qint64 offset, qint64 length)
 #else
     Q_UNUSED(file) Q_UNUSED(offset) Q_UNUSED(length)
 #endif
+}
+
+bool writeAt(QFile &file, qint64 offset, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::pwrite(file.handle(), data, size_t(size), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        offset += n;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+void reserveSpace(QFile &file, qint64 length)
+{
+#ifdef Q_OS_LINUX
+    // Where the file system cannot, the call fails and nothing happens.
+    ::fallocate(file.handle(), FALLOC_FL_KEEP_SIZE, 0, off_t(length));
+#else
+    Q_UNUSED(file) Q_UNUSED(length)
+#endif
+}
+
+qint64 allocatedBytes(const QString &path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    return qint64(st.st_blocks) * 512;
 }
 
 quint32 fileAttributes(const QString &) { return 0; }
@@ -212,6 +276,11 @@ Placed placeFileNew(const QString &from, const QString &to, QString *error)
         *error = QString::fromLocal8Bit(std::strerror(errno));
     return Placed::Failed;
 }
+bool replaceFile(const QString &from, const QString &to)
+{
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
 // A folder of the user's own for sockets, where the session has one.
 QString localSocketPath(const QString &name)
 {

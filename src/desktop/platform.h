@@ -29,6 +29,21 @@ bool syncFile(QFile &file);
 // syncFile has little left to do. Does nothing where there is no such call.
 void startWriteBack(QFile &file, qint64 offset, qint64 length);
 
+// Writes size bytes at offset of an open file without moving its position,
+// so several threads can fill their own parts of one file at once. False
+// when not all of them could be written (lastFileFault says why).
+bool writeAt(QFile &file, qint64 offset, const char *data, qint64 size);
+
+// Reserves the disk blocks for the first length bytes of an open file
+// without changing its size, where the file system can (no zeros are
+// written where it cannot): a later write does not run into a full disk
+// that other programs filled meanwhile, and the file lies in one piece.
+void reserveSpace(QFile &file, qint64 length);
+
+// The disk space a file takes now (its blocks, holes not counted); 0 when
+// there is no such file.
+qint64 allocatedBytes(const QString &path);
+
 // Opens path into file for a file the program keeps (kept bytes, their
 // record): a link there is never followed and only a plain file is
 // opened, so nothing put in its place (a link, a pipe, a device) is
@@ -46,6 +61,10 @@ FileFault lastFileFault();
 // for Failed.
 enum class Placed { Moved, Taken, Failed };
 Placed placeFileNew(const QString &from, const QString &to, QString *error);
+
+// Moves from to to in one step, replacing a file there (a link there is
+// replaced, never followed): for the program's own files only.
+bool replaceFile(const QString &from, const QString &to);
 
 // The characters no file name may hold here besides control characters:
 // "/" (and on Windows \ : * ? " < > |).

@@ -1,13 +1,20 @@
 // The file fetch of the queue, on a thread of its own through the
 // program's HTTP client: the body goes from the socket to the disk without
-// a hop through the window's thread, at the speed of the curl tool.
+// a hop through the window's thread, at the speed of the curl tool. A big
+// file whose server answers ranges comes over several connections at once
+// (splitfetch.h).
 #include "filefetch.h"
+#include "answerhead.h"
+#include "diskspace.h"
 #include "filewriter.h"
 #include "keptbytes.h"
+#include "splitfetch.h"
 #include "net/httpclient.h"
 #include "streams/streamaddress.h"
 #include "streams/streamfetch.h"
 #include <QFile>
+#include <QFileInfo>
+#include <memory>
 #include <optional>
 
 namespace vidrona {
@@ -15,19 +22,21 @@ namespace vidrona {
 namespace {
 
 enum class Plan { Undecided, Write, StartOver, Fail, Stream };
+constexpr int MaxRounds = 4;      // requests that start over or fall back to one connection
 
 // One request (redirects followed by the client) and what its answer is for.
 struct Attempt : net::Receiver {
     const FetchJob &job;
     FetchShared &shared;
     FileWriter &writer;
-    qint64 kept = 0; // asking for the bytes from here on; 0: the whole body
+    qint64 kept = 0; // asking for the bytes from here on (with a record)
     std::optional<kept::Record> record;
+    bool oneConnection = false; // never split, whatever the answer
+    std::unique_ptr<SplitFetch> split;
     Plan plan = Plan::Undecided;
     net::Failure failure;
     qint64 received = 0;
     qint64 expectedBody = -1;
-    QByteArray reasonPhrase; // of the final answer, for an error's words
 
     Attempt(const FetchJob &j, FetchShared &sh, FileWriter &w) : job(j), shared(sh), writer(w) {}
     bool head(const HttpHead &head, const QUrl &url) override;
@@ -42,9 +51,12 @@ struct Attempt : net::Receiver {
         if (job.requestSent)
             job.requestSent();
     }
-    Plan decide(const kept::AnswerHead &head);
-    QString statusText(int status) const;
-    int retryAfterSeconds = -1;
+    bool asksRange() const { return record && !record->done.isEmpty(); }
+    Plan decide(const kept::AnswerHead &head, const HttpHead &raw);
+    Plan openFor(const kept::AnswerHead &head, qint64 total);
+    bool fits(qint64 length);
+    void maybeSplit(qint64 length);
+    bool keepInOrder();
     Plan fail(net::Reason reason, const QString &why)
     {
         failure = net::fail(reason, why);
@@ -52,97 +64,127 @@ struct Attempt : net::Receiver {
     }
 };
 
-// A video file is never a web page: such an answer is a sign-in page, an
-// error page with a success status, a portal's notice.
-bool isWebPage(const HttpHead &head)
-{
-    const QByteArray type = head.value("Content-Type").split(';').first().trimmed().toLower();
-    return type == "text/html" || type == "application/xhtml+xml";
-}
-
-kept::AnswerHead answerHead(const HttpHead &head, const QUrl &url)
-{
-    kept::AnswerHead a;
-    a.status = head.status;
-    a.address = url.toEncoded();
-    a.etag = head.value("ETag");
-    a.lastModified = head.value("Last-Modified");
-    a.contentRange = head.value("Content-Range");
-    if (head.has("Content-Length")) {
-        bool ok = false;
-        const qint64 n = head.value("Content-Length").toLongLong(&ok);
-        a.contentLength = ok && n >= 0 ? n : -1;
-    }
-    return a;
-}
-
 bool Attempt::head(const HttpHead &head, const QUrl &url)
 {
     if (job.head && !job.head(head)) {
         fail(net::Reason::Cancelled, QStringLiteral("the body was not wanted"));
         return false;
     }
-    reasonPhrase = head.reason;
-    // A busy server says when to come back, in seconds (a date is not used).
-    bool seconds = false;
-    const int retryAfter = head.value("Retry-After").trimmed().toInt(&seconds);
-    retryAfterSeconds = seconds && retryAfter >= 0 ? retryAfter : -1;
-    if (head.status >= 200 && head.status <= 299 && isWebPage(head)) {
+    if (head.status >= 200 && head.status <= 299 && answer::isWebPage(head)) {
         fail(net::Reason::NotTheVideo, QStringLiteral("The server sent a web page instead of the video"));
         return false;
     }
     if (head.status >= 200 && head.status <= 299 && streams::isStreamType(head.value("Content-Type")))
         return plan = Plan::Stream, false; // a playlist: its pieces are fetched instead
-    return decide(answerHead(head, url)) == Plan::Write; // else no body is read
-}
-
-QString Attempt::statusText(int status) const
-{
-    return QStringLiteral("The server answered %1 %2").arg(status).arg(QString::fromLatin1(reasonPhrase)).trimmed();
+    return decide(answer::of(head, url), head) == Plan::Write; // else no body is read
 }
 
 // The final answer's head is in: what becomes of its body.
-Plan Attempt::decide(const kept::AnswerHead &head)
+Plan Attempt::decide(const kept::AnswerHead &head, const HttpHead &raw)
 {
     const int status = head.status;
     qint64 total = -1;
-    if (status == 416 || (status == 206 && !(record && kept::continues(*record, kept, head, &total))))
-        return kept > 0 ? plan = Plan::StartOver
-                        : fail(net::Reason::HttpError, statusText(status));
-    if (status < 200 || status > 299) {
-        fail(net::Reason::HttpError, statusText(status));
-        failure.status = status;
-        failure.retryAfterSeconds = retryAfterSeconds;
-        return plan;
-    }
-    const QString bytes = kept::bytesPath(job.finalPath);
-    if (status == 206) {
-        if (!writer.open(bytes, true) || writer.size() != kept)
+    if (status == 416 || (status == 206 && !(record && kept::continues(*record, kept, head, &total)))) {
+        if (asksRange())
             return plan = Plan::StartOver;
+        failure = answer::statusFailure(raw);
+        return plan = Plan::Fail;
+    }
+    if (status < 200 || status > 299) {
+        failure = answer::statusFailure(raw);
+        return plan = Plan::Fail;
+    }
+    if (!fits(status == 206 ? total : head.contentLength))
+        return plan; // nothing written, the kept bytes untouched
+    if (openFor(head, total) != Plan::Write)
+        return plan;
+    if (job.receiving)
+        job.receiving();
+    return plan;
+}
+
+// Before any byte is written: the file's length must fit on the disk,
+// kept bytes counted as there (they are continued or replaced).
+bool Attempt::fits(qint64 length)
+{
+    if (length < 0)
+        return true;
+    const QString bytes = kept::bytesPath(job.finalPath);
+    const qint64 needed = qMax<qint64>(0, length - platform::allocatedBytes(bytes));
+    if (const std::optional<net::Failure> full = diskspace::check(QFileInfo(job.finalPath).path(), needed)) {
+        failure = *full;
+        plan = Plan::Fail;
+        return false;
+    }
+    return true;
+}
+
+Plan Attempt::openFor(const kept::AnswerHead &head, qint64 total)
+{
+    const QString bytes = kept::bytesPath(job.finalPath);
+    if (head.status == 206) {
+        if (!writer.open(bytes, true, kept))
+            return plan = Plan::StartOver;
+        record->total = total;
         expectedBody = total - kept;
-        shared.total = total;
     } else {
         // The whole body from its first byte: old kept bytes and their
         // record go first, so the two never describe different versions.
         kept::remove(job.finalPath);
+        kept = 0;
         if (!writer.open(bytes, false)) {
             failure = writer.failure();
             return plan = Plan::Fail;
         }
         record = kept::recordFor(head);
-        if (record)
-            kept::save(job.finalPath, *record);
-        expectedBody = head.contentLength;
-        shared.total = head.contentLength;
+        expectedBody = total = head.contentLength;
     }
-    shared.received = writer.size();
-    if (job.receiving)
-        job.receiving();
+    shared.total = total;
+    shared.received = kept;
+    maybeSplit(total);
+    if (!split && !keepInOrder())
+        return plan;
+    writer.reserve(total);
     return plan = Plan::Write;
+}
+
+// One connection writes in order from kept to the end: bytes after kept
+// that earlier connections left go (this answer brings them again), and
+// the record says once that everything written from kept on arrived.
+bool Attempt::keepInOrder()
+{
+    if (!record)
+        return true;
+    if (!writer.cutHere()) {
+        failure = writer.failure();
+        plan = Plan::Fail;
+        return false;
+    }
+    kept::Record r = *record;
+    QList<Span> before;
+    for (const Span &s : std::as_const(r.done))
+        if (s.begin < kept)
+            before.append({s.begin, qMin(s.end, kept)});
+    r.done = before;
+    r.doneFrom = kept;
+    kept::save(job.finalPath, r);
+    return true;
+}
+
+// Several connections for a big file of a known version, when allowed.
+void Attempt::maybeSplit(qint64 length)
+{
+    if (oneConnection || job.connections <= 1 || !record || length < SplitFetch::MinFileBytes)
+        return;
+    split = std::make_unique<SplitFetch>(job, shared, writer, *record);
+    if (!split->start(kept))
+        split.reset();
 }
 
 bool Attempt::body(const char *data, qsizetype length)
 {
+    if (split)
+        return split->leadBody(data, length);
     if (!writer.write(data, length)) {
         failure = writer.failure();
         plan = Plan::Fail;
@@ -154,10 +196,10 @@ bool Attempt::body(const char *data, qsizetype length)
     return true;
 }
 
-// Only the rest, and only if it is still the version kept.
+// Only what is missing, and only if it is still the version kept.
 QList<QByteArray> rangeFields(const Attempt &a)
 {
-    if (a.kept <= 0)
+    if (!a.asksRange())
         return {};
     return {"Range: bytes=" + QByteArray::number(a.kept) + '-', "If-Range: " + a.record->validator()};
 }
@@ -175,17 +217,65 @@ Plan fetchOnce(net::HttpClient &client, Attempt &a)
     const net::Outcome out = client.perform(request, a, a.shared.cancel);
     if (a.plan == Plan::Fail || a.plan == Plan::StartOver)
         return a.plan;
-    if (out.failure.reason == net::Reason::Stalled)
-        return a.fail(out.failure.reason,
-                      QStringLiteral("No data came for %1 seconds").arg(a.job.stallTimeoutMs / 1000.0));
+    if (out.failure.reason == net::Reason::Stalled) {
+        a.failure = answer::stalled(a.job.stallTimeoutMs);
+        return a.plan = Plan::Fail;
+    }
     if (out.failure.failed())
         return a.fail(out.failure.reason, out.failure.text);
     if (a.plan == Plan::Undecided)
         return a.fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came."));
-    if (a.expectedBody >= 0 && a.received != a.expectedBody)
+    if (!a.split && a.expectedBody >= 0 && a.received != a.expectedBody)
         return a.fail(net::Reason::BrokeOff,
                       QStringLiteral("body of %1 bytes, %2 announced").arg(a.received).arg(a.expectedBody));
     return a.plan;
+}
+
+// What the rounds of one fetch carry from one to the next.
+struct Rounds {
+    std::optional<kept::Record> record;
+    bool oneConnection = false;
+    bool startedOver = false;
+};
+
+// The parts of a split fetch ended: the plan for the whole file.
+Plan afterSplit(net::HttpClient &client, Attempt &a, Plan lead, Rounds &rounds)
+{
+    const net::Failure leadFailure = lead == Plan::Write ? net::Failure() : a.failure;
+    switch (a.split->finish(client, leadFailure)) {
+    case SplitFetch::Outcome::Complete:
+        return Plan::Write;
+    case SplitFetch::Outcome::OneConnection:
+        // The rest on one connection, from the first byte still missing.
+        a.split->saveRecord();
+        rounds.record = a.split->record();
+        rounds.oneConnection = true;
+        return Plan::StartOver;
+    case SplitFetch::Outcome::Changed:
+        // The parts written are of another version: all of it again.
+        a.writer.close();
+        kept::remove(a.job.finalPath);
+        rounds.record.reset();
+        rounds.oneConnection = true;
+        return Plan::StartOver;
+    case SplitFetch::Outcome::Failed:
+        break;
+    }
+    a.split->saveRecord();
+    a.failure = a.split->failure();
+    return Plan::Fail;
+}
+
+FetchResult place(const FetchJob &job, FileWriter &writer)
+{
+    if (job.finishing)
+        job.finishing();
+    const auto taken = [&job](const QString &name) { return job.takenNames.contains(name, Qt::CaseInsensitive); };
+    QString placedAt;
+    if (!writer.commitTo(job.finalPath, taken, &placedAt))
+        return {writer.failure()};
+    QFile::remove(kept::recordPath(job.finalPath));
+    return {{}, placedAt};
 }
 
 } // namespace
@@ -202,37 +292,39 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
     net::HttpClient client;
     FileWriter writer;
     qint64 keptLength = 0;
-    std::optional<kept::Record> record = kept::load(job.finalPath, &keptLength);
-    for (int round = 0;; ++round) {
+    Rounds rounds;
+    rounds.record = kept::load(job.finalPath, &keptLength);
+    for (int round = 0; round < MaxRounds; ++round) {
         Attempt a(job, shared, writer);
-        a.record = record;
-        a.kept = record ? keptLength : 0;
-        const Plan plan = fetchOnce(client, a);
-        if (plan == Plan::StartOver && round == 0) {
-            // The kept bytes cannot be continued: the whole body again.
-            writer.close();
-            kept::remove(job.finalPath);
-            record.reset();
+        a.record = rounds.record;
+        a.kept = rounds.record ? kept::firstMissing(rounds.record->done) : 0;
+        a.oneConnection = rounds.oneConnection;
+        Plan plan = fetchOnce(client, a);
+        const bool wasSplit = bool(a.split);
+        if (wasSplit)
+            plan = afterSplit(client, a, plan, rounds);
+        if (plan == Plan::StartOver && (wasSplit || !rounds.startedOver)) {
+            if (!wasSplit) {
+                // The kept bytes cannot be continued: the whole body again.
+                writer.close();
+                kept::remove(job.finalPath);
+                rounds.record.reset();
+                rounds.startedOver = true;
+            }
             continue;
         }
+        if (plan == Plan::Write)
+            return place(job, writer);
+        writer.close();
         if (plan == Plan::Stream) // bytes kept from a plain fetch of it are of no use
             return kept::remove(job.finalPath), streams::runStreamFetch(job, shared);
-        if (plan != Plan::Write) {
-            writer.close();
-            if (!a.record) // bytes that cannot be resumed are not kept
-                kept::remove(job.finalPath);
-            return {plan == Plan::StartOver ? net::fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("the answers do not add up"))
-                                            : a.failure};
-        }
-        if (job.finishing)
-            job.finishing();
-        const auto taken = [&job](const QString &name) { return job.takenNames.contains(name, Qt::CaseInsensitive); };
-        QString placedAt;
-        if (!writer.commitTo(job.finalPath, taken, &placedAt))
-            return {writer.failure()};
-        QFile::remove(kept::recordPath(job.finalPath));
-        return {{}, placedAt};
+        if (!a.record) // bytes that cannot be resumed are not kept
+            kept::remove(job.finalPath);
+        return {plan == Plan::StartOver ? net::fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("the answers do not add up"))
+                                        : a.failure};
     }
+    writer.close();
+    return {net::fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("the answers do not add up"))};
 }
 
 } // namespace vidrona

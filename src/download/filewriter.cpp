@@ -12,20 +12,48 @@ namespace {
 constexpr qint64 WriteBehindBytes = 8 << 20;
 } // namespace
 
-bool FileWriter::open(const QString &path, bool append)
+bool FileWriter::open(const QString &path, bool keep, qint64 from)
 {
     close();
     m_error.clear();
     m_fault = platform::FileFault::Other;
+    // Never opened to append: other threads may write their parts at offsets.
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered
-                                     | (append ? QIODevice::Append : QIODevice::Truncate);
+                                     | (keep ? QIODevice::OpenMode() : QIODevice::Truncate);
     m_path = path; // a file opened from its descriptor forgets its name
     QString error;
     if (!platform::openKept(m_file, path, mode, &error))
         return fail(error);
-    m_size = m_writeBackFrom = m_file.size();
+    m_size = m_writeBackFrom = from >= 0 ? from : m_file.size();
+    if (!m_file.seek(m_size))
+        return fail(m_file.errorString());
     platform::markHidden(path);
     return true;
+}
+
+bool FileWriter::cutHere()
+{
+    return m_file.resize(m_size) || fail(m_file.errorString());
+}
+
+bool FileWriter::writeAt(qint64 offset, const char *data, qint64 size, net::Failure *failure)
+{
+    if (platform::writeAt(m_file, offset, data, size))
+        return true;
+    const platform::FileFault fault = platform::lastFileFault();
+    *failure = failureOf(fault, QStringLiteral("a part could not be written"));
+    return false;
+}
+
+void FileWriter::writeBack(qint64 offset, qint64 length)
+{
+    platform::startWriteBack(m_file, offset, length);
+}
+
+void FileWriter::reserve(qint64 length)
+{
+    if (m_file.isOpen() && length > 0)
+        platform::reserveSpace(m_file, length);
 }
 
 bool FileWriter::write(const char *data, qint64 size)
@@ -94,13 +122,18 @@ bool FileWriter::place(const QString &finalPath, const std::function<bool(const 
 
 net::Failure FileWriter::failure() const
 {
-    switch (m_fault) {
+    return failureOf(m_fault, m_error);
+}
+
+net::Failure FileWriter::failureOf(platform::FileFault fault, const QString &error)
+{
+    switch (fault) {
     case platform::FileFault::DiskFull:
         return net::fail(net::Reason::DiskFull, QStringLiteral("No space left on the disk"));
     case platform::FileFault::NameTooLong:
         return net::fail(net::Reason::WriteFailed, QStringLiteral("The name is too long for this disk"));
     default:
-        return net::fail(net::Reason::WriteFailed, QStringLiteral("The file could not be written: ") + m_error);
+        return net::fail(net::Reason::WriteFailed, QStringLiteral("The file could not be written: ") + error);
     }
 }
 

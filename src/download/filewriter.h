@@ -19,11 +19,24 @@ public:
     FileWriter(const FileWriter &) = delete;
     FileWriter &operator=(const FileWriter &) = delete;
 
-    // Opens path, keeping its bytes when append is true, else emptied.
-    bool open(const QString &path, bool append);
+    // Opens path, keeping its bytes when keep is true, else emptied; write()
+    // goes on from offset `from` (the end of the kept bytes when -1).
+    bool open(const QString &path, bool keep, qint64 from = -1);
     bool isOpen() const { return m_file.isOpen(); }
     bool write(const char *data, qint64 size);
+    // Where write() goes on.
     qint64 size() const { return m_size; }
+    // Drops the bytes from where write() goes on: the file ends there.
+    bool cutHere();
+
+    // For several threads at once, each filling a part of its own: writes
+    // at offset without touching write()'s position. On failure *failure
+    // says why in words a user understands.
+    bool writeAt(qint64 offset, const char *data, qint64 size, net::Failure *failure);
+    // Starts writing [offset, offset + length) to the disk (any thread).
+    void writeBack(qint64 offset, qint64 length);
+    // Reserves the disk space for a file of length bytes where it can.
+    void reserve(qint64 length);
 
     // Makes the bytes durable (a full disk or a failed write shows here at
     // the latest), closes the file and puts it in the place of finalPath
@@ -38,6 +51,7 @@ public:
     QString errorString() const { return m_error; }
     // The first failure in words a user understands.
     net::Failure failure() const;
+    static net::Failure failureOf(platform::FileFault fault, const QString &error);
 
 private:
     static constexpr int MaxPlaceRounds = 16; // names taken while choosing

@@ -1,12 +1,17 @@
 #pragma once
+#include "piecescheduler.h"
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <optional>
 
 // The bytes of an interrupted fetch, kept beside the file they will become:
 //   <name>.part      the first bytes of the answer, exactly as received
 //   <name>.partinfo  where they came from: the answer's address, its
-//                    validator (ETag, else Last-Modified) and full length
+//                    validator (ETag, else Last-Modified), full length and
+//                    which spans of the bytes arrived (several connections
+//                    fill a file in parts); a record without spans comes
+//                    from one connection: all bytes of the .part arrived
 // A streamed video keeps its pieces in a folder ".<name>.pieces" instead
 // (streams/piecefolder.h).
 // No final name may end in ".part", ".partinfo" or ".pieces" (isKeptName), so neither
@@ -25,6 +30,10 @@ struct Record {
     QByteArray etag;         // strong ETag; empty when Last-Modified serves
     QByteArray lastModified; // only when there is no ETag
     qint64 total = -1;       // full length of that answer; -1 unknown
+    QList<Span> done;        // the bytes of the .part that arrived, in order
+    // One connection writing in order: the bytes from here to the end of
+    // the .part arrived too, whatever its length when it is read (-1: none).
+    qint64 doneFrom = -1;
 
     bool hasValidator() const { return !etag.isEmpty() || !lastModified.isEmpty(); }
     QByteArray validator() const { return etag.isEmpty() ? lastModified : etag; }
@@ -52,10 +61,27 @@ std::optional<Record> recordFor(const AnswerHead &head);
 // receives the full length the answer names.
 bool continues(const Record &record, qint64 kept, const AnswerHead &head, qint64 *fullLength);
 
+// True when head answers a request for exactly the bytes of part (a
+// bounded range, with If-Range) of the version record describes: a 206 from
+// the same address whose Content-Range names exactly that part and the
+// record's full length, with the record's validator.
+bool answersPart(const Record &record, Span part, const AnswerHead &head);
+// True when head names the version record describes (same validator).
+bool sameVersion(const Record &record, const AnswerHead &head);
+
+// spans merged and in order.
+QList<Span> merged(QList<Span> spans);
+// spans with span added, merged and in order.
+QList<Span> withSpan(QList<Span> spans, Span span);
+// Where the first missing byte is: the end of the span that starts at 0.
+qint64 firstMissing(const QList<Span> &done);
+
 // The record beside finalPath and the length of its bytes, when both are
 // there and readable; otherwise both files are removed and nothing is
 // returned.
 std::optional<Record> load(const QString &finalPath, qint64 *keptLength);
+// Replaces the record in one step (a new file renamed over the old one),
+// so a crash leaves either the old or the new one.
 bool save(const QString &finalPath, const Record &record);
 // Removes the kept bytes and their record.
 void remove(const QString &finalPath);

@@ -137,6 +137,30 @@ qint64 PieceScheduler::endOf(int worker) const
     return it == m_workers.cend() ? 0 : it->end;
 }
 
+bool PieceScheduler::extend(int worker)
+{
+    const auto it = m_workers.find(worker);
+    if (it == m_workers.end())
+        return false;
+    const qint64 at = it->end;
+    qint64 until = -1;
+    for (const Span &gap : missing())
+        if (gap.begin <= at && at < gap.end)
+            until = gap.end;
+    for (auto w = m_workers.cbegin(); w != m_workers.cend(); ++w) {
+        if (w.key() == worker || w->end <= w->cursor)
+            continue;
+        if (w->cursor <= at && at < w->end)
+            return false; // another one fetches them
+        if (w->cursor > at)
+            until = qMin(until, w->cursor);
+    }
+    if (until <= at)
+        return false;
+    it->end = until;
+    return true;
+}
+
 void PieceScheduler::release(int worker)
 {
     m_workers.remove(worker);

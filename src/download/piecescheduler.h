@@ -43,6 +43,10 @@ public:
     void advance(int worker, qint64 pos);
     // Where the worker must stop now: another may have taken its tail.
     qint64 endOf(int worker) const;
+    // Lets a worker whose answer goes on past its end (an open range, a
+    // whole body) keep going into the missing units right after its end
+    // that nobody fetches. False when there are none.
+    bool extend(int worker);
     // The worker stops; what it did not fetch is handed out again.
     void release(int worker);
 

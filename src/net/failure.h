@@ -24,6 +24,7 @@ enum class Reason {
     AnswersDoNotAddUp, // kept bytes and the server's answers disagree
     NotTheVideo,       // a web page where a video file was asked for
     DiskFull,
+    NoSpace,           // the file's length does not fit in the free space
     WriteFailed,       // any other fault writing the file
     Other,
 };

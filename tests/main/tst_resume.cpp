@@ -193,7 +193,8 @@ void TestResume::progressCell()
              qPrintable(texts.last()));
 }
 
-// A small file system of its own that the file does not fit on.
+// A small file system of its own that a file of unknown length does not
+// fit on.
 void TestResume::fullDisk()
 {
     if (geteuid() != 0)
@@ -205,7 +206,11 @@ void TestResume::fullDisk()
         QSKIP("mounting a small tmpfs failed");
     const std::shared_ptr<void> unmount(nullptr, [&](void *) { QProcess::execute("umount", {folder}); });
     const QString target = writeList(folder, status::Pending);
-    route([](int, const Request &) { return Response::pattern(300 << 10); });
+    route([](int, const Request &) { // no length: it shows only while writing
+        Response r = Response::pattern(300 << 10);
+        r.chunked = true;
+        return r;
+    });
     QueueRun run(folder);
     QVERIFY(run.run());
     QCOMPARE(run.status(), status::Failed);

@@ -1,0 +1,50 @@
+#include "answerhead.h"
+
+namespace vidrona::answer {
+
+kept::AnswerHead of(const HttpHead &head, const QUrl &url)
+{
+    kept::AnswerHead a;
+    a.status = head.status;
+    a.address = url.toEncoded();
+    a.etag = head.value("ETag");
+    a.lastModified = head.value("Last-Modified");
+    a.contentRange = head.value("Content-Range");
+    if (head.has("Content-Length")) {
+        bool ok = false;
+        const qint64 n = head.value("Content-Length").toLongLong(&ok);
+        a.contentLength = ok && n >= 0 ? n : -1;
+    }
+    return a;
+}
+
+bool isWebPage(const HttpHead &head)
+{
+    const QByteArray type = head.value("Content-Type").split(';').first().trimmed().toLower();
+    return type == "text/html" || type == "application/xhtml+xml";
+}
+
+int retryAfterSeconds(const HttpHead &head)
+{
+    bool seconds = false;
+    const int retryAfter = head.value("Retry-After").trimmed().toInt(&seconds);
+    return seconds && retryAfter >= 0 ? retryAfter : -1;
+}
+
+net::Failure statusFailure(const HttpHead &head)
+{
+    net::Failure f = net::fail(net::Reason::HttpError, QStringLiteral("The server answered %1 %2")
+                                                           .arg(head.status)
+                                                           .arg(QString::fromLatin1(head.reason))
+                                                           .trimmed());
+    f.status = head.status;
+    f.retryAfterSeconds = retryAfterSeconds(head);
+    return f;
+}
+
+net::Failure stalled(int stallTimeoutMs)
+{
+    return net::fail(net::Reason::Stalled, QStringLiteral("No data came for %1 seconds").arg(stallTimeoutMs / 1000.0));
+}
+
+} // namespace vidrona::answer
