@@ -56,26 +56,31 @@ Response Response::redirect(const QByteArray &location, int status)
     return r;
 }
 
-Response Response::ranged(const Request &req, qint64 size, const QByteArray &etag, qint64 version)
+Response Response::ranged(const Request &req, qint64 size, const QByteArray &etag, qint64 version,
+                          bool wholeForBounded)
 {
     Response r = pattern(size, "application/octet-stream");
     r.patternOffset = version;
     r.headers.append(qMakePair(QByteArray("ETag"), etag));
     const QByteArray range = req.header("Range");
     const QByteArray ifRange = req.header("If-Range");
-    if (!range.startsWith("bytes=") || !range.endsWith('-') || (!ifRange.isEmpty() && ifRange != etag))
+    const int dash = range.indexOf('-');
+    const bool bounded = dash >= 0 && !range.endsWith('-');
+    if (!range.startsWith("bytes=") || dash < 0 || (!ifRange.isEmpty() && ifRange != etag)
+        || (bounded && wholeForBounded))
         return r;
-    const qint64 from = range.mid(6, range.size() - 7).toLongLong();
-    if (from >= size) {
+    const qint64 from = range.mid(6, dash - 6).toLongLong();
+    const qint64 last = bounded ? qMin(range.mid(dash + 1).toLongLong(), size - 1) : size - 1;
+    if (from >= size || last < from) {
         Response none = html("<html><body>Range Not Satisfiable</body></html>", 416);
         none.headers.append(qMakePair(QByteArray("Content-Range"), "bytes */" + QByteArray::number(size)));
         return none;
     }
     r.status = 206;
     r.patternOffset = version + from;
-    r.patternSize = size - from;
+    r.patternSize = last - from + 1;
     r.headers.append(qMakePair(QByteArray("Content-Range"), "bytes " + QByteArray::number(from) + '-'
-                                                            + QByteArray::number(size - 1) + '/'
+                                                            + QByteArray::number(last) + '/'
                                                             + QByteArray::number(size)));
     return r;
 }
@@ -324,6 +329,10 @@ void Connection::start(const Request &req)
     m_socket->write("Connection: close\r\n\r\n");
     if (m_resp.stallAfterHeaders)
         return;
+    if (m_resp.bytesPerSecond > 0) { // a slice every 20 ms
+        m_resp.trickleMs = 20;
+        m_resp.trickleBytes = int(qMax<qint64>(1, m_resp.bytesPerSecond / 50));
+    }
     if (m_resp.trickleMs > 0)
         m_trickle.start(m_resp.trickleMs);
     else

@@ -43,6 +43,7 @@ struct Response {
     bool endlessHeaders = false; // after the status line, header lines without end
     bool chunked = false;        // body in chunks (no Content-Length)
     qint64 fillerHeaders = 0;    // this many extra header lines before the body
+    qint64 bytesPerSecond = 0;   // > 0: each connection's body at most this fast
 
     static Response html(const QByteArray &body, int status = 200);
     static Response text(const QByteArray &body, const QByteArray &type = "text/plain");
@@ -52,9 +53,13 @@ struct Response {
     static Response notFound();
     // A pattern body of size bytes (version shifts the pattern: another
     // version of the file) with that ETag, answering Range requests the
-    // way a server that supports them does: 206 for the rest when If-Range
-    // names this ETag (or is absent), 416 past the end, else the whole body.
-    static Response ranged(const Request &req, qint64 size, const QByteArray &etag, qint64 version = 0);
+    // way a server that supports them does: 206 for the bytes asked
+    // ("bytes=a-" or "bytes=a-b") when If-Range names this ETag (or is
+    // absent), 416 past the end, else the whole body. wholeForBounded: a
+    // bounded range gets the whole body (200), as from a server that
+    // answers only ranges to the end.
+    static Response ranged(const Request &req, qint64 size, const QByteArray &etag, qint64 version = 0,
+                           bool wholeForBounded = false);
     // A small gzip body (Content-Encoding: gzip) that unpacks to unpacked zero bytes.
     static Response gzipBomb(qint64 unpacked);
     // body packed with coding ("gzip", "deflate" or "br"), Content-Encoding

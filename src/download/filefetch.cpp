@@ -30,6 +30,7 @@ struct Attempt : net::Receiver {
     FetchShared &shared;
     FileWriter &writer;
     qint64 kept = 0; // asking for the bytes from here on (with a record)
+    qint64 askEnd = -1; // and up to here only, when more parts follow; -1: to the end
     std::optional<kept::Record> record;
     bool oneConnection = false; // never split, whatever the answer
     std::unique_ptr<SplitFetch> split;
@@ -52,6 +53,13 @@ struct Attempt : net::Receiver {
             job.requestSent();
     }
     bool asksRange() const { return record && !record->done.isEmpty(); }
+    bool answersAsked(const kept::AnswerHead &head, qint64 *total) const
+    {
+        if (askEnd < 0)
+            return kept::continues(*record, kept, head, total);
+        *total = record->total;
+        return kept::answersPart(*record, {kept, askEnd}, head);
+    }
     Plan decide(const kept::AnswerHead &head, const HttpHead &raw);
     Plan openFor(const kept::AnswerHead &head, qint64 total);
     bool fits(qint64 length);
@@ -84,7 +92,7 @@ Plan Attempt::decide(const kept::AnswerHead &head, const HttpHead &raw)
 {
     const int status = head.status;
     qint64 total = -1;
-    if (status == 416 || (status == 206 && !(record && kept::continues(*record, kept, head, &total)))) {
+    if (status == 416 || (status == 206 && !(record && answersAsked(head, &total)))) {
         if (asksRange())
             return plan = Plan::StartOver;
         failure = answer::statusFailure(raw);
@@ -142,6 +150,8 @@ Plan Attempt::openFor(const kept::AnswerHead &head, qint64 total)
     shared.total = total;
     shared.received = kept;
     maybeSplit(total);
+    if (!split && askEnd >= 0) // one part of several asked, and nobody for the rest
+        return plan = Plan::StartOver;
     if (!split && !keepInOrder())
         return plan;
     writer.reserve(total);
@@ -177,7 +187,7 @@ void Attempt::maybeSplit(qint64 length)
     if (oneConnection || job.connections <= 1 || !record || length < SplitFetch::MinFileBytes)
         return;
     split = std::make_unique<SplitFetch>(job, shared, writer, *record);
-    if (!split->start(kept))
+    if (!split->start(kept, askEnd < 0))
         split.reset();
 }
 
@@ -201,7 +211,8 @@ QList<QByteArray> rangeFields(const Attempt &a)
 {
     if (!a.asksRange())
         return {};
-    return {"Range: bytes=" + QByteArray::number(a.kept) + '-', "If-Range: " + a.record->validator()};
+    const QByteArray last = a.askEnd < 0 ? QByteArray() : QByteArray::number(a.askEnd - 1);
+    return {"Range: bytes=" + QByteArray::number(a.kept) + '-' + last, "If-Range: " + a.record->validator()};
 }
 
 // One request to its end: the plan of its last answer.
@@ -237,6 +248,22 @@ struct Rounds {
     bool oneConnection = false;
     bool startedOver = false;
 };
+
+// Where the first missing bytes end when more spans arrived after them and
+// the rest may come over several connections: the first request asks for
+// those bytes only, never for any that are there. -1: to the end.
+qint64 partEnd(const FetchJob &job, const Rounds &rounds)
+{
+    if (!rounds.record || rounds.oneConnection || job.connections <= 1
+        || rounds.record->total < SplitFetch::MinFileBytes)
+        return -1;
+    const QList<Span> &done = rounds.record->done;
+    const qint64 from = kept::firstMissing(done);
+    for (const Span &s : done)
+        if (s.begin > from)
+            return s.begin;
+    return -1;
+}
 
 // The parts of a split fetch ended: the plan for the whole file.
 Plan afterSplit(net::HttpClient &client, Attempt &a, Plan lead, Rounds &rounds)
@@ -299,6 +326,7 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
         a.record = rounds.record;
         a.kept = rounds.record ? kept::firstMissing(rounds.record->done) : 0;
         a.oneConnection = rounds.oneConnection;
+        a.askEnd = partEnd(job, rounds);
         Plan plan = fetchOnce(client, a);
         const bool wasSplit = bool(a.split);
         if (wasSplit)

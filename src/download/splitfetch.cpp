@@ -74,7 +74,7 @@ SplitFetch::~SplitFetch()
             t.join();
 }
 
-bool SplitFetch::start(qint64 from)
+bool SplitFetch::start(qint64 from, bool open)
 {
     std::lock_guard lock(m_mutex);
     const std::optional<PieceScheduler::Assignment> lead = m_scheduler.take();
@@ -83,7 +83,7 @@ bool SplitFetch::start(qint64 from)
             m_scheduler.release(lead->worker);
         return false;
     }
-    m_lead = {lead->worker, from, from, true};
+    m_lead = {lead->worker, from, from, open};
     m_shared.received = m_scheduler.doneUnits();
     spawn(); // the connection that finds out whether ranges are answered
     return true;
@@ -183,6 +183,11 @@ void SplitFetch::fetchPart(net::HttpClient &client, const PieceScheduler::Assign
     const net::Outcome out = client.perform(request, receiver, m_shared.cancel);
     if (!receiver.writing || receiver.m_ended)
         return; // judged by its head, or done, or stopping
+    {
+        std::lock_guard lock(m_mutex);
+        if (part.pos >= m_scheduler.endOf(part.worker) && !out.failure.failed())
+            return; // the whole part came
+    }
     if (out.failure.reason == net::Reason::Stalled)
         stopWith(answer::stalled(m_job.stallTimeoutMs));
     else if (out.failure.failed())

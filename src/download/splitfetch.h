@@ -45,9 +45,10 @@ public:
     SplitFetch(const SplitFetch &) = delete;
     SplitFetch &operator=(const SplitFetch &) = delete;
 
-    // The lead answer's body starts at from; false when from is not where
-    // the first missing bytes begin (then nothing was started).
-    bool start(qint64 from);
+    // The lead answer's body starts at from and goes on to the end of the
+    // file when open; false when from is not where the first missing bytes
+    // begin (then nothing was started).
+    bool start(qint64 from, bool open);
     // The lead answer's next bytes; false once its part is done (another
     // connection has the bytes after it) or every connection stops.
     bool leadBody(const char *data, qsizetype length);
