@@ -1,0 +1,31 @@
+// One file through the program's file fetch (runFetch) with a number of
+// connections, until it is synced to disk and in place. Prints the time
+// and whether it worked. The proxy comes from http_proxy, as for the
+// program.
+// Usage: segmented_bench URL TARGET-FILE CONNECTIONS
+#include "download/filefetch.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: segmented_bench URL TARGET-FILE CONNECTIONS\n");
+        return 2;
+    }
+    vidrona::initFetching();
+    vidrona::FetchJob job;
+    job.url = QUrl::fromEncoded(argv[1]);
+    job.finalPath = QString::fromLocal8Bit(argv[2]);
+    job.connections = atoi(argv[3]);
+    vidrona::FetchShared shared;
+    QElapsedTimer clock;
+    clock.start();
+    const vidrona::FetchResult result = vidrona::runFetch(job, shared);
+    std::printf("seconds %.3f\nok %d\n", clock.nsecsElapsed() / 1e9, int(result.ok()));
+    if (!result.ok())
+        std::fprintf(stderr, "failed: %s\n", qPrintable(result.failure.text));
+    return result.ok() ? 0 : 1;
+}
