@@ -26,6 +26,8 @@ private slots:
     void parts();
     void everyUnitOnceUntilComplete_data();
     void everyUnitOnceUntilComplete();
+    void extend_data();
+    void extend();
 };
 
 // The parts handed to workers that all start at once and fetch nothing yet.
@@ -127,6 +129,44 @@ void TestPieceScheduler::everyUnitOnceUntilComplete()
     QCOMPARE(s.done(), spans({{0, total}}));
     QVERIFY(s.missing().isEmpty());
     QCOMPARE(fetched.count(1), total);
+}
+
+// A first worker whose answer goes on past its end (an open range) keeps
+// going only into units nobody has and nobody fetches.
+void TestPieceScheduler::extend_data()
+{
+    QTest::addColumn<QList<Span>>("done");
+    QTest::addColumn<int>("workers");     // taken in turn; the first one extends
+    QTest::addColumn<bool>("releaseLast"); // the last one gives its part back
+    QTest::addColumn<bool>("extended");
+    QTest::addColumn<qint64>("end");
+    QTest::newRow("a tail given back") << QList<Span>() << 2 << true << true << qint64(100);
+    QTest::newRow("a tail another fetches") << QList<Span>() << 2 << false << false << qint64(50);
+    QTest::newRow("units that arrived") << spans({{50, 100}}) << 1 << false << false << qint64(50);
+    QTest::newRow("up to the next worker") << QList<Span>() << 3 << true << true << qint64(50);
+}
+
+void TestPieceScheduler::extend()
+{
+    QFETCH(QList<Span>, done);
+    QFETCH(int, workers);
+    QFETCH(bool, releaseLast);
+    QFETCH(bool, extended);
+    QFETCH(qint64, end);
+    PieceScheduler s(100, 10);
+    for (const Span &d : done)
+        s.markDone(d);
+    int first = 0, last = 0;
+    for (int i = 0; i < workers; ++i) {
+        const auto a = s.take();
+        QVERIFY(a);
+        last = a->worker;
+        first = first ? first : a->worker;
+    }
+    if (releaseLast)
+        s.release(last);
+    QCOMPARE(s.extend(first), extended);
+    QCOMPARE(s.endOf(first), end);
 }
 
 QTEST_GUILESS_MAIN(TestPieceScheduler)
