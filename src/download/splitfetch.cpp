@@ -69,9 +69,38 @@ SplitFetch::SplitFetch(const FetchJob &job, FetchShared &shared, FileWriter &wri
 SplitFetch::~SplitFetch()
 {
     m_stopping = true;
-    for (std::thread &t : m_threads)
+    joinAll();
+}
+
+// Joins every connection's thread, also those started meanwhile, then the
+// watcher of the user's cancel.
+void SplitFetch::joinAll()
+{
+    for (size_t i = 0;; ++i) {
+        std::thread t;
+        {
+            std::lock_guard lock(m_mutex);
+            if (i >= m_threads.size())
+                break;
+            t = std::move(m_threads[i]);
+        }
         if (t.joinable())
             t.join();
+    }
+    m_ended = true;
+    if (m_watcher.joinable())
+        m_watcher.join();
+}
+
+// The user's cancel reaches every connection, also one that waits.
+void SplitFetch::watchCancel()
+{
+    using namespace std::chrono_literals;
+    while (!m_ended) {
+        if (m_shared.cancel && !m_stopping)
+            stopWith(net::fail(net::Reason::Cancelled, QStringLiteral("cancelled")));
+        std::this_thread::sleep_for(20ms);
+    }
 }
 
 bool SplitFetch::start(qint64 from, bool open)
@@ -85,6 +114,7 @@ bool SplitFetch::start(qint64 from, bool open)
     }
     m_lead = {lead->worker, from, from, open};
     m_shared.received = m_scheduler.doneUnits();
+    m_watcher = std::thread([this] { watchCancel(); });
     spawn(); // the connection that finds out whether ranges are answered
     return true;
 }
@@ -180,7 +210,7 @@ void SplitFetch::fetchPart(net::HttpClient &client, const PieceScheduler::Assign
     request.fields = rangeFields(assignment.span, m_record);
     request.idleMs = m_job.stallTimeoutMs;
     request.maxRedirects = m_job.maxRedirects;
-    const net::Outcome out = client.perform(request, receiver, m_shared.cancel);
+    const net::Outcome out = client.perform(request, receiver, m_stopping);
     if (!receiver.writing || receiver.m_ended)
         return; // judged by its head, or done, or stopping
     {
@@ -226,16 +256,7 @@ SplitFetch::Outcome SplitFetch::finish(net::HttpClient &client, const net::Failu
         m_scheduler.release(m_lead.worker);
     }
     work(client);
-    for (size_t i = 0;; ++i) {
-        std::thread t;
-        {
-            std::lock_guard lock(m_mutex);
-            if (i >= m_threads.size())
-                break;
-            t = std::move(m_threads[i]);
-        }
-        t.join();
-    }
+    joinAll();
     std::lock_guard lock(m_mutex);
     if (m_changed)
         return Outcome::Changed;

@@ -78,6 +78,8 @@ private:
     void stopWith(const net::Failure &failure);
     void versionChanged();
     void oneConnection();
+    void watchCancel();
+    void joinAll();
 
     const FetchJob &m_job;
     FetchShared &m_shared;
@@ -91,7 +93,11 @@ private:
     bool m_oneConnection = false;
     bool m_changed = false;
     net::Failure m_failure;
+    // Every connection but the lead's stops on it (within 50 ms, even one
+    // that waits for bytes); the user's cancel is passed on to it.
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_ended{false};
+    std::thread m_watcher;
     std::mutex m_saving; // one record written at a time, newest last
     Part m_lead;
 };

@@ -109,6 +109,7 @@ private slots:
     void parts_data();
     void parts();
     void killedWithPartsInFlight();
+    void cancelWithAPartWaiting();
     void oldRecordStillLoads();
     void noRoomOnTheDisk_data();
     void noRoomOnTheDisk();
@@ -205,6 +206,30 @@ void TestSegmented::killedWithPartsInFlight()
         QVERIFY2(range && !overlaps(*range, done), r.header("Range").constData());
     }
     QCOMPARE(filesIn(dir.path()), QStringList({"big.bin", "List"}));
+}
+
+// Cancel reaches every connection, also one whose part never comes; the
+// bytes that arrived stay for the next run, with a record naming them.
+void TestSegmented::cancelWithAPartWaiting()
+{
+    QTemporaryDir dir;
+    const QString target = writeList(dir.path(), status::Pending);
+    route([](int n, const Request &r) {
+        Response resp = Response::ranged(r, Size, V1);
+        resp.bytesPerSecond = 1 << 20;
+        resp.stallAfterHeaders = n == 3; // this part's head, then nothing
+        return resp;
+    });
+    QueueRun run(dir.path());
+    run.transfer.setStallTimeout(60000); // only the cancel ends that part
+    run.start();
+    QVERIFY(QTest::qWaitFor([&] { return m_web.server().openConnections() >= 3; }, 20000));
+    QVERIFY(run.queue.cancelRow(run.list.at(0).id));
+    QVERIFY(run.wait());
+    QCOMPARE(run.status(), status::Canceled);
+    QVERIFY(!QFile::exists(target));
+    QVERIFY(QFile::exists(kept::bytesPath(target)));
+    QVERIFY(QFile::exists(kept::recordPath(target)));
 }
 
 // Kept bytes whose record names no spans (from a fetch on one connection)
