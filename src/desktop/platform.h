@@ -29,9 +29,10 @@ bool syncFile(QFile &file);
 // syncFile has little left to do. Does nothing where there is no such call.
 void startWriteBack(QFile &file, qint64 offset, qint64 length);
 
-// Writes size bytes at offset of an open file without moving its position,
-// so several threads can fill their own parts of one file at once. False
-// when not all of them could be written (lastFileFault says why).
+// Writes size bytes at offset of an open file, so several threads can fill
+// their own parts of one file at once. False when not all of them could be
+// written (lastFileFault says why). Elsewhere than on Windows the file's
+// position stays; a file is filled either this way or in order, never both.
 bool writeAt(QFile &file, qint64 offset, const char *data, qint64 size);
 
 // Reserves the disk blocks for the first length bytes of an open file

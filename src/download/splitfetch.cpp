@@ -20,10 +20,10 @@ QList<QByteArray> rangeFields(Span part, const kept::Record &record)
 } // namespace
 
 // One connection's answer to a request for one part.
-class SplitFetch::PartReceiver : public net::Receiver
+class SplitFetch::RangeReceiver : public net::Receiver
 {
 public:
-    PartReceiver(SplitFetch &fetch, Part &part, Span span) : m_fetch(fetch), m_part(part), m_span(span) {}
+    RangeReceiver(SplitFetch &fetch, Lane &part, Span span) : m_fetch(fetch), m_part(part), m_span(span) {}
     bool head(const HttpHead &head, const QUrl &url) override;
     bool body(const char *data, qsizetype length) override
     {
@@ -35,11 +35,11 @@ public:
 
 private:
     SplitFetch &m_fetch;
-    Part &m_part;
+    Lane &m_part;
     Span m_span;
 };
 
-bool SplitFetch::PartReceiver::head(const HttpHead &head, const QUrl &url)
+bool SplitFetch::RangeReceiver::head(const HttpHead &head, const QUrl &url)
 {
     const kept::AnswerHead a = answer::of(head, url);
     if (kept::answersPart(m_fetch.m_record, m_span, a)) {
@@ -146,7 +146,7 @@ bool SplitFetch::leadBody(const char *data, qsizetype length)
 
 // Writes what belongs to the part at its offset; false when the part ends
 // within data or every connection stops.
-bool SplitFetch::put(Part &part, const char *data, qsizetype length)
+bool SplitFetch::put(Lane &part, const char *data, qsizetype length)
 {
     if (m_stopping)
         return false;
@@ -201,8 +201,8 @@ void SplitFetch::work(net::HttpClient &client)
 
 void SplitFetch::fetchPart(net::HttpClient &client, const PieceScheduler::Assignment &assignment)
 {
-    Part part{assignment.worker, assignment.span.begin, assignment.span.begin, false};
-    PartReceiver receiver(*this, part, assignment.span);
+    Lane part{assignment.worker, assignment.span.begin, assignment.span.begin, false};
+    RangeReceiver receiver(*this, part, assignment.span);
     net::Request request;
     request.url = m_job.url;
     request.userNamed = true;

@@ -62,14 +62,15 @@ public:
     void saveRecord();
 
 private:
-    struct Part {
+    // One connection's way through its part of the file.
+    struct Lane {
         int worker = 0;
         qint64 pos = 0;
         qint64 writeBackFrom = 0;
         bool open = false; // an answer that goes on past the part's end
     };
-    class PartReceiver;
-    bool put(Part &part, const char *data, qsizetype length);
+    class RangeReceiver;
+    bool put(Lane &part, const char *data, qsizetype length);
     void work(net::HttpClient &client);
     void fetchPart(net::HttpClient &client, const PieceScheduler::Assignment &assignment);
     std::optional<PieceScheduler::Assignment> takePart();
@@ -99,7 +100,7 @@ private:
     std::atomic<bool> m_ended{false};
     std::thread m_watcher;
     std::mutex m_saving; // one record written at a time, newest last
-    Part m_lead;
+    Lane m_lead;
 };
 
 } // namespace vidrona
