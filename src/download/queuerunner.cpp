@@ -5,6 +5,7 @@
 #include "keptbytes.h"
 #include "desktop/platform.h"
 #include "progress.h"
+#include "streams/piecefolder.h"
 #include "transfer.h"
 #include <QDir>
 #include <QFileInfo>
@@ -131,6 +132,14 @@ int QueueRunner::nextRow() const
 }
 
 namespace {
+// What a row's interrupted fetches kept: a file's bytes and record, or a
+// stream's folder of pieces.
+void dropKept(const QString &finalPath)
+{
+    kept::remove(finalPath);
+    streams::PieceFolder(finalPath).clear(true);
+}
+
 net::Failure refusedName()
 {
     return net::fail(net::Reason::WriteFailed, QStringLiteral("The name cannot be a file name in the download folder"));
@@ -219,7 +228,7 @@ void QueueRunner::settle(Slot &slot, quint64 id, const net::Failure &failure)
     const int row = m_list.rowOfId(id);
     // Bytes kept for a row that is gone would never be used.
     if (!ok && row < 0)
-        kept::remove(slot.path);
+        dropKept(slot.path);
     // The user's Cancel is no failure: no word, and the kept bytes stay
     // for the next Start Download.
     const bool cancelled = failure.reason == net::Reason::Cancelled && row >= 0
@@ -356,7 +365,7 @@ void QueueRunner::rowsLeaving(int first, int last)
         const bool running = std::any_of(m_slots.begin(), m_slots.end(),
                                          [&path](const auto &s) { return s->id != 0 && s->path == path; });
         if (!path.isEmpty() && !running)
-            kept::remove(path);
+            dropKept(path);
     }
 }
 

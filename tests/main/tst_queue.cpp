@@ -383,12 +383,19 @@ void TestQueue::removeAndCleanDuringAFetch()
     QueueFixture f;
     f.load({"a.flv:PENDING", "done.flv:COMPLETED", "gone.flv:PENDING", "c.flv:PENDING"});
     f.route("a.flv", slowBody());
+    // What an earlier fetch of the PENDING row kept: bytes, or a stream's pieces.
+    const QDir dir(f.dir.path());
+    QVERIFY(dir.mkdir(".gone.flv.pieces"));
+    test::writeFile(dir.filePath(".gone.flv.pieces"), "0.piece", "kept");
+    test::writeFile(f.dir.path(), "gone.flv.part", "kept");
     f.ui<QPushButton>("cmdDownload")->click();
     QTRY_COMPARE(f.requested().size(), 1);
     f.ui<QPushButton>("cmdClean")->click();
     QCOMPARE(f.names(), QStringList({"a.flv", "gone.flv", "c.flv"}));
     f.select(1);
     f.ui<QPushButton>("cmdRemove")->click(); // a PENDING row leaves the queue
+    QVERIFY(!dir.exists(".gone.flv.pieces")); // and takes what was kept for it
+    QVERIFY(!dir.exists("gone.flv.part"));
     f.select(0);
     f.ui<QPushButton>("cmdRemove")->click(); // the running row: its fetch goes on
     QCOMPARE(f.listFile(), test::listOf({"c.flv:PENDING"}));

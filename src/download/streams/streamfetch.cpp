@@ -250,8 +250,12 @@ FetchResult joinAndPlace(const Run &run)
     const QString joined = run.folder.joinedPath();
     QFile::remove(joined);
     QString error;
-    if (!joinToMp4(inputs, joined, &error))
-        return {net::fail(net::Reason::Other, QStringLiteral("The pieces cannot be joined into one video: ") + error)};
+    if (!joinToMp4(inputs, joined, &error)) {
+        // Kept, the same pieces would fail the same way at every try.
+        run.folder.clear(true);
+        return {net::fail(net::Reason::Other, QStringLiteral("The pieces cannot be joined into one video (%1); "
+                                                             "the next try fetches them again.").arg(error))};
+    }
     FileWriter writer;
     const auto taken = [&](const QString &name) { return run.job.takenNames.contains(name, Qt::CaseInsensitive); };
     QString placedAt;
