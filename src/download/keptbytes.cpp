@@ -152,6 +152,7 @@ std::optional<Record> load(const QString &finalPath, qint64 *keptLength)
     QFile bytes, file;
     Record r;
     bool magic = false;
+    bool totalRead = true;
     std::optional<QByteArray> spans; // none: a record of one connection
     if (platform::openKept(bytes, bytesPath(finalPath), QIODevice::ReadOnly)
         && platform::openKept(file, recordPath(finalPath), QIODevice::ReadOnly)) {
@@ -163,7 +164,7 @@ std::optional<Record> load(const QString &finalPath, qint64 *keptLength)
             else if (key == "address") r.address = value;
             else if (key == "etag") r.etag = value;
             else if (key == "last-modified") r.lastModified = value;
-            else if (key == "total") r.total = value.toLongLong();
+            else if (key == "total") r.total = value.toLongLong(&totalRead);
             else if (key == "done") spans = value;
         }
     }
@@ -171,7 +172,10 @@ std::optional<Record> load(const QString &finalPath, qint64 *keptLength)
     file.close();
     bytes.close();
     r.done = spans ? parseSpans(*spans, length) : withSpan({}, {0, length});
-    if (!magic || !r.hasValidator() || r.address.isEmpty() || r.done.isEmpty()) {
+    // Kept bytes longer than the whole file are not of the version the
+    // record names.
+    const bool fits = totalRead && r.total >= -1 && (r.total < 0 || length <= r.total);
+    if (!magic || !fits || !r.hasValidator() || r.address.isEmpty() || r.done.isEmpty()) {
         remove(finalPath); // a link goes, never what it points to
         return std::nullopt;
     }

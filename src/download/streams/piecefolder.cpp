@@ -1,4 +1,5 @@
 #include "piecefolder.h"
+#include "download/keptbytes.h"
 #include "desktop/platform.h"
 #include <QDir>
 #include <QFile>
@@ -30,7 +31,8 @@ QList<Span> readSpans(const QByteArray &text, int pieces)
         if (dash > 0 && ok1 && ok2 && s.begin >= 0 && s.begin < s.end && s.end <= pieces)
             spans.append(s);
     }
-    return spans;
+    return kept::merged(spans); // a record written by hand may repeat or overlap
+
 }
 } // namespace
 
