@@ -4,6 +4,7 @@
 // from the playlist, the same length, both streams there.
 #include "download/streams/mp4joiner.h"
 #include "download/streams/hlsplaylist.h"
+#include "support/mediatools.h"
 #include "support/testenv.h"
 #include <QDir>
 #include <QProcess>
@@ -14,52 +15,6 @@ using namespace vidrona;
 using namespace vidrona::streams;
 
 namespace {
-
-bool run(const QString &program, const QStringList &args, QByteArray *out = nullptr)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning() << program << args << p.readAllStandardError().right(2000);
-        return false;
-    }
-    if (out)
-        *out = p.readAllStandardOutput();
-    return true;
-}
-
-// The checksum of every decoded frame of one kind ("v" or "a"), in order.
-QByteArray frameSums(const QString &input, const char *kind)
-{
-    QByteArray out;
-    QStringList args{"-v", "error"};
-    if (input.endsWith(".m3u8"))
-        args << "-allowed_extensions" << "ALL"; // its key file is a .bin
-    args << "-i" << input << "-map" << QString("0:%1").arg(kind) << "-f" << "framemd5" << "-";
-    if (!run("ffmpeg", args, &out))
-        return {};
-    QByteArray sums;
-    for (const QByteArray &line : out.split('\n'))
-        if (!line.startsWith('#') && !line.trimmed().isEmpty())
-            sums += line.split(',').last().trimmed() + '\n';
-    return sums;
-}
-
-QStringList streamKinds(const QString &file)
-{
-    QByteArray out;
-    run("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", file}, &out);
-    QStringList kinds = QString::fromLatin1(out).split('\n', Qt::SkipEmptyParts);
-    kinds.sort();
-    return kinds;
-}
-
-double seconds(const QString &file)
-{
-    QByteArray out;
-    run("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file}, &out);
-    return out.trimmed().toDouble();
-}
 
 // The files of a media playlist, its init section first.
 QStringList piecesOf(const QString &playlist)
@@ -105,7 +60,7 @@ QString TestMp4Joiner::hls(const QString &name, const QStringList &encode)
                      "-f", "lavfi", "-i", "sine=frequency=440:duration=4"};
     args << encode << "-f" << "hls" << "-hls_time" << "1" << "-hls_playlist_type" << "vod"
          << QDir(folder).filePath("index.m3u8");
-    return run("ffmpeg", args) ? QDir(folder).filePath("index.m3u8") : QString();
+    return test::runTool("ffmpeg", args) ? QDir(folder).filePath("index.m3u8") : QString();
 }
 
 void TestMp4Joiner::joins_data()
@@ -141,12 +96,12 @@ void TestMp4Joiner::joins()
     const QString out = m_dir.filePath(tag + ".mp4");
     QString error;
     QVERIFY2(joinToMp4(inputs, out, &error), qPrintable(error));
-    QCOMPARE(streamKinds(out), kinds);
+    QCOMPARE(test::streamKinds(out), kinds);
     // Four seconds, give or take the sound's priming and the last frame.
-    QVERIFY2(qAbs(seconds(out) - 4.0) < 0.3, qPrintable(QString::number(seconds(out))));
-    const QByteArray sums = frameSums(out, "v");
+    QVERIFY2(qAbs(test::durationOf(out) - 4.0) < 0.3, qPrintable(QString::number(test::durationOf(out))));
+    const QByteArray sums = test::frameSums(out, "v");
     QCOMPARE(sums.count('\n'), 40);
-    QCOMPARE(sums, frameSums(v, "v")); // the frames ffmpeg reads from the playlist
+    QCOMPARE(sums, test::frameSums(v, "v")); // the frames ffmpeg reads from the playlist
 }
 
 void TestMp4Joiner::brokenPieceFails()
@@ -198,7 +153,7 @@ void TestMp4Joiner::aes128()
     }
     QString error;
     QVERIFY2(joinToMp4({plain}, QDir(folder).filePath("out.mp4"), &error), qPrintable(error));
-    QCOMPARE(frameSums(QDir(folder).filePath("out.mp4"), "v"), frameSums(v, "v"));
+    QCOMPARE(test::frameSums(QDir(folder).filePath("out.mp4"), "v"), test::frameSums(v, "v"));
 }
 
 QTEST_GUILESS_MAIN(TestMp4Joiner)

@@ -57,47 +57,6 @@ bool twiceWithADiscontinuity(const QString &playlist)
 }
 } // namespace
 
-bool runTool(const QString &program, const QStringList &args, QByteArray *out)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning() << program << args << p.readAllStandardError().right(2000);
-        return false;
-    }
-    if (out)
-        *out = p.readAllStandardOutput();
-    return true;
-}
-
-QByteArray videoFrameSums(const QString &file)
-{
-    QByteArray out;
-    if (!runTool("ffmpeg", {"-v", "error", "-i", file, "-map", "0:v", "-f", "framemd5", "-"}, &out))
-        return {};
-    QByteArray sums;
-    for (const QByteArray &line : out.split('\n'))
-        if (!line.startsWith('#') && !line.trimmed().isEmpty())
-            sums += line.split(',').last().trimmed() + '\n';
-    return sums;
-}
-
-QStringList streamKinds(const QString &file)
-{
-    QByteArray out;
-    runTool("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", file}, &out);
-    QStringList kinds = QString::fromLatin1(out).split('\n', Qt::SkipEmptyParts);
-    kinds.sort();
-    return kinds;
-}
-
-double durationOf(const QString &file)
-{
-    QByteArray out;
-    runTool("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file}, &out);
-    return out.trimmed().toDouble();
-}
-
 StreamClips::StreamClips(const QString &folder) : m_folder(folder)
 {
     // Noise without loss: pieces large enough for connections to share them.

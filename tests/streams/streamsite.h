@@ -1,6 +1,7 @@
 #pragma once
 #include "server.h"
 #include "download/filefetch.h"
+#include "support/mediatools.h"
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -10,13 +11,6 @@
 // time, cut into the shapes sites serve (HLS, DASH), a route that serves a
 // folder of them, and checks that decode a result.
 namespace vidrona::test {
-
-bool runTool(const QString &program, const QStringList &args, QByteArray *out = nullptr);
-// The checksum of every decoded video frame, in order.
-QByteArray videoFrameSums(const QString &file);
-// "audio", "video", sorted.
-QStringList streamKinds(const QString &file);
-double durationOf(const QString &file);
 
 // A 4-second test picture with noise (160x120, 10 frames a second, a key
 // frame every half second, about 180 kB a second) with a tone, encoded once; each shape cuts that same

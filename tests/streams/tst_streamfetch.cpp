@@ -145,9 +145,9 @@ void TestStreamFetch::saves()
              QStringList{"clip.mp4"}); // the kept pieces are gone
     QCOMPARE(streamKinds(job.finalPath), QStringList({"audio", "video"}));
     QVERIFY2(qAbs(durationOf(job.finalPath) - 4.0 * times) < 0.3, qPrintable(QString::number(durationOf(job.finalPath))));
-    const QByteArray sums = videoFrameSums(job.finalPath);
+    const QByteArray sums = frameSums(job.finalPath);
     QCOMPARE(sums.count('\n'), 40 * times);
-    QCOMPARE(sums, videoFrameSums(m_clips->reference()).repeated(times));
+    QCOMPARE(sums, frameSums(m_clips->reference()).repeated(times));
 }
 
 void TestStreamFetch::refuses_data()
@@ -228,7 +228,7 @@ void TestStreamFetch::ownNetwork()
     const FetchResult result = fetchInThread(job, shared);
     if (local) {
         QVERIFY2(result.ok(), qPrintable(result.failure.text));
-        QCOMPARE(videoFrameSums(job.finalPath), videoFrameSums(m_clips->reference()));
+        QCOMPARE(frameSums(job.finalPath), frameSums(m_clips->reference()));
         return;
     }
     QCOMPARE(result.failure.reason, net::Reason::AddressRefused);

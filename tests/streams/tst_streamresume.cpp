@@ -95,7 +95,7 @@ void TestStreamResume::secondRunAsksOnlyFor(const QSet<int> &missing, const QStr
     QCOMPARE(shared.piecesDone.load(), Pieces);
     QVERIFY(shared.fresh < shared.received || missing.size() == Pieces);
     QVERIFY(!QFileInfo::exists(streams::PieceFolder(finalPath).path()));
-    QCOMPARE(videoFrameSums(finalPath), videoFrameSums(m_clips->reference()));
+    QCOMPARE(frameSums(finalPath), frameSums(m_clips->reference()));
 }
 
 void TestStreamResume::afterAFailedPiece_data()
