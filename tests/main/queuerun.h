@@ -6,9 +6,18 @@
 #include "download/queuerunner.h"
 #include "download/transfer.h"
 #include "support/recordingmessages.h"
+#include "support/testenv.h"
+#include <QDir>
 #include <QtTest>
 
 namespace vidrona::test {
+
+// A list file of one row, name fetched from url; returns where its file goes.
+inline QString writeOneRow(const QString &folder, const QString &name, const QString &url, const QString &status)
+{
+    writeFile(folder, "List", (name + "\r\n" + url + "\r\n" + status + "\r\n").toUtf8());
+    return QDir(folder).filePath(name);
+}
 
 struct QueueRun {
     DownloadList list;

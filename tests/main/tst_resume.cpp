@@ -29,8 +29,7 @@ const QByteArray V1 = "\"v1\"";
 
 QString writeList(const QString &folder, const QString &status)
 {
-    test::writeFile(folder, "List", ("clip.flv\r\n" + Url + "\r\n" + status + "\r\n").toLatin1());
-    return QDir(folder).filePath("clip.flv");
+    return test::writeOneRow(folder, "clip.flv", Url, status);
 }
 
 QStringList filesIn(const QString &folder)

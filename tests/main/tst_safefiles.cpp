@@ -36,8 +36,7 @@ QString urlOf(const QString &name)
 
 QString writeList(const QString &folder, const QString &name)
 {
-    test::writeFile(folder, "List", (name + "\r\n" + urlOf(name) + "\r\n" + status::Pending + "\r\n").toUtf8());
-    return QDir(folder).filePath(name);
+    return test::writeOneRow(folder, name, urlOf(name), status::Pending);
 }
 
 // A record that matches the server's answers, so only its place decides.

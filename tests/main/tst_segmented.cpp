@@ -28,8 +28,7 @@ const QByteArray V1 = "\"v1\"";
 
 QString writeList(const QString &folder, const QString &status)
 {
-    test::writeFile(folder, "List", ("big.bin\r\n" + Url + "\r\n" + status + "\r\n").toLatin1());
-    return QDir(folder).filePath("big.bin");
+    return test::writeOneRow(folder, "big.bin", Url, status);
 }
 
 QString said(const QueueRun &run)
