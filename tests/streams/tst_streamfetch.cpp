@@ -34,6 +34,8 @@ private slots:
     void refuses();
     void ownNetwork_data();
     void ownNetwork();
+    void lyingRanges_data();
+    void lyingRanges();
 
 private:
     LocalWeb m_web;
@@ -234,6 +236,53 @@ void TestStreamFetch::ownNetwork()
     QCOMPARE(result.failure.reason, net::Reason::AddressRefused);
     QCOMPARE(result.failure.text, addressRefusedText("127.0.0.1") + " (piece 1 of 1)");
     QVERIFY(!QFileInfo::exists(job.finalPath));
+}
+
+void TestStreamFetch::lyingRanges_data()
+{
+    QTest::addColumn<QString>("lie");
+    QTest::addColumn<bool>("saved"); // else refused, the answers not adding up
+    QTest::newRow("206 without a length, on to the end of the file") << "to the end" << true;
+    QTest::newRow("206 for bytes before the ones asked") << "shifted" << false;
+}
+
+// Pieces that are byte ranges of one file, answered by a server that does
+// not keep to them: a piece never takes more bytes than its range, nor
+// bytes from elsewhere in the file.
+void TestStreamFetch::lyingRanges()
+{
+    QFETCH(QString, lie);
+    QFETCH(bool, saved);
+    const QString top = m_clips->make("ranges");
+    QVERIFY(!top.isEmpty());
+    const QString root = m_clips->folder();
+    m_site->adjust = [root, lie](const testweb::Request &r, testweb::Response &resp) {
+        static const QRegularExpression asked("^bytes=(\\d+)-(\\d+)$");
+        const QRegularExpressionMatch m = asked.match(QString::fromLatin1(r.header("Range")));
+        if (resp.status != 206 || !m.hasMatch())
+            return;
+        const QByteArray file = readFile(QDir(root).filePath(QString::fromUtf8(r.path).mid(1)));
+        const qint64 from = m.captured(1).toLongLong(), length = m.captured(2).toLongLong() + 1 - from;
+        resp.chunked = lie == "to the end";
+        const qint64 sent = lie == "shifted" ? qMax<qint64>(0, from - 188) : from; // one TS packet early
+        resp.body = lie == "to the end" ? file.mid(from) : file.mid(sent, length);
+        for (auto &field : resp.headers)
+            if (lie == "shifted" && field.first == "Content-Range")
+                field.second = QStringLiteral("bytes %1-%2/%3").arg(sent).arg(sent + length - 1).arg(file.size()).toLatin1();
+    };
+    QTemporaryDir out;
+    FetchJob job;
+    job.url = FolderSite::url(top);
+    job.finalPath = QDir(out.path()).filePath("clip.mp4");
+    FetchShared shared;
+    const FetchResult result = fetchInThread(job, shared);
+    QCOMPARE(result.ok(), saved);
+    if (!saved) {
+        QCOMPARE(result.failure.reason, net::Reason::AnswersDoNotAddUp);
+        QVERIFY(!QFileInfo::exists(job.finalPath));
+        return;
+    }
+    QCOMPARE(videoFrameSums(job.finalPath), videoFrameSums(m_clips->reference()));
 }
 
 QTEST_GUILESS_MAIN(TestStreamFetch)

@@ -82,6 +82,13 @@ struct PieceReceiver : net::Receiver {
     }
 };
 
+// A 206 whose Content-Range starts at from.
+bool startsAt(const HttpHead &head, qint64 from)
+{
+    return head.status == 206
+           && head.value("Content-Range").trimmed().startsWith("bytes " + QByteArray::number(from) + '-');
+}
+
 // The answer for the first part says how long the piece is.
 bool PieceReceiver::firstHead(const HttpHead &head)
 {
@@ -90,8 +97,10 @@ bool PieceReceiver::firstHead(const HttpHead &head)
     if (!request.range.whole() && head.status != 206) { // the whole file: the range is cut out of it here
         skip = request.range.offset;
         size = length >= 0 ? qBound<qint64>(0, length - skip, request.range.length) : request.range.length;
-    } else if (!request.range.whole() && length >= 0 && length != request.range.length) {
-        return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
+    } else if (!request.range.whole()) {
+        if ((length >= 0 && length != request.range.length) || !startsAt(head, request.range.offset))
+            return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
+        size = request.range.length; // without a length said, no more than asked either
     }
     if (size > MaxPieceBytes)
         return fail(net::Reason::TooLarge, QStringLiteral("A piece of this video is larger than 1 GB"));
@@ -106,9 +115,7 @@ bool PieceReceiver::head(const HttpHead &head, const QUrl &)
         return failure = statusFailure(head), false;
     if (part == 0)
         return firstHead(head);
-    const Flight::Share p = flight.part(part);
-    const QByteArray from = "bytes " + QByteArray::number(flight.base() + p.begin) + '-';
-    if (head.status != 206 || !head.value("Content-Range").trimmed().startsWith(from))
+    if (!startsAt(head, flight.base() + flight.part(part).begin))
         return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
     return true;
 }
