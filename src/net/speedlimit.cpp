@@ -29,6 +29,7 @@ void SpeedLimit::setRate(qint64 bytesPerSecond)
     m_rate = bytesPerSecond > 0 ? bytesPerSecond : 0;
     m_tokens = 0;
     m_lastNs = nowNs();
+    ++m_setting;
 }
 
 qint64 SpeedLimit::rate() const
@@ -53,8 +54,9 @@ qint64 SpeedLimit::waitMsFor(qint64 n)
 
 void SpeedLimit::take(qint64 n, const std::atomic<bool> &cancel)
 {
+    const quint64 setting = m_setting;
     qint64 waitMs = waitMsFor(n);
-    while (waitMs > 0 && !cancel) {
+    while (waitMs > 0 && !cancel && setting == m_setting) {
         const qint64 slice = std::min<qint64>(waitMs, SliceMs);
         std::this_thread::sleep_for(std::chrono::milliseconds(slice));
         waitMs -= slice;

@@ -19,7 +19,8 @@ public:
     qint64 rate() const;
 
     // Counts n bytes that arrived and waits as long as the rate asks, or
-    // until cancel is set. Returns at once without a limit.
+    // until cancel is set or the rate is set anew (its debt is forgiven
+    // then). Returns at once without a limit.
     void take(qint64 n, const std::atomic<bool> &cancel);
 
 private:
@@ -29,6 +30,7 @@ private:
     qint64 m_rate = 0;
     double m_tokens = 0;  // bytes that may arrive without waiting; below 0: a debt
     qint64 m_lastNs = 0;  // when the bucket was last filled
+    std::atomic<quint64> m_setting{0}; // counts the rates set: a wait for an older one ends
 };
 
 } // namespace vidrona::net

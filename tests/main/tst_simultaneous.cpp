@@ -2,6 +2,7 @@
 // order start as others end, Cancel stops one row only, and the one speed
 // limit holds for all of them together.
 #include "download/entrystatus.h"
+#include "download/filefetch.h"
 #include "download/queuerunner.h"
 #include "download/transfer.h"
 #include "net/speedlimit.h"
@@ -54,6 +55,8 @@ private slots:
     void rowsAtOnce();
     void cancelStopsOneRow();
     void speedLimitHoldsForAllRows();
+    void newLimitEndsAWait_data();
+    void newLimitEndsAWait();
 };
 
 void TestSimultaneous::rowsAtOnce_data()
@@ -137,6 +140,47 @@ void TestSimultaneous::speedLimitHoldsForAllRows()
     const double rate = 2.0 * Size / (clock.nsecsElapsed() / 1e9);
     QCOMPARE(run.list.at(1).statusWord(), status::Completed);
     QVERIFY2(rate <= 1.1 * Limit && rate >= 0.9 * Limit, qPrintable(QStringLiteral("%1 bytes/s").arg(rate)));
+}
+
+void TestSimultaneous::newLimitEndsAWait_data()
+{
+    QTest::addColumn<qint64>("newRate");
+    QTest::newRow("limit lifted") << 0LL;
+    QTest::newRow("limit raised") << qint64(64 << 20);
+}
+
+// A fetch that waits out a tiny limit's debt (hours for its first bytes)
+// goes on as soon as the user lifts or raises the limit.
+void TestSimultaneous::newLimitEndsAWait()
+{
+    QFETCH(qint64, newRate);
+    constexpr qint64 Size = 256 << 10;
+    test::LocalWeb web;
+    web.server().onPrefix(Host, "/v/", [](const testweb::Request &) { return Response::pattern(Size, "video/x-flv"); });
+    QTemporaryDir dir;
+    FetchJob job;
+    job.url = urlOf(0);
+    job.finalPath = QDir(dir.path()).filePath("clip0.flv");
+    job.stallTimeoutMs = 60000;
+    FetchShared shared;
+    net::SpeedLimit::global().setRate(1);
+    std::atomic<bool> done{false};
+    FetchResult result;
+    std::thread fetching([&] {
+        result = runFetch(job, shared);
+        done = true;
+    });
+    const bool waiting = QTest::qWaitFor([&] { return shared.received > 0; }, 20000);
+    net::SpeedLimit::global().setRate(newRate);
+    const bool ended = QTest::qWaitFor([&] { return done.load(); }, 20000);
+    shared.cancel = true; // a wait that goes on ends here
+    if (!QTest::qWaitFor([&] { return done.load(); }, 20000))
+        qWarning("the fetch did not end within 20 s of Cancel");
+    fetching.join();
+    QVERIFY(waiting);
+    QVERIFY(ended);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY(hasPattern(job.finalPath, Size));
 }
 
 QTEST_MAIN(TestSimultaneous)
