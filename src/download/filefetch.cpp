@@ -195,6 +195,10 @@ bool Attempt::body(const char *data, qsizetype length)
 {
     if (split)
         return split->leadBody(data, length);
+    if (expectedBody >= 0 && received + length > expectedBody) { // an answer without a length that goes on
+        fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent more bytes than it announced"));
+        return false;
+    }
     if (!writer.write(data, length)) {
         failure = writer.failure();
         plan = Plan::Fail;

@@ -72,6 +72,7 @@ private slots:
     void killedDuringAFetch();
     void progressCell();
     void fullDisk();
+    void restPastItsEnd();
 
 private:
     void route(std::function<Response(int, const Request &)> answers)
@@ -216,6 +217,30 @@ void TestResume::fullDisk()
     QCOMPARE(run.messages.calls.size(), 1);
     QCOMPARE(run.messages.calls[0].text, QueueRunner::failureText() + "\r\nNo space left on the disk");
     QVERIFY(!QFile::exists(target));
+}
+
+// The rest of the file comes without a length and goes on past the file's
+// end: the fetch stops there, and the kept bytes never grow past the file.
+void TestResume::restPastItsEnd()
+{
+    QTemporaryDir dir;
+    const QString target = writeList(dir.path(), status::Pending);
+    route([](int n, const Request &r) {
+        Response resp = answer("ranged", n, r);
+        if (n > 1) {
+            resp.chunked = true;
+            resp.patternSize = 64 << 20; // the Content-Range still names the file's last byte
+        }
+        return resp;
+    });
+    for (int round = 0; round < 2; ++round) { // broken off at half, then the endless rest
+        QueueRun run(dir.path());
+        QVERIFY(run.run());
+        QCOMPARE(run.status(), status::Failed);
+        QVERIFY(QFileInfo(kept::bytesPath(target)).size() <= Size);
+    }
+    QVERIFY(!QFile::exists(target));
+    QCOMPARE(m_web.server().requests().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestResume)
