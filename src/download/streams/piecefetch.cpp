@@ -96,7 +96,9 @@ bool PieceReceiver::firstHead(const HttpHead &head)
     qint64 size = length;
     if (!request.range.whole() && head.status != 206) { // the whole file: the range is cut out of it here
         skip = request.range.offset;
-        size = length >= 0 ? qBound<qint64>(0, length - skip, request.range.length) : request.range.length;
+        size = length >= 0 ? qMin(length - skip, request.range.length) : request.range.length;
+        if (size < request.range.length) // a file that ends before the range does: the piece would be short
+            return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
     } else if (!request.range.whole()) {
         if ((length >= 0 && length != request.range.length) || !startsAt(head, request.range.offset))
             return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
