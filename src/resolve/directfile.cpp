@@ -1,5 +1,6 @@
 #include "directfile.h"
 #include "download/filenames.h"
+#include "download/streams/streamaddress.h"
 #include <QStringDecoder>
 
 namespace vidrona::direct {
@@ -22,10 +23,10 @@ bool isOneOf(const QByteArray &value, std::initializer_list<const char *> list)
     return false;
 }
 
+// The fetch's own rule, so that a row made for a stream is fetched as one.
 bool isStreamedType(const QByteArray &type)
 {
-    return isOneOf(type, {"application/vnd.apple.mpegurl", "application/x-mpegurl", "audio/mpegurl",
-                          "audio/x-mpegurl", "application/dash+xml", "video/vnd.mpeg.dash.mpd"});
+    return streams::isStreamType(type);
 }
 
 bool isMediaType(const QByteArray &type)

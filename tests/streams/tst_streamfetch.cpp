@@ -68,6 +68,9 @@ void TestStreamFetch::names_data()
                                 << false;
     QTest::newRow("audio type") << "http://a.test/v/play" << QByteArray("audio/mpegurl") << true << false;
     QTest::newRow("DASH type") << "http://a.test/v/play" << QByteArray("application/dash+xml") << true << false;
+    QTest::newRow("older HLS type") << "http://a.test/v/play" << QByteArray("audio/x-mpegurl") << true << false;
+    QTest::newRow("older DASH type") << "http://a.test/v/play" << QByteArray("video/vnd.mpeg.dash.mpd") << true
+                                     << false;
     QTest::newRow("a video file") << "http://a.test/v/clip.mp4" << QByteArray("video/mp4") << false << false;
     QTest::newRow("a playlist in the query") << "http://a.test/v?f=a.m3u8" << QByteArray("video/mp2t") << false
                                              << false;

@@ -13,7 +13,8 @@ bool isStreamType(const QByteArray &contentType)
 {
     const QByteArray type = contentType.split(';').first().trimmed().toLower();
     return type == "application/vnd.apple.mpegurl" || type == "application/x-mpegurl"
-           || type == "audio/mpegurl" || type == "application/dash+xml";
+           || type == "audio/mpegurl" || type == "audio/x-mpegurl" || type == "application/dash+xml"
+           || type == "video/vnd.mpeg.dash.mpd";
 }
 
 } // namespace vidrona::streams
