@@ -38,6 +38,7 @@ private:
     void routeStreams();
     void addAndWait(const QString &address);
     int getsOf(const QString &address) const;
+    void expectOnePendingRow(const QString &fileUrl, const QString &fileName);
 };
 
 namespace {
@@ -135,6 +136,18 @@ void TestTodaysWeb::addAndWait(const QString &address)
     QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
 }
 
+// No message, and one PENDING row for the file, in the list and its file.
+void TestTodaysWeb::expectOnePendingRow(const QString &fileUrl, const QString &fileName)
+{
+    QCOMPARE(m_messages->calls.size(), 0);
+    const DownloadList &list = test::storeOf(*m_w).list();
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(list.at(0).fileUrl, fileUrl);
+    QCOMPARE(list.at(0).fileName, fileName);
+    QCOMPARE(list.at(0).statusWord(), QStringLiteral("PENDING"));
+    QVERIFY(test::readFile(QDir(m_dir->path()).filePath("List")).contains(fileUrl.toLatin1()));
+}
+
 int TestTodaysWeb::getsOf(const QString &address) const
 {
     const QUrl url(address);
@@ -164,19 +177,13 @@ void TestTodaysWeb::todaysWebDownloads()
     QVERIFY(addVideo().resolving()); // the press has returned: the window goes on meanwhile
     add->click();                    // ignored while the address is worked out
     QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
-    QCOMPARE(m_messages->calls.size(), 0);
-    const DownloadList &list = test::storeOf(*m_w).list();
-    QCOMPARE(list.count(), 1);
-    QCOMPARE(list.at(0).fileUrl, fileUrl);
-    QCOMPARE(list.at(0).fileName, fileName);
-    QCOMPARE(list.at(0).statusWord(), QStringLiteral("PENDING"));
-    QVERIFY(test::readFile(QDir(m_dir->path()).filePath("List")).contains(fileUrl.toLatin1()));
+    expectOnePendingRow(fileUrl, fileName);
     downloadFirstRow(fileUrl, fileName);
 
     add->click(); // the same video again
     QTRY_COMPARE_WITH_TIMEOUT(m_messages->calls.size(), 1, 20000);
     QCOMPARE(m_messages->calls[0].text, ListStore::addErrorText());
-    QCOMPARE(list.count(), 1);
+    QCOMPARE(test::storeOf(*m_w).list().count(), 1);
 }
 
 // The names files of today's web get: in any language, never hidden,
@@ -336,13 +343,7 @@ void TestTodaysWeb::streamsListed()
     if (address.endsWith("?taken"))
         test::writeFile(m_dir->path(), "clip.mp4", "older");
     addAndWait(address);
-    QCOMPARE(m_messages->calls.size(), 0);
-    const DownloadList &list = test::storeOf(*m_w).list();
-    QCOMPARE(list.count(), 1);
-    QCOMPARE(list.at(0).fileUrl, fileUrl);
-    QCOMPARE(list.at(0).fileName, fileName);
-    QCOMPARE(list.at(0).statusWord(), QStringLiteral("PENDING"));
-    QVERIFY(test::readFile(QDir(m_dir->path()).filePath("List")).contains(fileUrl.toLatin1()));
+    expectOnePendingRow(fileUrl, fileName);
     QCOMPARE(getsOf(checked), gets);
 }
 
