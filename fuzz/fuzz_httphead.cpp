@@ -1,6 +1,6 @@
 // The reading of an answer's head as the connection hands it over line by
 // line: within its bounds whatever arrives, and the redirect rule on
-// whatever Location the head names.
+// whatever Location the head names, and the Content-Range it gives.
 #include "net/httphead.h"
 #include "net/addressrule.h"
 #include <cstdlib>
@@ -27,5 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     const QUrl base(QStringLiteral("http://www.example.com/watch"));
     (void)isRedirectAllowed(base, QUrl(QString::fromLatin1(head.value("Location"))));
+    // A range handed on is one a fetch can write: in order, inside its total.
+    if (const std::optional<ContentRange> r = parseContentRange(head.value("Content-Range")))
+        if (r->start < 0 || r->start > r->end || (r->total >= 0 && r->end >= r->total))
+            std::abort();
     return 0;
 }

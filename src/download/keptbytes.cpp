@@ -1,4 +1,5 @@
 #include "keptbytes.h"
+#include "net/httphead.h"
 #include "desktop/platform.h"
 #include <QFile>
 #include <QRegularExpression>
@@ -12,18 +13,16 @@ namespace {
 const QByteArray Magic = "vidrona kept bytes 1";
 constexpr qint64 MaxRecordBytes = 64 << 10;
 
-// "bytes S-E/T" with numbers only.
-bool parseContentRange(const QByteArray &value, qint64 *start, qint64 *end, qint64 *total)
+// "bytes S-E/T" with a known total.
+bool knownRange(const QByteArray &value, qint64 *start, qint64 *end, qint64 *total)
 {
-    static const QRegularExpression form(QStringLiteral("^bytes (\\d{1,18})-(\\d{1,18})/(\\d{1,18})$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = form.match(QString::fromLatin1(value.trimmed()));
-    if (!m.hasMatch())
+    const std::optional<ContentRange> r = parseContentRange(value);
+    if (!r || r->total < 0)
         return false;
-    *start = m.captured(1).toLongLong();
-    *end = m.captured(2).toLongLong();
-    *total = m.captured(3).toLongLong();
-    return *start <= *end && *end < *total;
+    *start = r->start;
+    *end = r->end;
+    *total = r->total;
+    return true;
 }
 
 bool isWeak(const QByteArray &etag)
@@ -92,7 +91,7 @@ bool answersPart(const Record &record, Span part, const AnswerHead &head)
 {
     qint64 start = 0, end = 0, total = 0;
     if (head.status != 206 || head.address != record.address
-        || !parseContentRange(head.contentRange, &start, &end, &total))
+        || !knownRange(head.contentRange, &start, &end, &total))
         return false;
     if (start != part.begin || end != part.end - 1 || total != record.total)
         return false;
@@ -134,7 +133,7 @@ bool continues(const Record &record, qint64 kept, const AnswerHead &head, qint64
 {
     qint64 start = 0, end = 0, total = 0;
     if (head.status != 206 || kept < 0 || head.address != record.address
-        || !parseContentRange(head.contentRange, &start, &end, &total))
+        || !knownRange(head.contentRange, &start, &end, &total))
         return false;
     if (start != kept || end != total - 1 || (record.total >= 0 && total != record.total))
         return false;

@@ -1,4 +1,5 @@
 #include "httphead.h"
+#include <QRegularExpression>
 
 namespace vidrona {
 
@@ -80,6 +81,20 @@ HeadReader::State HeadReader::take(QByteArrayView raw)
     m_bytes = 0;
     m_lines = 0;
     return ++m_interim > MaxInterimAnswers ? m_state = TooLarge : m_state;
+}
+
+std::optional<ContentRange> parseContentRange(const QByteArray &value)
+{
+    static const QRegularExpression form(QStringLiteral("^bytes (\\d{1,18})-(\\d{1,18})/(\\d{1,18}|\\*)$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = form.match(QString::fromLatin1(value.trimmed()));
+    if (!m.hasMatch())
+        return std::nullopt;
+    const ContentRange r{m.captured(1).toLongLong(), m.captured(2).toLongLong(),
+                         m.captured(3) == QLatin1String("*") ? -1 : m.captured(3).toLongLong()};
+    if (r.start > r.end || (r.total >= 0 && r.end >= r.total))
+        return std::nullopt;
+    return r;
 }
 
 } // namespace vidrona

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QPair>
+#include <optional>
 
 namespace vidrona {
 
@@ -15,6 +16,15 @@ struct HttpHead {
     QByteArray value(const QByteArray &name) const;
     bool has(const QByteArray &name) const;
 };
+
+// A Content-Range value "bytes S-E/T", numbers only, S <= E, and E < T
+// when the total is known ("*": total -1).
+struct ContentRange {
+    qint64 start = 0;
+    qint64 end = 0;
+    qint64 total = -1;
+};
+std::optional<ContentRange> parseContentRange(const QByteArray &value);
 
 // One pair of bounds for the head of every answer: a head that goes on is
 // hostile, and nothing may grow memory without end.

@@ -85,8 +85,8 @@ struct PieceReceiver : net::Receiver {
 // A 206 whose Content-Range starts at from.
 bool startsAt(const HttpHead &head, qint64 from)
 {
-    return head.status == 206
-           && head.value("Content-Range").trimmed().startsWith("bytes " + QByteArray::number(from) + '-');
+    const std::optional<ContentRange> range = parseContentRange(head.value("Content-Range"));
+    return head.status == 206 && range && range->start == from;
 }
 
 // The answer for the first part says how long the piece is.

@@ -22,10 +22,8 @@ bool isSuccess(int status)
 qint64 fullLength(const HttpHead &head)
 {
     if (head.status == 206) {
-        static const QRegularExpression total(QStringLiteral("^bytes \\d+-\\d+/(\\d{1,18})$"),
-                                              QRegularExpression::CaseInsensitiveOption);
-        const auto m = total.match(QString::fromLatin1(head.value("Content-Range")));
-        return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+        const std::optional<ContentRange> range = parseContentRange(head.value("Content-Range"));
+        return range ? range->total : -1;
     }
     return parseContentLength(head.value("Content-Length")).value_or(-1);
 }
