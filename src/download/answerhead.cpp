@@ -10,11 +10,7 @@ kept::AnswerHead of(const HttpHead &head, const QUrl &url)
     a.etag = head.value("ETag");
     a.lastModified = head.value("Last-Modified");
     a.contentRange = head.value("Content-Range");
-    if (head.has("Content-Length")) {
-        bool ok = false;
-        const qint64 n = head.value("Content-Length").toLongLong(&ok);
-        a.contentLength = ok && n >= 0 ? n : -1;
-    }
+    a.contentLength = parseContentLength(head.value("Content-Length")).value_or(-1);
     return a;
 }
 

@@ -83,6 +83,19 @@ HeadReader::State HeadReader::take(QByteArrayView raw)
     return ++m_interim > MaxInterimAnswers ? m_state = TooLarge : m_state;
 }
 
+std::optional<qint64> parseContentLength(const QByteArray &value)
+{
+    const QByteArray digits = value.trimmed();
+    if (digits.isEmpty())
+        return std::nullopt;
+    for (const char c : digits)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    bool ok = false;
+    const qint64 n = digits.toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
 std::optional<ContentRange> parseContentRange(const QByteArray &value)
 {
     static const QRegularExpression form(QStringLiteral("^bytes (\\d{1,18})-(\\d{1,18})/(\\d{1,18}|\\*)$"),

@@ -17,6 +17,11 @@ struct HttpHead {
     bool has(const QByteArray &name) const;
 };
 
+// The Content-Length header as a 64-bit signed count (files past 2 GiB
+// are common); nothing when it is missing, not a whole number, negative
+// or too large.
+std::optional<qint64> parseContentLength(const QByteArray &value);
+
 // A Content-Range value "bytes S-E/T", numbers only, S <= E, and E < T
 // when the total is known ("*": total -1).
 struct ContentRange {

@@ -37,9 +37,8 @@ public:
         r.url = url;
         if (m_job.ask == PageRequest::Ask::Head || m_job.ask == PageRequest::Ask::GetHead)
             return false; // a HEAD answer has no body; the other one is not wanted
-        bool ok = false;
-        const qint64 announced = head.value("Content-Length").trimmed().toLongLong(&ok);
-        if (ok && announced > m_job.limits.maxBytes && m_job.ask != PageRequest::Ask::PageStart)
+        const std::optional<qint64> announced = parseContentLength(head.value("Content-Length"));
+        if (announced && *announced > m_job.limits.maxBytes && m_job.ask != PageRequest::Ask::PageStart)
             return tooLarge();
         return true;
     }

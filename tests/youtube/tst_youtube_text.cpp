@@ -1,6 +1,7 @@
 // The transfer's texts and numbers: file name, size, percentage, state
 // texts, the Content-Length and the error message.
 #include "download/youtube/transfertext.h"
+#include "net/httphead.h"
 #include <QtTest>
 
 using namespace vidrona::youtube;
@@ -146,7 +147,7 @@ void TestYouTubeText::contentLength()
 {
     QFETCH(QByteArray, header);
     QFETCH(qint64, value);
-    QCOMPARE(parseContentLength(header).value_or(-1), value);
+    QCOMPARE(vidrona::parseContentLength(header).value_or(-1), value);
 }
 
 void TestYouTubeText::errorText()

@@ -28,9 +28,7 @@ net::Failure statusFailure(const HttpHead &head)
 
 qint64 announcedLength(const HttpHead &head)
 {
-    bool ok = false;
-    const qint64 n = head.value("Content-Length").trimmed().toLongLong(&ok);
-    return head.has("Content-Length") && ok && n >= 0 ? n : -1;
+    return parseContentLength(head.value("Content-Length")).value_or(-1);
 }
 
 struct SmallReceiver : net::Receiver {

@@ -50,19 +50,6 @@ std::optional<QString> stateText(int state, const QString &title, const QString 
     }
 }
 
-std::optional<qint64> parseContentLength(const QByteArray &value)
-{
-    const QByteArray digits = value.trimmed();
-    if (digits.isEmpty())
-        return std::nullopt;
-    for (const char c : digits)
-        if (c < '0' || c > '9')
-            return std::nullopt;
-    bool ok = false;
-    const qint64 n = digits.toLongLong(&ok);
-    return ok ? std::optional<qint64>(n) : std::nullopt;
-}
-
 QString errorMessage(const QString &description, bool trailingLineEnd)
 {
     QString text = QStringLiteral("Error: \r\n") + description + QStringLiteral(" Try Again..!");

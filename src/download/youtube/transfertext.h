@@ -22,11 +22,6 @@ int percentDone(qint64 done, qint64 size);
 // the text leaves out.
 std::optional<QString> stateText(int state, const QString &title, const QString &errorDescription);
 
-// The Content-Length header as a 64-bit signed count (files past 2 GiB
-// are common); nothing when it is missing, not a whole number, negative
-// or too large.
-std::optional<qint64> parseContentLength(const QByteArray &value);
-
 // The error trap's message; the transfer's own trap adds a line end.
 QString errorMessage(const QString &description, bool trailingLineEnd);
 
