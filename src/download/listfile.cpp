@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include "desktop/safefile.h"
 #include <QStringDecoder>
 
 namespace vidrona {
@@ -156,19 +156,7 @@ QByteArray ListFile::serialize(const DownloadList &list)
 
 bool ListFile::writeAll(const DownloadList &list, QString *error) const
 {
-    QSaveFile file(m_path);
-    const QByteArray rows = serialize(list);
-    // A commit can report success although its last buffered write failed
-    // (a full disk): every byte is flushed and checked before committing.
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(rows) == rows.size()
-        && file.write(m_overflow) == m_overflow.size() && file.write(m_notRows) == m_notRows.size()
-        && file.flush()
-        && file.error() == QFileDevice::NoError;
-    if (written && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
+    return platform::writeFileSafely(m_path, serialize(list) + m_overflow + m_notRows, error);
 }
 
 bool ListFile::save(const DownloadList &list, QString *error) const
