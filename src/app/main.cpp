@@ -31,21 +31,6 @@ int answerWithoutWindow(const vidrona::CommandLine &line)
     return failed ? 1 : 0;
 }
 
-// True when this start owns the list; false when another window has it
-// and took the addresses. A socket that cannot be made leaves this start
-// running on its own, as before.
-bool ownList(vidrona::ListOwner &owner, const QString &listFolder, const QStringList &addresses)
-{
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (vidrona::ListOwner::handOver(listFolder, addresses))
-            return false;
-        if (owner.listen(listFolder))
-            return true;
-    }
-    std::fprintf(stderr, "vidrona: %s\n", qPrintable(owner.errorString()));
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -68,8 +53,12 @@ int main(int argc, char **argv)
     const QStringList addresses = vidrona::parseCommandLine(QApplication::arguments()).addresses;
     const vidrona::Folders folders = vidrona::chooseFolders(QApplication::applicationDirPath());
     vidrona::ListOwner owner;
-    if (!ownList(owner, folders.list, addresses))
-        return 0; // the window that has this list took the addresses
+    switch (owner.claim(folders.list, addresses)) {
+    case vidrona::ListOwner::Claim::HandedOver: return 0; // the window that has this list took the addresses
+    case vidrona::ListOwner::Claim::OwnedElsewhere: return 1; // said on standard error
+    case vidrona::ListOwner::Claim::Owner:
+    case vidrona::ListOwner::Claim::Alone: break;
+    }
 
     vidrona::WidgetMessageService messages;
     vidrona::DesktopBus desktop(QDBusConnection::sessionBus(), QStringLiteral(VIDRONA_APP_ID));

@@ -1,11 +1,14 @@
 #include "listowner.h"
+#include "peeruser.h"
 #include "platform.h"
 #include <QCryptographicHash>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
+#include <cstdio>
 
 namespace vidrona {
 
@@ -27,27 +30,20 @@ bool waitFor(QLocalSocket &socket, bool writing, QElapsedTimer &clock)
     return left > 0 && (writing ? socket.waitForBytesWritten(left) : socket.waitForReadyRead(left));
 }
 
-} // namespace
-
-QString ListOwner::socketPathFor(const QString &listFolder)
+// One line on standard error: the user started the program from a
+// terminal or a menu, and no window may be there to show it.
+void say(const QString &line)
 {
-    const QString canonical = QFileInfo(listFolder).canonicalFilePath();
-    const QByteArray key = QCryptographicHash::hash((canonical.isEmpty() ? listFolder : canonical).toUtf8(),
-                                                    QCryptographicHash::Sha256).toHex().left(16);
-    return platform::localSocketPath(
-        QStringLiteral("vidrona-%1-%2.socket").arg(platform::userId(), QString::fromLatin1(key)));
+    std::fprintf(stderr, "vidrona: %s\n", qPrintable(line));
+    std::fflush(stderr);
 }
 
-// Blocking, but only in a start that has no window yet.
-bool ListOwner::handOver(const QString &listFolder, const QStringList &addresses)
+// Sends the addresses over a connected socket and waits for the "OK".
+bool sendAndConfirm(QLocalSocket &socket, const QStringList &addresses)
 {
-    QLocalSocket socket;
-    socket.connectToServer(socketPathFor(listFolder));
     QElapsedTimer clock;
     clock.start();
-    if (!socket.waitForConnected(TimeoutMs))
-        return false;
-    socket.write(messageOf(addresses.mid(0, MaxAddresses)));
+    socket.write(messageOf(addresses.mid(0, ListOwner::MaxAddresses)));
     while (socket.bytesToWrite() > 0)
         if (!waitFor(socket, true, clock))
             return false;
@@ -55,6 +51,63 @@ bool ListOwner::handOver(const QString &listFolder, const QStringList &addresses
         if (!waitFor(socket, false, clock))
             return false;
     return socket.readLine().trimmed() == "OK";
+}
+
+} // namespace
+
+QString ListOwner::socketName(const QString &listFolder)
+{
+    const QString canonical = QFileInfo(listFolder).canonicalFilePath();
+    const QByteArray key = QCryptographicHash::hash((canonical.isEmpty() ? listFolder : canonical).toUtf8(),
+                                                    QCryptographicHash::Sha256).toHex().left(16);
+    return QStringLiteral("vidrona-%1-%2.socket").arg(platform::userId(), QString::fromLatin1(key));
+}
+
+QString ListOwner::socketPathFor(const QString &listFolder, QString *why)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(why);
+    return socketName(listFolder); // a pipe's name: its peer is checked
+#else
+    const platform::SocketFolder folder = platform::socketFolder();
+    if (why)
+        *why = folder.error;
+    return folder.ok() ? QDir(folder.path).filePath(socketName(listFolder)) : QString();
+#endif
+}
+
+// Blocking, but only in a start that has no window yet.
+ListOwner::Handed ListOwner::handOver(const QString &listFolder, const QStringList &addresses, QString *why)
+{
+    QString fault;
+    const QString path = socketPathFor(listFolder, &fault);
+    if (path.isEmpty()) {
+        if (why)
+            *why = fault;
+        return Handed::NoOwner;
+    }
+    if (platform::socketNameState(path) == platform::SocketName::Foreign) {
+        if (why)
+            *why = QStringLiteral("%1 is not a socket of this user's: the addresses were not handed over").arg(path);
+        return Handed::Refused;
+    }
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    if (!socket.waitForConnected(ConnectMs))
+        return Handed::NoOwner;
+    const platform::Peer peer = platform::peerOf(socket.socketDescriptor(), true);
+    if (peer.is != platform::Peer::Is::SameUser) {
+        if (why)
+            *why = QStringLiteral("%1 is held by another user (%2): the addresses were not handed over")
+                       .arg(path, peer.who.isEmpty() ? QStringLiteral("unknown") : peer.who);
+        return Handed::Refused;
+    }
+    if (sendAndConfirm(socket, addresses))
+        return Handed::Taken;
+    if (why)
+        *why = QStringLiteral("the window that has the list in %1 (%2) did not answer: the addresses were not added")
+                   .arg(QDir::toNativeSeparators(listFolder), peer.who);
+    return Handed::NoAnswer;
 }
 
 ListOwner::ListOwner(QObject *parent) : QObject(parent), m_server(new QLocalServer(this))
@@ -65,28 +118,89 @@ ListOwner::ListOwner(QObject *parent) : QObject(parent), m_server(new QLocalServ
 
 ListOwner::~ListOwner() = default;
 
+#ifdef Q_OS_WIN
+ListOwner::Bound ListOwner::bindAt(const QString &path)
+{
+    if (m_server->listen(path))
+        return Bound::Listening;
+    m_error = m_server->errorString();
+    return m_server->serverError() == QAbstractSocket::AddressInUseError ? Bound::Occupied : Bound::Failed;
+}
+#else
+ListOwner::Bound ListOwner::bindAt(const QString &path)
+{
+    bool occupied = false;
+    const int fd = platform::listenAt(path, &occupied, &m_error);
+    if (fd < 0)
+        return occupied ? Bound::Occupied : Bound::Failed;
+    if (m_server->listen(qintptr(fd)))
+        return Bound::Listening;
+    m_error = m_server->errorString();
+    return Bound::Failed;
+}
+#endif
+
 bool ListOwner::listen(const QString &listFolder)
 {
-    const QString path = socketPathFor(listFolder);
-    if (m_server->listen(path))
-        return true;
-    QLocalSocket probe;
-    probe.connectToServer(path);
-    if (probe.waitForConnected(TimeoutMs))
-        return false; // another start got there first: it owns the list
-    QLocalServer::removeServer(path); // a crash's leftover
-    return m_server->listen(path);
+    const QString path = socketPathFor(listFolder, &m_error);
+    return !path.isEmpty() && bindAt(path) == Bound::Listening;
 }
 
 QString ListOwner::errorString() const
 {
-    return m_server->errorString();
+    return m_error;
+}
+
+ListOwner::Claim ListOwner::claim(const QString &listFolder, const QStringList &addresses)
+{
+    QString why;
+    const QString path = socketPathFor(listFolder, &why);
+    for (int attempt = 0; attempt < 2 && !path.isEmpty(); ++attempt) {
+        switch (handOver(listFolder, addresses, &why)) {
+        case Handed::Taken: return Claim::HandedOver;
+        case Handed::NoAnswer: return say(why), Claim::OwnedElsewhere;
+        case Handed::Refused: return say(why + QStringLiteral("; this window runs on its own")), alone(listFolder);
+        case Handed::NoOwner: break;
+        }
+        switch (bindAt(path)) {
+        case Bound::Listening:
+            if (m_listLock.take(listFolder) != platform::FolderLock::Taken::HeldElsewhere)
+                return Claim::Owner;
+            m_server->close();
+            return alone(listFolder);
+        case Bound::Occupied: // another start got there first: ask it
+            why = QStringLiteral("%1 is in use but takes nothing").arg(path);
+            continue;
+        case Bound::Failed: why = m_error; break;
+        }
+        break;
+    }
+    say(QStringLiteral("no socket can be used (%1); this window runs on its own").arg(why));
+    return alone(listFolder);
+}
+
+// Without a socket, the list folder's lock still keeps a second window off.
+ListOwner::Claim ListOwner::alone(const QString &listFolder)
+{
+    if (m_listLock.take(listFolder) != platform::FolderLock::Taken::HeldElsewhere)
+        return Claim::Alone;
+    say(QStringLiteral("the list in %1 is open in another window, which cannot be reached: the addresses were not added")
+            .arg(QDir::toNativeSeparators(listFolder)));
+    return Claim::OwnedElsewhere;
 }
 
 void ListOwner::onConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        const platform::Peer peer = platform::peerOf(socket->socketDescriptor(), false);
+        if (peer.is != platform::Peer::Is::SameUser) {
+            say(QStringLiteral("a process of another user (%1) tried to hand addresses over: refused")
+                    .arg(peer.who.isEmpty() ? QStringLiteral("unknown") : peer.who));
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
         // A start that never finishes its message is dropped.
         QTimer::singleShot(TimeoutMs, socket, [socket] { socket->abort(); });

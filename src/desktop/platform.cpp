@@ -131,11 +131,6 @@ bool isInstalledCopy(const QString &)
 {
     return false;
 }
-QString localSocketPath(const QString &name)
-{
-    return name; // a named pipe: no folder
-}
-
 QString userId()
 {
     return qEnvironmentVariable("USERNAME");
@@ -282,14 +277,6 @@ bool replaceFile(const QString &from, const QString &to)
 }
 
 // A folder of the user's own for sockets, where the session has one.
-QString localSocketPath(const QString &name)
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QFileInfo folder(runtime);
-    const bool usable = !runtime.isEmpty() && folder.isDir() && folder.ownerId() == ::getuid();
-    return QDir(usable ? runtime : QDir::tempPath()).filePath(name);
-}
-
 QString userId()
 {
     return QString::number(::getuid());

@@ -89,10 +89,6 @@ bool canWriteFolder(const QString &folder);
 // program folder with lists and videos.
 bool isInstalledCopy(const QString &programFolder);
 
-// Where a local socket called name lives: the user's runtime folder (the
-// temporary folder without one); on Windows a pipe name.
-QString localSocketPath(const QString &name);
-
 // Who runs the program, for names that must differ between users.
 QString userId();
 

@@ -268,6 +268,8 @@ Failure outcomeOf(const HttpClient::Handles &hd, const Hop &h, CURLcode code, St
         return {Reason::AddressRefused, addressRefusedText(h.refused)};
     if (code == CURLE_OK)
         return {Reason::BrokenAnswer, QStringLiteral("No answer came.")};
+    if (code == CURLE_OUT_OF_MEMORY && !h.headIn)
+        return {Reason::HeadTooLarge, headText()}; // libcurl's own bound on one head line
     return fromCurl(code, hd.errorText(code));
 }
 

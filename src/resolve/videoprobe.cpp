@@ -168,8 +168,10 @@ void VideoProbe::onHead(const PageResult &answer)
             m_named.append({url, true});
         return tryNextFile();
     case direct::HeadKind::Page:
-        if (fileStage)
+        if (fileStage) {
+            m_why = QStringLiteral("the address it names is a web page, not a video file.");
             return tryNextFile(); // a player page, not the file
+        }
         if (m_stage != Stage::PageGet)
             return ask(m_asked, Stage::PageGet);
         return readPage(answer.body, answer.head.value("Content-Type"), answer.url);
@@ -294,7 +296,8 @@ void VideoProbe::concludeUntried()
     if (m_named.isEmpty())
         m_why = QStringLiteral("No video was found on this page.");
     else
-        m_why = QStringLiteral("The page names a video, but it could not be fetched: %1").arg(m_why);
+        m_why = QStringLiteral("The page names a video, but it could not be fetched: %1")
+                    .arg(m_why.isEmpty() ? QStringLiteral("none of the addresses it names is a video file.") : m_why);
     conclude(ProbeResult::Nothing);
 }
 

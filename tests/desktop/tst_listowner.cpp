@@ -5,6 +5,7 @@
 #include "resolve/resolvers.h"
 #include "support/testenv.h"
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QFile>
 #include <QProcess>
@@ -95,7 +96,8 @@ std::unique_ptr<QProcess> TestListOwner::start(const QString &program, const QSt
 bool TestListOwner::waitForOwner(const QString &folder)
 {
     const QString socket = ListOwner::socketPathFor(folder);
-    return QTest::qWaitFor([&] { return QFile::exists(socket) && ListOwner::handOver(folder, {}); }, 20000);
+    return QTest::qWaitFor(
+        [&] { return QFile::exists(socket) && ListOwner::handOver(folder, {}) == ListOwner::Handed::Taken; }, 20000);
 }
 
 bool TestListOwner::listHolds(const QString &folder, const QString &text, int ms)
@@ -114,6 +116,11 @@ void TestListOwner::secondStartHandsOver()
     QVERIFY(listHolds(folder, fileOf(1)));
     QVERIFY(waitForOwner(folder));
     const QByteArray before = test::readFile(QDir(folder).filePath("List"));
+    // Timing-sensitive: the hand-over itself, bounded at a second.
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(ListOwner::handOver(folder, {}) == ListOwner::Handed::Taken);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
 
     auto second = start(program, {address(147629)});
     QVERIFY(second->waitForFinished(20000));

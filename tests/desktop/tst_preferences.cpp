@@ -19,8 +19,15 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QLabel>
 #include <QTreeView>
 #include <QtTest>
+#include <atomic>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace vidrona;
 
@@ -34,6 +41,12 @@ private slots:
     void window_data();
     void window();
     void openedFromTheMainWindow();
+    void oddFilesAreLeftAlone_data();
+    void oddFilesAreLeftAlone();
+    void shownAsItActs_data();
+    void shownAsItActs();
+    void sameFileAsQtSettings_data();
+    void sameFileAsQtSettings();
 
 private:
     QTemporaryDir m_dir;
@@ -164,6 +177,145 @@ void TestPreferences::openedFromTheMainWindow()
     fromList->trigger();
     QTRY_VERIFY(w->findChild<FrmPreferences *>());
     QVERIFY(!test::ctl<QCheckBox>(*w->findChild<FrmPreferences *>(), "chkNotify")->isChecked());
+}
+
+namespace {
+qint64 peakMemoryKb()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+} // namespace
+
+// What a user with odd files puts at the settings file's name: read
+// without waiting, following or swallowing it; the defaults are shown and
+// the window says why; OK replaces the name, never what a link points to.
+void TestPreferences::oddFilesAreLeftAlone_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a pipe") << "pipe";
+    QTest::newRow("300 MB") << "large";
+    QTest::newRow("a link to a file elsewhere") << "link";
+}
+
+void TestPreferences::oddFilesAreLeftAlone()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const PreferenceStore store(Folders{dir.path(), dir.path(), true});
+    const QByteArray elsewhere = "; the user's own notes\n[General]\nsimultaneousDownloads=2\n";
+    const QString outside = test::writeFile(dir.path(), "elsewhere.ini", elsewhere);
+    if (kind == "pipe")
+        QCOMPARE(::mkfifo(QFile::encodeName(store.path()).constData(), 0600), 0);
+    else if (kind == "link")
+        QVERIFY(QFile::link(outside, store.path()));
+    else {
+        QFile large(test::writeFile(dir.path(), "Vidrona.ini", elsewhere));
+        QVERIFY(large.resize(300 << 20)); // sparse: the disk holds little of it
+    }
+    const qint64 memoryBefore = peakMemoryKb();
+    std::atomic<bool> done = false;
+    Preferences read;
+    std::thread reader([&] { read = store.load(); done = true; });
+    const bool inTime = QTest::qWaitFor([&] { return done.load(); }, 5000);
+    if (!inTime) // a reader stuck on the pipe is let go before the test fails
+        ::close(::open(QFile::encodeName(store.path()).constData(), O_WRONLY | O_NONBLOCK));
+    reader.join();
+    QVERIFY2(inTime, "reading the settings waited");
+    QVERIFY2(peakMemoryKb() - memoryBefore < 32 * 1024, "the settings file was read whole");
+    QCOMPARE(read, Preferences());
+    test::RecordingMessages messages;
+    FrmPreferences w(store, dir.path(), {}, messages);
+    auto *notice = w.findChild<QLabel *>("lblNotice");
+    QVERIFY(notice && !notice->isHidden());
+    QVERIFY2(notice->text().contains(QDir::toNativeSeparators(store.path())), qPrintable(notice->text()));
+    test::ctl<QSpinBox>(w, "spnSimultaneous")->setValue(4);
+    w.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QVERIFY(messages.calls.isEmpty());
+    QCOMPARE(test::readFile(outside), elsewhere);
+    QVERIFY(QFileInfo(store.path()).isFile() && !QFileInfo(store.path()).isSymLink());
+    QCOMPARE(store.load().simultaneous, 4);
+}
+
+// A hand-edited speed limit acts as the window shows it: below 1 KB/s it
+// is raised to 1 KB/s, past the window's top brought down to it, and kept
+// in whole KB/s.
+void TestPreferences::shownAsItActs_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<qint64>("acting"); // bytes per second
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("1 byte/s") << "1" << qint64(1024) << "1 KB/s";
+    QTest::newRow("1500 bytes/s") << "1500" << qint64(1024) << "1 KB/s";
+    QTest::newRow("250 KB/s") << "256000" << qint64(256000) << "250 KB/s";
+    QTest::newRow("none") << "0" << qint64(0) << "No limit";
+    QTest::newRow("below none") << "-3" << qint64(0) << "No limit";
+    QTest::newRow("not a number") << "fast" << qint64(0) << "No limit";
+    QTest::newRow("past the top") << "5000000000000" << qint64(Preferences::MaxSpeedLimitKBs) * 1024
+                                   << QString::number(Preferences::MaxSpeedLimitKBs) + " KB/s";
+}
+
+void TestPreferences::shownAsItActs()
+{
+    QFETCH(QString, stored);
+    QFETCH(qint64, acting);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    const PreferenceStore store(Folders{dir.path(), dir.path(), true});
+    test::writeFile(dir.path(), "Vidrona.ini", "[General]\nspeedLimit=" + stored.toUtf8() + "\n");
+    QCOMPARE(store.load().speedLimit, acting);
+    test::RecordingMessages messages;
+    FrmPreferences w(store, dir.path(), {}, messages);
+    QCOMPARE(test::ctl<QSpinBox>(w, "spnSpeedLimit")->text(), shown);
+    QCOMPARE(w.preferences().speedLimit, acting); // OK keeps what acts
+}
+
+// Files Qt's settings class wrote still load, and what the program writes
+// Qt reads the same, blanks, separators, quotes and accents included;
+// lines the program does not set survive a save.
+void TestPreferences::sameFileAsQtSettings_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("plain") << "/media/videos";
+    QTest::newRow("blanks") << "/media/my videos";
+    QTest::newRow("separators") << "/a,b;c=d";
+    QTest::newRow("quote and backslash") << "/say \"hi\"\\there";
+    QTest::newRow("accents") << QString::fromUtf8("/vid\xc3\xa9os/\xe1\x83\x95");
+    QTest::newRow("starts with @") << "@home";
+    QTest::newRow("blank at the ends") << " /x ";
+    QTest::newRow("a tab before a hex digit") << "/a\tb\x01" "2";
+}
+
+void TestPreferences::sameFileAsQtSettings()
+{
+    QFETCH(QString, folder);
+    QTemporaryDir dir;
+    const PreferenceStore store(Folders{dir.path(), dir.path(), true});
+    test::writeFile(dir.path(), "Vidrona.ini", "[General]\nfuture=1\n\n[Other]\nx=y\n");
+    {
+        QSettings s(store.path(), QSettings::IniFormat);
+        s.setValue("downloadFolder", folder);
+        s.setValue("connectionsPerFile", 5);
+        s.setValue("notify", false);
+    }
+    test::writeFile(dir.path(), "Vidrona.ini", "; kept by hand\n" + test::readFile(store.path()));
+    Preferences p = store.load();
+    QCOMPARE(p.downloadFolder, folder);
+    QCOMPARE(p.connections, 5);
+    QCOMPARE(p.notify, false);
+    p.downloadFolder = folder + "/more";
+    p.simultaneous = 3;
+    QVERIFY(store.save(p));
+    const QSettings s(store.path(), QSettings::IniFormat);
+    QCOMPARE(s.value("downloadFolder").toString(), folder + "/more");
+    QCOMPARE(s.value("simultaneousDownloads").toInt(), 3);
+    QCOMPARE(s.value("connectionsPerFile").toInt(), 5);
+    QCOMPARE(s.value("notify").toBool(), false);
+    QCOMPARE(s.value("future").toInt(), 1);
+    QCOMPARE(s.value("Other/x").toString(), QString("y"));
+    QCOMPARE(store.load(), p);
+    QVERIFY(test::readFile(store.path()).startsWith("; kept by hand\n"));
 }
 
 QTEST_MAIN(TestPreferences)

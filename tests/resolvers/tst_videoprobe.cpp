@@ -18,6 +18,8 @@ private slots:
     void cleanup() { m_web.reset(); }
     void worksOut_data();
     void worksOut();
+    void whyEndsInItsReason_data();
+    void whyEndsInItsReason();
 
 private:
     void routeFaults();
@@ -66,6 +68,16 @@ void TestVideoProbe::routeFaults()
     };
     s.on(host, "/endless-get-head.html", endlessOnGet(200));
     s.on(host, "/endless-head-after-refusal.html", endlessOnGet(405));
+    s.on(host, "/names-a-page.html", [](const Request &) {
+        return Response::html("<meta property=\"og:video\" content=\"/embed/2\">");
+    });
+    s.on(host, "/embed/2", [](const Request &) { return Response::html("<html>only a player</html>"); });
+    // One head line longer than any bound, never ended within it.
+    s.on(host, "/long-line.mp4", [](const Request &) {
+        Response r = Response::pattern(1000, "video/mp4");
+        r.headers.append({"X-Long", QByteArray(300 << 10, 'l')});
+        return r;
+    });
     s.on(host, "/moved.mp4", [](const Request &) { return Response::redirect("http://media.openclips.test/files/moved.mp4"); });
 }
 
@@ -130,6 +142,32 @@ void TestVideoProbe::worksOut()
     for (const Request &r : m_web->server().requests())
         gets += r.method == "GET" && r.host == file.host().toLatin1() && r.path == file.path(QUrl::FullyEncoded).toLatin1();
     QCOMPARE(gets, file.host() == "cdn.streambox.test" ? 1 : 0);
+}
+
+// Every message the user reads ends in its reason.
+void TestVideoProbe::whyEndsInItsReason_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("the page names a page") << "http://www.faults.test/names-a-page.html"
+                                           << "The page names a video, but it could not be fetched: the address it "
+                                              "names is a web page, not a video file.";
+    QTest::newRow("one head line without end") << "http://www.faults.test/long-line.mp4"
+                                               << "The server's answer has no valid header, or one larger than 64 KB "
+                                                  "or of more than 100 lines.";
+}
+
+void TestVideoProbe::whyEndsInItsReason()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, why);
+    VideoProbe probe;
+    std::optional<ProbeResult> got;
+    connect(&probe, &VideoProbe::finished, this, [&](const ProbeResult &r) { got = r; });
+    QVERIFY(probe.start(address));
+    QTRY_VERIFY_WITH_TIMEOUT(got.has_value(), 20000);
+    QCOMPARE(int(got->kind), int(ProbeResult::Nothing));
+    QCOMPARE(got->why, why);
 }
 
 QTEST_GUILESS_MAIN(TestVideoProbe)

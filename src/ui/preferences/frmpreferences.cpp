@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -10,7 +11,7 @@
 namespace vidrona {
 
 namespace {
-constexpr int MaxLimitKBs = 1000000;
+constexpr int MaxLimitKBs = Preferences::MaxSpeedLimitKBs;
 
 QSpinBox *spin(QWidget *parent, const char *name, int low, int high)
 {
@@ -28,7 +29,10 @@ FrmPreferences::FrmPreferences(const PreferenceStore &store, const QString &defa
     setObjectName(QStringLiteral("frmPreferences"));
     setWindowTitle(QStringLiteral("Preferences"));
     build();
-    showValues(m_store.load());
+    QString notice;
+    showValues(m_store.load(&notice));
+    lblNotice->setText(notice);
+    lblNotice->setVisible(!notice.isEmpty());
 }
 
 void FrmPreferences::build()
@@ -52,7 +56,12 @@ void FrmPreferences::build()
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &FrmPreferences::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &FrmPreferences::reject);
+    // Why the stored values are not shown, when the file was left alone.
+    lblNotice = new QLabel(this);
+    lblNotice->setObjectName(QStringLiteral("lblNotice"));
+    lblNotice->setWordWrap(true);
     auto *form = new QFormLayout(this);
+    form->addRow(lblNotice);
     form->addRow(QStringLiteral("Download folder:"), folderRow);
     form->addRow(QStringLiteral("Simultaneous downloads:"), spnSimultaneous);
     form->addRow(QStringLiteral("Connections per file:"), spnConnections);

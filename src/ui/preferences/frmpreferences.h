@@ -5,6 +5,7 @@
 #include <functional>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QSpinBox;
 
@@ -12,8 +13,10 @@ namespace vidrona {
 
 // The Preferences window: the download folder with a chooser, the rows
 // fetched at once, the connections per file, the speed limit and the
-// desktop's notifications. Its fields take only values in range; OK
-// stores them, Cancel leaves everything as it was.
+// desktop's notifications. Its fields take only values in range and show
+// each stored value as it acts; when the file was left alone (a link, a
+// pipe, too large) a line at the top says so. OK stores them, Cancel
+// leaves everything as it was.
 class FrmPreferences : public QDialog
 {
     Q_OBJECT
@@ -39,6 +42,7 @@ private:
     QString m_defaultFolder;
     FolderChooser m_chooser;
     MessageService &m_messages;
+    QLabel *lblNotice = nullptr;
     QLineEdit *txtDownloadFolder = nullptr;
     QSpinBox *spnSimultaneous = nullptr;
     QSpinBox *spnConnections = nullptr;
