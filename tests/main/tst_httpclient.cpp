@@ -302,6 +302,7 @@ void TestHttpClient::failureReasons_data()
     QTest::newRow("redirect into a private network") << "private" << int(net::Reason::RedirectRefused);
     QTest::newRow("page-named private address") << "named" << int(net::Reason::AddressRefused);
     QTest::newRow("head without end") << "endless" << int(net::Reason::HeadTooLarge);
+    QTest::newRow("one head line without end") << "long line" << int(net::Reason::HeadTooLarge);
     QTest::newRow("error page") << "404" << int(net::Reason::None);
 }
 
@@ -319,6 +320,8 @@ void TestHttpClient::failureReasons()
         r.stallAfterHeaders = fault == "stall";
         r.trickleMs = fault == "trickle" ? 50 : 0;
         r.endlessHeaders = fault == "endless";
+        if (fault == "long line")
+            r.headers.append({"X-Long", QByteArray(300 << 10, 'l')});
         return fault == "private" ? Response::redirect("http://10.0.0.7/") : r;
     });
     QTcpServer closed;
