@@ -67,8 +67,8 @@ private:
     QString copyProgram(const QString &name, bool other);
     Process run(const QString &program, const QStringList &args, bool other, const QString &runtime = {});
     Process squat(const QString &path, const char *mode, bool other);
-    QString plant(const QString &what, const QString &flat, const QString &folder);
-    qint64 msUntilListed(const QString &program, int id, Process *started = nullptr);
+    QString plant(const QString &what, const QString &flat, const QString &folder, uint owner);
+    qint64 msUntilListed(const QString &program, int id, Process *started = nullptr, bool other = false);
     bool listHolds(const QString &folder, const QString &text, int ms);
     QByteArray recorded() const { return test::readFile(m_dir->filePath("record")); }
 
@@ -174,11 +174,11 @@ bool TestOtherUser::listHolds(const QString &folder, const QString &text, int ms
 }
 
 // How long a start took until its address stood in its list; -1: never.
-qint64 TestOtherUser::msUntilListed(const QString &program, int id, Process *started)
+qint64 TestOtherUser::msUntilListed(const QString &program, int id, Process *started, bool other)
 {
     QElapsedTimer clock;
     clock.start();
-    Process p = run(program, {address(id)}, false);
+    Process p = run(program, {address(id)}, other);
     if (started)
         *started = p;
     if (!listHolds(QFileInfo(program).absolutePath(), fileOf(id), 20000))
@@ -186,29 +186,29 @@ qint64 TestOtherUser::msUntilListed(const QString &program, int id, Process *sta
     return clock.elapsed();
 }
 
-// What the other user puts in the way of root's start: at the name in the
+// What another user (owner) puts in the way of a start: at the name in the
 // temporary folder older copies used (flat), or at the socket folder's
 // name (folder). Returns the path of a listener to start there, if any.
-QString TestOtherUser::plant(const QString &what, const QString &flat, const QString &folder)
+QString TestOtherUser::plant(const QString &what, const QString &flat, const QString &folder, uint owner)
 {
     const QString theirs = QDir(m_tmp).filePath("theirs");
     QDir().mkdir(theirs);
-    chownTo(theirs, m_uid);
+    chownTo(theirs, owner);
     if (what == "file at the flat name" || what == "file at the folder's name") {
         const QString at = what.endsWith("flat name") ? flat : folder;
         test::writeFile(QFileInfo(at).absolutePath(), QFileInfo(at).fileName(), "not a socket");
-        chownTo(at, m_uid);
+        chownTo(at, owner);
         return QString();
     }
     if (what.contains("flat name"))
         return flat;
     if (what.contains("link")) {
         QFile::link(theirs, folder);
-        chownTo(folder, m_uid);
+        chownTo(folder, owner);
         return QDir(theirs).filePath(QFileInfo(flat).fileName());
     }
     QDir().mkdir(folder);
-    chownTo(folder, m_uid);
+    chownTo(folder, owner);
     QFile::setPermissions(folder, QFileDevice::Permissions(0x7777));
     return QDir(folder).filePath(QFileInfo(flat).fileName());
 }
@@ -228,7 +228,7 @@ void TestOtherUser::anotherUsersListenerGetsNothing()
     const QString program = copyProgram("mine", false);
     const QString list = QFileInfo(program).absolutePath();
     const QString name = socketName(list, 0);
-    const QString listener = plant(what, QDir(m_tmp).filePath(name), QDir(m_tmp).filePath("vidrona-0"));
+    const QString listener = plant(what, QDir(m_tmp).filePath(name), QDir(m_tmp).filePath("vidrona-0"), m_uid);
     QVERIFY(squat(listener, "answer", true));
     Process start;
     QVERIFY2(msUntilListed(program, 147629, &start) >= 0, "the start ran no window of its own");
@@ -238,7 +238,9 @@ void TestOtherUser::anotherUsersListenerGetsNothing()
         QVERIFY(start->readAllStandardError().count("vidrona: ") == 1);
 }
 
-// Row 2: a plain file or a listener that never answers at the name.
+// Row 2: a plain file or a listener that never answers at the name, this
+// time root's in the way of the other user's start (a user cannot take
+// away what another put in the shared temporary folder).
 void TestOtherUser::plantedNamesNeverDelayNorLeak_data()
 {
     QTest::addColumn<QString>("what");
@@ -253,22 +255,23 @@ void TestOtherUser::plantedNamesNeverDelayNorLeak()
 {
     QFETCH(QString, what);
     Process cleanStart;
-    const qint64 clean = msUntilListed(copyProgram("clean", false), 1, &cleanStart);
+    const qint64 clean = msUntilListed(copyProgram("clean", true), 1, &cleanStart, true);
     QVERIFY(clean >= 0);
     stop(*cleanStart);
-    QDir(QDir(m_tmp).filePath("vidrona-0")).removeRecursively(); // root's socket folder, made by that start
-    const QString program = copyProgram("mine", false);
+    const QString ownFolder = QDir(m_tmp).filePath(QStringLiteral("vidrona-%1").arg(m_uid));
+    QDir(ownFolder).removeRecursively(); // the user's socket folder, made by that start
+    const QString program = copyProgram("mine", true);
     const QString list = QFileInfo(program).absolutePath();
-    const QString listener = plant(what, QDir(m_tmp).filePath(socketName(list, 0)), QDir(m_tmp).filePath("vidrona-0"));
+    const QString listener = plant(what, QDir(m_tmp).filePath(socketName(list, m_uid)), ownFolder, 0);
     if (!listener.isEmpty())
-        QVERIFY(squat(listener, "silent", true));
+        QVERIFY(squat(listener, "silent", false));
     Process first;
-    const qint64 planted = msUntilListed(program, 147629, &first);
+    const qint64 planted = msUntilListed(program, 147629, &first, true);
     QVERIFY2(planted >= 0, "the start ran no window of its own");
     QVERIFY2(planted < clean + 2000, qPrintable(QStringLiteral("%1 ms against %2 ms").arg(planted).arg(clean)));
     QVERIFY(recorded().isEmpty());
     // A second start of the same user opens no second window on the list.
-    Process second = run(program, {address(2)}, false);
+    Process second = run(program, {address(2)}, true);
     QVERIFY2(second->waitForFinished(20000), "a second window runs on the same list");
     QCOMPARE(first->state(), QProcess::Running);
     if (second->exitCode() == 0)
