@@ -23,11 +23,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
 
@@ -61,8 +59,7 @@ AddVideoPanel *attachAddVideo(FrmMain &w, ListStore &store, YouTubeOpener *youTu
     return new AddVideoPanel(store,
                              {control<QLineEdit>(w, "txtUrl"), control<QPushButton>(w, "cmdAddVideo"),
                               control<QLabel>(w, "Label4"), control<QRadioButton>(w, "OptLow"),
-                              control<QRadioButton>(w, "OptHigh"), control<QRadioButton>(w, "OptAvi"),
-                              control<QTextEdit>(w, "txtWebSource")},
+                              control<QRadioButton>(w, "OptHigh"), control<QRadioButton>(w, "OptAvi")},
                              [youTube] { youTube->showYouTubeWindow(); }, &w);
 }
 
@@ -170,45 +167,11 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
     return window;
 }
 
-namespace {
-
-// Hands the addresses to "Add Video" one by one. An address of today's web
-// is worked out after its press has returned: the next one waits for it.
-class AddressFeeder : public QObject
-{
-public:
-    AddressFeeder(FrmMain &window, AddVideoPanel &panel, const QStringList &addresses)
-        : QObject(&window), m_window(window), m_panel(panel), m_addresses(addresses)
-    {
-        connect(&panel, &AddVideoPanel::resolvingEnded, this, &AddressFeeder::feed);
-    }
-
-    void feed()
-    {
-        const QPointer<AddressFeeder> alive(this); // goes with the window
-        while (!m_addresses.isEmpty() && !m_panel.resolving()) {
-            control<QLineEdit>(m_window, "txtUrl")->setText(m_addresses.takeFirst());
-            control<QPushButton>(m_window, "cmdAddVideo")->click();
-            if (!alive)
-                return;
-        }
-        if (m_addresses.isEmpty() && !m_panel.resolving())
-            deleteLater();
-    }
-
-private:
-    FrmMain &m_window;
-    AddVideoPanel &m_panel;
-    QStringList m_addresses;
-};
-
-} // namespace
-
 void addVideos(FrmMain &window, const QStringList &addresses)
 {
     AddVideoPanel *panel = window.findChild<AddVideoPanel *>(QString(), Qt::FindDirectChildrenOnly);
-    if (panel && !addresses.isEmpty())
-        (new AddressFeeder(window, *panel, addresses))->feed();
+    if (panel)
+        panel->addAddresses(addresses);
 }
 
 void bringToFront(FrmMain &window)

@@ -25,9 +25,9 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
 // Brings the window to the front, as a second start asks.
 void bringToFront(FrmMain &window);
 
-// Adds each address in order as if pasted into the address box and "Add
-// Video" pressed, each once the one before is worked out; stops early when
-// the window goes away meanwhile.
+// Adds each address in order with the same outcome as pasting it into the
+// address box and pressing "Add Video", each once the one before is worked
+// out and its rows added; the rest are dropped when the window closes.
 void addVideos(FrmMain &window, const QStringList &addresses);
 
 } // namespace vidrona

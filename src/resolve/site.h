@@ -4,21 +4,18 @@
 
 namespace vidrona {
 
-// What "Add Video" does for a site.
-enum class SiteAction { Metacafe, Videkta, Tvali, AllVideos, YouTubeWindow, Break, DailyMotion, Google };
-
 // Which quality options the address box reveals for a site.
 enum class QualityOptions { Unchanged, LowHigh, LowMp4Avi };
 
 // One supported site: where its pages live, how its address is recognised,
-// the sample shown under the address box and its search page.
+// the sample shown under the address box and its search page. What "Add
+// Video" does with its addresses is its resolver's (resolvertable.cpp).
 struct Site {
     QString name;
     QString host;        // host of the site's page addresses
     QString samplePath;  // follows "http://" + host in the sample
     QString searchHost;
     QString searchPath;  // follows "http://" + searchHost; empty: no search
-    SiteAction action;
     QualityOptions options = QualityOptions::Unchanged;
 
     // The first 8 characters of the host: what follows "http://".
@@ -29,7 +26,8 @@ struct Site {
     QString searchAddress(const QString &words) const;
 };
 
-// The eight sites in the order their prefixes are tested.
+// The eight sites in the order their prefixes are tested (the order of
+// their resolvers in the resolver table).
 const QList<const Site *> &SiteTable();
 
 // The sites in the order of the search box's entries.

@@ -2,6 +2,7 @@
 #include "resolve/hosts.h"
 #include "resolve/resolvers.h"
 #include "resolve/site.h"
+#include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
 namespace vidrona {
@@ -10,8 +11,7 @@ const Site &allVideosSite()
 {
     // The site offers no search page.
     static const Site site{QStringLiteral("AllVideos"), hosts::AllVideos,
-                           QStringLiteral("/video.php?uid=LNNQPVMSP"), hosts::AllVideos, QString(),
-                           SiteAction::AllVideos};
+                           QStringLiteral("/video.php?uid=LNNQPVMSP"), hosts::AllVideos, QString()};
     return site;
 }
 
@@ -42,6 +42,31 @@ std::optional<QString> AllVideos(const QString &page)
     const QString piece = textFrom(page, colon + 1, quote - (colon + 1));
     return QStringLiteral("http://") + hosts::AllVideos + QLatin1Char('/') + uid + QLatin1Char('/')
            + folder + QStringLiteral("/videos/") + piece + QStringLiteral(".flv");
+}
+
+} // namespace resolve
+namespace resolve {
+
+namespace {
+
+class AllVideosResolver : public SiteResolver
+{
+public:
+    AllVideosResolver() : SiteResolver(allVideosSite()) {}
+    Waiting waiting() const override { return Waiting::Hourglass; }
+
+protected:
+    void work() override
+    {
+        readSitePage([this](const QString &page) { answerWith(AllVideos(page)); });
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Resolver> allVideosResolver()
+{
+    return std::make_unique<AllVideosResolver>();
 }
 
 } // namespace resolve

@@ -3,6 +3,7 @@
 #include "resolve/hosts.h"
 #include "resolve/resolvers.h"
 #include "resolve/site.h"
+#include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
 namespace vidrona {
@@ -11,8 +12,7 @@ const Site &breakSite()
 {
     static const Site site{QStringLiteral("Break"), hosts::Break,
                            QStringLiteral("/index/big-wheel-drifting.html"), hosts::BreakSearch,
-                           QStringLiteral("/Content/Search/Search.aspx?SEARCH1=Search&s="),
-                           SiteAction::Break, QualityOptions::LowHigh};
+                           QStringLiteral("/Content/Search/Search.aspx?SEARCH1=Search&s="), QualityOptions::LowHigh};
     return site;
 }
 
@@ -32,6 +32,14 @@ std::optional<QString> Break(const QString &answer, Quality quality)
     if (quality == Quality::High)
         return text::textFrom(answer, marker - 6, quote - marker + 3) + QStringLiteral("wmv");
     return std::nullopt; // no avi on this site
+}
+
+} // namespace resolve
+namespace resolve {
+
+std::unique_ptr<Resolver> breakResolver()
+{
+    return std::make_unique<LinkServiceResolver>(breakSite(), &Break, Found::Row);
 }
 
 } // namespace resolve

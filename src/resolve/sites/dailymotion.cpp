@@ -2,6 +2,7 @@
 #include "resolve/hosts.h"
 #include "resolve/resolvers.h"
 #include "resolve/site.h"
+#include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
 namespace vidrona {
@@ -10,7 +11,7 @@ const Site &dailyMotionSite()
 {
     static const Site site{QStringLiteral("DailyMotion"), hosts::DailyMotion,
                            QStringLiteral("/video/xrdvl_subaru-wrx_sport"), hosts::DailyMotion,
-                           QStringLiteral("/relevance/search/"), SiteAction::DailyMotion};
+                           QStringLiteral("/relevance/search/")};
     return site;
 }
 
@@ -26,6 +27,16 @@ std::optional<QString> DailyMotion(const QString &answer)
     if (quote == 0)
         return std::nullopt;
     return text::textFrom(answer, marker - 7, quote - marker + 7);
+}
+
+} // namespace resolve
+namespace resolve {
+
+// Its player wants the file in the browser.
+std::unique_ptr<Resolver> dailyMotionResolver()
+{
+    return std::make_unique<LinkServiceResolver>(
+        dailyMotionSite(), [](const QString &answer, Quality) { return DailyMotion(answer); }, Found::OpenInBrowser);
 }
 
 } // namespace resolve

@@ -3,6 +3,7 @@
 #include "resolve/hosts.h"
 #include "resolve/resolvers.h"
 #include "resolve/site.h"
+#include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
 namespace vidrona {
@@ -11,7 +12,7 @@ const Site &googleVideoSite()
 {
     static const Site site{QStringLiteral("Google Video"), hosts::GoogleVideo,
                            QStringLiteral("/videoplay?docid=-3640530513745741819&q=subaru&ei=1iGKS"),
-                           hosts::GoogleVideo, QStringLiteral("/videosearch?q="), SiteAction::Google,
+                           hosts::GoogleVideo, QStringLiteral("/videosearch?q="),
                            QualityOptions::LowMp4Avi};
     return site;
 }
@@ -45,6 +46,14 @@ std::optional<QString> Google(const QString &answer, Quality quality)
     if (quality != Quality::Low)
         link.remove(QStringLiteral("amp;"));
     return link;
+}
+
+} // namespace resolve
+namespace resolve {
+
+std::unique_ptr<Resolver> googleVideoResolver()
+{
+    return std::make_unique<LinkServiceResolver>(googleVideoSite(), &Google, Found::OpenInBrowser);
 }
 
 } // namespace resolve

@@ -2,6 +2,7 @@
 #include "resolve/hosts.h"
 #include "resolve/resolvers.h"
 #include "resolve/site.h"
+#include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
 namespace vidrona {
@@ -10,7 +11,7 @@ const Site &metacafeSite()
 {
     static const Site site{QStringLiteral("Metacafe"), hosts::Metacafe,
                            QStringLiteral("/watch/1285389/subaru_tv_spot/"), hosts::Metacafe,
-                           QStringLiteral("/tags/"), SiteAction::Metacafe};
+                           QStringLiteral("/tags/")};
     return site;
 }
 
@@ -25,6 +26,15 @@ std::optional<QString> Metacafe(const QString &answer)
     if (quote == 0)
         return std::nullopt;
     return text::textFrom(answer, start, quote - start);
+}
+
+} // namespace resolve
+namespace resolve {
+
+std::unique_ptr<Resolver> metacafeResolver()
+{
+    return std::make_unique<LinkServiceResolver>(
+        metacafeSite(), [](const QString &answer, Quality) { return Metacafe(answer); }, Found::Row);
 }
 
 } // namespace resolve

@@ -2,6 +2,7 @@
 #include "resolve/hosts.h"
 #include "resolve/resolvers.h"
 #include "resolve/site.h"
+#include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
 namespace vidrona {
@@ -10,7 +11,7 @@ const Site &tvaliSite()
 {
     static const Site site{QStringLiteral("Tvali"), hosts::Tvali,
                            QStringLiteral("/index.php?action=watch&v=6181"), hosts::Tvali,
-                           QStringLiteral("/index.php?action=search&s="), SiteAction::Tvali};
+                           QStringLiteral("/index.php?action=search&s=")};
     return site;
 }
 
@@ -41,6 +42,37 @@ std::optional<QString> TvaliFile(const QString &xml)
         return std::nullopt;
     const int start = k + 6; // after path="
     return textFrom(xml, start, end - start);
+}
+
+} // namespace resolve
+namespace resolve {
+
+namespace {
+
+// The page, then the player's XML through the program's own fetch.
+class TvaliResolver : public SiteResolver
+{
+public:
+    TvaliResolver() : SiteResolver(tvaliSite()) {}
+    Waiting waiting() const override { return Waiting::Hourglass; }
+
+protected:
+    void work() override
+    {
+        readSitePage([this](const QString &page) {
+            const auto xmlUrl = TvaliXmlUrl(page);
+            if (!xmlUrl)
+                return answerWith(std::nullopt);
+            fetchText(*xmlUrl, true, [this](const QString &xml) { answerWith(TvaliFile(xml)); });
+        });
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Resolver> tvaliResolver()
+{
+    return std::make_unique<TvaliResolver>();
 }
 
 } // namespace resolve

@@ -2,6 +2,7 @@
 #include "resolve/hosts.h"
 #include "resolve/resolvers.h"
 #include "resolve/site.h"
+#include "resolve/siteresolver.h"
 
 namespace vidrona {
 
@@ -9,7 +10,7 @@ const Site &videktaSite()
 {
     static const Site site{QStringLiteral("Videkta"), hosts::Videkta,
                            QStringLiteral("/?video_id=147629"), hosts::Videkta,
-                           QStringLiteral("/index.php?srch_str="), SiteAction::Videkta};
+                           QStringLiteral("/index.php?srch_str=")};
     return site;
 }
 
@@ -29,6 +30,28 @@ std::optional<QString> Videkta(const QString &videoUrl)
     const qulonglong folder = (id.toULongLong() + 9999) / 10000;
     return QStringLiteral("http://") + hosts::Videkta + QStringLiteral("/flv/")
            + QString::number(folder) + QLatin1Char('/') + id + QStringLiteral(".flv");
+}
+
+} // namespace resolve
+namespace resolve {
+
+namespace {
+
+// Nothing to fetch: answered from inside start().
+class VidektaResolver : public SiteResolver
+{
+public:
+    VidektaResolver() : SiteResolver(videktaSite()) {}
+
+protected:
+    void work() override { answerWith(Videkta(ask().address)); }
+};
+
+} // namespace
+
+std::unique_ptr<Resolver> videktaResolver()
+{
+    return std::make_unique<VidektaResolver>();
 }
 
 } // namespace resolve

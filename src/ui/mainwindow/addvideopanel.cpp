@@ -1,9 +1,10 @@
-// The address box and "Add Video": site recognition and dispatch.
+// The address box and "Add Video": the sample of the site typed, the
+// quality options, and the press.
 #include "addvideopanel.h"
 #include "download/liststore.h"
 #include "resolve/getsource.h"
+#include "resolve/resolvertable.h"
 #include "resolve/site.h"
-#include "resolve/videoprobe.h"
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,7 @@ AddVideoPanel::AddVideoPanel(ListStore &store, const Controls &controls,
     , m_store(store)
     , m_ui(controls)
     , m_openYouTubeWindow(std::move(openYouTubeWindow))
+    , m_table(new resolve::ResolverTable(this))
     , m_escape(new QShortcut(QKeySequence(Qt::Key_Escape), m_ui.txtUrl->window()))
 {
     connect(m_ui.cmdAddVideo, &QPushButton::clicked, this, &AddVideoPanel::cmdAddVideo_Click);
@@ -31,16 +33,19 @@ AddVideoPanel::AddVideoPanel(ListStore &store, const Controls &controls,
     m_escape->setObjectName(QStringLiteral("cancelFetch"));
     m_escape->setEnabled(false);
     connect(m_escape, &QShortcut::activated, this, &AddVideoPanel::cancelFetch);
-    connect(&m_page, &PageRequest::finished, this, &AddVideoPanel::pageArrived);
+    connect(m_table, &resolve::ResolverTable::answered, this, &AddVideoPanel::showAnswer);
+}
+
+AddVideoPanel::~AddVideoPanel() = default;
+
+bool AddVideoPanel::resolving() const
+{
+    return m_table->busy();
 }
 
 void AddVideoPanel::cancelFetch()
 {
-    m_page.cancel();
-    if (m_probe && m_probe->isRunning()) {
-        m_probe->cancel();
-        todaysWebEnded();
-    }
+    m_table->cancel();
 }
 
 void AddVideoPanel::Form_Load()
@@ -50,47 +55,13 @@ void AddVideoPanel::Form_Load()
 
 void AddVideoPanel::cmdAddVideo_Click()
 {
-    // A press that arrives while a resolver waits for its page is dropped.
-    if (m_resolving)
+    // A press that arrives while an address is worked out is dropped.
+    if (resolving())
         return;
     if (const QString pasted = pastedAddress(m_ui.txtUrl->text()); pasted != m_ui.txtUrl->text())
         m_ui.txtUrl->setText(pasted);
     VideoUrl = m_ui.txtUrl->text();
-    const Site *site = findSite(siteKey(VideoUrl));
-    if (!site && VideoProbe::accepts(VideoUrl))
-        return TodaysWeb();
-    if (!site) {
-        m_store.messages().show(QStringLiteral("Please, check the link and try again!"),
-                                QStringLiteral("Link Error..."), MsgInformation);
-        return;
-    }
-    m_resolving = true;
-    runSiteAction(int(site->action));
-}
-
-// The next address waits for the event loop, not for whatever event (a
-// close, a message box) led here.
-void AddVideoPanel::endResolving()
-{
-    m_resolving = false;
-    QMetaObject::invokeMethod(this, &AddVideoPanel::resolvingEnded, Qt::QueuedConnection);
-}
-
-void AddVideoPanel::runSiteAction(int action)
-{
-    switch (SiteAction(action)) {
-    case SiteAction::Metacafe: Metacafe(); break;
-    case SiteAction::Videkta: Videkta(); break;
-    case SiteAction::Tvali: Tvali(); break;
-    case SiteAction::AllVideos: AllVideos(); break;
-    case SiteAction::YouTubeWindow:
-        m_openYouTubeWindow();
-        endResolving();
-        break;
-    case SiteAction::Break: Break(); break;
-    case SiteAction::DailyMotion: DailyMotion(); break;
-    case SiteAction::Google: Google(); break;
-    }
+    startAddress(VideoUrl);
 }
 
 void AddVideoPanel::txtUrl_Change()
@@ -127,11 +98,11 @@ void AddVideoPanel::txtUrl_GotFocus()
     m_ui.txtUrl->setSelection(0, int(m_ui.txtUrl->text().size()));
 }
 
-// While a resolver waits for its page (or today's web is probed), the
-// address box and "Add Video" take no input (Esc there cancels); every other control and window does.
+// While an address is worked out, the address box and "Add Video" take no
+// input (Esc there cancels); every other control and window does.
 bool AddVideoPanel::holdsOff(QObject *watched, QEvent *event)
 {
-    if (!m_resolving || (watched != m_ui.txtUrl && watched != m_ui.cmdAddVideo))
+    if (!resolving() || (watched != m_ui.txtUrl && watched != m_ui.cmdAddVideo))
         return false;
     switch (event->type()) {
     case QEvent::KeyPress:
@@ -155,8 +126,10 @@ bool AddVideoPanel::eventFilter(QObject *watched, QEvent *event)
 {
     if (holdsOff(watched, event))
         return true;
-    if (event->type() == QEvent::Close && watched == m_ui.txtUrl->window())
+    if (event->type() == QEvent::Close && watched == m_ui.txtUrl->window()) {
+        m_waiting.clear(); // a closed window adds nothing more
         cancelFetch();
+    }
     if (watched == m_ui.txtUrl) {
         // Selecting on release: a press would undo a selection made earlier.
         if (event->type() == QEvent::MouseButtonRelease)

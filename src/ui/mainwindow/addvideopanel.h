@@ -1,6 +1,6 @@
 #pragma once
-#include "net/pagerequest.h"
 #include <QObject>
+#include <QStringList>
 #include <functional>
 
 class QLabel;
@@ -8,17 +8,22 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QShortcut;
-class QTextEdit;
 
 namespace vidrona {
 
 class ListStore;
-class VideoProbe;
-struct ProbeResult;
 
-// The address box and "Add Video": recognises the site of the pasted
-// address, runs its resolver and hands the file address to the list (or
-// the browser, or the YouTube window).
+namespace resolve {
+struct Answer;
+struct Found;
+class ResolverTable;
+}
+
+// The address box and "Add Video": reads the box, asks the resolver table
+// to work the address out, and shows the answer: rows in the list, a file
+// in the browser, the YouTube window, or the refusal's reason. Addresses
+// from elsewhere (the command line, a drop, a second start) come through
+// addAddresses, each worked out and added before the next.
 class AddVideoPanel : public QObject
 {
     Q_OBJECT
@@ -30,42 +35,29 @@ public:
         QRadioButton *OptLow;
         QRadioButton *OptHigh;
         QRadioButton *OptAvi;
-        QTextEdit *txtWebSource;
     };
 
     AddVideoPanel(ListStore &store, const Controls &controls, std::function<void()> openYouTubeWindow,
                   QObject *parent = nullptr);
+    ~AddVideoPanel() override;
 
     void Form_Load();
 
     // The address as typed, and the file address the last resolver found.
     QString VideoUrl;
     QString FileUrl;
-    bool resolving() const { return m_resolving; }
-    // Stops the page fetch a resolver waits for, or the probe of today's
-    // web (Esc, closing the window): it ends without adding anything or a
-    // message.
+    bool resolving() const;
+    // Stops the address being worked out (Esc, closing the window): it
+    // ends without adding anything or a message.
     void cancelFetch();
 
-    // One per site; each reads the address box and hands its file on.
-    void Metacafe();
-    void Videkta();
-    void Tvali();
-    void AllVideos();
-    void Break();
-    void DailyMotion();
-    void Google();
-    // Any other web address: the video its page names, or the file itself.
-    // Worked out in the background; the row comes when it is found.
-    void TodaysWeb();
+    // Adds each address in order with the same outcome as pasting it and
+    // pressing "Add Video" (the quality chosen in the window included),
+    // each once the one before is worked out and its rows added.
+    void addAddresses(const QStringList &addresses);
 
 public slots:
     void cmdAddVideo_Click();
-
-signals:
-    // An address worked out in the background is done with (its row
-    // added, its message shown, or its work cancelled).
-    void resolvingEnded();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -76,32 +68,20 @@ private slots:
     void txtUrl_GotFocus();
 
 private:
-    using PageThen = std::function<void(const QString &text)>;
-    void runSiteAction(int action);
-    void readSitePage(PageThen then);
-    void askLinkService(PageThen then);
-    void fetchText(const QString &address, bool viaService, PageThen then);
-    void pageArrived(const PageResult &result);
-    void endResolving();
+    void startAddress(const QString &address);
+    void takeNext();
+    void showAnswer(const resolve::Answer &answer);
+    void take(const resolve::Found &found);
+    bool addRow(const resolve::Found &row);
     bool holdsOff(QObject *watched, QEvent *event);
     int selectedQuality() const;
-    bool takeResolved(const QString &fileUrl); // false: nothing usable found
-    void addResolved(const QString &fileUrl);
-    void openResolved(const QString &fileUrl);
-    void todaysWebFound(const ProbeResult &result);
-    void todaysWebEnded();
 
     ListStore &m_store;
     Controls m_ui;
     std::function<void()> m_openYouTubeWindow;
-    bool m_resolving = false;   // a resolver or the probe has not ended yet
-    VideoProbe *m_probe = nullptr;
-    bool m_fetchFailed = false; // the last page or answer came back empty
-    bool m_fetchCancelled = false;
-    QString m_fetchError;       // why the last fetch failed
-    PageRequest m_page;         // the fetch a resolver waits for
-    PageThen m_then;            // what the resolver does with its page
-    QShortcut *m_escape;        // cancels it or the probe, while it runs
+    resolve::ResolverTable *m_table;
+    QStringList m_waiting; // addresses from elsewhere, not yet started
+    QShortcut *m_escape;   // cancels the address in progress
 };
 
 } // namespace vidrona

@@ -5,7 +5,6 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -59,7 +58,6 @@ private:
     QPushButton *cmdClean = nullptr;
     QProgressBar *P1 = nullptr;
     QLabel *lblProgress = nullptr;
-    QTextEdit *txtWebSource = nullptr;
     QTimer *Timer1 = nullptr;
     QGroupBox *Frame1 = nullptr;
     QLabel *Label1 = nullptr;

@@ -8,7 +8,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -59,11 +58,6 @@ void FrmMain::buildControls()
     P1 = named<QProgressBar>(this, "P1");
     P1->setTextVisible(false);
     lblProgress = named<QLabel>(this, "lblProgress");
-    // A plain-text box that, hidden, never lays its text out: a page of
-    // megabytes in it costs no painting time.
-    txtWebSource = named<QTextEdit>(this, "txtWebSource");
-    txtWebSource->setAcceptRichText(false);
-    txtWebSource->setVisible(false);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
@@ -166,7 +160,6 @@ void FrmMain::setAccessibility()
     Combo1->setAccessibleName(QStringLiteral("Site to search"));
     Label1->setBuddy(Combo1);
     Image1->setAccessibleName(QStringLiteral("Vidrona banner"));
-    txtWebSource->setAccessibleName(QStringLiteral("Page source"));
     // Tab order follows the layout, top to bottom, left to right.
     const QList<QWidget *> order = {txtUrl, cmdAddVideo, OptLow, OptHigh, OptAvi, lDownload,
                                     cmdDownload, cmdCancel, cmdRemove, cmdClean, Combo1, Text1,

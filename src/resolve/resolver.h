@@ -1,0 +1,80 @@
+#pragma once
+#include "resolvers.h"
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+// What every source of video answers to: an address in, the rows it
+// becomes (or what to do instead), or a refusal with its reason out.
+namespace vidrona::resolve {
+
+// What a resolver is asked: the address as the user gave it (blanks and
+// line breaks already taken out) and the quality chosen in the window.
+struct Ask {
+    QString address;
+    Quality quality = Quality::Low;
+};
+
+// One thing an address becomes.
+struct Found {
+    enum Kind {
+        Row,               // a row of the download list for fileUrl
+        OpenInBrowser,     // fileUrl is opened in the browser (the site's player wants it so)
+        OpenYouTubeWindow, // the YouTube window does the rest on its own
+    };
+    Kind kind = Row;
+    QString fileUrl;
+    // Row: the name the file comes under; none: named after its address.
+    std::optional<QString> fileName;
+};
+
+struct Answer {
+    enum Outcome {
+        Found,     // rows holds at least one
+        Refused,   // why says why, in words for the user
+        Cancelled, // the user stopped it: nothing to add or tell
+    };
+    Outcome outcome = Refused;
+    QList<resolve::Found> rows;
+    QString why;
+
+    static Answer found(const QList<resolve::Found> &rows) { return {Found, rows, {}}; }
+    static Answer refused(const QString &why) { return {Refused, {}, why}; }
+    static Answer cancelled() { return {Cancelled, {}, {}}; }
+};
+
+// How the window shows that a resolver is at work.
+enum class Waiting {
+    Unseen,    // nothing to show (no fetch, or one the site does not show)
+    Hourglass, // the site's own page is being read, as an old site always showed
+    Busy,      // worked out in the background while the window goes on
+};
+
+// One source of video. Each does its own fetches, never holding the event
+// loop; start() is answered exactly once by answered() (at once, from
+// inside start(), when nothing needs fetching), unless cancel() comes
+// first. One address at a time.
+class Resolver : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // For the table's readers and for tests: "Tvali", "today's web", ...
+    virtual QString name() const = 0;
+    // Whether this resolver is the one for address (as pasted).
+    virtual bool takes(const QString &address) const = 0;
+    virtual Waiting waiting() const { return Waiting::Unseen; }
+    virtual void start(const Ask &ask) = 0;
+    // Stops the work in progress; answered() follows with Cancelled when
+    // something was running.
+    virtual void cancel() = 0;
+
+signals:
+    void answered(const vidrona::resolve::Answer &answer);
+};
+
+} // namespace vidrona::resolve
+
+Q_DECLARE_METATYPE(vidrona::resolve::Answer)

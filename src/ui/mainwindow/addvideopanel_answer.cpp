@@ -1,0 +1,96 @@
+// "Add Video" asks the resolver table and shows its answer; addresses from
+// elsewhere wait their turn here.
+#include "addvideopanel.h"
+#include "desktop/openurl.h"
+#include "download/liststore.h"
+#include "resolve/resolvertable.h"
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QWidget>
+
+namespace vidrona {
+
+void AddVideoPanel::addAddresses(const QStringList &addresses)
+{
+    m_waiting += addresses;
+    takeNext();
+}
+
+// The next address waits for the event loop, not for whatever event (a
+// close, a message box) ended the one before.
+void AddVideoPanel::takeNext()
+{
+    if (!resolving() && !m_waiting.isEmpty())
+        startAddress(m_waiting.takeFirst());
+}
+
+void AddVideoPanel::startAddress(const QString &address)
+{
+    m_table->start({address, resolve::Quality(selectedQuality())});
+    const resolve::Resolver *at = m_table->running();
+    if (!at)
+        return; // answered at once
+    m_escape->setEnabled(true);
+    if (at->waiting() == resolve::Waiting::Hourglass)
+        m_ui.txtUrl->window()->setCursor(Qt::WaitCursor);
+    else if (at->waiting() == resolve::Waiting::Busy)
+        m_ui.txtUrl->window()->setCursor(Qt::BusyCursor);
+}
+
+// FileUrl never keeps an earlier video's address past a refusal.
+void AddVideoPanel::showAnswer(const resolve::Answer &answer)
+{
+    m_escape->setEnabled(false);
+    m_ui.txtUrl->window()->unsetCursor(); // nothing more is waited for
+    switch (answer.outcome) {
+    case resolve::Answer::Found:
+        FileUrl = answer.rows.first().fileUrl;
+        for (const resolve::Found &found : answer.rows)
+            take(found);
+        break;
+    case resolve::Answer::Refused:
+        FileUrl.clear();
+        m_store.messages().show(answer.why, QStringLiteral("Link Error..."), MsgInformation);
+        break;
+    case resolve::Answer::Cancelled:
+        break;
+    }
+    QMetaObject::invokeMethod(this, &AddVideoPanel::takeNext, Qt::QueuedConnection);
+}
+
+void AddVideoPanel::take(const resolve::Found &found)
+{
+    switch (found.kind) {
+    case resolve::Found::Row:
+        addRow(found);
+        break;
+    case resolve::Found::OpenInBrowser:
+        OpenUrl(found.fileUrl, m_store.messages());
+        break;
+    case resolve::Found::OpenYouTubeWindow:
+        m_openYouTubeWindow();
+        break;
+    }
+}
+
+// Every row an address becomes is added here, and only here.
+bool AddVideoPanel::addRow(const resolve::Found &row)
+{
+    return row.fileName ? m_store.Download(row.fileUrl, *row.fileName) : m_store.Download(row.fileUrl);
+}
+
+int AddVideoPanel::selectedQuality() const
+{
+    resolve::Quality q = resolve::Quality::None;
+    if (m_ui.OptLow->isChecked())
+        q = resolve::Quality::Low;
+    else if (m_ui.OptHigh->isChecked())
+        q = resolve::Quality::High;
+    else if (m_ui.OptAvi->isChecked())
+        q = resolve::Quality::Avi;
+    return int(q);
+}
+
+} // namespace vidrona
