@@ -3,11 +3,10 @@
 #include "mainwindow.h"
 #include "ui/mainwindow/linkspanel.h"
 #include "download/liststore.h"
+#include "download/service/downloadservice.h"
 #include "desktop/desktopbus.h"
 #include "desktop/openurl.h"
 #include "desktop/preferences.h"
-#include "net/speedlimit.h"
-#include "download/queuerunner.h"
 #include "ui/mainwindow/downloadfolderview.h"
 #include "ui/mainwindow/dropreceiver.h"
 #include "ui/preferences/frmpreferences.h"
@@ -44,9 +43,9 @@ T *control(const FrmMain &window, const char *name)
     return found;
 }
 
-QueuePanel *attachQueue(FrmMain &w, ListStore &store)
+QueuePanel *attachQueue(FrmMain &w, DownloadService &service, MessageService &messages)
 {
-    return new QueuePanel(store,
+    return new QueuePanel(service, messages,
                           {control<QTreeView>(w, "lDownload"), control<QPushButton>(w, "cmdDownload"),
                            control<QPushButton>(w, "cmdCancel"), control<QPushButton>(w, "cmdRemove"),
                            control<QPushButton>(w, "cmdClean"), control<QProgressBar>(w, "P1"),
@@ -76,31 +75,28 @@ LinksPanel *attachLinks(FrmMain &w, MessageService &messages)
 
 // The desktop hears of what the queue does; a notification's "Open
 // Folder" shows the download folder.
-void tellDesktop(FrmMain &w, ListStore &store, QueueRunner &queue, DesktopBus &desktop)
+void tellDesktop(FrmMain &w, DownloadService &service, DesktopBus &desktop)
 {
-    QObject::connect(&queue, &QueueRunner::fetchEnded, &desktop, [&w, &store, &desktop](quint64 id, bool ok) {
-        const int row = store.list().rowOfId(id);
+    QObject::connect(&service, &DownloadService::rowEnded, &desktop,
+                     [&w, &service, &desktop](quint64 id, const net::Failure &failure) {
+        const int row = service.list().rowOfId(id);
         // A download the user cancelled is no news to them.
-        if (row >= 0 && !w.isActiveWindow() && store.list().at(row).status != Status::Canceled)
-            desktop.downloadEnded(store.list().at(row).fileName, store.downloadFolder(), ok,
-                                  store.list().at(row).progress);
+        if (row >= 0 && !w.isActiveWindow() && failure.reason != net::Reason::Cancelled)
+            desktop.downloadEnded(service.list().at(row).fileName, service.folder(), !failure.failed(),
+                                  failure.text);
     });
-    QObject::connect(&queue, &QueueRunner::progressed, &desktop, &DesktopBus::showProgress);
-    QObject::connect(&queue, &QueueRunner::runEnded, &desktop, &DesktopBus::clearProgress);
+    QObject::connect(&service, &DownloadService::progressed, &desktop, &DesktopBus::showProgress);
+    QObject::connect(&service, &DownloadService::runEnded, &desktop, &DesktopBus::clearProgress);
     QObject::connect(&desktop, &DesktopBus::openFolderRequested, &w, [](const QString &f) { OpenFolder(f); });
 }
 
 // What the Preferences say, for the next fetches: where they go, how many
 // rows and connections at once, the speed limit; notifications at once.
-void applyPreferences(const Preferences &p, ListStore &store, QueueRunner &queue, DesktopBus *desktop,
+void applyPreferences(const Preferences &p, DownloadService &service, DesktopBus *desktop,
                       const QString &defaultFolder)
 {
-    const QString folder = p.downloadFolder.isEmpty() ? defaultFolder : p.downloadFolder;
-    store.setDownloadFolder(folder);
-    queue.setFolder(folder);
-    queue.setSimultaneous(p.simultaneous);
-    queue.setConnections(p.connections);
-    net::SpeedLimit::global().setRate(p.speedLimit);
+    service.apply({p.simultaneous, p.connections, p.speedLimit,
+                   p.downloadFolder.isEmpty() ? defaultFolder : p.downloadFolder});
     if (desktop)
         desktop->setNotificationsEnabled(p.notify);
 }
@@ -139,17 +135,17 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
 {
     auto window = std::make_unique<FrmMain>();
     FrmMain &w = *window;
-    auto *store = new ListStore(folders.list, messages, &w, folders.downloads);
+    auto *service = new DownloadService(folders.list, folders.downloads, messages, &w);
+    ListStore *store = &service->store();
     auto *youTube = new YouTubeOpener(folders.downloads, *messages, &w);
-    QueuePanel *queue = attachQueue(w, *store);
+    QueuePanel *queue = attachQueue(w, *service, *messages);
     QTreeView *list = control<QTreeView>(w, "lDownload");
     showDownloadFolder(list, *store, *messages);
     new DropReceiver({&w, list->viewport()}, [&w](const QStringList &addresses) { addVideos(w, addresses); }, &w);
-    QueueRunner &runner = *queue->downloadQueue();
     if (desktop)
-        tellDesktop(w, *store, runner, *desktop);
-    attachPreferences(w, list, folders, *messages, [store, &runner, desktop, folders](const Preferences &p) {
-        applyPreferences(p, *store, runner, desktop, folders.downloads);
+        tellDesktop(w, *service, *desktop);
+    attachPreferences(w, list, folders, *messages, [service, desktop, folders](const Preferences &p) {
+        applyPreferences(p, *service, desktop, folders.downloads);
     });
     AddVideoPanel *addVideo = attachAddVideo(w, *store, youTube);
     LinksPanel *links = attachLinks(w, *messages);

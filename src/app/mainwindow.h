@@ -13,7 +13,8 @@ class MessageService;
 // The main window as the program runs it: the controls of FrmMain with
 // each subsystem's panel attached. programFolder holds the list file and
 // the downloads; messages shows every standard box. Panels are children of
-// the window (find them with findChild), and so is the shared ListStore.
+// the window (find them with findChild), and so is the DownloadService
+// that owns the list and the queue.
 std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageService *messages);
 // The same with the list file in folders.list and the downloads (the
 // queue's and the YouTube window's) in folders.downloads.

@@ -4,7 +4,6 @@
 #include "filenames.h"
 #include "keptbytes.h"
 #include "desktop/platform.h"
-#include "progress.h"
 #include "streams/piecefolder.h"
 #include "transfer.h"
 #include <QDir>
@@ -13,11 +12,12 @@
 
 namespace vidrona {
 
-QueueRunner::QueueRunner(DownloadList &list, Transfer &transfer, const QString &folder,
-                         MessageService &messages, QObject *parent)
-    : QObject(parent), m_list(list), m_folder(folder), m_messages(messages)
+QueueRunner::QueueRunner(DownloadList &list, const QString &folder, QObject *parent)
+    : QObject(parent), m_list(list), m_stallTimeoutMs(Transfer::DefaultStallTimeoutMs), m_folder(folder)
 {
-    addSlot(transfer);
+    qRegisterMetaType<vidrona::RowProgress>();
+    qRegisterMetaType<vidrona::net::Failure>();
+    addSlot();
     m_progressTimer.setInterval(ProgressIntervalMs);
     connect(&m_progressTimer, &QTimer::timeout, this, qOverload<>(&QueueRunner::showProgress));
     connect(&m_list, &QAbstractItemModel::rowsAboutToBeRemoved, this,
@@ -26,18 +26,20 @@ QueueRunner::QueueRunner(DownloadList &list, Transfer &transfer, const QString &
 
 QueueRunner::~QueueRunner() = default;
 
-QueueRunner::Slot &QueueRunner::addSlot(Transfer &transfer)
+QueueRunner::Slot &QueueRunner::addSlot()
 {
     m_slots.push_back(std::make_unique<Slot>());
     Slot &slot = *m_slots.back();
-    slot.transfer = &transfer;
+    auto *transfer = new Transfer(this);
+    transfer->setStallTimeout(m_stallTimeoutMs);
+    slot.transfer = transfer;
     slot.retryTimer = new QTimer(this);
     slot.retryTimer->setSingleShot(true);
     connect(slot.retryTimer, &QTimer::timeout, this, [this, &slot] { retryNow(slot); });
-    connect(&transfer, &Transfer::finished, this,
+    connect(transfer, &Transfer::finished, this,
             [this, &slot](const net::Failure &failure) { onTransferFinished(slot, failure); });
     // The exact figures once the body is complete.
-    connect(&transfer, &Transfer::stateChanged, this, [this](int state) {
+    connect(transfer, &Transfer::stateChanged, this, [this](int state) {
         if (state == Transfer::Finishing)
             showProgress();
     });
@@ -47,11 +49,8 @@ QueueRunner::Slot &QueueRunner::addSlot(Transfer &transfer)
 void QueueRunner::setSimultaneous(int rows)
 {
     m_simultaneous = qBound(1, rows, MaxSimultaneous);
-    while (int(m_slots.size()) < m_simultaneous) {
-        auto *transfer = new Transfer(this);
-        transfer->setStallTimeout(m_slots.front()->transfer->stallTimeout());
-        addSlot(*transfer);
-    }
+    while (int(m_slots.size()) < m_simultaneous)
+        addSlot();
     if (m_running) // more room: the next rows start now
         QMetaObject::invokeMethod(this, &QueueRunner::step, Qt::QueuedConnection);
 }
@@ -65,9 +64,11 @@ QList<quint64> QueueRunner::runningIds() const
     return ids;
 }
 
-QString QueueRunner::failureText()
+void QueueRunner::setStallTimeout(int ms)
 {
-    return QStringLiteral("An error has occured in the file transfer or write.  Please try again later.");
+    m_stallTimeoutMs = ms;
+    for (const auto &slot : m_slots)
+        slot->transfer->setStallTimeout(ms);
 }
 
 void QueueRunner::RunQueue()
@@ -95,24 +96,24 @@ bool QueueRunner::isBusy(quint64 id) const
                        [id](const auto &slot) { return slot->id == id || slot->retryId == id; });
 }
 
+bool QueueRunner::fetching() const
+{
+    return std::any_of(m_slots.begin(), m_slots.end(),
+                       [](const auto &slot) { return slot->transfer->StillExecuting(); });
+}
+
 bool QueueRunner::anyBusy() const
 {
     return std::any_of(m_slots.begin(), m_slots.end(), [](const auto &slot) { return slot->busy(); });
 }
 
-// A slot that may start a row now, among the first m_simultaneous. The
-// first slot's transfer may run someone else's request: then the queue
-// waits for it rather than fail a row.
+// A slot that may start a row now, among the first m_simultaneous.
 QueueRunner::Slot *QueueRunner::freeSlot()
 {
     for (int i = 0; i < m_simultaneous && i < int(m_slots.size()); ++i) {
         Slot &slot = *m_slots[i];
-        if (slot.busy())
-            continue;
-        if (!slot.transfer->StillExecuting())
+        if (!slot.busy() && !slot.transfer->StillExecuting())
             return &slot;
-        if (i == 0)
-            m_waitingForIdle = true;
     }
     return nullptr;
 }
@@ -155,7 +156,7 @@ void QueueRunner::step()
         Slot *slot = freeSlot();
         const int row = slot ? nextRow() : -1;
         if (row < 0) {
-            if (!anyBusy() && !m_waitingForIdle)
+            if (!anyBusy())
                 endRun();
             return;
         }
@@ -165,7 +166,6 @@ void QueueRunner::step()
         emit fetchStarted(entry.id);
         if (beginFetch(*slot, entry))
             continue;
-        reportFailure(refusedName());
         complete(entry.id, refusedName());
     }
 }
@@ -209,11 +209,8 @@ QString QueueRunner::targetPathOf(const DownloadEntry &entry) const
 void QueueRunner::onTransferFinished(Slot &slot, const net::Failure &failure)
 {
     const quint64 id = std::exchange(slot.id, 0);
-    if (id == 0) { // someone else's request ended
-        if (std::exchange(m_waitingForIdle, false) && m_running)
-            step();
+    if (id == 0) // stopped: its result changes nothing
         return;
-    }
     if (!anyBusy())
         m_progressTimer.stop();
     settle(slot, id, failure);
@@ -239,42 +236,33 @@ void QueueRunner::settle(Slot &slot, quint64 id, const net::Failure &failure)
         return settleCancelled(id);
     if (!ok && row >= 0 && retryLater(slot, id, failure))
         return;
-    if (!ok)
-        reportFailure(failure);
     complete(id, failure);
 }
 
 // A row the user cancelled is not fetched again in this run.
+// The list is saved before anyone hears of the end: a listener that holds
+// the user (a box) holds nothing that is not on disk already.
 void QueueRunner::settleCancelled(quint64 id)
 {
-    m_list.setProgress(id, QStringLiteral("Cancelled"));
     m_failedThisRun.insert(id);
-    emit fetchEnded(id, false);
     if (m_save)
         m_save();
     m_savedThisRun = true;
+    emit fetchEnded(id, net::fail(net::Reason::Cancelled, QStringLiteral("cancelled")));
 }
 
 // Whatever the row became meanwhile (CANCELED included), the result decides;
-// a row that is gone is left alone. A failed row keeps why in its Progress
-// cell, so rows that failed differently read differently.
+// a row that is gone is left alone.
 void QueueRunner::complete(quint64 id, const net::Failure &failure)
 {
     const bool ok = !failure.failed();
-    m_list.setProgress(id, failure.text);
     m_list.setStatus(id, ok ? Status::Completed : Status::Failed);
     if (!ok)
         m_failedThisRun.insert(id);
-    emit fetchEnded(id, ok);
     if (m_save)
         m_save();
     m_savedThisRun = true;
-}
-
-// The box's words, and why on a line of their own.
-void QueueRunner::reportFailure(const net::Failure &failure)
-{
-    m_messages.show(failureText() + QStringLiteral("\r\n") + failure.text, QString(), MsgInformation);
+    emit fetchEnded(id, failure);
 }
 
 bool QueueRunner::cancelRow(quint64 id)
@@ -309,8 +297,6 @@ void QueueRunner::stop()
     m_progressTimer.stop();
     for (const auto &slot : m_slots) {
         dropRetry(*slot);
-        if (slot->id != 0)
-            m_list.setProgress(slot->id, QString());
         slot->id = 0; // its result changes nothing now
         slot->transfer->Cancel();
     }
@@ -331,16 +317,18 @@ void QueueRunner::showProgress()
         emit progressed(running, total > 0 ? double(received) / double(total) : 0.0);
 }
 
-// One row's Progress cell; adds its bytes to the sums of all rows.
+// One row's figures; adds its bytes to the sums of all rows.
 void QueueRunner::showProgress(Slot &slot, qint64 *received, qint64 *total)
 {
     const Transfer &t = *slot.transfer;
     const double seconds = slot.clock.nsecsElapsed() / 1e9;
-    const double speed = seconds > 0 ? t.bytesFetched() / seconds : 0;
-    const QString text = t.piecesTotal() > 0
-                             ? streamProgressText(t.piecesDone(), t.piecesTotal(), t.bytesReceived(), speed)
-                             : fetchProgressText(t.bytesReceived(), t.bytesTotal(), speed);
-    m_list.setProgress(slot.id, text);
+    RowProgress p;
+    p.bytes = t.bytesReceived();
+    p.total = t.bytesTotal();
+    p.bytesPerSecond = seconds > 0 ? t.bytesFetched() / seconds : 0;
+    p.piecesDone = t.piecesDone();
+    p.piecesTotal = t.piecesTotal();
+    emit rowProgressed(slot.id, p);
     if (t.piecesTotal() > 0) { // a stream's share counts by pieces
         *received += t.piecesDone();
         *total += t.piecesTotal();
@@ -389,8 +377,8 @@ bool QueueRunner::retryLater(Slot &slot, quint64 id, const net::Failure &failure
         return false;
     ++m_retries[id];
     slot.retryId = id;
-    m_list.setProgress(id, retries::waitText(*wait, failure));
     slot.retryTimer->start(*wait);
+    emit rowRetrying(id, *wait, failure);
     return true;
 }
 
@@ -400,10 +388,8 @@ void QueueRunner::retryNow(Slot &slot)
     const int row = m_list.rowOfId(id);
     if (m_stopped)
         return;
-    if (row >= 0 && m_list.at(row).status == Status::Downloading && !beginFetch(slot, m_list.at(row))) {
-        reportFailure(refusedName());
+    if (row >= 0 && m_list.at(row).status == Status::Downloading && !beginFetch(slot, m_list.at(row)))
         complete(id, refusedName());
-    }
     if (slot.id == 0)
         step();
 }

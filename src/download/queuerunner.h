@@ -1,7 +1,7 @@
 #pragma once
 #include "downloadlist.h"
-#include "desktop/messages.h"
 #include "net/failure.h"
+#include "service/rowprogress.h"
 #include <QElapsedTimer>
 #include <QObject>
 #include <QHash>
@@ -24,17 +24,15 @@ class Transfer;
 // row that failed in the same run. Rows are followed by id, so a row
 // removed during its fetch is simply not updated. An interrupted fetch
 // leaves kept bytes that the row's next fetch continues; rows taken out
-// of the list take their kept bytes with them. The row being fetched
-// shows its progress in the list's "Progress" cell.
+// of the list take their kept bytes with them. It says nothing to the
+// user: what the rows do goes out as numbers and failures, and the window
+// makes the words and boxes of them.
 class QueueRunner : public QObject
 {
     Q_OBJECT
 public:
-    QueueRunner(DownloadList &list, Transfer &transfer, const QString &folder,
-                MessageService &messages, QObject *parent = nullptr);
+    QueueRunner(DownloadList &list, const QString &folder, QObject *parent = nullptr);
     ~QueueRunner() override;
-
-    static QString failureText();
 
     // Called after each fetched row, and at the end of a run that fetched
     // nothing.
@@ -46,6 +44,9 @@ public:
     bool isRunning() const { return m_running; }
     // The rows being fetched.
     QList<quint64> runningIds() const;
+    // A fetch is still under way, a stopped one included until its thread
+    // has let go of its files.
+    bool fetching() const;
 
     // Rows fetched at once, 1 to MaxSimultaneous; from the next row on.
     static constexpr int MaxSimultaneous = 8;
@@ -56,6 +57,8 @@ public:
     int connections() const { return m_connections; }
     // Where the next fetches put their files.
     void setFolder(const QString &folder) { m_folder = folder; }
+    // No byte for this long fails a fetch (and may be tried again).
+    void setStallTimeout(int ms);
 
     // Cancel pressed on a row: a DOWNLOADING row becomes CANCELED, and if it
     // is the row being fetched, its transfer is stopped. False when the row
@@ -71,7 +74,7 @@ public:
     // kept bytes stay, and neither its row nor the list file is touched.
     void stop();
 
-    // How often the "Progress" cell is refreshed.
+    // How often rowProgressed() reports each running row.
     static constexpr int ProgressIntervalMs = 250;
 
     // The waits before the retries of a passing failure (1 s, 4 s, 16 s);
@@ -84,7 +87,16 @@ public:
 
 signals:
     void fetchStarted(quint64 id);
-    void fetchEnded(quint64 id, bool ok);
+    // A running row's figures, every ProgressIntervalMs and once more when
+    // its body is complete.
+    void rowProgressed(quint64 id, const vidrona::RowProgress &progress);
+    // A passing failure: the row stays DOWNLOADING and is tried again in
+    // waitMs.
+    void rowRetrying(quint64 id, int waitMs, const vidrona::net::Failure &why);
+    // A row's fetch ended, its status set and the list saved first: no
+    // failure when the file is in place; Reason::Cancelled when the user
+    // cancelled it. The next row starts once every listener returned.
+    void fetchEnded(quint64 id, const vidrona::net::Failure &failure);
     // The rows being fetched, and the fraction of their bytes that arrived.
     void progressed(int running, double fraction);
     void runEnded();
@@ -100,7 +112,7 @@ private:
         QTimer *retryTimer = nullptr;
         bool busy() const { return id != 0 || retryId != 0; }
     };
-    Slot &addSlot(Transfer &transfer);
+    Slot &addSlot();
     Slot *freeSlot();
     Slot *slotOf(quint64 id);
     bool anyBusy() const;
@@ -117,22 +129,20 @@ private:
     void dropRetry(Slot &slot);
     void showProgress(Slot &slot, qint64 *received, qint64 *total);
     void complete(quint64 id, const net::Failure &failure);
-    void reportFailure(const net::Failure &failure);
     void settleCancelled(quint64 id);
     void showProgress();
     void rowsLeaving(int first, int last);
     QString targetPathOf(const DownloadEntry &entry) const;
 
     DownloadList &m_list;
-    std::vector<std::unique_ptr<Slot>> m_slots; // the first holds the given transfer
+    std::vector<std::unique_ptr<Slot>> m_slots;
     int m_simultaneous = 1;
     int m_connections = 8;
+    int m_stallTimeoutMs;
     QString m_folder;
-    MessageService &m_messages;
     std::function<void()> m_save;
     bool m_running = false;
     bool m_savedThisRun = false;
-    bool m_waitingForIdle = false;
     bool m_stopped = false;
     QSet<quint64> m_leftOver;
     QTimer m_progressTimer;

@@ -1,5 +1,4 @@
 #include "retries.h"
-#include <QtMath>
 
 namespace vidrona::retries {
 
@@ -24,14 +23,6 @@ std::optional<int> waitMs(const net::Failure &failure, int retry, const QList<in
     if (failure.retryAfterSeconds >= 0)
         return qMin(failure.retryAfterSeconds, MaxRetryAfterSeconds) * 1000;
     return delaysMs.at(retry);
-}
-
-QString waitText(int ms, const net::Failure &failure)
-{
-    QString why = failure.text;
-    if (!why.isEmpty())
-        why[0] = why[0].toLower();
-    return QStringLiteral("Retrying in %1 s (%2)").arg(qCeil(ms / 1000.0)).arg(why);
 }
 
 } // namespace vidrona::retries

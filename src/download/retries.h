@@ -21,7 +21,4 @@ bool isPassing(const net::Failure &failure);
 // are used up.
 std::optional<int> waitMs(const net::Failure &failure, int retry, const QList<int> &delaysMs);
 
-// "Retrying in 4 s (the server answered 503 Service Unavailable)".
-QString waitText(int ms, const net::Failure &failure);
-
 } // namespace vidrona::retries

@@ -3,7 +3,6 @@
 #include "desktop/desktopbus.h"
 #include "desktop/preferences.h"
 #include "download/liststore.h"
-#include "download/queuerunner.h"
 #include "net/speedlimit.h"
 #include "ui/mainwindow/queuepanel.h"
 #include "support/mainwindowtest.h"
@@ -162,9 +161,11 @@ void TestPreferences::openedFromTheMainWindow()
     test::ctl<QLineEdit>(*prefs, "txtDownloadFolder")->setText(other.path());
     prefs->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QVERIFY(!desktop.notificationsEnabled());
-    QueueRunner &queue = *test::panel<QueuePanel>(*w).downloadQueue();
-    QCOMPARE(queue.simultaneous(), 3);
-    QCOMPARE(queue.connections(), 5);
+    const DownloadSettings applied = test::serviceOf(*w).settings();
+    QCOMPARE(applied.simultaneous, 3);
+    QCOMPARE(applied.connections, 5);
+    QCOMPARE(applied.speedLimit, 200 * 1024);
+    QCOMPARE(applied.folder, other.path());
     QCOMPARE(net::SpeedLimit::global().rate(), 200 * 1024);
     QCOMPARE(test::storeOf(*w).downloadFolder(), other.path());
     net::SpeedLimit::global().setRate(0);

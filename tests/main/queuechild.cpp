@@ -1,9 +1,8 @@
 // Runs the download queue of the folder it is given through the local web
 // on the given port, the way the program does; the resume test kills it
 // with SIGKILL in the middle of a fetch.
-#include "download/listfile.h"
-#include "download/queuerunner.h"
-#include "download/transfer.h"
+#include "download/service/downloadservice.h"
+#include "desktop/messages.h"
 #include <QCoreApplication>
 #include <QNetworkProxy>
 
@@ -23,14 +22,10 @@ int main(int argc, char **argv)
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QNetworkProxy::setApplicationProxy(
         QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(atoi(argv[2]))));
-    DownloadList list;
-    ListFile file(folder);
-    file.load(list);
-    Transfer transfer;
     SilentMessages messages;
-    QueueRunner queue(list, transfer, folder, messages);
-    queue.setSaveList([&] { file.save(list); });
-    QObject::connect(&queue, &QueueRunner::runEnded, &app, &QCoreApplication::quit);
-    queue.RunQueue();
+    DownloadService queue(folder, folder, &messages);
+    queue.load();
+    QObject::connect(&queue, &DownloadService::runEnded, &app, &QCoreApplication::quit);
+    queue.start();
     return app.exec();
 }

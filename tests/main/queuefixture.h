@@ -1,8 +1,6 @@
 #pragma once
 // A main window over a temporary program folder, with the local web as its
 // proxy and a recorder in place of message boxes.
-#include "download/queuerunner.h"
-#include "download/transfer.h"
 #include "ui/mainwindow/queuepanel.h"
 #include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
@@ -55,10 +53,10 @@ struct QueueFixture {
         panel = &test::panel<QueuePanel>(*w);
         w->Form_Load();
         messages.calls.clear();
-        panel->transfer()->setStallTimeout(2000);
+        queue().setStallTimeout(2000);
         queue().setRetryDelays({}); // one try per row, unless a test asks for more
     }
-    QueueRunner &queue() { return *panel->downloadQueue(); }
+    DownloadService &queue() { return test::serviceOf(*w); }
     DownloadList &list() const { return store->list(); }
     template <typename T> T *ui(const char *name) const { return ctl<T>(*w, name); }
     void route(const QString &name, const testweb::Response &resp)

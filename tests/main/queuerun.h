@@ -1,12 +1,14 @@
 #pragma once
 // One run of the program's queue over a folder, as the window drives it,
-// without the window: its list file, its transfer and a message recorder.
-// One try per row: an interrupted row waits for the next run.
-#include "download/listfile.h"
-#include "download/queuerunner.h"
-#include "download/transfer.h"
+// without the window: the download service over its list file, the
+// window's words for what it reports (cells and the failure box) and a
+// message recorder. The list's own notices go unheard, as the queue's
+// boxes are what the tests read. One try per row: an interrupted row waits
+// for the next run.
+#include "download/service/downloadservice.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
+#include "ui/mainwindow/queuewords.h"
 #include <QDir>
 #include <QtTest>
 
@@ -20,23 +22,29 @@ inline QString writeOneRow(const QString &folder, const QString &name, const QSt
 }
 
 struct QueueRun {
-    DownloadList list;
-    Transfer transfer;
+    RecordingMessages listNotices;
     RecordingMessages messages;
-    ListFile file;
-    QueueRunner queue;
-    explicit QueueRun(const QString &folder) : file(folder), queue(list, transfer, folder, messages)
+    DownloadService queue;
+    DownloadList &list;
+    QueueWords words;
+    explicit QueueRun(const QString &folder)
+        : queue(folder, folder, &listNotices), list(queue.list()), words(queue, messages)
     {
-        file.load(list);
-        queue.setSaveList([this] { file.save(list); });
-        transfer.setStallTimeout(2000);
+        queue.load();
+        queue.setStallTimeout(2000);
         queue.setRetryDelays({});
     }
-    void start() { queue.RunQueue(); }
-    bool wait() { return QTest::qWaitFor([this] { return !queue.isRunning(); }, 30000); }
-    bool run()
+    void setSimultaneous(int rows)
     {
-        start();
+        DownloadSettings s = queue.settings();
+        s.simultaneous = rows;
+        queue.apply(s);
+    }
+    void start(bool withLeftOver = false) { queue.start(withLeftOver); }
+    bool wait() { return QTest::qWaitFor([this] { return !queue.isRunning(); }, 30000); }
+    bool run(bool withLeftOver = false)
+    {
+        start(withLeftOver);
         return wait();
     }
     QString status() const { return list.count() ? list.at(0).statusWord() : QString(); }

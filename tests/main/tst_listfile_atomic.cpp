@@ -1,6 +1,5 @@
 #include "download/listfile.h"
 #include "support/mainwindowtest.h"
-#include "download/queuerunner.h"
 #include "ui/mainwindow/queuepanel.h"
 #include "support/recordingmessages.h"
 #include "support/smalldisk.h"
@@ -112,9 +111,9 @@ void TestListFileAtomic::fullDiskAtStartKeepsTheList()
     messages.answers << AnswerYes;
     const auto window = createMainWindow(disk.path(), &messages);
     window->Form_Load();
-    QueuePanel &queue = test::panel<QueuePanel>(*window);
+    DownloadService &queue = test::serviceOf(*window);
     QVERIFY(QTest::qWaitFor([&] { return !web.server().requests().isEmpty(); }, 10000));
-    QVERIFY(QTest::qWaitFor([&] { return !queue.downloadQueue()->isRunning(); }, 20000));
+    QVERIFY(QTest::qWaitFor([&] { return !queue.isRunning(); }, 20000));
     QCOMPARE(test::readFile(disk.path() + "/List"), list);
     QStringList said;
     for (const auto &call : messages.calls)

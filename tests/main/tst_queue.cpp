@@ -50,7 +50,7 @@ void TestQueue::threeRowsInListOrder()
     QueueFixture f;
     f.load({"a.flv:PENDING", "b.flv:PENDING", "c.flv:PENDING"});
     QStringList seen; // at each start: row status, button, label, saved list
-    connect(&f.queue(), &QueueRunner::fetchStarted, this, [&](quint64 id) {
+    connect(&f.queue(), &DownloadService::rowStarted, this, [&](quint64 id) {
         const DownloadEntry &e = f.list().at(f.list().rowOfId(id));
         seen << QString("%1 %2 %3 %4 saved").arg(e.fileName, e.statusWord(),
                                                  f.ui<QPushButton>("cmdDownload")->isEnabled() ? "on" : "off",
@@ -414,7 +414,7 @@ void TestQueue::stalledServerDoesNotHangTheQueue()
     testweb::Response stalled = testweb::Response::pattern(1 << 20);
     stalled.stallAfterHeaders = true;
     f.route("a.flv", stalled);
-    f.panel->transfer()->setStallTimeout(300);
+    f.queue().setStallTimeout(300);
     QVERIFY(f.press());
     QCOMPARE(f.statuses(), QStringList({"FAILED", "COMPLETED"}));
     QCOMPARE(f.messages.calls.size(), 1);
@@ -448,7 +448,7 @@ void TestQueue::closingTheWindowStopsTheFetch()
     f.ui<QPushButton>("cmdDownload")->click();
     QTRY_VERIFY(QFileInfo(f.dir.filePath("a.flv.part")).size() > 0);
     f.w->close();
-    QTRY_VERIFY(!f.panel->transfer()->StillExecuting());
+    QTRY_VERIFY(!f.queue().fetching());
     QCOMPARE(f.listFile(), test::listOf({"a.flv:PENDING"}));
     QVERIFY(!QFile::exists(f.dir.filePath("a.flv")));
     QVERIFY(f.messages.calls.isEmpty());

@@ -4,7 +4,7 @@
 #include "download/entrystatus.h"
 #include "download/keptbytes.h"
 #include "download/listfile.h"
-#include "download/queuerunner.h"
+#include "ui/mainwindow/queuetexts.h"
 #include "download/transfer.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
@@ -156,8 +156,7 @@ void TestResume::killedDuringAFetch()
 
     writeList(dir.path(), status::Downloading); // as saved during that fetch
     QueueRun again(dir.path());
-    again.queue.resumeLeftOver();
-    QVERIFY(again.run());
+    QVERIFY(again.run(true));
     QCOMPARE(again.status(), status::Completed);
     QCOMPARE(test::readFile(target), testweb::Server::patternBytes(0, Size));
     QCOMPARE(m_web.server().requests().size(), 2);
@@ -215,7 +214,7 @@ void TestResume::fullDisk()
     QVERIFY(run.run());
     QCOMPARE(run.status(), status::Failed);
     QCOMPARE(run.messages.calls.size(), 1);
-    QCOMPARE(run.messages.calls[0].text, QueueRunner::failureText() + "\r\nNo space left on the disk");
+    QCOMPARE(run.messages.calls[0].text, queueFailureText() + "\r\nNo space left on the disk");
     QVERIFY(!QFile::exists(target));
 }
 

@@ -5,7 +5,8 @@
 #include "download/entrystatus.h"
 #include "download/keptbytes.h"
 #include "download/listfile.h"
-#include "download/queuerunner.h"
+#include "download/liststore.h"
+#include "ui/mainwindow/queuetexts.h"
 #include "download/transfer.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
@@ -207,7 +208,7 @@ void TestSafeFiles::failuresInWords()
     QVERIFY(run.wait());
     QCOMPARE(run.status(), status::Failed);
     QCOMPARE(run.messages.calls.size(), 1);
-    QCOMPARE(run.messages.calls[0].text, QueueRunner::failureText() + "\r\n" + reason);
+    QCOMPARE(run.messages.calls[0].text, queueFailureText() + "\r\n" + reason);
     QVERIFY(!QFileInfo::exists(target));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"List"});
 }
@@ -239,10 +240,14 @@ void TestSafeFiles::listPlaces()
     if (place == "fifo")
         QCOMPARE(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
     QueueRun run(dir.path()); // loads the list
-    QVERIFY(run.file.unreadable());
     QCOMPARE(run.list.count(), 0);
     run.list.append("new.flv", urlOf("new.flv"), Status::Pending);
-    QVERIFY(!run.file.save(run.list));
+    run.queue.store().SaveList();
+    ListFile file(dir.path());
+    DownloadList read;
+    file.load(read);
+    QVERIFY(file.unreadable());
+    QVERIFY(!file.save(run.list));
     QCOMPARE(test::readFile(other), rows);
     QVERIFY(!QFileInfo::exists(dir.filePath("nowhere")));
     QCOMPARE(QFileInfo(list).isSymLink(), place != "fifo");

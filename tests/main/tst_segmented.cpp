@@ -195,8 +195,7 @@ void TestSegmented::killedWithPartsInFlight()
     m_web.server().clearRequests();
     writeList(dir.path(), status::Downloading); // as saved during that fetch
     QueueRun again(dir.path());
-    again.queue.resumeLeftOver();
-    QVERIFY(again.run());
+    QVERIFY(again.run(true));
     QVERIFY2(again.status() == status::Completed, qPrintable(said(again)));
     QVERIFY(test::readFile(target) == testweb::Server::patternBytes(0, Size));
     const QList<Request> asked = m_web.server().requests();
@@ -221,10 +220,10 @@ void TestSegmented::cancelWithAPartWaiting()
         return resp;
     });
     QueueRun run(dir.path());
-    run.transfer.setStallTimeout(60000); // only the cancel ends that part
+    run.queue.setStallTimeout(60000); // only the cancel ends that part
     run.start();
     QVERIFY(QTest::qWaitFor([&] { return m_web.server().openConnections() >= 3; }, 20000));
-    QVERIFY(run.queue.cancelRow(run.list.at(0).id));
+    QVERIFY(run.queue.cancel(run.list.at(0).id));
     QVERIFY(run.wait());
     QCOMPARE(run.status(), status::Canceled);
     QVERIFY(!QFile::exists(target));

@@ -3,8 +3,6 @@
 // limit holds for all of them together.
 #include "download/entrystatus.h"
 #include "download/filefetch.h"
-#include "download/queuerunner.h"
-#include "download/transfer.h"
 #include "net/speedlimit.h"
 #include "support/testenv.h"
 #include "queuerun.h"
@@ -79,11 +77,11 @@ void TestSimultaneous::rowsAtOnce()
     QTemporaryDir dir;
     writeRows(dir.path(), rows);
     test::QueueRun run(dir.path());
-    run.queue.setSimultaneous(simultaneous);
+    run.setSimultaneous(simultaneous);
     QList<quint64> started;
     int mostAtOnce = 0;
-    connect(&run.queue, &QueueRunner::fetchStarted, this, [&](quint64 id) { started << id; });
-    connect(&run.queue, &QueueRunner::progressed, this,
+    connect(&run.queue, &DownloadService::rowStarted, this, [&](quint64 id) { started << id; });
+    connect(&run.queue, &DownloadService::progressed, this,
             [&](int running) { mostAtOnce = qMax(mostAtOnce, running); });
     QVERIFY(run.run());
     QCOMPARE(mostAtOnce, qMin(simultaneous, rows));
@@ -105,10 +103,10 @@ void TestSimultaneous::cancelStopsOneRow()
     QTemporaryDir dir;
     writeRows(dir.path(), 3);
     test::QueueRun run(dir.path());
-    run.queue.setSimultaneous(2);
+    run.setSimultaneous(2);
     run.start();
     QVERIFY(QTest::qWaitFor([&] { return run.queue.runningIds().size() == 2; }, 10000));
-    QVERIFY(run.queue.cancelRow(run.list.at(0).id));
+    QVERIFY(run.queue.cancel(run.list.at(0).id));
     QVERIFY(run.wait());
     QCOMPARE(run.list.at(0).statusWord(), status::Canceled);
     QCOMPARE(run.list.at(0).progress, QStringLiteral("Cancelled"));
@@ -131,7 +129,7 @@ void TestSimultaneous::speedLimitHoldsForAllRows()
     QTemporaryDir dir;
     writeRows(dir.path(), 2);
     test::QueueRun run(dir.path());
-    run.queue.setSimultaneous(2);
+    run.setSimultaneous(2);
     net::SpeedLimit::global().setRate(Limit);
     QElapsedTimer clock;
     clock.start();

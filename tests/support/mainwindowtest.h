@@ -3,6 +3,7 @@
 // way a reader of the window finds them.
 #include "app/mainwindow.h"
 #include "download/liststore.h"
+#include "download/service/downloadservice.h"
 #include "ui/mainwindow/frmmain.h"
 #include <QByteArray>
 #include <QWidget>
@@ -30,6 +31,7 @@ T &panel(const QObject &window)
     return *found;
 }
 
-inline ListStore &storeOf(const QObject &window) { return panel<ListStore>(window); }
+inline DownloadService &serviceOf(const QObject &window) { return panel<DownloadService>(window); }
+inline ListStore &storeOf(const QObject &window) { return serviceOf(window).store(); }
 
 } // namespace vidrona::test

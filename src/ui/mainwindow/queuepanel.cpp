@@ -1,14 +1,12 @@
-// The download engine's side of the main window: the queue runner, Cancel,
-// Remove, Clean and the counters under the list.
+// The download queue's side of the main window: Start Download, Cancel,
+// Remove, Clean and the counters under the list, each a call to the
+// download service.
 #include "queuepanel.h"
-#include "download/entrystatus.h"
-#include "download/liststore.h"
+#include "queuetexts.h"
+#include "queuewords.h"
+#include "desktop/messages.h"
 #include "download/progress.h"
-#include "download/queuerunner.h"
-#include "download/transfer.h"
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
+#include "download/service/downloadservice.h"
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -19,17 +17,22 @@
 
 namespace vidrona {
 
-QueuePanel::QueuePanel(ListStore &store, const Controls &controls, QObject *parent)
+QueuePanel::QueuePanel(DownloadService &service, MessageService &messages, const Controls &controls,
+                       QObject *parent)
     : QObject(parent)
-    , m_store(store)
+    , m_service(service)
+    , m_messages(messages)
+    , m_words(new QueueWords(service, messages, this))
     , m_ui(controls)
 {
-    m_ui.lDownload->setModel(&m_store.list());
+    m_ui.lDownload->setModel(&m_service.list());
     m_ui.lDownload->header()->resizeSection(DownloadList::ColFileName, 170);
     m_ui.lDownload->header()->resizeSection(DownloadList::ColStatus, 110);
     m_ui.lDownload->header()->resizeSection(DownloadList::ColProgress, 300);
     m_ui.lDownload->header()->setStretchLastSection(false);
-    connect(&m_store, &ListStore::changed, this, &QueuePanel::UpdateProgress);
+    connect(&m_service, &DownloadService::countsChanged, this, &QueuePanel::UpdateProgress);
+    connect(&m_service, &DownloadService::rowStarted, this, [this] { m_ui.cmdDownload->setEnabled(false); });
+    connect(&m_service, &DownloadService::rowEnded, this, [this] { m_ui.cmdDownload->setEnabled(true); });
     connect(m_ui.cmdDownload, &QPushButton::clicked, this, &QueuePanel::cmdDownload_Click);
     connect(m_ui.Timer1, &QTimer::timeout, this, &QueuePanel::Timer1_Timer);
     connect(m_ui.cmdCancel, &QPushButton::clicked, this, &QueuePanel::cmdCancel_Click);
@@ -41,12 +44,11 @@ void QueuePanel::Form_Load()
 {
     // The URL column takes what the name and status columns leave.
     m_ui.lDownload->header()->setSectionResizeMode(DownloadList::ColFileUrl, QHeaderView::Stretch);
-    m_store.LoadList();
+    m_service.load();
 
-    const int waiting = waitingCount(m_store.list());
+    const int waiting = waitingCount(m_service.list());
     if (waiting > 0) {
-        const int answer = m_store.messages().show(resumeQuestion(waiting), QStringLiteral("Confirm"),
-                                                   MsgYesNo | MsgQuestion);
+        const int answer = m_messages.show(resumeQuestion(waiting), QStringLiteral("Confirm"), MsgYesNo | MsgQuestion);
         if (answer == AnswerYes)
             m_ui.Timer1->start();
     }
@@ -54,43 +56,22 @@ void QueuePanel::Form_Load()
 
 void QueuePanel::Form_Unload()
 {
-    if (m_queue)
-        m_queue->stop();
+    m_words->clearRunning();
+    m_service.stop();
 }
 
-void QueuePanel::UpdateProgress()
+void QueuePanel::UpdateProgress(int completed, int total)
 {
-    const ListProgress p = listProgress(m_store.list());
     // A bar with no room (total 0) keeps its old maximum and shows empty.
-    if (p.total > 0)
-        m_ui.P1->setRange(0, p.total);
-    m_ui.P1->setValue(p.completed);
-    m_ui.lblProgress->setText(p.label);
-}
-
-QueueRunner *QueuePanel::downloadQueue()
-{
-    if (m_queue)
-        return m_queue;
-    iDownload = new Transfer(this);
-    iDownload->setObjectName(QStringLiteral("iDownload"));
-    const QString folder = m_store.downloadFolder();
-    m_queue = new QueueRunner(m_store.list(), *iDownload, folder, m_store.messages(), this);
-    m_queue->setSaveList([this] { m_store.SaveList(); });
-    QStringList reserved{QStringLiteral("List")};
-    const QFileInfo program(QCoreApplication::applicationFilePath());
-    if (QDir(program.path()) == QDir(folder))
-        reserved << program.fileName();
-    m_queue->setReservedNames(reserved);
-    connect(iDownload, &Transfer::stateChanged, this, &QueuePanel::iDownload_StateChanged);
-    connect(m_queue, &QueueRunner::fetchStarted, this, [this] { m_ui.cmdDownload->setEnabled(false); });
-    connect(m_queue, &QueueRunner::fetchEnded, this, [this] { m_ui.cmdDownload->setEnabled(true); });
-    return m_queue;
+    if (total > 0)
+        m_ui.P1->setRange(0, total);
+    m_ui.P1->setValue(completed);
+    m_ui.lblProgress->setText(filesDownloadedText(completed, total));
 }
 
 void QueuePanel::RunQueue()
 {
-    downloadQueue()->RunQueue();
+    m_service.start();
 }
 
 void QueuePanel::cmdDownload_Click()
@@ -103,19 +84,12 @@ void QueuePanel::Timer1_Timer()
     // One start per program run: the timer is off before the queue runs.
     m_ui.Timer1->stop();
     // Yes also promised the rows an earlier run left DOWNLOADING.
-    downloadQueue()->resumeLeftOver();
-    RunQueue();
-}
-
-void QueuePanel::iDownload_StateChanged(int)
-{
-    if (!iDownload->StillExecuting())
-        RunQueue();
+    m_service.start(true);
 }
 
 quint64 QueuePanel::selectedRowId() const
 {
-    const DownloadList &list = m_store.list();
+    const DownloadList &list = m_service.list();
     const QModelIndexList rows = m_ui.lDownload->selectionModel()->selectedRows();
     if (rows.isEmpty() || rows.first().row() >= list.count())
         return 0;
@@ -125,26 +99,19 @@ quint64 QueuePanel::selectedRowId() const
 void QueuePanel::cmdCancel_Click()
 {
     if (const quint64 id = selectedRowId())
-        downloadQueue()->cancelRow(id);
+        m_service.cancel(id);
     m_ui.cmdDownload->setEnabled(true);
 }
 
-// Neither press touches a downloaded file or a running transfer; the queue
-// drops the kept bytes of the rows taken away.
+// Neither press touches a downloaded file or a running fetch.
 void QueuePanel::cmdRemove_Click()
 {
-    downloadQueue();
-    DownloadList &list = m_store.list();
-    if (const quint64 id = selectedRowId())
-        list.removeAt(list.rowOfId(id));
-    m_store.SaveList();
+    m_service.remove(selectedRowId());
 }
 
 void QueuePanel::cmdClean_Click()
 {
-    downloadQueue();
-    m_store.list().removeIf([](const DownloadEntry &e) { return status::isFinished(e.status); });
-    m_store.SaveList();
+    m_service.clean();
 }
 
 } // namespace vidrona

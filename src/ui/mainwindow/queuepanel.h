@@ -9,13 +9,15 @@ class QTreeView;
 
 namespace vidrona {
 
-class ListStore;
-class QueueRunner;
-class Transfer;
+class DownloadService;
+class MessageService;
+class QueueWords;
 
 // The download queue's side of the main window: the list view, "Start
 // Download", Cancel, Remove, Clean, the start-up timer and the counters.
-// It owns the queue runner and the transfer that fetches the files.
+// Every press is a call to the download service; what the service reports
+// is shown here (the counters, the button) and by QueueWords (the cells
+// and boxes).
 class QueuePanel : public QObject
 {
     Q_OBJECT
@@ -31,7 +33,8 @@ public:
         QTimer *Timer1;
     };
 
-    QueuePanel(ListStore &store, const Controls &controls, QObject *parent = nullptr);
+    QueuePanel(DownloadService &service, MessageService &messages, const Controls &controls,
+               QObject *parent = nullptr);
 
     // Columns, the list from disk, and the question whether to go on.
     void Form_Load();
@@ -39,11 +42,7 @@ public:
     // next run) and its row stays as the list file holds it.
     void Form_Unload();
     void RunQueue();
-    void UpdateProgress();
-
-    // Made with the queue on first use.
-    QueueRunner *downloadQueue();
-    Transfer *transfer() { downloadQueue(); return iDownload; }
+    void UpdateProgress(int completed, int total);
 
 private slots:
     void cmdDownload_Click();
@@ -51,15 +50,14 @@ private slots:
     void cmdCancel_Click();
     void cmdRemove_Click();
     void cmdClean_Click();
-    void iDownload_StateChanged(int state);
 
 private:
     quint64 selectedRowId() const; // 0: no row selected
 
-    ListStore &m_store;
+    DownloadService &m_service;
+    MessageService &m_messages;
+    QueueWords *m_words;
     Controls m_ui;
-    Transfer *iDownload = nullptr;
-    QueueRunner *m_queue = nullptr;
 };
 
 } // namespace vidrona

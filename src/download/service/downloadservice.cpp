@@ -1,0 +1,152 @@
+#include "downloadservice.h"
+#include "download/entrystatus.h"
+#include "download/liststore.h"
+#include "download/queuerunner.h"
+#include "net/speedlimit.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace vidrona {
+
+DownloadService::DownloadService(const QString &listFolder, const QString &downloadFolder,
+                                 MessageService *messages, QObject *parent)
+    : QObject(parent)
+    , m_store(new ListStore(listFolder, messages, this, downloadFolder))
+    , m_queue(new QueueRunner(m_store->list(), m_store->downloadFolder(), this))
+{
+    m_settings.folder = m_store->downloadFolder();
+    m_queue->setSaveList([this] { m_store->SaveList(); });
+    m_queue->setReservedNames(reservedNames(m_settings.folder));
+    connect(m_queue, &QueueRunner::fetchStarted, this, &DownloadService::rowStarted);
+    connect(m_queue, &QueueRunner::rowProgressed, this, &DownloadService::rowProgressed);
+    connect(m_queue, &QueueRunner::rowRetrying, this, &DownloadService::rowRetrying);
+    connect(m_queue, &QueueRunner::fetchEnded, this, &DownloadService::rowEnded);
+    connect(m_queue, &QueueRunner::progressed, this, &DownloadService::progressed);
+    connect(m_queue, &QueueRunner::runEnded, this, &DownloadService::runEnded);
+    connect(m_store, &ListStore::changed, this,
+            [this] { emit countsChanged(list().completedCount(), list().count()); });
+    connect(m_store, &ListStore::downloadFolderChanged, this, &DownloadService::folderChanged);
+}
+
+DownloadService::~DownloadService() = default;
+
+DownloadList &DownloadService::list()
+{
+    return m_store->list();
+}
+
+const DownloadList &DownloadService::list() const
+{
+    return m_store->list();
+}
+
+void DownloadService::load()
+{
+    m_store->LoadList();
+}
+
+bool DownloadService::add(const QString &fileUrl, const QString &fileName)
+{
+    return fileName.isEmpty() ? m_store->Download(fileUrl) : m_store->Download(fileUrl, fileName);
+}
+
+void DownloadService::start(bool withLeftOver)
+{
+    if (withLeftOver)
+        m_queue->resumeLeftOver();
+    m_queue->RunQueue();
+}
+
+bool DownloadService::cancel(quint64 id)
+{
+    return m_queue->cancelRow(id);
+}
+
+// Neither touches a downloaded file or a running fetch; the queue drops the
+// kept bytes of the rows taken away.
+void DownloadService::remove(quint64 id)
+{
+    DownloadList &rows = list();
+    const int row = rows.rowOfId(id);
+    if (row >= 0)
+        rows.removeAt(row);
+    m_store->SaveList();
+}
+
+void DownloadService::clean()
+{
+    list().removeIf([](const DownloadEntry &e) { return status::isFinished(e.status); });
+    m_store->SaveList();
+}
+
+void DownloadService::stop()
+{
+    m_queue->stop();
+}
+
+bool DownloadService::isRunning() const
+{
+    return m_queue->isRunning();
+}
+
+QList<quint64> DownloadService::runningIds() const
+{
+    return m_queue->runningIds();
+}
+
+bool DownloadService::fetching() const
+{
+    return m_queue->fetching();
+}
+
+// For the next fetches; running ones go on as they started, but for the
+// speed limit, which holds for every byte from now on.
+void DownloadService::apply(const DownloadSettings &settings)
+{
+    if (!settings.folder.isEmpty()) {
+        m_settings.folder = settings.folder;
+        m_store->setDownloadFolder(settings.folder);
+        m_queue->setFolder(settings.folder);
+        m_queue->setReservedNames(reservedNames(settings.folder));
+    }
+    m_queue->setSimultaneous(settings.simultaneous);
+    m_settings.simultaneous = m_queue->simultaneous();
+    m_settings.connections = settings.connections;
+    m_queue->setConnections(settings.connections);
+    m_settings.speedLimit = qMax<qint64>(0, settings.speedLimit);
+    net::SpeedLimit::global().setRate(m_settings.speedLimit);
+}
+
+DownloadSettings DownloadService::settings() const
+{
+    return m_settings;
+}
+
+QString DownloadService::folder() const
+{
+    return m_settings.folder;
+}
+
+void DownloadService::setRetryDelays(const QList<int> &ms)
+{
+    m_queue->setRetryDelays(ms);
+}
+
+void DownloadService::setStallTimeout(int ms)
+{
+    m_queue->setStallTimeout(ms);
+}
+
+// Names a fetch never writes in folder: the list file, and the program
+// itself when it lives there.
+QStringList DownloadService::reservedNames(const QString &folder) const
+{
+    QStringList reserved{QStringLiteral("List")};
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    if (QDir(program.path()) == QDir(folder))
+        reserved << program.fileName();
+    return reserved;
+}
+
+} // namespace vidrona

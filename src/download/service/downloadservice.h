@@ -1,0 +1,107 @@
+#pragma once
+#include "download/downloadlist.h"
+#include "net/failure.h"
+#include "rowprogress.h"
+#include <QList>
+#include <QObject>
+#include <QString>
+
+namespace vidrona {
+
+class ListStore;
+class MessageService;
+class QueueRunner;
+
+// What the download rows act on, as the Preferences set it.
+struct DownloadSettings {
+    int simultaneous = 1;  // rows fetched at once, 1 to 8
+    int connections = 8;   // per file or stream
+    qint64 speedLimit = 0; // bytes per second for all fetches together; 0 none
+    QString folder;        // where the next fetches put their files; empty: unchanged
+};
+
+// The one door between the windows and the fetching: it owns the download
+// list and its file, the queue, every running row and the settings they
+// run with. The windows call it and show what its signals say; it never
+// speaks to the user about a fetch (the figures and failures go out as
+// data). Made once by the program and handed to whoever needs it.
+class DownloadService : public QObject
+{
+    Q_OBJECT
+public:
+    // listFolder holds the list file "List"; downloadFolder (empty: the
+    // same folder) receives the files. messages: the list's own notices
+    // (a refused address, a list that cannot be read or saved).
+    DownloadService(const QString &listFolder, const QString &downloadFolder, MessageService *messages,
+                    QObject *parent = nullptr);
+    ~DownloadService() override;
+
+    DownloadList &list();
+    const DownloadList &list() const;
+    ListStore &store() { return *m_store; }
+
+    // Reads the list file; countsChanged() follows.
+    void load();
+    // Adds fileUrl as a PENDING row and saves the list; a refused address
+    // gets the "Error" box. fileName: a name of the file's own (a found
+    // video's), else the address's last part. True when the row was added.
+    bool add(const QString &fileUrl, const QString &fileName = QString());
+    // Fetches the waiting rows (PENDING, CANCELED, FAILED) in list order;
+    // nothing when a run is going on already. withLeftOver: also the rows an
+    // earlier run of the program left DOWNLOADING.
+    void start(bool withLeftOver = false);
+    // A DOWNLOADING row becomes CANCELED and its fetch stops; its kept bytes
+    // stay for the next start. False when the row was not DOWNLOADING.
+    bool cancel(quint64 id);
+    // Takes the row away (a running fetch goes on to its end, unseen) and
+    // saves the list; kept bytes of rows taken away go with them.
+    void remove(quint64 id);
+    // Takes away every COMPLETED and FAILED row, and saves the list.
+    void clean();
+    // For good (the window closes): running fetches end, their kept bytes
+    // stay, and neither their rows nor the list file are touched.
+    void stop();
+
+    // A run is going on: rows are fetched or wait to be tried again.
+    bool isRunning() const;
+    QList<quint64> runningIds() const;
+    // A fetch is still under way, a stopped one included until it has let
+    // go of its files.
+    bool fetching() const;
+
+    void apply(const DownloadSettings &settings);
+    DownloadSettings settings() const;
+    QString folder() const;
+
+    // For tests: the waits before the retries of a passing failure, and
+    // how long without a byte fails a fetch.
+    void setRetryDelays(const QList<int> &ms);
+    void setStallTimeout(int ms);
+
+signals:
+    void rowStarted(quint64 id);
+    // A running row's figures, a few times a second.
+    void rowProgressed(quint64 id, const vidrona::RowProgress &progress);
+    // A passing failure: the row is tried again in waitMs.
+    void rowRetrying(quint64 id, int waitMs, const vidrona::net::Failure &why);
+    // A row's fetch ended and the list on disk says so already: no failure
+    // when the file is in place, Reason::Cancelled when the user cancelled
+    // it, else why it failed. With one row at a time, the next row starts
+    // once every listener has returned.
+    void rowEnded(quint64 id, const vidrona::net::Failure &failure);
+    // The rows running, and the share of their bytes (or pieces) that came.
+    void progressed(int running, double fraction);
+    void runEnded();
+    // Finished files of all rows, after every load, add, end and save.
+    void countsChanged(int completed, int total);
+    void folderChanged(const QString &folder);
+
+private:
+    QStringList reservedNames(const QString &folder) const;
+
+    ListStore *m_store;
+    QueueRunner *m_queue;
+    DownloadSettings m_settings;
+};
+
+} // namespace vidrona

@@ -1,0 +1,41 @@
+#include "queuewords.h"
+#include "queuetexts.h"
+#include "desktop/messages.h"
+#include "download/service/downloadservice.h"
+
+namespace vidrona {
+
+QueueWords::QueueWords(DownloadService &service, MessageService &messages, QObject *parent)
+    : QObject(parent), m_service(service), m_messages(messages)
+{
+    connect(&service, &DownloadService::rowProgressed, this, &QueueWords::rowProgressed);
+    connect(&service, &DownloadService::rowRetrying, this, &QueueWords::rowRetrying);
+    connect(&service, &DownloadService::rowEnded, this, &QueueWords::rowEnded);
+}
+
+void QueueWords::clearRunning()
+{
+    for (const quint64 id : m_service.runningIds())
+        m_service.list().setProgress(id, QString());
+}
+
+void QueueWords::rowProgressed(quint64 id, const RowProgress &progress)
+{
+    m_service.list().setProgress(id, progressText(progress));
+}
+
+void QueueWords::rowRetrying(quint64 id, int waitMs, const net::Failure &why)
+{
+    m_service.list().setProgress(id, retryWaitText(waitMs, why));
+}
+
+// The user's Cancel is no failure: no box, and the kept bytes stay for the
+// next Start Download.
+void QueueWords::rowEnded(quint64 id, const net::Failure &failure)
+{
+    m_service.list().setProgress(id, endedText(failure));
+    if (failure.failed() && failure.reason != net::Reason::Cancelled)
+        m_messages.show(failureBoxText(failure), QString(), MsgInformation);
+}
+
+} // namespace vidrona

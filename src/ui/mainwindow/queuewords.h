@@ -1,0 +1,33 @@
+#pragma once
+#include "download/service/rowprogress.h"
+#include "net/failure.h"
+#include <QObject>
+
+namespace vidrona {
+
+class DownloadService;
+class MessageService;
+
+// Puts what the download service reports into words: each running row's
+// "Progress" cell, and the box a failed row brings up. The box comes after
+// the row's end is in the list on disk; with one row at a time, the next
+// row waits for its OK.
+class QueueWords : public QObject
+{
+    Q_OBJECT
+public:
+    QueueWords(DownloadService &service, MessageService &messages, QObject *parent = nullptr);
+
+    // The window closes: the running rows' cells say nothing any more.
+    void clearRunning();
+
+private:
+    void rowProgressed(quint64 id, const RowProgress &progress);
+    void rowRetrying(quint64 id, int waitMs, const net::Failure &why);
+    void rowEnded(quint64 id, const net::Failure &failure);
+
+    DownloadService &m_service;
+    MessageService &m_messages;
+};
+
+} // namespace vidrona

@@ -1,0 +1,137 @@
+// The words the window makes of what the download service reports: each
+// kind of "Progress" cell, the failure box, the counter and the start-up
+// question, word for word.
+#include "ui/mainwindow/queuetexts.h"
+#include <QtTest>
+
+using namespace vidrona;
+
+namespace {
+constexpr qint64 MiB = 1024 * 1024;
+const QString Dot = QStringLiteral(" \u00b7 ");
+
+// The sentence with " · " where the table writes " | ".
+QString dotted(const char *text)
+{
+    return QString::fromUtf8(text).replace(QStringLiteral(" | "), Dot);
+}
+
+RowProgress fileAt(qint64 bytes, qint64 total, double speed)
+{
+    RowProgress p;
+    p.bytes = bytes;
+    p.total = total;
+    p.bytesPerSecond = speed;
+    return p;
+}
+
+RowProgress streamAt(int done, int pieces, qint64 bytes, double speed)
+{
+    RowProgress p = fileAt(bytes, -1, speed);
+    p.piecesDone = done;
+    p.piecesTotal = pieces;
+    return p;
+}
+} // namespace
+
+class TestQueueTexts : public QObject
+{
+    Q_OBJECT
+private slots:
+    void progressCell_data();
+    void progressCell();
+    void retryCell_data();
+    void retryCell();
+    void endedCell_data();
+    void endedCell();
+    void boxesAndCounter();
+};
+
+void TestQueueTexts::progressCell_data()
+{
+    QTest::addColumn<RowProgress>("progress");
+    QTest::addColumn<QString>("cell");
+    QTest::newRow("known size")
+        << fileAt(380 * MiB, 1024 * MiB, 12.3 * MiB) << dotted("37 % | 380 of 1024 MiB | 12.3 MiB/s | 0:53 left");
+    QTest::newRow("unknown size") << fileAt(380 * MiB, -1, 12.3 * MiB) << dotted("380 MiB | 12.3 MiB/s");
+    QTest::newRow("no speed yet: no time left") << fileAt(1000, 4000, 0) << dotted("25 % | 1.0 of 3.9 KiB | 0 B/s");
+    QTest::newRow("bytes") << fileAt(100, -1, 50) << dotted("100 B | 50 B/s");
+    QTest::newRow("complete") << fileAt(4000, 4000, 1000) << dotted("100 % | 3.9 of 3.9 KiB | 1000 B/s | 0:00 left");
+    QTest::newRow("hours left")
+        << fileAt(0, 2LL * 1024 * MiB, 100 * 1024) << dotted("0 % | 0.0 of 2.0 GiB | 100 KiB/s | 5:49:32 left");
+    QTest::newRow("minutes left")
+        << fileAt(MiB / 2, 3 * MiB, 3 * 1024) << dotted("16 % | 0.5 of 3.0 MiB | 3.0 KiB/s | 14:14 left");
+    QTest::newRow("a stream, by pieces")
+        << streamAt(45, 120, 38 * MiB, 2.1 * MiB) << dotted("37 % | 45 of 120 pieces | 38.0 MiB | 2.1 MiB/s | 0:31 left");
+    QTest::newRow("a stream before its first piece")
+        << streamAt(0, 120, 0, 0) << dotted("0 % | 0 of 120 pieces | 0 B | 0 B/s");
+}
+
+void TestQueueTexts::progressCell()
+{
+    QFETCH(RowProgress, progress);
+    QFETCH(QString, cell);
+    QCOMPARE(progressText(progress), cell);
+    if (progress.isStream())
+        QCOMPARE(streamProgressText(progress.piecesDone, progress.piecesTotal, progress.bytes, progress.bytesPerSecond), cell);
+    else
+        QCOMPARE(fetchProgressText(progress.bytes, progress.total, progress.bytesPerSecond), cell);
+}
+
+void TestQueueTexts::retryCell_data()
+{
+    QTest::addColumn<int>("waitMs");
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<QString>("cell");
+    QTest::newRow("busy server") << 4000 << "The server answered 503 Service Unavailable"
+                                 << "Retrying in 4 s (the server answered 503 Service Unavailable)";
+    QTest::newRow("part of a second counts whole") << 1500 << "Connection reset" << "Retrying in 2 s (connection reset)";
+    QTest::newRow("Retry-After of a minute") << 60000 << "X" << "Retrying in 60 s (x)";
+    QTest::newRow("no reason") << 1000 << "" << "Retrying in 1 s ()";
+}
+
+void TestQueueTexts::retryCell()
+{
+    QFETCH(int, waitMs);
+    QFETCH(QString, why);
+    QFETCH(QString, cell);
+    QCOMPARE(retryWaitText(waitMs, net::fail(net::Reason::HttpError, why)), cell);
+}
+
+void TestQueueTexts::endedCell_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("box"); // empty: the window shows none
+    const QString sentence = QStringLiteral("An error has occured in the file transfer or write.  Please try again later.");
+    QTest::newRow("in place") << int(net::Reason::None) << "" << "" << "";
+    QTest::newRow("cancelled by the user") << int(net::Reason::Cancelled) << "cancelled" << "Cancelled" << "";
+    QTest::newRow("404") << int(net::Reason::HttpError) << "The server answered 404 Not Found"
+                         << "The server answered 404 Not Found" << sentence + "\r\nThe server answered 404 Not Found";
+    QTest::newRow("full disk") << int(net::Reason::DiskFull) << "No space left on the disk"
+                               << "No space left on the disk" << sentence + "\r\nNo space left on the disk";
+}
+
+void TestQueueTexts::endedCell()
+{
+    QFETCH(int, reason);
+    QFETCH(QString, text);
+    QFETCH(QString, cell);
+    QFETCH(QString, box);
+    const net::Failure failure = net::fail(net::Reason(reason), text);
+    QCOMPARE(endedText(failure), cell);
+    if (!box.isEmpty())
+        QCOMPARE(failureBoxText(failure), box);
+}
+
+void TestQueueTexts::boxesAndCounter()
+{
+    QCOMPARE(queueFailureText(), QString("An error has occured in the file transfer or write.  Please try again later."));
+    QCOMPARE(filesDownloadedText(2, 5), QString("2 of 5 files downloaded."));
+    QCOMPARE(filesDownloadedText(0, 0), QString("0 of 0 files downloaded."));
+    QCOMPARE(resumeQuestion(3), QString("You have 3 File waiting to be downloaded.  Continue downloading ?"));
+}
+
+QTEST_MAIN(TestQueueTexts)
+#include "tst_queuetexts.moc"
