@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vidrona;
 
@@ -38,6 +40,8 @@ private slots:
     void anotherListRunsBeside();
     void hostileMessagesAreBounded_data();
     void hostileMessagesAreBounded();
+    void socketFolderIsTheUsersOwn_data();
+    void socketFolderIsTheUsersOwn();
 
 private:
     QString copyProgram(const QString &name);
@@ -195,6 +199,64 @@ void TestListOwner::hostileMessagesAreBounded()
     QCOMPARE(taken, addresses >= 0);
     if (taken)
         QCOMPARE(handed.at(0).at(0).toStringList().size(), addresses);
+}
+
+// Where the socket goes: the runtime folder only when it is the user's
+// with mode 0700, else the user's own folder in the temporary folder,
+// which must be a folder of the user's with mode 0700 (made so when
+// missing); anything else there is refused.
+void TestListOwner::socketFolderIsTheUsersOwn_data()
+{
+    QTest::addColumn<QString>("runtime"); // mode of $XDG_RUNTIME_DIR; "link", "unset"
+    QTest::addColumn<QString>("own");     // what stands at vidrona-<uid> first; "" nothing
+    QTest::addColumn<QString>("used");    // "runtime", "own" or "" (refused)
+    QTest::newRow("runtime folder 0700") << "700" << "" << "runtime";
+    QTest::newRow("runtime folder 0755") << "755" << "" << "own";
+    QTest::newRow("runtime folder a link") << "link" << "" << "own";
+    QTest::newRow("no runtime folder") << "unset" << "" << "own";
+    QTest::newRow("own folder kept from before") << "unset" << "700" << "own";
+    QTest::newRow("own folder open to others") << "unset" << "777" << "";
+    QTest::newRow("a file at the own folder's name") << "unset" << "file" << "";
+    QTest::newRow("a link at the own folder's name") << "unset" << "link" << "";
+}
+
+void TestListOwner::socketFolderIsTheUsersOwn()
+{
+    QFETCH(QString, runtime);
+    QFETCH(QString, own);
+    QFETCH(QString, used);
+    const QString run = m_dir->filePath("rt"), tmp = m_dir->filePath("tmp"), real = m_dir->filePath("real");
+    QVERIFY(QDir().mkdir(run) && QDir().mkdir(tmp) && QDir().mkdir(real));
+    const QString ownFolder = QDir(tmp).filePath(QStringLiteral("vidrona-%1").arg(::getuid()));
+    if (runtime == "link")
+        QVERIFY(QFile::link(real, run + "-link"));
+    else
+        ::chmod(QFile::encodeName(run).constData(), mode_t(runtime.toUInt(nullptr, 8)));
+    if (own == "file")
+        test::writeFile(tmp, QFileInfo(ownFolder).fileName(), "x");
+    else if (own == "link")
+        QVERIFY(QFile::link(real, ownFolder));
+    else if (!own.isEmpty())
+        QVERIFY(QDir().mkdir(ownFolder) && ::chmod(QFile::encodeName(ownFolder).constData(), own.toUInt(nullptr, 8)) == 0);
+    const QByteArray before = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.toLocal8Bit());
+    if (runtime == "unset")
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", (runtime == "link" ? run + "-link" : run).toLocal8Bit());
+    QString why;
+    const QString path = ListOwner::socketPathFor(m_dir->path(), &why);
+    before.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", before);
+    QCOMPARE(why.isEmpty(), !used.isEmpty());
+    QCOMPARE(path.isEmpty(), used.isEmpty());
+    if (used.isEmpty())
+        return;
+    QCOMPARE(QFileInfo(path).absolutePath(), used == "runtime" ? run : ownFolder);
+    if (used == "own") {
+        struct stat st {};
+        QCOMPARE(::lstat(QFile::encodeName(ownFolder).constData(), &st), 0);
+        QVERIFY(S_ISDIR(st.st_mode) && (st.st_mode & 07777) == 0700 && st.st_uid == ::getuid());
+    }
 }
 
 QTEST_MAIN(TestListOwner)
