@@ -218,11 +218,14 @@ void TestPreferences::oddFilesAreLeftAlone()
     const qint64 memoryBefore = peakMemoryKb();
     std::atomic<bool> done = false;
     Preferences read;
+    QElapsedTimer clock;
+    clock.start();
     std::thread reader([&] { read = store.load(); done = true; });
     const bool inTime = QTest::qWaitFor([&] { return done.load(); }, 5000);
     if (!inTime) // a reader stuck on the pipe is let go before the test fails
         ::close(::open(QFile::encodeName(store.path()).constData(), O_WRONLY | O_NONBLOCK));
     reader.join();
+    qInfo("read in %lld ms, peak memory up by %lld KB", clock.elapsed(), peakMemoryKb() - memoryBefore);
     QVERIFY2(inTime, "reading the settings waited");
     QVERIFY2(peakMemoryKb() - memoryBefore < 32 * 1024, "the settings file was read whole");
     QCOMPARE(read, Preferences());
