@@ -38,6 +38,7 @@ private slots:
     void secondStartHandsOver();
     void killedOwnerLeavesNothingInTheWay();
     void anotherListRunsBeside();
+    void stuckOwnerOfTheSameUserIsSaid();
     void hostileMessagesAreBounded_data();
     void hostileMessagesAreBounded();
     void socketFolderIsTheUsersOwn_data();
@@ -166,6 +167,26 @@ void TestListOwner::anotherListRunsBeside()
     QVERIFY(waitForOwner(QFileInfo(b).absolutePath()));
     QCOMPARE(first->state(), QProcess::Running);
     QCOMPARE(second->state(), QProcess::Running);
+}
+
+// A window of the same user holds the socket but never takes the
+// addresses: the start says so and opens no second window on the list.
+void TestListOwner::stuckOwnerOfTheSameUserIsSaid()
+{
+    const QString program = copyProgram("copy");
+    const QString folder = QFileInfo(program).absolutePath();
+    QProcess stuck;
+    stuck.start(QStringLiteral(SOCKET_SQUATTER), {ListOwner::socketPathFor(folder), "silent", m_dir->filePath("record")});
+    QVERIFY(stuck.waitForReadyRead(10000));
+    auto start = this->start(program, {address(3)});
+    const bool ended = start->waitForFinished(ListOwner::TimeoutMs + 10000);
+    stuck.closeWriteChannel();
+    QVERIFY(stuck.waitForFinished(5000));
+    QVERIFY2(ended, "a second window runs on the same list");
+    QCOMPARE(start->exitCode(), 1);
+    const QByteArray said = start->readAllStandardError();
+    QVERIFY2(said.count("vidrona: ") == 1 && said.contains("did not answer"), said.constData());
+    QVERIFY(!QFile::exists(QDir(folder).filePath("List")));
 }
 
 // What arrives on the socket is bounded: a message past its size is cut
