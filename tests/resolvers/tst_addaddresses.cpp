@@ -46,6 +46,7 @@ private slots:
     void sameAsPasting_data();
     void sameAsPasting();
     void closingDropsTheRest();
+    void escapeStopsOnlyTheOneInProgress();
 
 private:
     std::unique_ptr<FrmMain> makeWindow(QTemporaryDir &dir, test::RecordingMessages &messages);
@@ -192,6 +193,29 @@ void TestAddAddresses::closingDropsTheRest()
     QTRY_VERIFY_WITH_TIMEOUT(!test::panel<AddVideoPanel>(*w).resolving(), 5000);
     QTest::qWait(700); // past the slow page's end
     QCOMPARE(test::storeOf(*w).list().count(), 0);
+    QCOMPARE(messages.calls.size(), 0);
+}
+
+// Esc stops the address being worked out, silently; the next ones go on.
+void TestAddAddresses::escapeStopsOnlyTheOneInProgress()
+{
+    m_web->server().on("tvali.ge", "/t/never", [](const Request &) {
+        Response r = Response::html("xmlFile=");
+        r.stallAfterHeaders = true;
+        return r;
+    });
+    QTemporaryDir dir;
+    test::RecordingMessages messages;
+    const auto w = makeWindow(dir, messages);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    addVideos(*w, {"http://tvali.ge/t/never", testweb::sampleVideo("Videkta").page});
+    QTRY_VERIFY_WITH_TIMEOUT(!m_web->server().requests().isEmpty(), 10000);
+    QVERIFY(test::panel<AddVideoPanel>(*w).resolving());
+    QCOMPARE(test::storeOf(*w).list().count(), 0);
+    QTest::keyClick(test::ctl<QLineEdit>(*w, "Text1"), Qt::Key_Escape);
+    QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*w).list().count(), 1, 5000);
+    QCOMPARE(test::storeOf(*w).list().at(0).fileUrl, testweb::sampleVideo("Videkta").file);
     QCOMPARE(messages.calls.size(), 0);
 }
 
