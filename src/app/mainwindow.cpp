@@ -53,9 +53,10 @@ QueuePanel *attachQueue(FrmMain &w, DownloadService &service, MessageService &me
                           &w);
 }
 
-AddVideoPanel *attachAddVideo(FrmMain &w, ListStore &store, YouTubeOpener *youTube)
+AddVideoPanel *attachAddVideo(FrmMain &w, DownloadService &service, MessageService &messages,
+                              YouTubeOpener *youTube)
 {
-    return new AddVideoPanel(store,
+    return new AddVideoPanel(service, messages,
                              {control<QLineEdit>(w, "txtUrl"), control<QPushButton>(w, "cmdAddVideo"),
                               control<QLabel>(w, "Label4"), control<QRadioButton>(w, "OptLow"),
                               control<QRadioButton>(w, "OptHigh"), control<QRadioButton>(w, "OptAvi")},
@@ -147,7 +148,7 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
     attachPreferences(w, list, folders, *messages, [service, desktop, folders](const Preferences &p) {
         applyPreferences(p, *service, desktop, folders.downloads);
     });
-    AddVideoPanel *addVideo = attachAddVideo(w, *store, youTube);
+    AddVideoPanel *addVideo = attachAddVideo(w, *service, *messages, youTube);
     LinksPanel *links = attachLinks(w, *messages);
     auto *help = new HelpPanel(control<QPushButton>(w, "cmdContacts"),
                                control<QPushButton>(w, "Command2"), &w);

@@ -1,7 +1,8 @@
 // The address box and "Add Video": the sample of the site typed, the
 // quality options, and the press.
 #include "addvideopanel.h"
-#include "download/liststore.h"
+#include "download/service/downloadservice.h"
+#include "desktop/messages.h"
 #include "resolve/getsource.h"
 #include "resolve/resolvertable.h"
 #include "resolve/site.h"
@@ -16,10 +17,11 @@
 
 namespace vidrona {
 
-AddVideoPanel::AddVideoPanel(ListStore &store, const Controls &controls,
+AddVideoPanel::AddVideoPanel(DownloadService &service, MessageService &messages, const Controls &controls,
                              std::function<void()> openYouTubeWindow, QObject *parent)
     : QObject(parent)
-    , m_store(store)
+    , m_service(service)
+    , m_messages(messages)
     , m_ui(controls)
     , m_openYouTubeWindow(std::move(openYouTubeWindow))
     , m_table(new resolve::ResolverTable(this))

@@ -11,7 +11,8 @@ class QShortcut;
 
 namespace vidrona {
 
-class ListStore;
+class DownloadService;
+class MessageService;
 
 namespace resolve {
 struct Answer;
@@ -37,7 +38,7 @@ public:
         QRadioButton *OptAvi;
     };
 
-    AddVideoPanel(ListStore &store, const Controls &controls, std::function<void()> openYouTubeWindow,
+    AddVideoPanel(DownloadService &service, MessageService &messages, const Controls &controls, std::function<void()> openYouTubeWindow,
                   QObject *parent = nullptr);
     ~AddVideoPanel() override;
 
@@ -76,7 +77,8 @@ private:
     bool holdsOff(QObject *watched, QEvent *event);
     int selectedQuality() const;
 
-    ListStore &m_store;
+    DownloadService &m_service;
+    MessageService &m_messages;
     Controls m_ui;
     std::function<void()> m_openYouTubeWindow;
     resolve::ResolverTable *m_table;

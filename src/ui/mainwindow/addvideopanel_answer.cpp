@@ -2,7 +2,8 @@
 // elsewhere wait their turn here.
 #include "addvideopanel.h"
 #include "desktop/openurl.h"
-#include "download/liststore.h"
+#include "download/service/downloadservice.h"
+#include "desktop/messages.h"
 #include "resolve/resolvertable.h"
 #include <QLineEdit>
 #include <QPushButton>
@@ -52,7 +53,7 @@ void AddVideoPanel::showAnswer(const resolve::Answer &answer)
         break;
     case resolve::Answer::Refused:
         FileUrl.clear();
-        m_store.messages().show(answer.why, QStringLiteral("Link Error..."), MsgInformation);
+        m_messages.show(answer.why, QStringLiteral("Link Error..."), MsgInformation);
         break;
     case resolve::Answer::Cancelled:
         break;
@@ -67,7 +68,7 @@ void AddVideoPanel::take(const resolve::Found &found)
         addRow(found);
         break;
     case resolve::Found::OpenInBrowser:
-        OpenUrl(found.fileUrl, m_store.messages());
+        OpenUrl(found.fileUrl, m_messages);
         break;
     case resolve::Found::OpenYouTubeWindow:
         m_openYouTubeWindow();
@@ -78,7 +79,7 @@ void AddVideoPanel::take(const resolve::Found &found)
 // Every row an address becomes is added here, and only here.
 bool AddVideoPanel::addRow(const resolve::Found &row)
 {
-    return row.fileName ? m_store.Download(row.fileUrl, *row.fileName) : m_store.Download(row.fileUrl);
+    return m_service.add(row.fileUrl, row.fileName.value_or(QString()));
 }
 
 int AddVideoPanel::selectedQuality() const
