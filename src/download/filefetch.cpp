@@ -9,6 +9,7 @@
 #include "filewriter.h"
 #include "keptbytes.h"
 #include "splitfetch.h"
+#include "engine/nameclaims.h"
 #include "net/httpclient.h"
 #include "streams/streamaddress.h"
 #include "streams/streamfetch.h"
@@ -316,15 +317,37 @@ void initFetching()
     net::HttpClient::initOnce();
 }
 
+// The fetch itself, once its name is its own.
+static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared);
+
 FetchResult runFetch(const FetchJob &job, FetchShared &shared)
+{
+    // The name is this fetch's alone while it runs (another fetch of it
+    // takes the next free one), kept bytes and pieces included.
+    const engine::NameClaim claim = engine::NameClaims::claim(job.finalPath, job.takenNames, job.url.toEncoded());
+    if (!claim.held())
+        return {net::fail(net::Reason::WriteFailed, QStringLiteral("no free name for the file")), {}};
+    FetchJob own = job;
+    own.finalPath = claim.path();
+    return fetchClaimed(own, shared);
+}
+
+static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
 {
     if (streams::isStreamAddress(job.url))
         return streams::runStreamFetch(job, shared);
     net::HttpClient client;
     FileWriter writer;
+    writer.setCancel(&shared.cancel); // the closing sync does not hold a Cancel
     qint64 keptLength = 0;
     Rounds rounds;
     rounds.record = kept::load(job.finalPath, &keptLength);
+    // Every byte is there (a closing sync was cut short): only placing is left.
+    if (rounds.record && rounds.record->total >= 0 && kept::firstMissing(rounds.record->done) >= rounds.record->total
+        && writer.open(kept::bytesPath(job.finalPath), true)) {
+        shared.total = shared.received = rounds.record->total;
+        return place(job, writer);
+    }
     for (int round = 0; round < MaxRounds; ++round) {
         Attempt a(job, shared, writer);
         a.record = rounds.record;

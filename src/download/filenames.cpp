@@ -1,5 +1,6 @@
 #include "filenames.h"
 #include "desktop/platform.h"
+#include "engine/nameclaims.h"
 #include <QDir>
 #include <QFileInfo>
 
@@ -81,9 +82,11 @@ namespace {
 
 bool heldInFolder(const QString &folder, const QString &name)
 {
-    // A dangling link holds its name too: a file put there would follow it.
-    const QFileInfo info(QDir(folder).filePath(name));
-    return info.exists() || info.isSymLink();
+    // A dangling link holds its name too: a file put there would follow it;
+    // and a running fetch holds the name it will put its file under.
+    const QString path = QDir(folder).filePath(name);
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink() || engine::NameClaims::isHeld(path);
 }
 
 } // namespace

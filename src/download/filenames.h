@@ -35,7 +35,8 @@ QString fileNameFrom(const QString &raw, const QString &extension = {});
 QString shortenedName(const QString &name, int maxBytes = MaxNameBytes);
 
 // name, or the first of "base (2).ext", "base (3).ext", ... that neither a
-// file or link in folder nor taken(candidate) holds; the extension is what
+// file or link in folder, nor a running fetch (engine/nameclaims.h), nor
+// taken(candidate) holds; the extension is what
 // follows the last dot. Empty when none is free within MaxFreeNameTries.
 inline constexpr int MaxFreeNameTries = 10000;
 QString nextFreeName(const QString &folder, const QString &name,

@@ -3,6 +3,10 @@
 #include "desktop/platform.h"
 #include <QDir>
 #include <QFileInfo>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace vidrona {
 
@@ -10,12 +14,24 @@ namespace {
 // A big body goes on to the disk in pieces of this size while it arrives,
 // so the sync that puts it in place does not wait for all of it at the end.
 constexpr qint64 WriteBehindBytes = 8 << 20;
+// How often a caller waiting for the closing sync looks at its cancel.
+constexpr int CancelPollMs = 5;
+
+// The closing sync on a thread of its own, on a descriptor of its own: the
+// caller may stop waiting for it, and then it finishes alone.
+struct BackgroundSync {
+    std::mutex lock;
+    std::condition_variable over;
+    bool done = false;
+    bool ok = false;
+};
 } // namespace
 
 bool FileWriter::open(const QString &path, bool keep, qint64 from)
 {
     close();
     m_error.clear();
+    m_cancelled = false;
     m_fault = platform::FileFault::Other;
     // Never opened to append: other threads may write their parts at offsets.
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered
@@ -48,6 +64,11 @@ bool FileWriter::writeAt(qint64 offset, const char *data, qint64 size, net::Fail
 void FileWriter::writeBack(qint64 offset, qint64 length)
 {
     platform::startWriteBack(m_file, offset, length);
+}
+
+bool FileWriter::syncData()
+{
+    return m_file.isOpen() && platform::syncFile(m_file);
 }
 
 void FileWriter::reserve(qint64 length)
@@ -87,12 +108,44 @@ bool FileWriter::commitTo(const QString &finalPath, const std::function<bool(con
     // successful sync proves the bytes are on disk.
     if (m_file.error() != QFileDevice::NoError)
         return fail(m_file.errorString());
-    if (!platform::syncFile(m_file))
-        return fail(QStringLiteral("the file could not be written to disk"));
+    if (!syncUnlessCancelled())
+        return m_cancelled ? false : fail(QStringLiteral("the file could not be written to disk"));
     m_file.close();
     if (m_file.error() != QFileDevice::NoError)
         return fail(m_file.errorString());
     return place(finalPath, taken, placedAt);
+}
+
+// A sync that was given up leaves the file where it was written, and its
+// thread never puts anything in place.
+bool FileWriter::syncUnlessCancelled()
+{
+    if (!m_cancel)
+        return platform::syncFile(m_file);
+    auto own = std::make_unique<QFile>();
+    if (!platform::openKept(*own, m_path, QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return platform::syncFile(m_file);
+    const auto state = std::make_shared<BackgroundSync>();
+    std::thread([state, own = std::move(own)] {
+        const bool ok = platform::syncFile(*own);
+        own->close();
+        std::lock_guard guard(state->lock);
+        state->ok = ok;
+        state->done = true;
+        state->over.notify_all();
+    }).detach();
+    std::unique_lock guard(state->lock);
+    while (!state->done) {
+        if (*m_cancel) {
+            m_cancelled = true;
+            m_error = QStringLiteral("cancelled");
+            guard.unlock();
+            close();
+            return false;
+        }
+        state->over.wait_for(guard, std::chrono::milliseconds(CancelPollMs));
+    }
+    return state->ok;
 }
 
 // Never over a file (or link) someone else put there, even one that
@@ -122,6 +175,8 @@ bool FileWriter::place(const QString &finalPath, const std::function<bool(const 
 
 net::Failure FileWriter::failure() const
 {
+    if (m_cancelled)
+        return net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"));
     return failureOf(m_fault, m_error);
 }
 

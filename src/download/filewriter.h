@@ -3,6 +3,7 @@
 #include "net/failure.h"
 #include <QFile>
 #include <QString>
+#include <atomic>
 #include <functional>
 
 namespace vidrona {
@@ -35,8 +36,17 @@ public:
     bool writeAt(qint64 offset, const char *data, qint64 size, net::Failure *failure);
     // Starts writing [offset, offset + length) to the disk (any thread).
     void writeBack(qint64 offset, qint64 length);
+    // Makes every byte written so far durable without closing the file
+    // (any thread; the writes of other threads go on meanwhile): a record
+    // may name them after it returned true.
+    bool syncData();
     // Reserves the disk space for a file of length bytes where it can.
     void reserve(qint64 length);
+
+    // commitTo gives up its sync once cancel is set: the sync finishes
+    // alone on its thread, nothing is put in place, and the bytes stay
+    // where they were written for the next try. Set before commitTo.
+    void setCancel(const std::atomic<bool> *cancel) { m_cancel = cancel; }
 
     // Makes the bytes durable (a full disk or a failed write shows here at
     // the latest), closes the file and puts it in the place of finalPath
@@ -57,7 +67,10 @@ private:
     static constexpr int MaxPlaceRounds = 16; // names taken while choosing
     bool place(const QString &finalPath, const std::function<bool(const QString &)> &taken, QString *placedAt);
     bool fail(const QString &what);
+    bool syncUnlessCancelled();
     QFile m_file;
+    const std::atomic<bool> *m_cancel = nullptr;
+    bool m_cancelled = false;
     QString m_path;
     qint64 m_size = 0;
     qint64 m_writeBackFrom = 0; // bytes before it are on their way to the disk

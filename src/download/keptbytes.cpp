@@ -1,17 +1,14 @@
 #include "keptbytes.h"
 #include "net/httphead.h"
+#include "filewriter.h"
 #include "desktop/platform.h"
 #include <QFile>
-#include <QRegularExpression>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <algorithm>
 
 namespace vidrona::kept {
 
 namespace {
-const QByteArray Magic = "vidrona kept bytes 1";
-constexpr qint64 MaxRecordBytes = 64 << 10;
 
 // "bytes S-E/T" with a known total.
 bool knownRange(const QByteArray &value, qint64 *start, qint64 *end, qint64 *total)
@@ -30,29 +27,14 @@ bool isWeak(const QByteArray &etag)
     return etag.startsWith("W/") || etag.startsWith("w/");
 }
 
-// "0-1048576,2097152-3145728": begin and end of each span; spans past
-// length (bytes the file does not hold) are cut off.
-QList<Span> parseSpans(const QByteArray &value, qint64 length)
+// spans cut to the bytes the file holds.
+QList<Span> clamped(const QList<Span> &spans, qint64 length)
 {
-    QList<Span> spans;
-    for (const QByteArray &item : value.split(',')) {
-        const int dash = item.indexOf('-');
-        bool okBegin = false, okEnd = item.endsWith('-'); // "K-": up to the end
-        const Span s{item.left(dash).toLongLong(&okBegin), okEnd ? length : item.mid(dash + 1).toLongLong(&okEnd)};
-        if (dash > 0 && okBegin && okEnd && s.begin >= 0 && qMin(s.end, length) > s.begin)
-            spans.append({s.begin, qMin(s.end, length)});
-    }
-    return merged(spans);
-}
-
-QByteArray spansText(const QList<Span> &spans, qint64 from)
-{
-    QByteArrayList items;
+    QList<Span> out;
     for (const Span &s : spans)
-        items.append(QByteArray::number(s.begin) + '-' + QByteArray::number(s.end));
-    if (from >= 0)
-        items.append(QByteArray::number(from) + '-');
-    return items.join(',');
+        if (s.begin < length)
+            out.append({s.begin, qMin(s.end, length)});
+    return out;
 }
 } // namespace
 
@@ -144,37 +126,25 @@ bool continues(const Record &record, qint64 kept, const AnswerHead &head, qint64
     return sameVersion(record, head);
 }
 
-// Both files are opened as plain files only, never through a link, and
-// the record is read no further than its bound.
+// The kept bytes are opened as a plain file only, never through a link;
+// the record is read by the one reader of records (engine/record.h).
 std::optional<Record> load(const QString &finalPath, qint64 *keptLength)
 {
-    QFile bytes, file;
-    Record r;
-    bool magic = false;
-    bool totalRead = true;
-    std::optional<QByteArray> spans; // none: a record of one connection
-    if (platform::openKept(bytes, bytesPath(finalPath), QIODevice::ReadOnly)
-        && platform::openKept(file, recordPath(finalPath), QIODevice::ReadOnly)) {
-        const QByteArray text = file.read(MaxRecordBytes + 1);
-        for (const QByteArray &line : text.size() > MaxRecordBytes ? QList<QByteArray>() : text.split('\n')) {
-            const int blank = line.indexOf(' ');
-            const QByteArray key = line.left(blank), value = blank < 0 ? QByteArray() : line.mid(blank + 1);
-            if (line == Magic) magic = true;
-            else if (key == "address") r.address = value;
-            else if (key == "etag") r.etag = value;
-            else if (key == "last-modified") r.lastModified = value;
-            else if (key == "total") r.total = value.toLongLong(&totalRead);
-            else if (key == "done") spans = value;
-        }
-    }
+    QFile bytes;
+    std::optional<Record> r;
+    if (platform::openKept(bytes, bytesPath(finalPath), QIODevice::ReadOnly))
+        r = engine::readRecord(recordPath(finalPath));
     const qint64 length = bytes.isOpen() ? bytes.size() : 0;
-    file.close();
     bytes.close();
-    r.done = spans ? parseSpans(*spans, length) : withSpan({}, {0, length});
+    if (r) {
+        r->done = clamped(r->done, length);
+        if (r->doneFrom >= 0)
+            r->done = withSpan(r->done, {r->doneFrom, length});
+        r->doneFrom = -1;
+    }
     // Kept bytes longer than the whole file are not of the version the
     // record names.
-    const bool fits = totalRead && r.total >= -1 && (r.total < 0 || length <= r.total);
-    if (!magic || !fits || !r.hasValidator() || r.address.isEmpty() || r.done.isEmpty()) {
+    if (!r || r->kind != Record::Kind::File || (r->total >= 0 && length > r->total) || r->done.isEmpty()) {
         remove(finalPath); // a link goes, never what it points to
         return std::nullopt;
     }
@@ -184,24 +154,16 @@ std::optional<Record> load(const QString &finalPath, qint64 *keptLength)
 
 bool save(const QString &finalPath, const Record &record)
 {
-    const QString path = recordPath(finalPath);
-    // A new file of its own (made, never opened through a link), renamed
-    // over the old record: a link there is replaced, never written through.
-    QTemporaryFile file(path + QLatin1String("-XXXXXX"));
-    if (!file.open())
-        return false;
-    QByteArray text = Magic + "\naddress " + record.address + '\n';
-    text += record.etag.isEmpty() ? "last-modified " + record.lastModified : "etag " + record.etag;
-    text += "\ntotal " + QByteArray::number(record.total) + '\n';
-    text += "done " + spansText(record.done, record.doneFrom) + '\n';
-    // A full disk shows at the flush, before the old record is replaced.
-    bool ok = file.write(text) == text.size() && file.flush();
-    file.close();
-    ok = ok && file.error() == QFileDevice::NoError && platform::replaceFile(file.fileName(), path);
-    if (ok)
-        file.setAutoRemove(false);
-    platform::markHidden(path);
+    Record r = record;
+    r.kind = Record::Kind::File;
+    const bool ok = engine::writeRecord(recordPath(finalPath), r);
+    platform::markHidden(recordPath(finalPath));
     return ok;
+}
+
+bool saveDurably(const QString &finalPath, const Record &record, FileWriter &bytes)
+{
+    return bytes.syncData() && save(finalPath, record);
 }
 
 void remove(const QString &finalPath)

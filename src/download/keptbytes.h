@@ -1,5 +1,6 @@
 #pragma once
 #include "piecescheduler.h"
+#include "engine/record.h"
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -17,6 +18,10 @@
 // No final name may end in ".part", ".partinfo" or ".pieces" (isKeptName), so neither
 // file can ever be taken by a download, nor one row's kept bytes by
 // another row's record. Bytes without a readable record are never used.
+namespace vidrona {
+class FileWriter;
+}
+
 namespace vidrona::kept {
 
 // True for the names reserved above, compared without case.
@@ -25,19 +30,9 @@ bool isKeptName(const QString &fileName);
 QString bytesPath(const QString &finalPath);
 QString recordPath(const QString &finalPath);
 
-struct Record {
-    QByteArray address;      // of the answer the bytes came from
-    QByteArray etag;         // strong ETag; empty when Last-Modified serves
-    QByteArray lastModified; // only when there is no ETag
-    qint64 total = -1;       // full length of that answer; -1 unknown
-    QList<Span> done;        // the bytes of the .part that arrived, in order
-    // One connection writing in order: the bytes from here to the end of
-    // the .part arrived too, whatever its length when it is read (-1: none).
-    qint64 doneFrom = -1;
-
-    bool hasValidator() const { return !etag.isEmpty() || !lastModified.isEmpty(); }
-    QByteArray validator() const { return etag.isEmpty() ? lastModified : etag; }
-};
+// One record format for every kind of fetch (engine/record.h); here only
+// its kind File.
+using Record = engine::FetchRecord;
 
 // The head of an answer, as far as resuming cares.
 struct AnswerHead {
@@ -80,9 +75,13 @@ qint64 firstMissing(const QList<Span> &done);
 // there and readable; otherwise both files are removed and nothing is
 // returned.
 std::optional<Record> load(const QString &finalPath, qint64 *keptLength);
-// Replaces the record in one step (a new file renamed over the old one),
-// so a crash leaves either the old or the new one.
+// Replaces the record in one durable step (platform::writeFileSafely), so
+// a crash leaves either the old or the new one. The bytes it names must be
+// durable already (see saveDurably).
 bool save(const QString &finalPath, const Record &record);
+// Makes the kept bytes durable, then saves the record that names them: no
+// record ever names bytes a crash could take back.
+bool saveDurably(const QString &finalPath, const Record &record, FileWriter &bytes);
 // Removes the kept bytes and their record.
 void remove(const QString &finalPath);
 

@@ -292,7 +292,12 @@ void SplitFetch::saveRecord()
         if (m_changed)
             return; // the bytes are of another version than the record's
     }
-    kept::save(m_job.finalPath, record());
+    // The spans are taken before the sync: every byte they name was written
+    // by then, and is durable once the sync returns.
+    const kept::Record r = record();
+    if (m_shared.cancel)
+        return; // the last record stands, naming durable bytes only: Cancel waits for no sync
+    kept::saveDurably(m_job.finalPath, r, m_writer);
 }
 
 } // namespace vidrona

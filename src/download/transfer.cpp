@@ -56,7 +56,9 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
 
 void Transfer::Cancel()
 {
-    if (m_state == Requesting || m_state == Receiving)
+    // Also while the file is put in place: the closing sync or a stream's
+    // join gives up, and the bytes or pieces stay for the next Start.
+    if (m_state != Idle)
         m_shared->cancel = true;
 }
 

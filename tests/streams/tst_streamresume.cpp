@@ -10,6 +10,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
 
 using namespace vidrona;
 using namespace vidrona::test;
@@ -23,6 +27,16 @@ int pieceNumber(QByteArray path)
     path = path.split(' ').first();
     const int at = path.lastIndexOf("index");
     return path.endsWith(".ts") && at >= 0 ? path.mid(at + 5, path.size() - at - 8).toInt() : -1;
+}
+
+// The pieces whose files are there, whatever the record says.
+QSet<int> piecesOnDisk(const QString &finalPath)
+{
+    QSet<int> done;
+    for (const Span &s : streams::PieceFolder(finalPath).piecesOnDisk(Pieces))
+        for (qint64 n = s.begin; n < s.end; ++n)
+            done.insert(int(n));
+    return done;
 }
 
 QSet<int> donePieces(const QString &finalPath)
@@ -48,6 +62,8 @@ private slots:
     void afterAFailedPiece();
     void interrupted_data();
     void interrupted();
+    void syncedPiecesSurviveAKill();
+    void fullDiskDuringTheJoin();
 
 private:
     void secondRunAsksOnlyFor(const QSet<int> &missing, const QString &finalPath);
@@ -197,6 +213,72 @@ void TestStreamResume::stopAfterTwoPieces(bool killed, const QString &finalPath)
     program.kill();
     QVERIFY(program.waitForFinished(10000));
     QVERIFY(kept);
+}
+
+// The program is killed the moment two pieces are whole on disk, well
+// before the record is renewed: those pieces are not asked for again.
+void TestStreamResume::syncedPiecesSurviveAKill()
+{
+    m_site->adjust = [](const testweb::Request &r, testweb::Response &resp) {
+        if (pieceNumber(r.path) >= 2) {
+            resp.trickleMs = 20;
+            resp.trickleBytes = 256;
+        }
+    };
+    QTemporaryDir out;
+    const QString finalPath = QDir(out.path()).filePath("clip.mp4");
+    QProcess program;
+    program.start(QCoreApplication::applicationDirPath() + "/streamchild",
+                  {FolderSite::url(m_playlist), finalPath, QString::number(m_web.server().port()), "2"});
+    const bool two = QTest::qWaitFor([&] { return piecesOnDisk(finalPath).size() >= 2; }, 30000);
+    program.kill();
+    QVERIFY(program.waitForFinished(10000));
+    QVERIFY(two);
+    const QSet<int> onDisk = piecesOnDisk(finalPath);
+    QVERIFY(onDisk.size() >= 2 && onDisk.size() < Pieces);
+    QVERIFY2(donePieces(finalPath).size() < onDisk.size(), "the record already named every piece: no lag to test");
+    QSet<int> missing;
+    for (int n = 0; n < Pieces; ++n)
+        if (!onDisk.contains(n))
+            missing.insert(n);
+    secondRunAsksOnlyFor(missing, finalPath);
+}
+
+// The pieces fit on the disk, the joined file does not: the fetch fails
+// for the full disk and keeps every piece, and once there is room the
+// next fetch joins them without asking for any.
+void TestStreamResume::fullDiskDuringTheJoin()
+{
+#ifdef Q_OS_LINUX
+    if (::geteuid() != 0)
+        QSKIP("mounting a small tmpfs needs root");
+#else
+    QSKIP("a small tmpfs is a Linux test");
+#endif
+    qint64 pieceBytes = 0;
+    const QDir site(QFileInfo(QDir(m_clips->folder()).filePath(m_playlist)).path());
+    for (const QFileInfo &f : site.entryInfoList({"*.ts"}, QDir::Files))
+        pieceBytes += f.size();
+    QVERIFY(pieceBytes > 0);
+    QTemporaryDir out;
+    const QString folder = out.path();
+    const qint64 room = (pieceBytes + pieceBytes / 3 + 4095) / 4096 * 4096 + 16 * 4096;
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", QStringLiteral("size=%1").arg(room), "tmpfs", folder}) != 0)
+        QSKIP("mounting a small tmpfs failed");
+    const std::shared_ptr<void> unmount(nullptr, [&](void *) { QProcess::execute("umount", {folder}); });
+    const QString finalPath = QDir(folder).filePath("clip.mp4");
+    FetchJob job;
+    job.url = FolderSite::url(m_playlist);
+    job.finalPath = finalPath;
+    FetchShared shared;
+    const FetchResult result = fetchInThread(job, shared);
+    QCOMPARE(result.failure.reason, net::Reason::DiskFull);
+    QCOMPARE(result.failure.text, QStringLiteral("No space left on the disk"));
+    QVERIFY(!QFileInfo::exists(finalPath));
+    QCOMPARE(piecesOnDisk(finalPath).size(), Pieces);
+    QVERIFY(!QFileInfo::exists(streams::PieceFolder(finalPath).joinedPath()));
+    QCOMPARE(QProcess::execute("mount", {"-o", "remount,size=" + QString::number(room * 4), folder}), 0);
+    secondRunAsksOnlyFor({}, finalPath);
 }
 
 QTEST_GUILESS_MAIN(TestStreamResume)

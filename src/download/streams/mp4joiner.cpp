@@ -1,5 +1,6 @@
 #include "mp4joiner.h"
 #include <QFile>
+#include <cerrno>
 #include <limits>
 #include <memory>
 
@@ -25,6 +26,7 @@ QString avText(int code)
 // The files of one input, handed to the demuxer as one stream of bytes.
 struct PieceReader {
     QStringList paths;
+    const std::atomic<bool> *cancel = nullptr;
     int next = 0;
     QFile file;
     QString failure;
@@ -32,6 +34,8 @@ struct PieceReader {
     static int read(void *opaque, uint8_t *buffer, int size)
     {
         auto *r = static_cast<PieceReader *>(opaque);
+        if (r->cancel && *r->cancel)
+            return AVERROR_EXIT;
         for (;;) {
             if (r->file.isOpen()) {
                 const qint64 n = r->file.read(reinterpret_cast<char *>(buffer), size);
@@ -78,9 +82,10 @@ struct Input {
     }
 };
 
-bool open(Input &in, const QStringList &paths, QString *error)
+bool open(Input &in, const QStringList &paths, const std::atomic<bool> *cancel, QString *error)
 {
     in.reader.paths = paths;
+    in.reader.cancel = cancel;
     auto *buffer = static_cast<unsigned char *>(av_malloc(IoBufferBytes));
     in.io = avio_alloc_context(buffer, IoBufferBytes, 0, &in.reader, &PieceReader::read, nullptr, nullptr);
     in.format = avformat_alloc_context();
@@ -149,10 +154,25 @@ void followOn(Input &in, AVPacket *packet, AVRational from)
     in.endMicros = qMax(in.endMicros, at + av_rescale_q(qMax<qint64>(packet->duration, 1), from, AV_TIME_BASE_Q));
 }
 
+struct Output {
+    AVFormatContext *format = nullptr;
+    const std::atomic<bool> *cancel = nullptr;
+    int writeCode = 0; // the first failed write's code: the disk's fault, not the pieces'
+    bool cancelled() const { return cancel && *cancel; }
+    static int interrupted(void *opaque) { return static_cast<const Output *>(opaque)->cancelled() ? 1 : 0; }
+    ~Output()
+    {
+        if (format && format->pb)
+            avio_closep(&format->pb);
+        avformat_free_context(format);
+    }
+};
+
 // Copies one packet of in; false at its end.
-bool copyPacket(Input &in, AVFormatContext *out, AVPacket *packet, QList<qint64> &lastDts, qint64 startMicros,
+bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &lastDts, qint64 startMicros,
                 QString *error)
 {
+    AVFormatContext *out = output.format;
     const int code = av_read_frame(in.format, packet);
     if (code < 0) {
         in.done = true;
@@ -187,61 +207,90 @@ bool copyPacket(Input &in, AVFormatContext *out, AVPacket *packet, QList<qint64>
         in.lastMicros = av_rescale_q(packet->dts, out->streams[target]->time_base, AV_TIME_BASE_Q);
     }
     const int written = av_interleaved_write_frame(out, packet);
-    if (written < 0)
+    if (written < 0) {
+        output.writeCode = written;
         *error = QStringLiteral("The file cannot be written: %1").arg(avText(written));
+    }
     return written >= 0;
 }
 
-struct Output {
-    AVFormatContext *format = nullptr;
-    ~Output()
-    {
-        if (format && format->pb)
-            avio_closep(&format->pb);
-        avformat_free_context(format);
-    }
-};
 
-bool copyAll(const QList<std::shared_ptr<Input>> &inputs, AVFormatContext *out, QString *error)
+bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, QString *error)
 {
+    AVFormatContext *out = output.format;
     std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
     QList<qint64> lastDts(out->nb_streams, AV_NOPTS_VALUE);
     qint64 startMicros = std::numeric_limits<qint64>::max();
     for (const auto &in : inputs)
         startMicros = qMin(startMicros, in->startMicros);
-    while (Input *in = nextInput(inputs))
-        if (!copyPacket(*in, out, packet.get(), lastDts, startMicros, error))
+    while (Input *in = nextInput(inputs)) {
+        if (output.cancelled())
+            return *error = QStringLiteral("Cancelled."), false;
+        if (!copyPacket(*in, output, packet.get(), lastDts, startMicros, error))
             return false;
+    }
     return error->isEmpty();
 }
 
 } // namespace
 
-bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error)
+namespace {
+
+bool joinInto(Output &out, const QList<QStringList> &inputs, const QString &outPath, QString *error)
 {
-    error->clear();
-    Output out;
     if (avformat_alloc_output_context2(&out.format, nullptr, "mp4", nullptr) < 0)
         return *error = QStringLiteral("Out of memory."), false;
     QList<std::shared_ptr<Input>> opened;
     for (const QStringList &paths : inputs) {
         opened.append(std::make_shared<Input>());
-        if (!open(*opened.last(), paths, error) || !addStreams(*opened.last(), out.format, error))
+        if (!open(*opened.last(), paths, out.cancel, error) || !addStreams(*opened.last(), out.format, error))
             return false;
     }
     if (out.format->nb_streams == 0)
         return *error = QStringLiteral("The pieces hold neither video nor sound."), false;
-    int code = avio_open(&out.format->pb, QFile::encodeName(outPath).constData(), AVIO_FLAG_WRITE);
+    const AVIOInterruptCB interrupt{&Output::interrupted, &out};
+    int code = avio_open2(&out.format->pb, QFile::encodeName(outPath).constData(), AVIO_FLAG_WRITE, &interrupt, nullptr);
     if (code >= 0)
         code = avformat_write_header(out.format, nullptr);
     if (code < 0)
-        return *error = QStringLiteral("The file cannot be written: %1").arg(avText(code)), false;
-    if (!copyAll(opened, out.format, error))
+        return out.writeCode = code, *error = QStringLiteral("The file cannot be written: %1").arg(avText(code)), false;
+    if (!copyAll(opened, out, error))
         return false;
     code = av_write_trailer(out.format);
-    if (code < 0)
+    if (code < 0) {
+        out.writeCode = code;
         *error = QStringLiteral("The file cannot be finished: %1").arg(avText(code));
+    }
     return code >= 0;
+}
+
+JoinFault faultOf(const Output &out)
+{
+    if (out.cancelled())
+        return JoinFault::Cancelled;
+    // Only the file system's own faults are the disk's: a packet the
+    // muxer refuses fails the same way at every try.
+    const int code = out.writeCode;
+    if (code == AVERROR(ENOSPC) || code == AVERROR(EDQUOT))
+        return JoinFault::DiskFull;
+    if (code == AVERROR(EIO) || code == AVERROR(EROFS) || code == AVERROR(EFBIG) || code == AVERROR(EACCES)
+        || code == AVERROR(EPERM))
+        return JoinFault::Output;
+    return JoinFault::Pieces;
+}
+
+} // namespace
+
+bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
+               const std::atomic<bool> *cancel, JoinFault *fault)
+{
+    error->clear();
+    Output out;
+    out.cancel = cancel;
+    const bool ok = joinInto(out, inputs, outPath, error);
+    if (fault)
+        *fault = ok ? JoinFault::None : faultOf(out);
+    return ok;
 }
 
 QByteArray decryptAes128(const QByteArray &data, const QByteArray &key, const QByteArray &iv, bool *ok)

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 
 // Joining a streamed video's pieces, kept on disk, into one MP4 without
 // re-encoding (libavformat), and opening HLS pieces encrypted with AES-128
@@ -14,8 +15,13 @@ namespace vidrona::streams {
 // fMP4 pieces. The video's and (when separate) the sound's inputs become
 // the one file at outPath, their packets interleaved by time. Memory
 // stays flat: packets stream through. false, with error, when a piece
-// cannot be read or joined.
-bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error);
+// cannot be read or joined, the file cannot be written, or cancel was
+// set (checked between packets and in every read and write, so a join
+// ends within a packet's time); fault says which, for the caller to know
+// whether the pieces are to blame: only then are they of no more use.
+enum class JoinFault { None, Pieces, Output, DiskFull, Cancelled };
+bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
+               const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr);
 
 // data decrypted with AES-128 in CBC mode and its PKCS#7 padding taken
 // off; empty with *ok false when key or iv are not 16 bytes, data is not

@@ -1,40 +1,12 @@
 #include "piecefolder.h"
-#include "download/keptbytes.h"
+#include "download/engine/record.h"
 #include "desktop/platform.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <filesystem>
+#include <algorithm>
 
 namespace vidrona::streams {
-
-namespace {
-const QByteArray Magic = "vidrona stream pieces 1";
-// Enough for every piece of the largest stream allowed, done one by one.
-constexpr qint64 MaxRecordBytes = 4 << 20;
-
-QByteArray spansText(const QList<Span> &spans)
-{
-    QByteArray text;
-    for (const Span &s : spans)
-        text += ' ' + QByteArray::number(s.begin) + '-' + QByteArray::number(s.end);
-    return text;
-}
-
-QList<Span> readSpans(const QByteArray &text, int pieces)
-{
-    QList<Span> spans;
-    for (const QByteArray &word : text.split(' ')) {
-        const int dash = word.indexOf('-');
-        bool ok1 = false, ok2 = false;
-        const Span s{word.left(dash).toLongLong(&ok1), word.mid(dash + 1).toLongLong(&ok2)};
-        if (dash > 0 && ok1 && ok2 && s.begin >= 0 && s.begin < s.end && s.end <= pieces)
-            spans.append(s);
-    }
-    return kept::merged(spans); // a record written by hand may repeat or overlap
-
-}
-} // namespace
 
 PieceFolder::PieceFolder(const QString &finalPath)
 {
@@ -80,45 +52,52 @@ qint64 PieceFolder::pieceSize(int n) const
     return platform::openKept(file, piecePath(n), QIODevice::ReadOnly) ? file.size() : -1;
 }
 
-std::optional<PieceRecord> PieceFolder::load() const
+QString PieceFolder::recordPath() const
 {
-    QFile file;
-    if (!exists() || !platform::openKept(file, QDir(m_path).filePath("record"), QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray text = file.read(MaxRecordBytes + 1);
-    if (text.size() > MaxRecordBytes || !text.startsWith(Magic + '\n'))
-        return std::nullopt;
-    PieceRecord r;
-    QByteArray done;
-    for (const QByteArray &line : text.split('\n')) {
-        const int blank = line.indexOf(' ');
-        const QByteArray key = line.left(blank), value = blank < 0 ? QByteArray() : line.mid(blank + 1);
-        if (key == "address") r.address = value;
-        else if (key == "digest") r.digest = value;
-        else if (key == "pieces") r.pieces = value.toInt();
-        else if (key == "done") done = value;
-    }
-    r.done = readSpans(done, r.pieces);
-    return r;
+    return QDir(m_path).filePath(QStringLiteral("record"));
 }
 
-// Written beside the record, made durable, then renamed over it in one
-// step: a crash leaves the old record or the new one, and a link put in its
-// place is replaced, never written through.
+std::optional<PieceRecord> PieceFolder::load() const
+{
+    if (!exists())
+        return std::nullopt;
+    const std::optional<engine::FetchRecord> r = engine::readRecord(recordPath());
+    if (!r || r->kind != engine::FetchRecord::Kind::Pieces)
+        return std::nullopt;
+    return PieceRecord{r->address, r->digest, r->pieces, r->done};
+}
+
+QList<Span> PieceFolder::piecesOnDisk(int pieces) const
+{
+    QList<Span> spans;
+    const QDir dir(m_path);
+    const QStringList names = dir.entryList({QStringLiteral("*.piece")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        bool ok = false;
+        const int n = name.chopped(6).toInt(&ok);
+        if (ok && n >= 0 && n < pieces && name == QString::number(n) + QLatin1String(".piece") && pieceSize(n) >= 0)
+            spans.append({n, n + 1});
+    }
+    std::sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) { return a.begin < b.begin; });
+    QList<Span> merged;
+    for (const Span &s : std::as_const(spans)) {
+        if (!merged.isEmpty() && merged.last().end == s.begin)
+            merged.last().end = s.end;
+        else
+            merged.append(s);
+    }
+    return merged;
+}
+
 bool PieceFolder::save(const PieceRecord &record) const
 {
-    const QString path = QDir(m_path).filePath("record"), fresh = path + QLatin1String(".new");
-    QFile file;
-    if (!platform::openKept(file, fresh, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return false;
-    const QByteArray text = Magic + "\naddress " + record.address + "\ndigest " + record.digest + "\npieces "
-                            + QByteArray::number(record.pieces) + "\ndone" + spansText(record.done) + '\n';
-    const bool written = file.write(text) == text.size() && platform::syncFile(file);
-    file.close();
-    std::error_code error;
-    if (written)
-        std::filesystem::rename(QFile::encodeName(fresh).toStdString(), QFile::encodeName(path).toStdString(), error);
-    return written && !error;
+    engine::FetchRecord r;
+    r.kind = engine::FetchRecord::Kind::Pieces;
+    r.address = record.address;
+    r.digest = record.digest;
+    r.pieces = record.pieces;
+    r.done = record.done;
+    return engine::writeRecord(recordPath(), r);
 }
 
 void PieceFolder::clear(bool removeFolder) const

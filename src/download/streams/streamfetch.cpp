@@ -178,7 +178,8 @@ void takeUpKept(Run &run)
         saveRecord(run);
         return;
     }
-    for (const Span &span : record->done)
+    // Every piece on disk counts, also one the record did not name yet.
+    for (const Span &span : run.folder.piecesOnDisk(run.total()))
         for (qint64 n = span.begin; n < span.end; ++n)
             if (const qint64 size = run.folder.pieceSize(int(n)); size >= 0) {
                 run.scheduler.markDone({n, n + 1});
@@ -250,13 +251,23 @@ FetchResult joinAndPlace(const Run &run)
     const QString joined = run.folder.joinedPath();
     QFile::remove(joined);
     QString error;
-    if (!joinToMp4(inputs, joined, &error)) {
-        // Kept, the same pieces would fail the same way at every try.
+    JoinFault fault = JoinFault::None;
+    if (!joinToMp4(inputs, joined, &error, &run.shared.cancel, &fault)) {
+        QFile::remove(joined);
+        // Only pieces that cannot be joined go (kept, the same pieces would
+        // fail the same way at every try); a cancel or the disk's fault
+        // leaves them for the next try.
+        if (fault == JoinFault::Cancelled)
+            return {net::fail(net::Reason::Cancelled, QStringLiteral("Cancelled.")), {}};
+        if (fault == JoinFault::DiskFull || fault == JoinFault::Output)
+            return {FileWriter::failureOf(fault == JoinFault::DiskFull ? platform::FileFault::DiskFull
+                                                                       : platform::FileFault::Other, error), {}};
         run.folder.clear(true);
         return {net::fail(net::Reason::Other, QStringLiteral("The pieces cannot be joined into one video (%1); "
-                                                             "the next try fetches them again.").arg(error))};
+                                                             "the next try fetches them again.").arg(error)), {}};
     }
     FileWriter writer;
+    writer.setCancel(&run.shared.cancel);
     const auto taken = [&](const QString &name) { return run.job.takenNames.contains(name, Qt::CaseInsensitive); };
     QString placedAt;
     if (!writer.open(joined, true) || !writer.commitTo(run.job.finalPath, taken, &placedAt))
