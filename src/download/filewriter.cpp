@@ -20,6 +20,8 @@ constexpr int CancelPollMs = 5;
 // The closing sync on a thread of its own, on a descriptor of its own: the
 // caller may stop waiting for it, and then it finishes alone.
 struct BackgroundSync {
+    std::unique_ptr<QFile> file;
+    bool abandoned = false; // the caller went: the thread closes the file
     std::mutex lock;
     std::condition_variable over;
     bool done = false;
@@ -38,23 +40,23 @@ bool FileWriter::open(const QString &path, bool keep, qint64 from)
                                      | (keep ? QIODevice::OpenMode() : QIODevice::Truncate);
     m_path = path; // a file opened from its descriptor forgets its name
     QString error;
-    if (!platform::openKept(m_file, path, mode, &error))
+    if (!platform::openKept(*m_file, path, mode, &error))
         return fail(error);
-    m_size = m_writeBackFrom = from >= 0 ? from : m_file.size();
-    if (!m_file.seek(m_size))
-        return fail(m_file.errorString());
+    m_size = m_writeBackFrom = from >= 0 ? from : m_file->size();
+    if (!m_file->seek(m_size))
+        return fail(m_file->errorString());
     platform::markHidden(path);
     return true;
 }
 
 bool FileWriter::cutHere()
 {
-    return m_file.resize(m_size) || fail(m_file.errorString());
+    return m_file->resize(m_size) || fail(m_file->errorString());
 }
 
 bool FileWriter::writeAt(qint64 offset, const char *data, qint64 size, net::Failure *failure)
 {
-    if (platform::writeAt(m_file, offset, data, size))
+    if (platform::writeAt(*m_file, offset, data, size))
         return true;
     const platform::FileFault fault = platform::lastFileFault();
     *failure = failureOf(fault, QStringLiteral("a part could not be written"));
@@ -63,36 +65,36 @@ bool FileWriter::writeAt(qint64 offset, const char *data, qint64 size, net::Fail
 
 void FileWriter::writeBack(qint64 offset, qint64 length)
 {
-    platform::startWriteBack(m_file, offset, length);
+    platform::startWriteBack(*m_file, offset, length);
 }
 
 bool FileWriter::syncData()
 {
-    return m_file.isOpen() && platform::syncFile(m_file);
+    return m_file->isOpen() && platform::syncFile(*m_file);
 }
 
 void FileWriter::reserve(qint64 length)
 {
-    if (m_file.isOpen() && length > 0)
-        platform::reserveSpace(m_file, length);
+    if (m_file->isOpen() && length > 0)
+        platform::reserveSpace(*m_file, length);
 }
 
 bool FileWriter::write(const char *data, qint64 size)
 {
-    if (!m_file.isOpen())
+    if (!m_file->isOpen())
         return fail(QStringLiteral("the file is not open"));
-    const qint64 written = m_file.write(data, size);
+    const qint64 written = m_file->write(data, size);
     if (written > 0)
         m_size += written;
     if (written != size) {
-        const bool full = m_file.error() == QFileDevice::ResourceError;
-        fail(m_file.errorString());
+        const bool full = m_file->error() == QFileDevice::ResourceError;
+        fail(m_file->errorString());
         if (full)
             m_fault = platform::FileFault::DiskFull;
         return false;
     }
     if (m_size - m_writeBackFrom >= WriteBehindBytes) {
-        platform::startWriteBack(m_file, m_writeBackFrom, m_size - m_writeBackFrom);
+        platform::startWriteBack(*m_file, m_writeBackFrom, m_size - m_writeBackFrom);
         m_writeBackFrom = m_size;
     }
     return true;
@@ -101,18 +103,18 @@ bool FileWriter::write(const char *data, qint64 size)
 bool FileWriter::commitTo(const QString &finalPath, const std::function<bool(const QString &)> &taken,
                           QString *placedAt)
 {
-    if (!m_file.isOpen())
+    if (!m_file->isOpen())
         return fail(QStringLiteral("the file is not open"));
     // Nothing is buffered here, but the system's own write-back can still
     // fail (a full disk on a file system that allocates late): only a
     // successful sync proves the bytes are on disk.
-    if (m_file.error() != QFileDevice::NoError)
-        return fail(m_file.errorString());
+    if (m_file->error() != QFileDevice::NoError)
+        return fail(m_file->errorString());
     if (!syncUnlessCancelled())
         return m_cancelled ? false : fail(QStringLiteral("the file could not be written to disk"));
-    m_file.close();
-    if (m_file.error() != QFileDevice::NoError)
-        return fail(m_file.errorString());
+    m_file->close();
+    if (m_file->error() != QFileDevice::NoError)
+        return fail(m_file->errorString());
     return place(finalPath, taken, placedAt);
 }
 
@@ -121,30 +123,29 @@ bool FileWriter::commitTo(const QString &finalPath, const std::function<bool(con
 bool FileWriter::syncUnlessCancelled()
 {
     if (!m_cancel)
-        return platform::syncFile(m_file);
-    auto own = std::make_unique<QFile>();
-    if (!platform::openKept(*own, m_path, QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return platform::syncFile(m_file);
+        return platform::syncFile(*m_file);
     const auto state = std::make_shared<BackgroundSync>();
-    std::thread([state, own = std::move(own)] {
-        const bool ok = platform::syncFile(*own);
-        own->close();
+    state->file = std::move(m_file);
+    std::thread([state] {
+        const bool ok = platform::syncFile(*state->file);
         std::lock_guard guard(state->lock);
         state->ok = ok;
         state->done = true;
+        if (state->abandoned)
+            state->file->close();
         state->over.notify_all();
     }).detach();
     std::unique_lock guard(state->lock);
-    while (!state->done) {
-        if (*m_cancel) {
-            m_cancelled = true;
-            m_error = QStringLiteral("cancelled");
-            guard.unlock();
-            close();
-            return false;
-        }
+    while (!state->done && !*m_cancel)
         state->over.wait_for(guard, std::chrono::milliseconds(CancelPollMs));
+    if (!state->done) {
+        state->abandoned = true; // its thread closes the file when the sync is over
+        m_file = std::make_unique<QFile>();
+        m_cancelled = true;
+        m_error = QStringLiteral("cancelled");
+        return false;
     }
+    m_file = std::move(state->file);
     return state->ok;
 }
 
@@ -194,8 +195,8 @@ net::Failure FileWriter::failureOf(platform::FileFault fault, const QString &err
 
 void FileWriter::close()
 {
-    if (m_file.isOpen())
-        m_file.close();
+    if (m_file->isOpen())
+        m_file->close();
 }
 
 bool FileWriter::fail(const QString &what)

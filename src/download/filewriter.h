@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <memory>
 
 namespace vidrona {
 
@@ -23,7 +24,7 @@ public:
     // Opens path, keeping its bytes when keep is true, else emptied; write()
     // goes on from offset `from` (the end of the kept bytes when -1).
     bool open(const QString &path, bool keep, qint64 from = -1);
-    bool isOpen() const { return m_file.isOpen(); }
+    bool isOpen() const { return m_file->isOpen(); }
     bool write(const char *data, qint64 size);
     // Where write() goes on.
     qint64 size() const { return m_size; }
@@ -68,7 +69,9 @@ private:
     bool place(const QString &finalPath, const std::function<bool(const QString &)> &taken, QString *placedAt);
     bool fail(const QString &what);
     bool syncUnlessCancelled();
-    QFile m_file;
+    // Owned by a pointer: a sync given up takes the file along, so that its
+    // closing (which may wait for the disk) never holds the caller either.
+    std::unique_ptr<QFile> m_file = std::make_unique<QFile>();
     const std::atomic<bool> *m_cancel = nullptr;
     bool m_cancelled = false;
     QString m_path;
