@@ -324,6 +324,8 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
 {
     // The name is this fetch's alone while it runs (another fetch of it
     // takes the next free one), kept bytes and pieces included.
+    if (job.finalPath.isEmpty())
+        return fetchClaimed(job, shared); // nothing is written beside a name
     const engine::NameClaim claim = engine::NameClaims::claim(job.finalPath, job.takenNames, job.url.toEncoded());
     if (!claim.held())
         return {net::fail(net::Reason::WriteFailed, QStringLiteral("no free name for the file")), {}};

@@ -35,7 +35,6 @@ inline constexpr qint64 MaxRecordBytes = 64 << 10;
 
 struct FetchRecord {
     enum class Kind { File, Pieces };
-    Kind kind = Kind::File;
     QByteArray address;      // of the answer the bytes came from; a stream's playlist
     QByteArray etag;         // strong ETag; empty when Last-Modified serves
     QByteArray lastModified; // only when there is no ETag
@@ -44,6 +43,7 @@ struct FetchRecord {
     // One connection writing in order: the bytes from here to the end of
     // the kept bytes arrived too, whatever their length when read (-1: none).
     qint64 doneFrom = -1;
+    Kind kind = Kind::File; // after the fields above, which a file's record is written with in order
     QByteArray digest; // of the playlist or manifest texts (pieces)
     int pieces = 0;    // how many pieces the stream has (pieces)
 
