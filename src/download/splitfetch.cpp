@@ -59,7 +59,8 @@ bool SplitFetch::RangeReceiver::head(const HttpHead &head, const QUrl &url)
 }
 
 SplitFetch::SplitFetch(const FetchJob &job, FetchShared &shared, FileWriter &writer, const kept::Record &record)
-    : m_job(job), m_shared(shared), m_writer(writer), m_record(record), m_scheduler(record.total, MinPartBytes)
+    : m_job(job), m_shared(shared), m_writer(writer), m_record(record), m_scheduler(record.total, MinPartBytes),
+      m_durable(record)
 {
     for (const Span &s : record.done)
         m_scheduler.markDone(s);
@@ -295,9 +296,10 @@ void SplitFetch::saveRecord()
     // The spans are taken before the sync: every byte they name was written
     // by then, and is durable once the sync returns.
     const kept::Record r = record();
-    if (m_shared.cancel)
-        return; // the last record stands, naming durable bytes only: Cancel waits for no sync
-    kept::saveDurably(m_job.finalPath, r, m_writer);
+    if (m_shared.cancel) // Cancel waits for no sync: the last record that names durable bytes only
+        kept::save(m_job.finalPath, m_durable);
+    else if (kept::saveDurably(m_job.finalPath, r, m_writer))
+        m_durable = r;
 }
 
 } // namespace vidrona

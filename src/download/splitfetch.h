@@ -100,6 +100,7 @@ private:
     std::atomic<bool> m_ended{false};
     std::thread m_watcher;
     std::mutex m_saving; // one record written at a time, newest last
+    kept::Record m_durable; // the last record whose bytes were synced (under m_saving)
     Lane m_lead;
 };
 
