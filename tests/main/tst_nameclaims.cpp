@@ -139,9 +139,9 @@ void TestNameClaims::twoRowsOfOneName()
                                    "clip.flv\r\nhttp://media.vidrona.test/b/clip.flv\r\n%1\r\n")
                         .arg(status::Pending).toUtf8());
     test::QueueRun run(dir.path());
-    run.queue.setSimultaneous(2);
+    run.setSimultaneous(2);
     int mostAtOnce = 0;
-    connect(&run.queue, &QueueRunner::progressed, this, [&](int running) { mostAtOnce = qMax(mostAtOnce, running); });
+    connect(&run.queue, &DownloadService::progressed, this, [&](int running) { mostAtOnce = qMax(mostAtOnce, running); });
     QVERIFY(run.run());
     QCOMPARE(mostAtOnce, 2);
     QCOMPARE(run.messages.calls.size(), 0);
@@ -165,8 +165,11 @@ void TestNameClaims::youtubeBesideARow()
     test::QueueRun run(dir.path());
     youtube::HttpTransfer window;
     QSignalSpy windowDone(&window, &youtube::HttpTransfer::done);
+    bool rowReceiving = false;
+    connect(&run.queue, &DownloadService::rowProgressed, this,
+            [&](quint64, const RowProgress &p) { rowReceiving = rowReceiving || p.bytes > 0; });
     run.start();
-    QVERIFY(QTest::qWaitFor([&] { return run.transfer.bytesFetched() > 0; }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return rowReceiving; }, 10000));
     QVERIFY(window.Execute("http://media.vidrona.test/b/same.flv", dir.filePath("same.flv")));
     QVERIFY(run.wait());
     QVERIFY(!windowDone.isEmpty() || windowDone.wait(30000));
