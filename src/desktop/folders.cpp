@@ -1,5 +1,5 @@
 #include "folders.h"
-#include "platform.h"
+#include "platform/platform.h"
 #include <QDir>
 #include <QStandardPaths>
 

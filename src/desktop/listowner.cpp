@@ -1,6 +1,6 @@
 #include "listowner.h"
 #include "peeruser.h"
-#include "platform.h"
+#include "platform/platform.h"
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "preferences.h"
 #include "initext.h"
-#include "safefile.h"
+#include "platform/safefile.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>

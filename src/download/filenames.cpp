@@ -1,6 +1,6 @@
 #include "filenames.h"
-#include "desktop/platform.h"
 #include "engine/nameclaims.h"
+#include "platform/platform.h"
 #include <QDir>
 #include <QFileInfo>
 
@@ -64,10 +64,7 @@ QString fileNameFrom(const QString &raw, const QString &extension)
             c = QLatin1Char('_');
     while (name.startsWith(QLatin1Char('.')))
         name.remove(0, 1);
-#ifdef Q_OS_WIN
-    while (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
-        name.chop(1);
-#endif
+    platform::trimNameEnd(name);
     const QString dotted = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
     if (name.isEmpty() || name.compare(dotted, Qt::CaseInsensitive) == 0)
         name = QStringLiteral("video");

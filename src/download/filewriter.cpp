@@ -1,6 +1,6 @@
 #include "filewriter.h"
 #include "filenames.h"
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include <QDir>
 #include <QFileInfo>
 #include <condition_variable>

@@ -1,5 +1,5 @@
 #pragma once
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include "net/failure.h"
 #include <QFile>
 #include <QString>

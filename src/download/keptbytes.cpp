@@ -1,7 +1,7 @@
 #include "keptbytes.h"
 #include "net/httphead.h"
 #include "filewriter.h"
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>

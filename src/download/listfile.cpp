@@ -1,10 +1,10 @@
 #include "listfile.h"
 #include "filenames.h"
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include "desktop/safefile.h"
+#include "platform/safefile.h"
 #include <QStringDecoder>
 
 namespace vidrona {

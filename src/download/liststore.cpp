@@ -1,7 +1,7 @@
 #include "liststore.h"
 #include "entrystatus.h"
 #include "filenames.h"
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include <QSet>
 
 namespace vidrona {

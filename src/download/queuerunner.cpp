@@ -3,7 +3,7 @@
 #include "entrystatus.h"
 #include "filenames.h"
 #include "keptbytes.h"
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include "streams/piecefolder.h"
 #include "transfer.h"
 #include <QDir>

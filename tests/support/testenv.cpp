@@ -1,6 +1,4 @@
 #include "testenv.h"
-#include "resolve/getsource.h"
-#include <QSignalSpy>
 #include <QDir>
 #include <QFile>
 #include <QNetworkProxy>
@@ -32,34 +30,6 @@ LocalWeb::LocalWeb() : m_server(std::make_unique<testweb::Server>())
 LocalWeb::~LocalWeb()
 {
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-}
-
-PageResult fetchPage(PageRequest &request, const QString &address, bool viaService)
-{
-    QSignalSpy finished(&request, &PageRequest::finished);
-    if (viaService)
-        OpenURL(request, address);
-    else
-        FetchPage(request, address);
-    if (!finished.wait(PageTotalTimeoutMs + 5000))
-        return PageResult();
-    return finished.at(0).at(0).value<PageResult>();
-}
-
-PageResult fetchPage(const QString &address, bool viaService, int idleMs)
-{
-    PageRequest request;
-    PageRequest::Limits limits;
-    limits.idleMs = idleMs;
-    request.setLimits(limits);
-    request.setUserNamed(!viaService); // as the window asks: a typed page, the service's answer
-    return fetchPage(request, address, viaService);
-}
-
-QString fetchPageText(const QString &address, bool viaService, int idleMs)
-{
-    const PageResult result = fetchPage(address, viaService, idleMs);
-    return result.fetched() ? QString::fromLatin1(result.body) : QString();
 }
 
 } // namespace vidrona::test

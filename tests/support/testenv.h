@@ -11,6 +11,7 @@ namespace vidrona::test {
 QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 
+// (pagefetch.cpp, for tests of the resolve layer and above.)
 // Runs FetchPage (viaService: OpenURL) of address through request, or
 // through a request of its own with idleMs as its idle time that takes
 // the address as the window does (a typed page is the user's to reach,

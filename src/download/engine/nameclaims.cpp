@@ -1,6 +1,6 @@
 #include "nameclaims.h"
 #include "record.h"
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include "download/filenames.h"
 #include "download/keptbytes.h"
 #include "download/streams/piecefolder.h"

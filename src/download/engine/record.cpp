@@ -1,5 +1,5 @@
 #include "record.h"
-#include "desktop/safefile.h"
+#include "platform/safefile.h"
 #include <algorithm>
 
 namespace vidrona::engine {

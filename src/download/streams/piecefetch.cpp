@@ -2,7 +2,7 @@
 #include "aesstream.h"
 #include "streamlimits.h"
 #include "download/filewriter.h"
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include <QFile>
 #include <algorithm>
 #include <optional>

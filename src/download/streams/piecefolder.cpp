@@ -1,6 +1,6 @@
 #include "piecefolder.h"
 #include "download/engine/record.h"
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

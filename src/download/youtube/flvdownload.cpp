@@ -1,6 +1,6 @@
 #include "flvdownload.h"
 #include "httptransfer.h"
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include "transfertext.h"
 #include <QDir>
 #include <QFile>

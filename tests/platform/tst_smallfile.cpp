@@ -1,7 +1,7 @@
 // The one reader and writer of the program's small files, on real files:
 // links, pipes and folders are never read or written through, a bound is
 // kept, and a replacement is whole or not there at all.
-#include "desktop/safefile.h"
+#include "platform/safefile.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>

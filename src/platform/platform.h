@@ -17,6 +17,11 @@ void markHiddenSystem(const QString &path);
 quint32 fileAttributes(const QString &path);
 void restoreFileAttributes(const QString &path, quint32 attributes);
 
+// Drops from the end of a file name what the file system would drop
+// silently (on Windows: dots and spaces), so the name asked for is the
+// name made.
+void trimNameEnd(QString &name);
+
 // Marks a file of the program's own (kept bytes of a fetch) as hidden.
 void markHidden(const QString &path);
 

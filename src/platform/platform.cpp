@@ -20,6 +20,16 @@
 
 namespace vidrona::platform {
 
+void trimNameEnd(QString &name)
+{
+#ifdef Q_OS_WIN
+    while (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        name.chop(1);
+#else
+    Q_UNUSED(name);
+#endif
+}
+
 #ifdef Q_OS_WIN
 void markHiddenSystem(const QString &path)
 {

@@ -1,6 +1,6 @@
 #include "download/listfile.h"
 #include "download/liststore.h"
-#include "desktop/platform.h"
+#include "platform/platform.h"
 #include "download/progress.h"
 #include "ui/mainwindow/queuetexts.h"
 #include "support/recordingmessages.h"
