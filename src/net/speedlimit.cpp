@@ -17,6 +17,11 @@ qint64 nowNs()
 
 } // namespace
 
+SpeedLimit::SpeedLimit(Clock clock) : m_clock(clock ? std::move(clock) : Clock(nowNs))
+{
+    m_lastNs = m_clock();
+}
+
 SpeedLimit &SpeedLimit::global()
 {
     static SpeedLimit limit;
@@ -28,7 +33,7 @@ void SpeedLimit::setRate(qint64 bytesPerSecond)
     std::lock_guard lock(m_mutex);
     m_rate = bytesPerSecond > 0 ? bytesPerSecond : 0;
     m_tokens = 0;
-    m_lastNs = nowNs();
+    m_lastNs = m_clock();
     ++m_setting;
 }
 
@@ -45,7 +50,7 @@ qint64 SpeedLimit::waitMsFor(qint64 n)
     std::lock_guard lock(m_mutex);
     if (m_rate <= 0)
         return 0;
-    const qint64 now = nowNs();
+    const qint64 now = m_clock();
     m_tokens = std::min(m_tokens + double(now - m_lastNs) * 1e-9 * double(m_rate), BurstSeconds * double(m_rate));
     m_lastNs = now;
     m_tokens -= double(n);

@@ -1,6 +1,7 @@
 #pragma once
 #include <QtGlobal>
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 namespace vidrona::net {
@@ -12,6 +13,11 @@ namespace vidrona::net {
 class SpeedLimit
 {
 public:
+    // Nanoseconds on a clock that never goes back; tests hand in their own.
+    using Clock = std::function<qint64()>;
+
+    // With no clock: the steady clock.
+    explicit SpeedLimit(Clock clock = {});
     static SpeedLimit &global();
 
     // Bytes per second; 0 or less: no limit.
@@ -23,9 +29,12 @@ public:
     // then). Returns at once without a limit.
     void take(qint64 n, const std::atomic<bool> &cancel);
 
-private:
+    // Counts n bytes that arrived and tells how long their debt, if any,
+    // takes to pay in ms (0: none); take waits that long.
     qint64 waitMsFor(qint64 n);
 
+private:
+    Clock m_clock;
     mutable std::mutex m_mutex;
     qint64 m_rate = 0;
     double m_tokens = 0;  // bytes that may arrive without waiting; below 0: a debt
