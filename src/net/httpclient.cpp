@@ -315,6 +315,7 @@ Outcome HttpClient::perform(const Request &request, Receiver &receiver, const st
     if (!m_handles->ok())
         return {Failure{Reason::Other, QStringLiteral("Cannot start a transfer.")}};
     const FieldList fields = fieldList(request.fields);
+    const FieldList resolveAs = fieldList(request.resolveAs);
     const Clock::time_point deadline = request.totalMs > 0 ? Clock::now() + std::chrono::milliseconds(request.totalMs)
                                                            : Clock::time_point::max();
     QUrl url = request.url;
@@ -325,6 +326,7 @@ Outcome HttpClient::perform(const Request &request, Receiver &receiver, const st
         Hop h{request, receiver, url, trusted, false, deadline};
         h.cancel = &cancel;
         prepare(*m_handles, h, fields.get());
+        curl_easy_setopt(m_handles->easy, CURLOPT_RESOLVE, resolveAs.get());
         Stopped stopped;
         const CURLcode code = run(*m_handles, h, cancel, &stopped);
         const Outcome out{outcomeOf(*m_handles, h, code, stopped), h.headIn, h.plan == Plan::Stop};

@@ -34,6 +34,9 @@ struct Request {
     // The body counts against the program's one speed limit (speedlimit.h):
     // the files the user fetches, not the pages read to find them.
     bool limited = false;
+    // Tests only: names that resolve as given here, "host:port:address"
+    // (curl's CURLOPT_RESOLVE), instead of through the system.
+    QList<QByteArray> resolveAs;
 };
 
 // Called on the thread that performs the request.
