@@ -81,7 +81,8 @@ QPointer<QTimer> whenBoxOpens(std::function<void(msgbox::FrmMsgBox *)> act, bool
         poll->deleteLater();
         if (seen)
             *seen = true;
-        QTest::qWaitForWindowExposed(box);
+        // The checks after act tell whether the box could be used.
+        static_cast<void>(QTest::qWaitForWindowExposed(box));
         act(box);
         if (openBox() == box) {
             if (leftOpen)
