@@ -26,8 +26,6 @@ private slots:
     void passing();
     void wait_data();
     void wait();
-    void text_data();
-    void text();
 };
 
 void TestRetries::passing_data()
@@ -98,27 +96,6 @@ void TestRetries::wait()
     QFETCH(int, waitMs);
     const std::optional<int> wait = retries::waitMs(failure(Reason(reason), status, retryAfter), retry, delays);
     QCOMPARE(wait.value_or(-1), waitMs);
-}
-
-void TestRetries::text_data()
-{
-    QTest::addColumn<int>("ms");
-    QTest::addColumn<QString>("why");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("seconds") << 4000 << "The server answered 503 Service Unavailable"
-                             << "Retrying in 4 s (the server answered 503 Service Unavailable)";
-    QTest::newRow("rounded up") << 1001 << "No data came" << "Retrying in 2 s (no data came)";
-    QTest::newRow("under a second") << 1 << "X" << "Retrying in 1 s (x)";
-    QTest::newRow("no wait") << 0 << "Reset" << "Retrying in 0 s (reset)";
-    QTest::newRow("no reason") << 16000 << "" << "Retrying in 16 s ()";
-}
-
-void TestRetries::text()
-{
-    QFETCH(int, ms);
-    QFETCH(QString, why);
-    QFETCH(QString, text);
-    QCOMPARE(retries::waitText(ms, net::fail(Reason::CannotConnect, why)), text);
 }
 
 QTEST_APPLESS_MAIN(TestRetries)

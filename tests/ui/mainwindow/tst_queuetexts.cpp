@@ -88,6 +88,9 @@ void TestQueueTexts::retryCell_data()
     QTest::newRow("part of a second counts whole") << 1500 << "Connection reset" << "Retrying in 2 s (connection reset)";
     QTest::newRow("Retry-After of a minute") << 60000 << "X" << "Retrying in 60 s (x)";
     QTest::newRow("no reason") << 1000 << "" << "Retrying in 1 s ()";
+    QTest::newRow("one past a second") << 1001 << "No data came" << "Retrying in 2 s (no data came)";
+    QTest::newRow("under a second") << 1 << "X" << "Retrying in 1 s (x)";
+    QTest::newRow("no wait") << 0 << "Reset" << "Retrying in 0 s (reset)";
 }
 
 void TestQueueTexts::retryCell()
