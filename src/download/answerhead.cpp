@@ -1,4 +1,5 @@
 #include "answerhead.h"
+#include "net/httpclient.h"
 
 namespace vidrona::answer {
 
@@ -40,7 +41,7 @@ net::Failure statusFailure(const HttpHead &head)
 
 net::Failure stalled(int stallTimeoutMs)
 {
-    return net::fail(net::Reason::Stalled, QStringLiteral("No data came for %1 seconds").arg(stallTimeoutMs / 1000.0));
+    return net::fail(net::Reason::Stalled, net::stalledText(stallTimeoutMs));
 }
 
 } // namespace vidrona::answer

@@ -1,6 +1,7 @@
 #pragma once
 #include "net/failure.h"
 #include "net/httphead.h"
+#include "net/loop.h"
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -12,7 +13,9 @@ namespace vidrona {
 // What a fetch thread and its owner share; the owner reads the counters
 // for the progress display and sets cancel to stop the fetch.
 struct FetchShared {
-    std::atomic<bool> cancel{false};
+    // The row's one cancel: it wakes the row's loop at once. What runs
+    // after the body (the closing sync, a stream's join) reads it too.
+    net::CancelToken cancel;
     std::atomic<qint64> received{0}; // bytes of the file so far, kept ones included
     std::atomic<qint64> total{-1};   // its full length; -1 unknown
     std::atomic<qint64> fresh{0};    // bytes this fetch received itself
@@ -51,6 +54,7 @@ struct FetchResult {
     net::Failure failure; // why not; none when the file is in place
     QString placedAt;     // where it is: finalPath, or the next free name
                           // when something else held finalPath
+    FetchResult(const net::Failure &f = {}, const QString &at = {}) : failure(f), placedAt(at) {}
     bool ok() const { return !failure.failed(); }
 };
 

@@ -37,6 +37,9 @@ struct Request {
     // Tests only: names that resolve as given here, "host:port:address"
     // (curl's CURLOPT_RESOLVE), instead of through the system.
     QList<QByteArray> resolveAs;
+    // libcurl's receive buffer: larger means fewer writes, smaller less
+    // memory for a row of many connections.
+    long bufferBytes = 512 << 10;
 };
 
 // Called on the thread that performs the request.
@@ -51,9 +54,15 @@ public:
     virtual bool body(const char *data, qsizetype length) = 0;
     // For a receiver that shows the request's course: a connection is
     // being opened, a request went out (each hop).
+    // True while the body's bytes have nowhere to go (a full disk queue):
+    // the request pauses until its loop is told to resume it.
+    virtual bool full() const { return false; }
     virtual void connecting() {}
     virtual void requestSent() {}
 };
+
+// "No data came for 30 seconds": the one wording of a stall.
+QString stalledText(int idleMs);
 
 struct Outcome {
     Failure failure;       // none when the answer was read, or the receiver ended it
@@ -70,7 +79,8 @@ public:
     HttpClient &operator=(const HttpClient &) = delete;
 
     // Performs request on the calling thread to its end, or until a bound,
-    // or until cancel is set (seen within 50 ms, at once after wake()).
+    // or until cancel is set (seen within 50 ms, at once after wake()):
+    // one request on the program's one loop (loop.h).
     // Redirects are followed here, each judged by the program's rule.
     Outcome perform(const Request &request, Receiver &receiver, const std::atomic<bool> &cancel);
     // Makes a perform() that waits look at its cancel flag now (any thread).
@@ -79,9 +89,8 @@ public:
     // Once per process, before the first client is made on any thread.
     static void initOnce();
 
-    struct Handles; // libcurl's, kept from request to request
 private:
-    std::unique_ptr<Handles> m_handles;
+    std::unique_ptr<class Loop> m_loop; // its connections kept from request to request
 };
 
 } // namespace vidrona::net

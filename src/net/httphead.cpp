@@ -110,4 +110,9 @@ std::optional<ContentRange> parseContentRange(const QByteArray &value)
     return r;
 }
 
+QByteArray rangeField(qint64 begin, qint64 end)
+{
+    return "Range: bytes=" + QByteArray::number(begin) + '-' + (end < 0 ? QByteArray() : QByteArray::number(end - 1));
+}
+
 } // namespace vidrona

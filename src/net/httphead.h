@@ -31,6 +31,10 @@ struct ContentRange {
 };
 std::optional<ContentRange> parseContentRange(const QByteArray &value);
 
+// The one Range field of every request for a part of an answer:
+// "Range: bytes=begin-(end - 1)", or "bytes=begin-" to its end when end < 0.
+QByteArray rangeField(qint64 begin, qint64 end);
+
 // One pair of bounds for the head of every answer: a head that goes on is
 // hostile, and nothing may grow memory without end.
 inline constexpr qsizetype MaxHeadBytes = 64 * 1024;

@@ -183,7 +183,7 @@ SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxByte
     } else if (!out.failure.failed() && outcome.failure.failed()) {
         out.failure = outcome.failure;
     } else if (!out.failure.failed() && !outcome.headIn) {
-        out.failure = net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came"));
+        out.failure = net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came."));
     }
     if (out.failure.failed() && !out.tooLarge && out.failure.reason != net::Reason::Cancelled)
         out.failure.text += QStringLiteral(" for %1").arg(what);
@@ -212,15 +212,14 @@ net::Failure fetchPart(net::HttpClient &client, const PieceRequest &request, Fli
     const Flight::Share part = flight.part(n);
     const qint64 from = n == 0 ? request.range.offset : flight.base() + part.begin;
     if (n > 0 || !request.range.whole())
-        r.fields << "Range: bytes=" + QByteArray::number(from) + '-'
-                        + QByteArray::number(from + (n > 0 ? part.end - part.begin : request.range.length) - 1);
+        r.fields << rangeField(from, from + (n > 0 ? part.end - part.begin : request.range.length));
     const net::Outcome outcome = client.perform(r, receiver, cancel);
     if (receiver.failure.failed())
         return receiver.failure;
     if (outcome.failure.failed())
         return outcome.failure;
     if (!outcome.headIn)
-        return net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came"));
+        return net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came."));
     const Flight::Share done = flight.part(n);
     if (done.end >= 0 && receiver.taken != done.end - done.begin)
         return net::fail(net::Reason::BrokeOff, QStringLiteral("The piece ended after %1 of %2 bytes")

@@ -55,7 +55,7 @@ net::Failure named(net::Failure f, int n, const Run &run)
 {
     const QString which = QStringLiteral("piece %1 of %2").arg(n + 1).arg(run.total());
     if (f.reason == net::Reason::Stalled)
-        f.text = QStringLiteral("No data came for %1 seconds for %2").arg(run.job.stallTimeoutMs / 1000.0).arg(which);
+        f.text = net::stalledText(run.job.stallTimeoutMs) + QStringLiteral(" for ") + which;
     else if (f.reason == net::Reason::HttpError)
         f.text += QStringLiteral(" for ") + which;
     else if (f.reason != net::Reason::Cancelled)
@@ -278,11 +278,11 @@ FetchResult joinAndPlace(const Run &run)
 
 } // namespace
 
-FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared)
+FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::optional<QByteArray> &playlist)
 {
     shared.total = -1;
     net::HttpClient client;
-    const StreamPlan plan = planStream(client, job.url, job.stallTimeoutMs, shared.cancel);
+    const StreamPlan plan = planStream(client, job.url, job.stallTimeoutMs, shared.cancel, playlist);
     if (plan.failure.failed())
         return {plan.failure};
     const PieceFolder folder(job.finalPath);

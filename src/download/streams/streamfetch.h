@@ -10,6 +10,7 @@ namespace vidrona::streams {
 // unchanged playlist asks only for the missing ones; the final name
 // receives the joined file only, never replacing what holds it.
 // A refused stream (live, DRM, past the bounds) writes nothing.
-FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared);
+// playlist: the text of job.url when a plain fetch already read it.
+FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::optional<QByteArray> &playlist = {});
 
 } // namespace vidrona::streams

@@ -13,6 +13,7 @@ constexpr int KeyBytes = 16;
 
 // Builds the plan while the texts come in.
 struct Builder {
+    Builder(net::HttpClient &c, int ms, const std::atomic<bool> &x) : client(c), idleMs(ms), cancel(x) {}
     net::HttpClient &client;
     int idleMs;
     const std::atomic<bool> &cancel;
@@ -27,6 +28,7 @@ struct Builder {
         return false;
     }
     std::optional<QByteArray> text(const QUrl &url, bool userNamed);
+    std::optional<QByteArray> counted(const QUrl &url, const QByteArray &bytes);
     int key(const QUrl &url);
     int piece(const QUrl &url, ByteRange range, int key = -1, const QByteArray &iv = {})
     {
@@ -47,9 +49,14 @@ std::optional<QByteArray> Builder::text(const QUrl &url, bool userNamed)
         return refuse(Refusal::TooLarge, QStringLiteral("The playlist is larger than 8 MB.")), std::nullopt;
     if (body.failure.failed())
         return plan.failure = body.failure, std::nullopt;
-    hash.addData(QByteArray::number(body.bytes.size()) + ' ' + url.toEncoded() + '\n');
-    hash.addData(body.bytes);
-    return body.bytes;
+    return counted(url, body.bytes);
+}
+
+std::optional<QByteArray> Builder::counted(const QUrl &url, const QByteArray &bytes)
+{
+    hash.addData(QByteArray::number(bytes.size()) + ' ' + url.toEncoded() + '\n');
+    hash.addData(bytes);
+    return bytes;
 }
 
 // The index of the key at url in plan.keys, fetched once; -1 on failure.
@@ -145,11 +152,13 @@ bool isDash(const QByteArray &text)
 
 } // namespace
 
-StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, const std::atomic<bool> &cancel)
+StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, const std::atomic<bool> &cancel,
+                      const std::optional<QByteArray> &topText)
 {
-    Builder b{client, idleMs, cancel, {}};
+    Builder b(client, idleMs, cancel);
     b.plan.trusted = isInternalHost(address.host());
-    if (const std::optional<QByteArray> top = b.text(address, true))
+    const std::optional<QByteArray> top = topText ? b.counted(address, *topText) : b.text(address, true);
+    if (top)
         isDash(*top) ? b.dash(*top, address) : b.hls(*top, address);
     if (!b.failed() && b.plan.pieces.isEmpty())
         b.refuse(Refusal::Empty, QStringLiteral("The playlist names no piece of video."));

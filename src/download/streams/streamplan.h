@@ -6,6 +6,7 @@
 #include <QList>
 #include <QUrl>
 #include <atomic>
+#include <optional>
 
 // What a streamed video's playlist or manifest says to fetch: every piece
 // of the tracks to save (the best video, and its sound when that comes
@@ -34,6 +35,9 @@ struct StreamPlan {
 // Reads address (the one from the list) and the playlists it names, and
 // the keys, each within the bounds of streamlimits.h; a refused stream
 // (live, DRM, too large, broken, empty) fails with the reader's words.
-StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, const std::atomic<bool> &cancel);
+// top: the text of address when a plain fetch of it already read it (it
+// answered with a playlist), so it is not asked for again.
+StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, const std::atomic<bool> &cancel,
+                      const std::optional<QByteArray> &top = std::nullopt);
 
 } // namespace vidrona::streams

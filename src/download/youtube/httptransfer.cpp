@@ -1,5 +1,6 @@
 #include "httptransfer.h"
 #include "download/filefetch.h"
+#include "net/httpclient.h"
 #include "transfertext.h"
 #include <QRegularExpression>
 #include <QThread>
@@ -156,7 +157,7 @@ QString HttpTransfer::describe(const net::Failure &failure) const
     switch (failure.reason) {
     case net::Reason::None: return QString();
     case net::Reason::Cancelled: return QStringLiteral("Cancelled.");
-    case net::Reason::Stalled: return QStringLiteral("No data came for %1 seconds.").arg(StallTimeoutMs / 1000);
+    case net::Reason::Stalled: return net::stalledText(StallTimeoutMs) + QLatin1Char('.');
     case net::Reason::HttpError:
         return QStringLiteral("The server answered %1 %2").arg(m_status).arg(QString::fromLatin1(m_reason));
     case net::Reason::HeadTooLarge: return QStringLiteral("The answer's head is too large.");

@@ -1,24 +1,29 @@
-// The file fetch of the queue, on a thread of its own through the
-// program's HTTP client: the body goes from the socket to the disk without
-// a hop through the window's thread, at the speed of the curl tool. A big
-// file whose server answers ranges comes over several connections at once
-// (splitfetch.h).
-#include "filefetch.h"
-#include "answerhead.h"
-#include "diskspace.h"
-#include "filewriter.h"
-#include "keptbytes.h"
-#include "splitfetch.h"
-#include "engine/nameclaims.h"
-#include "net/httpclient.h"
-#include "streams/streamaddress.h"
-#include "streams/streamfetch.h"
+// The file fetch of a row, on the row's thread: the row's driver moves
+// every connection of it through one loop, and a disk queue writes the
+// bytes on a thread of its own, so neither the window's thread nor the
+// sockets ever wait for the disk. A big file whose server answers ranges
+// comes over several connections at once (parts.h).
+#include "download/filefetch.h"
+#include "diskqueue.h"
+#include "driver.h"
+#include "parts.h"
+#include "download/answerhead.h"
+#include "download/diskspace.h"
+#include "download/filewriter.h"
+#include "download/keptbytes.h"
+#include "download/streams/streamaddress.h"
+#include "download/streams/streamfetch.h"
+#include "download/streams/streamlimits.h"
+#include "nameclaims.h"
 #include <QFile>
 #include <QFileInfo>
 #include <memory>
 #include <optional>
 
 namespace vidrona {
+
+using engine::DiskQueue;
+using engine::Parts;
 
 namespace {
 
@@ -30,19 +35,23 @@ struct Attempt : net::Receiver {
     const FetchJob &job;
     FetchShared &shared;
     FileWriter &writer;
+    net::Loop &loop;
+    std::unique_ptr<DiskQueue> queue; // once the file is open: its bytes go through it
     qint64 kept = 0; // asking for the bytes from here on (with a record)
     qint64 askEnd = -1; // and up to here only, when more parts follow; -1: to the end
     std::optional<kept::Record> record;
     bool oneConnection = false; // never split, whatever the answer
-    std::unique_ptr<SplitFetch> split;
+    std::unique_ptr<Parts> split;
     Plan plan = Plan::Undecided;
     net::Failure failure;
     qint64 received = 0;
     qint64 expectedBody = -1;
+    QByteArray playlist; // the body, when the answer is a playlist
 
-    Attempt(const FetchJob &j, FetchShared &sh, FileWriter &w) : job(j), shared(sh), writer(w) {}
+    Attempt(const FetchJob &j, FetchShared &sh, FileWriter &w, net::Loop &l) : job(j), shared(sh), writer(w), loop(l) {}
     bool head(const HttpHead &head, const QUrl &url) override;
     bool body(const char *data, qsizetype length) override;
+    bool full() const override { return queue && queue->full(); }
     void connecting() override
     {
         if (job.connecting)
@@ -66,6 +75,20 @@ struct Attempt : net::Receiver {
     bool fits(qint64 length);
     void maybeSplit(qint64 length);
     bool keepInOrder();
+    void openQueue()
+    {
+        queue = std::make_unique<DiskQueue>(writer, [this] { loop.wake(); });
+    }
+    // Every byte queued is written; false (with the failure) when one was not.
+    bool settle()
+    {
+        if (!queue)
+            return true;
+        queue->drain();
+        if (const net::Failure f = queue->failure(); f.failed())
+            return failure = f, plan = Plan::Fail, false;
+        return true;
+    }
     Plan fail(net::Reason reason, const QString &why)
     {
         failure = net::fail(reason, why);
@@ -84,7 +107,7 @@ bool Attempt::head(const HttpHead &head, const QUrl &url)
         return false;
     }
     if (head.status >= 200 && head.status <= 299 && streams::isStreamType(head.value("Content-Type")))
-        return plan = Plan::Stream, false; // a playlist: its pieces are fetched instead
+        return plan = Plan::Stream, true; // a playlist: its text goes to the stream planner
     return decide(answer::of(head, url), head) == Plan::Write; // else no body is read
 }
 
@@ -134,6 +157,7 @@ Plan Attempt::openFor(const kept::AnswerHead &head, qint64 total)
     if (head.status == 206) {
         if (!writer.open(bytes, true, kept))
             return plan = Plan::StartOver;
+        openQueue();
         record->total = total;
         expectedBody = total - kept;
     } else {
@@ -145,6 +169,7 @@ Plan Attempt::openFor(const kept::AnswerHead &head, qint64 total)
             failure = writer.failure();
             return plan = Plan::Fail;
         }
+        openQueue();
         record = kept::recordFor(head);
         expectedBody = total = head.contentLength;
     }
@@ -185,26 +210,35 @@ bool Attempt::keepInOrder()
 // Several connections for a big file of a known version, when allowed.
 void Attempt::maybeSplit(qint64 length)
 {
-    if (oneConnection || job.connections <= 1 || !record || length < SplitFetch::MinFileBytes)
+    if (oneConnection || job.connections <= 1 || !record || length < Parts::MinFileBytes)
         return;
-    split = std::make_unique<SplitFetch>(job, shared, writer, *record);
+    split = std::make_unique<Parts>(job, shared, *queue, loop, *record);
     if (!split->start(kept, askEnd < 0))
         split.reset();
 }
 
 bool Attempt::body(const char *data, qsizetype length)
 {
+    if (plan == Plan::Stream) { // read once, never asked for again
+        if (playlist.size() + length > streams::MaxPlaylistBytes) {
+            fail(net::Reason::TooLarge, QStringLiteral("The playlist is larger than 8 MB."));
+            return false;
+        }
+        playlist.append(data, length);
+        return true;
+    }
     if (split)
         return split->leadBody(data, length);
     if (expectedBody >= 0 && received + length > expectedBody) { // an answer without a length that goes on
         fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent more bytes than it announced"));
         return false;
     }
-    if (!writer.write(data, length)) {
-        failure = writer.failure();
+    if (const net::Failure f = queue->failure(); f.failed()) {
+        failure = f;
         plan = Plan::Fail;
         return false;
     }
+    queue->put(kept + received, data, length);
     received += length;
     shared.received += length;
     shared.fresh += length;
@@ -216,12 +250,30 @@ QList<QByteArray> rangeFields(const Attempt &a)
 {
     if (!a.asksRange())
         return {};
-    const QByteArray last = a.askEnd < 0 ? QByteArray() : QByteArray::number(a.askEnd - 1);
-    return {"Range: bytes=" + QByteArray::number(a.kept) + '-' + last, "If-Range: " + a.record->validator()};
+    return {rangeField(a.kept, a.askEnd), "If-Range: " + a.record->validator()};
 }
 
-// One request to its end: the plan of its last answer.
-Plan fetchOnce(net::HttpClient &client, Attempt &a)
+// After every step of the row's loop: the parts' turn, a failed disk, and
+// connections paused for a full queue going on.
+int tick(Attempt &a, int leadId, std::optional<net::Outcome> &lead)
+{
+    int waitMs = 100;
+    if (a.split)
+        waitMs = a.split->tick();
+    const bool diskFailed = a.queue && a.queue->failure().failed();
+    if (!lead && ((a.split && a.split->stopping()) || diskFailed)) {
+        a.loop.drop(leadId); // the others stopped: so does the lead
+        lead = net::Outcome{{}, true, true};
+        if (a.split)
+            a.split->leadEnded({});
+    }
+    if (a.queue && !a.queue->full())
+        a.loop.resumePaused();
+    return waitMs;
+}
+
+// One request to its end, with the parts it brought: the plan of its last answer.
+Plan fetchOnce(engine::Driver &driver, Attempt &a)
 {
     net::Request request;
     request.url = a.job.url;
@@ -230,18 +282,23 @@ Plan fetchOnce(net::HttpClient &client, Attempt &a)
     request.fields = rangeFields(a);
     request.idleMs = a.job.stallTimeoutMs;
     request.maxRedirects = a.job.maxRedirects;
-    const net::Outcome out = client.perform(request, a, a.shared.cancel);
-    if (a.plan == Plan::Fail || a.plan == Plan::StartOver)
+    std::optional<net::Outcome> lead;
+    const int leadId = driver.loop().start(request, a, [&a, &lead](const net::Outcome &o) {
+        lead = o;
+        if (a.split)
+            a.split->leadEnded(o.failure);
+    });
+    driver.runUntil([&] { return lead && (!a.split || a.split->ended()); }, [&] { return tick(a, leadId, lead); });
+    const net::Outcome out = *lead;
+    if (!a.settle() || a.plan == Plan::Fail || a.plan == Plan::StartOver)
         return a.plan;
-    if (out.failure.reason == net::Reason::Stalled) {
-        a.failure = answer::stalled(a.job.stallTimeoutMs);
-        return a.plan = Plan::Fail;
-    }
+    if (a.split)
+        return a.plan == Plan::Undecided ? Plan::Write : a.plan; // the parts tell the rest
     if (out.failure.failed())
         return a.fail(out.failure.reason, out.failure.text);
     if (a.plan == Plan::Undecided)
         return a.fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came."));
-    if (!a.split && a.expectedBody >= 0 && a.received != a.expectedBody)
+    if (a.expectedBody >= 0 && a.received != a.expectedBody)
         return a.fail(net::Reason::BrokeOff,
                       QStringLiteral("body of %1 bytes, %2 announced").arg(a.received).arg(a.expectedBody));
     return a.plan;
@@ -260,7 +317,7 @@ struct Rounds {
 qint64 partEnd(const FetchJob &job, const Rounds &rounds)
 {
     if (!rounds.record || rounds.oneConnection || job.connections <= 1
-        || rounds.record->total < SplitFetch::MinFileBytes)
+        || rounds.record->total < Parts::MinFileBytes)
         return -1;
     const QList<Span> &done = rounds.record->done;
     const qint64 from = kept::firstMissing(done);
@@ -271,26 +328,25 @@ qint64 partEnd(const FetchJob &job, const Rounds &rounds)
 }
 
 // The parts of a split fetch ended: the plan for the whole file.
-Plan afterSplit(net::HttpClient &client, Attempt &a, Plan lead, Rounds &rounds)
+Plan afterSplit(Attempt &a, Rounds &rounds)
 {
-    const net::Failure leadFailure = lead == Plan::Write ? net::Failure() : a.failure;
-    switch (a.split->finish(client, leadFailure)) {
-    case SplitFetch::Outcome::Complete:
+    switch (a.split->outcome()) {
+    case Parts::Outcome::Complete:
         return Plan::Write;
-    case SplitFetch::Outcome::OneConnection:
+    case Parts::Outcome::OneConnection:
         // The rest on one connection, from the first byte still missing.
         a.split->saveRecord();
         rounds.record = a.split->record();
         rounds.oneConnection = true;
         return Plan::StartOver;
-    case SplitFetch::Outcome::Changed:
+    case Parts::Outcome::Changed:
         // The parts written are of another version: all of it again.
         a.writer.close();
         kept::remove(a.job.finalPath);
         rounds.record.reset();
         rounds.oneConnection = true;
         return Plan::StartOver;
-    case SplitFetch::Outcome::Failed:
+    case Parts::Outcome::Failed:
         break;
     }
     a.split->saveRecord();
@@ -338,7 +394,7 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
 {
     if (streams::isStreamAddress(job.url))
         return streams::runStreamFetch(job, shared);
-    net::HttpClient client;
+    engine::Driver driver(shared.cancel);
     FileWriter writer;
     writer.setCancel(&shared.cancel); // the closing sync does not hold a Cancel
     qint64 keptLength = 0;
@@ -351,15 +407,17 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
         return place(job, writer);
     }
     for (int round = 0; round < MaxRounds; ++round) {
-        Attempt a(job, shared, writer);
+        Attempt a(job, shared, writer, driver.loop());
         a.record = rounds.record;
         a.kept = rounds.record ? kept::firstMissing(rounds.record->done) : 0;
         a.oneConnection = rounds.oneConnection;
         a.askEnd = partEnd(job, rounds);
-        Plan plan = fetchOnce(client, a);
+        Plan plan = fetchOnce(driver, a);
         const bool wasSplit = bool(a.split);
-        if (wasSplit)
-            plan = afterSplit(client, a, plan, rounds);
+        if (wasSplit && plan != Plan::Fail)
+            plan = afterSplit(a, rounds);
+        else if (wasSplit)
+            a.split->saveRecord();
         if (plan == Plan::StartOver && (wasSplit || !rounds.startedOver)) {
             if (!wasSplit) {
                 // The kept bytes cannot be continued: the whole body again.
@@ -374,7 +432,7 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
             return place(job, writer);
         writer.close();
         if (plan == Plan::Stream) // bytes kept from a plain fetch of it are of no use
-            return kept::remove(job.finalPath), streams::runStreamFetch(job, shared);
+            return kept::remove(job.finalPath), streams::runStreamFetch(job, shared, a.playlist);
         if (!a.record) // bytes that cannot be resumed are not kept
             kept::remove(job.finalPath);
         return {plan == Plan::StartOver ? net::fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("the answers do not add up"))

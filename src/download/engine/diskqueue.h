@@ -1,0 +1,72 @@
+#pragma once
+#include "download/piecescheduler.h"
+#include "net/failure.h"
+#include <QByteArray>
+#include <QList>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace vidrona {
+class FileWriter;
+}
+
+namespace vidrona::engine {
+
+// The disk side of a running row: the row's driver hands over body bytes
+// with their offsets and goes back to its sockets at once; a thread of
+// this queue writes them. The queue holds at most MaxQueuedBytes: when it
+// is full the driver pauses the connections whose bytes have nowhere to
+// go (net::Receiver::full) and resumes them once the queue has room
+// again, so a slow disk slows the row down without stalling its sockets
+// on a write, and memory stays bounded.
+class DiskQueue
+{
+public:
+    static constexpr qint64 MaxQueuedBytes = 4 << 20;
+
+    // roomAgain is called on the queue's thread when a full queue has room
+    // again (the driver's loop is woken with it).
+    DiskQueue(FileWriter &writer, std::function<void()> roomAgain);
+    // Writes what is queued, then ends its thread.
+    ~DiskQueue();
+    DiskQueue(const DiskQueue &) = delete;
+    DiskQueue &operator=(const DiskQueue &) = delete;
+
+    bool full() const;
+    // Queues a copy of the bytes for [offset, offset + length).
+    void put(qint64 offset, const char *data, qsizetype length);
+    // Waits until every byte put so far is written, or writing failed.
+    void drain();
+    // The first write that failed; none while all went well.
+    net::Failure failure() const;
+    // The spans written since the last call, merged: what a record may name.
+    QList<Span> takeWritten();
+
+private:
+    struct Chunk {
+        qint64 offset = 0;
+        QByteArray bytes;
+    };
+    void run();
+    void writeOne(const Chunk &chunk);
+
+    FileWriter &m_writer;
+    std::function<void()> m_roomAgain;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_work;
+    std::condition_variable m_idle;
+    std::deque<Chunk> m_chunks;
+    qint64 m_queued = 0;
+    bool m_writing = false;
+    bool m_wasFull = false;
+    bool m_stop = false;
+    net::Failure m_failure;
+    QList<Span> m_written;
+    qint64 m_sinceWriteBack = 0;
+    std::thread m_thread;
+};
+
+} // namespace vidrona::engine
