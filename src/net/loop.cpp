@@ -310,7 +310,10 @@ int Loop::start(const Request &request, Receiver &receiver, Ended ended)
         return x->id;
     }
     prepare(*x);
-    curl_multi_add_handle(static_cast<CURLM *>(m_multi), x->easy);
+    if (curl_multi_add_handle(static_cast<CURLM *>(m_multi), x->easy) != CURLM_OK) {
+        m_exchanges.remove(x->id); // e.g. from inside a callback of this loop
+        m_ended.push_back({x, Outcome{{Reason::Other, QStringLiteral("Cannot start a transfer.")}}});
+    }
     return x->id;
 }
 

@@ -2,6 +2,8 @@
 #include "diskqueue.h"
 #include "download/filewriter.h"
 #include "download/keptbytes.h"
+#include <thread>
+#include <vector>
 
 namespace vidrona::engine {
 
@@ -14,19 +16,75 @@ constexpr qsizetype MergeUpTo = 1 << 20;
 constexpr qint64 WriteBehindBytes = 8 << 20;
 } // namespace
 
+// The writer threads of every row. A queue with chunks waits in line;
+// a thread takes it, writes its first chunk and puts it back in line when
+// more wait, so one row's big backlog does not hold up the others.
+class WriterPool
+{
+public:
+    static WriterPool &global()
+    {
+        static WriterPool pool;
+        return pool;
+    }
+    void ready(DiskQueue *queue)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_line.push_back(queue);
+        }
+        m_work.notify_one();
+    }
+
+private:
+    WriterPool()
+    {
+        for (int i = 0; i < DiskQueue::WriterThreads; ++i)
+            m_threads.emplace_back([this] { run(); });
+    }
+    ~WriterPool()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_work.notify_all();
+        for (std::thread &t : m_threads)
+            t.join();
+    }
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_work.wait(lock, [this] { return m_stop || !m_line.empty(); });
+            if (m_line.empty())
+                return;
+            DiskQueue *queue = m_line.front();
+            m_line.pop_front();
+            lock.unlock();
+            const bool more = queue->writeNext();
+            lock.lock();
+            if (more)
+                m_line.push_back(queue);
+        }
+    }
+    std::mutex m_mutex;
+    std::condition_variable m_work;
+    std::deque<DiskQueue *> m_line;
+    std::vector<std::thread> m_threads;
+    bool m_stop = false;
+};
+
 DiskQueue::DiskQueue(FileWriter &writer, std::function<void()> roomAgain)
-    : m_writer(writer), m_roomAgain(std::move(roomAgain)), m_thread([this] { run(); })
+    : m_writer(writer), m_roomAgain(std::move(roomAgain))
 {
 }
 
+// No writer thread holds the queue once it is out of line and empty.
 DiskQueue::~DiskQueue()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-    }
-    m_work.notify_all();
-    m_thread.join();
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return !m_scheduled; });
 }
 
 bool DiskQueue::full() const
@@ -50,8 +108,11 @@ void DiskQueue::put(qint64 offset, const char *data, qsizetype length)
             m_chunks.push_back({offset, QByteArray(data, length)});
         m_queued += length;
         m_wasFull = m_wasFull || m_queued >= MaxQueuedBytes;
+        if (m_scheduled)
+            return;
+        m_scheduled = true;
     }
-    m_work.notify_one();
+    WriterPool::global().ready(this);
 }
 
 void DiskQueue::drain()
@@ -74,31 +135,33 @@ QList<Span> DiskQueue::takeWritten()
     return out;
 }
 
-void DiskQueue::run()
+bool DiskQueue::writeNext()
 {
     std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_work.wait(lock, [this] { return m_stop || !m_chunks.empty(); });
-        if (m_chunks.empty())
-            return; // stopped, and everything written
-        const Chunk chunk = std::move(m_chunks.front());
-        m_chunks.pop_front();
-        m_writing = true;
-        lock.unlock();
-        writeOne(chunk);
-        lock.lock();
-        m_writing = false;
-        m_queued -= chunk.bytes.size();
-        const bool room = m_wasFull && m_queued < MaxQueuedBytes / 2;
-        if (room)
-            m_wasFull = false;
+    if (m_chunks.empty()) {
+        m_scheduled = false;
         m_idle.notify_all();
-        if (room && m_roomAgain) {
-            lock.unlock();
-            m_roomAgain();
-            lock.lock();
-        }
+        return false;
     }
+    const Chunk chunk = std::move(m_chunks.front());
+    m_chunks.pop_front();
+    m_writing = true;
+    lock.unlock();
+    writeOne(chunk);
+    lock.lock();
+    m_writing = false;
+    m_queued -= chunk.bytes.size();
+    const bool room = m_wasFull && m_queued < MaxQueuedBytes / 2;
+    if (room)
+        m_wasFull = false;
+    const bool more = !m_chunks.empty();
+    m_scheduled = more;
+    m_idle.notify_all();
+    const std::function<void()> roomAgain = room ? m_roomAgain : nullptr;
+    lock.unlock(); // the queue may be gone once it is out of line and unlocked: roomAgain was copied
+    if (roomAgain)
+        roomAgain();
+    return more;
 }
 
 void DiskQueue::writeOne(const Chunk &chunk)

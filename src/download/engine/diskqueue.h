@@ -7,7 +7,6 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 namespace vidrona {
 class FileWriter;
@@ -16,8 +15,10 @@ class FileWriter;
 namespace vidrona::engine {
 
 // The disk side of a running row: the row's driver hands over body bytes
-// with their offsets and goes back to its sockets at once; a thread of
-// this queue writes them. The queue holds at most MaxQueuedBytes: when it
+// with their offsets and goes back to its sockets at once; the program's
+// few writer threads (WriterThreads, shared by every row) write them, one
+// chunk of a queue at a time and in order, so a row's threads are its
+// driver alone. The queue holds at most MaxQueuedBytes: when it
 // is full the driver pauses the connections whose bytes have nowhere to
 // go (net::Receiver::full) and resumes them once the queue has room
 // again, so a slow disk slows the row down without stalling its sockets
@@ -27,10 +28,12 @@ class DiskQueue
 public:
     static constexpr qint64 MaxQueuedBytes = 4 << 20;
 
-    // roomAgain is called on the queue's thread when a full queue has room
+    static constexpr int WriterThreads = 2;
+
+    // roomAgain is called on a writer thread when a full queue has room
     // again (the driver's loop is woken with it).
     DiskQueue(FileWriter &writer, std::function<void()> roomAgain);
-    // Writes what is queued, then ends its thread.
+    // Writes what is queued first.
     ~DiskQueue();
     DiskQueue(const DiskQueue &) = delete;
     DiskQueue &operator=(const DiskQueue &) = delete;
@@ -50,23 +53,23 @@ private:
         qint64 offset = 0;
         QByteArray bytes;
     };
-    void run();
+    friend class WriterPool;
+    // On a writer thread: writes the first chunk; true when more wait.
+    bool writeNext();
     void writeOne(const Chunk &chunk);
 
     FileWriter &m_writer;
     std::function<void()> m_roomAgain;
     mutable std::mutex m_mutex;
-    std::condition_variable m_work;
     std::condition_variable m_idle;
     std::deque<Chunk> m_chunks;
     qint64 m_queued = 0;
     bool m_writing = false;
+    bool m_scheduled = false; // a writer thread has it, or will take it
     bool m_wasFull = false;
-    bool m_stop = false;
     net::Failure m_failure;
     QList<Span> m_written;
     qint64 m_sinceWriteBack = 0;
-    std::thread m_thread;
 };
 
 } // namespace vidrona::engine

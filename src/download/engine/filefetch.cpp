@@ -77,7 +77,7 @@ struct Attempt : net::Receiver {
     bool keepInOrder();
     void openQueue()
     {
-        queue = std::make_unique<DiskQueue>(writer, [this] { loop.wake(); });
+        queue = std::make_unique<DiskQueue>(writer, [&l = loop] { l.wake(); });
     }
     // Every byte queued is written; false (with the failure) when one was not.
     bool settle()

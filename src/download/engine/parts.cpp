@@ -102,7 +102,9 @@ bool Parts::start(qint64 from, bool open)
     m_lead->span = lead->span;
     m_leadRunning = true;
     m_shared.received = m_scheduler.doneUnits();
-    fill(); // the connection that finds out whether ranges are answered
+    // The connection that finds out whether ranges are answered starts at
+    // the next tick: this runs inside the lead's callback, where libcurl
+    // takes no new request.
     return true;
 }
 

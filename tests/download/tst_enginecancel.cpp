@@ -1,0 +1,85 @@
+// Cancel while the bytes of a row arrive ends the fetch within 100 ms,
+// however many connections it drives (timing-sensitive: the bound is the
+// point of the test, with room for a loaded machine).
+#include "download/transfer.h"
+#include "enginefixture.h"
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <atomic>
+#include <thread>
+
+using namespace vidrona;
+using testweb::Request;
+using testweb::Response;
+
+class TestEngineCancel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(m_web.ok()); }
+    void cancelWhileBytesArrive_data();
+    void cancelWhileBytesArrive();
+
+private:
+    test::LocalWeb m_web;
+};
+
+void TestEngineCancel::cancelWhileBytesArrive_data()
+{
+    QTest::addColumn<int>("connections");
+    QTest::addColumn<bool>("stalled"); // one part's head came, then nothing
+    QTest::newRow("one connection") << 1 << false;
+    QTest::newRow("16 connections") << 16 << false;
+    QTest::newRow("16 connections, one part waiting") << 16 << true;
+}
+
+// The fetch runs on a thread of its own, as a row's does; the time is from
+// setting the row's cancel to the fetch's return.
+void TestEngineCancel::cancelWhileBytesArrive()
+{
+    QFETCH(int, connections);
+    QFETCH(bool, stalled);
+    constexpr qint64 Size = 64 << 20;
+    auto n = std::make_shared<int>(0);
+    m_web.server().on(test::EngineHost, "/v/slow.bin", [=](const Request &r) {
+        Response resp = Response::ranged(r, Size, "\"v1\"");
+        resp.bytesPerSecond = 1 << 20;
+        resp.stallAfterHeaders = stalled && ++*n == 3;
+        return resp;
+    });
+    m_web.server().resetConnectionPeak();
+    QTemporaryDir dir;
+    FetchJob job;
+    job.url = test::engineUrl("slow.bin");
+    job.finalPath = dir.filePath("slow.bin");
+    job.connections = connections;
+    job.stallTimeoutMs = 60000;
+    FetchShared shared;
+    FetchResult result;
+    std::atomic<qint64> endedAt{-1};
+    QElapsedTimer clock;
+    clock.start();
+    std::thread fetching([&] {
+        result = runFetch(job, shared);
+        endedAt = clock.nsecsElapsed();
+    });
+    const bool arriving = QTest::qWaitFor([&] {
+        return shared.received > (2 << 20) && m_web.server().openConnections() >= qMin(connections, 3);
+    }, 30000);
+    if (!arriving)
+        qWarning("received %lld, %d open, ended %d: %s", qint64(shared.received), m_web.server().openConnections(), int(endedAt >= 0), qPrintable(result.failure.text));
+    const qint64 cancelAt = clock.nsecsElapsed();
+    shared.cancel = true;
+    const bool ended = QTest::qWaitFor([&] { return endedAt >= 0; }, 10000);
+    fetching.join();
+    QVERIFY(arriving);
+    QVERIFY(ended);
+    QCOMPARE(result.failure.reason, net::Reason::Cancelled);
+    const qint64 ms = (endedAt - cancelAt) / 1000000;
+    QVERIFY2(ms <= 100, qPrintable(QStringLiteral("the fetch ended %1 ms after Cancel").arg(ms)));
+    QVERIFY(!QFile::exists(job.finalPath));
+}
+
+QTEST_GUILESS_MAIN(TestEngineCancel)
+#include "tst_enginecancel.moc"
