@@ -54,6 +54,9 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     return true;
 }
 
+// The row's one token, in every state: it ends the row's requests at
+// once, and what runs after the body (the closing sync, a stream's join)
+// may read it to stop early too.
 void Transfer::Cancel()
 {
     // Also while the file is put in place: the closing sync or a stream's

@@ -10,7 +10,7 @@ namespace vidrona::engine {
 namespace {
 // Chunks that follow each other are written as one up to this size: fewer
 // system calls when every connection's bytes arrive in small buffers.
-constexpr qsizetype MergeUpTo = 1 << 20;
+constexpr qsizetype MergeUpTo = 256 << 10;
 // The disk is told to start writing this often, so the sync that puts the
 // file in place has little left to do.
 constexpr qint64 WriteBehindBytes = 8 << 20;

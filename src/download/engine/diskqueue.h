@@ -26,7 +26,7 @@ namespace vidrona::engine {
 class DiskQueue
 {
 public:
-    static constexpr qint64 MaxQueuedBytes = 4 << 20;
+    static constexpr qint64 MaxQueuedBytes = 2 << 20;
 
     static constexpr int WriterThreads = 2;
 

@@ -282,6 +282,8 @@ Plan fetchOnce(engine::Driver &driver, Attempt &a)
     request.fields = rangeFields(a);
     request.idleMs = a.job.stallTimeoutMs;
     request.maxRedirects = a.job.maxRedirects;
+    if (a.job.connections > 1) // its parts take small buffers too: the row's memory stays bounded
+        request.bufferBytes = Parts::PartBufferBytes;
     std::optional<net::Outcome> lead;
     const int leadId = driver.loop().start(request, a, [&a, &lead](const net::Outcome &o) {
         lead = o;

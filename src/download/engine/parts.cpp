@@ -15,8 +15,6 @@ constexpr int IdleTickMs = 100;
 const QList<int> PartDelaysMs = {100, 500, 2000};
 // However the failures spread over the file, a row gives up after this many.
 constexpr int MaxFailedParts = MaxConnections * (retries::MaxRetries + 1);
-// Small buffers: a row of many connections keeps its memory bounded.
-constexpr long PartBufferBytes = 128 << 10;
 } // namespace
 
 // One connection's way through its part of the file.

@@ -29,6 +29,8 @@ public:
     // A file worth splitting, and the smallest part a connection takes over.
     static constexpr qint64 MinFileBytes = 4 << 20;
     static constexpr qint64 MinPartBytes = 1 << 20;
+    // Small receive buffers: a row of many connections keeps its memory bounded.
+    static constexpr long PartBufferBytes = 64 << 10;
 
     enum class Outcome {
         Complete,      // every byte arrived
