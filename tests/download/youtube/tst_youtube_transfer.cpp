@@ -359,7 +359,7 @@ void TestYouTubeTransfer::beyond32Bits()
     QFile keptBytes(kept::bytesPath(file));
     QVERIFY(keptBytes.open(QIODevice::WriteOnly) && keptBytes.resize(Size - Rest));
     keptBytes.close();
-    QVERIFY(kept::save(file, kept::Record{link.toLatin1(), etag, QByteArray(), Size}));
+    QVERIFY(kept::save(file, kept::Record{link.toLatin1(), etag, QByteArray(), Size, {}, -1}));
     HttpTransfer inet;
     RecordingView view;
     FlvDownload dl(&inet, &view);
