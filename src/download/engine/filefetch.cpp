@@ -398,7 +398,7 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
         return streams::runStreamFetch(job, shared);
     engine::Driver driver(shared.cancel);
     FileWriter writer;
-    writer.setCancel(&shared.cancel); // the closing sync does not hold a Cancel
+    writer.setCancel(&shared.cancel.flag()); // the closing sync does not hold a Cancel
     qint64 keptLength = 0;
     Rounds rounds;
     rounds.record = kept::load(job.finalPath, &keptLength);

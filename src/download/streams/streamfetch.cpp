@@ -252,7 +252,7 @@ FetchResult joinAndPlace(const Run &run)
     QFile::remove(joined);
     QString error;
     JoinFault fault = JoinFault::None;
-    if (!joinToMp4(inputs, joined, &error, &run.shared.cancel, &fault)) {
+    if (!joinToMp4(inputs, joined, &error, &run.shared.cancel.flag(), &fault)) {
         QFile::remove(joined);
         // Only pieces that cannot be joined go (kept, the same pieces would
         // fail the same way at every try); a cancel or the disk's fault
@@ -267,7 +267,7 @@ FetchResult joinAndPlace(const Run &run)
                                                              "the next try fetches them again.").arg(error)), {}};
     }
     FileWriter writer;
-    writer.setCancel(&run.shared.cancel);
+    writer.setCancel(&run.shared.cancel.flag());
     const auto taken = [&](const QString &name) { return run.job.takenNames.contains(name, Qt::CaseInsensitive); };
     QString placedAt;
     if (!writer.open(joined, true) || !writer.commitTo(run.job.finalPath, taken, &placedAt))
