@@ -15,6 +15,8 @@ namespace vidrona::streams {
 namespace {
 
 constexpr int IoBufferBytes = 64 << 10;
+// AV_TIME_BASE_Q as a constant: the macro is a C compound literal.
+constexpr AVRational MicrosBase{1, AV_TIME_BASE};
 
 QString avText(int code)
 {
@@ -140,18 +142,18 @@ void followOn(Input &in, AVPacket *packet, AVRational from)
         return;
     if (in.streamMicros.size() < int(in.format->nb_streams))
         in.streamMicros.resize(in.format->nb_streams, AV_NOPTS_VALUE);
-    qint64 at = av_rescale_q(packet->dts, from, AV_TIME_BASE_Q) + in.shiftMicros;
+    qint64 at = av_rescale_q(packet->dts, from, MicrosBase) + in.shiftMicros;
     const qint64 last = in.streamMicros.at(packet->stream_index);
     if (last != AV_NOPTS_VALUE && (at < last || at > last + MaxGapMicros)) {
         in.shiftMicros += in.endMicros - at;
         at = in.endMicros;
     }
-    const qint64 shift = av_rescale_q(in.shiftMicros, AV_TIME_BASE_Q, from);
+    const qint64 shift = av_rescale_q(in.shiftMicros, MicrosBase, from);
     packet->dts += shift;
     if (packet->pts != AV_NOPTS_VALUE)
         packet->pts += shift;
     in.streamMicros[packet->stream_index] = at;
-    in.endMicros = qMax(in.endMicros, at + av_rescale_q(qMax<qint64>(packet->duration, 1), from, AV_TIME_BASE_Q));
+    in.endMicros = qMax(in.endMicros, at + av_rescale_q(qMax<qint64>(packet->duration, 1), from, MicrosBase));
 }
 
 struct Output {
@@ -189,7 +191,7 @@ bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &last
     av_packet_rescale_ts(packet, from, out->streams[target]->time_base);
     // The file starts at zero, the streams keeping their places to each other
     // (a TS clock starts well after zero).
-    const qint64 start = av_rescale_q(startMicros, AV_TIME_BASE_Q, out->streams[target]->time_base);
+    const qint64 start = av_rescale_q(startMicros, MicrosBase, out->streams[target]->time_base);
     if (packet->dts != AV_NOPTS_VALUE)
         packet->dts -= start;
     if (packet->pts != AV_NOPTS_VALUE)
@@ -204,7 +206,7 @@ bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &last
                 packet->pts += shift;
         }
         lastDts[target] = packet->dts;
-        in.lastMicros = av_rescale_q(packet->dts, out->streams[target]->time_base, AV_TIME_BASE_Q);
+        in.lastMicros = av_rescale_q(packet->dts, out->streams[target]->time_base, MicrosBase);
     }
     const int written = av_interleaved_write_frame(out, packet);
     if (written < 0) {
