@@ -13,7 +13,6 @@ Q_DECLARE_METATYPE(QList<SlotPaint>)
 namespace {
 using K = ButtonKind;
 using L = ButtonLook;
-const SlotPaint kNone{-1, K::Ok, L::Normal};
 
 // A pointer script: "h0" hover slot 0, "h1" hover slot 1, "c" clear.
 QList<SlotPaint> play(HoverFields &f, int style, const QStringList &script)
