@@ -40,15 +40,7 @@ QList<Span> clamped(const QList<Span> &spans, qint64 length)
 
 QList<Span> merged(QList<Span> spans)
 {
-    std::sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) { return a.begin < b.begin; });
-    QList<Span> out;
-    for (const Span &s : std::as_const(spans)) {
-        if (!out.isEmpty() && s.begin <= out.last().end)
-            out.last().end = qMax(out.last().end, s.end);
-        else
-            out.append(s);
-    }
-    return out;
+    return engine::mergedSpans(std::move(spans));
 }
 
 QList<Span> withSpan(QList<Span> spans, Span span)

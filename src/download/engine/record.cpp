@@ -10,19 +10,6 @@ const QByteArray Magic = "vidrona record 2";
 const QByteArray LegacyFileMagic = "vidrona kept bytes 1";
 const QByteArray LegacyPiecesMagic = "vidrona stream pieces 1";
 
-QList<Span> mergedSpans(QList<Span> spans)
-{
-    std::sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) { return a.begin < b.begin; });
-    QList<Span> out;
-    for (const Span &s : std::as_const(spans)) {
-        if (!out.isEmpty() && s.begin <= out.last().end)
-            out.last().end = qMax(out.last().end, s.end);
-        else
-            out.append(s);
-    }
-    return out;
-}
-
 // "0-10,20-30,40-" (today's and the kept bytes' records) or " 0-10 20-30"
 // (the pieces' record of earlier versions). Only "K-" may be open: it
 // becomes doneFrom.
@@ -77,6 +64,19 @@ bool oneLine(const QByteArray &value)
 }
 
 } // namespace
+
+QList<Span> mergedSpans(QList<Span> spans)
+{
+    std::sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) { return a.begin < b.begin; });
+    QList<Span> out;
+    for (const Span &s : std::as_const(spans)) {
+        if (!out.isEmpty() && s.begin <= out.last().end)
+            out.last().end = qMax(out.last().end, s.end);
+        else
+            out.append(s);
+    }
+    return out;
+}
 
 std::optional<FetchRecord> parseRecord(const QByteArray &text)
 {

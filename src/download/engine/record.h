@@ -33,6 +33,9 @@ namespace vidrona::engine {
 
 inline constexpr qint64 MaxRecordBytes = 64 << 10;
 
+// spans merged and in order.
+QList<Span> mergedSpans(QList<Span> spans);
+
 struct FetchRecord {
     enum class Kind { File, Pieces };
     QByteArray address;      // of the answer the bytes came from; a stream's playlist
