@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace vidrona {
 
@@ -17,8 +19,8 @@ constexpr qint64 WriteBehindBytes = 8 << 20;
 // How often a caller waiting for the closing sync looks at its cancel.
 constexpr int CancelPollMs = 5;
 
-// The closing sync on a thread of its own, on a descriptor of its own: the
-// caller may stop waiting for it, and then it finishes alone.
+// The closing sync on a shared thread (SyncThreads), on a descriptor of its
+// own: the caller may stop waiting for it, and then it finishes alone.
 struct BackgroundSync {
     std::unique_ptr<QFile> file;
     bool abandoned = false; // the caller went: the thread closes the file
@@ -26,6 +28,75 @@ struct BackgroundSync {
     std::condition_variable over;
     bool done = false;
     bool ok = false;
+};
+
+// The few threads that make closing files durable, shared by every row:
+// a row's thread may stop waiting for its sync, and the syncs of rows
+// that end together wait in line instead of each taking a thread of its
+// own (one disk syncs them one after the other anyway).
+class SyncThreads
+{
+public:
+    static constexpr int Threads = 2;
+    static SyncThreads &global()
+    {
+        static SyncThreads pool;
+        return pool;
+    }
+    void sync(std::shared_ptr<BackgroundSync> state)
+    {
+        {
+            std::lock_guard guard(m_lock);
+            m_line.push_back(std::move(state));
+        }
+        m_work.notify_one();
+    }
+
+private:
+    SyncThreads()
+    {
+        for (int i = 0; i < Threads; ++i)
+            m_threads.emplace_back([this] { run(); });
+    }
+    ~SyncThreads()
+    {
+        {
+            std::lock_guard guard(m_lock);
+            m_stop = true;
+        }
+        m_work.notify_all();
+        for (std::thread &t : m_threads)
+            t.join();
+    }
+    void run()
+    {
+        std::unique_lock guard(m_lock);
+        for (;;) {
+            m_work.wait(guard, [this] { return m_stop || !m_line.empty(); });
+            if (m_line.empty())
+                return;
+            const std::shared_ptr<BackgroundSync> state = std::move(m_line.front());
+            m_line.pop_front();
+            guard.unlock();
+            finish(*state);
+            guard.lock();
+        }
+    }
+    static void finish(BackgroundSync &state)
+    {
+        const bool ok = platform::syncFile(*state.file);
+        std::lock_guard guard(state.lock);
+        state.ok = ok;
+        state.done = true;
+        if (state.abandoned)
+            state.file->close();
+        state.over.notify_all();
+    }
+    std::mutex m_lock;
+    std::condition_variable m_work;
+    std::deque<std::shared_ptr<BackgroundSync>> m_line;
+    std::vector<std::thread> m_threads;
+    bool m_stop = false;
 };
 } // namespace
 
@@ -126,15 +197,7 @@ bool FileWriter::syncUnlessCancelled()
         return platform::syncFile(*m_file);
     const auto state = std::make_shared<BackgroundSync>();
     state->file = std::move(m_file);
-    std::thread([state] {
-        const bool ok = platform::syncFile(*state->file);
-        std::lock_guard guard(state->lock);
-        state->ok = ok;
-        state->done = true;
-        if (state->abandoned)
-            state->file->close();
-        state->over.notify_all();
-    }).detach();
+    SyncThreads::global().sync(state);
     std::unique_lock guard(state->lock);
     while (!state->done && !*m_cancel)
         state->over.wait_for(guard, std::chrono::milliseconds(CancelPollMs));

@@ -102,12 +102,26 @@ void DiskQueue::put(qint64 offset, const char *data, qsizetype length)
         if (m_failure.failed())
             return; // the row is failing; its bytes would go nowhere
         Chunk *last = m_chunks.empty() ? nullptr : &m_chunks.back();
-        if (last && last->offset + last->bytes.size() == offset && last->bytes.size() < MergeUpTo)
+        if (last && !last->save && last->offset + last->bytes.size() == offset && last->bytes.size() < MergeUpTo)
             last->bytes.append(data, length);
         else
             m_chunks.push_back({offset, QByteArray(data, length)});
         m_queued += length;
         m_wasFull = m_wasFull || m_queued >= MaxQueuedBytes;
+        if (m_scheduled)
+            return;
+        m_scheduled = true;
+    }
+    WriterPool::global().ready(this);
+}
+
+void DiskQueue::saveAfterSync(std::function<bool()> save)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_failure.failed())
+            return;
+        m_chunks.push_back({0, {}, std::move(save)});
         if (m_scheduled)
             return;
         m_scheduled = true;
@@ -147,7 +161,10 @@ bool DiskQueue::writeNext()
     m_chunks.pop_front();
     m_writing = true;
     lock.unlock();
-    writeOne(chunk);
+    if (chunk.save)
+        syncThenSave(chunk);
+    else
+        writeOne(chunk);
     lock.lock();
     m_writing = false;
     m_queued -= chunk.bytes.size();
@@ -185,6 +202,24 @@ void DiskQueue::writeOne(const Chunk &chunk)
         return;
     }
     m_written = kept::withSpan(m_written, {chunk.offset, chunk.offset + chunk.bytes.size()});
+}
+
+// Every chunk before this one is written: the sync covers them all.
+void DiskQueue::syncThenSave(const Chunk &chunk)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_failure.failed())
+            return;
+    }
+    if (m_writer.syncData()) {
+        chunk.save();
+        return;
+    }
+    const net::Failure failure = FileWriter::failureOf(platform::lastFileFault(), QStringLiteral("the file could not be written to disk"));
+    std::lock_guard lock(m_mutex);
+    m_failure = failure;
+    m_idle.notify_all();
 }
 
 } // namespace vidrona::engine

@@ -47,16 +47,23 @@ public:
     net::Failure failure() const;
     // The spans written since the last call, merged: what a record may name.
     QList<Span> takeWritten();
+    // Behind every byte put so far, on a writer thread: makes the file's
+    // bytes durable, then calls save (which writes a record naming them).
+    // The row's sockets never wait for the sync; a failed sync fails the
+    // queue as a failed write does.
+    void saveAfterSync(std::function<bool()> save);
 
 private:
     struct Chunk {
         qint64 offset = 0;
         QByteArray bytes;
+        std::function<bool()> save; // a sync, then this, instead of bytes
     };
     friend class WriterPool;
     // On a writer thread: writes the first chunk; true when more wait.
     bool writeNext();
     void writeOne(const Chunk &chunk);
+    void syncThenSave(const Chunk &chunk);
 
     FileWriter &m_writer;
     std::function<void()> m_roomAgain;

@@ -11,12 +11,16 @@
 #include "download/diskspace.h"
 #include "download/filewriter.h"
 #include "download/keptbytes.h"
+#include "download/retries.h"
 #include "download/streams/streamaddress.h"
 #include "download/streams/streamfetch.h"
 #include "download/streams/streamlimits.h"
 #include "nameclaims.h"
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -29,6 +33,7 @@ namespace {
 
 enum class Plan { Undecided, Write, StartOver, Fail, Stream };
 constexpr int MaxRounds = 4;      // requests that start over or fall back to one connection
+constexpr int SaveEveryMs = 1000; // how often one connection's record is renewed
 
 // One request (redirects followed by the client) and what its answer is for.
 struct Attempt : net::Receiver {
@@ -63,6 +68,13 @@ struct Attempt : net::Receiver {
             job.requestSent();
     }
     bool asksRange() const { return record && !record->done.isEmpty(); }
+    // One connection: the record naming what it wrote in order from kept.
+    kept::Record inOrderRecord() const
+    {
+        kept::Record r = *record;
+        r.done = kept::withSpan(r.done, {kept, kept + received});
+        return r;
+    }
     bool answersAsked(const kept::AnswerHead &head, qint64 *total) const
     {
         if (askEnd < 0)
@@ -185,8 +197,9 @@ Plan Attempt::openFor(const kept::AnswerHead &head, qint64 total)
 }
 
 // One connection writes in order from kept to the end: bytes after kept
-// that earlier connections left go (this answer brings them again), and
-// the record says once that everything written from kept on arrived.
+// that earlier connections left go (this answer brings them again). The
+// record names the bytes from kept on only once they are durable (see
+// tick and saveInOrder), never ahead of them.
 bool Attempt::keepInOrder()
 {
     if (!record)
@@ -202,8 +215,9 @@ bool Attempt::keepInOrder()
         if (s.begin < kept)
             before.append({s.begin, qMin(s.end, kept)});
     r.done = before;
-    r.doneFrom = kept;
-    kept::save(job.finalPath, r);
+    r.doneFrom = -1;
+    record = r;
+    kept::save(job.finalPath, r); // it names fewer bytes than before, all durable
     return true;
 }
 
@@ -212,7 +226,7 @@ void Attempt::maybeSplit(qint64 length)
 {
     if (oneConnection || job.connections <= 1 || !record || length < Parts::MinFileBytes)
         return;
-    split = std::make_unique<Parts>(job, shared, *queue, loop, *record);
+    split = std::make_unique<Parts>(job, shared, *queue, writer, loop, *record);
     if (!split->start(kept, askEnd < 0))
         split.reset();
 }
@@ -253,13 +267,25 @@ QList<QByteArray> rangeFields(const Attempt &a)
     return {rangeField(a.kept, a.askEnd), "If-Range: " + a.record->validator()};
 }
 
+// One connection, once a second: what it wrote so far is named once a
+// writer thread has synced it, so the socket never waits for the disk.
+void saveInOrderLater(Attempt &a, QElapsedTimer &sinceSave)
+{
+    if (!a.record || !a.queue || a.plan != Plan::Write || sinceSave.elapsed() < SaveEveryMs)
+        return;
+    sinceSave.restart();
+    a.queue->saveAfterSync([path = a.job.finalPath, r = a.inOrderRecord()] { return kept::save(path, r); });
+}
+
 // After every step of the row's loop: the parts' turn, a failed disk, and
 // connections paused for a full queue going on.
-int tick(Attempt &a, int leadId, std::optional<net::Outcome> &lead)
+int tick(Attempt &a, int leadId, std::optional<net::Outcome> &lead, QElapsedTimer &sinceSave)
 {
     int waitMs = 100;
     if (a.split)
         waitMs = a.split->tick();
+    else
+        saveInOrderLater(a, sinceSave);
     const bool diskFailed = a.queue && a.queue->failure().failed();
     if (!lead && ((a.split && a.split->stopping()) || diskFailed)) {
         a.loop.drop(leadId); // the others stopped: so does the lead
@@ -285,12 +311,14 @@ Plan fetchOnce(engine::Driver &driver, Attempt &a)
     if (a.job.connections > 1) // its parts take small buffers too: the row's memory stays bounded
         request.bufferBytes = Parts::PartBufferBytes;
     std::optional<net::Outcome> lead;
+    QElapsedTimer sinceSave;
+    sinceSave.start();
     const int leadId = driver.loop().start(request, a, [&a, &lead](const net::Outcome &o) {
         lead = o;
         if (a.split)
             a.split->leadEnded(o.failure);
     });
-    driver.runUntil([&] { return lead && (!a.split || a.split->ended()); }, [&] { return tick(a, leadId, lead); });
+    driver.runUntil([&] { return lead && (!a.split || a.split->ended()); }, [&] { return tick(a, leadId, lead, sinceSave); });
     const net::Outcome out = *lead;
     if (!a.settle() || a.plan == Plan::Fail || a.plan == Plan::StartOver)
         return a.plan;
@@ -311,7 +339,42 @@ struct Rounds {
     std::optional<kept::Record> record;
     bool oneConnection = false;
     bool startedOver = false;
+    QHash<qint64, int> tries; // one connection cut off, by where its bytes stood
+    int retried = 0;
 };
+
+// However often one connection is cut off at new places, a row asks again
+// at most this often.
+constexpr int MaxRetriedRounds = 16;
+
+// One connection cut off after its body began: what it wrote is named
+// once durable, and the rest is asked for again after the short wait of
+// the one retry rule, as a failed part is. False when the failure would
+// only repeat, the tries are used up, or Cancel came during the wait.
+bool retryInRow(engine::Driver &driver, Attempt &a, Rounds &rounds)
+{
+    if (!a.queue || a.split || !a.record) // the body never began, or the parts had their own tries
+        return false;
+    if (a.failure.reason == net::Reason::Cancelled) // at once, without a sync: the record saved last stands
+        return false;
+    const kept::Record r = a.inOrderRecord();
+    if (!kept::saveDurably(a.job.finalPath, r, a.writer))
+        return false;
+    rounds.record = r;
+    const qint64 at = kept::firstMissing(r.done);
+    const std::optional<int> wait = retries::waitMs(a.failure, rounds.tries[at]++, engine::PartDelaysMs);
+    if (!wait || ++rounds.retried > MaxRetriedRounds)
+        return false;
+    const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(*wait);
+    const auto left = [due] {
+        return int(std::chrono::duration_cast<std::chrono::milliseconds>(due - std::chrono::steady_clock::now()).count());
+    };
+    driver.runUntil([&] { return driver.cancelled() || left() <= 0; }, [&] { return left() + 1; });
+    if (!driver.cancelled())
+        return true;
+    a.failure = net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"));
+    return false;
+}
 
 // Where the first missing bytes end when more spans arrived after them and
 // the rest may come over several connections: the first request asks for
@@ -432,6 +495,11 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
         }
         if (plan == Plan::Write)
             return place(job, writer);
+        if (plan == Plan::Fail && !wasSplit && retryInRow(driver, a, rounds)) {
+            writer.close();
+            --round; // not a round that starts over: bounded by MaxRetriedRounds
+            continue;
+        }
         writer.close();
         if (plan == Plan::Stream) // bytes kept from a plain fetch of it are of no use
             return kept::remove(job.finalPath), streams::runStreamFetch(job, shared, a.playlist);

@@ -10,9 +10,6 @@ namespace {
 constexpr int SaveEveryMs = 1000;
 constexpr int MaxConnections = 16;
 constexpr int IdleTickMs = 100;
-// Short waits: the other parts go on meanwhile, and a server that resets
-// a connection now and then answers the next one at once.
-const QList<int> PartDelaysMs = {100, 500, 2000};
 // However the failures spread over the file, a row gives up after this many.
 constexpr int MaxFailedParts = MaxConnections * (retries::MaxRetries + 1);
 } // namespace
@@ -68,8 +65,9 @@ bool Parts::RangeReceiver::head(const HttpHead &head, const QUrl &url)
     return false;
 }
 
-Parts::Parts(const FetchJob &job, FetchShared &shared, DiskQueue &queue, net::Loop &loop, const kept::Record &record)
-    : m_job(job), m_shared(shared), m_queue(queue), m_loop(loop), m_record(record),
+Parts::Parts(const FetchJob &job, FetchShared &shared, DiskQueue &queue, FileWriter &writer, net::Loop &loop,
+             const kept::Record &record)
+    : m_job(job), m_shared(shared), m_queue(queue), m_writer(writer), m_loop(loop), m_record(record),
       m_scheduler(record.total, MinPartBytes), m_written(record.done)
 {
     for (const Span &s : record.done)
@@ -238,7 +236,7 @@ int Parts::tick()
     }
     fill();
     if (m_sinceSave.elapsed() >= SaveEveryMs) {
-        saveRecord();
+        saveLater();
         m_sinceSave.restart();
     }
     int waitMs = IdleTickMs;
@@ -282,8 +280,19 @@ kept::Record Parts::record()
 
 void Parts::saveRecord()
 {
-    if (!m_changed) // else the bytes are of another version than the record's
-        kept::save(m_job.finalPath, record());
+    // Cancel ends the row at once, without a sync: the record saved last
+    // stands, and what came after it is asked for again.
+    if (!m_changed && !m_shared.cancel.isSet()) // changed: the bytes are of another version than the record's
+        kept::saveDurably(m_job.finalPath, record(), m_writer);
+}
+
+// While the parts run: the spans written so far are named once a writer
+// thread has synced them, so the sockets never wait for the disk.
+void Parts::saveLater()
+{
+    if (m_changed)
+        return;
+    m_queue.saveAfterSync([path = m_job.finalPath, r = record()] { return kept::save(path, r); });
 }
 
 } // namespace vidrona::engine

@@ -12,6 +12,13 @@
 
 namespace vidrona::engine {
 
+// The waits before a part that failed for a passing reason is asked for
+// again (by the one retry rule, retries.h), and so a one-connection fetch
+// cut off after its body began: short, for the others go on meanwhile,
+// and a server that resets a connection now and then answers the next one
+// at once.
+inline const QList<int> PartDelaysMs = {100, 500, 2000};
+
 // One file's bytes over several connections of one row's loop. The plan
 // is made from the lead answer's head, before its first body byte is
 // written: the file's byte ranges, handed out by the one scheduler
@@ -39,7 +46,8 @@ public:
         Failed,        // see failure()
     };
 
-    Parts(const FetchJob &job, FetchShared &shared, DiskQueue &queue, net::Loop &loop, const kept::Record &record);
+    Parts(const FetchJob &job, FetchShared &shared, DiskQueue &queue, FileWriter &writer, net::Loop &loop,
+          const kept::Record &record);
     ~Parts();
     Parts(const Parts &) = delete;
     Parts &operator=(const Parts &) = delete;
@@ -64,7 +72,9 @@ public:
     bool ended() const;
     Outcome outcome();
     net::Failure failure() const { return m_failure; }
-    // The record with the spans written, and the same written beside the file.
+    // The record with the spans written, and the same written beside the
+    // file once the bytes it names are durable (on the row's thread: for
+    // the end of a fetch, when every byte queued is written).
     kept::Record record();
     void saveRecord();
 
@@ -78,12 +88,14 @@ private:
     void stopWith(const net::Failure &failure);
     void confirm() { m_confirmed = true; }
     void fill();
+    void saveLater();
     int connectionsWanted() const;
 
     using Clock = std::chrono::steady_clock;
     const FetchJob &m_job;
     FetchShared &m_shared;
     DiskQueue &m_queue;
+    FileWriter &m_writer;
     net::Loop &m_loop;
     kept::Record m_record;
     PieceScheduler m_scheduler;     // the parts handed out, cursors where bytes arrived
