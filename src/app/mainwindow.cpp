@@ -139,6 +139,7 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
     auto *service = new DownloadService(folders.list, folders.downloads, messages, &w);
     ListStore *store = &service->store();
     auto *youTube = new YouTubeOpener(folders.downloads, *messages, &w);
+    youTube->setService(service);
     QueuePanel *queue = attachQueue(w, *service, *messages);
     QTreeView *list = control<QTreeView>(w, "lDownload");
     showDownloadFolder(list, *store, *messages);

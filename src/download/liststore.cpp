@@ -6,12 +6,10 @@
 
 namespace vidrona {
 
-ListStore::ListStore(const QString &programFolder, MessageService *messages, QObject *parent,
-                     const QString &downloadFolder)
+ListStore::ListStore(const QString &programFolder, QObject *parent, const QString &downloadFolder)
     : QObject(parent)
     , m_folder(programFolder)
     , m_downloadFolder(downloadFolder.isEmpty() ? programFolder : downloadFolder)
-    , m_messages(messages)
     , m_list(this)
     , m_listFile(programFolder)
 {
@@ -23,7 +21,7 @@ void ListStore::LoadList()
     // Rows not shown, or a file left alone: the user hears of it once, now.
     const QString notice = m_listFile.loadNotice();
     if (!notice.isEmpty())
-        m_messages->show(notice, QString(), m_listFile.unreadable() ? MsgCritical : MsgInformation);
+        emit this->notice(notice, QString(), m_listFile.unreadable() ? MsgCritical : MsgInformation);
     // A list that cannot be saved was just reported: saves stay quiet.
     m_saveFailureShown = m_listFile.unreadable();
     emit changed();
@@ -37,7 +35,7 @@ void ListStore::SaveList()
     } else if (!m_saveFailureShown) {
         // Said once until a save succeeds again.
         m_saveFailureShown = true;
-        m_messages->show(m_listFile.saveFailureNotice(error), QString(), MsgInformation);
+        emit notice(m_listFile.saveFailureNotice(error), QString(), MsgInformation);
     }
     emit changed();
 }
@@ -80,7 +78,7 @@ bool ListStore::addRow(const QString &fileUrl, const QString &listedName)
     // file), an address already listed, or a full list.
     if (name.isEmpty() || !isListableUrl(fileUrl)
         || m_list.append(name, fileUrl, Status::Pending) == 0) {
-        m_messages->show(addErrorText(), QStringLiteral("Error"), MsgCritical);
+        emit notice(addErrorText(), QStringLiteral("Error"), MsgCritical);
         return false;
     }
     SaveList();

@@ -7,17 +7,18 @@
 namespace vidrona {
 
 // What the parts of the main window share: the download list, its file
-// "List", the folder of that file, the folder the downloads go to and the
-// message service. The queue and the
-// resolvers are both handed this one object; neither knows the other.
+// "List", the folder of that file and the folder the downloads go to. The
+// queue and the resolvers are both handed this one object; neither knows
+// the other. It shows no box itself: what the user must hear of (a list
+// that cannot be read or saved, a refused address) goes out as notice(),
+// and its owner decides where it is shown.
 class ListStore : public QObject
 {
     Q_OBJECT
 public:
     // programFolder holds the list file; downloadFolder (empty: the same
     // folder) receives the fetched files.
-    ListStore(const QString &programFolder, MessageService *messages, QObject *parent = nullptr,
-              const QString &downloadFolder = QString());
+    ListStore(const QString &programFolder, QObject *parent = nullptr, const QString &downloadFolder = QString());
 
     DownloadList &list() { return m_list; }
     const DownloadList &list() const { return m_list; }
@@ -25,12 +26,11 @@ public:
     QString downloadFolder() const { return m_downloadFolder; }
     // Where the next fetches go; rows already there keep their files.
     void setDownloadFolder(const QString &folder);
-    MessageService &messages() const { return *m_messages; }
 
     void LoadList();
     void SaveList();
     // Adds fileUrl to the list as a PENDING row and saves the list; a
-    // refused address gets the "Error" box. True when the row was added.
+    // refused address gets the "Error" notice. True when the row was added.
     bool Download(const QString &fileUrl);
     // The same for a file that comes with a name of its own; a name that
     // cannot be a file name is refused like a bad address.
@@ -42,6 +42,9 @@ signals:
     // After every load and save: the counters shown may have changed.
     void changed();
     void downloadFolderChanged(const QString &folder);
+    // Words for the user, with the box's title (empty: the program's name)
+    // and kind (MsgCritical, MsgInformation).
+    void notice(const QString &text, const QString &title, int kind);
 
 private:
     bool addRow(const QString &fileUrl, const QString &listedName);
@@ -49,7 +52,6 @@ private:
 
     QString m_folder;
     QString m_downloadFolder;
-    MessageService *m_messages;
     DownloadList m_list;
     ListFile m_listFile;
     bool m_saveFailureShown = false;

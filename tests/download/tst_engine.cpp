@@ -210,6 +210,7 @@ void TestEngine::threadsOfRows()
     QVERIFY(QTest::qWaitFor([&] { return ended == rows; }, 120000));
     QCOMPARE(failed, 0);
     QVERIFY2(m_web.server().connectionPeak() >= rows * 3, "the rows never ran many connections at once");
+    qInfo("%d threads before, %d at most while %d rows ran", before, peak, rows);
     QVERIFY2(peak - before <= rows + SharedThreads,
              qPrintable(QStringLiteral("%1 threads before, %2 at most while %3 rows ran").arg(before).arg(peak).arg(rows)));
     for (int i = 0; i < rows; ++i)

@@ -56,6 +56,8 @@ private slots:
     void releasedWithItsFetch();
     void twoRowsOfOneName();
     void youtubeBesideARow();
+    void youtubeRunsAsARow_data();
+    void youtubeRunsAsARow();
 };
 
 void TestNameClaims::choice_data()
@@ -164,6 +166,7 @@ void TestNameClaims::youtubeBesideARow()
     test::writeOneRow(dir.path(), "same.flv", "http://media.vidrona.test/a/same.flv", status::Pending);
     test::QueueRun run(dir.path());
     youtube::HttpTransfer window;
+    window.setService(&run.queue);
     QSignalSpy windowDone(&window, &youtube::HttpTransfer::done);
     bool rowReceiving = false;
     connect(&run.queue, &DownloadService::rowProgressed, this,
@@ -179,6 +182,49 @@ void TestNameClaims::youtubeBesideARow()
     QVERIFY(window.filePath() != rowFile);
     QVERIFY(holdsVersion(rowFile, 3));
     QVERIFY(holdsVersion(window.filePath(), 4));
+    QCOMPARE(leftovers(dir.path()), QStringList());
+}
+
+void TestNameClaims::youtubeRunsAsARow_data()
+{
+    QTest::addColumn<int>("connections"); // as the Preferences set them
+    QTest::newRow("one connection") << 1;
+    QTest::newRow("four connections") << 4;
+}
+
+// The YouTube window's file is fetched over the connections the service
+// gives the list's rows, not over a number of its own.
+void TestNameClaims::youtubeRunsAsARow()
+{
+    QFETCH(int, connections);
+    constexpr qint64 Big = 8 << 20; // worth splitting
+    test::LocalWeb web;
+    web.server().on(Host, "/b/big.flv", [](const testweb::Request &req) {
+        Response r = Response::ranged(req, Big, "\"b\"");
+        r.bytesPerSecond = 8 << 20;
+        return r;
+    });
+    web.server().resetConnectionPeak();
+    QTemporaryDir dir;
+    test::writeOneRow(dir.path(), "other.flv", "http://media.vidrona.test/a/other.flv", status::Completed);
+    test::QueueRun run(dir.path());
+    DownloadSettings settings = run.queue.settings();
+    settings.connections = connections;
+    run.queue.apply(settings);
+    youtube::HttpTransfer window;
+    window.setService(&run.queue);
+    QSignalSpy windowDone(&window, &youtube::HttpTransfer::done);
+    QVERIFY(window.Execute("http://media.vidrona.test/b/big.flv", dir.filePath("big.flv")));
+    QVERIFY(windowDone.wait(60000));
+    QVERIFY2(!window.failed(), qPrintable(window.errorString()));
+    QCOMPARE(test::readFile(window.filePath()), testweb::Server::patternBytes(0, Big));
+    const qsizetype asked = web.server().requests().size();
+    QVERIFY2(web.server().connectionPeak() <= connections,
+             qPrintable(QStringLiteral("%1 connections at once").arg(web.server().connectionPeak())));
+    if (connections == 1)
+        QCOMPARE(asked, qsizetype(1));
+    else
+        QVERIFY2(asked > 1, "the file never came over several connections");
     QCOMPARE(leftovers(dir.path()), QStringList());
 }
 

@@ -1,5 +1,6 @@
 #include "downloadservice.h"
 #include "download/entrystatus.h"
+#include "download/filefetch.h"
 #include "download/liststore.h"
 #include "download/queuerunner.h"
 #include "net/speedlimit.h"
@@ -12,7 +13,7 @@ namespace vidrona {
 DownloadService::DownloadService(const QString &listFolder, const QString &downloadFolder,
                                  MessageService *messages, QObject *parent)
     : QObject(parent)
-    , m_store(new ListStore(listFolder, messages, this, downloadFolder))
+    , m_store(new ListStore(listFolder, this, downloadFolder))
     , m_queue(new QueueRunner(m_store->list(), m_store->downloadFolder(), this))
 {
     m_settings.folder = m_store->downloadFolder();
@@ -27,6 +28,11 @@ DownloadService::DownloadService(const QString &listFolder, const QString &downl
     connect(m_store, &ListStore::changed, this,
             [this] { emit countsChanged(list().completedCount(), list().count()); });
     connect(m_store, &ListStore::downloadFolderChanged, this, &DownloadService::folderChanged);
+    // The list's notices go where the window said, at once (the user
+    // hears of an unreadable list before anything else happens).
+    if (messages)
+        connect(m_store, &ListStore::notice, this,
+                [messages](const QString &text, const QString &title, int kind) { messages->show(text, title, kind); });
 }
 
 DownloadService::~DownloadService() = default;
@@ -98,6 +104,15 @@ QList<quint64> DownloadService::runningIds() const
 bool DownloadService::fetching() const
 {
     return m_queue->fetching();
+}
+
+void DownloadService::prepareBeside(FetchJob &job) const
+{
+    job.connections = m_settings.connections;
+    const QString folder = QFileInfo(job.finalPath).path();
+    for (const QString &name : reservedNames(folder))
+        if (!job.takenNames.contains(name, Qt::CaseInsensitive))
+            job.takenNames << name;
 }
 
 // For the next fetches; running ones go on as they started, but for the

@@ -8,6 +8,7 @@
 
 namespace vidrona {
 
+struct FetchJob;
 class ListStore;
 class MessageService;
 class QueueRunner;
@@ -68,6 +69,13 @@ public:
     // A fetch is still under way, a stopped one included until it has let
     // go of its files.
     bool fetching() const;
+
+    // A file fetched beside the list (the YouTube window's) runs as the
+    // rows do: over the service's connections, within the one speed limit,
+    // never under the list's or the program's name, and with the engine's
+    // own tries for what breaks off; the engine's name claims keep it
+    // apart from a row of the same name.
+    void prepareBeside(FetchJob &job) const;
 
     void apply(const DownloadSettings &settings);
     DownloadSettings settings() const;

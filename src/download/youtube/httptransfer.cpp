@@ -1,5 +1,6 @@
 #include "httptransfer.h"
 #include "download/filefetch.h"
+#include "download/service/downloadservice.h"
 #include "net/httpclient.h"
 #include "transfertext.h"
 #include <QRegularExpression>
@@ -48,6 +49,11 @@ HttpTransfer::~HttpTransfer()
     stopThread();
 }
 
+void HttpTransfer::setService(DownloadService *service)
+{
+    m_service = service;
+}
+
 bool HttpTransfer::Execute(const QString &url, const QString &filePath, bool takeBody)
 {
     if (m_running) {
@@ -90,6 +96,8 @@ FetchJob HttpTransfer::jobFor(const QString &url, int generation, bool takeBody)
     job.url = QUrl(url);
     job.finalPath = m_path;
     job.stallTimeoutMs = StallTimeoutMs;
+    if (m_service)
+        m_service->prepareBeside(job);
     job.connecting = [this, generation] { post(generation, [this] { emit StateChanged(Connecting); }); };
     job.requestSent = [this, generation] { post(generation, [this] { emit StateChanged(RequestSent); }); };
     job.head = [this, generation, run = m_run, takeBody](const HttpHead &head) {

@@ -3,6 +3,7 @@
 #include "net/httphead.h"
 #include <QFile>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -11,6 +12,7 @@
 class QThread;
 
 namespace vidrona {
+class DownloadService;
 struct FetchJob;
 }
 
@@ -34,6 +36,11 @@ public:
 
     explicit HttpTransfer(QObject *parent = nullptr);
     ~HttpTransfer() override; // stops a running request; its kept bytes stay
+
+    // The service whose settings the next requests run with (connections,
+    // the names the list keeps for itself); without one, or once it is
+    // gone (the main window closed first), the engine's defaults.
+    void setService(DownloadService *service);
 
     // Starts the request for url whose body becomes filePath; with
     // takeBody false only the head is read (the file is not to be
@@ -79,6 +86,7 @@ private:
     QString describe(const net::Failure &failure) const;
     void stopThread();
 
+    QPointer<DownloadService> m_service;
     std::shared_ptr<Run> m_run;
     QThread *m_thread = nullptr;
     QTimer m_arrivals;

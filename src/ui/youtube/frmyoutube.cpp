@@ -53,6 +53,11 @@ FrmYouTube::FrmYouTube(QString *cancelRequest, const QString &programFolder,
     Text1->installEventFilter(this);
 }
 
+void FrmYouTube::useService(DownloadService *service)
+{
+    Inet2->setService(service);
+}
+
 FrmYouTube::~FrmYouTube()
 {
     // Nothing may reach a half-destroyed window.

@@ -12,6 +12,8 @@ class QStatusBar;
 
 namespace vidrona {
 
+class DownloadService;
+
 namespace youtube {
 class HttpTransfer;
 class PageFetch;
@@ -35,6 +37,9 @@ public:
     bool busy() const;
     // The owner of the stop flag goes away: the window keeps a copy of it.
     void keepOwnCancelRequest();
+    // The window's file is fetched as the list's rows are (see
+    // DownloadService::prepareBeside).
+    void useService(DownloadService *service);
 
     QString VideoTitle;
     QString VideoFileUrl;

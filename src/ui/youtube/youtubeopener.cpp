@@ -1,6 +1,7 @@
 // Showing the YouTube window from the main window.
 #include "youtubeopener.h"
 #include "frmyoutube.h"
+#include "download/service/downloadservice.h"
 
 namespace vidrona {
 
@@ -18,11 +19,17 @@ YouTubeOpener::~YouTubeOpener()
         window->keepOwnCancelRequest();
 }
 
+void YouTubeOpener::setService(DownloadService *service)
+{
+    m_service = service;
+}
+
 void YouTubeOpener::showYouTubeWindow()
 {
     // One window while it is open; a closed one is gone and made anew.
     if (!m_youTubeWindow) {
         auto *window = new FrmYouTube(&CancelRequest, m_folder, &m_messages);
+        window->useService(m_service);
         window->Form_Load();
         m_youTubeWindow = window;
     }

@@ -1,11 +1,13 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 class QWidget;
 
 namespace vidrona {
 
+class DownloadService;
 class MessageService;
 
 // Opens the YouTube window from the main window and keeps the one open.
@@ -20,6 +22,8 @@ public:
     YouTubeOpener(const QString &folder, MessageService &messages, QObject *parent = nullptr);
     ~YouTubeOpener() override;
 
+    // The service the window's file is fetched through (it may go first).
+    void setService(DownloadService *service);
     void showYouTubeWindow();
     // The open YouTube window, if any (it deletes itself when closed).
     QWidget *youTubeWindow() const { return m_youTubeWindow; }
@@ -29,6 +33,7 @@ private:
     MessageService &m_messages;
     QString CancelRequest; // the window's "stop" flag
     QPointer<QWidget> m_youTubeWindow;
+    QPointer<DownloadService> m_service;
 };
 
 } // namespace vidrona
