@@ -1,5 +1,6 @@
 #include "driver.h"
 #include <algorithm>
+#include <chrono>
 
 namespace vidrona::engine {
 
@@ -18,6 +19,17 @@ void Driver::runUntil(const std::function<bool()> &done, const std::function<int
         m_loop.step(waitMs);
         waitMs = tick ? std::clamp(tick(), 0, MaxWaitMs) : MaxWaitMs;
     }
+}
+
+bool Driver::wait(int ms)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point due = Clock::now() + std::chrono::milliseconds(ms);
+    const auto left = [due] {
+        return int(std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count());
+    };
+    runUntil([&] { return cancelled() || left() <= 0; }, [&] { return left() + 1; });
+    return !cancelled();
 }
 
 } // namespace vidrona::engine

@@ -21,6 +21,9 @@ public:
     // (starting parts, retries that are due, the record) and tells how long
     // the next step may wait at most, in ms.
     void runUntil(const std::function<bool()> &done, const std::function<int()> &tick = {});
+    // Waits ms (a retry's wait) with the loop, so that Cancel ends it at
+    // once; false when Cancel came.
+    bool wait(int ms);
 
 private:
     net::CancelToken &m_cancel;

@@ -7,6 +7,7 @@
 #include "diskqueue.h"
 #include "driver.h"
 #include "parts.h"
+#include "rounds.h"
 #include "download/answerhead.h"
 #include "download/diskspace.h"
 #include "download/filewriter.h"
@@ -19,8 +20,6 @@
 #include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QHash>
-#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -28,6 +27,7 @@ namespace vidrona {
 
 using engine::DiskQueue;
 using engine::Parts;
+using engine::Rounds;
 
 namespace {
 
@@ -334,19 +334,6 @@ Plan fetchOnce(engine::Driver &driver, Attempt &a)
     return a.plan;
 }
 
-// What the rounds of one fetch carry from one to the next.
-struct Rounds {
-    std::optional<kept::Record> record;
-    bool oneConnection = false;
-    bool startedOver = false;
-    QHash<qint64, int> tries; // one connection cut off, by where its bytes stood
-    int retried = 0;
-};
-
-// However often one connection is cut off at new places, a row asks again
-// at most this often.
-constexpr int MaxRetriedRounds = 16;
-
 // One connection cut off after its body began: what it wrote is named
 // once durable, and the rest is asked for again after the short wait of
 // the one retry rule, as a failed part is. False when the failure would
@@ -363,33 +350,12 @@ bool retryInRow(engine::Driver &driver, Attempt &a, Rounds &rounds)
     rounds.record = r;
     const qint64 at = kept::firstMissing(r.done);
     const std::optional<int> wait = retries::waitMs(a.failure, rounds.tries[at]++, engine::PartDelaysMs);
-    if (!wait || ++rounds.retried > MaxRetriedRounds)
+    if (!wait || ++rounds.retried > engine::MaxRetriedRounds)
         return false;
-    const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(*wait);
-    const auto left = [due] {
-        return int(std::chrono::duration_cast<std::chrono::milliseconds>(due - std::chrono::steady_clock::now()).count());
-    };
-    driver.runUntil([&] { return driver.cancelled() || left() <= 0; }, [&] { return left() + 1; });
-    if (!driver.cancelled())
+    if (driver.wait(*wait))
         return true;
     a.failure = net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"));
     return false;
-}
-
-// Where the first missing bytes end when more spans arrived after them and
-// the rest may come over several connections: the first request asks for
-// those bytes only, never for any that are there. -1: to the end.
-qint64 partEnd(const FetchJob &job, const Rounds &rounds)
-{
-    if (!rounds.record || rounds.oneConnection || job.connections <= 1
-        || rounds.record->total < Parts::MinFileBytes)
-        return -1;
-    const QList<Span> &done = rounds.record->done;
-    const qint64 from = kept::firstMissing(done);
-    for (const Span &s : done)
-        if (s.begin > from)
-            return s.begin;
-    return -1;
 }
 
 // The parts of a split fetch ended: the plan for the whole file.
@@ -476,7 +442,7 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
         a.record = rounds.record;
         a.kept = rounds.record ? kept::firstMissing(rounds.record->done) : 0;
         a.oneConnection = rounds.oneConnection;
-        a.askEnd = partEnd(job, rounds);
+        a.askEnd = engine::partEnd(job, rounds);
         Plan plan = fetchOnce(driver, a);
         const bool wasSplit = bool(a.split);
         if (wasSplit && plan != Plan::Fail)

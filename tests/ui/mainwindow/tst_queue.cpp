@@ -283,8 +283,9 @@ void TestQueue::oneRunAtATime()
     QTRY_COMPARE(f.requested().size(), 1);
     QVERIFY(!f.ui<QPushButton>("cmdDownload")->isEnabled());
 
+    QSignalSpy fired(f.ui<QTimer>("Timer1"), &QTimer::timeout);
     f.ui<QTimer>("Timer1")->start();
-    QTest::qWait(150);
+    QVERIFY(fired.wait(5000)); // the timer's restart came during the fetch
     f.panel->RunQueue();
     f.select(1);
     f.ui<QPushButton>("cmdCancel")->click(); // another row: only enables the button
