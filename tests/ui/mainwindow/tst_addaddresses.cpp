@@ -10,6 +10,7 @@
 #include "support/testenv.h"
 #include "ui/mainwindow/addvideopanel.h"
 #include "ui/youtube/youtubeopener.h"
+#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -76,6 +77,13 @@ void TestAddAddresses::init()
 
 void TestAddAddresses::cleanup()
 {
+    // A YouTube window outlives the main window that opened it, as it
+    // should: the test closes what it opened (it deletes itself when
+    // closed), else it stays until the process ends.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_web.reset();
 }
 
