@@ -1,6 +1,9 @@
 #pragma once
 // What the transfer tests of the YouTube window share: a recording
 // stand-in for the window and the simulated site's addresses.
+#include "download/engine/record.h"
+#include "download/keptbytes.h"
+#include "download/retries.h"
 #include "download/youtube/flvdownload.h"
 #include "server.h"
 #include <QStringList>
@@ -46,19 +49,33 @@ inline constexpr qint64 ResumedSize = 1000000;
 // window. Later fetches
 // get the version named by etagNow and versionNow, with Range answered
 // when the file has an ETag.
+// The answers of a first run that drops: the first at half the file, and
+// the fetch's own tries for the rest (a resumable file's) before their
+// first byte, so that the run ends with half the file kept.
+inline constexpr int DroppedRun = 1 + retries::MaxRetries;
+
+// The bytes the record beside file names (those a next run continues):
+// only ever bytes made durable.
+inline qint64 namedBytes(const QString &file)
+{
+    const std::optional<engine::FetchRecord> r = engine::readRecord(kept::recordPath(file));
+    return r ? kept::firstMissing(r->done) : 0;
+}
+
 inline testweb::Handler interruptedOnce(const QByteArray &etag, const QByteArray &etagNow, qint64 versionNow, bool trickle)
 {
     auto served = std::make_shared<int>(0);
     return [=](const testweb::Request &req) {
-        const bool first = (*served)++ == 0;
+        const int n = (*served)++;
+        const bool first = n < (trickle || etag.isEmpty() ? 1 : DroppedRun);
         testweb::Response r = etag.isEmpty() ? testweb::Response::pattern(ResumedSize)
                                              : testweb::Response::ranged(req, ResumedSize, first ? etag : etagNow,
                                                                          first ? 0 : versionNow);
-        if (first && trickle) {
-            r.trickleMs = 5;
+        if (first && trickle) { // slow enough to be stopped once its record names bytes
+            r.trickleMs = 20;
             r.trickleBytes = 4096;
         } else if (first) {
-            r.dropAfter = ResumedSize / 2;
+            r.dropAfter = n == 0 ? ResumedSize / 2 : 0;
         }
         return r;
     };

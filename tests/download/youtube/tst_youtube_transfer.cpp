@@ -72,15 +72,16 @@ void TestYouTubeTransfer::interrupt(const QString &link, const QString &title, c
     QSignalSpy spy(&dl, &FlvDownload::finished);
     dl.start(link, title, m_dir.path());
     const QString file = m_dir.filePath(title + ".flv");
+    // Stopped once the record names bytes: it names only durable ones.
     if (how == "close") {
-        QTRY_VERIFY_WITH_TIMEOUT(inet.bytesReceived() >= 64 * 1024, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(namedBytes(file) > 0, 20000);
         dl.abandon();
         QVERIFY(spy.isEmpty()); // nobody is left to hear of it
         QVERIFY(!QFile::exists(file));
         return;
     }
     if (how == "stop") {
-        QTRY_VERIFY_WITH_TIMEOUT(inet.bytesReceived() >= 64 * 1024, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(namedBytes(file) > 0, 20000);
         view.cancelAfterChecks = 0;
         dl.checkCancel();
     }
@@ -322,11 +323,11 @@ void TestYouTubeTransfer::resume()
     interrupt(link, name, how);
     if (QTest::currentTestFailed())
         return;
-    const qint64 kept = QFileInfo(kept::bytesPath(file)).size();
+    const qint64 kept = namedBytes(file);
     QCOMPARE(QFile::exists(kept::bytesPath(file)), !etag.isEmpty());
     if (!etag.isEmpty()) {
         QVERIFY2(kept > 0 && kept < ResumedSize, qPrintable(QString::number(kept)));
-        QCOMPARE(test::readFile(kept::bytesPath(file)), testweb::Server::patternBytes(0, kept));
+        QCOMPARE(test::readFile(kept::bytesPath(file)).left(kept), testweb::Server::patternBytes(0, kept));
     }
     HttpTransfer inet;
     RecordingView view;
@@ -339,9 +340,10 @@ void TestYouTubeTransfer::resume()
     QCOMPARE(view.sizeText, QString("1000 Kb"));
     QCOMPARE(view.progress.last().done, ResumedSize);
     const QList<testweb::Request> requests = m_web->server().requests();
-    QCOMPARE(requests.size(), 2);
-    QCOMPARE(requests[1].header("Range"), etag.isEmpty() ? QByteArray() : "bytes=" + QByteArray::number(kept) + "-");
-    QCOMPARE(requests[1].header("If-Range"), etag);
+    const int firstRun = how == "drop" && !etag.isEmpty() ? DroppedRun : 1;
+    QCOMPARE(requests.size(), firstRun + 1);
+    QCOMPARE(requests[firstRun].header("Range"), etag.isEmpty() ? QByteArray() : "bytes=" + QByteArray::number(kept) + "-");
+    QCOMPARE(requests[firstRun].header("If-Range"), etag);
 }
 
 // Past 2 GiB: the rest of a 3 GiB file whose first bytes an earlier run
@@ -359,7 +361,7 @@ void TestYouTubeTransfer::beyond32Bits()
     QFile keptBytes(kept::bytesPath(file));
     QVERIFY(keptBytes.open(QIODevice::WriteOnly) && keptBytes.resize(Size - Rest));
     keptBytes.close();
-    QVERIFY(kept::save(file, kept::Record{link.toLatin1(), etag, QByteArray(), Size, {}, -1}));
+    QVERIFY(kept::save(file, kept::Record{link.toLatin1(), etag, QByteArray(), Size, {{0, Size - Rest}}, -1}));
     HttpTransfer inet;
     RecordingView view;
     FlvDownload dl(&inet, &view);
