@@ -49,4 +49,14 @@ double durationOf(const QString &file)
     return out.trimmed().toDouble();
 }
 
+double firstFrameSeconds(const QString &file)
+{
+    QByteArray out;
+    if (!runTool("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries", "packet=pts_time",
+                             "-read_intervals", "%+#1", "-of", "csv=p=0", file}, &out)
+        || out.trimmed().isEmpty())
+        return -1;
+    return out.trimmed().split('\n').first().toDouble();
+}
+
 } // namespace vidrona::test

@@ -15,5 +15,7 @@ QByteArray frameSums(const QString &input, const char *kind = "v");
 // "audio", "video", sorted.
 QStringList streamKinds(const QString &file);
 double durationOf(const QString &file);
+// When the first picture is shown, in seconds; -1 when there is none.
+double firstFrameSeconds(const QString &file);
 
 } // namespace vidrona::test

@@ -52,6 +52,7 @@ struct Attempt : net::Receiver {
     qint64 received = 0;
     qint64 expectedBody = -1;
     QByteArray playlist; // the body, when the answer is a playlist
+    QUrl playlistFrom;   // where it came from, redirects followed
 
     Attempt(const FetchJob &j, FetchShared &sh, FileWriter &w, net::Loop &l) : job(j), shared(sh), writer(w), loop(l) {}
     bool head(const HttpHead &head, const QUrl &url) override;
@@ -119,7 +120,7 @@ bool Attempt::head(const HttpHead &head, const QUrl &url)
         return false;
     }
     if (head.status >= 200 && head.status <= 299 && streams::isStreamType(head.value("Content-Type")))
-        return plan = Plan::Stream, true; // a playlist: its text goes to the stream planner
+        return playlistFrom = url, plan = Plan::Stream, true; // a playlist: its text goes to the stream planner
     return decide(answer::of(head, url), head) == Plan::Write; // else no body is read
 }
 
@@ -468,7 +469,7 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
         }
         writer.close();
         if (plan == Plan::Stream) // bytes kept from a plain fetch of it are of no use
-            return kept::remove(job.finalPath), streams::runStreamFetch(job, shared, a.playlist);
+            return kept::remove(job.finalPath), streams::runStreamFetch(job, shared, a.playlist, a.playlistFrom);
         if (!a.record) // bytes that cannot be resumed are not kept
             kept::remove(job.finalPath);
         return {plan == Plan::StartOver ? net::fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("the answers do not add up"))

@@ -22,7 +22,7 @@ struct TimelineEntry {
 struct Template {
     bool set = false;
     QString media, init;
-    qint64 start = 1, timescale = 1, duration = 0;
+    qint64 start = 1, timescale = 1, duration = 0, offset = 0; // offset: presentationTimeOffset
     QList<TimelineEntry> timeline;
 };
 
@@ -31,7 +31,7 @@ struct SegmentList {
     QString init;
     QByteArray initRange;
     QList<QPair<QString, QByteArray>> urls; // media, mediaRange
-    qint64 timescale = 1, duration = 0;
+    qint64 timescale = 1, duration = 0, offset = 0;
 };
 
 // What a level of the manifest passes on to the levels inside it.
@@ -70,14 +70,21 @@ QString filled(const QString &pattern, const QString &id, qint64 bandwidth, qint
     return out + pattern.mid(at).replace(QLatin1String("$$"), QLatin1String("$"));
 }
 
+QList<double> periodStarts(const QByteArray &text);
+
 class Reader
 {
 public:
-    Reader(QByteArrayView text, const QUrl &address) : m_xml(text.toByteArray()) { m_top.base = address; }
+    Reader(QByteArrayView text, const QUrl &address) : m_xml(text.toByteArray()), m_starts(periodStarts(text.toByteArray()))
+    {
+        m_top.base = address;
+    }
     DashManifest run();
 
 private:
     void readPeriod(const Level &outer);
+    double periodLength(const QXmlStreamAttributes &a) const;
+    double nextPeriodStart() const;
     void readLevel(Level &level, bool representation, const DashTrack &track);
     void readTemplate(Template &t);
     void readList(SegmentList &l);
@@ -86,9 +93,12 @@ private:
     bool refuse(Refusal refusal, const QString &why);
 
     QXmlStreamReader m_xml;
+    QList<double> m_starts;
     Level m_top;
     DashManifest m_out;
     double m_periodSeconds = -1;
+    double m_periodStart = 0;
+    int m_period = 0;
 };
 
 bool Reader::refuse(Refusal refusal, const QString &why)
@@ -111,12 +121,11 @@ DashManifest Reader::run()
         return m_out;
     }
     m_out.seconds = isoSeconds(m_xml.attributes().value(QLatin1String("mediaPresentationDuration")).toString());
-    bool periodRead = false;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == QLatin1String("BaseURL"))
             m_top.base = m_top.base.resolved(QUrl(m_xml.readElementText().trimmed()));
-        else if (m_xml.name() == QLatin1String("Period") && !periodRead)
-            periodRead = true, readPeriod(m_top);
+        else if (m_xml.name() == QLatin1String("Period") && m_out.periods < MaxPeriods)
+            readPeriod(m_top), m_out.periods = ++m_period;
         else
             m_xml.skipCurrentElement();
     }
@@ -127,14 +136,51 @@ DashManifest Reader::run()
     return m_out;
 }
 
+// A period's length: its own, else up to the next one's start, else what
+// is left of the whole; -1 when none is said.
+double Reader::periodLength(const QXmlStreamAttributes &a) const
+{
+    const double own = isoSeconds(a.value(QLatin1String("duration")).toString());
+    if (own >= 0)
+        return own;
+    const double next = nextPeriodStart();
+    if (next > m_periodStart)
+        return next - m_periodStart;
+    return m_out.seconds >= 0 ? m_out.seconds - m_periodStart : -1;
+}
+
+// The start of the period after the one being read, when it says so.
+double Reader::nextPeriodStart() const
+{
+    return m_starts.value(m_period + 1, -1);
+}
+
+// Every period's written start (-1: none), in one pass before the reading.
+QList<double> periodStarts(const QByteArray &text)
+{
+    QList<double> starts;
+    QXmlStreamReader ahead(text);
+    while (!ahead.atEnd() && ahead.readNext() != QXmlStreamReader::Invalid && starts.size() <= MaxPeriods)
+        if (ahead.isStartElement() && ahead.name() == QLatin1String("Period"))
+            starts << isoSeconds(ahead.attributes().value(QLatin1String("start")).toString());
+    return starts;
+}
+
 void Reader::readPeriod(const Level &outer)
 {
-    const double own = isoSeconds(m_xml.attributes().value(QLatin1String("duration")).toString());
-    m_periodSeconds = own >= 0 ? own : m_out.seconds;
+    const QXmlStreamAttributes a = m_xml.attributes();
+    const double start = isoSeconds(a.value(QLatin1String("start")).toString());
+    if (start >= 0)
+        m_periodStart = start;
+    m_periodSeconds = periodLength(a);
     Level period = outer;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == QLatin1String("BaseURL")) {
             period.base = period.base.resolved(QUrl(m_xml.readElementText().trimmed()));
+        } else if (m_xml.name() == QLatin1String("SegmentTemplate")) {
+            readTemplate(period.tmpl);
+        } else if (m_xml.name() == QLatin1String("SegmentList")) {
+            readList(period.list);
         } else if (m_xml.name() == QLatin1String("AdaptationSet")) {
             Level set = period;
             set.mime = m_xml.attributes().value(QLatin1String("mimeType")).toString();
@@ -145,6 +191,7 @@ void Reader::readPeriod(const Level &outer)
             m_xml.skipCurrentElement();
         }
     }
+    m_periodStart += qMax(0.0, m_periodSeconds);
 }
 
 // An AdaptationSet (representation false) or a Representation: what it
@@ -195,6 +242,7 @@ void Reader::readTemplate(Template &t)
     t.start = number("startNumber", t.start);
     t.timescale = qMax<qint64>(1, number("timescale", t.timescale));
     t.duration = number("duration", t.duration);
+    t.offset = number("presentationTimeOffset", t.offset);
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() != QLatin1String("SegmentTimeline")) {
             m_xml.skipCurrentElement();
@@ -220,6 +268,8 @@ void Reader::readList(SegmentList &l)
         l.timescale = qMax<qint64>(1, a.value(QLatin1String("timescale")).toLongLong());
     if (a.hasAttribute(QLatin1String("duration")))
         l.duration = a.value(QLatin1String("duration")).toLongLong();
+    if (a.hasAttribute(QLatin1String("presentationTimeOffset")))
+        l.offset = a.value(QLatin1String("presentationTimeOffset")).toLongLong();
     while (m_xml.readNextStartElement()) {
         const QXmlStreamAttributes e = m_xml.attributes();
         if (m_xml.name() == QLatin1String("Initialization")) {
@@ -238,18 +288,18 @@ bool Reader::expandTemplate(const Template &t, DashTrack &track)
         track.pieces.append({QUrl(), {}, double(d) / double(t.timescale)});
         track.pieces.last().url = QUrl(filled(t.media, track.id, track.bandwidth, number, time));
     };
-    qint64 number = t.start, time = 0;
+    qint64 number = t.start, time = t.offset; // a timeline without t starts at the period's own start
     if (t.timeline.isEmpty()) {
         if (t.duration <= 0 || m_periodSeconds <= 0)
             return refuse(Refusal::Broken, QStringLiteral("The manifest does not say how many pieces there are."));
         const double count = std::ceil(m_periodSeconds * double(t.timescale) / double(t.duration) - 1e-9);
         if (count > MaxPieces)
             return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));
-        for (qint64 i = 0; i < qint64(count); ++i, time += t.duration)
-            add(number++, time, t.duration);
+        for (qint64 i = 0, at = 0; i < qint64(count); ++i, at += t.duration)
+            add(number++, at, t.duration);
         return true;
     }
-    const qint64 end = qint64(m_periodSeconds * double(t.timescale));
+    const qint64 end = t.offset + qint64(m_periodSeconds * double(t.timescale));
     for (const TimelineEntry &s : t.timeline) {
         time = s.t != NoTime ? s.t : time;
         const qint64 repeats = s.r >= 0 ? s.r : (s.d > 0 && end > time ? (end - time + s.d - 1) / s.d - 1 : 0);
@@ -267,6 +317,12 @@ void Reader::finishTrack(const Level &level, DashTrack track)
                  : level.mime.startsWith(QLatin1String("audio")) ? "audio" : "";
     if (track.kind.isEmpty())
         return; // subtitles and the like are not part of the file
+    track.period = m_period;
+    track.periodStart = m_periodStart;
+    if (level.tmpl.set)
+        track.offsetSeconds = double(level.tmpl.offset) / double(level.tmpl.timescale);
+    else if (level.list.set)
+        track.offsetSeconds = double(level.list.offset) / double(level.list.timescale);
     if (level.tmpl.set) {
         if (!level.tmpl.init.isEmpty())
             track.initUrl = level.base.resolved(QUrl(filled(level.tmpl.init, track.id, track.bandwidth, 0, 0)));
@@ -292,13 +348,22 @@ void Reader::finishTrack(const Level &level, DashTrack track)
 
 double isoSeconds(const QString &text)
 {
+    // Y, M, W, D before the T; H, M, S after it; each a number with a
+    // decimal point or comma.
+#define VIDRONA_ISO_NUMBER "(\\d+(?:[.,]\\d+)?)"
     static const QRegularExpression iso(QStringLiteral(
-        "^P(?:(\\d+(?:\\.\\d+)?)D)?(?:T(?:(\\d+(?:\\.\\d+)?)H)?(?:(\\d+(?:\\.\\d+)?)M)?(?:(\\d+(?:\\.\\d+)?)S)?)?$"));
-    const QRegularExpressionMatch m = iso.match(text.trimmed());
-    if (!m.hasMatch() || text.trimmed().size() < 2)
+        "^P(?:" VIDRONA_ISO_NUMBER "Y)?(?:" VIDRONA_ISO_NUMBER "M)?(?:" VIDRONA_ISO_NUMBER "W)?(?:" VIDRONA_ISO_NUMBER
+        "D)?(?:T(?:" VIDRONA_ISO_NUMBER "H)?(?:" VIDRONA_ISO_NUMBER "M)?(?:" VIDRONA_ISO_NUMBER "S)?)?$"));
+#undef VIDRONA_ISO_NUMBER
+    const QString trimmed = text.trimmed();
+    const QRegularExpressionMatch m = iso.match(trimmed);
+    if (!m.hasMatch() || trimmed.size() < 2 || trimmed.endsWith(QLatin1Char('T')))
         return -1;
-    return m.captured(1).toDouble() * 86400 + m.captured(2).toDouble() * 3600 + m.captured(3).toDouble() * 60
-           + m.captured(4).toDouble();
+    static const double unit[] = {365 * 86400.0, 30 * 86400.0, 7 * 86400.0, 86400, 3600, 60, 1};
+    double seconds = 0;
+    for (int i = 0; i < 7; ++i)
+        seconds += m.captured(i + 1).replace(QLatin1Char(','), QLatin1Char('.')).toDouble() * unit[i];
+    return seconds;
 }
 
 DashManifest readDashManifest(QByteArrayView text, const QUrl &address)
@@ -312,11 +377,11 @@ DashManifest readDashManifest(QByteArrayView text, const QUrl &address)
     return Reader(text, address).run();
 }
 
-std::optional<DashTrack> bestTrack(const DashManifest &manifest, const QByteArray &kind)
+std::optional<DashTrack> bestTrack(const DashManifest &manifest, const QByteArray &kind, int period)
 {
     std::optional<DashTrack> best;
     for (const DashTrack &t : manifest.tracks) {
-        if (t.kind != kind)
+        if (t.kind != kind || t.period != period)
             continue;
         if (!best || t.bandwidth > best->bandwidth
             || (t.bandwidth == best->bandwidth && qint64(t.width) * t.height > qint64(best->width) * best->height))

@@ -7,11 +7,13 @@
 #include <optional>
 
 // Reading a static DASH manifest (MPD): the video and audio
-// representations of its first period, each spelled out as the pieces to
+// representations of each of its periods, each spelled out as the pieces to
 // fetch, whether addressed by SegmentTemplate ($Number$, $Time$,
 // SegmentTimeline, $RepresentationID$, $Bandwidth$, widths as %05d),
 // SegmentList, or one file (SegmentBase, BaseURL).
 namespace vidrona::streams {
+
+inline constexpr int MaxPeriods = 256;
 
 struct DashPiece {
     QUrl url;
@@ -28,23 +30,28 @@ struct DashTrack {
     QUrl initUrl; // empty: none
     ByteRange initRange;
     QList<DashPiece> pieces;
+    int period = 0;             // which period, counted from 0
+    double periodStart = 0;     // where the period starts in the video, in seconds
+    double offsetSeconds = 0;   // presentationTimeOffset: the pieces' own time at that start
 };
 
 struct DashManifest {
     QList<DashTrack> tracks;
     double seconds = 0;
+    int periods = 0;
     Refusal refusal = Refusal::None;
     QString why;
 };
 
 DashManifest readDashManifest(QByteArrayView text, const QUrl &address);
 
-// The track of that kind to save: the highest bandwidth, then the largest
-// picture.
-std::optional<DashTrack> bestTrack(const DashManifest &manifest, const QByteArray &kind);
+// The track of that kind to save from period: the highest bandwidth, then
+// the largest picture.
+std::optional<DashTrack> bestTrack(const DashManifest &manifest, const QByteArray &kind, int period = 0);
 
-// An ISO 8601 duration as manifests write it ("PT1H2M3.5S"), in seconds;
-// -1 when it is none.
+// An ISO 8601 duration in any of its forms ("PT1H2M3.5S",
+// "P0Y0M0DT0H0M20.000S", "P1W", a decimal comma), in seconds; a year
+// counts 365 days and a month 30; -1 when it is none.
 double isoSeconds(const QString &text);
 
 } // namespace vidrona::streams

@@ -71,6 +71,7 @@ HlsKey readKey(const Attributes &a, const QUrl &address)
 struct Pending {
     double seconds = 0;
     bool discontinuity = false;
+    bool gap = false;
     bool haveRange = false;
     ByteRange range;
 };
@@ -100,6 +101,8 @@ void MediaReader::tag(QByteArrayView line)
         next.range = readRange(value.toByteArray(), lastRange);
     } else if (name == "#EXT-X-DISCONTINUITY") {
         next.discontinuity = true;
+    } else if (name == "#EXT-X-GAP") {
+        next.gap = true;
     } else if (name == "#EXT-X-MEDIA-SEQUENCE") {
         sequence = value.toLongLong();
     } else if (name == "#EXT-X-ENDLIST") {
@@ -126,6 +129,7 @@ void MediaReader::piece(QByteArrayView line)
     p.url = address.resolved(QUrl::fromEncoded(line.toByteArray()));
     p.seconds = next.seconds;
     p.discontinuity = next.discontinuity;
+    p.gap = next.gap;
     p.sequence = sequence++;
     p.key = key;
     p.map = map;
@@ -146,7 +150,8 @@ HlsRendition readRendition(const Attributes &a, const QUrl &address)
 HlsVariant readVariant(const Attributes &a, const QUrl &url)
 {
     const QList<QByteArray> size = a.value("RESOLUTION").split('x');
-    return {url, a.value("BANDWIDTH").toLongLong(), size.value(0).toInt(), size.value(1).toInt(), a.value("AUDIO")};
+    return {url, a.value("BANDWIDTH").toLongLong(), size.value(0).toInt(), size.value(1).toInt(), a.value("AUDIO"),
+            a.value("CODECS")};
 }
 
 HlsPlaylist refuse(Refusal refusal, const QString &why)
@@ -226,9 +231,25 @@ HlsPlaylist readHlsPlaylist(QByteArrayView text, const QUrl &address)
     return judged(out);
 }
 
+bool HlsVariant::soundOnly() const
+{
+    static const QByteArrayList sound{"mp4a", "ac-3", "ec-3", "ac-4", "opus", "flac", "mp3", "mp4a.40", "alac",
+                                      "dts", "vorbis"};
+    if (codecs.trimmed().isEmpty())
+        return false;
+    for (const QByteArray &codec : codecs.split(',')) {
+        const QByteArray name = codec.trimmed().toLower().split('.').first();
+        if (!sound.contains(name) && !sound.contains(codec.trimmed().toLower()))
+            return false;
+    }
+    return true;
+}
+
 std::optional<HlsVariant> bestVariant(const HlsMaster &master)
 {
     const auto better = [](const HlsVariant &a, const HlsVariant &b) {
+        if (a.soundOnly() != b.soundOnly())
+            return a.soundOnly(); // a picture first, whatever the bandwidth
         if (a.bandwidth != b.bandwidth)
             return a.bandwidth < b.bandwidth;
         return qint64(a.width) * a.height < qint64(b.width) * b.height;

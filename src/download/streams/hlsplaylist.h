@@ -38,6 +38,7 @@ struct HlsPiece {
     double seconds = 0;
     qint64 sequence = 0;
     bool discontinuity = false;
+    bool gap = false; // EXT-X-GAP: the server has no such piece
     int key = -1; // index into keys; -1: not encrypted
     int map = -1; // index into maps; -1: none
 };
@@ -57,6 +58,9 @@ struct HlsVariant {
     int width = 0;
     int height = 0;
     QByteArray audioGroup;
+    QByteArray codecs; // as written; empty: not said
+    // CODECS names only sound formats (mp4a, ac-3, ec-3, opus, flac, mp3...).
+    bool soundOnly() const;
 };
 
 struct HlsRendition {
@@ -83,7 +87,9 @@ struct HlsPlaylist {
 // Reads text, served from address, within the bounds of streamlimits.h.
 HlsPlaylist readHlsPlaylist(QByteArrayView text, const QUrl &address);
 
-// The variant to save: the highest bandwidth, then the largest picture.
+// The variant to save: the highest bandwidth, then the largest picture,
+// among those with a picture; one with sound only when nothing else is
+// offered.
 std::optional<HlsVariant> bestVariant(const HlsMaster &master);
 // The audio rendition the variant names and that has a playlist of its
 // own: the default one of its group, else the group's first.

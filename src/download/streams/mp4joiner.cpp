@@ -1,5 +1,7 @@
 #include "mp4joiner.h"
 #include <QFile>
+#include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <limits>
 #include <memory>
@@ -64,6 +66,9 @@ struct PieceReader {
 // One opened input: its reader, its I/O and its demuxer.
 struct Input {
     PieceReader reader;
+    QStringList paths;     // all of the input's files
+    QList<JoinRun> runs;   // never empty once opened
+    int run = 0;           // the one being read
     AVIOContext *io = nullptr;
     AVFormatContext *format = nullptr;
     QList<int> outStream; // per input stream: the output stream, or -1
@@ -84,10 +89,14 @@ struct Input {
     }
 };
 
-bool open(Input &in, const QStringList &paths, const std::atomic<bool> *cancel, QString *error)
+// Opens the files of in's current run.
+bool openRun(Input &in, QString *error)
 {
-    in.reader.paths = paths;
-    in.reader.cancel = cancel;
+    const int first = in.runs.at(in.run).first;
+    const int end = in.run + 1 < in.runs.size() ? in.runs.at(in.run + 1).first : int(in.paths.size());
+    in.reader.paths = in.paths.mid(first, qMax(0, end - first));
+    in.reader.next = 0;
+    in.reader.file.close();
     auto *buffer = static_cast<unsigned char *>(av_malloc(IoBufferBytes));
     in.io = avio_alloc_context(buffer, IoBufferBytes, 0, &in.reader, &PieceReader::read, nullptr, nullptr);
     in.format = avformat_alloc_context();
@@ -97,12 +106,72 @@ bool open(Input &in, const QStringList &paths, const std::atomic<bool> *cancel, 
     int code = avformat_open_input(&in.format, nullptr, nullptr, nullptr);
     if (code >= 0)
         code = avformat_find_stream_info(in.format, nullptr);
-    if (code >= 0 && in.format->start_time != AV_NOPTS_VALUE)
-        in.startMicros = in.format->start_time;
     if (code < 0)
         *error = in.reader.failure.isEmpty() ? QStringLiteral("A piece cannot be read: %1").arg(avText(code))
                                              : in.reader.failure;
     return code >= 0;
+}
+
+qint64 runStart(const Input &in)
+{
+    return in.format->start_time != AV_NOPTS_VALUE ? in.format->start_time : 0;
+}
+
+bool open(Input &in, const QStringList &paths, const QList<JoinRun> &runs, const std::atomic<bool> *cancel,
+          QString *error)
+{
+    in.paths = paths;
+    in.runs = runs.isEmpty() || runs.first().first != 0 ? QList<JoinRun>{JoinRun{}} + runs : runs;
+    in.reader.cancel = cancel;
+    if (!openRun(in, error))
+        return false;
+    if (in.runs.first().timed)
+        in.shiftMicros = qint64(in.runs.first().shiftSeconds * AV_TIME_BASE);
+    in.startMicros = runStart(in) + in.shiftMicros;
+    return true;
+}
+
+// The same kind of stream, in a form one track can carry on with.
+bool sameShape(const AVCodecParameters *a, const AVCodecParameters *b)
+{
+    return a->codec_type == b->codec_type && a->codec_id == b->codec_id && a->width == b->width
+           && a->height == b->height && a->sample_rate == b->sample_rate
+           && a->ch_layout.nb_channels == b->ch_layout.nb_channels && a->extradata_size == b->extradata_size
+           && (a->extradata_size == 0 || memcmp(a->extradata, b->extradata, size_t(a->extradata_size)) == 0);
+}
+
+// Goes on to in's next run, its streams matched to the ones already in the
+// file; its time placed as the run says, or following on.
+bool nextRun(Input &in, const AVFormatContext *out, QString *error)
+{
+    QList<int> targets; // the file's streams this input fills, in order
+    for (int s : std::as_const(in.outStream))
+        if (s >= 0)
+            targets << s;
+    avformat_close_input(&in.format);
+    if (in.io)
+        av_freep(&in.io->buffer);
+    avio_context_free(&in.io);
+    ++in.run;
+    if (!openRun(in, error))
+        return false;
+    QList<int> outStream;
+    int n = 0;
+    for (unsigned i = 0; i < in.format->nb_streams; ++i) {
+        const AVCodecParameters *par = in.format->streams[i]->codecpar;
+        const bool media = par->codec_type == AVMEDIA_TYPE_VIDEO || par->codec_type == AVMEDIA_TYPE_AUDIO;
+        if (media && (n >= targets.size() || !sameShape(par, out->streams[targets.at(n)]->codecpar)))
+            return *error = QStringLiteral("a part of the video is encoded differently from the part before it"),
+                   false;
+        outStream << (media ? targets.at(n++) : -1);
+    }
+    if (n != targets.size())
+        return *error = QStringLiteral("a part of the video lacks a stream the part before it has"), false;
+    in.outStream = outStream;
+    const JoinRun &run = in.runs.at(in.run);
+    in.shiftMicros = run.timed ? qint64(run.shiftSeconds * AV_TIME_BASE) : in.endMicros - runStart(in);
+    in.streamMicros.clear(); // the jumps within a run are judged anew
+    return true;
 }
 
 // Output streams for the video and sound of in.
@@ -176,6 +245,8 @@ bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &last
 {
     AVFormatContext *out = output.format;
     const int code = av_read_frame(in.format, packet);
+    if (code == AVERROR_EOF && in.run + 1 < in.runs.size())
+        return nextRun(in, out, error);
     if (code < 0) {
         in.done = true;
         if (code != AVERROR_EOF)
@@ -238,14 +309,15 @@ bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, QStrin
 
 namespace {
 
-bool joinInto(Output &out, const QList<QStringList> &inputs, const QString &outPath, QString *error)
+bool joinInto(Output &out, const QList<QStringList> &inputs, const JoinRuns &runs, const QString &outPath,
+              QString *error)
 {
     if (avformat_alloc_output_context2(&out.format, nullptr, "mp4", nullptr) < 0)
         return *error = QStringLiteral("Out of memory."), false;
     QList<std::shared_ptr<Input>> opened;
     for (const QStringList &paths : inputs) {
         opened.append(std::make_shared<Input>());
-        if (!open(*opened.last(), paths, out.cancel, error) || !addStreams(*opened.last(), out.format, error))
+        if (!open(*opened.last(), paths, runs.value(opened.size() - 1), out.cancel, error) || !addStreams(*opened.last(), out.format, error))
             return false;
     }
     if (out.format->nb_streams == 0)
@@ -284,12 +356,12 @@ JoinFault faultOf(const Output &out)
 } // namespace
 
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
-               const std::atomic<bool> *cancel, JoinFault *fault)
+               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs)
 {
     error->clear();
     Output out;
     out.cancel = cancel;
-    const bool ok = joinInto(out, inputs, outPath, error);
+    const bool ok = joinInto(out, inputs, runs, outPath, error);
     if (fault)
         *fault = ok ? JoinFault::None : faultOf(out);
     return ok;

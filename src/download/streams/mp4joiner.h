@@ -1,4 +1,5 @@
 #pragma once
+#include "joinruns.h"
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -19,9 +20,13 @@ namespace vidrona::streams {
 // set (checked between packets and in every read and write, so a join
 // ends within a packet's time); fault says which, for the caller to know
 // whether the pieces are to blame: only then are they of no more use.
+// runs: per input, where its files start over with an init section of
+// their own (joinruns.h); each run is read afresh into the same streams,
+// and fails the join when its streams differ from the first run's (a codec
+// or parameter change one MP4 track cannot hold).
 enum class JoinFault { None, Pieces, Output, DiskFull, Cancelled };
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
-               const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr);
+               const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {});
 
 // data decrypted with AES-128 in CBC mode and its PKCS#7 padding taken
 // off; empty with *ok false when key or iv are not 16 bytes, data is not

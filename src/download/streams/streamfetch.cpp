@@ -252,7 +252,7 @@ FetchResult joinAndPlace(const Run &run)
     QFile::remove(joined);
     QString error;
     JoinFault fault = JoinFault::None;
-    if (!joinToMp4(inputs, joined, &error, &run.shared.cancel.flag(), &fault)) {
+    if (!joinToMp4(inputs, joined, &error, &run.shared.cancel.flag(), &fault, run.plan.runs)) {
         QFile::remove(joined);
         // Only pieces that cannot be joined go (kept, the same pieces would
         // fail the same way at every try); a cancel or the disk's fault
@@ -270,7 +270,8 @@ FetchResult joinAndPlace(const Run &run)
     writer.setCancel(&run.shared.cancel.flag());
     const auto taken = [&](const QString &name) { return run.job.takenNames.contains(name, Qt::CaseInsensitive); };
     QString placedAt;
-    if (!writer.open(joined, true) || !writer.commitTo(run.job.finalPath, taken, &placedAt))
+    const QString target = run.plan.soundOnly ? soundOnlyName(run.job.finalPath) : run.job.finalPath;
+    if (!writer.open(joined, true) || !writer.commitTo(target, taken, &placedAt))
         return {writer.failure()};
     run.folder.clear(true);
     return {{}, placedAt};
@@ -278,11 +279,12 @@ FetchResult joinAndPlace(const Run &run)
 
 } // namespace
 
-FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::optional<QByteArray> &playlist)
+FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::optional<QByteArray> &playlist,
+                           const QUrl &from)
 {
     shared.total = -1;
     net::HttpClient client;
-    const StreamPlan plan = planStream(client, job.url, job.stallTimeoutMs, shared.cancel, playlist);
+    const StreamPlan plan = planStream(client, job.url, job.stallTimeoutMs, shared.cancel, playlist, from);
     if (plan.failure.failed())
         return {plan.failure};
     const PieceFolder folder(job.finalPath);

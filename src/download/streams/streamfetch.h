@@ -1,5 +1,6 @@
 #pragma once
 #include "download/filefetch.h"
+#include <QUrl>
 
 namespace vidrona::streams {
 
@@ -10,7 +11,9 @@ namespace vidrona::streams {
 // unchanged playlist asks only for the missing ones; the final name
 // receives the joined file only, never replacing what holds it.
 // A refused stream (live, DRM, past the bounds) writes nothing.
-// playlist: the text of job.url when a plain fetch already read it.
-FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::optional<QByteArray> &playlist = {});
+// playlist: the text of job.url when a plain fetch already read it, and
+// from: the address that answered with it.
+FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::optional<QByteArray> &playlist = {},
+                           const QUrl &from = {});
 
 } // namespace vidrona::streams

@@ -1,9 +1,13 @@
 #include "streamplan.h"
 #include "dashmanifest.h"
 #include "piecefetch.h"
+#include "textfetch.h"
 #include "net/addressrule.h"
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 
 namespace vidrona::streams {
 
@@ -27,7 +31,12 @@ struct Builder {
         plan.failure = net::fail(refusal == Refusal::TooLarge ? net::Reason::TooLarge : net::Reason::NotTheVideo, why);
         return false;
     }
-    std::optional<QByteArray> text(const QUrl &url, bool userNamed);
+    // A text and the address it answered from.
+    struct Text {
+        QByteArray bytes;
+        QUrl from;
+    };
+    std::optional<Text> text(const QUrl &url, bool userNamed);
     std::optional<QByteArray> counted(const QUrl &url, const QByteArray &bytes);
     int key(const QUrl &url);
     int piece(const QUrl &url, ByteRange range, int key = -1, const QByteArray &iv = {})
@@ -37,19 +46,21 @@ struct Builder {
     }
     bool hlsTrack(const HlsMedia &media);
     bool hls(const QByteArray &text, const QUrl &address);
-    bool dashTrack(const DashTrack &track);
+    void dashTrack(const QList<DashTrack> &periods);
     bool dash(const QByteArray &text, const QUrl &address);
 };
 
-// A playlist's or manifest's text, counted in the digest.
-std::optional<QByteArray> Builder::text(const QUrl &url, bool userNamed)
+// A playlist's or manifest's text, decoded, counted in the digest.
+std::optional<Builder::Text> Builder::text(const QUrl &url, bool userNamed)
 {
-    SmallBody body = fetchSmall(client, url, MaxPlaylistBytes, userNamed, QStringLiteral("the playlist"), idleMs, cancel);
+    const FetchedText body = fetchText(client, url, MaxPlaylistBytes, userNamed, QStringLiteral("the playlist"),
+                                       idleMs, cancel);
     if (body.tooLarge)
         return refuse(Refusal::TooLarge, QStringLiteral("The playlist is larger than 8 MB.")), std::nullopt;
     if (body.failure.failed())
         return plan.failure = body.failure, std::nullopt;
-    return counted(url, body.bytes);
+    counted(url, body.bytes);
+    return Text{body.bytes, body.finalUrl};
 }
 
 std::optional<QByteArray> Builder::counted(const QUrl &url, const QByteArray &bytes)
@@ -74,15 +85,23 @@ int Builder::key(const QUrl &url)
     return int(plan.keys.size() - 1);
 }
 
+// A track's pieces; gaps are left out (the file's time jumps over them,
+// as a player's does), and each new init section after the first starts a
+// run the joiner reads afresh, following on from the one before.
 bool Builder::hlsTrack(const HlsMedia &media)
 {
     QList<int> order;
+    QList<JoinRun> runs{JoinRun{}};
     QHash<int, int> mapPiece; // init section -> its piece number
     int lastMap = -1;
     for (const HlsPiece &p : media.pieces) {
+        if (p.gap)
+            continue;
         if (p.map >= 0 && p.map != lastMap) {
             if (!mapPiece.contains(p.map))
                 mapPiece.insert(p.map, piece(media.maps.at(p.map).url, media.maps.at(p.map).range));
+            if (lastMap >= 0)
+                runs.append({int(order.size()), false, 0});
             order.append(mapPiece.value(p.map));
         }
         lastMap = p.map;
@@ -93,6 +112,7 @@ bool Builder::hlsTrack(const HlsMedia &media)
         order.append(piece(p.url, p.range, key, key >= 0 ? ivFor(*k, p.sequence) : QByteArray()));
     }
     plan.tracks.append(order);
+    plan.runs.append(runs);
     return true;
 }
 
@@ -104,14 +124,15 @@ bool Builder::hls(const QByteArray &text, const QUrl &address)
     if (top.kind == HlsPlaylist::Media)
         return hlsTrack(top.media);
     const HlsVariant variant = *bestVariant(top.master); // the reader refuses a master without one
+    plan.soundOnly = variant.soundOnly();
     QList<QUrl> urls{variant.url};
     if (const std::optional<QUrl> audio = audioFor(top.master, variant))
         urls << *audio;
     for (const QUrl &url : urls) {
-        const std::optional<QByteArray> media = this->text(url, plan.trusted);
+        const std::optional<Text> media = this->text(url, plan.trusted);
         if (!media)
             return false;
-        const HlsPlaylist p = readHlsPlaylist(*media, url);
+        const HlsPlaylist p = readHlsPlaylist(media->bytes, media->from);
         if (p.refusal == Refusal::None && p.kind != HlsPlaylist::Media)
             return refuse(Refusal::Broken, QStringLiteral("The playlist names another list of variants."));
         if (p.refusal != Refusal::None)
@@ -122,15 +143,21 @@ bool Builder::hls(const QByteArray &text, const QUrl &address)
     return true;
 }
 
-bool Builder::dashTrack(const DashTrack &track)
+// One kind's track over every period, each period a run of its own timed
+// by its start and presentationTimeOffset.
+void Builder::dashTrack(const QList<DashTrack> &periods)
 {
     QList<int> order;
-    if (!track.initUrl.isEmpty())
-        order.append(piece(track.initUrl, track.initRange));
-    for (const DashPiece &p : track.pieces)
-        order.append(piece(p.url, p.range));
+    QList<JoinRun> runs;
+    for (const DashTrack &track : periods) {
+        runs.append({int(order.size()), true, track.periodStart - track.offsetSeconds});
+        if (!track.initUrl.isEmpty())
+            order.append(piece(track.initUrl, track.initRange));
+        for (const DashPiece &p : track.pieces)
+            order.append(piece(p.url, p.range));
+    }
     plan.tracks.append(order);
-    return true;
+    plan.runs.append(runs);
 }
 
 bool Builder::dash(const QByteArray &text, const QUrl &address)
@@ -138,32 +165,69 @@ bool Builder::dash(const QByteArray &text, const QUrl &address)
     const DashManifest m = readDashManifest(text, address);
     if (m.refusal != Refusal::None)
         return refuse(m.refusal, m.why);
-    const std::optional<DashTrack> video = bestTrack(m, "video"), audio = bestTrack(m, "audio");
-    if (!video && !audio)
+    QList<DashTrack> video, audio;
+    for (int period = 0; period < m.periods; ++period) {
+        if (const std::optional<DashTrack> v = bestTrack(m, "video", period))
+            video << *v;
+        if (const std::optional<DashTrack> a = bestTrack(m, "audio", period))
+            audio << *a;
+    }
+    if (video.isEmpty() && audio.isEmpty())
         return refuse(Refusal::Empty, QStringLiteral("The manifest names no video."));
-    return (!video || dashTrack(*video)) && (!audio || dashTrack(*audio));
+    // A period without the picture or the sound the others have would
+    // leave a hole the file cannot keep: never a file with part of the video.
+    if ((!video.isEmpty() && video.size() != m.periods) || (!audio.isEmpty() && audio.size() != m.periods))
+        return refuse(Refusal::Broken, QStringLiteral("The parts of this video do not all have the same streams, "
+                                                      "so they cannot be joined into one file."));
+    if (!video.isEmpty())
+        dashTrack(video);
+    if (!audio.isEmpty())
+        dashTrack(audio);
+    plan.soundOnly = video.isEmpty();
+    return true;
 }
 
+bool isHls(const QByteArray &text)
+{
+    return text.trimmed().startsWith("#EXTM3U") || text.startsWith("\xEF\xBB\xBF#EXTM3U");
+}
+
+// An MPD element, with or without a namespace prefix ("<mpd:MPD").
 bool isDash(const QByteArray &text)
 {
-    const QByteArray start = text.left(4096);
-    return !start.trimmed().startsWith("#EXTM3U") && !start.startsWith("\xEF\xBB\xBF#EXTM3U") && start.contains("<MPD");
+    static const QRegularExpression root(QStringLiteral("<([A-Za-z_][\\w.-]*:)?MPD[\\s>/]"));
+    return !isHls(text) && root.match(QString::fromLatin1(text.left(4096))).hasMatch();
 }
 
 } // namespace
 
 StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, const std::atomic<bool> &cancel,
-                      const std::optional<QByteArray> &topText)
+                      const std::optional<QByteArray> &topText, const QUrl &topFrom)
 {
     Builder b(client, idleMs, cancel);
     b.plan.trusted = isInternalHost(address.host());
-    const std::optional<QByteArray> top = topText ? b.counted(address, *topText) : b.text(address, true);
+    // A plain fetch takes a body as sent: one packed is asked for again, decoded.
+    const bool readable = topText && (isHls(*topText) || isDash(*topText));
+    std::optional<Builder::Text> top;
+    if (readable)
+        top = Builder::Text{*b.counted(address, *topText), topFrom.isEmpty() ? address : topFrom};
+    else
+        top = b.text(address, true);
     if (top)
-        isDash(*top) ? b.dash(*top, address) : b.hls(*top, address);
+        isDash(top->bytes) ? b.dash(top->bytes, top->from) : b.hls(top->bytes, top->from);
+    if (!b.failed() && b.plan.pieces.size() > MaxPieces)
+        b.refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));
     if (!b.failed() && b.plan.pieces.isEmpty())
         b.refuse(Refusal::Empty, QStringLiteral("The playlist names no piece of video."));
     b.plan.digest = b.hash.result().toHex();
     return b.plan;
+}
+
+QString soundOnlyName(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(" (sound only)") + suffix);
 }
 
 } // namespace vidrona::streams

@@ -1,5 +1,6 @@
 #pragma once
 #include "hlsplaylist.h"
+#include "joinruns.h"
 #include "net/failure.h"
 #include "net/httpclient.h"
 #include <QByteArray>
@@ -24,6 +25,8 @@ struct StreamPiece {
 struct StreamPlan {
     QList<StreamPiece> pieces;
     QList<QList<int>> tracks; // per track, piece numbers in join order
+    JoinRuns runs;            // per track, where its pieces start over (joinruns.h)
+    bool soundOnly = false;   // nothing but sound was offered: the file has no picture
     QList<QByteArray> keys;   // the AES-128 keys, 16 bytes each
     QByteArray digest;        // of every playlist or manifest text read
     // The user named an address on their own machine or network, so the
@@ -36,8 +39,14 @@ struct StreamPlan {
 // the keys, each within the bounds of streamlimits.h; a refused stream
 // (live, DRM, too large, broken, empty) fails with the reader's words.
 // top: the text of address when a plain fetch of it already read it (it
-// answered with a playlist), so it is not asked for again.
+// answered with a playlist), so it is not asked for again unless it came
+// packed; topFrom: where that answer came from (empty: address).
+// Relative addresses resolve against the address that answered.
 StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, const std::atomic<bool> &cancel,
-                      const std::optional<QByteArray> &top = std::nullopt);
+                      const std::optional<QByteArray> &top = std::nullopt, const QUrl &topFrom = {});
+
+// The name a sound-only video is saved under, so the row says what it
+// holds: "clip.mp4" becomes "clip (sound only).mp4".
+QString soundOnlyName(const QString &path);
 
 } // namespace vidrona::streams
