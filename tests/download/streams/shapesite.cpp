@@ -21,7 +21,8 @@ QString periodText(const MpdForm &f, const MpdPeriod &p, int n)
     const QString init = "initialization=\"init-stream$RepresentationID$.m4s\"";
     const QString timing = QString("timescale=\"1000000\" duration=\"1000000\" startNumber=\"1\" "
                                    "presentationTimeOffset=\"%1\"").arg(p.offsetMicros);
-    QString t = QString("<%1 id=\"%2\" duration=\"PT4S\">").arg(e("Period")).arg(n);
+    // One period takes its length from the manifest's duration.
+    QString t = QString("<%1 id=\"%2\"%3>").arg(e("Period")).arg(n).arg(f.periods.size() > 1 ? " duration=\"PT4S\"" : "");
     if (f.inherited) {
         t += QString("<%1>%2/</%1>").arg(e("BaseURL"), p.pack);
         t += QString("<%1 %2 %3/>").arg(e("SegmentTemplate"), timing, media);
