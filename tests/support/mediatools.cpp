@@ -49,14 +49,14 @@ double durationOf(const QString &file)
     return out.trimmed().toDouble();
 }
 
-double firstFrameSeconds(const QString &file)
+double firstFrameSeconds(const QString &file, const char *kind)
 {
     QByteArray out;
-    if (!runTool("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries", "packet=pts_time",
+    if (!runTool("ffprobe", {"-v", "error", "-select_streams", QString::fromLatin1(kind), "-show_entries", "packet=pts_time",
                              "-read_intervals", "%+#1", "-of", "csv=p=0", file}, &out)
         || out.trimmed().isEmpty())
         return -1;
-    return out.trimmed().split('\n').first().toDouble();
+    return out.trimmed().split('\n').first().split(',').first().toDouble(); // "1.4," from the csv writer
 }
 
 } // namespace vidrona::test

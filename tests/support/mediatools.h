@@ -15,7 +15,8 @@ QByteArray frameSums(const QString &input, const char *kind = "v");
 // "audio", "video", sorted.
 QStringList streamKinds(const QString &file);
 double durationOf(const QString &file);
-// When the first picture is shown, in seconds; -1 when there is none.
-double firstFrameSeconds(const QString &file);
+// When the first picture (kind "v") or sound ("a") is played, in seconds;
+// -1 when there is none.
+double firstFrameSeconds(const QString &file, const char *kind = "v");
 
 } // namespace vidrona::test

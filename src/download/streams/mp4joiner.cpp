@@ -1,4 +1,5 @@
 #include "mp4joiner.h"
+#include "packedaudio.h"
 #include <QFile>
 #include <algorithm>
 #include <cstring>
@@ -117,6 +118,18 @@ qint64 runStart(const Input &in)
     return in.format->start_time != AV_NOPTS_VALUE ? in.format->start_time : 0;
 }
 
+// Where packed audio's first piece says its sound starts (packedaudio.h).
+std::optional<qint64> packedAudioStart(const Input &in)
+{
+    const char *name = in.format->iformat ? in.format->iformat->name : "";
+    if (qstrcmp(name, "aac") != 0 && qstrcmp(name, "ac3") != 0 && qstrcmp(name, "eac3") != 0 && qstrcmp(name, "mp3") != 0)
+        return std::nullopt;
+    QFile first(in.paths.value(in.runs.first().first));
+    if (!first.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return packedAudioStartMicros(first.read(PackedAudioHeadBytes));
+}
+
 bool open(Input &in, const QStringList &paths, const QList<JoinRun> &runs, const std::atomic<bool> *cancel,
           QString *error)
 {
@@ -127,6 +140,8 @@ bool open(Input &in, const QStringList &paths, const QList<JoinRun> &runs, const
         return false;
     if (in.runs.first().timed)
         in.shiftMicros = qint64(in.runs.first().shiftSeconds * AV_TIME_BASE);
+    else if (const std::optional<qint64> at = packedAudioStart(in))
+        in.shiftMicros = *at - runStart(in); // its clock, which the demuxer does not read, set against the video's
     in.startMicros = runStart(in) + in.shiftMicros;
     return true;
 }

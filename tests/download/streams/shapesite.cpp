@@ -131,6 +131,63 @@ QString ShapeClips::master(const QString &name, const QString &text)
     return "variants/" + name + ".m3u8";
 }
 
+namespace {
+
+// ID3v2 with one PRIV frame: the 90 kHz time of the sound that follows.
+QByteArray id3Timestamp(qint64 stamp, int version)
+{
+    const auto syncsafe = [](qint64 n) {
+        QByteArray b(4, '\0');
+        for (int i = 3; i >= 0; --i, n >>= 7)
+            b[i] = char(n & 0x7f);
+        return b;
+    };
+    QByteArray data = "com.apple.streaming.transportStreamTimestamp";
+    data += '\0';
+    for (int i = 7; i >= 0; --i)
+        data += char((quint64(stamp) >> (8 * i)) & 0xff);
+    QByteArray size = syncsafe(data.size());
+    if (version == 3)
+        size = QByteArray::fromHex(QByteArray::number(qint64(data.size()), 16).rightJustified(8, '0'));
+    const QByteArray frame = "PRIV" + size + QByteArray(2, '\0') + data;
+    return "ID3" + QByteArray(1, char(version)) + QByteArray(2, '\0') + syncsafe(frame.size()) + frame;
+}
+
+// ADTS frames in an .aac piece: each holds 1024 samples.
+int adtsFrames(const QByteArray &aac)
+{
+    int frames = 0;
+    for (qsizetype at = 0; at + 7 <= aac.size() && uchar(aac[at]) == 0xff; ++frames)
+        at += ((uchar(aac[at + 3]) & 0x03) << 11) | (uchar(aac[at + 4]) << 3) | (uchar(aac[at + 5]) >> 5);
+    return frames;
+}
+
+} // namespace
+
+QString ShapeClips::packedAudio(int id3Version)
+{
+    const QString folder = path(QString("packed%1").arg(id3Version));
+    if (!hls(QString("packed%1/v/index.m3u8").arg(id3Version), m_clips.reference(), {"-an"}) || !QDir().mkpath(folder + "/a")
+        || !runTool("ffmpeg", {"-v", "error", "-i", m_clips.reference(), "-vn", "-c:a", "copy", "-f", "segment",
+                               "-segment_time", "1", folder + "/a/raw%d.aac"}))
+        return {};
+    const double videoStart = firstFrameSeconds(folder + "/v/index0.ts");
+    qint64 samples = 0;
+    QByteArray list = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-PLAYLIST-TYPE:VOD\n";
+    for (int i = 0; QFileInfo::exists(folder + QString("/a/raw%1.aac").arg(i)); ++i) {
+        const QByteArray raw = readFile(folder + QString("/a/raw%1.aac").arg(i));
+        const qint64 stamp = qRound64(videoStart * 90000) + samples * 90000 / 44100;
+        writeFile(folder + "/a", QString("piece%1.aac").arg(i), id3Timestamp(stamp, id3Version) + raw);
+        samples += qint64(adtsFrames(raw)) * 1024;
+        list += "#EXTINF:" + QByteArray::number(adtsFrames(raw) * 1024 / 44100.0) + ",\npiece" + QByteArray::number(i) + ".aac\n";
+    }
+    writeFile(folder + "/a", "index.m3u8", list + "#EXT-X-ENDLIST\n");
+    writeFile(folder, "master.m3u8", "#EXTM3U\n#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"aud\",NAME=\"en\",DEFAULT=YES,"
+                                     "URI=\"a/index.m3u8\"\n#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=160x120,"
+                                     "CODECS=\"avc1.f4000c,mp4a.40.2\",AUDIO=\"aud\"\nv/index.m3u8\n");
+    return videoStart > 0.5 ? QString("packed%1/master.m3u8").arg(id3Version) : QString(); // a clock well after zero, as TS pieces have
+}
+
 QString ShapeClips::otherEncoding()
 {
     const QString out = path("other.mp4");

@@ -41,6 +41,11 @@ public:
     // one with a picture; text is the master with %1 for the sound-only
     // address and %2 for the other.
     QString master(const QString &name, const QString &text);
+    // A master with the reference's picture in TS pieces and its sound
+    // apart, packed in .aac pieces each led by an ID3 tag naming its time
+    // on the pictures' clock.
+    // id3Version: 3 or 4 (frame sizes plain or seven bits a byte).
+    QString packedAudio(int id3Version);
     // A clip like the reference but encoded apart with other settings.
     QString otherEncoding();
 

@@ -37,6 +37,8 @@ private slots:
     void gaps();
     void manifests_data();
     void manifests();
+    void packedAudio_data();
+    void packedAudio();
     void newInit_data();
     void newInit();
 
@@ -278,6 +280,31 @@ void TestStreamShapes::manifests()
     QVERIFY2(qAbs(durationOf(job.finalPath) - 4.0 * times) < 0.3, qPrintable(QString::number(durationOf(job.finalPath))));
     QVERIFY2(qAbs(firstFrameSeconds(job.finalPath)) < 0.05, qPrintable(QString::number(firstFrameSeconds(job.finalPath))));
     QCOMPARE(frameSums(job.finalPath), frameSums(m_clips->reference()).repeated(times));
+}
+
+void TestStreamShapes::packedAudio_data()
+{
+    QTest::addColumn<int>("version"); // of the ID3 tags that lead the pieces
+    QTest::newRow("ID3v2.4 transportStreamTimestamp") << 4;
+    QTest::newRow("ID3v2.3 transportStreamTimestamp") << 3;
+}
+
+// Sound in .aac pieces against pictures in TS pieces: both start together
+// in the file, as the ID3 timestamps place them, not the picture 1.4 s late.
+void TestStreamShapes::packedAudio()
+{
+    QFETCH(int, version);
+    const QString top = m_shapes->packedAudio(version);
+    QVERIFY(!top.isEmpty());
+    QTemporaryDir out;
+    FetchJob job;
+    const FetchResult result = fetch(FolderSite::url(top), job, out);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QCOMPARE(streamKinds(job.finalPath), QStringList({"audio", "video"}));
+    const double picture = firstFrameSeconds(job.finalPath, "v"), sound = firstFrameSeconds(job.finalPath, "a");
+    QVERIFY2(qAbs(picture - sound) < 0.06, qPrintable(QString("picture %1 s, sound %2 s").arg(picture).arg(sound)));
+    QVERIFY2(qAbs(durationOf(job.finalPath) - 4.0) < 0.3, qPrintable(QString::number(durationOf(job.finalPath))));
+    QCOMPARE(frameSums(job.finalPath), frameSums(m_clips->reference()));
 }
 
 void TestStreamShapes::newInit_data()
