@@ -155,10 +155,26 @@ bool sameShape(const AVCodecParameters *a, const AVCodecParameters *b)
            && (a->extradata_size == 0 || memcmp(a->extradata, b->extradata, size_t(a->extradata_size)) == 0);
 }
 
+struct Output {
+    AVFormatContext *format = nullptr;
+    const std::atomic<bool> *cancel = nullptr;
+    int writeCode = 0; // the first failed write's code: the disk's fault, not the pieces'
+    bool unjoinable = false; // a run's streams cannot go on in the file's tracks
+    bool cancelled() const { return cancel && *cancel; }
+    static int interrupted(void *opaque) { return static_cast<const Output *>(opaque)->cancelled() ? 1 : 0; }
+    ~Output()
+    {
+        if (format && format->pb)
+            avio_closep(&format->pb);
+        avformat_free_context(format);
+    }
+};
+
 // Goes on to in's next run, its streams matched to the ones already in the
 // file; its time placed as the run says, or following on.
-bool nextRun(Input &in, const AVFormatContext *out, QString *error)
+bool nextRun(Input &in, Output &output, QString *error)
 {
+    const AVFormatContext *out = output.format;
     QList<int> targets; // the file's streams this input fills, in order
     for (int s : std::as_const(in.outStream))
         if (s >= 0)
@@ -176,12 +192,13 @@ bool nextRun(Input &in, const AVFormatContext *out, QString *error)
         const AVCodecParameters *par = in.format->streams[i]->codecpar;
         const bool media = par->codec_type == AVMEDIA_TYPE_VIDEO || par->codec_type == AVMEDIA_TYPE_AUDIO;
         if (media && (n >= targets.size() || !sameShape(par, out->streams[targets.at(n)]->codecpar)))
-            return *error = QStringLiteral("a part of the video is encoded differently from the part before it"),
-                   false;
+            return output.unjoinable = true,
+                   *error = QStringLiteral("a part of the video is encoded differently from the part before it"), false;
         outStream << (media ? targets.at(n++) : -1);
     }
     if (n != targets.size())
-        return *error = QStringLiteral("a part of the video lacks a stream the part before it has"), false;
+        return output.unjoinable = true,
+               *error = QStringLiteral("a part of the video lacks a stream the part before it has"), false;
     in.outStream = outStream;
     const JoinRun &run = in.runs.at(in.run);
     in.shiftMicros = run.timed ? qint64(run.shiftSeconds * AV_TIME_BASE) : in.endMicros - runStart(in);
@@ -240,19 +257,6 @@ void followOn(Input &in, AVPacket *packet, AVRational from)
     in.endMicros = qMax(in.endMicros, at + av_rescale_q(qMax<qint64>(packet->duration, 1), from, MicrosBase));
 }
 
-struct Output {
-    AVFormatContext *format = nullptr;
-    const std::atomic<bool> *cancel = nullptr;
-    int writeCode = 0; // the first failed write's code: the disk's fault, not the pieces'
-    bool cancelled() const { return cancel && *cancel; }
-    static int interrupted(void *opaque) { return static_cast<const Output *>(opaque)->cancelled() ? 1 : 0; }
-    ~Output()
-    {
-        if (format && format->pb)
-            avio_closep(&format->pb);
-        avformat_free_context(format);
-    }
-};
 
 // Copies one packet of in; false at its end.
 bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &lastDts, qint64 startMicros,
@@ -261,7 +265,7 @@ bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &last
     AVFormatContext *out = output.format;
     const int code = av_read_frame(in.format, packet);
     if (code == AVERROR_EOF && in.run + 1 < in.runs.size())
-        return nextRun(in, out, error);
+        return nextRun(in, output, error);
     if (code < 0) {
         in.done = true;
         if (code != AVERROR_EOF)
@@ -357,6 +361,8 @@ JoinFault faultOf(const Output &out)
 {
     if (out.cancelled())
         return JoinFault::Cancelled;
+    if (out.unjoinable)
+        return JoinFault::Unjoinable;
     // Only the file system's own faults are the disk's: a packet the
     // muxer refuses fails the same way at every try.
     const int code = out.writeCode;

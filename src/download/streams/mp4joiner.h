@@ -23,8 +23,8 @@ namespace vidrona::streams {
 // runs: per input, where its files start over with an init section of
 // their own (joinruns.h); each run is read afresh into the same streams,
 // and fails the join when its streams differ from the first run's (a codec
-// or parameter change one MP4 track cannot hold).
-enum class JoinFault { None, Pieces, Output, DiskFull, Cancelled };
+// or parameter change one MP4 track cannot hold): fault Unjoinable.
+enum class JoinFault { None, Pieces, Output, DiskFull, Cancelled, Unjoinable };
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {});
 

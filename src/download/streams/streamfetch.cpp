@@ -263,6 +263,10 @@ FetchResult joinAndPlace(const Run &run)
             return {FileWriter::failureOf(fault == JoinFault::DiskFull ? platform::FileFault::DiskFull
                                                                        : platform::FileFault::Other, error), {}};
         run.folder.clear(true);
+        if (fault == JoinFault::Unjoinable) // the same at every try: never a file with part of the video
+            return {net::fail(net::Reason::NotTheVideo, QStringLiteral("The parts of this video are encoded "
+                                                                       "differently, so they cannot be joined into "
+                                                                       "one file.")), {}};
         return {net::fail(net::Reason::Other, QStringLiteral("The pieces cannot be joined into one video (%1); "
                                                              "the next try fetches them again.").arg(error)), {}};
     }
