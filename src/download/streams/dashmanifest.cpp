@@ -124,7 +124,9 @@ DashManifest Reader::run()
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == QLatin1String("BaseURL"))
             m_top.base = m_top.base.resolved(QUrl(m_xml.readElementText().trimmed()));
-        else if (m_xml.name() == QLatin1String("Period") && m_out.periods < MaxPeriods)
+        else if (m_xml.name() == QLatin1String("Period") && m_out.periods >= MaxPeriods)
+            return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 parts.").arg(MaxPeriods)), m_out;
+        else if (m_xml.name() == QLatin1String("Period"))
             readPeriod(m_top), m_out.periods = ++m_period;
         else
             m_xml.skipCurrentElement();

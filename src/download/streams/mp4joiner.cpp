@@ -159,7 +159,7 @@ struct Output {
     AVFormatContext *format = nullptr;
     const std::atomic<bool> *cancel = nullptr;
     int writeCode = 0; // the first failed write's code: the disk's fault, not the pieces'
-    bool unjoinable = false; // a run's streams cannot go on in the file's tracks
+    int unjoinableRun = -1; // a run whose streams cannot go on in the file's tracks
     bool cancelled() const { return cancel && *cancel; }
     static int interrupted(void *opaque) { return static_cast<const Output *>(opaque)->cancelled() ? 1 : 0; }
     ~Output()
@@ -192,12 +192,12 @@ bool nextRun(Input &in, Output &output, QString *error)
         const AVCodecParameters *par = in.format->streams[i]->codecpar;
         const bool media = par->codec_type == AVMEDIA_TYPE_VIDEO || par->codec_type == AVMEDIA_TYPE_AUDIO;
         if (media && (n >= targets.size() || !sameShape(par, out->streams[targets.at(n)]->codecpar)))
-            return output.unjoinable = true,
+            return output.unjoinableRun = in.run,
                    *error = QStringLiteral("a part of the video is encoded differently from the part before it"), false;
         outStream << (media ? targets.at(n++) : -1);
     }
     if (n != targets.size())
-        return output.unjoinable = true,
+        return output.unjoinableRun = in.run,
                *error = QStringLiteral("a part of the video lacks a stream the part before it has"), false;
     in.outStream = outStream;
     const JoinRun &run = in.runs.at(in.run);
@@ -361,7 +361,7 @@ JoinFault faultOf(const Output &out)
 {
     if (out.cancelled())
         return JoinFault::Cancelled;
-    if (out.unjoinable)
+    if (out.unjoinableRun >= 0)
         return JoinFault::Unjoinable;
     // Only the file system's own faults are the disk's: a packet the
     // muxer refuses fails the same way at every try.
@@ -377,7 +377,7 @@ JoinFault faultOf(const Output &out)
 } // namespace
 
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
-               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs)
+               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun)
 {
     error->clear();
     Output out;
@@ -385,6 +385,8 @@ bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString
     const bool ok = joinInto(out, inputs, runs, outPath, error);
     if (fault)
         *fault = ok ? JoinFault::None : faultOf(out);
+    if (unjoinableRun)
+        *unjoinableRun = ok ? -1 : out.unjoinableRun;
     return ok;
 }
 

@@ -23,10 +23,12 @@ namespace vidrona::streams {
 // runs: per input, where its files start over with an init section of
 // their own (joinruns.h); each run is read afresh into the same streams,
 // and fails the join when its streams differ from the first run's (a codec
-// or parameter change one MP4 track cannot hold): fault Unjoinable.
+// or parameter change one MP4 track cannot hold): fault Unjoinable, and
+// unjoinableRun says which run it was.
 enum class JoinFault { None, Pieces, Output, DiskFull, Cancelled, Unjoinable };
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
-               const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {});
+               const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
+               int *unjoinableRun = nullptr);
 
 // data decrypted with AES-128 in CBC mode and its PKCS#7 padding taken
 // off; empty with *ok false when key or iv are not 16 bytes, data is not

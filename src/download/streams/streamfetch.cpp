@@ -1,4 +1,5 @@
 #include "streamfetch.h"
+#include "joinparts.h"
 #include "mp4joiner.h"
 #include "piecefetch.h"
 #include "piecefolder.h"
@@ -239,6 +240,29 @@ net::Failure fetchAll(Run &run)
 }
 
 // Joins the pieces in the folder, then puts the file in place.
+// Why the pieces were not joined, in the row's words.
+FetchResult joinFailure(const Run &run, JoinFault fault, const QString &error)
+{
+    // Only pieces that cannot be joined go (kept, the same pieces would
+    // fail the same way at every try); a cancel or the disk's fault
+    // leaves them for the next try.
+    if (fault == JoinFault::Cancelled)
+        return {net::fail(net::Reason::Cancelled, QStringLiteral("Cancelled.")), {}};
+    if (fault == JoinFault::DiskFull || fault == JoinFault::Output)
+        return {FileWriter::failureOf(fault == JoinFault::DiskFull ? platform::FileFault::DiskFull
+                                                                   : platform::FileFault::Other, error), {}};
+    run.folder.clear(true);
+    if (fault == JoinFault::Unjoinable) // the same at every try: never a file with part of the video
+        return {net::fail(net::Reason::NotTheVideo, QStringLiteral("The parts of this video are encoded "
+                                                                   "differently, so they cannot be joined into "
+                                                                   "one file.")), {}};
+    return {net::fail(net::Reason::Other, QStringLiteral("The pieces cannot be joined into one video (%1); "
+                                                         "the next try fetches them again.").arg(error)), {}};
+}
+
+// Joins the pieces in the folder, then puts the file in place; a video
+// that had to be cut where its encoding changes becomes "name (part 1)",
+// "name (part 2)"..., the row taking the first, so its name says so.
 FetchResult joinAndPlace(const Run &run)
 {
     QList<QStringList> inputs;
@@ -252,33 +276,25 @@ FetchResult joinAndPlace(const Run &run)
     QFile::remove(joined);
     QString error;
     JoinFault fault = JoinFault::None;
-    if (!joinToMp4(inputs, joined, &error, &run.shared.cancel.flag(), &fault, run.plan.runs)) {
-        QFile::remove(joined);
-        // Only pieces that cannot be joined go (kept, the same pieces would
-        // fail the same way at every try); a cancel or the disk's fault
-        // leaves them for the next try.
-        if (fault == JoinFault::Cancelled)
-            return {net::fail(net::Reason::Cancelled, QStringLiteral("Cancelled.")), {}};
-        if (fault == JoinFault::DiskFull || fault == JoinFault::Output)
-            return {FileWriter::failureOf(fault == JoinFault::DiskFull ? platform::FileFault::DiskFull
-                                                                       : platform::FileFault::Other, error), {}};
-        run.folder.clear(true);
-        if (fault == JoinFault::Unjoinable) // the same at every try: never a file with part of the video
-            return {net::fail(net::Reason::NotTheVideo, QStringLiteral("The parts of this video are encoded "
-                                                                       "differently, so they cannot be joined into "
-                                                                       "one file.")), {}};
-        return {net::fail(net::Reason::Other, QStringLiteral("The pieces cannot be joined into one video (%1); "
-                                                             "the next try fetches them again.").arg(error)), {}};
-    }
-    FileWriter writer;
-    writer.setCancel(&run.shared.cancel.flag());
+    const QStringList parts = joinInParts(inputs, run.plan.runs, run.plan.mayPart, joined, &error,
+                                          &run.shared.cancel.flag(), &fault);
+    if (parts.isEmpty())
+        return joinFailure(run, fault, error);
     const auto taken = [&](const QString &name) { return run.job.takenNames.contains(name, Qt::CaseInsensitive); };
-    QString placedAt;
     const QString target = run.plan.soundOnly ? soundOnlyName(run.job.finalPath) : run.job.finalPath;
-    if (!writer.open(joined, true) || !writer.commitTo(target, taken, &placedAt))
-        return {writer.failure()};
+    QString firstPlaced;
+    for (int i = 0; i < parts.size(); ++i) {
+        FileWriter writer;
+        writer.setCancel(&run.shared.cancel.flag());
+        QString placedAt;
+        if (!writer.open(parts.at(i), true)
+            || !writer.commitTo(parts.size() > 1 ? partName(target, i + 1) : target, taken, &placedAt))
+            return {writer.failure()};
+        if (i == 0)
+            firstPlaced = placedAt;
+    }
     run.folder.clear(true);
-    return {{}, placedAt};
+    return {{}, firstPlaced};
 }
 
 } // namespace

@@ -121,6 +121,7 @@ bool Builder::hls(const QByteArray &text, const QUrl &address)
     const HlsPlaylist top = readHlsPlaylist(text, address);
     if (top.refusal != Refusal::None)
         return refuse(top.refusal, top.why);
+    plan.mayPart = true;
     if (top.kind == HlsPlaylist::Media)
         return hlsTrack(top.media);
     const HlsVariant variant = *bestVariant(top.master); // the reader refuses a master without one

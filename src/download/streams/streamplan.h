@@ -27,6 +27,9 @@ struct StreamPlan {
     QList<QList<int>> tracks; // per track, piece numbers in join order
     JoinRuns runs;            // per track, where its pieces start over (joinruns.h)
     bool soundOnly = false;   // nothing but sound was offered: the file has no picture
+    // A playlist's parts encoded differently may be saved as files of their
+    // own (joinparts.h); a manifest's periods may not: that row fails.
+    bool mayPart = false;
     QList<QByteArray> keys;   // the AES-128 keys, 16 bytes each
     QByteArray digest;        // of every playlist or manifest text read
     // The user named an address on their own machine or network, so the

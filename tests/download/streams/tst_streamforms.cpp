@@ -16,6 +16,7 @@ private slots:
     void dashForms();
     void periods_data();
     void periods();
+    void tooManyPeriods();
     void gaps_data();
     void gaps();
     void soundOnly_data();
@@ -126,6 +127,19 @@ void TestStreamForms::periods()
         QCOMPARE(t->offsetSeconds, offsets.at(p));
         QCOMPARE(t->pieces.size(), pieces.at(p));
     }
+}
+
+// Periods past the bound refuse the video rather than leave its end out.
+void TestStreamForms::tooManyPeriods()
+{
+    const QByteArray period = "<Period duration=\"PT1S\"><AdaptationSet mimeType=\"video/mp4\"><Representation "
+                              "id=\"v\" bandwidth=\"9\"><BaseURL>v.mp4</BaseURL></Representation></AdaptationSet></Period>";
+    const DashManifest fits = readDashManifest("<MPD type=\"static\">" + period.repeated(MaxPeriods) + "</MPD>", Address);
+    QCOMPARE(fits.refusal, Refusal::None);
+    QCOMPARE(fits.periods, MaxPeriods);
+    const DashManifest past = readDashManifest("<MPD type=\"static\">" + period.repeated(MaxPeriods + 1) + "</MPD>", Address);
+    QCOMPARE(past.refusal, Refusal::TooLarge);
+    QCOMPARE(past.why, QStringLiteral("The video has more than 256 parts."));
 }
 
 void TestStreamForms::gaps_data()
