@@ -1,5 +1,6 @@
 #include "mp4joiner.h"
 #include "packedaudio.h"
+#include <QByteArrayList>
 #include <QFile>
 #include <algorithm>
 #include <cstring>
@@ -122,7 +123,8 @@ qint64 runStart(const Input &in)
 std::optional<qint64> packedAudioStart(const Input &in)
 {
     const char *name = in.format->iformat ? in.format->iformat->name : "";
-    if (qstrcmp(name, "aac") != 0 && qstrcmp(name, "ac3") != 0 && qstrcmp(name, "eac3") != 0 && qstrcmp(name, "mp3") != 0)
+    static const QByteArrayList packed{"aac", "ac3", "eac3", "mp3"};
+    if (!packed.contains(QByteArray(name)))
         return std::nullopt;
     QFile first(in.paths.value(in.runs.first().first));
     if (!first.open(QIODevice::ReadOnly))
@@ -257,7 +259,6 @@ void followOn(Input &in, AVPacket *packet, AVRational from)
     in.endMicros = qMax(in.endMicros, at + av_rescale_q(qMax<qint64>(packet->duration, 1), from, MicrosBase));
 }
 
-
 // Copies one packet of in; false at its end.
 bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &lastDts, qint64 startMicros,
                 QString *error)
@@ -336,7 +337,8 @@ bool joinInto(Output &out, const QList<QStringList> &inputs, const JoinRuns &run
     QList<std::shared_ptr<Input>> opened;
     for (const QStringList &paths : inputs) {
         opened.append(std::make_shared<Input>());
-        if (!open(*opened.last(), paths, runs.value(opened.size() - 1), out.cancel, error) || !addStreams(*opened.last(), out.format, error))
+        Input &in = *opened.last();
+        if (!open(in, paths, runs.value(opened.size() - 1), out.cancel, error) || !addStreams(in, out.format, error))
             return false;
     }
     if (out.format->nb_streams == 0)
