@@ -21,4 +21,9 @@ bool isPassing(const net::Failure &failure);
 // are used up.
 std::optional<int> waitMs(const net::Failure &failure, int retry, const QList<int> &delaysMs);
 
+// A stream's piece is also asked for again after a 404 or a 410: a server
+// that spreads the pieces over several machines may not hold one yet.
+bool isPassingForPiece(const net::Failure &failure);
+std::optional<int> pieceWaitMs(const net::Failure &failure, int retry, const QList<int> &delaysMs);
+
 } // namespace vidrona::retries

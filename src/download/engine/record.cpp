@@ -42,6 +42,40 @@ void cutToPieces(FetchRecord &r)
             cut.append({s.begin, qMin<qint64>(s.end, r.pieces)});
     r.done = cut;
     r.doneFrom = -1;
+    // A place is only worth keeping for a piece that is named done.
+    QMap<int, Span> places;
+    for (auto it = r.places.cbegin(); it != r.places.cend(); ++it)
+        if (std::any_of(cut.cbegin(), cut.cend(), [n = it.key()](const Span &s) { return n >= s.begin && n < s.end; }))
+            places.insert(it.key(), it.value());
+    r.places = places;
+}
+
+// "0:0+1316,1:1316+988": where pieces lie in the kept file.
+QMap<int, Span> readPlaces(const QByteArray &value)
+{
+    QMap<int, Span> places;
+    for (const QByteArray &item : value.split(',')) {
+        const int colon = item.indexOf(':'), plus = item.indexOf('+');
+        if (colon <= 0 || plus <= colon)
+            continue;
+        bool okPiece = false, okOffset = false, okLength = false;
+        const int piece = item.left(colon).toInt(&okPiece);
+        const qint64 offset = item.mid(colon + 1, plus - colon - 1).toLongLong(&okOffset);
+        const qint64 length = item.mid(plus + 1).toLongLong(&okLength);
+        if (okPiece && okOffset && okLength && piece >= 0 && offset >= 0 && length >= 0)
+            places.insert(piece, {offset, offset + length});
+    }
+    return places;
+}
+
+QByteArray placesText(const QMap<int, Span> &places)
+{
+    QByteArray text = "places ";
+    for (auto it = places.cbegin(); it != places.cend(); ++it)
+        text += QByteArray::number(it.key()) + ':' + QByteArray::number(it.value().begin) + '+'
+                + QByteArray::number(it.value().size()) + ',';
+    text.chop(1);
+    return text + '\n';
 }
 
 bool complete(const FetchRecord &r, bool totalRead)
@@ -101,6 +135,7 @@ std::optional<FetchRecord> parseRecord(const QByteArray &text)
         else if (key == "digest") r.digest = value;
         else if (key == "pieces") r.pieces = value.toInt();
         else if (key == "done") readSpans(value, r), doneRead = true;
+        else if (key == "places") r.places = readPlaces(value);
     }
     // The kept bytes' records of one connection once had no spans at all:
     // every byte of the kept bytes arrived.
@@ -121,7 +156,8 @@ QByteArray recordText(const FetchRecord &record)
             return {};
     QByteArray text = Magic + (pieces ? "\nkind pieces" : "\nkind file") + "\naddress " + record.address + '\n';
     if (pieces)
-        text += "digest " + record.digest + "\npieces " + QByteArray::number(record.pieces) + '\n';
+        text += "digest " + record.digest + "\npieces " + QByteArray::number(record.pieces) + '\n'
+                + (record.places.isEmpty() ? QByteArray() : placesText(record.places));
     else
         text += (record.etag.isEmpty() ? "last-modified " + record.lastModified : "etag " + record.etag)
                 + "\ntotal " + QByteArray::number(record.total) + '\n';
@@ -131,7 +167,7 @@ QByteArray recordText(const FetchRecord &record)
     QByteArray done = "done ";
     for (const Span &s : record.done) {
         const QByteArray item = spanItem(s);
-        if (text.size() + done.size() + item.size() + open.size() + 2 > MaxRecordBytes)
+        if (text.size() + done.size() + item.size() + open.size() + 2 > (pieces ? MaxPiecesRecordBytes : MaxRecordBytes))
             break;
         done += item + ',';
     }
@@ -143,8 +179,13 @@ QByteArray recordText(const FetchRecord &record)
 
 std::optional<FetchRecord> readRecord(const QString &path)
 {
-    const platform::SmallFile file = platform::readSmallFile(path, MaxRecordBytes);
-    return file.ok() ? parseRecord(file.bytes) : std::nullopt;
+    const platform::SmallFile file = platform::readSmallFile(path, MaxPiecesRecordBytes);
+    if (!file.ok())
+        return std::nullopt;
+    std::optional<FetchRecord> r = parseRecord(file.bytes);
+    if (r && r->kind == FetchRecord::Kind::File && file.bytes.size() > MaxRecordBytes)
+        return std::nullopt; // a file's record never grows past its own bound
+    return r;
 }
 
 bool writeRecord(const QString &path, const FetchRecord &record, QString *error, platform::FileFault *fault)

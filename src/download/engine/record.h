@@ -3,6 +3,7 @@
 #include "download/piecescheduler.h"
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <optional>
 
@@ -18,6 +19,10 @@
 //   total <full length>         (file: -1 unknown)
 //   digest <of the playlist>    (pieces)
 //   pieces <how many>           (pieces)
+//   places 0:0+1316,1:1316+988  (pieces) where each piece lies in the
+//                               folder's kept file: number:offset+length;
+//                               a piece done but not placed is a file of
+//                               its own (earlier versions kept one a piece)
 //   done 0-1048576,2097152-     spans of bytes (file) or piece numbers
 //                               (pieces) that arrived; "K-" (file only):
 //                               from K to the end of the kept bytes
@@ -32,6 +37,9 @@
 namespace vidrona::engine {
 
 inline constexpr qint64 MaxRecordBytes = 64 << 10;
+// A stream's record names the place of every piece: up to streams::MaxPieces
+// of them, some 25 bytes each.
+inline constexpr qint64 MaxPiecesRecordBytes = 2 << 20;
 
 // spans merged and in order.
 QList<Span> mergedSpans(QList<Span> spans);
@@ -49,6 +57,7 @@ struct FetchRecord {
     Kind kind = Kind::File; // after the fields above, which a file's record is written with in order
     QByteArray digest; // of the playlist or manifest texts (pieces)
     int pieces = 0;    // how many pieces the stream has (pieces)
+    QMap<int, Span> places; // piece number -> [offset, offset + length) in the kept file (pieces)
 
     bool hasValidator() const { return !etag.isEmpty() || !lastModified.isEmpty(); }
     QByteArray validator() const { return etag.isEmpty() ? lastModified : etag; }

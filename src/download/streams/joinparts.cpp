@@ -8,12 +8,12 @@ namespace vidrona::streams {
 namespace {
 
 struct Part {
-    QList<QStringList> inputs;
+    QList<QList<JoinPiece>> inputs;
     JoinRuns runs;
 };
 
 // The runs of every input, one run at least each.
-JoinRuns wholeRuns(const QList<QStringList> &inputs, const JoinRuns &runs)
+JoinRuns wholeRuns(const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs)
 {
     JoinRuns out;
     for (int i = 0; i < inputs.size(); ++i) {
@@ -48,7 +48,7 @@ bool cut(const Part &part, int k, Part *head, Part *tail)
 
 } // namespace
 
-QStringList joinInParts(const QList<QStringList> &inputs, const JoinRuns &runs, bool mayPart, const QString &outPath,
+QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, bool mayPart, const QString &outPath,
                         QString *error, const std::atomic<bool> *cancel, JoinFault *fault)
 {
     QStringList written;

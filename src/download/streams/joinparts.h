@@ -18,7 +18,7 @@ inline constexpr int MaxJoinParts = 8;
 // cannot go on in the file (the same run in every input), into outPath,
 // outPath + ".2", ... one file per part. The paths written, in order;
 // empty on failure, with error and fault as joinToMp4 gives them.
-QStringList joinInParts(const QList<QStringList> &inputs, const JoinRuns &runs, bool mayPart, const QString &outPath,
+QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, bool mayPart, const QString &outPath,
                         QString *error, const std::atomic<bool> *cancel, JoinFault *fault);
 
 // "clip (part 2).mp4" for "clip.mp4" and 2.

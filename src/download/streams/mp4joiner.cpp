@@ -29,12 +29,14 @@ QString avText(int code)
     return QString::fromLocal8Bit(text);
 }
 
-// The files of one input, handed to the demuxer as one stream of bytes.
+// The pieces of one input, each a range of a file, handed to the demuxer
+// as one stream of bytes.
 struct PieceReader {
-    QStringList paths;
+    QList<JoinPiece> pieces;
     const std::atomic<bool> *cancel = nullptr;
     int next = 0;
     QFile file;
+    qint64 left = -1; // of the open piece; -1: to the end of its file
     QString failure;
 
     static int read(void *opaque, uint8_t *buffer, int size)
@@ -44,19 +46,30 @@ struct PieceReader {
             return AVERROR_EXIT;
         for (;;) {
             if (r->file.isOpen()) {
-                const qint64 n = r->file.read(reinterpret_cast<char *>(buffer), size);
-                if (n > 0)
+                const qint64 want = r->left < 0 ? size : qMin<qint64>(size, r->left);
+                const qint64 n = want > 0 ? r->file.read(reinterpret_cast<char *>(buffer), want) : 0;
+                if (n > 0) {
+                    r->left = r->left < 0 ? -1 : r->left - n;
                     return int(n);
+                }
                 if (n < 0)
                     return r->fail(r->file.errorString());
+                if (r->left > 0) // the file ends before the piece does
+                    return r->fail(QStringLiteral("%1: a piece is cut short").arg(r->file.fileName()));
                 r->file.close();
             }
-            if (r->next >= r->paths.size())
+            if (r->next >= r->pieces.size())
                 return AVERROR_EOF;
-            r->file.setFileName(r->paths.at(r->next++));
-            if (!r->file.open(QIODevice::ReadOnly))
+            if (!r->openNext())
                 return r->fail(QStringLiteral("%1: %2").arg(r->file.fileName(), r->file.errorString()));
         }
+    }
+    bool openNext()
+    {
+        const JoinPiece &p = pieces.at(next++);
+        file.setFileName(p.path);
+        left = p.length;
+        return file.open(QIODevice::ReadOnly) && file.seek(p.offset);
     }
     int fail(const QString &why)
     {
@@ -68,7 +81,7 @@ struct PieceReader {
 // One opened input: its reader, its I/O and its demuxer.
 struct Input {
     PieceReader reader;
-    QStringList paths;     // all of the input's files
+    QList<JoinPiece> pieces; // all of the input's pieces
     QList<JoinRun> runs;   // never empty once opened
     int run = 0;           // the one being read
     AVIOContext *io = nullptr;
@@ -95,8 +108,8 @@ struct Input {
 bool openRun(Input &in, QString *error)
 {
     const int first = in.runs.at(in.run).first;
-    const int end = in.run + 1 < in.runs.size() ? in.runs.at(in.run + 1).first : int(in.paths.size());
-    in.reader.paths = in.paths.mid(first, qMax(0, end - first));
+    const int end = in.run + 1 < in.runs.size() ? in.runs.at(in.run + 1).first : int(in.pieces.size());
+    in.reader.pieces = in.pieces.mid(first, qMax(0, end - first));
     in.reader.next = 0;
     in.reader.file.close();
     auto *buffer = static_cast<unsigned char *>(av_malloc(IoBufferBytes));
@@ -126,16 +139,18 @@ std::optional<qint64> packedAudioStart(const Input &in)
     static const QByteArrayList packed{"aac", "ac3", "eac3", "mp3"};
     if (!packed.contains(QByteArray(name)))
         return std::nullopt;
-    QFile first(in.paths.value(in.runs.first().first));
-    if (!first.open(QIODevice::ReadOnly))
+    const JoinPiece piece = in.pieces.value(in.runs.first().first);
+    QFile first(piece.path);
+    if (!first.open(QIODevice::ReadOnly) || !first.seek(piece.offset))
         return std::nullopt;
-    return packedAudioStartMicros(first.read(PackedAudioHeadBytes));
+    const qint64 head = piece.length < 0 ? PackedAudioHeadBytes : qMin<qint64>(PackedAudioHeadBytes, piece.length);
+    return packedAudioStartMicros(first.read(head));
 }
 
-bool open(Input &in, const QStringList &paths, const QList<JoinRun> &runs, const std::atomic<bool> *cancel,
+bool open(Input &in, const QList<JoinPiece> &pieces, const QList<JoinRun> &runs, const std::atomic<bool> *cancel,
           QString *error)
 {
-    in.paths = paths;
+    in.pieces = pieces;
     in.runs = runs.isEmpty() || runs.first().first != 0 ? QList<JoinRun>{JoinRun{}} + runs : runs;
     in.reader.cancel = cancel;
     if (!openRun(in, error))
@@ -329,16 +344,16 @@ bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, QStrin
 
 namespace {
 
-bool joinInto(Output &out, const QList<QStringList> &inputs, const JoinRuns &runs, const QString &outPath,
+bool joinInto(Output &out, const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, const QString &outPath,
               QString *error)
 {
     if (avformat_alloc_output_context2(&out.format, nullptr, "mp4", nullptr) < 0)
         return *error = QStringLiteral("Out of memory."), false;
     QList<std::shared_ptr<Input>> opened;
-    for (const QStringList &paths : inputs) {
+    for (const QList<JoinPiece> &pieces : inputs) {
         opened.append(std::make_shared<Input>());
         Input &in = *opened.last();
-        if (!open(in, paths, runs.value(opened.size() - 1), out.cancel, error) || !addStreams(in, out.format, error))
+        if (!open(in, pieces, runs.value(opened.size() - 1), out.cancel, error) || !addStreams(in, out.format, error))
             return false;
     }
     if (out.format->nb_streams == 0)
@@ -379,6 +394,18 @@ JoinFault faultOf(const Output &out)
 } // namespace
 
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
+               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun)
+{
+    QList<QList<JoinPiece>> pieces;
+    for (const QStringList &paths : inputs) {
+        pieces.append(QList<JoinPiece>());
+        for (const QString &path : paths)
+            pieces.last().append({path, 0, -1});
+    }
+    return joinToMp4(pieces, outPath, error, cancel, fault, runs, unjoinableRun);
+}
+
+bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun)
 {
     error->clear();

@@ -26,6 +26,18 @@ namespace vidrona::streams {
 // or parameter change one MP4 track cannot hold): fault Unjoinable, and
 // unjoinableRun says which run it was.
 enum class JoinFault { None, Pieces, Output, DiskFull, Cancelled, Unjoinable };
+
+// One piece as bytes of a file: the pieces of a stream lie side by side in
+// one kept file. length -1: from offset to the end of the file.
+struct JoinPiece {
+    QString path;
+    qint64 offset = 0;
+    qint64 length = -1;
+};
+bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QString *error,
+               const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
+               int *unjoinableRun = nullptr);
+// Each piece a whole file.
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
                int *unjoinableRun = nullptr);

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
 
 namespace vidrona::streams {
 
@@ -36,9 +35,9 @@ QString PieceFolder::piecePath(int n) const
     return QDir(m_path).filePath(QString::number(n) + QLatin1String(".piece"));
 }
 
-QString PieceFolder::tempPath(int n) const
+QString PieceFolder::keptPath() const
 {
-    return piecePath(n) + QLatin1String(".part");
+    return QDir(m_path).filePath(QStringLiteral("pieces"));
 }
 
 QString PieceFolder::joinedPath() const
@@ -46,10 +45,33 @@ QString PieceFolder::joinedPath() const
     return QDir(m_path).filePath(QStringLiteral("joined.mp4"));
 }
 
-qint64 PieceFolder::pieceSize(int n) const
+namespace {
+// The length of the plain file at path; -1 when it is missing, a link or no file.
+qint64 plainSize(const QString &path)
 {
     QFile file;
-    return platform::openKept(file, piecePath(n), QIODevice::ReadOnly) ? file.size() : -1;
+    return platform::openKept(file, path, QIODevice::ReadOnly) ? file.size() : -1;
+}
+} // namespace
+
+std::optional<JoinPiece> PieceFolder::where(const PieceRecord &record, int n) const
+{
+    if (const auto place = record.places.constFind(n); place != record.places.cend()) {
+        if (plainSize(keptPath()) < place->end)
+            return std::nullopt;
+        return JoinPiece{keptPath(), place->begin, place->size()};
+    }
+    const qint64 size = plainSize(piecePath(n));
+    if (size < 0)
+        return std::nullopt;
+    return JoinPiece{piecePath(n), 0, size};
+}
+
+qint64 PieceFolder::pieceSize(int n) const
+{
+    const std::optional<PieceRecord> record = load();
+    const std::optional<JoinPiece> at = where(record.value_or(PieceRecord{}), n);
+    return at ? at->length : -1;
 }
 
 QString PieceFolder::recordPath() const
@@ -64,29 +86,25 @@ std::optional<PieceRecord> PieceFolder::load() const
     const std::optional<engine::FetchRecord> r = engine::readRecord(recordPath());
     if (!r || r->kind != engine::FetchRecord::Kind::Pieces)
         return std::nullopt;
-    return PieceRecord{r->address, r->digest, r->pieces, r->done};
+    return PieceRecord{r->address, r->digest, r->pieces, r->done, r->places};
 }
 
 QList<Span> PieceFolder::piecesOnDisk(int pieces) const
 {
     QList<Span> spans;
+    if (const std::optional<PieceRecord> record = load())
+        for (auto it = record->places.cbegin(); it != record->places.cend(); ++it)
+            if (it.key() < pieces && where(*record, it.key()))
+                spans.append({it.key(), it.key() + 1});
     const QDir dir(m_path);
     const QStringList names = dir.entryList({QStringLiteral("*.piece")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
         bool ok = false;
         const int n = name.chopped(6).toInt(&ok);
-        if (ok && n >= 0 && n < pieces && name == QString::number(n) + QLatin1String(".piece") && pieceSize(n) >= 0)
+        if (ok && n >= 0 && n < pieces && name == QString::number(n) + QLatin1String(".piece") && plainSize(dir.filePath(name)) >= 0)
             spans.append({n, n + 1});
     }
-    std::sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) { return a.begin < b.begin; });
-    QList<Span> merged;
-    for (const Span &s : std::as_const(spans)) {
-        if (!merged.isEmpty() && merged.last().end == s.begin)
-            merged.last().end = s.end;
-        else
-            merged.append(s);
-    }
-    return merged;
+    return engine::mergedSpans(spans);
 }
 
 bool PieceFolder::save(const PieceRecord &record) const
@@ -97,6 +115,7 @@ bool PieceFolder::save(const PieceRecord &record) const
     r.digest = record.digest;
     r.pieces = record.pieces;
     r.done = record.done;
+    r.places = record.places;
     return engine::writeRecord(recordPath(), r);
 }
 

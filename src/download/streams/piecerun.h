@@ -1,0 +1,104 @@
+#pragma once
+#include "piecefolder.h"
+#include "streamplan.h"
+#include "download/engine/diskqueue.h"
+#include "download/engine/driver.h"
+#include "download/filefetch.h"
+#include "download/filewriter.h"
+#include "download/piecescheduler.h"
+#include <QElapsedTimer>
+#include <QHash>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+// The missing pieces of one stream over the connections of the row's one
+// loop (engine::Driver), handed out one piece at a time by the one
+// scheduler (piecescheduler.h). Once every piece is taken, an idle
+// connection takes over half of what a piece on its way still has to
+// fetch, by the same scheduler over that piece's bytes, when the server
+// answers ranges of it. A piece's bytes go through the row's disk queue into the
+// folder's one kept file, at an offset the piece is given once its head
+// says how long it is (one of unknown length waits in memory, bounded,
+// and gets its offset at its end). A piece that fails for a passing
+// reason goes back to the scheduler and is asked for again after a short
+// wait while the others go on; the row fails only when one piece used its
+// tries, or at once for a failure that would only repeat. The record is
+// renewed a few times a second and names only pieces whose bytes were
+// made durable before it was written.
+namespace vidrona::streams {
+
+class PieceRun
+{
+public:
+    // Bytes a piece without a stated length may hold in memory.
+    static constexpr qint64 MaxUnsizedPieceBytes = 32 << 20;
+    static constexpr int MaxConnections = 32;
+    // A piece's part is shared with an idle connection only when both
+    // halves keep at least this much: less is not worth a request.
+    static constexpr qint64 MinShareBytes = 32 << 10;
+
+    PieceRun(const FetchJob &job, FetchShared &shared, const StreamPlan &plan, const PieceFolder &folder,
+             const PieceRecord &record);
+    ~PieceRun();
+    PieceRun(const PieceRun &) = delete;
+    PieceRun &operator=(const PieceRun &) = delete;
+
+    // Fetches every missing piece on the calling thread; the failure of
+    // the piece that ended the row, a cancel, or none.
+    net::Failure run();
+    // The pieces done and where they lie, as last recorded.
+    const PieceRecord &record() const { return m_record; }
+
+private:
+    struct Piece;
+    struct Lane;
+    class Receiver;
+    void startPiece(const PieceScheduler::Assignment &assignment);
+    void startLane(Piece &piece, const std::optional<PieceScheduler::Assignment> &share);
+    bool shareOne();
+    void laneEnded(Lane *lane, const net::Outcome &out);
+    net::Failure checkEnd(Lane &lane, const net::Outcome &out);
+    void pieceEnded(Piece *piece);
+    void pieceDone(Piece &piece);
+    void pieceFailed(Piece &piece, const net::Failure &failure);
+    void dropAll();
+    void stopWith(const net::Failure &failure);
+    qint64 reserve(qint64 length);
+    void put(Piece &piece, qint64 at, const QByteArray &bytes);
+    void fill();
+    int tick();
+    void saveRecord();
+    void showProgress();
+    bool ended() const;
+    net::Failure named(net::Failure f, int n) const;
+
+    using Clock = std::chrono::steady_clock;
+    const FetchJob &m_job;
+    FetchShared &m_shared;
+    const StreamPlan &m_plan;
+    const PieceFolder &m_folder;
+    PieceRecord m_record;          // what the record on disk names
+    engine::Driver m_driver;
+    FileWriter m_writer;           // the kept file
+    std::unique_ptr<engine::DiskQueue> m_queue;
+    PieceScheduler m_scheduler;
+    QHash<int, Lane *> m_lanes;    // by the loop's request id
+    QList<Piece *> m_pieces;       // on their way, in the order they were taken
+    struct Wait {
+        Clock::time_point due;
+        int worker; // holds the piece until then: no connection takes it sooner
+    };
+    std::vector<Wait> m_waits;     // failed pieces that wait for their next try
+    QHash<int, int> m_tries;       // failed tries by piece number
+    QMap<int, Span> m_finished;    // pieces whole in the queue, not yet recorded
+    QList<Span> m_written;         // bytes of the kept file the queue wrote
+    qint64 m_end = 0;              // where the next piece's bytes go in the kept file
+    qint64 m_doneBytes = 0;        // of the pieces done, earlier runs' too
+    QElapsedTimer m_sinceSave;
+    bool m_told = false;           // job.receiving was called
+    bool m_stopping = false;
+    net::Failure m_failure;
+};
+
+} // namespace vidrona::streams
