@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
-# A 20-second HLS video (made here by ffmpeg, 2-second TS pieces) from one
-# local server that sends every piece at 200 kB/s per connection, fetched
-# once by the program's stream fetch (8 connections) and once by
-# `ffmpeg -i PLAYLIST -c copy`, alternately, ROUNDS times each. Prints the
-# best time of each, their ratio (the program's over ffmpeg's) and the
-# program's highest peak memory (max RSS); checks that both files decode
-# to the same video frames.
-# Usage: [ROUNDS=n] [RATE=bytes per second] [BUILD=a configured build
-# folder to add the benchmark to] bench/streamed/run.sh
+# A streamed video from one local server, fetched side by side by the
+# program's stream fetch (8 connections), `yt-dlp -N 8` and
+# `ffmpeg -i PLAYLIST -c copy`, ROUNDS times each in turn. Two rows:
+#   ROW=slow (default) a 20-second HLS (2-second TS pieces) whose server
+#            sends every piece at RATE (200 kB/s) per connection;
+#   ROW=many           a 4-hour HLS of 14,400 one-second pieces (~42 MB)
+#            sent at full speed over loopback.
+# Both videos are made here by ffmpeg. Prints each tool's best time, the
+# program's time over yt-dlp's and over ffmpeg's, for the slow row the
+# program's time over the link's limit (the bytes at RATE over 8
+# connections), and the program's highest peak memory; checks that the
+# three files decode to the same video frames.
+# Usage: [ROW=slow|many] [ROUNDS=n] [RATE=bytes per second] [BUILD=a
+# configured build folder to add the benchmark to] bench/streamed/run.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+row=${ROW:-slow}
+
+# The tools compared with: installed here, and the bench stops without them.
+if ! command -v yt-dlp > /dev/null || ! command -v ffmpeg > /dev/null; then
+    if [ "$(id -u)" = 0 ]; then apt-get install -y -qq yt-dlp ffmpeg > /dev/null; else sudo apt-get install -y -qq yt-dlp ffmpeg > /dev/null; fi
+fi
+command -v yt-dlp > /dev/null || { echo "yt-dlp is missing and could not be installed" >&2; exit 1; }
+command -v ffmpeg > /dev/null || { echo "ffmpeg is missing and could not be installed" >&2; exit 1; }
+
 build=${BUILD:-$root/build-bench-streamed}
 if [ -n "${BUILD:-}" ]; then
     cmake "$build" -DVIDRONA_BENCH=ON > /dev/null
@@ -28,13 +42,21 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir "$work/site"
-ffmpeg -v error -f lavfi -i testsrc=size=640x360:rate=25:duration=20 -f lavfi -i sine=frequency=440:duration=20 \
-    -c:v libx264 -b:v 1M -g 50 -pix_fmt yuv420p -c:a aac -b:a 96k \
-    -f hls -hls_time 2 -hls_playlist_type vod "$work/site/index.m3u8"
+if [ "$row" = many ]; then
+    seconds=14400 rate=${RATE:-0}
+    ffmpeg -v error -f lavfi -i testsrc=size=96x54:rate=2:duration=$seconds \
+        -f lavfi -i sine=frequency=440:sample_rate=8000:duration=$seconds \
+        -c:v libx264 -preset ultrafast -b:v 10k -g 2 -pix_fmt yuv420p -c:a aac -b:a 8k -ac 1 \
+        -f hls -hls_time 1 -hls_list_size 0 -hls_playlist_type vod "$work/site/index.m3u8"
+else
+    seconds=20 rate=${RATE:-200000}
+    ffmpeg -v error -f lavfi -i testsrc=size=640x360:rate=25:duration=20 -f lavfi -i sine=frequency=440:duration=20 \
+        -c:v libx264 -b:v 1M -g 50 -pix_fmt yuv420p -c:a aac -b:a 96k \
+        -f hls -hls_time 2 -hls_playlist_type vod "$work/site/index.m3u8"
+fi
 pieces=$(grep -c '\.ts$' "$work/site/index.m3u8")
 bytes=$(cat "$work/site"/*.ts | wc -c)
 
-rate=${RATE:-200000}
 "$build/bench/streamed/streamed_bench_server" "$work/site" "$rate" > "$work/server.out" &
 server_pid=$!
 for _ in $(seq 50); do
@@ -49,29 +71,40 @@ peak_mib() { awk -F': ' '/Maximum resident set size/{printf "%.1f", $2/1024}' "$
 max() { awk -v a="$1" -v b="$2" 'BEGIN{print (a+0 > b+0) ? a : b}'; }
 min() { awk -v a="$1" -v b="$2" 'BEGIN{print (b == "" || a+0 < b+0) ? a : b}'; }
 frames() { ffmpeg -v error -i "$1" -map 0:v -f framemd5 - | grep -v '^#' | awk -F', *' '{print $NF}'; }
+now() { date +%s.%N; }
+since() { awk -v a="$1" -v b="$(now)" 'BEGIN{print b - a}'; }
 
-rounds=${ROUNDS:-3}
-echo "20 s video: $pieces pieces, $bytes bytes; $rate B/s per connection; server on $proxy;" \
-     "$rounds rounds; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-best_f= best_v= mem_v=0 mem_f=0 all=
+rounds=${ROUNDS:-1}
+echo "$row row: $seconds s video, $pieces pieces, $bytes bytes; $rate B/s per connection (0: full speed);" \
+     "server on $proxy; $rounds rounds; load: $(cut -d' ' -f1-3 /proc/loadavg)"
+best_f= best_y= best_v= mem_v=0 all=
 for _ in $(seq "$rounds"); do
-    start=$(date +%s.%N)
-    /usr/bin/time -v -o "$work/ffmpeg.time" env http_proxy="$proxy" no_proxy= \
-        ffmpeg -v error -y -i "$url" -c copy "$work/ffmpeg.mp4"
-    f=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN{print b - a}')
-    rm -f "$work/vidrona.mp4"
-    start=$(date +%s.%N)
+    rm -f "$work/ffmpeg.mp4" "$work/ytdlp.mp4" "$work/vidrona.mp4"
+    start=$(now)
+    env http_proxy="$proxy" no_proxy= ffmpeg -v error -y -i "$url" -c copy "$work/ffmpeg.mp4"
+    f=$(since "$start")
+    start=$(now)
+    yt-dlp -q --no-warnings --proxy "$proxy" -N 8 --no-part --no-cache-dir -o "$work/ytdlp.%(ext)s" \
+        --remux-video mp4 "$url"
+    y=$(since "$start")
+    start=$(now)
     /usr/bin/time -v -o "$work/vidrona.time" env http_proxy="$proxy" no_proxy= \
         "$build/bench/streamed/streamed_bench" "$url" "$work/vidrona.mp4" > "$work/vidrona.out"
-    # Both from the outside, process start included, as for ffmpeg.
-    v=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN{print b - a}')
-    cmp -s <(frames "$work/ffmpeg.mp4") <(frames "$work/vidrona.mp4") || { echo "the two files differ"; exit 1; }
+    # All three from the outside, process start included.
+    v=$(since "$start")
+    frames "$work/ffmpeg.mp4" > "$work/ffmpeg.frames"
+    cmp -s "$work/ffmpeg.frames" <(frames "$work/vidrona.mp4") || { echo "vidrona's file differs"; exit 1; }
+    cmp -s "$work/ffmpeg.frames" <(frames "$work/ytdlp.mp4") || { echo "yt-dlp's file differs"; exit 1; }
     best_f=$(min "$f" "$best_f")
+    best_y=$(min "$y" "$best_y")
     best_v=$(min "$v" "$best_v")
     mem_v=$(max "$(peak_mib "$work/vidrona.time")" "$mem_v")
-    mem_f=$(max "$(peak_mib "$work/ffmpeg.time")" "$mem_f")
-    all="$all $(printf '%.2f/%.2f' "$f" "$v")"
+    all="$all $(printf '%.2f/%.2f/%.2f' "$f" "$y" "$v")"
 done
-ratio=$(awk -v v="$best_v" -v f="$best_f" 'BEGIN{printf "%.2f", v/f}')
-printf '%9s %9s %6s %11s %12s   %s\n' ffmpeg_s vidrona_s ratio ffmpeg_MiB vidrona_MiB "all rounds (ffmpeg/vidrona s)"
-printf '%9.2f %9.2f %6s %11s %12s  %s\n' "$best_f" "$best_v" "$ratio" "$mem_f" "$mem_v" "$all"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
+link=-
+[ "$rate" -gt 0 ] && link=$(ratio "$best_v" "$(awk -v b="$bytes" -v r="$rate" 'BEGIN{print b/(r*8)}')")
+printf '%9s %9s %9s %8s %8s %8s %12s   %s\n' ffmpeg_s ytdlp_s vidrona_s v/ytdlp v/ffmpeg v/link vidrona_MiB \
+    "all rounds (ffmpeg/yt-dlp/vidrona s)"
+printf '%9.2f %9.2f %9.2f %8s %8s %8s %12s  %s\n' "$best_f" "$best_y" "$best_v" "$(ratio "$best_v" "$best_y")" \
+    "$(ratio "$best_v" "$best_f")" "$link" "$mem_v" "$all"

@@ -1,6 +1,6 @@
 // Serves the files of a folder at http://bench.vidrona.test/<path> as a
 // proxy on a loopback port, each answer's body at a bounded speed per
-// connection (bytes per second, the second argument), answering ranges
+// connection (bytes per second, the second argument; 0: at full speed), answering ranges
 // the way common servers do, for run.sh.
 // Usage: streamed_bench_server FOLDER BYTES_PER_SECOND
 #include "server.h"
@@ -37,7 +37,7 @@ int main(int argc, char **argv)
                                                       + '/' + QByteArray::number(size)});
         }
         resp.headers.append(qMakePair(QByteArray("Accept-Ranges"), QByteArray("bytes")));
-        if (!playlist) {
+        if (!playlist && perSecond > 0) {
             resp.trickleMs = StepMs;
             resp.trickleBytes = qMax(1, perSecond * StepMs / 1000);
         }

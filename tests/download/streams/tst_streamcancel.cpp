@@ -1,0 +1,112 @@
+// A streamed video's row on the engine: Cancel while pieces arrive ends it
+// within 100 ms however many connections it drives (timing-sensitive: the
+// bound is the point of the test, with room for a loaded machine), and its
+// threads stay few whatever the connections.
+#include "streamsite.h"
+#include "../enginefixture.h"
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+using namespace vidrona;
+using namespace vidrona::test;
+
+class TestStreamCancel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cancelWhilePiecesArrive_data();
+    void cancelWhilePiecesArrive();
+
+private:
+    LocalWeb m_web;
+    QTemporaryDir m_dir;
+    std::unique_ptr<StreamClips> m_clips;
+    std::unique_ptr<FolderSite> m_site;
+    QString m_playlist;
+};
+
+void TestStreamCancel::initTestCase()
+{
+    QVERIFY(m_web.ok());
+    QVERIFY(QDir().mkpath(m_dir.filePath("site")));
+    m_clips = std::make_unique<StreamClips>(m_dir.filePath("site"));
+    QVERIFY(m_clips->ok());
+    m_playlist = m_clips->make("eight");
+    QVERIFY(!m_playlist.isEmpty());
+    m_site = std::make_unique<FolderSite>(m_web.server(), m_clips->folder());
+}
+
+void TestStreamCancel::cancelWhilePiecesArrive_data()
+{
+    QTest::addColumn<int>("connections");
+    QTest::addColumn<bool>("stalled"); // one piece's head came, then nothing
+    QTest::newRow("one connection") << 1 << false;
+    QTest::newRow("8 connections") << 8 << false;
+    QTest::newRow("8 connections, one piece waiting") << 8 << true;
+}
+
+// The fetch runs on a thread of its own, as a row's does; the time is from
+// setting the row's cancel to the fetch's return. Every piece comes
+// slowly, so all connections are busy when Cancel comes.
+void TestStreamCancel::cancelWhilePiecesArrive()
+{
+    QFETCH(int, connections);
+    QFETCH(bool, stalled);
+    m_site->adjust = [stalled](const testweb::Request &r, testweb::Response &resp) {
+        if (!r.path.endsWith(".ts"))
+            return;
+        resp.trickleMs = 20;
+        resp.trickleBytes = 512;
+        resp.stallAfterHeaders = stalled && r.path.endsWith("index2.ts");
+    };
+    m_web.server().resetConnectionPeak();
+    QTemporaryDir out;
+    FetchJob job;
+    job.url = FolderSite::url(m_playlist);
+    job.finalPath = QDir(out.path()).filePath("clip.mp4");
+    job.connections = connections;
+    job.stallTimeoutMs = 60000;
+    FetchShared shared;
+    FetchResult result;
+    std::atomic<qint64> endedAt{-1};
+    QElapsedTimer clock;
+    clock.start();
+    const int before = threadCount();
+    int peak = 0;
+    QTimer sample;
+    connect(&sample, &QTimer::timeout, this, [&] { peak = qMax(peak, threadCount()); });
+    sample.start(10);
+    std::thread fetching([&] {
+        result = runFetch(job, shared);
+        endedAt = clock.nsecsElapsed();
+    });
+    const bool arriving = QTest::qWaitFor([&] {
+        return shared.received > (16 << 10) && m_web.server().openConnections() >= connections;
+    }, 30000);
+    const qint64 cancelAt = clock.nsecsElapsed();
+    shared.cancel = true;
+    const bool ended = QTest::qWaitFor([&] { return endedAt >= 0; }, 10000);
+    fetching.join();
+    QVERIFY(arriving);
+    QVERIFY(ended);
+    QCOMPARE(result.failure.reason, net::Reason::Cancelled);
+    const qint64 ms = (endedAt - cancelAt) / 1000000;
+    QVERIFY2(ms <= 100, qPrintable(QStringLiteral("the fetch ended %1 ms after Cancel").arg(ms)));
+    QVERIFY(!QFile::exists(job.finalPath));
+    // The row's own thread, and the disk writers every row shares (with
+    // room for one of Qt's): not a thread per connection.
+    constexpr int RowThreads = 1, SharedThreads = 3;
+    qInfo("%d connections: %d threads before, %d at most while the row ran", connections, before, peak);
+    QVERIFY2(peak - before <= RowThreads + SharedThreads,
+             qPrintable(QStringLiteral("%1 threads before, %2 at most while the row ran").arg(before).arg(peak)));
+}
+
+QTEST_GUILESS_MAIN(TestStreamCancel)
+#include "tst_streamcancel.moc"
