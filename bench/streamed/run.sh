@@ -12,7 +12,8 @@
 # connections), and the program's highest peak memory; checks that the
 # three files decode to the same video frames.
 # Usage: [ROW=slow|many] [ROUNDS=n] [RATE=bytes per second] [BUILD=a
-# configured build folder to add the benchmark to] bench/streamed/run.sh
+# configured build folder to add the benchmark to] [PROGRAM=another
+# version's streamed_bench, to compare versions] bench/streamed/run.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 row=${ROW:-slow}
@@ -32,6 +33,7 @@ else
           -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
 fi
 cmake --build "$build" --target streamed_bench streamed_bench_server > /dev/null
+program=${PROGRAM:-$build/bench/streamed/streamed_bench}
 
 work=$(mktemp -d)
 server_pid=
@@ -89,7 +91,7 @@ for _ in $(seq "$rounds"); do
     y=$(since "$start")
     start=$(now)
     /usr/bin/time -v -o "$work/vidrona.time" env http_proxy="$proxy" no_proxy= \
-        "$build/bench/streamed/streamed_bench" "$url" "$work/vidrona.mp4" > "$work/vidrona.out"
+        "$program" "$url" "$work/vidrona.mp4" > "$work/vidrona.out"
     # All three from the outside, process start included.
     v=$(since "$start")
     frames "$work/ffmpeg.mp4" > "$work/ffmpeg.frames"
