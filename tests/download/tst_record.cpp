@@ -91,6 +91,14 @@ void TestRecord::roundTrip_data()
     QTest::newRow("file, nothing yet") << fileRecord({});
     QTest::newRow("pieces") << piecesRecord({{0, 3}, {5, 8}});
     QTest::newRow("pieces, none yet") << piecesRecord({});
+    FetchRecord placed = piecesRecord({{0, 3}, {5, 6}});
+    placed.places = {{0, {0, 1316}}, {1, {4000, 4100}}, {2, {1316, 4000}}}; // piece 5: a file of its own
+    QTest::newRow("pieces, placed in the kept file") << placed;
+    FetchRecord many = piecesRecord({{0, 14400}});
+    many.pieces = 14400;
+    for (int n = 0; n < 14400; ++n)
+        many.places.insert(n, {qint64(n) * 2916, qint64(n + 1) * 2916});
+    QTest::newRow("14,400 pieces placed: past a file's record bound") << many;
 }
 
 void TestRecord::roundTrip()
@@ -109,6 +117,7 @@ void TestRecord::roundTrip()
     QCOMPARE(back->doneFrom, record.doneFrom);
     QCOMPARE(back->digest, record.digest);
     QCOMPARE(back->pieces, record.pieces);
+    QVERIFY(back->places == record.places);
 
     // And through the disk, the way every fetch writes and reads it.
     QTemporaryDir dir;
