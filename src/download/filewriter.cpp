@@ -195,17 +195,37 @@ bool FileWriter::syncUnlessCancelled()
 {
     if (!m_cancel)
         return platform::syncFile(*m_file);
+    if (syncOnSharedThread([this] { return m_cancel->load(); }))
+        return true;
+    if (!m_file->isOpen()) { // given up: the sync goes on alone
+        m_cancelled = true;
+        m_error = QStringLiteral("cancelled");
+    }
+    return false;
+}
+
+bool FileWriter::syncDataWithin(int ms)
+{
+    if (!m_file->isOpen())
+        return false;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    return syncOnSharedThread([until] { return std::chrono::steady_clock::now() >= until; });
+}
+
+// The sync on one of SyncThreads, waited for until giveUp() holds; a sync
+// given up takes the file along (its thread closes it when over), and the
+// writer is left with none open.
+bool FileWriter::syncOnSharedThread(const std::function<bool()> &giveUp)
+{
     const auto state = std::make_shared<BackgroundSync>();
     state->file = std::move(m_file);
     SyncThreads::global().sync(state);
     std::unique_lock guard(state->lock);
-    while (!state->done && !*m_cancel)
+    while (!state->done && !giveUp())
         state->over.wait_for(guard, std::chrono::milliseconds(CancelPollMs));
     if (!state->done) {
         state->abandoned = true; // its thread closes the file when the sync is over
         m_file = std::make_unique<QFile>();
-        m_cancelled = true;
-        m_error = QStringLiteral("cancelled");
         return false;
     }
     m_file = std::move(state->file);

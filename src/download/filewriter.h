@@ -41,6 +41,10 @@ public:
     // (any thread; the writes of other threads go on meanwhile): a record
     // may name them after it returned true.
     bool syncData();
+    // The same, waiting at most ms (a Cancel does not wait for the disk):
+    // false when the sync failed or took longer; then it finishes alone and
+    // the file is closed once it is over.
+    bool syncDataWithin(int ms);
     // Reserves the disk space for a file of length bytes where it can.
     void reserve(qint64 length);
 
@@ -69,6 +73,7 @@ private:
     bool place(const QString &finalPath, const std::function<bool(const QString &)> &taken, QString *placedAt);
     bool fail(const QString &what);
     bool syncUnlessCancelled();
+    bool syncOnSharedThread(const std::function<bool()> &giveUp);
     // Owned by a pointer: a sync given up takes the file along, so that its
     // closing (which may wait for the disk) never holds the caller either.
     std::unique_ptr<QFile> m_file = std::make_unique<QFile>();

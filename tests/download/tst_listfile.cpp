@@ -257,7 +257,9 @@ void TestListFile::rowsPastTheLimitStayInTheFile()
     QTemporaryDir dir;
     test::writeFile(dir.path(), "List", manyRows(0, DownloadList::MaxRows) + tail);
     test::RecordingMessages messages;
-    ListStore store(dir.path(), &messages);
+    ListStore store(dir.path());
+    QObject::connect(&store, &ListStore::notice, &store, // the store shows no box: its owner does
+                     [&messages](const QString &text, const QString &title, int kind) { messages.show(text, title, kind); });
     store.LoadList();
     QCOMPARE(store.list().count(), DownloadList::MaxRows);
     // "Clean", twice: the rows shown shrink, the others follow untouched.
@@ -281,7 +283,9 @@ void TestListFile::unreadableListIsNeverWrittenOver()
     const QString path = test::writeFile(dir.path(), "List", old);
     QFile::setPermissions(path, {});
     test::RecordingMessages messages;
-    ListStore store(dir.path(), &messages);
+    ListStore store(dir.path());
+    QObject::connect(&store, &ListStore::notice, &store, // the store shows no box: its owner does
+                     [&messages](const QString &text, const QString &title, int kind) { messages.show(text, title, kind); });
     // Root reads any file: the load runs as the user "nobody".
     const bool asNobody = geteuid() == 0 && seteuid(65534) == 0;
     store.LoadList();

@@ -343,9 +343,12 @@ bool retryInRow(engine::Driver &driver, Attempt &a, Rounds &rounds)
 {
     if (!a.queue || a.split || !a.record) // the body never began, or the parts had their own tries
         return false;
-    if (a.failure.reason == net::Reason::Cancelled) // at once, without a sync: the record saved last stands
-        return false;
     const kept::Record r = a.inOrderRecord();
+    if (a.failure.reason == net::Reason::Cancelled) { // see CancelSyncMs
+        if (a.writer.syncDataWithin(engine::CancelSyncMs))
+            kept::save(a.job.finalPath, r);
+        return false;
+    }
     if (!kept::saveDurably(a.job.finalPath, r, a.writer))
         return false;
     rounds.record = r;

@@ -1,6 +1,7 @@
 // The parts of one file over several connections of one loop: see parts.h.
 #include "parts.h"
 #include "download/answerhead.h"
+#include "download/filewriter.h"
 #include "download/retries.h"
 #include <algorithm>
 
@@ -280,10 +281,12 @@ kept::Record Parts::record()
 
 void Parts::saveRecord()
 {
-    // Cancel ends the row at once, without a sync: the record saved last
-    // stands, and what came after it is asked for again.
-    if (!m_changed && !m_shared.cancel.isSet()) // changed: the bytes are of another version than the record's
+    if (m_changed) // the bytes are of another version than the record's
+        return;
+    if (!m_shared.cancel.isSet())
         kept::saveDurably(m_job.finalPath, record(), m_writer);
+    else if (m_writer.syncDataWithin(CancelSyncMs)) // see CancelSyncMs
+        kept::save(m_job.finalPath, record());
 }
 
 // While the parts run: the spans written so far are named once a writer

@@ -18,6 +18,10 @@ namespace vidrona::engine {
 // and a server that resets a connection now and then answers the next one
 // at once.
 inline const QList<int> PartDelaysMs = {100, 500, 2000};
+// The most a Cancel waits for the disk so that the record names what
+// arrived: a Cancel ends a row within 100 ms, and a slower sync leaves the
+// record saved last (what came after it is asked for again).
+inline constexpr int CancelSyncMs = 50;
 
 // One file's bytes over several connections of one row's loop. The plan
 // is made from the lead answer's head, before its first body byte is
