@@ -53,8 +53,9 @@ QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &r
 {
     QStringList written;
     Part left{inputs, runs};
+    QString path;
     while (written.size() < MaxJoinParts) {
-        const QString path = written.isEmpty() ? outPath : outPath + QLatin1Char('.') + QString::number(written.size() + 1);
+        path = written.isEmpty() ? outPath : outPath + QLatin1Char('.') + QString::number(written.size() + 1);
         int stoppedAt = -1;
         if (joinToMp4(left.inputs, path, error, cancel, fault, left.runs, &stoppedAt))
             return written << path;
@@ -68,8 +69,10 @@ QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &r
     }
     if (written.size() >= MaxJoinParts && error->isEmpty())
         *error = QStringLiteral("the video changes its encoding more than %1 times").arg(MaxJoinParts - 1);
-    for (const QString &path : std::as_const(written))
-        QFile::remove(path);
+    // Nothing half written stays: a cancel or a full disk leaves only the pieces.
+    for (const QString &done : std::as_const(written))
+        QFile::remove(done);
+    QFile::remove(path);
     return {};
 }
 

@@ -31,6 +31,8 @@ private slots:
     void isoDurations();
     void edgesAndPacking_data();
     void edgesAndPacking();
+    void packedPastTheBound_data();
+    void packedPastTheBound();
     void variants_data();
     void variants();
     void gaps_data();
@@ -169,6 +171,33 @@ void TestStreamShapes::edgesAndPacking()
     QVERIFY2(result.ok(), qPrintable(result.failure.text));
     QCOMPARE(streamKinds(job.finalPath), QStringList({"audio", "video"}));
     QCOMPARE(frameSums(job.finalPath), frameSums(m_clips->reference()));
+}
+
+void TestStreamShapes::packedPastTheBound_data()
+{
+    QTest::addColumn<qint64>("unpacked"); // zero bytes a small gzip body unpacks to
+    QTest::addColumn<QString>("why");
+    const QString tooLarge = "The playlist is larger than 8 MB.";
+    QTest::newRow("64 MB from a few kB") << qint64(64) * 1024 * 1024 << tooLarge;
+    QTest::newRow("just past 8 MB") << qint64(8) * 1024 * 1024 + 1 << tooLarge;
+    QTest::newRow("8 MB: read whole, then judged") << qint64(8) * 1024 * 1024 << "This is not an HLS playlist.";
+}
+
+// The bound on a playlist's text holds for what it unpacks to, not for
+// the bytes sent.
+void TestStreamShapes::packedPastTheBound()
+{
+    QFETCH(qint64, unpacked);
+    QFETCH(QString, why);
+    m_site->adjust = [unpacked](const testweb::Request &r, testweb::Response &resp) {
+        if (r.path.endsWith("/bomb.m3u8"))
+            resp = testweb::Response::gzipBomb(unpacked), setType(resp, "application/vnd.apple.mpegurl");
+    };
+    QTemporaryDir out;
+    FetchJob job;
+    const FetchResult result = fetch(FolderSite::url("bomb.m3u8"), job, out);
+    QCOMPARE(result.failure.text, why);
+    QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestStreamShapes::variants_data()
