@@ -22,6 +22,7 @@ struct Request {
     Method method = Method::Get;
     QByteArray agent = agent::Browser;
     QList<QByteArray> fields; // more request head fields, "Name: value"
+    QString cookieFile; // a Netscape cookie file for libcurl's cookie engine; empty: none
     // The user typed or chose this address, so it may be on their own
     // network; an address a page or a redirect names may not be.
     bool userNamed = false;

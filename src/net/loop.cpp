@@ -5,6 +5,7 @@
 #include "addressrule.h"
 #include "proxy.h"
 #include "speedlimit.h"
+#include <QFile>
 #include <QHostAddress>
 #include <curl/curl.h>
 #include <arpa/inet.h>
@@ -198,6 +199,10 @@ void prepare(Exchange &x)
     curl_easy_setopt(e, CURLOPT_USERAGENT, x.request.agent.constData());
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, x.fields.get());
     curl_easy_setopt(e, CURLOPT_RESOLVE, x.resolveAs.get());
+    // The engine sends each cookie only to the hosts it belongs to, on
+    // every hop: a redirect to another host never carries it.
+    if (!x.request.cookieFile.isEmpty())
+        curl_easy_setopt(e, CURLOPT_COOKIEFILE, QFile::encodeName(x.request.cookieFile).constData());
     curl_easy_setopt(e, CURLOPT_NOBODY, long(x.request.method == Request::Method::Head));
     curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, x.request.compressed ? "" : nullptr);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, x.request.bufferBytes);
