@@ -9,6 +9,9 @@ PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6dbus6 libg
 TOOLS=(cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time
        xdotool desktop-file-validate appstreamcli dpkg-shlibdeps cpack file
        useradd runuser pkg-config ffmpeg ffprobe dbus-run-session dbus-launch)
+# The browser extension's tests: a headless Chromium, and npm for web-ext.
+PACKAGES+=(chromium npm python3)
+TOOLS+=(chromium npm python3)
 # The fuzz and sanitizer builds (scripts/fuzz.sh, scripts/test-sanitize.sh)
 # also need clang and its sanitizer runtimes.
 case "${1:-}" in

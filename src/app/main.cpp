@@ -67,6 +67,11 @@ int main(int argc, char **argv)
         vidrona::bringToFront(*window);
         vidrona::addVideos(*window, more);
     });
+    QObject::connect(&owner, &vidrona::ListOwner::handedOverWithExtras, window.get(),
+                     [&window](const QList<vidrona::HandedAddress> &more) {
+        vidrona::bringToFront(*window);
+        vidrona::addVideos(*window, more);
+    });
     window->Form_Load();
     window->show();
     if (!addresses.isEmpty())

@@ -172,6 +172,13 @@ void addVideos(FrmMain &window, const QStringList &addresses)
         panel->addAddresses(addresses);
 }
 
+void addVideos(FrmMain &window, const QList<HandedAddress> &addresses)
+{
+    AddVideoPanel *panel = window.findChild<AddVideoPanel *>(QString(), Qt::FindDirectChildrenOnly);
+    if (panel)
+        panel->addAddresses(addresses);
+}
+
 void bringToFront(FrmMain &window)
 {
     window.setWindowState(window.windowState() & ~Qt::WindowMinimized);

@@ -1,5 +1,6 @@
 #pragma once
 #include "desktop/folders.h"
+#include "desktop/handedaddress.h"
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -30,5 +31,7 @@ void bringToFront(FrmMain &window);
 // address box and pressing "Add Video", each once the one before is worked
 // out and its rows added; the rest are dropped when the window closes.
 void addVideos(FrmMain &window, const QStringList &addresses);
+// The same, each row an address becomes carrying its extras.
+void addVideos(FrmMain &window, const QList<HandedAddress> &addresses);
 
 } // namespace vidrona

@@ -14,14 +14,15 @@ namespace vidrona {
 
 namespace {
 
-// The message: one address per line, UTF-8, ended by an empty line; the
-// owner answers "OK" once it has taken them.
-QByteArray messageOf(const QStringList &addresses)
+const QByteArray FieldMark = "\tfield ";
+const QByteArray CookieMark = "\tcookie ";
+
+// One line of the message: whatever would end it or start another goes.
+QByteArray oneLine(const QByteArray &text)
 {
-    QByteArray out;
-    for (const QString &a : addresses)
-        out += a.simplified().toUtf8() + '\n';
-    return out + '\n';
+    QByteArray out = text;
+    out.replace('\r', ' ').replace('\n', ' ');
+    return out;
 }
 
 bool waitFor(QLocalSocket &socket, bool writing, QElapsedTimer &clock)
@@ -38,12 +39,13 @@ void say(const QString &line)
     std::fflush(stderr);
 }
 
-// Sends the addresses over a connected socket and waits for the "OK".
-bool sendAndConfirm(QLocalSocket &socket, const QStringList &addresses)
+// Sends the addresses over a connected socket and waits for the "OK",
+// which the owner answers once it has taken them.
+bool sendAndConfirm(QLocalSocket &socket, const QList<HandedAddress> &addresses)
 {
     QElapsedTimer clock;
     clock.start();
-    socket.write(messageOf(addresses.mid(0, ListOwner::MaxAddresses)));
+    socket.write(ListOwner::messageOf(addresses.mid(0, ListOwner::MaxAddresses)));
     while (socket.bytesToWrite() > 0)
         if (!waitFor(socket, true, clock))
             return false;
@@ -54,6 +56,34 @@ bool sendAndConfirm(QLocalSocket &socket, const QStringList &addresses)
 }
 
 } // namespace
+
+QByteArray ListOwner::messageOf(const QList<HandedAddress> &addresses)
+{
+    QByteArray out;
+    for (const HandedAddress &a : addresses) {
+        out += a.address.simplified().toUtf8() + '\n';
+        for (const QByteArray &f : a.extras.fields)
+            out += FieldMark + oneLine(f) + '\n';
+        for (const QByteArray &c : a.extras.cookies.split('\n'))
+            if (!c.trimmed().isEmpty())
+                out += CookieMark + oneLine(c) + '\n';
+    }
+    return out + '\n';
+}
+
+QList<HandedAddress> ListOwner::addressesOf(const QByteArray &message)
+{
+    QList<HandedAddress> out;
+    for (const QByteArray &line : message.split('\n')) {
+        if (line.startsWith(FieldMark) && !out.isEmpty())
+            out.last().extras.fields << line.mid(FieldMark.size());
+        else if (line.startsWith(CookieMark) && !out.isEmpty())
+            out.last().extras.cookies += line.mid(CookieMark.size()) + '\n';
+        else if (!line.startsWith('\t') && !line.trimmed().isEmpty() && out.size() < MaxAddresses)
+            out.append({QString::fromUtf8(line.trimmed()), {}});
+    }
+    return out;
+}
 
 QString ListOwner::socketName(const QString &listFolder)
 {
@@ -78,6 +108,15 @@ QString ListOwner::socketPathFor(const QString &listFolder, QString *why)
 
 // Blocking, but only in a start that has no window yet.
 ListOwner::Handed ListOwner::handOver(const QString &listFolder, const QStringList &addresses, QString *why)
+{
+    QList<HandedAddress> plain;
+    for (const QString &a : addresses)
+        plain.append({a, {}});
+    return handOverWithExtras(listFolder, plain, why);
+}
+
+ListOwner::Handed ListOwner::handOverWithExtras(const QString &listFolder, const QList<HandedAddress> &addresses,
+                                                QString *why)
 {
     QString fault;
     const QString path = socketPathFor(listFolder, &fault);
@@ -218,13 +257,19 @@ void ListOwner::read(QLocalSocket *socket)
     if (end < 0)
         return;
     socket->read(end + (end == 0 ? 1 : 2));
-    QStringList addresses;
-    for (const QByteArray &line : pending.left(end).split('\n'))
-        if (!line.trimmed().isEmpty() && addresses.size() < MaxAddresses)
-            addresses << QString::fromUtf8(line.trimmed());
+    const QList<HandedAddress> handed = addressesOf(pending.left(end));
     socket->write("OK\n");
     socket->flush();
-    emit handedOver(addresses);
+    QStringList addresses;
+    bool extras = false;
+    for (const HandedAddress &a : handed) {
+        addresses << a.address;
+        extras = extras || !a.extras.isEmpty();
+    }
+    if (extras)
+        emit handedOverWithExtras(handed);
+    else
+        emit handedOver(addresses);
 }
 
 } // namespace vidrona

@@ -1,4 +1,5 @@
 #pragma once
+#include "handedaddress.h"
 #include "socketfolder.h"
 #include <QObject>
 #include <QString>
@@ -43,6 +44,16 @@ public:
     // owns listFolder, which then comes to the front. *why says what
     // went wrong for Refused and NoAnswer.
     static Handed handOver(const QString &listFolder, const QStringList &addresses, QString *why = nullptr);
+    // The same with each address's extras (a browser's hand-over).
+    static Handed handOverWithExtras(const QString &listFolder, const QList<HandedAddress> &addresses,
+                                     QString *why = nullptr);
+
+    // The message on the socket: one address per line, UTF-8, ended by an
+    // empty line. An address's extras follow it on lines that begin with a
+    // tab ("\tfield Name: value", "\tcookie LINE"), which no address does:
+    // a message without extras is the one every earlier start sends.
+    static QByteArray messageOf(const QList<HandedAddress> &addresses);
+    static QList<HandedAddress> addressesOf(const QByteArray &message);
 
     explicit ListOwner(QObject *parent = nullptr);
     ~ListOwner() override;
@@ -68,6 +79,8 @@ signals:
     // A later start of the same user asked for the window, with its
     // addresses in order.
     void handedOver(const QStringList &addresses);
+    // The same with their extras; emitted instead when any address has some.
+    void handedOverWithExtras(const QList<vidrona::HandedAddress> &addresses);
 
 private:
     enum class Bound { Listening, Occupied, Failed };

@@ -35,6 +35,8 @@ struct FetchJob {
     // there yet (rows of the list): the file never takes them when its own
     // name is held and it moves on to the next free one.
     QStringList takenNames;
+    QList<QByteArray> requestFields; // extra head lines for every request of the row
+    QString cookieFile;              // see net::Request::cookieFile
     // Called on the fetch thread: the body starts arriving, the body is
     // complete and the file is being put in place.
     std::function<void()> receiving;

@@ -192,6 +192,11 @@ bool QueueRunner::startFetch(Slot &slot, const DownloadEntry &entry)
         if (e.id != entry.id)
             taken << e.fileName;
     slot.transfer->setConnections(m_connections);
+    QList<QByteArray> fields;
+    QString cookieFile;
+    if (m_extrasOf)
+        m_extrasOf(entry, &fields, &cookieFile);
+    slot.transfer->setRequestExtras(fields, cookieFile);
     return !path.isEmpty() && slot.transfer->start(QUrl(entry.fileUrl), path, taken);
 }
 

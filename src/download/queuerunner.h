@@ -37,6 +37,9 @@ public:
     // Called after each fetched row, and at the end of a run that fetched
     // nothing.
     void setSaveList(std::function<void()> save) { m_save = std::move(save); }
+    // The head lines and cookie file a row's requests carry (see FetchJob).
+    using ExtrasOf = std::function<void(const DownloadEntry &, QList<QByteArray> *, QString *)>;
+    void setExtrasOf(ExtrasOf extrasOf) { m_extrasOf = std::move(extrasOf); }
 
     // Starts a run. While a run is active this does nothing: the active run
     // already looks at the whole list again after each row.
@@ -141,6 +144,7 @@ private:
     int m_stallTimeoutMs;
     QString m_folder;
     std::function<void()> m_save;
+    ExtrasOf m_extrasOf;
     bool m_running = false;
     bool m_savedThisRun = false;
     bool m_stopped = false;

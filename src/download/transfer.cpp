@@ -35,6 +35,8 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     job.maxRedirects = m_maxRedirects;
     job.takenNames = takenNames;
     job.connections = m_connections;
+    job.requestFields = m_fields;
+    job.cookieFile = m_cookieFile;
     job.receiving = [this] {
         QMetaObject::invokeMethod(this, [this] {
             if (m_state == Requesting)

@@ -66,6 +66,13 @@ public:
     int piecesDone() const;
     int piecesTotal() const;
 
+    // Head lines and a cookie file (see FetchJob) for the next fetch.
+    void setRequestExtras(const QList<QByteArray> &fields, const QString &cookieFile)
+    {
+        m_fields = fields;
+        m_cookieFile = cookieFile;
+    }
+
     // Connections at once for the next fetch's file or stream.
     void setConnections(int n) { m_connections = n; }
 
@@ -91,6 +98,8 @@ private:
     int m_stallTimeoutMs = DefaultStallTimeoutMs;
     int m_maxRedirects = DefaultMaxRedirects;
     int m_connections = 8;
+    QList<QByteArray> m_fields;
+    QString m_cookieFile;
 };
 
 } // namespace vidrona

@@ -116,12 +116,14 @@ SmallFile readSmallFile(const QString &path, qint64 maxBytes)
     return f;
 }
 
-bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error, FileFault *fault)
+bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error, FileFault *fault,
+                     bool privateToUser)
 {
     const QString fresh = QStringLiteral("%1.%2.new").arg(path).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     const QByteArray freshName = QFile::encodeName(fresh);
     // O_EXCL: a name someone else put there (a link, a file) is never used.
-    const int fd = ::open(freshName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = ::open(freshName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            privateToUser ? 0600 : 0644);
     bool ok = fd >= 0 && writeWhole(fd, bytes) && ::fdatasync(fd) == 0;
     int code = errno;
     if (fd >= 0 && ::close(fd) != 0 && ok) {
@@ -169,8 +171,10 @@ SmallFile readSmallFile(const QString &path, qint64 maxBytes)
     return f;
 }
 
-bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error, FileFault *fault)
+bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error, FileFault *fault,
+                     bool privateToUser)
 {
+    Q_UNUSED(privateToUser); // the user's profile folder keeps others out
     QSaveFile file(path);
     // A commit can report success after a failed buffered write: every
     // byte is flushed and checked first.

@@ -32,7 +32,9 @@ SmallFile readSmallFile(const QString &path, qint64 maxBytes);
 // then renamed over path (a link there is replaced, never written
 // through) and the folder made durable. false leaves the old file as it
 // was; *error says why and *fault what the user can do about it.
+// privateToUser: the file is readable by its user alone (mode 0600) from
+// its first byte on, for secrets such as a browser's cookies.
 bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error = nullptr,
-                     FileFault *fault = nullptr);
+                     FileFault *fault = nullptr, bool privateToUser = false);
 
 } // namespace vidrona::platform

@@ -13,3 +13,12 @@ echo "Depends: $depends"
 for lib in libavformat libavcodec libavutil libcurl libqt6dbus6 libqt6widgets6; do
   grep -q "$lib" <<<"$depends" || { echo "the package does not depend on $lib" >&2; exit 1; }
 done
+# The browsers find the host where they look, naming the installed host.
+contents=$(dpkg-deb -c "$deb")
+for f in ./etc/chromium/native-messaging-hosts/org.vidrona.browser.json \
+         ./etc/opt/chrome/native-messaging-hosts/org.vidrona.browser.json \
+         ./usr/lib/mozilla/native-messaging-hosts/org.vidrona.browser.json ./usr/bin/vidrona-browser-host; do
+  grep -q " $f\$" <<<"$contents" || { echo "the package lacks $f" >&2; exit 1; }
+done
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./etc/chromium/native-messaging-hosts/org.vidrona.browser.json \
+  | grep -q '"path": "/usr/bin/vidrona-browser-host"' || { echo "the Chromium manifest names another host" >&2; exit 1; }

@@ -8,6 +8,10 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 expected="bin/vidrona
+bin/vidrona-browser-host
+etc/chromium/native-messaging-hosts/org.vidrona.browser.json
+etc/opt/chrome/native-messaging-hosts/org.vidrona.browser.json
+lib/mozilla/native-messaging-hosts/org.vidrona.browser.json
 share/applications/org.vidrona.vidrona.desktop
 share/man/man1/vidrona.1.gz
 share/metainfo/org.vidrona.vidrona.metainfo.xml"
@@ -26,4 +30,11 @@ desktop-file-validate "$desktop"
 grep -qx 'Exec=vidrona %U' "$desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/org.vidrona.vidrona.metainfo.xml"
 zcat "$prefix/share/man/man1/vidrona.1.gz" | MANWIDTH=80 man -l - >/dev/null
+# Each browser's manifest names the installed host and only the extension.
+for m in "$prefix"/etc/chromium/native-messaging-hosts/org.vidrona.browser.json \
+         "$prefix"/etc/opt/chrome/native-messaging-hosts/org.vidrona.browser.json; do
+  python3 -c 'import json,sys; m=json.load(open(sys.argv[1])); assert m["path"]==sys.argv[2], m; assert m["allowed_origins"]==["chrome-extension://hiemkdcfblalgmlpnmnopjohncebladp/"], m' "$m" "$prefix/bin/vidrona-browser-host"
+done
+python3 -c 'import json,sys; m=json.load(open(sys.argv[1])); assert m["path"]==sys.argv[2], m; assert m["allowed_extensions"]==["browser@vidrona.org"], m' \
+  "$prefix/lib/mozilla/native-messaging-hosts/org.vidrona.browser.json" "$prefix/bin/vidrona-browser-host"
 echo "installed tree complete and valid"

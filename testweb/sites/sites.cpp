@@ -15,6 +15,7 @@ void installSoftwareArchive(Server &);
 void installYouTube(Server &);
 void installTodaysWeb(Server &);
 void installStreamClip(Server &);
+void installMembers(Server &);
 
 QList<SiteInstaller> siteInstallers()
 {
@@ -22,6 +23,7 @@ QList<SiteInstaller> siteInstallers()
         installMetacafe, installVidekta, installTvali, installAllVideos, installBreak,
         installDailyMotion, installGoogleVideo, installLinkService, installSoftwareArchive,
         installYouTube, installTodaysWeb, installStreamClip,
+        installMembers,
     };
 }
 

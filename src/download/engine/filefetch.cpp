@@ -306,7 +306,8 @@ Plan fetchOnce(engine::Driver &driver, Attempt &a)
     request.url = a.job.url;
     request.userNamed = true; // an address in the list; its redirects are judged
     request.limited = true;
-    request.fields = rangeFields(a);
+    request.fields = a.job.requestFields + rangeFields(a);
+    request.cookieFile = a.job.cookieFile;
     request.idleMs = a.job.stallTimeoutMs;
     request.maxRedirects = a.job.maxRedirects;
     if (a.job.connections > 1) // its parts take small buffers too: the row's memory stays bounded

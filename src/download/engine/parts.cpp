@@ -138,7 +138,9 @@ void Parts::startLane(const PieceScheduler::Assignment &assignment)
     request.url = m_job.url;
     request.userNamed = true;
     request.limited = true;
-    request.fields = {rangeField(assignment.span.begin, assignment.span.end), "If-Range: " + m_record.validator()};
+    request.fields = m_job.requestFields;
+    request.fields << rangeField(assignment.span.begin, assignment.span.end) << "If-Range: " + m_record.validator();
+    request.cookieFile = m_job.cookieFile;
     request.idleMs = m_job.stallTimeoutMs;
     request.maxRedirects = m_job.maxRedirects;
     request.bufferBytes = PartBufferBytes;

@@ -15,7 +15,18 @@ DownloadService::DownloadService(const QString &listFolder, const QString &downl
     : QObject(parent)
     , m_store(new ListStore(listFolder, this, downloadFolder))
     , m_queue(new QueueRunner(m_store->list(), m_store->downloadFolder(), this))
+    , m_extras(listFolder)
 {
+    m_queue->setExtrasOf([this](const DownloadEntry &e, QList<QByteArray> *fields, QString *cookieFile) {
+        *fields = m_extras.extrasOf(e.fileUrl).fields;
+        *cookieFile = m_extras.cookieFileOf(e.fileUrl);
+    });
+    // A row's extras leave with it, however it goes.
+    connect(&m_store->list(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int last) {
+        for (int row = first; row <= last; ++row)
+            m_extras.forget(list().at(row).fileUrl);
+    });
     m_settings.folder = m_store->downloadFolder();
     m_queue->setSaveList([this] { m_store->SaveList(); });
     m_queue->setReservedNames(reservedNames(m_settings.folder));
@@ -55,6 +66,15 @@ void DownloadService::load()
 bool DownloadService::add(const QString &fileUrl, const QString &fileName)
 {
     return fileName.isEmpty() ? m_store->Download(fileUrl) : m_store->Download(fileUrl, fileName);
+}
+
+bool DownloadService::add(const QString &fileUrl, const QString &fileName, const RowExtras &extras)
+{
+    if (!add(fileUrl, fileName))
+        return false;
+    if (!extras.isEmpty())
+        m_extras.keep(fileUrl, extras); // unkept, the row still fetches as a pasted one would
+    return true;
 }
 
 void DownloadService::start(bool withLeftOver)

@@ -1,6 +1,7 @@
 #pragma once
 #include "download/downloadlist.h"
 #include "net/failure.h"
+#include "rowextras.h"
 #include "rowprogress.h"
 #include <QList>
 #include <QObject>
@@ -47,6 +48,10 @@ public:
     // gets the "Error" box. fileName: a name of the file's own (a found
     // video's), else the address's last part. True when the row was added.
     bool add(const QString &fileUrl, const QString &fileName = QString());
+    // The same, with what a browser handed over for the row's requests;
+    // they go with the row (Remove, Clean).
+    bool add(const QString &fileUrl, const QString &fileName, const RowExtras &extras);
+    RowExtrasStore &extras() { return m_extras; }
     // Fetches the waiting rows (PENDING, CANCELED, FAILED) in list order;
     // nothing when a run is going on already. withLeftOver: also the rows an
     // earlier run of the program left DOWNLOADING.
@@ -110,6 +115,7 @@ private:
     ListStore *m_store;
     QueueRunner *m_queue;
     DownloadSettings m_settings;
+    RowExtrasStore m_extras;
 };
 
 } // namespace vidrona

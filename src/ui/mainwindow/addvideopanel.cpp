@@ -63,6 +63,7 @@ void AddVideoPanel::cmdAddVideo_Click()
     if (const QString pasted = pastedAddress(m_ui.txtUrl->text()); pasted != m_ui.txtUrl->text())
         m_ui.txtUrl->setText(pasted);
     VideoUrl = m_ui.txtUrl->text();
+    m_extras = {}; // a pasted address carries nothing of a browser's
     startAddress(VideoUrl);
 }
 

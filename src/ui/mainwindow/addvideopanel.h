@@ -1,4 +1,5 @@
 #pragma once
+#include "download/service/rowextras.h"
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -56,6 +57,8 @@ public:
     // pressing "Add Video" (the quality chosen in the window included),
     // each once the one before is worked out and its rows added.
     void addAddresses(const QStringList &addresses);
+    // The same, each row an address becomes carrying its extras.
+    void addAddresses(const QList<HandedAddress> &addresses);
 
 public slots:
     void cmdAddVideo_Click();
@@ -82,7 +85,8 @@ private:
     Controls m_ui;
     std::function<void()> m_openYouTubeWindow;
     resolve::ResolverTable *m_table;
-    QStringList m_waiting; // addresses from elsewhere, not yet started
+    QList<HandedAddress> m_waiting; // addresses from elsewhere, not yet started
+    RowExtras m_extras;             // those of the address being worked out
     QShortcut *m_escape;   // cancels the address in progress
 };
 

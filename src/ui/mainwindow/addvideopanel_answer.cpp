@@ -15,6 +15,14 @@ namespace vidrona {
 
 void AddVideoPanel::addAddresses(const QStringList &addresses)
 {
+    QList<HandedAddress> plain;
+    for (const QString &a : addresses)
+        plain.append({a, {}});
+    addAddresses(plain);
+}
+
+void AddVideoPanel::addAddresses(const QList<HandedAddress> &addresses)
+{
     m_waiting += addresses;
     takeNext();
 }
@@ -23,8 +31,11 @@ void AddVideoPanel::addAddresses(const QStringList &addresses)
 // close, a message box) ended the one before.
 void AddVideoPanel::takeNext()
 {
-    if (!resolving() && !m_waiting.isEmpty())
-        startAddress(m_waiting.takeFirst());
+    if (resolving() || m_waiting.isEmpty())
+        return;
+    const HandedAddress next = m_waiting.takeFirst();
+    m_extras = next.extras;
+    startAddress(next.address);
 }
 
 void AddVideoPanel::startAddress(const QString &address)
@@ -79,7 +90,13 @@ void AddVideoPanel::take(const resolve::Found &found)
 // Every row an address becomes is added here, and only here.
 bool AddVideoPanel::addRow(const resolve::Found &row)
 {
-    return m_service.add(row.fileUrl, row.fileName.value_or(QString()));
+    if (m_extras.isEmpty())
+        return m_service.add(row.fileUrl, row.fileName.value_or(QString()));
+    // The user asked the browser to download it: the row starts at once.
+    const bool added = m_service.add(row.fileUrl, row.fileName.value_or(QString()), m_extras);
+    if (added)
+        m_service.start();
+    return added;
 }
 
 int AddVideoPanel::selectedQuality() const

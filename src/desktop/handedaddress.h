@@ -1,0 +1,25 @@
+#pragma once
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace vidrona {
+
+// What a browser handed over with an address: head lines for every
+// request of the row (its Referer, its User-Agent) and the cookies the
+// browser held for it, as lines of a Netscape cookie file.
+struct RowExtras {
+    QList<QByteArray> fields; // "Name: value"
+    QByteArray cookies;       // Netscape cookie lines, without the file's title
+    bool isEmpty() const { return fields.isEmpty() && cookies.isEmpty(); }
+    bool operator==(const RowExtras &o) const { return fields == o.fields && cookies == o.cookies; }
+};
+
+// An address to add as if pasted, with what came with it.
+struct HandedAddress {
+    QString address;
+    RowExtras extras;
+    bool operator==(const HandedAddress &o) const { return address == o.address && extras == o.extras; }
+};
+
+} // namespace vidrona
