@@ -112,6 +112,8 @@ void PageRequest::start(const QUrl &url, const QByteArray &agent)
     job->request.method = m_ask == Ask::Head ? net::Request::Method::Head : net::Request::Method::Get;
     job->request.agent = agent;
     job->request.userNamed = m_userNamed;
+    job->request.fields = m_fields;
+    job->request.cookieFile = m_cookieFile;
     job->request.compressed = true;
     job->request.idleMs = m_limits.idleMs;
     job->request.totalMs = m_limits.totalMs;

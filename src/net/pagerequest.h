@@ -64,6 +64,13 @@ public:
     // chose the address, which may then be on their own network. Addresses
     // a page names (the default) never lead into a private network.
     void setUserNamed(bool userNamed) { m_userNamed = userNamed; }
+    // For the fetches started from now on: more head lines, and a cookie
+    // file (see Request::cookieFile), as a browser handed them over.
+    void setExtras(const QList<QByteArray> &fields, const QString &cookieFile)
+    {
+        m_fields = fields;
+        m_cookieFile = cookieFile;
+    }
 
     // Starts fetching url, sent with agent as the User-Agent. A fetch still
     // running is dropped without a signal. finished() follows every start,
@@ -84,6 +91,8 @@ private:
     Limits m_limits;
     Ask m_ask = Ask::Page;
     bool m_userNamed = false;
+    QList<QByteArray> m_fields;
+    QString m_cookieFile;
     bool m_busy = false;
     std::shared_ptr<Job> m_job;
 };

@@ -14,6 +14,10 @@ namespace vidrona::resolve {
 struct Ask {
     QString address;
     Quality quality = Quality::Low;
+    // What a browser handed over with the address, for the fetches that
+    // work it out: head lines and a cookie file (see net::Request).
+    QList<QByteArray> fields;
+    QString cookieFile;
 };
 
 // One thing an address becomes.

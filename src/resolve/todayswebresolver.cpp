@@ -25,7 +25,7 @@ public:
     void start(const Ask &ask) override
     {
         // Only an address it does not take is refused: the table never asks so.
-        if (!m_probe.start(ask.address))
+        if (!m_probe.start(ask.address, ask.fields, ask.cookieFile))
             emit answered(Answer::refused(QStringLiteral("Please, check the link and try again!")));
     }
 

@@ -64,8 +64,14 @@ bool VideoProbe::accepts(const QString &address)
 
 bool VideoProbe::start(const QString &address)
 {
+    return start(address, {}, {});
+}
+
+bool VideoProbe::start(const QString &address, const QList<QByteArray> &fields, const QString &cookieFile)
+{
     if (isRunning() || !accepts(address))
         return false;
+    m_request.setExtras(fields, cookieFile);
     m_addressText = address.trimmed();
     m_plainFallback.clear();
     m_why.clear();

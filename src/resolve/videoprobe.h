@@ -60,6 +60,8 @@ public:
     // accepted or a probe is running. Every accepted start ends with exactly
     // one finished(), never from inside start(), unless cancelled.
     bool start(const QString &address);
+    // The same, each request carrying a browser's head lines and cookies.
+    bool start(const QString &address, const QList<QByteArray> &fields, const QString &cookieFile);
     // Stops the probe in progress; no finished() follows.
     void cancel();
     bool isRunning() const { return m_stage != Stage::Idle; }

@@ -22,7 +22,13 @@ FILM = SITE + "/private/film.mp4"
 PLAYLIST = SITE + "/hls/lesson.m3u8"
 
 
+LOGS = []  # files whose text is shown with a failure
+
+
 def fail(text):
+    for log in LOGS:
+        with open(log, errors="replace") as f:
+            print(f"--- {os.path.basename(log)}:\n{f.read()[-4000:]}")
     print("FAIL: " + text, flush=True)
     sys.exit(1)
 
@@ -38,8 +44,10 @@ def start_web(testweb):
 def start_program(args, folder, env):
     for name, path in (("vidrona", args.program), ("vidrona-browser-host", args.host)):
         shutil.copy(path, os.path.join(folder, name))
-    program = subprocess.Popen([os.path.join(folder, "vidrona")], env=env,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    log = os.path.join(os.path.dirname(folder), "program.log")
+    LOGS.append(log)
+    with open(log, "w") as out:
+        program = subprocess.Popen([os.path.join(folder, "vidrona")], env=env, stdout=out, stderr=out)
     deadline = time.monotonic() + 30
     while not glob.glob(os.path.join(env["XDG_RUNTIME_DIR"], "vidrona-*.socket")):
         if time.monotonic() > deadline or program.poll() is not None:
@@ -72,7 +80,8 @@ def start_chromium(extension, profile, port, env):
                f"--proxy-server=http://127.0.0.1:{port}", "--proxy-bypass-list=<-loopback>",
                "--disable-background-networking", "--disable-component-update", "--no-first-run",
                "--disable-sync", "--disable-gpu", "about:blank"]
-    chromium = subprocess.Popen(command, env=env, preexec_fn=pipes, pass_fds=(to_browser_r, from_browser_w),
+    # close_fds would close 3 and 4 after pipes() has put the ends there.
+    chromium = subprocess.Popen(command, env=env, preexec_fn=pipes, close_fds=False,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(to_browser_r)
     os.close(from_browser_w)
@@ -82,7 +91,7 @@ def start_chromium(extension, profile, port, env):
 def rows_of(folder):
     """The List's rows as (name, address, status)."""
     try:
-        with open(os.path.join(folder, "List"), encoding="utf-8") as f:
+        with open(os.path.join(folder, "List"), encoding="utf-8", newline="") as f:
             lines = f.read().split("\r\n")
     except FileNotFoundError:
         return []
@@ -228,7 +237,8 @@ def main():
                 p.wait(10)
             except subprocess.TimeoutExpired:
                 p.kill()
-        shutil.rmtree(work, ignore_errors=True)
+        if not os.environ.get("VIDRONA_KEEP"):
+            shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":

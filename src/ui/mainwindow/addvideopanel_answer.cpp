@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QWidget>
+#include <utility>
 
 namespace vidrona {
 
@@ -40,7 +41,15 @@ void AddVideoPanel::takeNext()
 
 void AddVideoPanel::startAddress(const QString &address)
 {
-    m_table->start({address, resolve::Quality(selectedQuality())});
+    resolve::Ask ask{address, resolve::Quality(selectedQuality()), {}, {}};
+    // Working the address out may need the browser's cookies too (a page or
+    // file only for the logged in); they are kept apart from any row's.
+    m_resolvingKey = m_extras.isEmpty() ? QString() : QStringLiteral("resolving:") + address;
+    if (!m_resolvingKey.isEmpty() && m_service.extras().keep(m_resolvingKey, m_extras)) {
+        ask.fields = m_extras.fields;
+        ask.cookieFile = m_service.extras().cookieFileOf(m_resolvingKey);
+    }
+    m_table->start(ask);
     const resolve::Resolver *at = m_table->running();
     if (!at)
         return; // answered at once
@@ -56,6 +65,8 @@ void AddVideoPanel::showAnswer(const resolve::Answer &answer)
 {
     m_escape->setEnabled(false);
     m_ui.txtUrl->window()->unsetCursor(); // nothing more is waited for
+    if (!m_resolvingKey.isEmpty())
+        m_service.extras().forget(std::exchange(m_resolvingKey, QString()));
     switch (answer.outcome) {
     case resolve::Answer::Found:
         FileUrl = answer.rows.first().fileUrl;
