@@ -1,4 +1,5 @@
 #include "frmpreferences.h"
+#include "browserspanel.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -67,6 +68,7 @@ void FrmPreferences::build()
     form->addRow(QStringLiteral("Connections per file:"), spnConnections);
     form->addRow(QStringLiteral("Speed limit:"), spnSpeedLimit);
     form->addRow(chkNotify);
+    form->addRow(QStringLiteral("Browsers:"), new BrowsersPanel(this));
     form->addRow(buttons);
 }
 
