@@ -72,7 +72,13 @@ def start_chromium(extension, profile, port, env):
     def pipes():
         os.dup2(to_browser_r, 3)
         os.dup2(from_browser_w, 4)
+        # dup2 onto the same number keeps close-on-exec: clear it.
+        os.set_inheritable(3, True)
+        os.set_inheritable(4, True)
 
+    # Debian's Chromium 156 loads --load-extension in --headless (the new
+    # headless) with or without the feature switch below; branded Chrome
+    # builds need it, so it stays.
     command = [shutil.which("chromium"), "--headless", "--no-sandbox", "--remote-debugging-pipe",
                f"--user-data-dir={profile}", f"--load-extension={extension}",
                f"--disable-extensions-except={extension}",
