@@ -82,6 +82,8 @@ class TestBrowserHost : public QObject
 private slots:
     void init();
     void cleanup();
+    void socketMessage_data();
+    void socketMessage();
     void refusals_data();
     void refusals();
     void handedToTheRunningWindow();
@@ -137,6 +139,35 @@ QProcess *TestBrowserHost::runHost(const QStringList &args, const QByteArray &in
     if (closeInput)
         m_process->closeWriteChannel();
     return m_process.get();
+}
+
+void TestBrowserHost::socketMessage_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QList<HandedAddress>>("addresses");
+    const RowExtras extras{{"Referer: http://p.test/"}, "a.test\tFALSE\t/\tFALSE\t0\tn\tv\n"};
+    QTest::newRow("an earlier start's") << QByteArray("http://a.test/1\nhttp://a.test/2\n\n")
+                                        << QList<HandedAddress>{{"http://a.test/1", {}}, {"http://a.test/2", {}}};
+    QTest::newRow("extras after their address")
+        << QByteArray("http://a.test/1\n\tfield Referer: http://p.test/\n\tcookie a.test\tFALSE\t/\tFALSE\t0\tn\tv\n"
+                      "http://a.test/2\n\n")
+        << QList<HandedAddress>{{"http://a.test/1", extras}, {"http://a.test/2", {}}};
+    QTest::newRow("extras before any address go") << QByteArray("\tfield Referer: x\nhttp://a.test/1\n\n")
+                                                   << QList<HandedAddress>{{"http://a.test/1", {}}};
+}
+
+// What a start writes on the socket and what the window reads back; a
+// message without extras is the one earlier starts send.
+void TestBrowserHost::socketMessage()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(QList<HandedAddress>, addresses);
+    QCOMPARE(ListOwner::addressesOf(message.chopped(1)), addresses);
+    if (!message.startsWith('\t'))
+        QCOMPARE(ListOwner::messageOf(addresses), message);
+    // A line break inside a field or cookie cannot start an address of its own.
+    const QList<HandedAddress> sly{{"http://a.test/1", {{"Referer: x\nhttp://evil.test/"}, "c\nhttp://evil.test/2"}}};
+    QCOMPARE(ListOwner::addressesOf(ListOwner::messageOf(sly).chopped(1)).size(), 1);
 }
 
 void TestBrowserHost::refusals_data()
