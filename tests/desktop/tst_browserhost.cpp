@@ -278,13 +278,16 @@ void TestBrowserHost::startsTheProgram()
     // The row is in the list; its cookies never are.
     const QString fileUrl = resolve::Videkta(page.arg(0)).value_or(QString());
     QVERIFY(!fileUrl.isEmpty());
-    QFile list(QDir(m_folder).filePath("List"));
-    QVERIFY(QTest::qWaitFor([&] { return list.open(QIODevice::ReadOnly) && list.readAll().contains(fileUrl.toUtf8()); },
-                            10000));
-    list.seek(0);
-    QVERIFY(!list.readAll().contains("s3cret"));
-    qInfo("message to window, program started: %lld ms", clickToTaken);
-    QVERIFY2(clickToTaken <= 3000, qPrintable(QString::number(clickToTaken)));
+    const auto listText = [this] {
+        QFile list(QDir(m_folder).filePath("List"));
+        return list.open(QIODevice::ReadOnly) ? list.readAll() : QByteArray();
+    };
+    QVERIFY(QTest::qWaitFor([&] { return listText().contains(fileUrl.toUtf8()); }, 10000));
+    const qint64 clickToRow = clock.elapsed();
+    QVERIFY(!listText().contains("s3cret"));
+    // From the message to the row in the started program's list: within 3 s.
+    qInfo("program started: message taken in %lld ms, row listed in %lld ms", clickToTaken, clickToRow);
+    QVERIFY2(clickToRow <= 3000, qPrintable(QString::number(clickToRow)));
 }
 
 QTEST_GUILESS_MAIN(TestBrowserHost)
