@@ -12,6 +12,9 @@ TOOLS=(cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time
 # The browser extension's tests: a headless Chromium, and npm for web-ext.
 PACKAGES+=(chromium npm python3)
 TOOLS+=(chromium npm python3)
+# Sites only yt-dlp reads: its tests run the real program.
+PACKAGES+=(yt-dlp)
+TOOLS+=(yt-dlp)
 # The fuzz and sanitizer builds (scripts/fuzz.sh, scripts/test-sanitize.sh)
 # also need clang and its sanitizer runtimes.
 case "${1:-}" in

@@ -37,6 +37,9 @@ struct FetchJob {
     QStringList takenNames;
     QList<QByteArray> requestFields; // extra head lines for every request of the row
     QString cookieFile;              // see net::Request::cookieFile
+    // At most this many bytes asked in one request of the file's parts
+    // (a site that slows longer ranges); 0: no bound.
+    qint64 rangeCap = 0;
     // Called on the fetch thread: the body starts arriving, the body is
     // complete and the file is being put in place.
     std::function<void()> receiving;

@@ -4,6 +4,7 @@
 #include "filenames.h"
 #include "keptbytes.h"
 #include "platform/platform.h"
+#include "sitevideo/sitefetch.h"
 #include "streams/piecefolder.h"
 #include "transfer.h"
 #include <QDir>
@@ -139,6 +140,7 @@ void dropKept(const QString &finalPath)
 {
     kept::remove(finalPath);
     streams::PieceFolder(finalPath).clear(true);
+    sitevideo::dropChoice(finalPath);
 }
 
 net::Failure refusedName()
@@ -197,6 +199,9 @@ bool QueueRunner::startFetch(Slot &slot, const DownloadEntry &entry)
     if (m_extrasOf)
         m_extrasOf(entry, &fields, &cookieFile);
     slot.transfer->setRequestExtras(fields, cookieFile);
+    // A page whose formats yt-dlp chose: those are fetched, not the page.
+    if (!path.isEmpty())
+        slot.transfer->setSiteVideo(sitevideo::keptChoiceText(path));
     return !path.isEmpty() && slot.transfer->start(QUrl(entry.fileUrl), path, taken);
 }
 

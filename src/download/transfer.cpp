@@ -1,5 +1,6 @@
 #include "transfer.h"
 #include "filefetch.h"
+#include "sitevideo/sitefetch.h"
 #include <QThread>
 
 namespace vidrona {
@@ -46,8 +47,9 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     job.finishing = [this] {
         QMetaObject::invokeMethod(this, [this] { setState(Finishing); }, Qt::QueuedConnection);
     };
-    m_thread = QThread::create([this, job, shared = m_shared] {
-        const FetchResult result = runFetch(job, *shared);
+    const std::optional<sitevideo::Choice> choice = sitevideo::parseChoice(std::exchange(m_siteVideo, {}));
+    m_thread = QThread::create([this, job, choice, shared = m_shared] {
+        const FetchResult result = choice ? sitevideo::runSiteVideoFetch(*choice, job, *shared) : runFetch(job, *shared);
         QMetaObject::invokeMethod(this, [this, result] { fetchEnded(result.failure, result.placedAt); },
                                   Qt::QueuedConnection);
     });

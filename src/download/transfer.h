@@ -73,6 +73,9 @@ public:
         m_cookieFile = cookieFile;
     }
 
+    // The next start fetches these formats (sitevideo::choiceText) for the
+    // page at url instead of url itself; empty: url is the file.
+    void setSiteVideo(const QByteArray &choiceText) { m_siteVideo = choiceText; }
     // Connections at once for the next fetch's file or stream.
     void setConnections(int n) { m_connections = n; }
 
@@ -100,6 +103,7 @@ private:
     int m_connections = 8;
     QList<QByteArray> m_fields;
     QString m_cookieFile;
+    QByteArray m_siteVideo;
 };
 
 } // namespace vidrona

@@ -31,6 +31,10 @@ struct Found {
     QString fileUrl;
     // Row: the name the file comes under; none: named after its address.
     std::optional<QString> fileName;
+    // Row: the formats an outside finder chose (sitevideo::choiceText),
+    // kept beside the row and fetched instead of fileUrl, the page's
+    // address; empty: fileUrl is the file or stream itself.
+    QByteArray siteVideo = {};
 };
 
 struct Answer {

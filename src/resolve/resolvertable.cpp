@@ -3,7 +3,7 @@
 
 namespace vidrona::resolve {
 
-// One factory per source, each beside its source (sites/, todayswebresolver.cpp).
+// One factory per source, each beside its source (sites/, ytdlp/ytdlpresolver.cpp).
 std::unique_ptr<Resolver> metacafeResolver();
 std::unique_ptr<Resolver> videktaResolver();
 std::unique_ptr<Resolver> tvaliResolver();
@@ -12,7 +12,7 @@ std::unique_ptr<Resolver> youTubeResolver();
 std::unique_ptr<Resolver> breakResolver();
 std::unique_ptr<Resolver> dailyMotionResolver();
 std::unique_ptr<Resolver> googleVideoResolver();
-std::unique_ptr<Resolver> todaysWebResolver();
+std::unique_ptr<Resolver> ytDlpResolver();
 
 namespace {
 
@@ -29,10 +29,10 @@ std::vector<std::unique_ptr<Resolver>> theTable()
     table.push_back(breakResolver());
     table.push_back(dailyMotionResolver());
     table.push_back(googleVideoResolver());
-    // A resolver that runs an outside program (yt-dlp, say) goes here:
-    // after the old sites and the link service, which know their addresses
-    // for sure, and before today's web, which takes any web address.
-    table.push_back(todaysWebResolver());
+    // After the old sites and the link service, which know their addresses
+    // for sure: today's web, any other web address, read by Vidrona itself
+    // and asked of yt-dlp at the same time.
+    table.push_back(ytDlpResolver());
     return table;
 }
 

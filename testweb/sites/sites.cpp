@@ -16,13 +16,14 @@ void installYouTube(Server &);
 void installTodaysWeb(Server &);
 void installStreamClip(Server &);
 void installMembers(Server &);
+void installVideoSite(Server &);
 
 QList<SiteInstaller> siteInstallers()
 {
     return {
         installMetacafe, installVidekta, installTvali, installAllVideos, installBreak,
         installDailyMotion, installGoogleVideo, installLinkService, installSoftwareArchive,
-        installYouTube, installTodaysWeb, installStreamClip,
+        installYouTube, installTodaysWeb, installStreamClip, installVideoSite,
         installMembers,
     };
 }

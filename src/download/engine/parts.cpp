@@ -69,7 +69,7 @@ bool Parts::RangeReceiver::head(const HttpHead &head, const QUrl &url)
 Parts::Parts(const FetchJob &job, FetchShared &shared, DiskQueue &queue, FileWriter &writer, net::Loop &loop,
              const kept::Record &record)
     : m_job(job), m_shared(shared), m_queue(queue), m_writer(writer), m_loop(loop), m_record(record),
-      m_scheduler(record.total, MinPartBytes), m_written(record.done)
+      m_scheduler(record.total, MinPartBytes, qMax<qint64>(0, job.rangeCap)), m_written(record.done)
 {
     for (const Span &s : record.done)
         m_scheduler.markDone(s);
@@ -116,7 +116,9 @@ bool Parts::put(Lane &lane, const char *data, qsizetype length)
 {
     if (m_stopping)
         return false;
-    if (lane.open && lane.pos + length > m_scheduler.endOf(lane.worker))
+    // An answer that goes on stops at its part's end when the site slows
+    // long ranges: the rest is asked for in parts of the allowed length.
+    if (lane.open && m_job.rangeCap <= 0 && lane.pos + length > m_scheduler.endOf(lane.worker))
         m_scheduler.extend(lane.worker);
     const qint64 take = qBound<qint64>(0, m_scheduler.endOf(lane.worker) - lane.pos, length);
     m_queue.put(lane.pos, data, take);

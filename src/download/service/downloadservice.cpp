@@ -3,6 +3,7 @@
 #include "download/filefetch.h"
 #include "download/liststore.h"
 #include "download/queuerunner.h"
+#include "download/sitevideo/sitefetch.h"
 #include "net/speedlimit.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -74,6 +75,17 @@ bool DownloadService::add(const QString &fileUrl, const QString &fileName, const
         return false;
     if (!extras.isEmpty())
         m_extras.keep(fileUrl, extras); // unkept, the row still fetches as a pasted one would
+    return true;
+}
+
+// The list keeps only the page and the name; the formats go beside the file.
+bool DownloadService::addSiteVideo(const QString &pageUrl, const QString &fileName, const QByteArray &choiceText)
+{
+    if (!add(pageUrl, fileName))
+        return false;
+    for (const DownloadEntry &e : list().entries())
+        if (e.fileUrl == pageUrl)
+            sitevideo::keepChoice(QDir(m_settings.folder).filePath(e.fileName), choiceText);
     return true;
 }
 

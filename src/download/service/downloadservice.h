@@ -52,6 +52,9 @@ public:
     // they go with the row (Remove, Clean).
     bool add(const QString &fileUrl, const QString &fileName, const RowExtras &extras);
     RowExtrasStore &extras() { return m_extras; }
+    // Adds the page at pageUrl as a row whose file is made of the formats
+    // in choiceText (sitevideo::choiceText), kept beside the row's file.
+    bool addSiteVideo(const QString &pageUrl, const QString &fileName, const QByteArray &choiceText);
     // Fetches the waiting rows (PENDING, CANCELED, FAILED) in list order;
     // nothing when a run is going on already. withLeftOver: also the rows an
     // earlier run of the program left DOWNLOADING.

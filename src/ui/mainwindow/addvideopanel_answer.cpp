@@ -101,6 +101,8 @@ void AddVideoPanel::take(const resolve::Found &found)
 // Every row an address becomes is added here, and only here.
 bool AddVideoPanel::addRow(const resolve::Found &row)
 {
+    if (!row.siteVideo.isEmpty())
+        return m_service.addSiteVideo(row.fileUrl, row.fileName.value_or(QString()), row.siteVideo);
     if (m_extras.isEmpty())
         return m_service.add(row.fileUrl, row.fileName.value_or(QString()));
     // The user asked the browser to download it: the row starts at once.

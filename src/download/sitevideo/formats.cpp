@@ -1,0 +1,282 @@
+#include "formats.h"
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+
+namespace vidrona::sitevideo {
+
+namespace {
+
+// yt-dlp writes numbers as JSON numbers, but null and absent are common.
+qint64 integer(const QJsonValue &v, qint64 none = -1)
+{
+    return v.isDouble() ? qint64(v.toDouble()) : none;
+}
+
+HeaderList headersOf(const QJsonObject &object)
+{
+    HeaderList headers;
+    for (auto it = object.begin(); it != object.end() && headers.size() < 64; ++it)
+        if (it.value().isString())
+            headers.append({it.key().toLatin1(), it.value().toString().toLatin1()});
+    return headers;
+}
+
+QList<Fragment> fragmentsOf(const QJsonArray &array)
+{
+    QList<Fragment> fragments;
+    for (const QJsonValue &v : array) {
+        if (fragments.size() >= MaxFragments)
+            break;
+        const QJsonObject f = v.toObject();
+        fragments.append({f.value(QLatin1String("url")).toString(), f.value(QLatin1String("path")).toString()});
+    }
+    return fragments;
+}
+
+Format formatOf(const QJsonObject &f, const HeaderList &videoHeaders)
+{
+    Format format;
+    format.id = f.value(QLatin1String("format_id")).toString();
+    format.url = f.value(QLatin1String("url")).toString();
+    format.protocol = f.value(QLatin1String("protocol")).toString();
+    format.ext = f.value(QLatin1String("ext")).toString();
+    format.vcodec = f.value(QLatin1String("vcodec")).toString();
+    format.acodec = f.value(QLatin1String("acodec")).toString();
+    format.height = int(integer(f.value(QLatin1String("height")), 0));
+    format.tbr = f.value(QLatin1String("tbr")).toDouble(0);
+    format.filesize = integer(f.value(QLatin1String("filesize")));
+    format.sizeExact = format.filesize >= 0;
+    if (!format.sizeExact)
+        format.filesize = integer(f.value(QLatin1String("filesize_approx")));
+    format.chunkSize = integer(f.value(QLatin1String("downloader_options")).toObject().value(QLatin1String("http_chunk_size")), 0);
+    format.hasDrm = f.value(QLatin1String("has_drm")).toBool(false);
+    const QJsonValue headers = f.value(QLatin1String("http_headers"));
+    format.headers = headers.isObject() ? headersOf(headers.toObject()) : videoHeaders;
+    format.fragmentBaseUrl = f.value(QLatin1String("fragment_base_url")).toString();
+    format.fragments = fragmentsOf(f.value(QLatin1String("fragments")).toArray());
+    if (format.protocol.isEmpty()) // yt-dlp leaves it out for a plain file
+        format.protocol = format.url.section(QLatin1Char(':'), 0, 0).toLower();
+    return format;
+}
+
+bool isLive(const QJsonObject &o)
+{
+    const QString status = o.value(QLatin1String("live_status")).toString();
+    return o.value(QLatin1String("is_live")).toBool(false) || status == QLatin1String("is_live")
+           || status == QLatin1String("is_upcoming");
+}
+
+void readEntries(const QJsonArray &entries, Info &info)
+{
+    info.entryCount = int(entries.size());
+    for (const QJsonValue &v : entries) {
+        if (info.entries.size() >= MaxEntries)
+            break;
+        const QJsonObject e = v.toObject();
+        QString url = e.value(QLatin1String("webpage_url")).toString();
+        if (url.isEmpty())
+            url = e.value(QLatin1String("url")).toString();
+        if (!url.isEmpty())
+            info.entries.append({url, e.value(QLatin1String("title")).toString()});
+    }
+}
+
+} // namespace
+
+std::optional<Info> parseInfo(const QByteArray &json, QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (!doc.isObject()) {
+        if (error)
+            *error = parseError.errorString();
+        return std::nullopt;
+    }
+    const QJsonObject o = doc.object();
+    Info info;
+    info.id = o.value(QLatin1String("id")).toString();
+    info.title = o.value(QLatin1String("title")).toString();
+    info.extractor = o.value(QLatin1String("extractor")).toString();
+    info.webpageUrl = o.value(QLatin1String("webpage_url")).toString();
+    info.live = isLive(o);
+    info.playlist = o.value(QLatin1String("_type")).toString() == QLatin1String("playlist");
+    if (info.playlist)
+        readEntries(o.value(QLatin1String("entries")).toArray(), info);
+    const HeaderList videoHeaders = headersOf(o.value(QLatin1String("http_headers")).toObject());
+    QJsonArray formats = o.value(QLatin1String("formats")).toArray();
+    if (formats.isEmpty() && o.contains(QLatin1String("url"))) // a video of one format
+        formats.append(o);
+    for (const QJsonValue &f : formats) {
+        if (info.formats.size() >= MaxFormats)
+            break;
+        info.formats.append(formatOf(f.toObject(), videoHeaders));
+    }
+    return info;
+}
+
+bool isFetchable(const QString &protocol)
+{
+    static const QStringList known{"https", "http", "m3u8_native", "m3u8", "http_dash_segments"};
+    return known.contains(protocol);
+}
+
+bool fitsMp4(const QString &codec, bool video)
+{
+    static const QStringList pictures{"avc1", "avc3", "h264", "hev1", "hvc1", "h265", "av01"};
+    static const QStringList sounds{"mp4a", "aac", "ac-3", "ec-3", "mp3"};
+    const QString family = codec.section(QLatin1Char('.'), 0, 0).toLower();
+    return (video ? pictures : sounds).contains(family);
+}
+
+namespace {
+
+enum class Side { Picture, Sound, Both };
+
+// A format that names "none" for one side carries only the other; one
+// that names neither (a generic playlist) is taken as a whole video.
+Side sideOf(const Format &f)
+{
+    if (f.acodec == QLatin1String("none") && f.vcodec != QLatin1String("none"))
+        return Side::Picture;
+    if (f.vcodec == QLatin1String("none") && f.acodec != QLatin1String("none"))
+        return Side::Sound;
+    return Side::Both;
+}
+
+// Higher is better; yt-dlp lists formats from worst to best, so on a tie
+// the later one wins.
+bool better(const Format &a, const Format &b)
+{
+    return std::pair(a.height, a.tbr) >= std::pair(b.height, b.tbr);
+}
+
+const Format *best(const QList<Format> &formats, Side side, const Wish &wish, int fits /*0 any, 1 mp4*/)
+{
+    const Format *found = nullptr;
+    for (const Format &f : formats) {
+        if (sideOf(f) != side || (side != Side::Sound && wish.maxHeight > 0 && f.height > wish.maxHeight))
+            continue;
+        if (fits == 1 && side == Side::Picture && !fitsMp4(f.vcodec, true))
+            continue;
+        if (fits == 1 && side == Side::Sound && !fitsMp4(f.acodec, false))
+            continue;
+        if (!found || better(f, *found))
+            found = &f;
+    }
+    return found;
+}
+
+Choice refused(const QString &why)
+{
+    Choice c;
+    c.refusal = why;
+    return c;
+}
+
+Choice pickFrom(const QList<Format> &usable, const Wish &wish)
+{
+    if (wish.audioOnly) {
+        if (const Format *sound = best(usable, Side::Sound, wish, 0))
+            return {{*sound}, fitsMp4(sound->acodec, false) ? "mp4" : "mkv", {}};
+    }
+    for (int fits : {1, 0}) {
+        const Format *picture = best(usable, Side::Picture, wish, fits);
+        const Format *sound = best(usable, Side::Sound, wish, fits);
+        if (picture && sound)
+            return {{*picture, *sound}, fits == 1 ? "mp4" : "mkv", {}};
+    }
+    if (const Format *whole = best(usable, Side::Both, wish, 0))
+        return {{*whole}, whole->ext == QLatin1String("mp4") || whole->protocol.startsWith(QLatin1String("m3u8")) ? "mp4" : whole->ext, {}};
+    if (const Format *picture = best(usable, Side::Picture, wish, 0))
+        return {{*picture}, picture->ext, {}};
+    return refused(QStringLiteral("No video format was found at this address."));
+}
+
+} // namespace
+
+Choice choose(const Info &info, const Wish &wish)
+{
+    if (info.live)
+        return refused(QStringLiteral("This is a live stream: it has no end to save."));
+    QList<Format> usable;
+    QString unreadProtocol;
+    bool drm = false;
+    for (const Format &f : info.formats) {
+        if (f.hasDrm)
+            drm = true;
+        else if (!isFetchable(f.protocol))
+            unreadProtocol = f.protocol;
+        else if (!f.url.isEmpty())
+            usable.append(f);
+    }
+    if (usable.isEmpty() && drm)
+        return refused(QStringLiteral("This video is protected (DRM): only the site's own player may play it."));
+    if (usable.isEmpty() && !unreadProtocol.isEmpty())
+        return refused(QStringLiteral("This video is offered only over %1, which Vidrona does not fetch.").arg(unreadProtocol));
+    return pickFrom(usable, wish);
+}
+
+namespace {
+
+QJsonObject formatJson(const Format &f)
+{
+    QJsonArray headers;
+    for (const auto &[name, value] : f.headers)
+        headers.append(QJsonArray{QString::fromLatin1(name), QString::fromLatin1(value)});
+    QJsonArray fragments;
+    for (const Fragment &fr : f.fragments)
+        fragments.append(QJsonArray{fr.url, fr.path});
+    return {{"id", f.id}, {"url", f.url}, {"protocol", f.protocol}, {"ext", f.ext}, {"vcodec", f.vcodec},
+            {"acodec", f.acodec}, {"height", f.height}, {"tbr", f.tbr}, {"filesize", double(f.filesize)},
+            {"sizeExact", f.sizeExact}, {"chunkSize", double(f.chunkSize)}, {"headers", headers},
+            {"fragmentBaseUrl", f.fragmentBaseUrl}, {"fragments", fragments}};
+}
+
+Format formatFromJson(const QJsonObject &o)
+{
+    Format f;
+    f.id = o.value(QLatin1String("id")).toString();
+    f.url = o.value(QLatin1String("url")).toString();
+    f.protocol = o.value(QLatin1String("protocol")).toString();
+    f.ext = o.value(QLatin1String("ext")).toString();
+    f.vcodec = o.value(QLatin1String("vcodec")).toString();
+    f.acodec = o.value(QLatin1String("acodec")).toString();
+    f.height = o.value(QLatin1String("height")).toInt();
+    f.tbr = o.value(QLatin1String("tbr")).toDouble();
+    f.filesize = integer(o.value(QLatin1String("filesize")));
+    f.sizeExact = o.value(QLatin1String("sizeExact")).toBool();
+    f.chunkSize = integer(o.value(QLatin1String("chunkSize")), 0);
+    for (const QJsonValue &h : o.value(QLatin1String("headers")).toArray())
+        f.headers.append({h.toArray().at(0).toString().toLatin1(), h.toArray().at(1).toString().toLatin1()});
+    f.fragmentBaseUrl = o.value(QLatin1String("fragmentBaseUrl")).toString();
+    for (const QJsonValue &fr : o.value(QLatin1String("fragments")).toArray())
+        f.fragments.append({fr.toArray().at(0).toString(), fr.toArray().at(1).toString()});
+    return f;
+}
+
+} // namespace
+
+QByteArray choiceText(const Choice &choice)
+{
+    QJsonArray parts;
+    for (const Format &f : choice.parts)
+        parts.append(formatJson(f));
+    return QJsonDocument(QJsonObject{{"container", choice.container}, {"parts", parts}}).toJson(QJsonDocument::Compact);
+}
+
+std::optional<Choice> parseChoice(const QByteArray &text)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson(text);
+    const QJsonArray parts = doc.object().value(QLatin1String("parts")).toArray();
+    if (!doc.isObject() || parts.isEmpty() || parts.size() > 2)
+        return std::nullopt;
+    Choice choice;
+    choice.container = doc.object().value(QLatin1String("container")).toString();
+    for (const QJsonValue &p : parts)
+        choice.parts.append(formatFromJson(p.toObject()));
+    return choice;
+}
+
+} // namespace vidrona::sitevideo

@@ -1,0 +1,101 @@
+#pragma once
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <optional>
+
+// What an outside finder (yt-dlp) says about a page's video, as plain
+// data: read from its JSON answer by the resolve layer, kept beside a row
+// by the download layer, fetched by the engine. Only the fields Vidrona
+// uses are read; everything else in the answer is ignored.
+namespace vidrona::sitevideo {
+
+using HeaderList = QList<QPair<QByteArray, QByteArray>>;
+
+// One piece of a fragmented format: an address of its own, or a path
+// under the format's fragment base address.
+struct Fragment {
+    QString url;
+    QString path;
+};
+
+struct Format {
+    QString id;       // format_id
+    QString url;      // the file, playlist or manifest
+    QString protocol; // https, http, m3u8_native, m3u8, http_dash_segments, ...
+    QString ext;      // mp4, m4a, webm, ...
+    QString vcodec;   // "none" when the format carries no picture
+    QString acodec;   // "none" when it carries no sound
+    int height = 0;
+    double tbr = 0;               // total bit rate, kbit/s; 0 unknown
+    qint64 filesize = -1;         // exact, or yt-dlp's estimate; -1 unknown
+    bool sizeExact = false;       // filesize, not filesize_approx
+    qint64 chunkSize = 0;         // downloader_options.http_chunk_size; 0 none
+    bool hasDrm = false;
+    HeaderList headers;           // http_headers, sent as given
+    QString fragmentBaseUrl;
+    QList<Fragment> fragments;
+
+    bool hasVideo() const { return !vcodec.isEmpty() && vcodec != QLatin1String("none"); }
+    bool hasAudio() const { return !acodec.isEmpty() && acodec != QLatin1String("none"); }
+    bool operator==(const Format &) const = default;
+};
+
+// A playlist's entry: an address to read again when it is fetched.
+struct Entry {
+    QString url;
+    QString title;
+};
+
+struct Info {
+    QString id;
+    QString title;
+    QString extractor;  // "generic": yt-dlp knows the page only as any page
+    QString webpageUrl;
+    bool live = false;  // is_live, or a live_status that is not a finished recording
+    bool playlist = false;
+    QList<Format> formats;
+    QList<Entry> entries;
+    int entryCount = 0; // all the playlist's entries, also those past the bound
+};
+
+// At most this many formats and playlist entries are read from one answer.
+inline constexpr int MaxFormats = 500;
+inline constexpr int MaxEntries = 1000;
+inline constexpr int MaxFragments = 50000;
+
+// The answer's JSON read, or nothing (error says why) when it is not one.
+std::optional<Info> parseInfo(const QByteArray &json, QString *error = nullptr);
+
+// What is fetched for a video: one format, or a picture and a sound
+// format joined into one file without re-encoding.
+struct Choice {
+    QList<Format> parts; // the picture first; empty when refused
+    QString container;   // "mp4" or "mkv"
+    QString refusal;     // in words for the user, when nothing can be fetched
+    bool ok() const { return !parts.isEmpty(); }
+};
+
+// How a user's quality choice narrows the formats; the default takes the best.
+struct Wish {
+    int maxHeight = 0; // 0: no bound
+    bool audioOnly = false;
+};
+
+// Whether Vidrona's fetch reads this protocol.
+bool isFetchable(const QString &protocol);
+// Whether the codec may go into an MP4 file without re-encoding.
+bool fitsMp4(const QString &codec, bool video);
+
+// The formats to fetch: the best picture and the best sound that fit MP4
+// together, else the best pair for MKV, else the best single file. Live
+// videos and formats under DRM are refused, as are formats whose protocol
+// Vidrona does not fetch (the refusal names it).
+Choice choose(const Info &info, const Wish &wish = {});
+
+// The choice as kept beside a row, and read back.
+QByteArray choiceText(const Choice &choice);
+std::optional<Choice> parseChoice(const QByteArray &text);
+
+} // namespace vidrona::sitevideo

@@ -1,0 +1,198 @@
+#include "sitefetch.h"
+#include "download/diskspace.h"
+#include "download/engine/nameclaims.h"
+#include "download/keptbytes.h"
+#include "download/streams/mp4joiner.h"
+#include "platform/safefile.h"
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <array>
+#include <thread>
+
+namespace vidrona::sitevideo {
+
+namespace {
+constexpr qint64 MaxChoiceBytes = 4 << 20; // thousands of fragments fit
+constexpr int WatchMs = 100;
+} // namespace
+
+QString choicePath(const QString &finalPath)
+{
+    const QFileInfo info(finalPath);
+    return info.dir().filePath(QLatin1Char('.') + info.fileName() + QStringLiteral(".formats"));
+}
+
+bool keepChoice(const QString &finalPath, const QByteArray &choiceText)
+{
+    const QString path = choicePath(finalPath);
+    if (!platform::writeFileSafely(path, choiceText))
+        return false;
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+QByteArray keptChoiceText(const QString &finalPath)
+{
+    const platform::SmallFile file = platform::readSmallFile(choicePath(finalPath), MaxChoiceBytes);
+    return file.ok() ? file.bytes : QByteArray();
+}
+
+QString partPath(const QString &finalPath, const Format &format)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9_-]"));
+    QString id = format.id;
+    id.replace(unsafe, QStringLiteral("_"));
+    const QFileInfo info(finalPath);
+    return info.dir().filePath(QStringLiteral(".%1.f%2.%3").arg(info.fileName(), id.left(40), format.ext.isEmpty() ? QStringLiteral("bin") : format.ext.left(8)));
+}
+
+void dropChoice(const QString &finalPath)
+{
+    if (const std::optional<Choice> choice = parseChoice(keptChoiceText(finalPath))) {
+        for (const Format &f : choice->parts) {
+            kept::remove(partPath(finalPath, f));
+            QFile::remove(partPath(finalPath, f));
+        }
+    }
+    QFile::remove(choicePath(finalPath));
+}
+
+namespace {
+
+FetchJob partJob(const Format &format, const FetchJob &row, const QString &path, int connections)
+{
+    FetchJob job = row;
+    job.url = QUrl(format.url);
+    job.finalPath = path;
+    job.takenNames.clear();
+    job.connections = qMax(1, connections);
+    job.rangeCap = format.chunkSize;
+    job.requestFields.clear();
+    for (const auto &[name, value] : format.headers)
+        job.requestFields.append(name + ": " + value);
+    job.receiving = job.finishing = nullptr; // the row's are said once, for the whole
+    job.head = nullptr;
+    return job;
+}
+
+// A format whose whole file an earlier fetch left (the join did not end):
+// taken when it has the size the site gives, else fetched again.
+bool alreadyThere(const QString &path, const Format &format)
+{
+    const QFileInfo info(path);
+    if (info.isFile() && !info.isSymLink() && format.sizeExact && info.size() == format.filesize)
+        return true;
+    QFile::remove(path);
+    return false;
+}
+
+std::optional<net::Failure> fitsOnDisk(const Choice &choice, const QString &finalPath)
+{
+    qint64 needed = 0;
+    for (const Format &f : choice.parts)
+        needed += qMax<qint64>(0, f.filesize - platform::allocatedBytes(kept::bytesPath(partPath(finalPath, f))));
+    return needed > 0 ? diskspace::check(QFileInfo(finalPath).path(), 2 * needed) : std::nullopt; // parts, then the join
+}
+
+} // namespace
+
+namespace {
+
+// Both formats at once, each on a thread and a loop of its own, their
+// figures summed into the row's and the row's cancel passed on to both.
+std::array<FetchResult, 2> fetchPair(const Choice &choice, const FetchJob &job, const QString &finalPath,
+                                     FetchShared &shared)
+{
+    std::array<FetchShared, 2> parts;
+    std::array<FetchResult, 2> results;
+    std::array<std::atomic<bool>, 2> done{};
+    std::array<std::thread, 2> threads;
+    const int each = qMax(1, job.connections / 2);
+    for (int i = 0; i < 2; ++i) {
+        const QString path = partPath(finalPath, choice.parts[i]);
+        if (alreadyThere(path, choice.parts[i])) {
+            results[i] = FetchResult({}, path);
+            parts[i].total = parts[i].received = choice.parts[i].filesize;
+            done[i] = true;
+            continue;
+        }
+        threads[i] = std::thread([&, i, path] {
+            results[i] = runFetch(partJob(choice.parts[i], job, path, each), parts[i]);
+            done[i] = true;
+        });
+    }
+    while (!(done[0] && done[1])) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(WatchMs));
+        if (shared.cancel.isSet())
+            for (FetchShared &p : parts)
+                p.cancel.set();
+        const bool known = parts[0].total >= 0 && parts[1].total >= 0;
+        shared.total = known ? parts[0].total + parts[1].total : -1;
+        shared.received = parts[0].received + parts[1].received;
+        shared.fresh = parts[0].fresh + parts[1].fresh;
+    }
+    for (std::thread &t : threads)
+        if (t.joinable())
+            t.join();
+    return results;
+}
+
+// The joined file takes the final name only when nothing holds it.
+FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &parts, const FetchJob &job,
+                     const QString &finalPath, FetchShared &shared)
+{
+    if (job.finishing)
+        job.finishing();
+    const QString joining = QFileInfo(finalPath).dir().filePath(QLatin1Char('.') + QFileInfo(finalPath).fileName() + QStringLiteral(".joining"));
+    QFile::remove(joining);
+    QString error;
+    streams::JoinFault fault = streams::JoinFault::None;
+    const char *muxer = choice.container == QLatin1String("mp4") ? "mp4" : "matroska";
+    if (!streams::joinToMp4({{parts[0].placedAt}, {parts[1].placedAt}}, joining, &error, &shared.cancel.flag(), &fault, {}, nullptr, muxer)) {
+        QFile::remove(joining);
+        if (fault == streams::JoinFault::Cancelled)
+            return {net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"))};
+        return {net::fail(fault == streams::JoinFault::DiskFull ? net::Reason::DiskFull : net::Reason::WriteFailed, error)};
+    }
+    if (QFileInfo::exists(finalPath) || !QFile::rename(joining, finalPath)) { // rename never replaces here
+        QFile::remove(joining);
+        return {net::fail(net::Reason::WriteFailed, QStringLiteral("The joined file could not take its name"))};
+    }
+    for (const FetchResult &p : parts)
+        QFile::remove(p.placedAt);
+    QFile::remove(choicePath(job.finalPath));
+    return {{}, finalPath};
+}
+
+} // namespace
+
+FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchShared &shared)
+{
+    if (choice.parts.isEmpty() || choice.parts.size() > 2)
+        return {net::fail(net::Reason::NotTheVideo, QStringLiteral("No format was chosen for this video"))};
+    if (choice.parts.size() == 1) {
+        FetchJob one = partJob(choice.parts[0], job, job.finalPath, job.connections);
+        one.takenNames = job.takenNames;
+        one.receiving = job.receiving;
+        one.finishing = job.finishing;
+        const FetchResult result = runFetch(one, shared);
+        if (result.ok())
+            QFile::remove(choicePath(job.finalPath));
+        return result;
+    }
+    const engine::NameClaim claim = engine::NameClaims::claim(job.finalPath, job.takenNames, job.url.toEncoded());
+    if (!claim.held())
+        return {net::fail(net::Reason::WriteFailed, QStringLiteral("no free name for the file"))};
+    if (const std::optional<net::Failure> full = fitsOnDisk(choice, claim.path()))
+        return {*full};
+    if (job.receiving)
+        job.receiving();
+    const std::array<FetchResult, 2> parts = fetchPair(choice, job, claim.path(), shared);
+    for (const FetchResult &p : parts)
+        if (!p.ok())
+            return {shared.cancel.isSet() ? net::fail(net::Reason::Cancelled, QStringLiteral("cancelled")) : p.failure};
+    return joinPair(choice, parts, job, claim.path(), shared);
+}
+
+} // namespace vidrona::sitevideo

@@ -1,0 +1,28 @@
+#pragma once
+#include "download/filefetch.h"
+#include "formats.h"
+
+// Fetching the formats an outside finder chose for a row: each format
+// through the file fetch (several connections, its own head fields, ranges
+// no longer than the site allows), a picture and a sound at the same time
+// sharing the row's connections, then joined without re-encoding.
+namespace vidrona::sitevideo {
+
+// Where a row's chosen formats are kept: beside its file, hidden, readable
+// by its user only (a site's head fields may hold a token).
+QString choicePath(const QString &finalPath);
+bool keepChoice(const QString &finalPath, const QByteArray &choiceText);
+QByteArray keptChoiceText(const QString &finalPath);
+// The kept choice and whatever its formats' fetches kept.
+void dropChoice(const QString &finalPath);
+
+// Where one format of a row's file is fetched to before the join.
+QString partPath(const QString &finalPath, const Format &format);
+
+// The chosen formats into job.finalPath (or the next free name, as the
+// file fetch does); job.url is the page's address, named in the claim.
+// Kept bytes of each format stay for the next fetch, which continues them
+// when the same format comes back with the same size.
+FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchShared &shared);
+
+} // namespace vidrona::sitevideo

@@ -1,0 +1,123 @@
+#include "ytdlpresolver.h"
+#include "download/filenames.h"
+
+namespace vidrona::resolve {
+
+YtDlpResolver::YtDlpResolver() : m_probe(this), m_run(this)
+{
+    m_grace.setSingleShot(true);
+    m_grace.setInterval(GraceMs);
+    connect(&m_probe, &VideoProbe::finished, this, &YtDlpResolver::probed);
+    connect(&m_run, &ytdlp::Run::finished, this, &YtDlpResolver::ran);
+    connect(&m_grace, &QTimer::timeout, this, [this] {
+        m_run.cancel(); // its Cancelled finds nobody waiting
+        finish(probeAnswer());
+    });
+}
+
+void YtDlpResolver::start(const Ask &ask)
+{
+    m_ask = ask;
+    m_probed.reset();
+    m_ran.reset();
+    if (!m_probe.start(ask.address, ask.fields, ask.cookieFile)) // the table never asks one it does not take
+        return emit answered(Answer::refused(QStringLiteral("Please, check the link and try again!")));
+    m_active = true;
+    const QString program = ytdlp::findProgram(ytdlp::settings());
+    m_haveYtDlp = !program.isEmpty();
+    if (m_haveYtDlp && !m_run.start(program, ask.address, false))
+        m_haveYtDlp = false;
+}
+
+void YtDlpResolver::cancel()
+{
+    if (!m_active)
+        return;
+    m_probe.cancel();
+    m_run.cancel();
+    finish(Answer::cancelled());
+}
+
+void YtDlpResolver::probed(const ProbeResult &result)
+{
+    m_probed = result;
+    decide();
+}
+
+void YtDlpResolver::ran(const ytdlp::RunResult &result)
+{
+    if (result.outcome == ytdlp::RunResult::Cancelled)
+        return; // ended by this resolver, which has answered already
+    m_ran = result;
+    decide();
+}
+
+// Which answer is given, as soon as it is known.
+void YtDlpResolver::decide()
+{
+    if (!m_active)
+        return;
+    if (m_ran && m_ran->outcome == ytdlp::RunResult::Answered) {
+        const std::optional<sitevideo::Info> info = sitevideo::parseInfo(m_ran->json);
+        if (info && isSiteAnswer(*info)) {
+            m_probe.cancel();
+            return finish(answerFromInfo(*info, m_ask.address));
+        }
+    }
+    // A site extractor that refuses knows the page better than any reading of it.
+    if (m_ran && m_ran->outcome == ytdlp::RunResult::Refused && !m_ran->extractor.isEmpty()
+        && m_ran->extractor != QLatin1String("generic")) {
+        m_probe.cancel();
+        return finish(Answer::refused(m_ran->why));
+    }
+    if (!m_probed)
+        return;
+    const bool saved = m_probed->kind == ProbeResult::File || m_probed->kind == ProbeResult::Stream;
+    if (!m_run.isRunning())
+        return finish(probeAnswer());
+    if (saved && !m_grace.isActive())
+        m_grace.start();
+}
+
+Answer YtDlpResolver::probeAnswer() const
+{
+    const ProbeResult &r = *m_probed;
+    if (r.kind == ProbeResult::File || r.kind == ProbeResult::Stream)
+        return Answer::found({Found{Found::Row, r.fileUrl, r.fileName, {}}});
+    if (r.kind == ProbeResult::Nothing && !m_haveYtDlp)
+        return Answer::refused(r.why + QStringLiteral("\r\nWith yt-dlp installed, Vidrona could ask it about this page."));
+    return Answer::refused(r.why);
+}
+
+void YtDlpResolver::finish(const Answer &answer)
+{
+    m_active = false;
+    m_grace.stop();
+    emit answered(answer);
+}
+
+bool isSiteAnswer(const sitevideo::Info &info)
+{
+    return !info.extractor.isEmpty() && info.extractor.compare(QLatin1String("generic"), Qt::CaseInsensitive) != 0;
+}
+
+Answer answerFromInfo(const sitevideo::Info &info, const QString &address)
+{
+    if (info.playlist)
+        return Answer::refused(QStringLiteral("This address is a playlist of %1 videos.").arg(info.entryCount));
+    const sitevideo::Choice choice = sitevideo::choose(info);
+    if (!choice.ok())
+        return Answer::refused(choice.refusal);
+    const QString page = info.webpageUrl.isEmpty() ? address : info.webpageUrl;
+    const QString name = fileNameFrom(info.title.isEmpty() ? info.id : info.title, choice.container);
+    return Answer::found({Found{Found::Row, page, name, sitevideo::choiceText(choice)}});
+}
+
+} // namespace vidrona::resolve
+
+namespace vidrona::resolve {
+std::unique_ptr<Resolver> ytDlpResolver()
+{
+    return std::make_unique<YtDlpResolver>();
+}
+} // namespace vidrona::resolve

@@ -1,0 +1,57 @@
+#pragma once
+#include "download/sitevideo/formats.h"
+#include "resolve/resolver.h"
+#include "resolve/videoprobe.h"
+#include "runner.h"
+#include <QTimer>
+
+namespace vidrona::resolve {
+
+// Any other web address, asked of yt-dlp and of Vidrona's own page reading
+// at the same time. yt-dlp's answer wins when one of its site extractors
+// gave it; when it knows the page only through its generic extractor, or
+// fails, the page reading decides as it always did. A page the reading
+// saves itself waits at most GraceMs for yt-dlp, so plain pages stay fast.
+// Without yt-dlp it is the page reading alone.
+class YtDlpResolver : public Resolver
+{
+    Q_OBJECT
+public:
+    static constexpr int GraceMs = 1000;
+
+    YtDlpResolver();
+
+    QString name() const override { return QStringLiteral("today's web"); }
+    bool takes(const QString &address) const override { return VideoProbe::accepts(address); }
+    Waiting waiting() const override { return Waiting::Busy; }
+    void start(const Ask &ask) override;
+    void cancel() override;
+
+    // For tests: the yt-dlp run of the address in progress.
+    const ytdlp::Run &run() const { return m_run; }
+
+private:
+    void probed(const ProbeResult &result);
+    void ran(const ytdlp::RunResult &result);
+    void decide();
+    void finish(const Answer &answer);
+    Answer probeAnswer() const;
+
+    VideoProbe m_probe;
+    ytdlp::Run m_run;
+    QTimer m_grace;
+    Ask m_ask;
+    bool m_active = false;
+    bool m_haveYtDlp = false;
+    std::optional<ProbeResult> m_probed;
+    std::optional<ytdlp::RunResult> m_ran;
+};
+
+// The answer for yt-dlp's JSON about address: a row per video (its page's
+// address, its chosen formats kept with it), or why not.
+Answer answerFromInfo(const sitevideo::Info &info, const QString &address);
+
+// Whether yt-dlp's JSON came from one of its site extractors.
+bool isSiteAnswer(const sitevideo::Info &info);
+
+} // namespace vidrona::resolve

@@ -1,0 +1,147 @@
+// The formats yt-dlp chose for a page, fetched by Vidrona's own fetch over
+// real loopback HTTP from the simulated video site: both formats at once,
+// each request with the site's head fields and no range longer than the
+// site's chunk size, joined by libavformat into one file with a picture and
+// a sound; an expired address fails as the site refuses it; the kept choice
+// is readable by its user only.
+#include "download/sitevideo/sitefetch.h"
+#include "download/transfer.h"
+#include "support/testenv.h"
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vidrona;
+using namespace vidrona::sitevideo;
+
+namespace {
+const QString page = "http://www.videosite.test/watch?v=yt1";
+constexpr qint64 Chunk = 1 << 20;
+
+Format format(const QString &id, const QString &path, const QString &vcodec, const QString &acodec, qint64 expire,
+              bool withToken = true)
+{
+    Format f;
+    f.id = id;
+    f.url = QStringLiteral("http://media.videosite.test/v/%1?expire=%2&sig=x").arg(path).arg(expire);
+    f.protocol = path.endsWith(".m3u8") ? "m3u8_native" : "http";
+    f.ext = path.section('.', -1) == "m3u8" ? "mp4" : path.section('.', -1);
+    f.vcodec = vcodec;
+    f.acodec = acodec;
+    f.chunkSize = Chunk;
+    f.headers = {{"User-Agent", "Mozilla/5.0 Vidrona-Test"}, {"Referer", "http://www.videosite.test/"}};
+    if (withToken)
+        f.headers.append({"X-Site-Token", "t0k3n"});
+    return f;
+}
+
+// The kinds of stream ffprobe finds in the file, "video,audio".
+QString streamKinds(const QString &path)
+{
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", path});
+    probe.waitForFinished(30000);
+    return QString::fromLatin1(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).join(',');
+}
+
+qint64 rangeLength(const QByteArray &range)
+{
+    const int dash = range.indexOf('-');
+    if (!range.startsWith("bytes=") || dash < 0 || range.endsWith('-'))
+        return -1;
+    return range.mid(dash + 1).toLongLong() - range.mid(6, dash - 6).toLongLong() + 1;
+}
+} // namespace
+
+class TestSiteVideo : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fetchesTheChosenFormats_data();
+    void fetchesTheChosenFormats();
+    void keptChoiceIsPrivate();
+};
+
+void TestSiteVideo::fetchesTheChosenFormats_data()
+{
+    QTest::addColumn<QString>("videoPath");
+    QTest::addColumn<QString>("audioPath");
+    QTest::addColumn<qint64>("expire");
+    QTest::addColumn<bool>("token");
+    QTest::addColumn<QString>("kinds"); // empty: the fetch fails
+    const qint64 later = 4102444800, past = 1000000000;
+    QTest::newRow("https picture and sound") << "video.mp4" << "audio.m4a" << later << true << "video,audio";
+    QTest::newRow("HLS picture and sound rendition") << "hls/video.m3u8" << "hls/audio.m3u8" << later << true << "video,audio";
+    QTest::newRow("one format") << "video.mp4" << "" << later << true << "video";
+    QTest::newRow("expired address: 403") << "video.mp4" << "audio.m4a" << past << true << "";
+    QTest::newRow("without the site's header: 403") << "video.mp4" << "audio.m4a" << later << false << "";
+}
+
+void TestSiteVideo::fetchesTheChosenFormats()
+{
+    QFETCH(QString, videoPath);
+    QFETCH(QString, audioPath);
+    QFETCH(qint64, expire);
+    QFETCH(bool, token);
+    QFETCH(QString, kinds);
+    test::LocalWeb web;
+    QVERIFY(web.ok());
+    testweb::installSimulatedWeb(web.server());
+    QTemporaryDir dir;
+    Choice choice;
+    choice.container = "mp4";
+    choice.parts.append(format("137", videoPath, "avc1.640028", "none", expire, token));
+    if (!audioPath.isEmpty())
+        choice.parts.append(format("140", audioPath, "none", "mp4a.40.2", expire, token));
+    const QString target = dir.filePath("River at night.mp4");
+    Transfer transfer;
+    transfer.setStallTimeout(20000);
+    transfer.setSiteVideo(choiceText(choice));
+    QSignalSpy ended(&transfer, &Transfer::finished);
+    QVERIFY(transfer.start(QUrl(page), target));
+    QVERIFY(ended.wait(120000));
+    const auto failure = ended.first().first().value<net::Failure>();
+    if (kinds.isEmpty()) {
+        QVERIFY(failure.failed());
+        QVERIFY2(failure.text.contains("403"), qPrintable(failure.text));
+        return QVERIFY(!QFile::exists(target));
+    }
+    QVERIFY2(!failure.failed(), qPrintable(failure.text));
+    QCOMPARE(transfer.placedAt(), target);
+    QCOMPARE(streamKinds(target), kinds);
+    int media = 0;
+    for (const testweb::Request &r : web.server().requests()) {
+        if (r.host != "media.videosite.test" || r.path.startsWith("/v/hls/")) // the stream fetch sends no site fields yet
+            continue;
+        ++media;
+        QCOMPARE(r.header("X-Site-Token"), QByteArray("t0k3n"));
+        QCOMPARE(r.header("Referer"), QByteArray("http://www.videosite.test/"));
+        QCOMPARE(r.header("User-Agent"), QByteArray("Mozilla/5.0 Vidrona-Test"));
+        QVERIFY2(rangeLength(r.header("Range")) <= Chunk, r.header("Range").constData());
+    }
+    QVERIFY(media >= (videoPath.contains("hls/") ? 0 : choice.parts.size()));
+    // Nothing of the parts stays beside the file.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"River at night.mp4"});
+}
+
+void TestSiteVideo::keptChoiceIsPrivate()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath("a.mp4");
+    Choice choice;
+    choice.container = "mp4";
+    choice.parts.append(format("137", "video.mp4", "avc1", "none", 1));
+    QVERIFY(keepChoice(target, choiceText(choice)));
+    const QFile::Permissions modes = QFile::permissions(choicePath(target));
+    QVERIFY(modes & QFile::ReadOwner);
+    QVERIFY(!(modes & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther)));
+    const std::optional<Choice> back = parseChoice(keptChoiceText(target));
+    QVERIFY(back);
+    QCOMPARE(back->parts, choice.parts);
+    dropChoice(target);
+    QVERIFY(!QFile::exists(choicePath(target)));
+}
+
+QTEST_MAIN(TestSiteVideo)
+#include "tst_sitevideo.moc"

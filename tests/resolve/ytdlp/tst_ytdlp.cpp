@@ -1,0 +1,289 @@
+// yt-dlp asked beside Vidrona's own page reading, with the real Debian
+// yt-dlp: site answers (handed to it with --load-info-json through a
+// wrapper set as its program) win, generic ones leave the page reading
+// to decide, addresses reach it only as addresses, and a cancel leaves
+// no process of it behind.
+#include "infofixtures.h"
+#include "resolve/resolvertable.h"
+#include "resolve/ytdlp/finder.h"
+#include "resolve/ytdlp/ytdlpresolver.h"
+#include "support/testenv.h"
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+using namespace vidrona;
+using namespace vidrona::resolve;
+namespace yi = vidrona::test::ytinfo;
+
+namespace {
+const QString media = "http://media.videosite.test";
+const QString page = "http://www.videosite.test/watch?v=yt1";
+
+Answer ask(ResolverTable &table, const QString &address, int waitMs = 90000)
+{
+    QSignalSpy spy(&table, &ResolverTable::answered);
+    table.start({address, Quality::High});
+    if (spy.isEmpty() && !spy.wait(waitMs))
+        return Answer::refused("(no answer)");
+    return spy.first().first().value<Answer>();
+}
+
+QString partIds(const QByteArray &siteVideo)
+{
+    const auto choice = sitevideo::parseChoice(siteVideo);
+    QStringList ids;
+    if (choice)
+        for (const auto &f : choice->parts)
+            ids << f.id;
+    return choice ? ids.join('+') + " " + choice->container : QString();
+}
+
+bool groupGone(qint64 group)
+{
+    return ::kill(-pid_t(group), 0) != 0 && errno == ESRCH;
+}
+} // namespace
+
+class TestYtDlp : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void siteAnswers_data();
+    void siteAnswers();
+    void genericPageLeftToPageReading_data();
+    void genericPageLeftToPageReading();
+    void addressesStayAddresses_data();
+    void addressesStayAddresses();
+    void cancelEndsItsProcesses_data();
+    void cancelEndsItsProcesses();
+    void withoutYtDlp_data();
+    void withoutYtDlp();
+    void updateAdvice_data();
+    void updateAdvice();
+
+private:
+    QString useFixture(const QByteArray &json, bool sleepFirst = false);
+    std::unique_ptr<test::LocalWeb> m_web;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestYtDlp::init()
+{
+    m_web = std::make_unique<test::LocalWeb>();
+    QVERIFY(m_web->ok());
+    testweb::installSimulatedWeb(m_web->server());
+    m_dir = std::make_unique<QTemporaryDir>();
+    ytdlp::setSettings({});
+}
+
+void TestYtDlp::cleanup()
+{
+    ytdlp::setSettings({});
+    m_web.reset();
+}
+
+QString TestYtDlp::useFixture(const QByteArray &json, bool sleepFirst)
+{
+    const QString fixture = test::writeFile(m_dir->path(), "info.json", json);
+    const QString wrapper = yi::writeWrapper(m_dir->path(), fixture, sleepFirst);
+    ytdlp::setSettings({wrapper, {}});
+    return wrapper;
+}
+
+void TestYtDlp::siteAnswers_data()
+{
+    QTest::addColumn<QByteArray>("fixture");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("parts"); // format ids and container, or the refusal's start
+    QTest::addColumn<QString>("fileName");
+    const int found = Answer::Found, refused = Answer::Refused;
+    QTest::newRow("YouTube-like: best mp4 picture and m4a sound")
+        << yi::youTubeLike(media, 8 << 20, 1 << 20, 1 << 20) << found << "137+140 mp4" << "River at night_ a film.mp4";
+    QTest::newRow("Vimeo-like: HLS picture and sound rendition")
+        << yi::vimeoLike(media) << found << "hls-720p+hls-audio mp4" << "Harbour, by boat.mp4";
+    QTest::newRow("DASH fragments") << yi::dashFragments(media) << found << "dash-v mp4" << "Fragments of a walk.mp4";
+    QTest::newRow("DRM refused") << yi::drmOnly(media) << refused << "This video is protected (DRM)" << "";
+    QTest::newRow("live refused") << yi::live(media) << refused << "This is a live stream" << "";
+    QTest::newRow("rtmp refused by name") << yi::rtmpOnly(media) << refused << "This video is offered only over rtmp" << "";
+}
+
+void TestYtDlp::siteAnswers()
+{
+    QFETCH(QByteArray, fixture);
+    QFETCH(int, outcome);
+    QFETCH(QString, parts);
+    QFETCH(QString, fileName);
+    useFixture(fixture);
+    ResolverTable table;
+    const Answer answer = ask(table, page);
+    QCOMPARE(int(answer.outcome), outcome);
+    if (outcome == Answer::Refused)
+        return QVERIFY2(answer.why.startsWith(parts), qPrintable(answer.why));
+    QCOMPARE(answer.rows.size(), 1);
+    QCOMPARE(answer.rows[0].fileUrl.section('?', 0, 0), QString("http://www.videosite.test/watch"));
+    QCOMPARE(partIds(answer.rows[0].siteVideo), parts);
+    QCOMPARE(answer.rows[0].fileName.value_or(QString()), fileName);
+    const auto choice = sitevideo::parseChoice(answer.rows[0].siteVideo);
+    QVERIFY(choice);
+    // Every header of the format is kept as given.
+    if (fixture.contains("X-Site-Token"))
+        QVERIFY(choice->parts[0].headers.contains({QByteArray("X-Site-Token"), QByteArray("t0k3n")}));
+}
+
+void TestYtDlp::genericPageLeftToPageReading_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("fileUrl");
+    QTest::newRow("demo HLS page") << "http://www.openclips.test/harbour-stream.html"
+                                   << "http://media.openclips.test/hls/harbour.m3u8";
+}
+
+// The real yt-dlp reads the page through its generic extractor; the page
+// reading's own row is the answer, and nothing of yt-dlp's is kept with it.
+void TestYtDlp::genericPageLeftToPageReading()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, fileUrl);
+    ytdlp::Run run;
+    QSignalSpy ran(&run, &ytdlp::Run::finished);
+    QVERIFY(run.start("/usr/bin/yt-dlp", address, false));
+    QVERIFY(ran.wait(90000));
+    const auto result = ran.first().first().value<ytdlp::RunResult>();
+    QCOMPARE(int(result.outcome), int(ytdlp::RunResult::Answered));
+    const auto info = sitevideo::parseInfo(result.json);
+    QVERIFY(info);
+    QCOMPARE(info->extractor, QString("generic"));
+    QCOMPARE(info->formats.value(0).url, fileUrl);
+
+    ytdlp::setSettings({"/usr/bin/yt-dlp", {}});
+    ResolverTable table;
+    const Answer answer = ask(table, address);
+    QCOMPARE(int(answer.outcome), int(Answer::Found));
+    QCOMPARE(answer.rows[0].fileUrl, fileUrl);
+    QVERIFY(answer.rows[0].siteVideo.isEmpty());
+}
+
+void TestYtDlp::addressesStayAddresses_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::newRow("starts with -") << "-o/tmp/x http://www.videosite.test/a";
+    QTest::newRow("--exec") << "http://www.videosite.test/a --exec touch%20MARK";
+    QTest::newRow(";") << "http://www.videosite.test/a;touch MARK";
+    QTest::newRow("$(...)") << "http://www.videosite.test/$(touch MARK)";
+}
+
+// Only yt-dlp runs, and the address is its last argument, after "--".
+void TestYtDlp::addressesStayAddresses()
+{
+    QFETCH(QString, address);
+    const QString wrapper = useFixture(yi::youTubeLike(media, 1 << 20, 1 << 20, 1 << 20));
+    QDir::setCurrent(m_dir->path());
+    ytdlp::Run run;
+    QSignalSpy ran(&run, &ytdlp::Run::finished);
+    QVERIFY(run.start(wrapper, address, false));
+    QVERIFY(ran.wait(90000));
+    QFile log(m_dir->filePath("args.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QStringList args = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    QVERIFY(args.size() >= 3);
+    QCOMPARE(args.last(), address);
+    QCOMPARE(args.at(args.size() - 2), QString("--"));
+    QCOMPARE(args.first(), QString("--ignore-config"));
+    QVERIFY(!QFile::exists(m_dir->filePath("MARK")));
+}
+
+void TestYtDlp::cancelEndsItsProcesses_data()
+{
+    QTest::addColumn<bool>("throughTable");
+    QTest::newRow("the run itself") << false;
+    QTest::newRow("Esc on the table") << true;
+}
+
+void TestYtDlp::cancelEndsItsProcesses()
+{
+    QFETCH(bool, throughTable);
+    const QString wrapper = useFixture(yi::youTubeLike(media, 1 << 20, 1 << 20, 1 << 20), true);
+    ResolverTable table;
+    ytdlp::Run own;
+    const ytdlp::Run *run = &own;
+    if (throughTable) {
+        table.start({page, Quality::High});
+        run = &static_cast<YtDlpResolver *>(table.running())->run();
+    } else {
+        QVERIFY(own.start(wrapper, page, false));
+    }
+    // The wrapper has started its sleeping child once the log is there.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_dir->filePath("args.log")), 20000);
+    QTest::qWait(200);
+    const qint64 group = run->processGroup();
+    QVERIFY(group > 0);
+    QVERIFY(!groupGone(group));
+    QElapsedTimer clock;
+    clock.start();
+    throughTable ? table.cancel() : own.cancel();
+    while (!groupGone(group) && clock.elapsed() < 1000)
+        QTest::qWait(20);
+    QVERIFY2(groupGone(group), "a process of the run outlived the cancel by a second");
+}
+
+void TestYtDlp::withoutYtDlp_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("text"); // the row's address, or the refusal's last line
+    QTest::newRow("a plain page saves as today") << "http://www.openclips.test/harbour-stream.html" << int(Answer::Found)
+                                                 << "http://media.openclips.test/hls/harbour.m3u8";
+    QTest::newRow("a page without video says yt-dlp could help")
+        << page << int(Answer::Refused) << "With yt-dlp installed, Vidrona could ask it about this page.";
+}
+
+void TestYtDlp::withoutYtDlp()
+{
+    QFETCH(QString, address);
+    QFETCH(int, outcome);
+    QFETCH(QString, text);
+    const QByteArray path = qgetenv("PATH"), home = qgetenv("HOME");
+    qputenv("PATH", m_dir->path().toUtf8());
+    qputenv("HOME", m_dir->path().toUtf8());
+    QVERIFY(ytdlp::findProgram(ytdlp::settings()).isEmpty());
+    ResolverTable table;
+    const Answer answer = ask(table, address);
+    qputenv("PATH", path);
+    qputenv("HOME", home);
+    QCOMPARE(int(answer.outcome), outcome);
+    if (outcome == Answer::Found)
+        QCOMPARE(answer.rows[0].fileUrl, text);
+    else
+        QVERIFY2(answer.why.endsWith(text), qPrintable(answer.why));
+}
+
+void TestYtDlp::updateAdvice_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("advised");
+    QTest::newRow("Debian's, years later") << "2023.03.04" << true;
+    QTest::newRow("a month old") << "2026.11.10" << false;
+    QTest::newRow("sixty-one days") << "2026.10.10" << true;
+    QTest::newRow("not a date") << "nightly" << false;
+}
+
+void TestYtDlp::updateAdvice()
+{
+    QFETCH(QString, version);
+    QFETCH(bool, advised);
+    ytdlp::Version v{version, {}};
+    const QStringList parts = version.split('.');
+    if (parts.size() == 3)
+        v.date = QDate(parts[0].toInt(), parts[1].toInt(), parts[2].toInt());
+    QCOMPARE(!ytdlp::updateAdvice(v, QDate(2026, 12, 10)).isEmpty(), advised);
+    // The real program says a date it was released on.
+    if (version == "2023.03.04")
+        QCOMPARE(ytdlp::versionOf("/usr/bin/yt-dlp").date, v.date);
+}
+
+QTEST_MAIN(TestYtDlp)
+#include "tst_ytdlp.moc"
