@@ -7,6 +7,8 @@
 #include "desktop/desktopbus.h"
 #include "desktop/openurl.h"
 #include "desktop/preferences.h"
+#include "resolve/ytdlp/finder.h"
+#include "resolve/ytdlp/formatsreader.h"
 #include "ui/mainwindow/downloadfolderview.h"
 #include "ui/mainwindow/dropreceiver.h"
 #include "ui/preferences/frmpreferences.h"
@@ -100,6 +102,7 @@ void applyPreferences(const Preferences &p, DownloadService &service, DesktopBus
                    p.downloadFolder.isEmpty() ? defaultFolder : p.downloadFolder});
     if (desktop)
         desktop->setNotificationsEnabled(p.notify);
+    resolve::ytdlp::setSettings({p.ytDlp.program, p.ytDlp.cookiesBrowser});
 }
 
 // Ctrl+, and the list's context menu open the Preferences window.
@@ -137,6 +140,7 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
     auto window = std::make_unique<FrmMain>();
     FrmMain &w = *window;
     auto *service = new DownloadService(folders.list, folders.downloads, messages, &w);
+    service->setRowReader(std::make_shared<vidrona::resolve::ytdlp::FormatsReader>());
     ListStore *store = &service->store();
     auto *youTube = new YouTubeOpener(folders.downloads, *messages, &w);
     youTube->setService(service);

@@ -83,6 +83,7 @@ Preferences PreferenceStore::load(QString *notice) const
     p.connections = int(qBound(qint64(0), numberOr(ini, ConnectionsKey, p.connections), qint64(1000)));
     p.speedLimit = numberOr(ini, SpeedLimitKey, p.speedLimit);
     p.notify = truthOr(ini, NotifyKey, p.notify);
+    p.ytDlp = readYtDlpPreferences(ini);
     return p.bounded(); // a hand-edited file cannot set what the window cannot
 }
 
@@ -97,6 +98,7 @@ bool PreferenceStore::save(const Preferences &preferences) const
     ini.setValue(ConnectionsKey, QString::number(p.connections));
     ini.setValue(SpeedLimitKey, QString::number(p.speedLimit));
     ini.setValue(NotifyKey, p.notify ? QStringLiteral("true") : QStringLiteral("false"));
+    writeYtDlpPreferences(ini, p.ytDlp);
     return platform::writeFileSafely(m_path, ini.bytes());
 }
 

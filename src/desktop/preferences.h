@@ -1,5 +1,6 @@
 #pragma once
 #include "folders.h"
+#include "ytdlpkeys.h"
 #include <QString>
 
 namespace vidrona {
@@ -17,6 +18,7 @@ struct Preferences {
     int connections = 8;    // connections per file, 1 to MaxConnections
     qint64 speedLimit = 0;  // bytes per second for all fetches together, whole KB/s; 0: none
     bool notify = true;     // tell the desktop when downloads finish
+    YtDlpPreferences ytDlp;
 
     // The same values, each brought within its range (the speed limit to
     // whole KB/s), so the window shows each as it acts.

@@ -202,6 +202,7 @@ bool QueueRunner::startFetch(Slot &slot, const DownloadEntry &entry)
     // A page whose formats yt-dlp chose: those are fetched, not the page.
     if (!path.isEmpty())
         slot.transfer->setSiteVideo(sitevideo::keptChoiceText(path));
+    slot.transfer->setRowReader(m_rowReader);
     return !path.isEmpty() && slot.transfer->start(QUrl(entry.fileUrl), path, taken);
 }
 

@@ -16,6 +16,9 @@
 namespace vidrona {
 
 class Transfer;
+namespace sitevideo {
+class RowReader;
+}
 
 // Fetches the rows of the download list in list order into a folder: one
 // at a time, or as many at once as setSimultaneous() allows (the next rows
@@ -88,6 +91,9 @@ public:
     // own files in its folder (the list file, the executable).
     void setReservedNames(const QStringList &names) { m_reserved = names; }
 
+    // Reads a page row's formats again when their addresses expired.
+    void setRowReader(std::shared_ptr<sitevideo::RowReader> reader) { m_rowReader = std::move(reader); }
+
 signals:
     void fetchStarted(quint64 id);
     // A running row's figures, every ProgressIntervalMs and once more when
@@ -152,6 +158,7 @@ private:
     QTimer m_progressTimer;
     QSet<quint64> m_failedThisRun;
     QStringList m_reserved;
+    std::shared_ptr<sitevideo::RowReader> m_rowReader;
     QList<int> m_retryDelaysMs{1000, 4000, 16000};
     QHash<quint64, int> m_retries; // retries so far in this run, per row
 };

@@ -48,8 +48,9 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
         QMetaObject::invokeMethod(this, [this] { setState(Finishing); }, Qt::QueuedConnection);
     };
     const std::optional<sitevideo::Choice> choice = sitevideo::parseChoice(std::exchange(m_siteVideo, {}));
-    m_thread = QThread::create([this, job, choice, shared = m_shared] {
-        const FetchResult result = choice ? sitevideo::runSiteVideoFetch(*choice, job, *shared) : runFetch(job, *shared);
+    m_thread = QThread::create([this, job, choice, shared = m_shared, reader = m_rowReader] {
+        const FetchResult result = choice ? sitevideo::runSiteVideoFetch(*choice, job, *shared, reader.get())
+                                          : runFetch(job, *shared);
         QMetaObject::invokeMethod(this, [this, result] { fetchEnded(result.failure, result.placedAt); },
                                   Qt::QueuedConnection);
     });

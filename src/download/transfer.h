@@ -9,6 +9,9 @@
 class QThread;
 
 namespace vidrona {
+namespace sitevideo {
+class RowReader;
+}
 
 struct FetchShared;
 struct FetchResult;
@@ -76,6 +79,8 @@ public:
     // The next start fetches these formats (sitevideo::choiceText) for the
     // page at url instead of url itself; empty: url is the file.
     void setSiteVideo(const QByteArray &choiceText) { m_siteVideo = choiceText; }
+    // Reads such a page again when its formats' addresses expired.
+    void setRowReader(std::shared_ptr<sitevideo::RowReader> reader) { m_rowReader = std::move(reader); }
     // Connections at once for the next fetch's file or stream.
     void setConnections(int n) { m_connections = n; }
 
@@ -104,6 +109,7 @@ private:
     QList<QByteArray> m_fields;
     QString m_cookieFile;
     QByteArray m_siteVideo;
+    std::shared_ptr<sitevideo::RowReader> m_rowReader;
 };
 
 } // namespace vidrona

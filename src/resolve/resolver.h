@@ -46,10 +46,13 @@ struct Answer {
     Outcome outcome = Refused;
     QList<resolve::Found> rows;
     QString why;
+    // Found: asked before the rows are added (a playlist's many videos);
+    // No adds none. Empty: added at once.
+    QString question = {};
 
-    static Answer found(const QList<resolve::Found> &rows) { return {Found, rows, {}}; }
-    static Answer refused(const QString &why) { return {Refused, {}, why}; }
-    static Answer cancelled() { return {Cancelled, {}, {}}; }
+    static Answer found(const QList<resolve::Found> &rows) { return {Found, rows, {}, {}}; }
+    static Answer refused(const QString &why) { return {Refused, {}, why, {}}; }
+    static Answer cancelled() { return {Cancelled, {}, {}, {}}; }
 };
 
 // How the window shows that a resolver is at work.

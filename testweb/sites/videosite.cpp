@@ -1,8 +1,10 @@
 // A site shaped like the big video sites that only yt-dlp reads: its watch
 // page names no video, and its media host serves a picture-only MP4 and a
-// sound-only M4A (and the same as HLS playlists), made with the ffmpeg
+// sound-only M4A (and the same as HLS playlists, and the picture as DASH
+// fragments), made with the ffmpeg
 // program the first time they are asked for. Like those sites it answers
-// 403 to an address whose expire= time has passed or to a request without
+// 403 to an address whose expire= time has passed (or whose signature
+// is "revoked") or to a request without
 // the site's token header, and slows every answer longer than its chunk
 // size (one request for the whole file included).
 #include "sitekit.h"
@@ -45,7 +47,11 @@ QString mediaFolder()
              && runFfmpeg(d, {"-i", "video.mp4", "-c", "copy", "-f", "hls", "-hls_time", "1", "-hls_playlist_type", "vod",
                               "-hls_segment_filename", "hls/v-%03d.ts", "hls/video.m3u8"})
              && runFfmpeg(d, {"-i", "audio.m4a", "-c", "copy", "-f", "hls", "-hls_time", "1", "-hls_playlist_type", "vod",
-                              "-hls_segment_filename", "hls/a-%03d.ts", "hls/audio.m3u8"});
+                              "-hls_segment_filename", "hls/a-%03d.ts", "hls/audio.m3u8"})
+             && QDir(d).mkpath("dash")
+             && runFfmpeg(d, {"-i", "video.mp4", "-c", "copy", "-f", "dash", "-seg_duration", "1", "-use_template", "1",
+                              "-use_timeline", "0", "-init_seg_name", "init.mp4", "-media_seg_name", "seg-$Number$.m4s",
+                              "dash/manifest.mpd"});
     }
     return ok ? dir.path() : QString();
 }
@@ -59,10 +65,12 @@ QByteArray fileBytes(const QString &relative)
     return file.readAll();
 }
 
+// A time past, or a signature the site took back.
 bool expired(const Request &req)
 {
     const QByteArray expire = kit::queryValue(req.query, "expire");
-    return !expire.isEmpty() && expire.toLongLong() < QDateTime::currentSecsSinceEpoch();
+    return (!expire.isEmpty() && expire.toLongLong() < QDateTime::currentSecsSinceEpoch())
+           || kit::queryValue(req.query, "sig") == "revoked";
 }
 
 // Ranges as such a site answers them; the length asked decides the speed.

@@ -78,6 +78,11 @@ bool DownloadService::add(const QString &fileUrl, const QString &fileName, const
     return true;
 }
 
+void DownloadService::setRowReader(std::shared_ptr<sitevideo::RowReader> reader)
+{
+    m_queue->setRowReader(std::move(reader));
+}
+
 // The list keeps only the page and the name; the formats go beside the file.
 bool DownloadService::addSiteVideo(const QString &pageUrl, const QString &fileName, const QByteArray &choiceText)
 {

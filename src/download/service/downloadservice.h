@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <memory>
 
 namespace vidrona {
 
@@ -13,6 +14,9 @@ struct FetchJob;
 class ListStore;
 class MessageService;
 class QueueRunner;
+namespace sitevideo {
+class RowReader;
+}
 
 // What the download rows act on, as the Preferences set it.
 struct DownloadSettings {
@@ -84,6 +88,9 @@ public:
     // own tries for what breaks off; the engine's name claims keep it
     // apart from a row of the same name.
     void prepareBeside(FetchJob &job) const;
+    // The door to read a page row's formats again (the program hands one
+    // that asks yt-dlp); none: such rows fail when their addresses expired.
+    void setRowReader(std::shared_ptr<sitevideo::RowReader> reader);
 
     void apply(const DownloadSettings &settings);
     DownloadSettings settings() const;

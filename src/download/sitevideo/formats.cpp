@@ -263,16 +263,19 @@ QByteArray choiceText(const Choice &choice)
     QJsonArray parts;
     for (const Format &f : choice.parts)
         parts.append(formatJson(f));
-    return QJsonDocument(QJsonObject{{"container", choice.container}, {"parts", parts}}).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject{{"container", choice.container}, {"parts", parts}, {"unread", choice.unread}})
+        .toJson(QJsonDocument::Compact);
 }
 
 std::optional<Choice> parseChoice(const QByteArray &text)
 {
     const QJsonDocument doc = QJsonDocument::fromJson(text);
     const QJsonArray parts = doc.object().value(QLatin1String("parts")).toArray();
-    if (!doc.isObject() || parts.isEmpty() || parts.size() > 2)
+    const bool unread = doc.object().value(QLatin1String("unread")).toBool();
+    if (!doc.isObject() || (parts.isEmpty() && !unread) || parts.size() > 2)
         return std::nullopt;
     Choice choice;
+    choice.unread = unread && parts.isEmpty();
     choice.container = doc.object().value(QLatin1String("container")).toString();
     for (const QJsonValue &p : parts)
         choice.parts.append(formatFromJson(p.toObject()));

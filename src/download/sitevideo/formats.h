@@ -74,7 +74,16 @@ struct Choice {
     QList<Format> parts; // the picture first; empty when refused
     QString container;   // "mp4" or "mkv"
     QString refusal;     // in words for the user, when nothing can be fetched
-    bool ok() const { return !parts.isEmpty(); }
+    // A playlist's video: its page is read (and its formats chosen) only
+    // when the row is fetched.
+    bool unread = false;
+    bool ok() const { return !parts.isEmpty() || unread; }
+    static Choice readAtFetch()
+    {
+        Choice c;
+        c.unread = true;
+        return c;
+    }
 };
 
 // How a user's quality choice narrows the formats; the default takes the best.

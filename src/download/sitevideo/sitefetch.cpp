@@ -1,4 +1,6 @@
 #include "sitefetch.h"
+#include "fragments.h"
+#include "renewal.h"
 #include "download/diskspace.h"
 #include "download/engine/nameclaims.h"
 #include "download/keptbytes.h"
@@ -8,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <array>
 #include <thread>
 
@@ -53,8 +56,10 @@ void dropChoice(const QString &finalPath)
         for (const Format &f : choice->parts) {
             kept::remove(partPath(finalPath, f));
             QFile::remove(partPath(finalPath, f));
+            QDir(fragmentsFolder(partPath(finalPath, f))).removeRecursively();
         }
     }
+    QDir(fragmentsFolder(finalPath)).removeRecursively();
     QFile::remove(choicePath(finalPath));
 }
 
@@ -74,6 +79,24 @@ FetchJob partJob(const Format &format, const FetchJob &row, const QString &path,
     job.receiving = job.finishing = nullptr; // the row's are said once, for the whole
     job.head = nullptr;
     return job;
+}
+
+// One format into job.finalPath: a file through the file fetch, a list of
+// fragments joined. ownPath: the path is this row's own part file, which
+// a new one replaces; else nothing that holds the name is replaced.
+FetchResult fetchFormat(const Format &format, const FetchJob &job, FetchShared &shared, bool ownPath)
+{
+    if (format.protocol != QLatin1String("http_dash_segments") || format.fragments.isEmpty())
+        return runFetch(job, shared);
+    const FetchResult joined = fetchFragments(format, job, shared);
+    if (!joined.ok())
+        return joined;
+    if (ownPath)
+        QFile::remove(job.finalPath);
+    if (QFileInfo::exists(job.finalPath) || !QFile::rename(joined.placedAt, job.finalPath))
+        return {net::fail(net::Reason::WriteFailed, QStringLiteral("The joined file could not take its name"))};
+    QDir(fragmentsFolder(job.finalPath)).removeRecursively();
+    return {{}, job.finalPath};
 }
 
 // A format whose whole file an earlier fetch left (the join did not end):
@@ -118,7 +141,7 @@ std::array<FetchResult, 2> fetchPair(const Choice &choice, const FetchJob &job, 
             continue;
         }
         threads[i] = std::thread([&, i, path] {
-            results[i] = runFetch(partJob(choice.parts[i], job, path, each), parts[i]);
+            results[i] = fetchFormat(choice.parts[i], partJob(choice.parts[i], job, path, each), parts[i], true);
             done[i] = true;
         });
     }
@@ -167,7 +190,36 @@ FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &par
 
 } // namespace
 
-FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchShared &shared)
+namespace {
+FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &shared);
+} // namespace
+
+FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchShared &shared, RowReader *reader)
+{
+    Choice current = choice;
+    const QString page = job.url.toString();
+    const bool stale = choice.unread || std::any_of(choice.parts.begin(), choice.parts.end(), [](const Format &f) {
+                           return hasExpired(f, QDateTime::currentDateTimeUtc());
+                       });
+    net::Failure why;
+    if (choice.unread && !reader)
+        return {net::fail(net::Reason::NotTheVideo, QStringLiteral("yt-dlp is needed to read this page"))};
+    if (reader && stale) {
+        const std::optional<Choice> now = renew(current, page, job.finalPath, *reader, shared.cancel.flag(), &why);
+        if (!now)
+            return {why};
+        current = *now;
+    }
+    FetchResult result = fetchChoice(current, job, shared);
+    if (result.ok() || !reader || stale || !saysExpired(result.failure) || shared.cancel.isSet())
+        return result;
+    const std::optional<Choice> now = renew(current, page, job.finalPath, *reader, shared.cancel.flag(), &why);
+    return now ? fetchChoice(*now, job, shared) : FetchResult{why};
+}
+
+namespace {
+
+FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &shared)
 {
     if (choice.parts.isEmpty() || choice.parts.size() > 2)
         return {net::fail(net::Reason::NotTheVideo, QStringLiteral("No format was chosen for this video"))};
@@ -176,7 +228,14 @@ FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchSh
         one.takenNames = job.takenNames;
         one.receiving = job.receiving;
         one.finishing = job.finishing;
-        const FetchResult result = runFetch(one, shared);
+        engine::NameClaim claim; // the file fetch claims its own name; a join needs one here
+        if (choice.parts[0].protocol == QLatin1String("http_dash_segments")) {
+            claim = engine::NameClaims::claim(job.finalPath, job.takenNames, job.url.toEncoded());
+            if (!claim.held())
+                return {net::fail(net::Reason::WriteFailed, QStringLiteral("no free name for the file"))};
+            one.finalPath = claim.path();
+        }
+        const FetchResult result = fetchFormat(choice.parts[0], one, shared, false);
         if (result.ok())
             QFile::remove(choicePath(job.finalPath));
         return result;
@@ -194,5 +253,7 @@ FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchSh
             return {shared.cancel.isSet() ? net::fail(net::Reason::Cancelled, QStringLiteral("cancelled")) : p.failure};
     return joinPair(choice, parts, job, claim.path(), shared);
 }
+
+} // namespace
 
 } // namespace vidrona::sitevideo

@@ -1,6 +1,7 @@
 #pragma once
 #include "download/filefetch.h"
 #include "formats.h"
+#include "rowreader.h"
 
 // Fetching the formats an outside finder chose for a row: each format
 // through the file fetch (several connections, its own head fields, ranges
@@ -22,7 +23,9 @@ QString partPath(const QString &finalPath, const Format &format);
 // The chosen formats into job.finalPath (or the next free name, as the
 // file fetch does); job.url is the page's address, named in the claim.
 // Kept bytes of each format stay for the next fetch, which continues them
-// when the same format comes back with the same size.
-FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchShared &shared);
+// when the same format comes back with the same size. reader (may be
+// null) reads the page again when the addresses expired: before the
+// fetch when an expire= time is past, or once after a 403 or 410.
+FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchShared &shared, RowReader *reader = nullptr);
 
 } // namespace vidrona::sitevideo

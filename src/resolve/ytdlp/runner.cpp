@@ -10,8 +10,11 @@ namespace vidrona::resolve::ytdlp {
 
 QStringList arguments(const QString &address, bool playlist, const Settings &settings, const QByteArray &proxy)
 {
+    // A video in a playlist is the video; a playlist itself is its list of
+    // addresses, each read when its row is fetched.
     QStringList args{QStringLiteral("--ignore-config"), QStringLiteral("--dump-single-json"),
-                     playlist ? QStringLiteral("--flat-playlist") : QStringLiteral("--no-playlist")};
+                     QStringLiteral("--no-playlist"), QStringLiteral("--flat-playlist")};
+    Q_UNUSED(playlist);
     // The same way out as Vidrona's own requests; none set: straight there.
     args << QStringLiteral("--proxy") << QString::fromLatin1(proxy);
     if (!settings.cookiesBrowser.isEmpty())
@@ -23,15 +26,21 @@ QStringList arguments(const QString &address, bool playlist, const Settings &set
 namespace {
 
 // "ERROR: [youtube] abc: This video is private" says "This video is private",
-// from the extractor "youtube".
+// from the extractor "youtube"; so does the last line of a traceback,
+// "yt_dlp.utils.ExtractorError: [youtube] abc: ...", which some errors
+// end in (an answer replayed from a file).
 QString reasonOf(const QByteArray &err, QString *extractor)
 {
+    static const QRegularExpression raised(QStringLiteral("^[\\w.]*Error: (?=\\[)"));
     const QStringList lines = QString::fromUtf8(err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
         QString line = it->trimmed();
-        if (!line.startsWith(QLatin1String("ERROR:")))
+        if (line.startsWith(QLatin1String("ERROR:")))
+            line = line.mid(6).trimmed();
+        else if (raised.match(line).hasMatch())
+            line.remove(raised);
+        else
             continue;
-        line = line.mid(6).trimmed();
         static const QRegularExpression where(QStringLiteral("^\\[([^\\]]*)\\]\\s*([^:\\s]+:\\s+)?"));
         const QRegularExpressionMatch match = where.match(line);
         if (match.hasMatch())
@@ -98,6 +107,8 @@ bool Run::start(const QString &program, const QString &address, bool playlist)
             endWith({RunResult::Failed, {}, QStringLiteral("yt-dlp could not be started.")});
     });
     startInOwnGroup(*m_process, program, arguments(address, playlist, settings(), net::proxyFor(QUrl(address))));
+    if (!m_process) // it could not start: finished() is on its way
+        return true;
     m_group = m_process->processId();
     m_limit.start();
     return true;

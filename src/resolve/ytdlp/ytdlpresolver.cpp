@@ -101,10 +101,30 @@ bool isSiteAnswer(const sitevideo::Info &info)
     return !info.extractor.isEmpty() && info.extractor.compare(QLatin1String("generic"), Qt::CaseInsensitive) != 0;
 }
 
+namespace {
+
+// One row per video, in order, each read again when it is fetched.
+Answer playlistAnswer(const sitevideo::Info &info)
+{
+    if (info.entries.isEmpty())
+        return Answer::refused(QStringLiteral("This playlist has no videos."));
+    QList<Found> rows;
+    const QByteArray later = sitevideo::choiceText(sitevideo::Choice::readAtFetch());
+    for (const sitevideo::Entry &e : info.entries)
+        rows.append(Found{Found::Row, e.url, fileNameFrom(e.title.isEmpty() ? e.url.section(QLatin1Char('/'), -1) : e.title, QStringLiteral("mp4")), later});
+    Answer answer = Answer::found(rows);
+    answer.question = QStringLiteral("This playlist has %1 videos. Add them all?").arg(info.entryCount);
+    if (info.entryCount > rows.size())
+        answer.question += QStringLiteral("\r\nAt most %1 are added; %2 more are left out.").arg(rows.size()).arg(info.entryCount - rows.size());
+    return answer;
+}
+
+} // namespace
+
 Answer answerFromInfo(const sitevideo::Info &info, const QString &address)
 {
     if (info.playlist)
-        return Answer::refused(QStringLiteral("This address is a playlist of %1 videos.").arg(info.entryCount));
+        return playlistAnswer(info);
     const sitevideo::Choice choice = sitevideo::choose(info);
     if (!choice.ok())
         return Answer::refused(choice.refusal);

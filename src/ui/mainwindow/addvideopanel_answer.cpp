@@ -69,6 +69,8 @@ void AddVideoPanel::showAnswer(const resolve::Answer &answer)
         m_service.extras().forget(std::exchange(m_resolvingKey, QString()));
     switch (answer.outcome) {
     case resolve::Answer::Found:
+        if (!answer.question.isEmpty() && m_messages.show(answer.question, QString(), MsgYesNo | MsgQuestion) != AnswerYes)
+            break;
         FileUrl = answer.rows.first().fileUrl;
         for (const resolve::Found &found : answer.rows)
             take(found);

@@ -1,5 +1,6 @@
 #include "frmpreferences.h"
 #include "browserspanel.h"
+#include "ytdlpgroup.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -69,6 +70,7 @@ void FrmPreferences::build()
     form->addRow(QStringLiteral("Speed limit:"), spnSpeedLimit);
     form->addRow(chkNotify);
     form->addRow(QStringLiteral("Browsers:"), new BrowsersPanel(this));
+    form->addRow(grpYtDlp = new YtDlpGroup(this));
     form->addRow(buttons);
 }
 
@@ -79,6 +81,7 @@ void FrmPreferences::showValues(const Preferences &p)
     spnConnections->setValue(p.connections);
     spnSpeedLimit->setValue(int(qMin<qint64>(p.speedLimit / 1024, MaxLimitKBs)));
     chkNotify->setChecked(p.notify);
+    grpYtDlp->show(p.ytDlp);
 }
 
 Preferences FrmPreferences::preferences() const
@@ -89,6 +92,7 @@ Preferences FrmPreferences::preferences() const
     p.connections = spnConnections->value();
     p.speedLimit = qint64(spnSpeedLimit->value()) * 1024;
     p.notify = chkNotify->isChecked();
+    p.ytDlp = grpYtDlp->values();
     return p;
 }
 

@@ -48,6 +48,7 @@ private:
     QSpinBox *spnConnections = nullptr;
     QSpinBox *spnSpeedLimit = nullptr;
     QCheckBox *chkNotify = nullptr;
+    class YtDlpGroup *grpYtDlp = nullptr;
 };
 
 } // namespace vidrona

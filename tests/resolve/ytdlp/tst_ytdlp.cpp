@@ -64,6 +64,10 @@ private slots:
     void withoutYtDlp();
     void updateAdvice_data();
     void updateAdvice();
+    void playlists_data();
+    void playlists();
+    void refusalWords_data();
+    void refusalWords();
 
 private:
     QString useFixture(const QByteArray &json, bool sleepFirst = false);
@@ -102,11 +106,12 @@ void TestYtDlp::siteAnswers_data()
     QTest::addColumn<QString>("fileName");
     const int found = Answer::Found, refused = Answer::Refused;
     QTest::newRow("YouTube-like: best mp4 picture and m4a sound")
-        << yi::youTubeLike(media, 8 << 20, 1 << 20, 1 << 20) << found << "137+140 mp4" << "River at night_ a film.mp4";
+        << yi::youTubeLike(media, 8 << 20, 1 << 20, 1 << 20) << found << "137+140 mp4" << "River at night: a film.mp4";
     QTest::newRow("Vimeo-like: HLS picture and sound rendition")
         << yi::vimeoLike(media) << found << "hls-720p+hls-audio mp4" << "Harbour, by boat.mp4";
     QTest::newRow("DASH fragments") << yi::dashFragments(media) << found << "dash-v mp4" << "Fragments of a walk.mp4";
-    QTest::newRow("DRM refused") << yi::drmOnly(media) << refused << "This video is protected (DRM)" << "";
+    // yt-dlp itself refuses a video whose every format is under DRM, in its words.
+    QTest::newRow("DRM refused") << yi::drmOnly(media) << refused << "yt-dlp: This video is DRM protected" << "";
     QTest::newRow("live refused") << yi::live(media) << refused << "This is a live stream" << "";
     QTest::newRow("rtmp refused by name") << yi::rtmpOnly(media) << refused << "This video is offered only over rtmp" << "";
 }
@@ -121,8 +126,10 @@ void TestYtDlp::siteAnswers()
     ResolverTable table;
     const Answer answer = ask(table, page);
     QCOMPARE(int(answer.outcome), outcome);
-    if (outcome == Answer::Refused)
-        return QVERIFY2(answer.why.startsWith(parts), qPrintable(answer.why));
+    if (outcome == Answer::Refused) {
+        QVERIFY2(answer.why.startsWith(parts), qPrintable(answer.why));
+        return;
+    }
     QCOMPARE(answer.rows.size(), 1);
     QCOMPARE(answer.rows[0].fileUrl.section('?', 0, 0), QString("http://www.videosite.test/watch"));
     QCOMPARE(partIds(answer.rows[0].siteVideo), parts);
@@ -283,6 +290,72 @@ void TestYtDlp::updateAdvice()
     // The real program says a date it was released on.
     if (version == "2023.03.04")
         QCOMPARE(ytdlp::versionOf("/usr/bin/yt-dlp").date, v.date);
+}
+
+void TestYtDlp::playlists_data()
+{
+    QTest::addColumn<int>("videos");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("three") << 3 << 3 << "This playlist has 3 videos. Add them all?";
+    QTest::newRow("past the bound")
+        << 1005 << 1000 << "This playlist has 1005 videos. Add them all?\r\nAt most 1000 are added; 5 more are left out.";
+}
+
+// Debian's yt-dlp cannot replay a playlist with --load-info-json ("There
+// are no entries"), so its flat answer is read here as it would come.
+void TestYtDlp::playlists()
+{
+    QFETCH(int, videos);
+    QFETCH(int, rows);
+    QFETCH(QString, question);
+    QByteArray json = yi::playlistOfThree("http://www.videosite.test");
+    if (videos != 3) {
+        QByteArray entries;
+        for (int i = 1; i <= videos; ++i)
+            entries += (i > 1 ? "," : "") + QStringLiteral("{\"_type\":\"url\",\"url\":\"http://www.videosite.test/watch?v=%1\",\"title\":\"Part %1\"}").arg(i).toUtf8();
+        json = "{\"_type\":\"playlist\",\"extractor\":\"youtube:tab\",\"entries\":[" + entries + "]}";
+    }
+    const auto info = sitevideo::parseInfo(json);
+    QVERIFY(info);
+    const Answer answer = answerFromInfo(*info, "http://www.videosite.test/playlist?list=pl1");
+    QCOMPARE(int(answer.outcome), int(Answer::Found));
+    QCOMPARE(answer.question, question);
+    QCOMPARE(answer.rows.size(), rows);
+    for (int i = 0; i < rows; ++i) {
+        QCOMPARE(answer.rows[i].fileUrl, QString("http://www.videosite.test/watch?v=%1").arg(i + 1));
+        QCOMPARE(answer.rows[i].fileName.value_or(QString()), QString("Part %1.mp4").arg(i + 1));
+        const auto later = sitevideo::parseChoice(answer.rows[i].siteVideo);
+        QVERIFY(later && later->unread);
+    }
+}
+
+void TestYtDlp::refusalWords_data()
+{
+    QTest::addColumn<QByteArray>("err");
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<QString>("extractor");
+    QTest::newRow("a site's refusal") << QByteArray("WARNING: x\nERROR: [youtube] abc: This video is private\n")
+                                      << "yt-dlp: This video is private" << "youtube";
+    QTest::newRow("any page") << QByteArray("ERROR: [generic] Unsupported URL: http://a.test/x\n")
+                              << "yt-dlp: Unsupported URL: http://a.test/x" << "generic";
+    QTest::newRow("a traceback's last line")
+        << QByteArray("Traceback (most recent call last):\n  File \"x\"\nyt_dlp.utils.ExtractorError: [vimeo] 12: Sign in\n")
+        << "yt-dlp: Sign in" << "vimeo";
+    QTest::newRow("no words at all") << QByteArray() << "yt-dlp: it gave no answer" << "";
+}
+
+void TestYtDlp::refusalWords()
+{
+    QFETCH(QByteArray, err);
+    QFETCH(QString, why);
+    QFETCH(QString, extractor);
+    const ytdlp::RunResult r = ytdlp::resultOf(1, false, {}, err);
+    QCOMPARE(int(r.outcome), int(ytdlp::RunResult::Refused));
+    QCOMPARE(r.why, why);
+    QCOMPARE(r.extractor, extractor);
+    // A clean exit with an answer is an answer, whatever was said on the side.
+    QCOMPARE(int(ytdlp::resultOf(0, false, "{}", err).outcome), int(ytdlp::RunResult::Answered));
 }
 
 QTEST_MAIN(TestYtDlp)

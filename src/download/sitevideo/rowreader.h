@@ -1,0 +1,20 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+
+namespace vidrona::sitevideo {
+
+// Reads a row's page again when the addresses of its formats expired (an
+// expire= time past, or a 403 or 410 from the server). The download layer
+// only knows this door; the program hands it one that asks yt-dlp.
+class RowReader
+{
+public:
+    virtual ~RowReader() = default;
+    // Called on the row's fetch thread: the formats chosen now for the page
+    // (choiceText), or empty with why. Bounded in time; looks at cancel.
+    virtual QByteArray readAgain(const QString &pageUrl, const std::atomic<bool> &cancel, QString *why) = 0;
+};
+
+} // namespace vidrona::sitevideo

@@ -1,0 +1,28 @@
+#include "formatsreader.h"
+#include "download/sitevideo/formats.h"
+#include "finder.h"
+#include "runner.h"
+
+namespace vidrona::resolve::ytdlp {
+
+QByteArray FormatsReader::readAgain(const QString &pageUrl, const std::atomic<bool> &cancel, QString *why)
+{
+    const RunResult result = runBlocking(findProgram(settings()), pageUrl, false, cancel);
+    if (result.outcome != RunResult::Answered) {
+        *why = result.why;
+        return {};
+    }
+    const std::optional<sitevideo::Info> info = sitevideo::parseInfo(result.json);
+    if (!info) {
+        *why = QStringLiteral("yt-dlp's answer could not be read.");
+        return {};
+    }
+    const sitevideo::Choice choice = sitevideo::choose(*info);
+    if (!choice.ok()) {
+        *why = choice.refusal;
+        return {};
+    }
+    return sitevideo::choiceText(choice);
+}
+
+} // namespace vidrona::resolve::ytdlp

@@ -1,0 +1,15 @@
+#pragma once
+#include "download/sitevideo/rowreader.h"
+
+namespace vidrona::resolve::ytdlp {
+
+// The door the download rows read their page's formats again through:
+// yt-dlp asked on the row's fetch thread, its answer chosen from as when
+// the row was added.
+class FormatsReader : public sitevideo::RowReader
+{
+public:
+    QByteArray readAgain(const QString &pageUrl, const std::atomic<bool> &cancel, QString *why) override;
+};
+
+} // namespace vidrona::resolve::ytdlp
