@@ -18,8 +18,8 @@ namespace testweb {
 
 namespace {
 
-const QByteArray pages = "www.videosite.test";
-const QByteArray media = "media.videosite.test";
+const QByteArray pages = "www.rivertube.test";
+const QByteArray media = "media.rivertube.test";
 constexpr qint64 ChunkBytes = 1 << 20;
 constexpr qint64 SlowBytesPerSecond = 256 << 10;
 
@@ -40,8 +40,8 @@ QString mediaFolder()
     if (!made && dir.isValid()) {
         made = true;
         const QString d = dir.path();
-        ok = runFfmpeg(d, {"-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=6", "-c:v", "libx264",
-                           "-preset", "ultrafast", "-b:v", "8M", "-g", "25", "-an", "video.mp4"})
+        ok = runFfmpeg(d, {"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25:duration=6", "-c:v", "libx264",
+                           "-preset", "ultrafast", "-b:v", "12M", "-g", "25", "-an", "video.mp4"})
              && runFfmpeg(d, {"-f", "lavfi", "-i", "sine=frequency=440:duration=6", "-c:a", "aac", "-vn", "audio.m4a"})
              && QDir(d).mkpath("hls")
              && runFfmpeg(d, {"-i", "video.mp4", "-c", "copy", "-f", "hls", "-hls_time", "1", "-hls_playlist_type", "vod",

@@ -2,11 +2,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
 #include <algorithm>
 
 namespace vidrona::sitevideo {
 
 namespace {
+
+constexpr int MaxCookies = 200;
 
 // yt-dlp writes numbers as JSON numbers, but null and absent are common.
 qint64 integer(const QJsonValue &v, qint64 none = -1)
@@ -35,6 +38,54 @@ QList<Fragment> fragmentsOf(const QJsonArray &array)
     return fragments;
 }
 
+// "a=1; b=2" as cookie-file lines for host.
+void addCookieHeader(const QByteArray &header, const QString &host, QList<QByteArray> &lines)
+{
+    for (const QByteArray &pair : header.split(';')) {
+        const int eq = pair.indexOf('=');
+        if (eq > 0 && lines.size() < MaxCookies)
+            lines.append(host.toLatin1() + "\tFALSE\t/\tFALSE\t0\t" + pair.left(eq).trimmed() + '\t' + pair.mid(eq + 1).trimmed());
+    }
+}
+
+// "n=v; Domain=.x.test; Path=/; Secure; Expires=123; m=w; ..." as cookie-file lines.
+void addCookieField(const QString &field, const QString &host, QList<QByteArray> &lines)
+{
+    QByteArray name, value, domain = host.toLatin1(), path = "/", secure = "FALSE", expires = "0";
+    const auto flush = [&] {
+        if (!name.isEmpty() && lines.size() < MaxCookies)
+            lines.append(domain + '\t' + (domain.startsWith('.') ? "TRUE" : "FALSE") + '\t' + path + '\t' + secure + '\t'
+                         + expires + '\t' + name + '\t' + value);
+        name.clear();
+        domain = host.toLatin1(), path = "/", secure = "FALSE", expires = "0";
+    };
+    for (const QString &part : field.split(QLatin1Char(';'))) {
+        const QByteArray p = part.trimmed().toLatin1();
+        const int eq = p.indexOf('=');
+        const QByteArray key = (eq < 0 ? p : p.left(eq)).toLower();
+        if (key == "domain")
+            domain = p.mid(eq + 1);
+        else if (key == "path")
+            path = p.mid(eq + 1);
+        else if (key == "secure")
+            secure = "TRUE";
+        else if (key == "expires")
+            expires = p.mid(eq + 1);
+        else if (eq > 0) {
+            flush();
+            name = p.left(eq);
+            value = p.mid(eq + 1);
+        }
+    }
+    flush();
+}
+
+// Line breaks and tabs would make other lines of the cookie file.
+bool isCookieSafe(const QByteArray &line)
+{
+    return !line.contains('\n') && !line.contains('\r') && line.count('\t') == 6;
+}
+
 Format formatOf(const QJsonObject &f, const HeaderList &videoHeaders)
 {
     Format format;
@@ -54,6 +105,13 @@ Format formatOf(const QJsonObject &f, const HeaderList &videoHeaders)
     format.hasDrm = f.value(QLatin1String("has_drm")).toBool(false);
     const QJsonValue headers = f.value(QLatin1String("http_headers"));
     format.headers = headers.isObject() ? headersOf(headers.toObject()) : videoHeaders;
+    const QString host = QUrl(format.url).host();
+    for (qsizetype i = format.headers.size() - 1; i >= 0; --i) {
+        if (format.headers[i].first.compare("Cookie", Qt::CaseInsensitive) == 0) // never sent to every host
+            addCookieHeader(format.headers.takeAt(i).second, host, format.cookies);
+    }
+    addCookieField(f.value(QLatin1String("cookies")).toString(), host, format.cookies);
+    format.cookies.removeIf([](const QByteArray &line) { return !isCookieSafe(line); });
     format.fragmentBaseUrl = f.value(QLatin1String("fragment_base_url")).toString();
     format.fragments = fragmentsOf(f.value(QLatin1String("fragments")).toArray());
     if (format.protocol.isEmpty()) // yt-dlp leaves it out for a plain file
@@ -220,6 +278,14 @@ Choice choose(const Info &info, const Wish &wish)
 
 namespace {
 
+QJsonArray cookieArray(const QList<QByteArray> &lines)
+{
+    QJsonArray array;
+    for (const QByteArray &line : lines)
+        array.append(QString::fromLatin1(line));
+    return array;
+}
+
 QJsonObject formatJson(const Format &f)
 {
     QJsonArray headers;
@@ -231,7 +297,7 @@ QJsonObject formatJson(const Format &f)
     return {{"id", f.id}, {"url", f.url}, {"protocol", f.protocol}, {"ext", f.ext}, {"vcodec", f.vcodec},
             {"acodec", f.acodec}, {"height", f.height}, {"tbr", f.tbr}, {"filesize", double(f.filesize)},
             {"sizeExact", f.sizeExact}, {"chunkSize", double(f.chunkSize)}, {"headers", headers},
-            {"fragmentBaseUrl", f.fragmentBaseUrl}, {"fragments", fragments}};
+            {"fragmentBaseUrl", f.fragmentBaseUrl}, {"fragments", fragments}, {"cookies", cookieArray(f.cookies)}};
 }
 
 Format formatFromJson(const QJsonObject &o)
@@ -253,6 +319,9 @@ Format formatFromJson(const QJsonObject &o)
     f.fragmentBaseUrl = o.value(QLatin1String("fragmentBaseUrl")).toString();
     for (const QJsonValue &fr : o.value(QLatin1String("fragments")).toArray())
         f.fragments.append({fr.toArray().at(0).toString(), fr.toArray().at(1).toString()});
+    for (const QJsonValue &c : o.value(QLatin1String("cookies")).toArray())
+        if (isCookieSafe(c.toString().toLatin1()))
+            f.cookies.append(c.toString().toLatin1());
     return f;
 }
 

@@ -18,6 +18,7 @@ using HeaderList = QList<QPair<QByteArray, QByteArray>>;
 struct Fragment {
     QString url;
     QString path;
+    bool operator==(const Fragment &) const = default;
 };
 
 struct Format {
@@ -33,7 +34,11 @@ struct Format {
     bool sizeExact = false;       // filesize, not filesize_approx
     qint64 chunkSize = 0;         // downloader_options.http_chunk_size; 0 none
     bool hasDrm = false;
-    HeaderList headers;           // http_headers, sent as given
+    HeaderList headers;           // http_headers, sent as given, but for Cookie
+    // Netscape cookie-file lines for libcurl's cookie engine, which sends
+    // each only to the hosts it belongs to: from the Cookie header of older
+    // yt-dlp (for the format's host) and the cookies field of newer ones.
+    QList<QByteArray> cookies;
     QString fragmentBaseUrl;
     QList<Fragment> fragments;
 

@@ -1,15 +1,17 @@
 #include "sitefetch.h"
 #include "fragments.h"
+#include "remux.h"
 #include "renewal.h"
 #include "download/diskspace.h"
 #include "download/engine/nameclaims.h"
 #include "download/keptbytes.h"
-#include "download/streams/mp4joiner.h"
 #include "platform/safefile.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QUuid>
 #include <algorithm>
 #include <array>
 #include <thread>
@@ -81,11 +83,45 @@ FetchJob partJob(const Format &format, const FetchJob &row, const QString &path,
     return job;
 }
 
+// A format's cookies for libcurl's cookie engine while its fetch runs: a
+// file in the user's private data folder (0700), readable by the user
+// only, gone when the fetch ends.
+class CookieFile
+{
+public:
+    explicit CookieFile(const QList<QByteArray> &lines)
+    {
+        if (lines.isEmpty())
+            return;
+        const QString folder = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("cookies"));
+        if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+            return;
+        const QString path = QDir(folder).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        const QByteArray text = "# Netscape HTTP Cookie File\n" + lines.join('\n') + '\n';
+        if (platform::writeFileSafely(path, text) && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner))
+            m_path = path;
+    }
+    ~CookieFile()
+    {
+        if (!m_path.isEmpty())
+            QFile::remove(m_path);
+    }
+    CookieFile(const CookieFile &) = delete;
+    CookieFile &operator=(const CookieFile &) = delete;
+    QString path() const { return m_path; }
+
+private:
+    QString m_path;
+};
+
 // One format into job.finalPath: a file through the file fetch, a list of
 // fragments joined. ownPath: the path is this row's own part file, which
 // a new one replaces; else nothing that holds the name is replaced.
-FetchResult fetchFormat(const Format &format, const FetchJob &job, FetchShared &shared, bool ownPath)
+FetchResult fetchFormat(const Format &format, const FetchJob &rowJob, FetchShared &shared, bool ownPath)
 {
+    const CookieFile cookies(format.cookies);
+    FetchJob job = rowJob;
+    job.cookieFile = cookies.path();
     if (format.protocol != QLatin1String("http_dash_segments") || format.fragments.isEmpty())
         return runFetch(job, shared);
     const FetchResult joined = fetchFragments(format, job, shared);
@@ -170,13 +206,12 @@ FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &par
     const QString joining = QFileInfo(finalPath).dir().filePath(QLatin1Char('.') + QFileInfo(finalPath).fileName() + QStringLiteral(".joining"));
     QFile::remove(joining);
     QString error;
-    streams::JoinFault fault = streams::JoinFault::None;
     const char *muxer = choice.container == QLatin1String("mp4") ? "mp4" : "matroska";
-    if (!streams::joinToMp4({{parts[0].placedAt}, {parts[1].placedAt}}, joining, &error, &shared.cancel.flag(), &fault, {}, nullptr, muxer)) {
+    if (!joinFiles({parts[0].placedAt, parts[1].placedAt}, joining, muxer, &error, &shared.cancel.flag())) {
         QFile::remove(joining);
-        if (fault == streams::JoinFault::Cancelled)
+        if (shared.cancel.isSet())
             return {net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"))};
-        return {net::fail(fault == streams::JoinFault::DiskFull ? net::Reason::DiskFull : net::Reason::WriteFailed, error)};
+        return {net::fail(net::Reason::WriteFailed, error)};
     }
     if (QFileInfo::exists(finalPath) || !QFile::rename(joining, finalPath)) { // rename never replaces here
         QFile::remove(joining);

@@ -175,7 +175,6 @@ bool sameShape(const AVCodecParameters *a, const AVCodecParameters *b)
 struct Output {
     AVFormatContext *format = nullptr;
     const std::atomic<bool> *cancel = nullptr;
-    const char *muxer = "mp4"; // libavformat's name of the container
     int writeCode = 0; // the first failed write's code: the disk's fault, not the pieces'
     int unjoinableRun = -1; // a run whose streams cannot go on in the file's tracks
     bool cancelled() const { return cancel && *cancel; }
@@ -348,7 +347,7 @@ namespace {
 bool joinInto(Output &out, const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, const QString &outPath,
               QString *error)
 {
-    if (avformat_alloc_output_context2(&out.format, nullptr, out.muxer, nullptr) < 0)
+    if (avformat_alloc_output_context2(&out.format, nullptr, "mp4", nullptr) < 0)
         return *error = QStringLiteral("Out of memory."), false;
     QList<std::shared_ptr<Input>> opened;
     for (const QList<JoinPiece> &pieces : inputs) {
@@ -395,7 +394,7 @@ JoinFault faultOf(const Output &out)
 } // namespace
 
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
-               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun, const char *muxer)
+               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun)
 {
     QList<QList<JoinPiece>> pieces;
     for (const QStringList &paths : inputs) {
@@ -403,17 +402,15 @@ bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString
         for (const QString &path : paths)
             pieces.last().append({path, 0, -1});
     }
-    return joinToMp4(pieces, outPath, error, cancel, fault, runs, unjoinableRun, muxer);
+    return joinToMp4(pieces, outPath, error, cancel, fault, runs, unjoinableRun);
 }
 
 bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QString *error,
-               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun,
-               const char *muxer)
+               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun)
 {
     error->clear();
     Output out;
     out.cancel = cancel;
-    out.muxer = muxer;
     const bool ok = joinInto(out, inputs, runs, outPath, error);
     if (fault)
         *fault = ok ? JoinFault::None : faultOf(out);

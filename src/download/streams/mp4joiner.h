@@ -26,7 +26,6 @@ namespace vidrona::streams {
 // or parameter change one MP4 track cannot hold): fault Unjoinable, and
 // unjoinableRun says which run it was.
 enum class JoinFault { None, Pieces, Output, DiskFull, Cancelled, Unjoinable };
-// muxer: libavformat's name of the container, "matroska" for codecs MP4 does not take.
 
 // One piece as bytes of a file: the pieces of a stream lie side by side in
 // one kept file. length -1: from offset to the end of the file.
@@ -37,11 +36,11 @@ struct JoinPiece {
 };
 bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
-               int *unjoinableRun = nullptr, const char *muxer = "mp4");
+               int *unjoinableRun = nullptr);
 // Each piece a whole file.
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
-               int *unjoinableRun = nullptr, const char *muxer = "mp4");
+               int *unjoinableRun = nullptr);
 
 // data decrypted with AES-128 in CBC mode and its PKCS#7 padding taken
 // off; empty with *ok false when key or iv are not 16 bytes, data is not

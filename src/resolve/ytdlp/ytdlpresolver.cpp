@@ -5,14 +5,8 @@ namespace vidrona::resolve {
 
 YtDlpResolver::YtDlpResolver() : m_probe(this), m_run(this)
 {
-    m_grace.setSingleShot(true);
-    m_grace.setInterval(GraceMs);
     connect(&m_probe, &VideoProbe::finished, this, &YtDlpResolver::probed);
     connect(&m_run, &ytdlp::Run::finished, this, &YtDlpResolver::ran);
-    connect(&m_grace, &QTimer::timeout, this, [this] {
-        m_run.cancel(); // its Cancelled finds nobody waiting
-        finish(probeAnswer());
-    });
 }
 
 void YtDlpResolver::start(const Ask &ask)
@@ -73,10 +67,10 @@ void YtDlpResolver::decide()
     if (!m_probed)
         return;
     const bool saved = m_probed->kind == ProbeResult::File || m_probed->kind == ProbeResult::Stream;
-    if (!m_run.isRunning())
-        return finish(probeAnswer());
-    if (saved && !m_grace.isActive())
-        m_grace.start();
+    if (saved)
+        m_run.cancel(); // its Cancelled finds nobody waiting
+    if (saved || !m_run.isRunning())
+        finish(probeAnswer());
 }
 
 Answer YtDlpResolver::probeAnswer() const
@@ -92,7 +86,6 @@ Answer YtDlpResolver::probeAnswer() const
 void YtDlpResolver::finish(const Answer &answer)
 {
     m_active = false;
-    m_grace.stop();
     emit answered(answer);
 }
 

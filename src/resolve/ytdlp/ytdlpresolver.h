@@ -3,7 +3,6 @@
 #include "resolve/resolver.h"
 #include "resolve/videoprobe.h"
 #include "runner.h"
-#include <QTimer>
 
 namespace vidrona::resolve {
 
@@ -11,14 +10,14 @@ namespace vidrona::resolve {
 // at the same time. yt-dlp's answer wins when one of its site extractors
 // gave it; when it knows the page only through its generic extractor, or
 // fails, the page reading decides as it always did. A page the reading
-// saves itself waits at most GraceMs for yt-dlp, so plain pages stay fast.
-// Without yt-dlp it is the page reading alone.
+// saves itself is answered as soon as the reading is done (yt-dlp, which
+// needs longer than that just to start, is ended), so plain pages stay as
+// fast as before; yt-dlp's answer counts when it comes first, or when the
+// reading finds nothing or refuses. Without yt-dlp it is the reading alone.
 class YtDlpResolver : public Resolver
 {
     Q_OBJECT
 public:
-    static constexpr int GraceMs = 1000;
-
     YtDlpResolver();
 
     QString name() const override { return QStringLiteral("today's web"); }
@@ -39,7 +38,6 @@ private:
 
     VideoProbe m_probe;
     ytdlp::Run m_run;
-    QTimer m_grace;
     Ask m_ask;
     bool m_active = false;
     bool m_haveYtDlp = false;

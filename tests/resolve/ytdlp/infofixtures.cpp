@@ -18,12 +18,12 @@ QByteArray json(const QJsonObject &o)
 QJsonObject video(const QString &id, const QString &title, const QString &extractor, const QJsonArray &formats)
 {
     return {{"id", id}, {"title", title}, {"extractor", extractor}, {"extractor_key", extractor},
-            {"webpage_url", "http://www.videosite.test/watch?v=" + id}, {"formats", formats}};
+            {"webpage_url", "http://www.rivertube.test/watch?v=" + id}, {"formats", formats}};
 }
 
 QJsonObject headers()
 {
-    return {{"User-Agent", "Mozilla/5.0 (X11; Linux x86_64) Vidrona-Test"}, {"Referer", "http://www.videosite.test/"},
+    return {{"User-Agent", "Mozilla/5.0 (X11; Linux x86_64) Vidrona-Test"}, {"Referer", "http://www.rivertube.test/"},
             {"X-Site-Token", "t0k3n"}};
 }
 

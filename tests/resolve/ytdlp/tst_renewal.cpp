@@ -19,14 +19,14 @@ using namespace vidrona::sitevideo;
 namespace yi = vidrona::test::ytinfo;
 
 namespace {
-const QString page = "http://www.videosite.test/watch?v=yt1";
-const QString mediaBase = "http://media.videosite.test/v";
+const QString page = "http://www.rivertube.test/watch?v=yt1";
+const QString mediaBase = "http://media.rivertube.test/v";
 
 qint64 sizeOf(testweb::Server &server, const QByteArray &path)
 {
     testweb::Request r;
     r.method = "GET";
-    r.host = "media.videosite.test";
+    r.host = "media.rivertube.test";
     r.path = path;
     r.headers = {{"X-Site-Token", "t0k3n"}};
     return server.respond(r).body.size();

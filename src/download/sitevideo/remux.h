@@ -1,0 +1,17 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <atomic>
+
+namespace vidrona::sitevideo {
+
+// Whole media files (a picture-only and a sound-only one), each read as an
+// ordinary seekable file (an MP4 may keep its index at its end), joined
+// into one file of the container muxer ("mp4", "matroska") without
+// re-encoding, packets interleaved by time. false with error when an input
+// cannot be read, the output cannot be written or cancel was set (looked
+// at between packets).
+bool joinFiles(const QStringList &inputs, const QString &outPath, const char *muxer, QString *error,
+               const std::atomic<bool> *cancel = nullptr);
+
+} // namespace vidrona::sitevideo
