@@ -20,7 +20,7 @@ testweb::Response serve(const testweb::Request &r, const QByteArray &bytes, qint
     const int dash = range.indexOf('-');
     qint64 from = 0, last = size - 1;
     testweb::Response resp = testweb::Response::bytes(QByteArray(), "application/octet-stream");
-    resp.headers.append({"ETag", "\"sites-bench\""});
+    resp.headers.append(qMakePair(QByteArray("ETag"), QByteArray("\"sites-bench\"")));
     if (range.startsWith("bytes=") && dash > 0) {
         from = range.mid(6, dash - 6).toLongLong();
         if (!range.endsWith('-'))

@@ -7,9 +7,10 @@
 # joins), yt-dlp alone, and yt-dlp with aria2c -x8 -s8 -k1M, in the same
 # run; their ratios, and Vidrona's peak memory.
 # Usage: bench/sites/run.sh [VIDEO=bytes] [AUDIO=bytes] [RATE=bytes/s] [SLOW=bytes/s]
+#        (BUILD=folder adds it to a configured build instead)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$root/build-bench-sites
+build=${BUILD:-$root/build-bench-sites}
 missing=()
 command -v yt-dlp > /dev/null || missing+=(yt-dlp)
 command -v aria2c > /dev/null || missing+=(aria2)
@@ -20,8 +21,12 @@ fi
 for tool in yt-dlp aria2c ffmpeg python3 /usr/bin/time; do
     command -v "$tool" > /dev/null || { echo "sites bench: $tool is missing" >&2; exit 1; }
 done
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
+if [ -n "${BUILD:-}" ]; then
+    cmake -S "$root" -B "$build" -DVIDRONA_BENCH=ON > /dev/null
+else
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+          -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
+fi
 cmake --build "$build" --target sites_bench sites_bench_server > /dev/null
 
 video=${VIDEO:-268435456}
