@@ -5,7 +5,8 @@
 // program the first time they are asked for. Like those sites it answers
 // 403 to an address whose expire= time has passed (or whose signature
 // is "revoked") or to a request without
-// the site's token header, and slows every answer longer than its chunk
+// the site's token header, gives each connection at most 4 MiB/s, and
+// slows every answer longer than its chunk
 // size (one request for the whole file included).
 #include "sitekit.h"
 #include <QDateTime>
@@ -22,6 +23,7 @@ const QByteArray pages = "www.rivertube.test";
 const QByteArray media = "media.rivertube.test";
 constexpr qint64 ChunkBytes = 1 << 20;
 constexpr qint64 SlowBytesPerSecond = 256 << 10;
+constexpr qint64 ConnectionBytesPerSecond = 4 << 20; // so that a fetch can be watched, and cut
 
 bool runFfmpeg(const QString &folder, const QStringList &args)
 {
@@ -93,8 +95,7 @@ Response rangedBytes(const Request &req, const QByteArray &bytes, const QByteArr
                                                + QByteArray::number(size)});
     }
     r.body = bytes.mid(from, last - from + 1);
-    if (r.body.size() > ChunkBytes)
-        r.bytesPerSecond = SlowBytesPerSecond;
+    r.bytesPerSecond = r.body.size() > ChunkBytes ? SlowBytesPerSecond : ConnectionBytesPerSecond;
     return r;
 }
 

@@ -116,6 +116,10 @@ bool Parts::put(Lane &lane, const char *data, qsizetype length)
 {
     if (m_stopping)
         return false;
+    // A site that slows long answers: once bounded ranges are answered,
+    // the lead's unbounded answer gives way to them.
+    if (m_job.rangeCap > 0 && m_confirmed && &lane == m_lead.get())
+        return false;
     // An answer that goes on stops at its part's end when the site slows
     // long ranges: the rest is asked for in parts of the allowed length.
     if (lane.open && m_job.rangeCap <= 0 && lane.pos + length > m_scheduler.endOf(lane.worker))
@@ -173,7 +177,8 @@ void Parts::leadEnded(const net::Failure &failure)
     if (!m_lead)
         return;
     const bool whole = m_lead->pos >= m_scheduler.endOf(m_lead->worker);
-    if (m_stopping || (whole && !failure.failed())) {
+    const bool gaveWay = m_job.rangeCap > 0 && m_confirmed && !failure.failed();
+    if (m_stopping || gaveWay || (whole && !failure.failed())) { // what it left is handed out again
         m_scheduler.release(m_lead->worker);
         return;
     }

@@ -167,7 +167,13 @@ std::array<FetchResult, 2> fetchPair(const Choice &choice, const FetchJob &job, 
     std::array<FetchResult, 2> results;
     std::array<std::atomic<bool>, 2> done{};
     std::array<std::thread, 2> threads;
-    const int each = qMax(1, job.connections / 2);
+    // The row's connections shared by size: the larger part keeps more of them.
+    std::array<int, 2> conns{qMax(1, job.connections / 2), qMax(1, job.connections - job.connections / 2)};
+    const qint64 a = choice.parts[0].filesize, b = choice.parts[1].filesize;
+    if (a > 0 && b > 0 && job.connections > 1) {
+        conns[0] = int(qBound(qint64(1), (job.connections * a + (a + b) / 2) / (a + b), qint64(job.connections - 1)));
+        conns[1] = job.connections - conns[0];
+    }
     for (int i = 0; i < 2; ++i) {
         const QString path = partPath(finalPath, choice.parts[i]);
         if (alreadyThere(path, choice.parts[i])) {
@@ -177,7 +183,7 @@ std::array<FetchResult, 2> fetchPair(const Choice &choice, const FetchJob &job, 
             continue;
         }
         threads[i] = std::thread([&, i, path] {
-            results[i] = fetchFormat(choice.parts[i], partJob(choice.parts[i], job, path, each), parts[i], true);
+            results[i] = fetchFormat(choice.parts[i], partJob(choice.parts[i], job, path, conns[i]), parts[i], true);
             done[i] = true;
         });
     }
