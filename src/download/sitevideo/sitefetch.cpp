@@ -73,7 +73,9 @@ FetchJob partJob(const Format &format, const FetchJob &row, const QString &path,
     job.url = QUrl(format.url);
     job.finalPath = path;
     job.takenNames.clear();
-    job.connections = qMax(1, connections);
+    // A site that slows long answers is asked in bounded ranges, which
+    // only a fetch of several connections asks for.
+    job.connections = qMax(format.chunkSize > 0 ? 2 : 1, connections);
     job.rangeCap = format.chunkSize;
     job.requestFields.clear();
     for (const auto &[name, value] : format.headers)
@@ -171,7 +173,8 @@ std::array<FetchResult, 2> fetchPair(const Choice &choice, const FetchJob &job, 
     std::array<int, 2> conns{qMax(1, job.connections / 2), qMax(1, job.connections - job.connections / 2)};
     const qint64 a = choice.parts[0].filesize, b = choice.parts[1].filesize;
     if (a > 0 && b > 0 && job.connections > 1) {
-        conns[0] = int(qBound(qint64(1), (job.connections * a + (a + b) / 2) / (a + b), qint64(job.connections - 1)));
+        const qint64 least = job.connections >= 4 ? 2 : 1;
+        conns[0] = int(qBound(least, (job.connections * a + (a + b) / 2) / (a + b), qint64(job.connections) - least));
         conns[1] = job.connections - conns[0];
     }
     for (int i = 0; i < 2; ++i) {
