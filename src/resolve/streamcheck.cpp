@@ -14,7 +14,7 @@ constexpr qsizetype MpdSniffBytes = 64 << 10;
 
 bool looksLikeDash(QByteArrayView text)
 {
-    return text.first(qMin(text.size(), MpdSniffBytes)).contains("<MPD");
+    return streams::looksLikeMpd(text, MpdSniffBytes);
 }
 
 StreamCheck verdictOf(streams::Refusal refusal, const QString &why)

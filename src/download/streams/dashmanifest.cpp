@@ -368,6 +368,12 @@ double isoSeconds(const QString &text)
     return seconds;
 }
 
+bool looksLikeMpd(QByteArrayView text, qsizetype sniffBytes)
+{
+    static const QRegularExpression root(QStringLiteral("<([A-Za-z_][\\w.-]*:)?MPD[\\s>/]"));
+    return root.match(QString::fromLatin1(text.first(qMin(text.size(), sniffBytes)))).hasMatch();
+}
+
 DashManifest readDashManifest(QByteArrayView text, const QUrl &address)
 {
     if (text.size() > MaxPlaylistBytes) {

@@ -45,6 +45,10 @@ struct DashManifest {
 
 DashManifest readDashManifest(QByteArrayView text, const QUrl &address);
 
+// An MPD element opens in the first sniffBytes of text, with or without a
+// namespace prefix ("<MPD", "<mpd:MPD").
+bool looksLikeMpd(QByteArrayView text, qsizetype sniffBytes);
+
 // The track of that kind to save from period: the highest bandwidth, then
 // the largest picture.
 std::optional<DashTrack> bestTrack(const DashManifest &manifest, const QByteArray &kind, int period = 0);

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 
 namespace vidrona::streams {
 
@@ -193,11 +192,9 @@ bool isHls(const QByteArray &text)
     return text.trimmed().startsWith("#EXTM3U") || text.startsWith("\xEF\xBB\xBF#EXTM3U");
 }
 
-// An MPD element, with or without a namespace prefix ("<mpd:MPD").
 bool isDash(const QByteArray &text)
 {
-    static const QRegularExpression root(QStringLiteral("<([A-Za-z_][\\w.-]*:)?MPD[\\s>/]"));
-    return !isHls(text) && root.match(QString::fromLatin1(text.left(4096))).hasMatch();
+    return !isHls(text) && looksLikeMpd(text, 4096);
 }
 
 } // namespace

@@ -17,6 +17,8 @@ private slots:
     void periods_data();
     void periods();
     void tooManyPeriods();
+    void mpdRoots_data();
+    void mpdRoots();
     void gaps_data();
     void gaps();
     void soundOnly_data();
@@ -127,6 +129,25 @@ void TestStreamForms::periods()
         QCOMPARE(t->offsetSeconds, offsets.at(p));
         QCOMPARE(t->pieces.size(), pieces.at(p));
     }
+}
+
+void TestStreamForms::mpdRoots_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("mpd");
+    QTest::newRow("plain") << QByteArray("<?xml version=\"1.0\"?>\n<MPD type=\"static\">") << true;
+    QTest::newRow("prefixed") << QByteArray("<mpd:MPD xmlns:mpd=\"urn:mpeg:dash:schema:mpd:2011\">") << true;
+    QTest::newRow("a longer prefix") << QByteArray("<dash-2011:MPD\n xmlns:dash-2011=\"x\">") << true;
+    QTest::newRow("an HLS playlist") << QByteArray("#EXTM3U\n#EXTINF:1,\nMPD.ts\n") << false;
+    QTest::newRow("another element") << QByteArray("<MPDX>") << false;
+    QTest::newRow("past the sniffed bytes") << QByteArray(5000, ' ') + "<MPD>" << false;
+}
+
+void TestStreamForms::mpdRoots()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, mpd);
+    QCOMPARE(looksLikeMpd(text, 4096), mpd);
 }
 
 // Periods past the bound refuse the video rather than leave its end out.
