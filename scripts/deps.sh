@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6dbus6 libgl-dev
-          libcurl4-openssl-dev libavformat-dev libavcodec-dev libavutil-dev pkg-config ffmpeg xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps
+          libcurl4-openssl-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev pkg-config ffmpeg xvfb xauth x11-utils imagemagick curl fonts-dejavu-core time procps
           xdotool desktop-file-utils appstream dpkg-dev file passwd dbus dbus-x11 ccache)
 TOOLS=(cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time
        xdotool desktop-file-validate appstreamcli dpkg-shlibdeps cpack file

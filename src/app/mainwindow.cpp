@@ -99,7 +99,7 @@ void applyPreferences(const Preferences &p, DownloadService &service, DesktopBus
                       const QString &defaultFolder)
 {
     service.apply({p.simultaneous, p.connections, p.speedLimit,
-                   p.downloadFolder.isEmpty() ? defaultFolder : p.downloadFolder});
+                   p.downloadFolder.isEmpty() ? defaultFolder : p.downloadFolder, p.save.quality});
     if (desktop)
         desktop->setNotificationsEnabled(p.notify);
     resolve::ytdlp::setSettings({p.ytDlp.program, p.ytDlp.cookiesBrowser});

@@ -84,6 +84,7 @@ Preferences PreferenceStore::load(QString *notice) const
     p.speedLimit = numberOr(ini, SpeedLimitKey, p.speedLimit);
     p.notify = truthOr(ini, NotifyKey, p.notify);
     p.ytDlp = readYtDlpPreferences(ini);
+    p.save = readSaveChoices(ini);
     return p.bounded(); // a hand-edited file cannot set what the window cannot
 }
 
@@ -99,6 +100,7 @@ bool PreferenceStore::save(const Preferences &preferences) const
     ini.setValue(SpeedLimitKey, QString::number(p.speedLimit));
     ini.setValue(NotifyKey, p.notify ? QStringLiteral("true") : QStringLiteral("false"));
     writeYtDlpPreferences(ini, p.ytDlp);
+    writeSaveChoices(ini, p.save);
     return platform::writeFileSafely(m_path, ini.bytes());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include "folders.h"
 #include "ytdlpkeys.h"
+#include "savechoices.h"
 #include <QString>
 
 namespace vidrona {
@@ -19,6 +20,7 @@ struct Preferences {
     qint64 speedLimit = 0;  // bytes per second for all fetches together, whole KB/s; 0: none
     bool notify = true;     // tell the desktop when downloads finish
     YtDlpPreferences ytDlp;
+    SaveChoices save;       // which quality of a video to save
 
     // The same values, each brought within its range (the speed limit to
     // whole KB/s), so the window shows each as it acts.

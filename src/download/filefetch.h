@@ -31,6 +31,10 @@ struct FetchJob {
     int maxRedirects = 10;
     // Connections at once for one file's ranges or one stream's pieces.
     int connections = 8;
+    // Which of a stream's several qualities to save, as the settings word
+    // it (streams::QualityChoice); a fetch that continues kept pieces
+    // takes the one their record names instead, so they stay one video.
+    QByteArray quality;
     // Names in finalPath's folder that others hold although no file may be
     // there yet (rows of the list): the file never takes them when its own
     // name is held and it moves on to the next free one.

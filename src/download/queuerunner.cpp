@@ -3,6 +3,7 @@
 #include "entrystatus.h"
 #include "filenames.h"
 #include "keptbytes.h"
+#include "streams/qualitychoice.h"
 #include "platform/platform.h"
 #include "sitevideo/sitefetch.h"
 #include "streams/piecefolder.h"
@@ -203,6 +204,8 @@ bool QueueRunner::startFetch(Slot &slot, const DownloadEntry &entry)
     if (!path.isEmpty())
         slot.transfer->setSiteVideo(sitevideo::keptChoiceText(path));
     slot.transfer->setRowReader(m_rowReader);
+    // A stream row's name tells which of its qualities it was added with.
+    slot.transfer->setQuality(streams::choiceInName(entry.fileName).key());
     return !path.isEmpty() && slot.transfer->start(QUrl(entry.fileUrl), path, taken);
 }
 

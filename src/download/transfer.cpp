@@ -38,6 +38,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     job.connections = m_connections;
     job.requestFields = m_fields;
     job.cookieFile = m_cookieFile;
+    job.quality = m_quality;
     job.receiving = [this] {
         QMetaObject::invokeMethod(this, [this] {
             if (m_state == Requesting)

@@ -83,6 +83,8 @@ public:
     void setRowReader(std::shared_ptr<sitevideo::RowReader> reader) { m_rowReader = std::move(reader); }
     // Connections at once for the next fetch's file or stream.
     void setConnections(int n) { m_connections = n; }
+    // Which of a stream's qualities the next fetch saves (FetchJob::quality).
+    void setQuality(const QByteArray &quality) { m_quality = quality; }
 
     // No byte for this long fails the transfer.
     void setStallTimeout(int ms) { m_stallTimeoutMs = ms; }
@@ -110,6 +112,7 @@ private:
     QString m_cookieFile;
     QByteArray m_siteVideo;
     std::shared_ptr<sitevideo::RowReader> m_rowReader;
+    QByteArray m_quality;
 };
 
 } // namespace vidrona

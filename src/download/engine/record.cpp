@@ -134,6 +134,7 @@ std::optional<FetchRecord> parseRecord(const QByteArray &text)
         else if (key == "total") r.total = value.toLongLong(&totalRead);
         else if (key == "digest") r.digest = value;
         else if (key == "pieces") r.pieces = value.toInt();
+        else if (key == "quality") r.quality = value;
         else if (key == "done") readSpans(value, r), doneRead = true;
         else if (key == "places") r.places = readPlaces(value);
     }
@@ -151,12 +152,13 @@ std::optional<FetchRecord> parseRecord(const QByteArray &text)
 QByteArray recordText(const FetchRecord &record)
 {
     const bool pieces = record.kind == FetchRecord::Kind::Pieces;
-    for (const QByteArray &value : {record.address, record.etag, record.lastModified, record.digest})
+    for (const QByteArray &value : {record.address, record.etag, record.lastModified, record.digest, record.quality})
         if (!oneLine(value))
             return {};
     QByteArray text = Magic + (pieces ? "\nkind pieces" : "\nkind file") + "\naddress " + record.address + '\n';
     if (pieces)
         text += "digest " + record.digest + "\npieces " + QByteArray::number(record.pieces) + '\n'
+                + (record.quality.isEmpty() ? QByteArray() : "quality " + record.quality + '\n')
                 + (record.places.isEmpty() ? QByteArray() : placesText(record.places));
     else
         text += (record.etag.isEmpty() ? "last-modified " + record.lastModified : "etag " + record.etag)

@@ -19,6 +19,7 @@
 //   total <full length>         (file: -1 unknown)
 //   digest <of the playlist>    (pieces)
 //   pieces <how many>           (pieces)
+//   quality <choice>            (pieces, when not the best: "720", "sound")
 //   places 0:0+1316,1:1316+988  (pieces) where each piece lies in the
 //                               folder's kept file: number:offset+length;
 //                               a piece done but not placed is a file of
@@ -57,6 +58,7 @@ struct FetchRecord {
     Kind kind = Kind::File; // after the fields above, which a file's record is written with in order
     QByteArray digest; // of the playlist or manifest texts (pieces)
     int pieces = 0;    // how many pieces the stream has (pieces)
+    QByteArray quality; // which of its qualities the pieces are (pieces); empty: the best
     QMap<int, Span> places; // piece number -> [offset, offset + length) in the kept file (pieces)
 
     bool hasValidator() const { return !etag.isEmpty() || !lastModified.isEmpty(); }

@@ -4,6 +4,8 @@
 #include "download/liststore.h"
 #include "download/queuerunner.h"
 #include "download/sitevideo/sitefetch.h"
+#include "download/streams/qualitychoice.h"
+#include "download/streams/streamaddress.h"
 #include "net/speedlimit.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -66,6 +68,10 @@ void DownloadService::load()
 
 bool DownloadService::add(const QString &fileUrl, const QString &fileName)
 {
+    // A stream's row is named for the quality it is added with, which its
+    // fetches then take from the name (the list file keeps no more).
+    if (!fileName.isEmpty() && streams::isStreamAddress(QUrl(fileUrl)))
+        return m_store->Download(fileUrl, streams::nameWithChoice(fileName, streams::QualityChoice::fromKey(m_settings.quality)));
     return fileName.isEmpty() ? m_store->Download(fileUrl) : m_store->Download(fileUrl, fileName);
 }
 
@@ -166,6 +172,7 @@ void DownloadService::apply(const DownloadSettings &settings)
     m_settings.simultaneous = m_queue->simultaneous();
     m_settings.connections = settings.connections;
     m_queue->setConnections(settings.connections);
+    m_settings.quality = streams::QualityChoice::fromKey(settings.quality).key();
     m_settings.speedLimit = qMax<qint64>(0, settings.speedLimit);
     net::SpeedLimit::global().setRate(m_settings.speedLimit);
 }

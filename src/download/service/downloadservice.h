@@ -24,6 +24,7 @@ struct DownloadSettings {
     int connections = 8;   // per file or stream
     qint64 speedLimit = 0; // bytes per second for all fetches together; 0 none
     QString folder;        // where the next fetches put their files; empty: unchanged
+    QByteArray quality;    // which of a stream's qualities: "best", "720", "sound" (streams::QualityChoice)
 };
 
 // The one door between the windows and the fetching: it owns the download
@@ -50,7 +51,9 @@ public:
     void load();
     // Adds fileUrl as a PENDING row and saves the list; a refused address
     // gets the "Error" box. fileName: a name of the file's own (a found
-    // video's), else the address's last part. True when the row was added.
+    // video's), else the address's last part; a stream's own name tells
+    // the quality the settings choose ("Talk (720p).mp4"), which its
+    // fetches then save. True when the row was added.
     bool add(const QString &fileUrl, const QString &fileName = QString());
     // The same, with what a browser handed over for the row's requests;
     // they go with the row (Remove, Clean).

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace vidrona::streams {
 
@@ -38,9 +39,27 @@ struct SegmentList {
 struct Level {
     QUrl base;
     QString mime;
+    QString codecs, frameRate, lang; // a set's, which its representations may change
     Template tmpl;
     SegmentList list;
 };
+
+// What a set or representation says of itself, where it says it.
+void describe(Level &level, const QXmlStreamAttributes &a)
+{
+    const std::pair<const char *, QString *> fields[] = {
+        {"codecs", &level.codecs}, {"frameRate", &level.frameRate}, {"lang", &level.lang}};
+    for (const auto &[name, into] : fields)
+        if (a.hasAttribute(QLatin1String(name)))
+            *into = a.value(QLatin1String(name)).toString();
+}
+
+double rateOf(const QString &text) // "30", "30000/1001"
+{
+    const QStringList parts = text.split(QLatin1Char('/'));
+    const double over = parts.size() > 1 ? parts[1].toDouble() : 1;
+    return over > 0 ? parts[0].toDouble() / over : 0;
+}
 
 ByteRange rangeOf(const QByteArray &text) // "first-last"
 {
@@ -188,6 +207,7 @@ void Reader::readPeriod(const Level &outer)
             set.mime = m_xml.attributes().value(QLatin1String("mimeType")).toString();
             if (set.mime.isEmpty())
                 set.mime = m_xml.attributes().value(QLatin1String("contentType")).toString();
+            describe(set, m_xml.attributes());
             readLevel(set, false, {});
         } else {
             m_xml.skipCurrentElement();
@@ -216,6 +236,7 @@ void Reader::readLevel(Level &level, bool representation, const DashTrack &track
             Level inner = level;
             if (a.hasAttribute(QLatin1String("mimeType")))
                 inner.mime = a.value(QLatin1String("mimeType")).toString();
+            describe(inner, a);
             DashTrack t;
             t.id = a.value(QLatin1String("id")).toString();
             t.bandwidth = a.value(QLatin1String("bandwidth")).toLongLong();
@@ -325,6 +346,9 @@ void Reader::finishTrack(const Level &level, DashTrack track)
         track.offsetSeconds = double(level.tmpl.offset) / double(level.tmpl.timescale);
     else if (level.list.set)
         track.offsetSeconds = double(level.list.offset) / double(level.list.timescale);
+    track.codecs = level.codecs.toLatin1();
+    track.frameRate = rateOf(level.frameRate);
+    track.language = level.lang;
     if (level.tmpl.set) {
         if (!level.tmpl.init.isEmpty())
             track.initUrl = level.base.resolved(QUrl(filled(level.tmpl.init, track.id, track.bandwidth, 0, 0)));

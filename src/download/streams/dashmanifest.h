@@ -27,6 +27,9 @@ struct DashTrack {
     qint64 bandwidth = 0;
     int width = 0;
     int height = 0;
+    QByteArray codecs;    // of the representation, else its set
+    double frameRate = 0; // 0 unknown
+    QString language;     // of its set
     QUrl initUrl; // empty: none
     ByteRange initRange;
     QList<DashPiece> pieces;

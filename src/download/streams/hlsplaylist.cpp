@@ -141,7 +141,8 @@ void MediaReader::piece(QByteArrayView line)
 
 HlsRendition readRendition(const Attributes &a, const QUrl &address)
 {
-    HlsRendition r{a.value("TYPE"), a.value("GROUP-ID"), a.value("DEFAULT") == "YES", {}};
+    HlsRendition r{a.value("TYPE"), a.value("GROUP-ID"), a.value("DEFAULT") == "YES", {},
+                   QString::fromUtf8(a.value("LANGUAGE")), QString::fromUtf8(a.value("NAME"))};
     if (a.contains("URI"))
         r.url = address.resolved(QUrl::fromEncoded(a.value("URI")));
     return r;
@@ -151,7 +152,7 @@ HlsVariant readVariant(const Attributes &a, const QUrl &url)
 {
     const QList<QByteArray> size = a.value("RESOLUTION").split('x');
     return {url, a.value("BANDWIDTH").toLongLong(), size.value(0).toInt(), size.value(1).toInt(), a.value("AUDIO"),
-            a.value("CODECS")};
+            a.value("CODECS"), a.value("FRAME-RATE").toDouble()};
 }
 
 HlsPlaylist refuse(Refusal refusal, const QString &why)

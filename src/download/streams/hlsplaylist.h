@@ -58,7 +58,8 @@ struct HlsVariant {
     int width = 0;
     int height = 0;
     QByteArray audioGroup;
-    QByteArray codecs; // as written; empty: not said
+    QByteArray codecs;    // CODECS, as written; empty: not said
+    double frameRate = 0; // FRAME-RATE; 0 unknown
     // CODECS names only sound formats (mp4a, ac-3, ec-3, opus, flac, mp3...).
     bool soundOnly() const;
 };
@@ -68,6 +69,8 @@ struct HlsRendition {
     QByteArray group;
     bool isDefault = false;
     QUrl url; // empty: carried in the variant itself
+    QString language; // LANGUAGE
+    QString name;     // NAME
 };
 
 struct HlsMaster {

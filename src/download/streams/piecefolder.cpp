@@ -74,6 +74,11 @@ qint64 PieceFolder::pieceSize(int n) const
     return at ? at->length : -1;
 }
 
+QString PieceFolder::soundPath() const
+{
+    return QDir(m_path).filePath(QStringLiteral("sound"));
+}
+
 QString PieceFolder::recordPath() const
 {
     return QDir(m_path).filePath(QStringLiteral("record"));
@@ -86,7 +91,7 @@ std::optional<PieceRecord> PieceFolder::load() const
     const std::optional<engine::FetchRecord> r = engine::readRecord(recordPath());
     if (!r || r->kind != engine::FetchRecord::Kind::Pieces)
         return std::nullopt;
-    return PieceRecord{r->address, r->digest, r->pieces, r->done, r->places};
+    return PieceRecord{r->address, r->digest, r->pieces, r->done, r->places, r->quality};
 }
 
 QList<Span> PieceFolder::piecesOnDisk(int pieces) const
@@ -116,6 +121,7 @@ bool PieceFolder::save(const PieceRecord &record) const
     r.pieces = record.pieces;
     r.done = record.done;
     r.places = record.places;
+    r.quality = record.quality;
     return engine::writeRecord(recordPath(), r);
 }
 

@@ -18,6 +18,7 @@
 //   <n>.piece       piece n as a file of its own, left by earlier versions
 //                   and still joined from where it is
 //   joined.mp4      the joined file, until it is put in place
+//   sound           its sound alone, when only that is kept
 // One kept file, not one per piece: a stream of many small pieces costs
 // a few syncs a second, not a file made, synced and renamed per piece.
 // No final name may end in ".pieces" (kept::isKeptName), so no download
@@ -30,6 +31,7 @@ struct PieceRecord {
     int pieces = 0;
     QList<Span> done;
     QMap<int, Span> places; // where done pieces lie in the kept file; none: a file of their own
+    QByteArray quality; // the settings' word of the quality the pieces are; empty: the best
 };
 
 class PieceFolder
@@ -46,6 +48,8 @@ public:
     QString piecePath(int n) const;
     QString keptPath() const;
     QString joinedPath() const;
+    // The sound alone, taken from the joined file when only it is kept.
+    QString soundPath() const;
     QString recordPath() const;
     // Where piece n's bytes are, by record: its place in the kept file
     // (when the file reaches that far), else its own file when that is a

@@ -3,6 +3,7 @@
 #include "mp4joiner.h"
 #include "piecefolder.h"
 #include "piecerun.h"
+#include "soundonly.h"
 #include "streamplan.h"
 #include "download/filewriter.h"
 #include "download/keptbytes.h"
@@ -15,10 +16,12 @@ namespace {
 // The pieces an earlier run left, when they belong to the same playlist;
 // otherwise the folder is emptied and everything is fetched again. Only
 // pieces whose bytes are still found count.
-PieceRecord takeUpKept(const FetchJob &job, const StreamPlan &plan, const PieceFolder &folder)
+PieceRecord takeUpKept(const FetchJob &job, const StreamPlan &plan, const PieceFolder &folder,
+                       const QualityChoice &choice)
 {
     const int total = int(plan.pieces.size());
-    const PieceRecord fresh{job.url.toEncoded(), plan.digest, total, {}, {}};
+    const PieceRecord fresh{job.url.toEncoded(), plan.digest, total, {}, {},
+                            choice.isBest() ? QByteArray() : choice.key()};
     const std::optional<PieceRecord> kept = folder.load();
     if (!kept || kept->address != fresh.address || kept->digest != plan.digest || kept->pieces != total) {
         folder.clear(false);
@@ -26,6 +29,7 @@ PieceRecord takeUpKept(const FetchJob &job, const StreamPlan &plan, const PieceF
         return fresh;
     }
     PieceRecord record = *kept;
+    record.quality = fresh.quality;
     record.done.clear();
     for (const Span &span : kept->done)
         for (qint64 n = span.begin; n < span.end; ++n)
@@ -38,6 +42,32 @@ PieceRecord takeUpKept(const FetchJob &job, const StreamPlan &plan, const PieceF
             if (!record.places.contains(int(n)))
                 record.done = kept::withSpan(record.done, {n, n + 1});
     return record;
+}
+
+// The quality the kept pieces are, when an earlier run of the same address
+// left some, so a resume or retry continues the same video; else the job's.
+QualityChoice chosenQuality(const FetchJob &job, const PieceFolder &folder)
+{
+    const std::optional<PieceRecord> record = folder.load();
+    if (record && record->address == job.url.toEncoded())
+        return QualityChoice::fromKey(record->quality);
+    return QualityChoice::fromKey(job.quality);
+}
+
+// The sound of the joined part alone, without re-encoding: *result becomes
+// that file and *finalPath the name its kind takes.
+net::Failure soundAlone(FetchShared &shared, const PieceFolder &folder, const QString &joined, int part,
+                        QString *result, QString *finalPath)
+{
+    const std::atomic<bool> &cancel = shared.cancel.flag();
+    const QString path = folder.soundPath() + (part > 0 ? QString::number(part) : QString());
+    const SoundOnly sound = keepSoundOnly(joined, path, &cancel);
+    if (!sound.ok)
+        return net::fail(cancel ? net::Reason::Cancelled : net::Reason::Other,
+                         cancel ? QStringLiteral("Cancelled.") : sound.error);
+    *result = path;
+    *finalPath = withExtension(*finalPath, sound.extension);
+    return {};
 }
 
 // Why the pieces were not joined, as the row's failure.
@@ -84,11 +114,14 @@ FetchResult joinAndPlace(const FetchJob &job, FetchShared &shared, const StreamP
     const QString target = plan.soundOnly ? soundOnlyName(job.finalPath) : job.finalPath;
     QString firstPlaced;
     for (int i = 0; i < parts.size(); ++i) {
+        QString result = parts.at(i), finalPath = parts.size() > 1 ? partName(target, i + 1) : target;
+        if (record.quality == "sound")
+            if (const net::Failure f = soundAlone(shared, folder, parts.at(i), i, &result, &finalPath); f.failed())
+                return {f};
         FileWriter writer;
         writer.setCancel(&shared.cancel.flag());
         QString placedAt;
-        if (!writer.open(parts.at(i), true)
-            || !writer.commitTo(parts.size() > 1 ? partName(target, i + 1) : target, taken, &placedAt))
+        if (!writer.open(result, true) || !writer.commitTo(finalPath, taken, &placedAt))
             return {writer.failure()};
         if (i == 0)
             firstPlaced = placedAt;
@@ -103,18 +136,19 @@ FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::
                            const QUrl &from)
 {
     shared.total = -1;
+    const PieceFolder folder(job.finalPath);
+    const QualityChoice choice = chosenQuality(job, folder);
     StreamPlan plan;
     {
         net::HttpClient client;
-        plan = planStream(client, job.url, job.stallTimeoutMs, shared.cancel, playlist, from);
+        plan = planStream(client, job.url, job.stallTimeoutMs, shared.cancel, playlist, from, choice);
     }
     if (plan.failure.failed())
         return {plan.failure};
-    const PieceFolder folder(job.finalPath);
     QString error;
     if (!folder.make(&error))
         return {net::fail(net::Reason::WriteFailed, error)};
-    PieceRun run(job, shared, plan, folder, takeUpKept(job, plan, folder));
+    PieceRun run(job, shared, plan, folder, takeUpKept(job, plan, folder, choice));
     if (const net::Failure f = run.run(); f.failed())
         return {f};
     if (job.finishing)

@@ -16,10 +16,12 @@ constexpr int KeyBytes = 16;
 
 // Builds the plan while the texts come in.
 struct Builder {
-    Builder(net::HttpClient &c, int ms, const std::atomic<bool> &x) : client(c), idleMs(ms), cancel(x) {}
+    Builder(net::HttpClient &c, int ms, const std::atomic<bool> &x, const QualityChoice &q)
+        : client(c), idleMs(ms), cancel(x), choice(q) {}
     net::HttpClient &client;
     int idleMs;
     const std::atomic<bool> &cancel;
+    const QualityChoice choice;
     StreamPlan plan;
     QCryptographicHash hash{QCryptographicHash::Sha256};
     QHash<QUrl, int> keyIndex; // one request per key address
@@ -123,11 +125,12 @@ bool Builder::hls(const QByteArray &text, const QUrl &address)
     plan.mayPart = true;
     if (top.kind == HlsPlaylist::Media)
         return hlsTrack(top.media);
-    const HlsVariant variant = *bestVariant(top.master); // the reader refuses a master without one
-    plan.soundOnly = variant.soundOnly();
-    QList<QUrl> urls{variant.url};
-    if (const std::optional<QUrl> audio = audioFor(top.master, variant))
-        urls << *audio;
+    const QList<QUrl> urls = hlsChoice(top.master, choice); // the reader refuses a master without variants
+    // Nothing but sound was offered (the choice takes a picture whenever
+    // one is): the file is named for it, unless sound alone was asked for.
+    for (const HlsVariant &v : top.master.variants)
+        if (v.url == urls.first())
+            plan.soundOnly = !choice.sound && v.soundOnly();
     for (const QUrl &url : urls) {
         const std::optional<Text> media = this->text(url, plan.trusted);
         if (!media)
@@ -167,10 +170,13 @@ bool Builder::dash(const QByteArray &text, const QUrl &address)
         return refuse(m.refusal, m.why);
     QList<DashTrack> video, audio;
     for (int period = 0; period < m.periods; ++period) {
-        if (const std::optional<DashTrack> v = bestTrack(m, "video", period))
-            video << *v;
-        if (const std::optional<DashTrack> a = bestTrack(m, "audio", period))
-            audio << *a;
+        DashManifest one = m;
+        one.tracks.clear();
+        for (const DashTrack &t : m.tracks)
+            if (t.period == period)
+                one.tracks << t;
+        for (const DashTrack &t : dashChoice(one, choice))
+            (t.kind == "video" ? video : audio) << t;
     }
     if (video.isEmpty() && audio.isEmpty())
         return refuse(Refusal::Empty, QStringLiteral("The manifest names no video."));
@@ -183,7 +189,7 @@ bool Builder::dash(const QByteArray &text, const QUrl &address)
         dashTrack(video);
     if (!audio.isEmpty())
         dashTrack(audio);
-    plan.soundOnly = video.isEmpty();
+    plan.soundOnly = video.isEmpty() && !choice.sound;
     return true;
 }
 
@@ -200,9 +206,9 @@ bool isDash(const QByteArray &text)
 } // namespace
 
 StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, const std::atomic<bool> &cancel,
-                      const std::optional<QByteArray> &topText, const QUrl &topFrom)
+                      const std::optional<QByteArray> &topText, const QUrl &topFrom, const QualityChoice &choice)
 {
-    Builder b(client, idleMs, cancel);
+    Builder b(client, idleMs, cancel, choice);
     b.plan.trusted = isInternalHost(address.host());
     // A plain fetch takes a body as sent: one packed is asked for again, decoded.
     const bool readable = topText && (isHls(*topText) || isDash(*topText));

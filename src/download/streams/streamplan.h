@@ -1,6 +1,7 @@
 #pragma once
 #include "hlsplaylist.h"
 #include "joinruns.h"
+#include "qualitychoice.h"
 #include "net/failure.h"
 #include "net/httpclient.h"
 #include <QByteArray>
@@ -44,9 +45,11 @@ struct StreamPlan {
 // top: the text of address when a plain fetch of it already read it (it
 // answered with a playlist), so it is not asked for again unless it came
 // packed; topFrom: where that answer came from (empty: address).
-// Relative addresses resolve against the address that answered.
+// Relative addresses resolve against the address that answered. choice:
+// which of several qualities (qualitychoice.h).
 StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, const std::atomic<bool> &cancel,
-                      const std::optional<QByteArray> &top = std::nullopt, const QUrl &topFrom = {});
+                      const std::optional<QByteArray> &top = std::nullopt, const QUrl &topFrom = {},
+                      const QualityChoice &choice = {});
 
 // The name a sound-only video is saved under, so the row says what it
 // holds: "clip.mp4" becomes "clip (sound only).mp4".

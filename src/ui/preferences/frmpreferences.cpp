@@ -1,6 +1,7 @@
 #include "frmpreferences.h"
 #include "browserspanel.h"
 #include "ytdlpgroup.h"
+#include "savechoicesbox.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -71,6 +72,7 @@ void FrmPreferences::build()
     form->addRow(chkNotify);
     form->addRow(QStringLiteral("Browsers:"), new BrowsersPanel(this));
     form->addRow(grpYtDlp = new YtDlpGroup(this));
+    form->addRow(saveChoices = new SaveChoicesBox(this));
     form->addRow(buttons);
 }
 
@@ -82,6 +84,7 @@ void FrmPreferences::showValues(const Preferences &p)
     spnSpeedLimit->setValue(int(qMin<qint64>(p.speedLimit / 1024, MaxLimitKBs)));
     chkNotify->setChecked(p.notify);
     grpYtDlp->show(p.ytDlp);
+    saveChoices->setChoices(p.save);
 }
 
 Preferences FrmPreferences::preferences() const
@@ -93,6 +96,7 @@ Preferences FrmPreferences::preferences() const
     p.speedLimit = qint64(spnSpeedLimit->value()) * 1024;
     p.notify = chkNotify->isChecked();
     p.ytDlp = grpYtDlp->values();
+    p.save = saveChoices->choices();
     return p;
 }
 

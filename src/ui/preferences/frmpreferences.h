@@ -11,9 +11,11 @@ class QSpinBox;
 
 namespace vidrona {
 
+class SaveChoicesBox;
+
 // The Preferences window: the download folder with a chooser, the rows
 // fetched at once, the connections per file, the speed limit and the
-// desktop's notifications. Its fields take only values in range and show
+// desktop's notifications, and which quality of a video to save. Its fields take only values in range and show
 // each stored value as it acts; when the file was left alone (a link, a
 // pipe, too large) a line at the top says so. OK stores them, Cancel
 // leaves everything as it was.
@@ -49,6 +51,7 @@ private:
     QSpinBox *spnSpeedLimit = nullptr;
     QCheckBox *chkNotify = nullptr;
     class YtDlpGroup *grpYtDlp = nullptr;
+    SaveChoicesBox *saveChoices = nullptr;
 };
 
 } // namespace vidrona

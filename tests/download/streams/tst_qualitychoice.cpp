@@ -1,0 +1,270 @@
+// Choosing among a stream's several qualities: the rule on generic format
+// descriptions (so any source's list can be fed to it), then real fetches
+// from the local web of an HLS master with four variants and a DASH
+// manifest with three representations, made by the ffmpeg program, each
+// result decoded for its picture size; sound only fetches no picture; a
+// fetch that continues kept pieces keeps their quality.
+#include "streamsite.h"
+#include "download/streams/qualitychoice.h"
+#include "support/testenv.h"
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vidrona;
+using namespace vidrona::streams;
+using namespace vidrona::test;
+
+namespace {
+
+// The height of the first picture stream of file; 0 when it has none.
+int pictureHeight(const QString &file)
+{
+    QByteArray out;
+    runTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=height", "-of", "csv=p=0", file},
+            &out);
+    return out.trimmed().toInt();
+}
+
+// Four pictures (2160, 1080, 720 and 360 lines, one second each, the
+// sound apart in a rendition of its own) behind one master; three
+// pictures and a sound behind one manifest.
+bool makeLadders(const QString &root)
+{
+    const QString hls = QDir(root).filePath("ladder");
+    const QList<QPair<int, int>> sizes{{3840, 2160}, {1920, 1080}, {1280, 720}, {640, 360}};
+    QByteArray master = "#EXTM3U\n#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"aud\",NAME=\"English\",LANGUAGE=\"en\","
+                        "DEFAULT=YES,URI=\"a/index.m3u8\"\n";
+    for (const auto &[w, h] : sizes) {
+        const QString folder = QDir(hls).filePath(QStringLiteral("v%1").arg(h));
+        QDir().mkpath(folder);
+        if (!runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1x%2:rate=4:duration=2").arg(w).arg(h),
+                                "-c:v", "libx264", "-preset", "ultrafast", "-g", "4", "-f", "hls", "-hls_time", "1",
+                                "-hls_playlist_type", "vod", QDir(folder).filePath("index.m3u8")}))
+            return false;
+        master += QStringLiteral("#EXT-X-STREAM-INF:BANDWIDTH=%1,RESOLUTION=%2x%3,CODECS=\"avc1.640028,mp4a.40.2\","
+                                 "FRAME-RATE=4,AUDIO=\"aud\"\nv%3/index.m3u8\n").arg(h * 4000).arg(w).arg(h).toLatin1();
+    }
+    QDir().mkpath(QDir(hls).filePath("a"));
+    writeFile(hls, "master.m3u8", master);
+    const QString dash = QDir(root).filePath("dash3");
+    QDir().mkpath(dash);
+    return runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "aac",
+                              "-f", "hls", "-hls_time", "1", "-hls_playlist_type", "vod",
+                              QDir(hls).filePath("a/index.m3u8")})
+           && runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=1920x1080:rate=4:duration=2", "-f",
+                                 "lavfi", "-i", "sine=frequency=440:duration=2", "-filter_complex",
+                                 "[0:v]split=3[a][b][c];[b]scale=1280:720[b2];[c]scale=640:360[c2]", "-map", "[a]",
+                                 "-map", "[b2]", "-map", "[c2]", "-map", "1:a", "-c:v", "libx264", "-preset",
+                                 "ultrafast", "-g", "4", "-b:v:0", "3M", "-b:v:1", "2M", "-b:v:2", "1M", "-c:a", "aac",
+                                 "-f", "dash", "-seg_duration", "1", "-use_template", "1", "-use_timeline", "0",
+                                 QDir(dash).filePath("index.mpd")});
+}
+
+} // namespace
+
+class TestQualityChoice : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init()
+    {
+        m_site->adjust = {};
+        m_web.server().clearRequests();
+    }
+    void rule_data();
+    void rule();
+    void described_data();
+    void described();
+    void keys_data();
+    void keys();
+    void hlsLevels_data();
+    void hlsLevels();
+    void dashLevels_data();
+    void dashLevels();
+    void keptQuality();
+
+private:
+    FetchResult fetch(const QString &top, const QByteArray &quality, const QString &path);
+    LocalWeb m_web;
+    QTemporaryDir m_dir;
+    std::unique_ptr<FolderSite> m_site;
+};
+
+void TestQualityChoice::initTestCase()
+{
+    QVERIFY(m_web.ok());
+    QVERIFY(m_dir.isValid());
+    QVERIFY(makeLadders(m_dir.path()));
+    m_site = std::make_unique<FolderSite>(m_web.server(), m_dir.path());
+}
+
+FetchResult TestQualityChoice::fetch(const QString &top, const QByteArray &quality, const QString &path)
+{
+    FetchJob job;
+    job.url = QUrl(FolderSite::url(top));
+    job.finalPath = path;
+    job.quality = quality;
+    FetchShared progress;
+    return fetchInThread(job, progress);
+}
+
+// Generic descriptions, as any source's list (a site's formats too) gives them.
+void TestQualityChoice::rule_data()
+{
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<int>("video"); // the index chosen
+    QTest::addColumn<int>("sound");
+    // 0: 1080 high rate, 1: 1080 low rate, 2: 720, 3: sound alone, 4: 240, 5: unknown height
+    QTest::newRow("best") << QByteArray("best") << 0 << 3;
+    QTest::newRow("up to 1440") << QByteArray("1440") << 0 << 3;
+    QTest::newRow("up to 720") << QByteArray("720") << 2 << 3;
+    QTest::newRow("up to 480") << QByteArray("480") << 4 << 3;
+    QTest::newRow("unknown word: best") << QByteArray("4k") << 0 << 3;
+}
+
+void TestQualityChoice::rule()
+{
+    QFETCH(QByteArray, key);
+    QFETCH(int, video);
+    QFETCH(int, sound);
+    const QList<Quality> list{{true, true, 1920, 1080, 30, "avc1", 5000000, -1, 60, {}},
+                              {true, true, 1920, 1080, 30, "avc1", 3000000, -1, 60, {}},
+                              {true, true, 1280, 720, 30, "avc1", 2000000, -1, 60, {}},
+                              {false, true, 0, 0, 0, "mp4a.40.2", 128000, -1, 60, {}},
+                              {true, true, 320, 240, 30, "avc1", 400000, -1, 60, {}},
+                              {true, true, 0, 0, 0, {}, 100000, -1, 60, {}}};
+    QCOMPARE(chooseVideo(list, QualityChoice::fromKey(key)), video);
+    QCOMPARE(chooseSound(list), sound);
+    // Nothing as small as asked: the smallest picture, never none.
+    QCOMPARE(chooseVideo(list.mid(0, 3), QualityChoice{480, false}), 2);
+    QCOMPARE(chooseVideo(list.mid(3, 1), {}), -1);
+}
+
+void TestQualityChoice::described_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("size from the rate") << qint64(-1) << "1280×720, 29.97 fps, avc1.64001f, 2.5 Mb/s, about 18.8 MB";
+    QTest::newRow("size known") << qint64(5 << 20) << "1280×720, 29.97 fps, avc1.64001f, 2.5 Mb/s, 5.0 MB";
+}
+
+void TestQualityChoice::described()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(QString, text);
+    const Quality q{true, false, 1280, 720, 29.97, "avc1.64001f", 2500000, bytes, 63, {}};
+    QCOMPARE(describeQuality(q), text);
+}
+
+void TestQualityChoice::keys_data()
+{
+    QTest::addColumn<QByteArray>("word");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("best") << QByteArray("best") << QByteArray("best") << QString();
+    QTest::newRow("2160") << QByteArray("2160") << QByteArray("2160") << "2160p";
+    QTest::newRow("720, spaced") << QByteArray(" 720 ") << QByteArray("720") << "720p";
+    QTest::newRow("sound") << QByteArray("Sound") << QByteArray("sound") << "sound";
+    QTest::newRow("not offered") << QByteArray("1000") << QByteArray("best") << QString();
+}
+
+void TestQualityChoice::keys()
+{
+    QFETCH(QByteArray, word);
+    QFETCH(QByteArray, key);
+    QFETCH(QString, label);
+    QCOMPARE(QualityChoice::fromKey(word).key(), key);
+    QCOMPARE(QualityChoice::fromKey(word).label(), label);
+}
+
+void TestQualityChoice::hlsLevels_data()
+{
+    QTest::addColumn<QByteArray>("quality");
+    QTest::addColumn<int>("height"); // of the saved picture; 0: none
+    QTest::newRow("best") << QByteArray("best") << 2160;
+    QTest::newRow("up to 2160") << QByteArray("2160") << 2160;
+    QTest::newRow("up to 1440") << QByteArray("1440") << 1080;
+    QTest::newRow("up to 1080") << QByteArray("1080") << 1080;
+    QTest::newRow("up to 720") << QByteArray("720") << 720;
+    QTest::newRow("up to 480") << QByteArray("480") << 360;
+    QTest::newRow("sound only") << QByteArray("sound") << 0;
+}
+
+void TestQualityChoice::hlsLevels()
+{
+    QFETCH(QByteArray, quality);
+    QFETCH(int, height);
+    QTemporaryDir out;
+    const QString path = QDir(out.path()).filePath(height ? "clip.mp4" : "clip.m4a");
+    const FetchResult result = fetch("ladder/master.m3u8", quality, path);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QCOMPARE(pictureHeight(path), height);
+    QCOMPARE(streamKinds(path), height ? QStringList({"audio", "video"}) : QStringList{"audio"});
+    // Only the chosen picture's pieces were asked for; none for sound only.
+    QSet<QByteArray> folders;
+    for (const QByteArray &r : pieceRequests(m_web.server()))
+        folders << r.split('/').value(2);
+    const QSet<QByteArray> expected = height ? QSet<QByteArray>{"a", "v" + QByteArray::number(height)}
+                                             : QSet<QByteArray>{"a"};
+    QCOMPARE(folders, expected);
+    QVERIFY(result.placedAt.endsWith(height ? ".mp4" : ".m4a"));
+}
+
+void TestQualityChoice::dashLevels_data()
+{
+    QTest::addColumn<QByteArray>("quality");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QString>("asked"); // the representations whose pieces were asked for
+    QTest::newRow("best") << QByteArray("best") << 1080 << "03";
+    QTest::newRow("up to 1080") << QByteArray("1080") << 1080 << "03";
+    QTest::newRow("up to 720") << QByteArray("720") << 720 << "13";
+    QTest::newRow("up to 480") << QByteArray("480") << 360 << "23";
+    QTest::newRow("sound only") << QByteArray("sound") << 0 << "3";
+}
+
+void TestQualityChoice::dashLevels()
+{
+    QFETCH(QByteArray, quality);
+    QFETCH(int, height);
+    QFETCH(QString, asked);
+    QTemporaryDir out;
+    const QString path = QDir(out.path()).filePath(height ? "clip.mp4" : "clip.m4a");
+    const FetchResult result = fetch("dash3/index.mpd", quality, path);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QCOMPARE(pictureHeight(path), height);
+    QCOMPARE(streamKinds(path), height ? QStringList({"audio", "video"}) : QStringList{"audio"});
+    QSet<QChar> streams; // ffmpeg names the pieces "chunk-stream<id>-<n>.m4s", "init-stream<id>.m4s"
+    for (const QByteArray &r : pieceRequests(m_web.server())) {
+        const qsizetype at = r.indexOf("stream");
+        QVERIFY2(at > 0, r.constData());
+        streams << QChar::fromLatin1(r.at(at + 6));
+    }
+    QCOMPARE(streams, QSet<QChar>(asked.begin(), asked.end()));
+}
+
+// A fetch that failed part way kept its pieces and their quality: the next
+// try saves that quality, whatever the settings say by then.
+void TestQualityChoice::keptQuality()
+{
+    QTemporaryDir out;
+    const QString path = QDir(out.path()).filePath("clip.mp4");
+    m_site->adjust = [](const testweb::Request &r, testweb::Response &resp) {
+        if (r.path.endsWith("/v720/index1.ts"))
+            resp = testweb::Response::notFound();
+    };
+    QVERIFY(!fetch("ladder/master.m3u8", "720", path).ok());
+    QVERIFY(QFileInfo::exists(QDir(out.path()).filePath(".clip.mp4.pieces/record")));
+    QVERIFY(readFile(QDir(out.path()).filePath(".clip.mp4.pieces/record")).contains("\nquality 720\n"));
+    m_site->adjust = {};
+    m_web.server().clearRequests();
+    const FetchResult again = fetch("ladder/master.m3u8", "best", path);
+    QVERIFY2(again.ok(), qPrintable(again.failure.text));
+    QCOMPARE(pictureHeight(path), 720);
+    for (const QByteArray &r : pieceRequests(m_web.server()))
+        QVERIFY2(!r.contains("/v2160/"), r.constData());
+}
+
+QTEST_GUILESS_MAIN(TestQualityChoice)
+#include "tst_qualitychoice.moc"
