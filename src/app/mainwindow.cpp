@@ -99,7 +99,8 @@ void applyPreferences(const Preferences &p, DownloadService &service, DesktopBus
                       const QString &defaultFolder)
 {
     service.apply({p.simultaneous, p.connections, p.speedLimit,
-                   p.downloadFolder.isEmpty() ? defaultFolder : p.downloadFolder, p.save.quality});
+                   p.downloadFolder.isEmpty() ? defaultFolder : p.downloadFolder, p.save.quality,
+                   p.save.mp3Level()});
     if (desktop)
         desktop->setNotificationsEnabled(p.notify);
     resolve::ytdlp::setSettings({p.ytDlp.program, p.ytDlp.cookiesBrowser});

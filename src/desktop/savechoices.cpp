@@ -5,6 +5,8 @@ namespace vidrona {
 
 namespace {
 const QString QualityKey = QStringLiteral("quality");
+const QString SoundAsKey = QStringLiteral("soundAs");
+const QString Mp3QualityKey = QStringLiteral("mp3Quality");
 
 // The words the fetch takes (streams::QualityChoice, a layer above).
 bool isQualityWord(const QByteArray &word)
@@ -23,12 +25,19 @@ SaveChoices readSaveChoices(const IniText &ini)
     const QByteArray word = ini.value(QualityKey).value_or(QString()).trimmed().toLower().toLatin1();
     if (isQualityWord(word))
         c.quality = word;
+    c.mp3 = ini.value(SoundAsKey).value_or(QString()).trimmed().compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0;
+    bool ok = false;
+    const int level = ini.value(Mp3QualityKey).value_or(QString()).trimmed().toInt(&ok);
+    if (ok)
+        c.mp3Quality = qBound(0, level, 4);
     return c;
 }
 
 void writeSaveChoices(IniText &ini, const SaveChoices &choices)
 {
     ini.setValue(QualityKey, QString::fromLatin1(isQualityWord(choices.quality) ? choices.quality : "best"));
+    ini.setValue(SoundAsKey, choices.mp3 ? QStringLiteral("mp3") : QStringLiteral("sent"));
+    ini.setValue(Mp3QualityKey, QString::number(qBound(0, choices.mp3Quality, 4)));
 }
 
 } // namespace vidrona

@@ -22,6 +22,8 @@ struct FetchShared {
     // A stream's pieces: how many arrived, of how many (0: not a stream).
     std::atomic<int> piecesDone{0};
     std::atomic<int> piecesTotal{0};
+    // The share of an encode done after the fetch, in thousandths; -1: none.
+    std::atomic<int> encodedPermille{-1};
 };
 
 struct FetchJob {
@@ -35,6 +37,9 @@ struct FetchJob {
     // it (streams::QualityChoice); a fetch that continues kept pieces
     // takes the one their record names instead, so they stay one video.
     QByteArray quality;
+    // Sound only, into a name ending in .mp3: LAME's V level (0 to 4) of
+    // the encode, when the sound is not MP3 already.
+    int mp3Quality = 2;
     // Names in finalPath's folder that others hold although no file may be
     // there yet (rows of the list): the file never takes them when its own
     // name is held and it moves on to the next free one.

@@ -206,6 +206,7 @@ bool QueueRunner::startFetch(Slot &slot, const DownloadEntry &entry)
     slot.transfer->setRowReader(m_rowReader);
     // A stream row's name tells which of its qualities it was added with.
     slot.transfer->setQuality(streams::choiceInName(entry.fileName).key());
+    slot.transfer->setMp3Quality(m_mp3Quality);
     return !path.isEmpty() && slot.transfer->start(QUrl(entry.fileUrl), path, taken);
 }
 
@@ -342,6 +343,7 @@ void QueueRunner::showProgress(Slot &slot, qint64 *received, qint64 *total)
     p.bytesPerSecond = seconds > 0 ? t.bytesFetched() / seconds : 0;
     p.piecesDone = t.piecesDone();
     p.piecesTotal = t.piecesTotal();
+    p.encodedPermille = t.encodedPermille();
     emit rowProgressed(slot.id, p);
     if (t.piecesTotal() > 0) { // a stream's share counts by pieces
         *received += t.piecesDone();

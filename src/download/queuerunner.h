@@ -61,6 +61,8 @@ public:
     // Connections per file, for the next fetches.
     void setConnections(int connections) { m_connections = connections; }
     int connections() const { return m_connections; }
+    // LAME's V level of the MP3 a sound-only row into an .mp3 is encoded at.
+    void setMp3Quality(int level) { m_mp3Quality = level; }
     // Where the next fetches put their files.
     void setFolder(const QString &folder) { m_folder = folder; }
     // No byte for this long fails a fetch (and may be tried again).
@@ -147,6 +149,7 @@ private:
     std::vector<std::unique_ptr<Slot>> m_slots;
     int m_simultaneous = 1;
     int m_connections = 8;
+    int m_mp3Quality = 2;
     int m_stallTimeoutMs;
     QString m_folder;
     std::function<void()> m_save;

@@ -39,6 +39,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     job.requestFields = m_fields;
     job.cookieFile = m_cookieFile;
     job.quality = m_quality;
+    job.mp3Quality = m_mp3Quality;
     job.receiving = [this] {
         QMetaObject::invokeMethod(this, [this] {
             if (m_state == Requesting)
@@ -94,6 +95,11 @@ int Transfer::piecesDone() const
 int Transfer::piecesTotal() const
 {
     return m_shared->piecesTotal;
+}
+
+int Transfer::encodedPermille() const
+{
+    return m_shared->encodedPermille;
 }
 
 void Transfer::setState(State s)

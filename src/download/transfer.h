@@ -68,6 +68,8 @@ public:
     // A stream's pieces that arrived, of how many; 0 of 0 for a plain file.
     int piecesDone() const;
     int piecesTotal() const;
+    // The share of an encode after the fetch (an MP3), in thousandths; -1: none.
+    int encodedPermille() const;
 
     // Head lines and a cookie file (see FetchJob) for the next fetch.
     void setRequestExtras(const QList<QByteArray> &fields, const QString &cookieFile)
@@ -85,6 +87,7 @@ public:
     void setConnections(int n) { m_connections = n; }
     // Which of a stream's qualities the next fetch saves (FetchJob::quality).
     void setQuality(const QByteArray &quality) { m_quality = quality; }
+    void setMp3Quality(int level) { m_mp3Quality = level; }
 
     // No byte for this long fails the transfer.
     void setStallTimeout(int ms) { m_stallTimeoutMs = ms; }
@@ -113,6 +116,7 @@ private:
     QByteArray m_siteVideo;
     std::shared_ptr<sitevideo::RowReader> m_rowReader;
     QByteArray m_quality;
+    int m_mp3Quality = 2;
 };
 
 } // namespace vidrona

@@ -5,7 +5,6 @@
 #include "desktop/preferences.h"
 #include "download/service/downloadservice.h"
 #include "download/streams/qualitychoice.h"
-#include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
 #include "ui/preferences/frmpreferences.h"
@@ -14,6 +13,16 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+template <typename T> T *ctl(const QObject &window, const char *name)
+{
+    T *w = window.findChild<T *>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("no %s", name);
+    return w;
+}
+} // namespace
 
 using namespace vidrona;
 
@@ -33,58 +42,85 @@ void TestSaveChoices::fileKey_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("quality");
-    QTest::newRow("none: the best") << QByteArray("[General]\nnotify=true\n") << QByteArray("best");
-    QTest::newRow("720") << QByteArray("[General]\nquality=720\n") << QByteArray("720");
-    QTest::newRow("sound, as typed") << QByteArray("[General]\nquality = Sound \n") << QByteArray("sound");
-    QTest::newRow("a height not offered") << QByteArray("[General]\nquality=1000\n") << QByteArray("best");
+    QTest::addColumn<int>("mp3Level"); // -1: the sound as sent
+    QTest::newRow("none: the best, as sent")
+        << QByteArray("[General]\nnotify=true\n") << QByteArray("best") << -1;
+    QTest::newRow("720") << QByteArray("[General]\nquality=720\n") << QByteArray("720") << -1;
+    QTest::newRow("sound as MP3 V0, as typed")
+        << QByteArray("[General]\nquality = Sound \nsoundAs = MP3\nmp3Quality=0\n") << QByteArray("sound") << 0;
+    QTest::newRow("MP3 without a level: V2")
+        << QByteArray("[General]\nquality=sound\nsoundAs=mp3\n") << QByteArray("sound") << 2;
+    QTest::newRow("a level past V4: V4")
+        << QByteArray("[General]\nsoundAs=mp3\nmp3Quality=9\n") << QByteArray("best") << 4;
+    QTest::newRow("a height not offered; a kind not offered")
+        << QByteArray("[General]\nquality=1000\nsoundAs=ogg\n") << QByteArray("best") << -1;
 }
 
 void TestSaveChoices::fileKey()
 {
     QFETCH(QByteArray, file);
     QFETCH(QByteArray, quality);
+    QFETCH(int, mp3Level);
     QTemporaryDir dir;
     test::writeFile(dir.path(), "Vidrona.ini", file);
     const PreferenceStore store(Folders{dir.path(), dir.path(), true});
     Preferences p = store.load();
     QCOMPARE(p.save.quality, quality);
-    // Written back under the same plain key, other keys left as they were.
+    QCOMPARE(p.save.mp3Level(), mp3Level);
+    // Written back under the same plain keys.
     p.save.quality = "480";
+    p.save.mp3 = !p.save.mp3;
+    p.save.mp3Quality = 3;
     QVERIFY(store.save(p));
     const QByteArray text = test::readFile(store.path());
     QVERIFY2(text.contains("\nquality=480\n"), text.constData());
-    QCOMPARE(readSaveChoices(IniText(text)).quality, QByteArray("480"));
+    QVERIFY2(text.contains(mp3Level < 0 ? "\nsoundAs=mp3\n" : "\nsoundAs=sent\n"), text.constData());
+    QVERIFY2(text.contains("\nmp3Quality=3\n"), text.constData());
+    QCOMPARE(readSaveChoices(IniText(text)), p.save);
 }
 
 void TestSaveChoices::window_data()
 {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QByteArray>("stored");
-    QTest::newRow("Best") << "Best" << QByteArray("best");
-    QTest::newRow("Up to 2160p") << "Up to 2160p" << QByteArray("2160");
-    QTest::newRow("Up to 1440p") << "Up to 1440p" << QByteArray("1440");
-    QTest::newRow("Up to 1080p") << "Up to 1080p" << QByteArray("1080");
-    QTest::newRow("Up to 720p") << "Up to 720p" << QByteArray("720");
-    QTest::newRow("Up to 480p") << "Up to 480p" << QByteArray("480");
-    QTest::newRow("Sound only") << "Sound only" << QByteArray("sound");
+    QTest::addColumn<QString>("soundAs");
+    QTest::addColumn<int>("mp3Level");
+    QTest::newRow("Best") << "Best" << QByteArray("best") << "As sent" << -1;
+    QTest::newRow("Up to 2160p") << "Up to 2160p" << QByteArray("2160") << "As sent" << -1;
+    QTest::newRow("Up to 1440p") << "Up to 1440p" << QByteArray("1440") << "As sent" << -1;
+    QTest::newRow("Up to 1080p") << "Up to 1080p" << QByteArray("1080") << "As sent" << -1;
+    QTest::newRow("Up to 720p") << "Up to 720p" << QByteArray("720") << "As sent" << -1;
+    QTest::newRow("Up to 480p") << "Up to 480p" << QByteArray("480") << "As sent" << -1;
+    QTest::newRow("Sound only") << "Sound only" << QByteArray("sound") << "As sent" << -1;
+    QTest::newRow("Sound only as MP3 V0") << "Sound only" << QByteArray("sound") << "MP3" << 0;
+    QTest::newRow("Sound only as MP3 V4") << "Sound only" << QByteArray("sound") << "MP3" << 4;
 }
 
 void TestSaveChoices::window()
 {
     QFETCH(QString, item);
     QFETCH(QByteArray, stored);
+    QFETCH(QString, soundAs);
+    QFETCH(int, mp3Level);
     QTemporaryDir dir;
     const PreferenceStore store(Folders{dir.path(), dir.path(), true});
     test::RecordingMessages messages;
     FrmPreferences w(store, dir.path(), {}, messages);
-    auto *box = test::ctl<QComboBox>(w, "cmbQuality");
+    auto *box = ctl<QComboBox>(w, "cmbQuality");
     QCOMPARE(box->currentText(), QString("Best")); // the default: Add Video works as it always did
     box->setCurrentIndex(box->findText(item));
     QCOMPARE(box->currentText(), item);
+    auto *level = ctl<QComboBox>(w, "cmbMp3Quality");
+    QVERIFY(!level->isEnabled()); // of use for an MP3 only
+    ctl<QComboBox>(w, "cmbSoundAs")->setCurrentText(soundAs);
+    QCOMPARE(level->isEnabled(), mp3Level >= 0);
+    if (mp3Level >= 0)
+        level->setCurrentText(QStringLiteral("V%1").arg(mp3Level));
     w.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QCOMPARE(store.load().save.quality, stored);
+    QCOMPARE(store.load().save.mp3Level(), mp3Level);
     FrmPreferences again(store, dir.path(), {}, messages);
-    QCOMPARE(test::ctl<QComboBox>(again, "cmbQuality")->currentText(), item);
+    QCOMPARE(ctl<QComboBox>(again, "cmbQuality")->currentText(), item);
 }
 
 void TestSaveChoices::rowName_data()
@@ -94,15 +130,20 @@ void TestSaveChoices::rowName_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QByteArray>("fetched"); // what the row's fetch takes from its name
+    QTest::addColumn<int>("mp3Level");
     const QString hls = "http://media.test/talk/master.m3u8", dash = "http://media.test/talk/index.mpd";
-    QTest::newRow("best") << QByteArray("best") << hls << "Talk.mp4" << "Talk.mp4" << QByteArray("best");
-    QTest::newRow("720, HLS") << QByteArray("720") << hls << "Talk.mp4" << "Talk (720p).mp4" << QByteArray("720");
-    QTest::newRow("2160, DASH") << QByteArray("2160") << dash << "Talk.mp4" << "Talk (2160p).mp4" << QByteArray("2160");
-    QTest::newRow("sound") << QByteArray("sound") << hls << "Talk.mp4" << "Talk (sound).m4a" << QByteArray("sound");
+    QTest::newRow("best") << QByteArray("best") << hls << "Talk.mp4" << "Talk.mp4" << QByteArray("best") << -1;
+    QTest::newRow("720, HLS") << QByteArray("720") << hls << "Talk.mp4" << "Talk (720p).mp4" << QByteArray("720") << -1;
+    QTest::newRow("2160, DASH") << QByteArray("2160") << dash << "Talk.mp4" << "Talk (2160p).mp4" << QByteArray("2160")
+                                << 2;
+    QTest::newRow("sound") << QByteArray("sound") << hls << "Talk.mp4" << "Talk (sound).m4a" << QByteArray("sound")
+                           << -1;
+    QTest::newRow("sound as MP3") << QByteArray("sound") << hls << "Talk.mp4" << "Talk (sound).mp3"
+                                  << QByteArray("sound") << 1;
     QTest::newRow("a plain file keeps its name") << QByteArray("720") << "http://media.test/talk.mp4" << "Talk.mp4"
-                                                 << "Talk.mp4" << QByteArray("best");
+                                                 << "Talk.mp4" << QByteArray("best") << -1;
     QTest::newRow("a title in brackets is no choice") << QByteArray("best") << hls << "Talk (live).mp4"
-                                                      << "Talk (live).mp4" << QByteArray("best");
+                                                      << "Talk (live).mp4" << QByteArray("best") << -1;
 }
 
 void TestSaveChoices::rowName()
@@ -112,12 +153,14 @@ void TestSaveChoices::rowName()
     QFETCH(QString, name);
     QFETCH(QString, shown);
     QFETCH(QByteArray, fetched);
+    QFETCH(int, mp3Level);
     QTemporaryDir dir;
     test::RecordingMessages messages;
     DownloadService service(dir.path(), dir.path(), &messages);
     service.load();
-    service.apply({1, 8, 0, dir.path(), quality});
+    service.apply({1, 8, 0, dir.path(), quality, mp3Level});
     QCOMPARE(service.settings().quality, quality);
+    QCOMPARE(service.settings().mp3Quality, mp3Level);
     QVERIFY(service.add(address, name));
     QCOMPARE(service.list().at(0).fileName, shown);
     QCOMPARE(streams::choiceInName(shown).key(), fetched);

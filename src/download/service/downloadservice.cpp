@@ -71,7 +71,8 @@ bool DownloadService::add(const QString &fileUrl, const QString &fileName)
     // A stream's row is named for the quality it is added with, which its
     // fetches then take from the name (the list file keeps no more).
     if (!fileName.isEmpty() && streams::isStreamAddress(QUrl(fileUrl)))
-        return m_store->Download(fileUrl, streams::nameWithChoice(fileName, streams::QualityChoice::fromKey(m_settings.quality)));
+        return m_store->Download(fileUrl, streams::nameWithChoice(fileName, streams::QualityChoice::fromKey(m_settings.quality),
+                                                                   m_settings.mp3Quality >= 0));
     return fileName.isEmpty() ? m_store->Download(fileUrl) : m_store->Download(fileUrl, fileName);
 }
 
@@ -173,6 +174,9 @@ void DownloadService::apply(const DownloadSettings &settings)
     m_settings.connections = settings.connections;
     m_queue->setConnections(settings.connections);
     m_settings.quality = streams::QualityChoice::fromKey(settings.quality).key();
+    m_settings.mp3Quality = settings.mp3Quality < 0 ? -1 : qMin(settings.mp3Quality, 4);
+    if (m_settings.mp3Quality >= 0)
+        m_queue->setMp3Quality(m_settings.mp3Quality);
     m_settings.speedLimit = qMax<qint64>(0, settings.speedLimit);
     net::SpeedLimit::global().setRate(m_settings.speedLimit);
 }

@@ -12,6 +12,7 @@ struct RowProgress {
     double bytesPerSecond = 0; // this fetch's speed since it started
     int piecesDone = 0;        // a stream's pieces that arrived,
     int piecesTotal = 0;       // of how many; 0 of 0 for a plain file
+    int encodedPermille = -1;  // the share of an encode after the fetch (MP3); -1: none
     bool isStream() const { return piecesTotal > 0; }
 };
 

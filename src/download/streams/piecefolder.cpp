@@ -79,6 +79,11 @@ QString PieceFolder::soundPath() const
     return QDir(m_path).filePath(QStringLiteral("sound"));
 }
 
+QString PieceFolder::encodedPath() const
+{
+    return QDir(m_path).filePath(QStringLiteral("encoded.mp3"));
+}
+
 QString PieceFolder::recordPath() const
 {
     return QDir(m_path).filePath(QStringLiteral("record"));

@@ -19,6 +19,7 @@
 //                   and still joined from where it is
 //   joined.mp4      the joined file, until it is put in place
 //   sound           its sound alone, when only that is kept
+//   encoded.mp3     that sound encoded as MP3, when the row asks for one
 // One kept file, not one per piece: a stream of many small pieces costs
 // a few syncs a second, not a file made, synced and renamed per piece.
 // No final name may end in ".pieces" (kept::isKeptName), so no download
@@ -50,6 +51,8 @@ public:
     QString joinedPath() const;
     // The sound alone, taken from the joined file when only it is kept.
     QString soundPath() const;
+    // That sound encoded as MP3.
+    QString encodedPath() const;
     QString recordPath() const;
     // Where piece n's bytes are, by record: its place in the kept file
     // (when the file reaches that far), else its own file when that is a

@@ -230,13 +230,13 @@ QList<DashTrack> dashChoice(const DashManifest &manifest, const QualityChoice &c
 
 namespace vidrona::streams {
 
-QString nameWithChoice(const QString &name, const QualityChoice &choice)
+QString nameWithChoice(const QString &name, const QualityChoice &choice, bool mp3)
 {
     if (choice.isBest())
         return name;
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot > 0 ? name.left(dot) : name;
-    const QString extension = choice.sound ? QStringLiteral(".m4a") : dot > 0 ? name.mid(dot) : QString();
+    const QString extension = choice.sound ? QString::fromLatin1(mp3 ? ".mp3" : ".m4a") : dot > 0 ? name.mid(dot) : QString();
     return QStringLiteral("%1 (%2)%3").arg(stem, choice.label(), extension);
 }
 

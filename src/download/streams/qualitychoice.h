@@ -83,7 +83,8 @@ namespace vidrona::streams {
 // A stream row's name tells the choice it was added with, so the list file
 // keeps it as it is: "Talk (720p).mp4", "Talk (sound).m4a"; the best adds
 // nothing. name is a file name ending in an extension.
-QString nameWithChoice(const QString &name, const QualityChoice &choice);
+// mp3: sound only is saved as MP3 ("Talk (sound).mp3").
+QString nameWithChoice(const QString &name, const QualityChoice &choice, bool mp3 = false);
 // The choice a row's name tells; the best when it tells none.
 QualityChoice choiceInName(const QString &name);
 

@@ -4,6 +4,7 @@
 #include "piecefolder.h"
 #include "piecerun.h"
 #include "soundonly.h"
+#include "download/sound/mp3encoder.h"
 #include "streamplan.h"
 #include "download/filewriter.h"
 #include "download/keptbytes.h"
@@ -54,20 +55,33 @@ QualityChoice chosenQuality(const FetchJob &job, const PieceFolder &folder)
     return QualityChoice::fromKey(job.quality);
 }
 
-// The sound of the joined part alone, without re-encoding: *result becomes
-// that file and *finalPath the name its kind takes.
-net::Failure soundAlone(FetchShared &shared, const PieceFolder &folder, const QString &joined, int part,
-                        QString *result, QString *finalPath)
+// The sound of the joined part alone, without re-encoding, or encoded as
+// MP3 when the row's name asks for one and it is not MP3 already: *result
+// becomes that file and *finalPath the name its kind takes.
+net::Failure soundAlone(const FetchJob &job, FetchShared &shared, const PieceFolder &folder, const QString &joined,
+                        int part, QString *result, QString *finalPath)
 {
     const std::atomic<bool> &cancel = shared.cancel.flag();
-    const QString path = folder.soundPath() + (part > 0 ? QString::number(part) : QString());
-    const SoundOnly sound = keepSoundOnly(joined, path, &cancel);
+    const auto failed = [&](const QString &why) {
+        return net::fail(cancel ? net::Reason::Cancelled : net::Reason::Other, cancel ? QStringLiteral("Cancelled.") : why);
+    };
+    const QString suffix = part > 0 ? QString::number(part) : QString();
+    const SoundOnly sound = keepSoundOnly(joined, folder.soundPath() + suffix, &cancel);
     if (!sound.ok)
-        return net::fail(cancel ? net::Reason::Cancelled : net::Reason::Other,
-                         cancel ? QStringLiteral("Cancelled.") : sound.error);
-    *result = path;
-    *finalPath = withExtension(*finalPath, sound.extension);
-    return {};
+        return failed(sound.error);
+    *result = folder.soundPath() + suffix;
+    const bool mp3 = finalPath->endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive);
+    if (!mp3 || sound.extension == QLatin1String("mp3")) {
+        *finalPath = withExtension(*finalPath, sound.extension);
+        return {};
+    }
+    *result = folder.encodedPath() + suffix;
+    shared.encodedPermille = 0;
+    const sound::Mp3Result encoded = sound::encodeMp3(joined, *result, job.mp3Quality, [&](double share) {
+        shared.encodedPermille = int(share * 1000);
+    }, &cancel);
+    shared.encodedPermille = -1;
+    return encoded.ok ? net::Failure() : failed(encoded.error);
 }
 
 // Why the pieces were not joined, as the row's failure.
@@ -116,7 +130,7 @@ FetchResult joinAndPlace(const FetchJob &job, FetchShared &shared, const StreamP
     for (int i = 0; i < parts.size(); ++i) {
         QString result = parts.at(i), finalPath = parts.size() > 1 ? partName(target, i + 1) : target;
         if (record.quality == "sound")
-            if (const net::Failure f = soundAlone(shared, folder, parts.at(i), i, &result, &finalPath); f.failed())
+            if (const net::Failure f = soundAlone(job, shared, folder, parts.at(i), i, &result, &finalPath); f.failed())
                 return {f};
         FileWriter writer;
         writer.setCancel(&shared.cancel.flag());

@@ -78,6 +78,8 @@ QString streamProgressText(int piecesDone, int piecesTotal, qint64 bytes, double
 
 QString progressText(const RowProgress &p)
 {
+    if (p.encodedPermille >= 0)
+        return QStringLiteral("Encoding MP3: %1%").arg(p.encodedPermille / 10);
     return p.isStream() ? streamProgressText(p.piecesDone, p.piecesTotal, p.bytes, p.bytesPerSecond)
                         : fetchProgressText(p.bytes, p.total, p.bytesPerSecond);
 }

@@ -84,6 +84,8 @@ private slots:
     void dashLevels_data();
     void dashLevels();
     void keptQuality();
+    void soundAsMp3_data();
+    void soundAsMp3();
 
 private:
     FetchResult fetch(const QString &top, const QByteArray &quality, const QString &path);
@@ -264,6 +266,42 @@ void TestQualityChoice::keptQuality()
     QCOMPARE(pictureHeight(path), 720);
     for (const QByteArray &r : pieceRequests(m_web.server()))
         QVERIFY2(!r.contains("/v2160/"), r.constData());
+}
+
+// Sound only into an .mp3: the sound rendition alone is fetched and
+// encoded (the ladder's is AAC).
+void TestQualityChoice::soundAsMp3_data()
+{
+    QTest::addColumn<QString>("top");
+    QTest::addColumn<QString>("asked"); // a path every piece asked for holds
+    QTest::newRow("HLS sound rendition") << "ladder/master.m3u8" << "/ladder/a/";
+    QTest::newRow("DASH sound representation") << "dash3/index.mpd" << "stream3";
+}
+
+void TestQualityChoice::soundAsMp3()
+{
+    QFETCH(QString, top);
+    QFETCH(QString, asked);
+    QTemporaryDir out;
+    FetchJob job;
+    job.url = QUrl(FolderSite::url(top));
+    job.finalPath = QDir(out.path()).filePath("Talk (sound).mp3");
+    job.quality = "sound";
+    job.mp3Quality = 4;
+    FetchShared progress;
+    const FetchResult result = fetchInThread(job, progress);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QCOMPARE(result.placedAt, job.finalPath);
+    QByteArray codec;
+    QVERIFY(runTool("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of", "csv=p=0", job.finalPath},
+                    &codec));
+    QCOMPARE(codec.trimmed(), QByteArray("mp3"));
+    QVERIFY2(qAbs(durationOf(job.finalPath) - 2.0) < 0.1, qPrintable(QString::number(durationOf(job.finalPath))));
+    QCOMPARE(progress.encodedPermille.load(), -1); // over
+    for (const QByteArray &r : pieceRequests(m_web.server()))
+        QVERIFY2(r.contains(asked.toLatin1()), r.constData());
+    QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"Talk (sound).mp3"});
 }
 
 QTEST_GUILESS_MAIN(TestQualityChoice)

@@ -65,6 +65,11 @@ void TestQueueTexts::progressCell_data()
         << streamAt(45, 120, 38 * MiB, 2.1 * MiB) << dotted("37 % | 45 of 120 pieces | 38.0 MiB | 2.1 MiB/s | 0:31 left");
     QTest::newRow("a stream before its first piece")
         << streamAt(0, 120, 0, 0) << dotted("0 % | 0 of 120 pieces | 0 B | 0 B/s");
+    RowProgress encoding = streamAt(120, 120, 38 * MiB, 2.1 * MiB);
+    encoding.encodedPermille = 457;
+    QTest::newRow("sound being encoded as MP3") << encoding << QString("Encoding MP3: 45%");
+    encoding.encodedPermille = 1000;
+    QTest::newRow("the encode's end") << encoding << QString("Encoding MP3: 100%");
 }
 
 void TestQueueTexts::progressCell()
@@ -72,6 +77,8 @@ void TestQueueTexts::progressCell()
     QFETCH(RowProgress, progress);
     QFETCH(QString, cell);
     QCOMPARE(progressText(progress), cell);
+    if (progress.encodedPermille >= 0) // the encode's words stand for the figures
+        return;
     if (progress.isStream())
         QCOMPARE(streamProgressText(progress.piecesDone, progress.piecesTotal, progress.bytes, progress.bytesPerSecond), cell);
     else
