@@ -10,7 +10,11 @@
 # program's time over yt-dlp's and over ffmpeg's, for the slow row the
 # program's time over the link's limit (the bytes at RATE over 8
 # connections), and the program's highest peak memory; checks that the
-# three files decode to the same video frames.
+# three files decode to the same video frames. Then, for the slow row, a
+# sound-only row: the same video behind a master with a sound rendition of
+# its own, fetched by this build with the quality "sound"; prints the
+# bytes fetched beside the rendition's and the picture's, and fails when
+# they pass 1.05 times the rendition's.
 # Usage: [ROW=slow|many] [ROUNDS=n] [RATE=bytes per second] [BUILD=a
 # configured build folder to add the benchmark to] [PROGRAM=another
 # version's streamed_bench, to compare versions] bench/streamed/run.sh
@@ -110,3 +114,29 @@ printf '%9s %9s %9s %8s %8s %8s %12s   %s\n' ffmpeg_s ytdlp_s vidrona_s v/ytdlp 
     "all rounds (ffmpeg/yt-dlp/vidrona s)"
 printf '%9.2f %9.2f %9.2f %8s %8s %8s %12s  %s\n' "$best_f" "$best_y" "$best_v" "$(ratio "$best_v" "$best_y")" \
     "$(ratio "$best_v" "$best_f")" "$link" "$mem_v" "$all"
+
+# Sound only (slow row): the same video behind a master whose sound is a
+# rendition of its own; this build's fetch asks for that rendition's pieces
+# alone, so the bytes it fetched may be at most 1.05 times the rendition's.
+[ "$row" = slow ] || exit 0
+mkdir -p "$work/site/so/v" "$work/site/so/a"
+ffmpeg -v error -i "$work/site/index.m3u8" -map 0:v -c copy -f hls -hls_time 2 -hls_playlist_type vod "$work/site/so/v/index.m3u8"
+ffmpeg -v error -i "$work/site/index.m3u8" -map 0:a -c copy -f hls -hls_time 2 -hls_playlist_type vod "$work/site/so/a/index.m3u8"
+printf '%s\n' '#EXTM3U' \
+    '#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID="aud",NAME="English",LANGUAGE="en",DEFAULT=YES,URI="a/index.m3u8"' \
+    '#EXT-X-STREAM-INF:BANDWIDTH=1200000,RESOLUTION=640x360,CODECS="avc1.64001e,mp4a.40.2",AUDIO="aud"' \
+    'v/index.m3u8' > "$work/site/so/master.m3u8"
+sound_bytes=$(cat "$work/site/so/a"/*.ts | wc -c)
+video_bytes=$(cat "$work/site/so/v"/*.ts | wc -c)
+start=$(date +%s.%N)
+env http_proxy="$proxy" no_proxy= "$build/bench/streamed/streamed_bench" \
+    http://bench.vidrona.test/so/master.m3u8 "$work/sound.m4a" sound > "$work/sound.out"
+s=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN{print b - a}')
+fetched=$(awk '/^bytes /{print $2}' "$work/sound.out")
+printf '%-11s %9s %13s %12s %12s %7s\n' row seconds fetched_bytes sound_bytes video_bytes ratio
+printf '%-11s %9.2f %13s %12s %12s %7s\n' sound-only "$s" "$fetched" "$sound_bytes" "$video_bytes" \
+    "$(awk -v f="$fetched" -v s="$sound_bytes" 'BEGIN{printf "%.3f", f/s}')"
+awk -v f="$fetched" -v s="$sound_bytes" 'BEGIN{exit !(f <= 1.05 * s)}' \
+    || { echo "sound only fetched more than 1.05 times the sound rendition"; exit 1; }
+[ "$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$work/sound.m4a")" = audio ] \
+    || { echo "the sound-only file holds more than sound"; exit 1; }

@@ -1,8 +1,8 @@
 // One streamed video through the program's own fetch (runFetch hands a
 // playlist to the stream fetch), with the program's default connections.
-// Prints the time from the start to the file in place. The proxy comes
-// from http_proxy, as for the program.
-// Usage: streamed_bench PLAYLIST-URL FINAL-PATH
+// Prints the time from the start to the file in place and the bytes of
+// pieces fetched. The proxy comes from http_proxy, as for the program.
+// Usage: streamed_bench PLAYLIST-URL FINAL-PATH [QUALITY: best, 720, sound]
 #include "download/filefetch.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,14 +13,16 @@ using namespace vidrona;
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: streamed_bench PLAYLIST-URL FINAL-PATH\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: streamed_bench PLAYLIST-URL FINAL-PATH [QUALITY]\n");
         return 2;
     }
     initFetching();
     FetchJob job;
     job.url = QUrl::fromEncoded(argv[1]);
     job.finalPath = QString::fromLocal8Bit(argv[2]);
+    if (argc == 4)
+        job.quality = argv[3];
     FetchShared shared;
     QElapsedTimer timer;
     timer.start();
@@ -30,6 +32,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "failed: %s\n", qPrintable(result.failure.text));
         return 1;
     }
-    std::printf("ok %d pieces\nseconds %.3f\nconnections %d\n", shared.piecesTotal.load(), seconds, job.connections);
+    std::printf("ok %d pieces\nseconds %.3f\nconnections %d\nbytes %lld\n", shared.piecesTotal.load(), seconds,
+                job.connections, static_cast<long long>(shared.fresh.load()));
     return 0;
 }

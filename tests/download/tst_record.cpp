@@ -99,6 +99,11 @@ void TestRecord::roundTrip_data()
     for (int n = 0; n < 14400; ++n)
         many.places.insert(n, {qint64(n) * 2916, qint64(n + 1) * 2916});
     QTest::newRow("14,400 pieces placed: past a file's record bound") << many;
+    FetchRecord chosen = piecesRecord({{0, 2}});
+    chosen.quality = "720";
+    QTest::newRow("pieces of a chosen quality") << chosen;
+    chosen.quality = "sound";
+    QTest::newRow("pieces of the sound alone") << chosen;
 }
 
 void TestRecord::roundTrip()
@@ -118,6 +123,8 @@ void TestRecord::roundTrip()
     QCOMPARE(back->digest, record.digest);
     QCOMPARE(back->pieces, record.pieces);
     QVERIFY(back->places == record.places);
+    QCOMPARE(back->quality, record.quality);
+    QCOMPARE(text.contains("\nquality "), !record.quality.isEmpty()); // the best writes no line
 
     // And through the disk, the way every fetch writes and reads it.
     QTemporaryDir dir;

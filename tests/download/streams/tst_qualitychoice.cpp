@@ -77,6 +77,8 @@ private slots:
     void rule();
     void described_data();
     void described();
+    void sources_data();
+    void sources();
     void keys_data();
     void keys();
     void hlsLevels_data();
@@ -158,6 +160,57 @@ void TestQualityChoice::described()
     QFETCH(QString, text);
     const Quality q{true, false, 1280, 720, 29.97, "avc1.64001f", 2500000, bytes, 63, {}};
     QCOMPARE(describeQuality(q), text);
+}
+
+// What a master's or a manifest's own words say of each quality.
+void TestQualityChoice::sources_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("described");
+    QTest::addColumn<int>("soundAlone"); // chooseSound's index
+    QTest::newRow("HLS master") << QByteArray(
+        "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=2500000,RESOLUTION=1280x720,FRAME-RATE=29.970,"
+        "CODECS=\"avc1.64001f,mp4a.40.2\"\nhi.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=64000,CODECS=\"mp4a.40.5\"\nsound.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=640x360\nlo.m3u8\n")
+        << QStringList{"1280×720, 29.97 fps, avc1.64001f,mp4a.40.2, 2.5 Mb/s", "sound only, mp4a.40.5, 64 kb/s",
+                       "640×360, 800 kb/s"} << 1;
+    QTest::newRow("DASH manifest") << QByteArray(
+        "<MPD mediaPresentationDuration=\"PT10S\"><Period>"
+        "<AdaptationSet mimeType=\"video/mp4\" codecs=\"avc1.640028\" frameRate=\"30000/1001\">"
+        "<SegmentTemplate media=\"$RepresentationID$-$Number$.m4s\" duration=\"2\" timescale=\"1\"/>"
+        "<Representation id=\"v1\" bandwidth=\"4000000\" width=\"1920\" height=\"1080\"/>"
+        "<Representation id=\"v2\" bandwidth=\"1000000\" width=\"640\" height=\"360\" frameRate=\"25\" codecs=\"avc1.4d401e\"/>"
+        "</AdaptationSet><AdaptationSet mimeType=\"audio/mp4\" lang=\"de\" codecs=\"opus\">"
+        "<SegmentTemplate media=\"$RepresentationID$-$Number$.m4s\" duration=\"2\" timescale=\"1\"/>"
+        "<Representation id=\"a1\" bandwidth=\"96000\"/></AdaptationSet></Period></MPD>")
+        << QStringList{"1920×1080, 29.97 fps, avc1.640028, 4.0 Mb/s, about 4.8 MB",
+                       "640×360, 25 fps, avc1.4d401e, 1.0 Mb/s, about 1.2 MB", "sound only, opus, 96 kb/s, about 117.2 kB"}
+        << 2;
+}
+
+void TestQualityChoice::sources()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, described);
+    QFETCH(int, soundAlone);
+    const QUrl at("http://media.vidrona.test/v/top");
+    QList<Quality> qualities;
+    if (text.startsWith("#EXTM3U")) {
+        const HlsPlaylist p = readHlsPlaylist(text, at);
+        QCOMPARE(p.kind, HlsPlaylist::Master);
+        qualities = hlsQualities(p.master);
+    } else {
+        const DashManifest m = readDashManifest(text, at);
+        QVERIFY2(m.refusal == Refusal::None, qPrintable(m.why));
+        qualities = dashQualities(m);
+    }
+    QStringList got;
+    for (const Quality &q : qualities)
+        got << describeQuality(q);
+    QCOMPARE(got, described);
+    QCOMPARE(chooseSound(qualities), soundAlone);
+    QCOMPARE(chooseVideo(qualities, {}), 0);
 }
 
 void TestQualityChoice::keys_data()

@@ -1,0 +1,41 @@
+// Takes the pictures of the Preferences' choice of what to save, one per
+// choice, for the documentation: the window as each choice leaves it.
+// Usage: QT_QPA_PLATFORM=offscreen savechoicesshots OUTPUT-FOLDER
+#include "desktop/preferences.h"
+#include "support/recordingmessages.h"
+#include "ui/preferences/frmpreferences.h"
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace vidrona;
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: savechoicesshots OUTPUT-FOLDER\n");
+        return 2;
+    }
+    QTemporaryDir dir;
+    const PreferenceStore store(Folders{dir.path(), dir.path(), true});
+    test::RecordingMessages messages;
+    FrmPreferences w(store, QStringLiteral("/home/user/Downloads/Vidrona"), {}, messages);
+    w.show();
+    auto *quality = w.findChild<QComboBox *>(QStringLiteral("cmbQuality"));
+    auto *soundAs = w.findChild<QComboBox *>(QStringLiteral("cmbSoundAs"));
+    int failed = 0;
+    for (int i = 0; i <= quality->count(); ++i) {
+        const bool mp3 = i == quality->count(); // the last: sound only as MP3
+        quality->setCurrentIndex(mp3 ? quality->count() - 1 : i);
+        soundAs->setCurrentIndex(mp3 ? 1 : 0);
+        app.processEvents();
+        const QString name = QStringLiteral("preferences-%1.png")
+                                 .arg(mp3 ? QStringLiteral("mp3") : quality->currentData().toString());
+        if (!w.grab().save(QDir(QString::fromLocal8Bit(argv[1])).filePath(name)))
+            ++failed, std::fprintf(stderr, "savechoicesshots: cannot write %s\n", qPrintable(name));
+    }
+    return failed ? 1 : 0;
+}
