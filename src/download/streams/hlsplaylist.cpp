@@ -235,7 +235,7 @@ HlsPlaylist readHlsPlaylist(QByteArrayView text, const QUrl &address)
 bool HlsVariant::soundOnly() const
 {
     static const QByteArrayList sound{"mp4a", "ac-3", "ec-3", "ac-4", "opus", "flac", "mp3", "mp4a.40", "alac",
-                                      "dts", "vorbis"};
+                                      "dts", "dtsc", "dtse", "dtsh", "dtsl", "vorbis"};
     if (codecs.trimmed().isEmpty())
         return false;
     for (const QByteArray &codec : codecs.split(',')) {

@@ -81,6 +81,8 @@ private slots:
     void sources();
     void keys_data();
     void keys();
+    void soundNeverBest_data();
+    void soundNeverBest();
     void hlsLevels_data();
     void hlsLevels();
     void dashLevels_data();
@@ -232,6 +234,40 @@ void TestQualityChoice::keys()
     QFETCH(QString, label);
     QCOMPARE(QualityChoice::fromKey(word).key(), key);
     QCOMPARE(QualityChoice::fromKey(word).label(), label);
+}
+
+// A variant whose CODECS name only sound is never the best picture, by the
+// choice's rule as by the playlist reader's, whatever its bandwidth; when
+// nothing else is offered the richest is taken.
+void TestQualityChoice::soundNeverBest_data()
+{
+    QTest::addColumn<QByteArray>("soundCodecs");
+    QTest::addColumn<bool>("pictureOffered");
+    QTest::addColumn<QString>("chosen");
+    for (const char *codecs : {"mp4a.40.2", "ac-4.02.01.01", "ec-3", "dtsc", "opus,flac"}) {
+        QTest::newRow(codecs) << QByteArray(codecs) << true << "pic.m3u8";
+        QTest::newRow((QByteArray(codecs) + ", nothing else").constData()) << QByteArray(codecs) << false
+                                                                          << "rich.m3u8";
+    }
+}
+
+void TestQualityChoice::soundNeverBest()
+{
+    QFETCH(QByteArray, soundCodecs);
+    QFETCH(bool, pictureOffered);
+    QFETCH(QString, chosen);
+    const QByteArray other = pictureOffered ? "avc1.64001f,mp4a.40.2" : "mp4a.40.5";
+    const QByteArray text = "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=9000000,CODECS=\"" + soundCodecs + "\"\nrich.m3u8\n"
+                            "#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=640x360,CODECS=\"" + other
+                            + "\"\npic.m3u8\n";
+    const HlsPlaylist p = readHlsPlaylist(text, QUrl("http://media.vidrona.test/v/top"));
+    QCOMPARE(p.kind, HlsPlaylist::Master);
+    for (const QByteArray &limit : {QByteArray("best"), QByteArray("1080")}) {
+        const QList<QUrl> urls = hlsChoice(p.master, QualityChoice::fromKey(limit));
+        QVERIFY(!urls.isEmpty());
+        QCOMPARE(urls.first().fileName(), chosen);
+    }
+    QCOMPARE(bestVariant(p.master)->url.fileName(), chosen);
 }
 
 void TestQualityChoice::hlsLevels_data()
