@@ -25,11 +25,21 @@ Outcome HttpClient::perform(const Request &request, Receiver &receiver, const st
         return {Failure{Reason::Other, QStringLiteral("Cannot start a transfer.")}};
     m_loop->setCancel(&cancel);
     std::optional<Outcome> out;
-    m_loop->start(request, receiver, [&out](const Outcome &o) { out = o; });
+    Request asked = request;
+    asked.fields = m_fields + request.fields;
+    if (asked.cookieFile.isEmpty())
+        asked.cookieFile = m_cookieFile;
+    m_loop->start(asked, receiver, [&out](const Outcome &o) { out = o; });
     while (!out)
         m_loop->step(PollMs);
     m_loop->setCancel(nullptr);
     return *out;
+}
+
+void HttpClient::setRowExtras(const QList<QByteArray> &fields, const QString &cookieFile)
+{
+    m_fields = fields;
+    m_cookieFile = cookieFile;
 }
 
 void HttpClient::wake()

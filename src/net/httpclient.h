@@ -86,12 +86,18 @@ public:
     Outcome perform(const Request &request, Receiver &receiver, const std::atomic<bool> &cancel);
     // Makes a perform() that waits look at its cancel flag now (any thread).
     void wake();
+    // Head lines and a cookie file that go with every request performed
+    // here: a row's own (a browser's Referer and cookies, a site's headers),
+    // so that the playlists and keys of its stream are asked as its file is.
+    void setRowExtras(const QList<QByteArray> &fields, const QString &cookieFile);
 
     // Once per process, before the first client is made on any thread.
     static void initOnce();
 
 private:
     std::unique_ptr<class Loop> m_loop; // its connections kept from request to request
+    QList<QByteArray> m_fields;
+    QString m_cookieFile;
 };
 
 } // namespace vidrona::net

@@ -87,7 +87,11 @@ void installMembers(Server &server)
         r.headers[0].second = "video/mp4"; // the type a browser's player is served
         return r;
     });
-    server.onPrefix(Host, "/hls/", streamFile);
+    // The lesson's playlist and pieces are for members too: a stream row
+    // must carry the browser's cookie to every piece.
+    server.onPrefix(Host, "/hls/", [](const Request &req) {
+        return loggedIn(req) ? streamFile(req) : Response::html("<p>Members only.</p>", 403);
+    });
 }
 
 } // namespace testweb

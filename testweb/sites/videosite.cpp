@@ -102,9 +102,9 @@ Response rangedBytes(const Request &req, const QByteArray &bytes, const QByteArr
 Response mediaFile(const Request &req)
 {
     const QString relative = QString::fromLatin1(req.path.mid(3)); // after "/v/"
-    // The token guards the files; the HLS renditions are open, as on sites that sign only their playlists' address.
-    const bool tokenNeeded = !relative.startsWith(QLatin1String("hls/"));
-    if (expired(req) || (tokenNeeded && req.header("X-Site-Token") != "t0k3n"))
+    // The token guards every file: playlists and pieces too, so a stream
+    // format is saved only when its headers go with each of its requests.
+    if (expired(req) || req.header("X-Site-Token") != "t0k3n")
         return Response::html("<html><body>Forbidden</body></html>", 403);
     const QByteArray bytes = fileBytes(relative);
     if (bytes.isEmpty())

@@ -232,6 +232,8 @@ void PieceRun::startLane(Piece &piece, const std::optional<PieceScheduler::Assig
     lane->receiver = std::make_unique<Receiver>(*this, *lane, p.range);
     net::Request request;
     request.url = p.url;
+    request.fields = m_job.requestFields; // the row's own: a browser's cookies reach the pieces too
+    request.cookieFile = m_job.cookieFile;
     request.limited = true;
     request.userNamed = m_plan.trusted;
     request.idleMs = m_job.stallTimeoutMs;

@@ -155,6 +155,7 @@ FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::
     StreamPlan plan;
     {
         net::HttpClient client;
+        client.setRowExtras(job.requestFields, job.cookieFile);
         plan = planStream(client, job.url, job.stallTimeoutMs, shared.cancel, playlist, from, choice);
     }
     if (plan.failure.failed())
