@@ -10,7 +10,10 @@ TOOLS=(cmake ninja g++ xvfb-run xauth xwininfo import curl /usr/bin/time
        xdotool desktop-file-validate appstreamcli dpkg-shlibdeps cpack file
        useradd runuser pkg-config ffmpeg ffprobe dbus-run-session dbus-launch)
 # The browser extension's tests: a headless Chromium, and npm for web-ext.
-PACKAGES+=(chromium npm python3)
+# A machine whose Node.js comes from elsewhere already has its own npm, and
+# Debian's npm package would conflict with it: then only the tool counts.
+PACKAGES+=(chromium python3)
+command -v npm >/dev/null || PACKAGES+=(npm)
 TOOLS+=(chromium npm python3)
 # Sites only yt-dlp reads: its tests run the real program.
 PACKAGES+=(yt-dlp)
