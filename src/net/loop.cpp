@@ -326,6 +326,11 @@ void Loop::release(Exchange *x)
 {
     if (x->easy) {
         curl_multi_remove_handle(static_cast<CURLM *>(m_multi), x->easy);
+        // libcurl holds the cookie file's name until a transfer loads it,
+        // and its cleanup does not free a name no transfer took: loading it
+        // now lets it go.
+        if (!x->request.cookieFile.isEmpty())
+            curl_easy_setopt(x->easy, CURLOPT_COOKIELIST, "RELOAD");
         curl_easy_cleanup(x->easy);
     }
     delete x;
