@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace vidrona {
 
@@ -11,8 +12,12 @@ namespace vidrona {
 struct RowExtras {
     QList<QByteArray> fields; // "Name: value"
     QByteArray cookies;       // Netscape cookie lines, without the file's title
-    bool isEmpty() const { return fields.isEmpty() && cookies.isEmpty(); }
-    bool operator==(const RowExtras &o) const { return fields == o.fields && cookies == o.cookies; }
+    QStringList subtitles;    // languages of the subtitles the row saves, as chosen when it was added
+    bool isEmpty() const { return fields.isEmpty() && cookies.isEmpty() && subtitles.isEmpty(); }
+    bool operator==(const RowExtras &o) const
+    {
+        return fields == o.fields && cookies == o.cookies && subtitles == o.subtitles;
+    }
 };
 
 // An address to add as if pasted, with what came with it.

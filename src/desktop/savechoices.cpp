@@ -8,10 +8,11 @@ const QString QualityKey = QStringLiteral("quality");
 const QString SoundAsKey = QStringLiteral("soundAs");
 const QString Mp3QualityKey = QStringLiteral("mp3Quality");
 
-// The words the fetch takes (streams::QualityChoice, a layer above).
+// The words the fetch takes (streams::QualityChoice, a layer above), and
+// "ask", which the window acts on.
 bool isQualityWord(const QByteArray &word)
 {
-    for (const char *w : {"best", "2160", "1440", "1080", "720", "480", "sound"})
+    for (const char *w : {"best", "2160", "1440", "1080", "720", "480", "sound", "ask"})
         if (word == w)
             return true;
     return false;

@@ -4,9 +4,10 @@
 
 // What the user chose to save of a video that comes in several qualities,
 // kept in the preferences file under a plain key a person may edit:
-//   quality = best | 2160 | 1440 | 1080 | 720 | 480 | sound
+//   quality = best | 2160 | 1440 | 1080 | 720 | 480 | sound | ask
 //   soundAs = sent | mp3          (sound only: as the site sends it, or MP3)
 //   mp3Quality = 0 ... 4          (LAME's V level of that MP3: 0 the best)
+// ask: a window lists the qualities when a video comes in several.
 namespace vidrona {
 
 class IniText;

@@ -40,6 +40,8 @@ struct FetchJob {
     // Sound only, into a name ending in .mp3: LAME's V level (0 to 4) of
     // the encode, when the sound is not MP3 already.
     int mp3Quality = 2;
+    QStringList subtitles; // languages of the subtitles to save ("en"); empty: none
+    bool subtitlesInside = false; // into the video file, not beside it
     // Names in finalPath's folder that others hold although no file may be
     // there yet (rows of the list): the file never takes them when its own
     // name is held and it moves on to the next free one.

@@ -43,6 +43,9 @@ public:
     // The head lines and cookie file a row's requests carry (see FetchJob).
     using ExtrasOf = std::function<void(const DownloadEntry &, QList<QByteArray> *, QString *)>;
     void setExtrasOf(ExtrasOf extrasOf) { m_extrasOf = std::move(extrasOf); }
+    // The languages of the subtitles a row saves, chosen when it was added.
+    using SubtitlesOf = std::function<QStringList(const DownloadEntry &)>;
+    void setSubtitlesOf(SubtitlesOf subtitlesOf) { m_subtitlesOf = std::move(subtitlesOf); }
 
     // Starts a run. While a run is active this does nothing: the active run
     // already looks at the whole list again after each row.
@@ -154,6 +157,7 @@ private:
     QString m_folder;
     std::function<void()> m_save;
     ExtrasOf m_extrasOf;
+    SubtitlesOf m_subtitlesOf;
     bool m_running = false;
     bool m_savedThisRun = false;
     bool m_stopped = false;

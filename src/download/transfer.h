@@ -88,6 +88,8 @@ public:
     // Which of a stream's qualities the next fetch saves (FetchJob::quality).
     void setQuality(const QByteArray &quality) { m_quality = quality; }
     void setMp3Quality(int level) { m_mp3Quality = level; }
+    // The languages of the subtitles the next fetch saves (FetchJob::subtitles).
+    void setSubtitles(const QStringList &languages) { m_subtitles = languages; }
 
     // No byte for this long fails the transfer.
     void setStallTimeout(int ms) { m_stallTimeoutMs = ms; }
@@ -117,6 +119,7 @@ private:
     std::shared_ptr<sitevideo::RowReader> m_rowReader;
     QByteArray m_quality;
     int m_mp3Quality = 2;
+    QStringList m_subtitles;
 };
 
 } // namespace vidrona

@@ -1,4 +1,5 @@
 #pragma once
+#include "download/streams/qualitychoice.h"
 #include "net/pagebounds.h"
 #include <QByteArrayView>
 #include <QStringList>
@@ -35,12 +36,22 @@ PageVideo readPageVideo(QByteArrayView page, const QUrl &pageAddress);
 // the page also named a video that comes in pieces.
 QStringList pageVideoAddresses(QByteArrayView page, const QUrl &pageAddress, bool *streamed = nullptr);
 
+// One of a video's several files on a page (<source>s of its <video>
+// that tell their sizes: size, res, label, data-quality, ...).
+struct PageSource {
+    QString fileUrl; // as in PageVideos::files
+    streams::Quality quality;
+};
+
 // Everything a page says of its video, for the probe that checks it.
 struct PageVideos {
     QStringList files;   // as pageVideoAddresses
     QStringList streams; // http(s) playlists and manifests (.m3u8, .mpd), in the same order
     bool unsaveable = false; // it also named blob:, data: or rtmp-like addresses
     QString title;       // og:title, else <title>; blanks simplified, at most MaxTitleChars
+    // The first <video>'s files that tell their sizes, in page order; none
+    // unless there are two or more.
+    QList<PageSource> sources;
 };
 inline constexpr int MaxTitleChars = 300;
 PageVideos readPageVideos(QByteArrayView page, const QUrl &pageAddress);

@@ -1,4 +1,5 @@
 #pragma once
+#include "offer.h"
 #include "resolvers.h"
 #include <QList>
 #include <QObject>
@@ -18,6 +19,10 @@ struct Ask {
     // work it out: head lines and a cookie file (see net::Request).
     QList<QByteArray> fields;
     QString cookieFile;
+    // Which of a video's several qualities the settings choose, as their
+    // word (streams::QualityChoice): where a source offers several files,
+    // that one is found first. Empty: the best.
+    QByteArray qualityKey = {};
 };
 
 // One thing an address becomes.
@@ -35,6 +40,9 @@ struct Found {
     // kept beside the row and fetched instead of fileUrl, the page's
     // address; empty: fileUrl is the file or stream itself.
     QByteArray siteVideo = {};
+    // Row: the qualities the video comes in, for a window that asks which;
+    // empty when there is nothing to choose or the source does not say.
+    Offer offer = {};
 };
 
 struct Answer {

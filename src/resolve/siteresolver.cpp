@@ -74,7 +74,7 @@ void SiteResolver::answer(const Answer &answer)
 void SiteResolver::answerWith(const std::optional<QString> &fileUrl, Found::Kind kind)
 {
     if (fileUrl && isUsableFileUrl(*fileUrl))
-        return answer(Answer::found({Found{kind, *fileUrl, std::nullopt, {}}}));
+        return answer(Answer::found({Found{kind, *fileUrl, std::nullopt, {}, {}}}));
     QString why = m_fetchFailed ? QStringLiteral("The page of this video could not be fetched.")
                                 : QStringLiteral("No video was found at this address.");
     if (m_fetchFailed && !m_fetchError.isEmpty())

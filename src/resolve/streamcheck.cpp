@@ -35,7 +35,10 @@ StreamCheck checkStream(QByteArrayView text, const QUrl &address)
 {
     if (looksLikeDash(text)) {
         const streams::DashManifest manifest = streams::readDashManifest(text, address);
-        return verdictOf(manifest.refusal, manifest.why);
+        StreamCheck check = verdictOf(manifest.refusal, manifest.why);
+        if (check.verdict == StreamCheck::Accepted)
+            check.offer = dashOffer(manifest, text);
+        return check;
     }
     const streams::HlsPlaylist playlist = streams::readHlsPlaylist(text, address);
     if (playlist.refusal != streams::Refusal::None || playlist.kind == streams::HlsPlaylist::Media)
@@ -43,7 +46,7 @@ StreamCheck checkStream(QByteArrayView text, const QUrl &address)
     const std::optional<streams::HlsVariant> best = streams::bestVariant(playlist.master);
     if (!best)
         return {StreamCheck::Refused, QStringLiteral("The playlist names no video."), {}};
-    return {StreamCheck::NeedsVariant, {}, best->url};
+    return {StreamCheck::NeedsVariant, {}, best->url, hlsOffer(playlist.master)};
 }
 
 StreamCheck checkVariant(QByteArrayView text, const QUrl &address)
@@ -52,10 +55,11 @@ StreamCheck checkVariant(QByteArrayView text, const QUrl &address)
     if (playlist.refusal == streams::Refusal::None && playlist.kind == streams::HlsPlaylist::Master)
         return {StreamCheck::Refused, QStringLiteral("The playlist of this video names further playlists "
                                                      "instead of its pieces."), {}};
-    const StreamCheck check = verdictOf(playlist.refusal, playlist.why);
+    StreamCheck check = verdictOf(playlist.refusal, playlist.why);
     // The master was a playlist: a variant that is none is a broken stream.
     if (check.verdict == StreamCheck::NotAStream)
         return {StreamCheck::Refused, QStringLiteral("The playlist of this video cannot be read."), {}};
+    check.seconds = playlist.media.seconds();
     return check;
 }
 

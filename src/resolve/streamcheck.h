@@ -1,4 +1,5 @@
 #pragma once
+#include "offer.h"
 #include <QByteArrayView>
 #include <QString>
 #include <QUrl>
@@ -19,6 +20,10 @@ struct StreamCheck {
     Verdict verdict = NotAStream;
     QString why;
     QUrl variant;
+    // What it offers to choose from (a master's or a manifest's), and the
+    // length a variant's playlist tells, for the sizes (0 unknown).
+    Offer offer = {};
+    double seconds = 0;
 };
 
 // The first text at a stream's address: a DASH manifest when it says

@@ -2,6 +2,7 @@
 #include "pagetext.h"
 #include "pagevideo.h"
 #include "streamcheck.h"
+#include "download/filenames.h"
 #include "download/streams/streamlimits.h"
 #include "net/agents.h"
 #include <QRegularExpression>
@@ -93,6 +94,8 @@ bool VideoProbe::start(const QString &address, const QList<QByteArray> &fields, 
     m_refusal.clear();
     m_streamRow.clear();
     m_streamTyped = false;
+    m_offer = {};
+    m_chosen = -1;
     m_deadline.start(m_totalMs);
     ask(QUrl(m_addressText, QUrl::TolerantMode), Stage::AddressHead);
     return true;
@@ -246,6 +249,7 @@ void VideoProbe::readPage(const QByteArray &page, const QByteArray &contentType,
         m_title = found->title;
         m_unsaveable = found->unsaveable;
         m_named.clear();
+        takeSources(found->sources, found->files);
         for (const QString &file : found->files.first(qMin(found->files.size(), qsizetype(MaxFilesTried))))
             m_named.append({file, false});
         for (const QString &stream : found->streams.first(qMin(found->streams.size(), qsizetype(MaxStreamsTried))))
@@ -253,6 +257,35 @@ void VideoProbe::readPage(const QByteArray &page, const QByteArray &contentType,
         m_nextFile = 0;
         tryNextFile();
     });
+}
+
+// A page's several files of one video: the one the settings choose is
+// tried first, and the rest offered for a choice of the user's.
+void VideoProbe::takeSources(const QList<resolve::PageSource> &sources, QStringList &files)
+{
+    if (sources.isEmpty())
+        return;
+    for (const resolve::PageSource &source : sources) {
+        m_offer.qualities << source.quality;
+        m_offer.files << source.fileUrl;
+    }
+    m_chosen = streams::chooseVideo(m_offer.qualities, streams::QualityChoice::fromKey(m_quality));
+    const QString chosen = m_offer.files.value(m_chosen);
+    const QString extension = direct::extensionOf(QUrl(chosen).path());
+    const QString stem = QUrl(chosen).fileName();
+    m_offer.name = fileNameFrom(m_title.isEmpty() ? stem.left(stem.size() - (extension.isEmpty() ? 0 : extension.size() + 1)) : m_title,
+                                extension.isEmpty() ? QStringLiteral("mp4") : extension);
+    files.removeAll(chosen);
+    files.prepend(chosen);
+}
+
+// What the result offers: a page's several files when the chosen one is
+// what was found; a stream's qualities when a stream was.
+resolve::Offer VideoProbe::offerFor(ProbeResult::Kind kind, const QString &fileUrl) const
+{
+    if (kind == ProbeResult::File)
+        return !m_offer.files.isEmpty() && m_offer.files.value(m_chosen) == fileUrl ? m_offer : resolve::Offer{};
+    return kind == ProbeResult::Stream && m_offer.files.isEmpty() ? m_offer : resolve::Offer{};
 }
 
 void VideoProbe::readPlaylist(const QByteArray &text, const QUrl &address)
@@ -267,9 +300,19 @@ void VideoProbe::readPlaylist(const QByteArray &text, const QUrl &address)
 void VideoProbe::onStreamChecked(const resolve::StreamCheck &check)
 {
     switch (check.verdict) {
-    case resolve::StreamCheck::Accepted:
-        return conclude(ProbeResult::Stream, m_streamRow, resolve::streamFileName(m_title, QUrl(m_streamRow)));
+    case resolve::StreamCheck::Accepted: {
+        const QString name = resolve::streamFileName(m_title, QUrl(m_streamRow));
+        if (m_stage == Stage::StreamGet) // a manifest, or a media playlist alone
+            m_offer = check.offer;
+        for (streams::Quality &q : m_offer.qualities)
+            if (q.seconds <= 0)
+                q.seconds = check.seconds;
+        m_offer.files.clear();
+        m_offer.name = name;
+        return conclude(ProbeResult::Stream, m_streamRow, name);
+    }
     case resolve::StreamCheck::NeedsVariant:
+        m_offer = check.offer;
         return ask(check.variant, Stage::VariantGet);
     case resolve::StreamCheck::Refused:
         // A page's other stream may still do; the first refusal is what is told.
@@ -324,7 +367,13 @@ void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const 
     QString why = kind == ProbeResult::Nothing ? m_why : kind == ProbeResult::Refused ? m_refusal : QString();
     if (kind == ProbeResult::Nothing && why.isEmpty())
         why = QStringLiteral("No video was found at this address.");
-    emit finished(ProbeResult{kind, fileUrl, fileName, why});
+    const resolve::Offer offer = offerFor(kind, fileUrl);
+    // A file the settings chose among the page's several tells its size.
+    const streams::QualityChoice choice = streams::QualityChoice::fromKey(m_quality);
+    const QString name = kind == ProbeResult::File && !offer.files.isEmpty() && !choice.isBest()
+                             ? streams::nameWithChoice(offer.name, streams::choiceFor(offer.qualities, m_chosen))
+                             : fileName;
+    emit finished(ProbeResult{kind, fileUrl, name, why, offer});
 }
 
 } // namespace vidrona

@@ -1,5 +1,7 @@
 #pragma once
 #include "directfile.h"
+#include "offer.h"
+#include "pagevideo.h"
 #include "net/pagerequest.h"
 #include <QObject>
 #include <QStringList>
@@ -26,6 +28,9 @@ struct ProbeResult {
     QString fileUrl;
     QString fileName; // may still be refused as a file name: the caller checks
     QString why;      // Refused, Nothing: for the user
+    // File, Stream: the qualities the video comes in, when it comes in
+    // several (a master's variants, a manifest's tracks, a page's files).
+    resolve::Offer offer = {};
 };
 
 // Works out the video file behind an address of today's web, without ever
@@ -66,6 +71,10 @@ public:
     void cancel();
     bool isRunning() const { return m_stage != Stage::Idle; }
 
+    // Which of a page's several files of one video is tried first, as the
+    // settings' word (streams::QualityChoice); the best when not set.
+    void setQuality(const QByteArray &key) { m_quality = key; }
+
     void setStallTimeout(int ms) { m_stallMs = ms; }
     void setTotalTimeout(int ms) { m_totalMs = ms; }
 
@@ -96,6 +105,8 @@ private:
     void onStreamChecked(const resolve::StreamCheck &check);
     void readOffThread(std::function<void()> work, std::function<void()> then);
     void tryNextFile();
+    void takeSources(const QList<resolve::PageSource> &sources, QStringList &files);
+    resolve::Offer offerFor(ProbeResult::Kind kind, const QString &fileUrl) const;
     void concludeUntried();
     void giveUp();
     void stop();
@@ -120,6 +131,9 @@ private:
     QString m_refusal;      // why the first stream judged was refused
     QString m_streamRow;    // the address a stream's row would keep
     bool m_streamTyped = false; // the stream is the typed address itself
+    QByteArray m_quality;       // the settings' choice among a page's files
+    resolve::Offer m_offer;     // a page's several files, else the stream's qualities
+    int m_chosen = -1;          // the page's file the choice took, in m_offer
 };
 
 } // namespace vidrona

@@ -28,8 +28,8 @@ int main(int argc, char **argv)
     auto *soundAs = w.findChild<QComboBox *>(QStringLiteral("cmbSoundAs"));
     int failed = 0;
     for (int i = 0; i <= quality->count(); ++i) {
-        const bool mp3 = i == quality->count(); // the last: sound only as MP3
-        quality->setCurrentIndex(mp3 ? quality->count() - 1 : i);
+        const bool mp3 = i == quality->count(); // after them all: sound only as MP3
+        quality->setCurrentIndex(mp3 ? quality->findData(QByteArray("sound")) : i);
         soundAs->setCurrentIndex(mp3 ? 1 : 0);
         app.processEvents();
         const QString name = QStringLiteral("preferences-%1.png")

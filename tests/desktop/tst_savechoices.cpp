@@ -52,6 +52,7 @@ void TestSaveChoices::fileKey_data()
         << QByteArray("[General]\nquality=sound\nsoundAs=mp3\n") << QByteArray("sound") << 2;
     QTest::newRow("a level past V4: V4")
         << QByteArray("[General]\nsoundAs=mp3\nmp3Quality=9\n") << QByteArray("best") << 4;
+    QTest::newRow("ask, as typed") << QByteArray("[General]\nquality= Ask\n") << QByteArray("ask") << -1;
     QTest::newRow("a height not offered; a kind not offered")
         << QByteArray("[General]\nquality=1000\nsoundAs=ogg\n") << QByteArray("best") << -1;
 }
@@ -94,6 +95,7 @@ void TestSaveChoices::window_data()
     QTest::newRow("Sound only") << "Sound only" << QByteArray("sound") << "As sent" << -1;
     QTest::newRow("Sound only as MP3 V0") << "Sound only" << QByteArray("sound") << "MP3" << 0;
     QTest::newRow("Sound only as MP3 V4") << "Sound only" << QByteArray("sound") << "MP3" << 4;
+    QTest::newRow("Ask me") << "Ask me" << QByteArray("ask") << "As sent" << -1;
 }
 
 void TestSaveChoices::window()
@@ -142,6 +144,8 @@ void TestSaveChoices::rowName_data()
                                   << QByteArray("sound") << 1;
     QTest::newRow("a plain file keeps its name") << QByteArray("720") << "http://media.test/talk.mp4" << "Talk.mp4"
                                                  << "Talk.mp4" << QByteArray("best") << -1;
+    // Asking is the window's: a row added without it (one quality only) is the best.
+    QTest::newRow("ask, not asked") << QByteArray("ask") << hls << "Talk.mp4" << "Talk.mp4" << QByteArray("best") << -1;
     QTest::newRow("a title in brackets is no choice") << QByteArray("best") << hls << "Talk (live).mp4"
                                                       << "Talk (live).mp4" << QByteArray("best") << -1;
 }

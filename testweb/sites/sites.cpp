@@ -17,6 +17,7 @@ void installTodaysWeb(Server &);
 void installStreamClip(Server &);
 void installMembers(Server &);
 void installVideoSite(Server &);
+void installQualityLadder(Server &);
 
 QList<SiteInstaller> siteInstallers()
 {
@@ -24,7 +25,7 @@ QList<SiteInstaller> siteInstallers()
         installMetacafe, installVidekta, installTvali, installAllVideos, installBreak,
         installDailyMotion, installGoogleVideo, installLinkService, installSoftwareArchive,
         installYouTube, installTodaysWeb, installStreamClip, installVideoSite,
-        installMembers,
+        installMembers, installQualityLadder,
     };
 }
 

@@ -24,6 +24,7 @@ DownloadService::DownloadService(const QString &listFolder, const QString &downl
         *fields = m_extras.extrasOf(e.fileUrl).fields;
         *cookieFile = m_extras.cookieFileOf(e.fileUrl);
     });
+    m_queue->setSubtitlesOf([this](const DownloadEntry &e) { return m_extras.extrasOf(e.fileUrl).subtitles; });
     // A row's extras leave with it, however it goes.
     connect(&m_store->list(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex &, int first, int last) {
@@ -173,7 +174,9 @@ void DownloadService::apply(const DownloadSettings &settings)
     m_settings.simultaneous = m_queue->simultaneous();
     m_settings.connections = settings.connections;
     m_queue->setConnections(settings.connections);
-    m_settings.quality = streams::QualityChoice::fromKey(settings.quality).key();
+    // "ask" is the window's to act on; a row added without asking takes the best.
+    const bool ask = settings.quality.trimmed().toLower() == "ask";
+    m_settings.quality = ask ? QByteArray("ask") : streams::QualityChoice::fromKey(settings.quality).key();
     m_settings.mp3Quality = settings.mp3Quality < 0 ? -1 : qMin(settings.mp3Quality, 4);
     if (m_settings.mp3Quality >= 0)
         m_queue->setMp3Quality(m_settings.mp3Quality);

@@ -24,7 +24,7 @@ struct DownloadSettings {
     int connections = 8;   // per file or stream
     qint64 speedLimit = 0; // bytes per second for all fetches together; 0 none
     QString folder;        // where the next fetches put their files; empty: unchanged
-    QByteArray quality;    // which of a stream's qualities: "best", "720", "sound" (streams::QualityChoice)
+    QByteArray quality;    // which of a stream's qualities: "best", "720", "sound" (streams::QualityChoice), or "ask"
     int mp3Quality = -1;   // sound only as MP3 at LAME's V level 0 to 4; -1: the sound as sent
 };
 

@@ -13,6 +13,19 @@ namespace {
 
 const QByteArray Title = "# Netscape HTTP Cookie File\n";
 const QByteArray FieldMark = "# field ";
+const QByteArray SubtitlesMark = "# subtitles ";
+constexpr int MaxSubtitles = 32;
+
+// A language tag as BCP 47 writes one: letters, digits and "-", short.
+bool isLanguageTag(const QByteArray &tag)
+{
+    if (tag.isEmpty() || tag.size() > 35)
+        return false;
+    for (const char c : tag)
+        if (!(QChar::isLetterOrNumber(uchar(c)) || c == '-'))
+            return false;
+    return true;
+}
 
 // A folder only the user can enter: made 0700, and refused when it turns
 // out to be anything but the user's own plain folder.
@@ -69,6 +82,12 @@ QByteArray RowExtrasStore::fileOf(const RowExtras &extras)
     for (const QByteArray &f : extras.fields)
         if (isSafeField(f))
             out += FieldMark + f + '\n';
+    QByteArrayList languages;
+    for (const QString &l : extras.subtitles)
+        if (isLanguageTag(l.toLatin1()) && languages.size() < MaxSubtitles)
+            languages << l.toLatin1();
+    if (!languages.isEmpty())
+        out += SubtitlesMark + languages.join(',') + '\n';
     out += extras.cookies;
     if (!out.endsWith('\n'))
         out += '\n';
@@ -79,7 +98,11 @@ RowExtras RowExtrasStore::extrasFrom(const QByteArray &file)
 {
     RowExtras extras;
     for (const QByteArray &line : file.split('\n')) {
-        if (line.startsWith(FieldMark)) {
+        if (line.startsWith(SubtitlesMark)) {
+            for (const QByteArray &tag : line.mid(SubtitlesMark.size()).split(','))
+                if (isLanguageTag(tag.trimmed()) && extras.subtitles.size() < MaxSubtitles)
+                    extras.subtitles << QString::fromLatin1(tag.trimmed());
+        } else if (line.startsWith(FieldMark)) {
             const QByteArray field = line.mid(FieldMark.size());
             if (isSafeField(field) && extras.fields.size() < MaxFields)
                 extras.fields << field;

@@ -7,8 +7,14 @@ namespace vidrona::streams {
 
 namespace {
 
-// The heights the settings offer, tallest first.
-constexpr int Heights[] = {2160, 1440, 1080, 720, 480};
+// Past any real picture or rate: a word beyond them is no choice.
+constexpr int MaxHeight = 8640;
+constexpr int MaxKbps = 10000000;
+
+bool withinRate(const Quality &q, const QualityChoice &choice)
+{
+    return choice.maxKbps <= 0 || q.bitrate <= qint64(choice.maxKbps) * 1000;
+}
 
 bool isSoundCodec(const QByteArray &codec)
 {
@@ -57,23 +63,40 @@ qint64 Quality::size(bool *about) const
 
 QualityChoice QualityChoice::fromKey(const QByteArray &key)
 {
-    const QByteArray k = key.trimmed().toLower();
+    QByteArray k = key.trimmed().toLower();
+    int kbps = 0;
+    if (const qsizetype at = k.indexOf('@'); at >= 0) {
+        bool ok = false;
+        kbps = k.mid(at + 1).toInt(&ok);
+        if (!ok || kbps <= 0 || kbps > MaxKbps)
+            return {};
+        k.truncate(at);
+    }
     if (k == "sound")
-        return {0, true};
-    for (int h : Heights)
-        if (k == QByteArray::number(h))
-            return {h, false};
+        return {0, true, kbps};
+    if (k == "best")
+        return {0, false, kbps};
+    bool ok = false;
+    const int height = k.toInt(&ok);
+    // Any height a picture may have, not only the offered steps: a quality
+    // picked from a list is kept by its own height.
+    if (ok && height > 0 && height <= MaxHeight && k == QByteArray::number(height))
+        return {height, false, kbps};
     return {};
 }
 
 QByteArray QualityChoice::key() const
 {
-    return sound ? QByteArray("sound") : maxHeight > 0 ? QByteArray::number(maxHeight) : QByteArray("best");
+    QByteArray k = sound ? QByteArray("sound") : maxHeight > 0 ? QByteArray::number(maxHeight) : QByteArray("best");
+    return maxKbps > 0 ? k + '@' + QByteArray::number(maxKbps) : k;
 }
 
 QString QualityChoice::label() const
 {
-    return sound ? QStringLiteral("sound") : maxHeight > 0 ? QStringLiteral("%1p").arg(maxHeight) : QString();
+    const QString base = sound ? QStringLiteral("sound") : maxHeight > 0 ? QStringLiteral("%1p").arg(maxHeight) : QString();
+    if (maxKbps <= 0)
+        return base;
+    return (base.isEmpty() ? QStringLiteral("best") : base) + QStringLiteral(" %1k").arg(maxKbps);
 }
 
 int chooseVideo(const QList<Quality> &qualities, const QualityChoice &choice)
@@ -91,20 +114,39 @@ int chooseVideo(const QList<Quality> &qualities, const QualityChoice &choice)
         if (smallest < 0 || q.height < qualities[smallest].height
             || (q.height == qualities[smallest].height && q.bitrate < qualities[smallest].bitrate))
             smallest = i;
-        const bool fits = choice.maxHeight <= 0 || (q.height > 0 && q.height <= choice.maxHeight);
+        const bool fits = (choice.maxHeight <= 0 || (q.height > 0 && q.height <= choice.maxHeight)) && withinRate(q, choice);
         if (fits && (best < 0 || better(q, qualities[best])))
             best = i;
     }
     return best >= 0 ? best : smallest;
 }
 
-int chooseSound(const QList<Quality> &qualities)
+int chooseSound(const QList<Quality> &qualities, const QualityChoice &choice)
 {
-    int best = -1;
-    for (int i = 0; i < qualities.size(); ++i)
-        if (qualities[i].sound && !qualities[i].video && (best < 0 || qualities[i].bitrate > qualities[best].bitrate))
+    int best = -1, lowest = -1;
+    for (int i = 0; i < qualities.size(); ++i) {
+        const Quality &q = qualities[i];
+        if (!q.sound || q.video)
+            continue;
+        if (lowest < 0 || q.bitrate < qualities[lowest].bitrate)
+            lowest = i;
+        if (withinRate(q, choice) && (best < 0 || q.bitrate > qualities[best].bitrate))
             best = i;
-    return best;
+    }
+    return best >= 0 ? best : lowest;
+}
+
+QualityChoice choiceFor(const QList<Quality> &qualities, int index)
+{
+    if (index < 0 || index >= qualities.size())
+        return {};
+    const Quality &q = qualities[index];
+    QualityChoice choice{q.video ? q.height : 0, !q.video};
+    const auto takes = [&] { return q.video ? chooseVideo(qualities, choice) : chooseSound(qualities, choice); };
+    // Rounded up, so that the bound never leaves out the one it names.
+    if (takes() != index && q.bitrate > 0)
+        choice.maxKbps = int(qMin<qint64>((q.bitrate + 999) / 1000, MaxKbps));
+    return choice;
 }
 
 QString describeQuality(const Quality &q)
@@ -196,7 +238,7 @@ QList<QUrl> hlsChoice(const HlsMaster &master, const QualityChoice &choice)
     if (choice.sound) {
         if (const std::optional<QUrl> audio = soundRendition(master))
             return {*audio};
-        if (const int i = chooseSound(qualities); i >= 0)
+        if (const int i = chooseSound(qualities, choice); i >= 0)
             return {master.variants.at(i).url};
     }
     int i = chooseVideo(qualities, choice.sound ? QualityChoice{1, false} : choice);
@@ -214,7 +256,8 @@ QList<QUrl> hlsChoice(const HlsMaster &master, const QualityChoice &choice)
 QList<DashTrack> dashChoice(const DashManifest &manifest, const QualityChoice &choice)
 {
     const QList<Quality> qualities = dashQualities(manifest);
-    const int sound = chooseSound(qualities);
+    // A picture takes the best sound with it, whatever bound it has itself.
+    const int sound = chooseSound(qualities, choice.sound ? choice : QualityChoice{0, true});
     if (choice.sound && sound >= 0)
         return {manifest.tracks.at(sound)};
     const int video = chooseVideo(qualities, choice.sound ? QualityChoice{1, false} : choice);
@@ -249,13 +292,21 @@ QualityChoice choiceInName(const QString &name)
     const qsizetype open = stem.lastIndexOf(QStringLiteral(" ("));
     if (open < 0)
         return {};
-    QString label = stem.mid(open + 2).chopped(1);
-    if (label.endsWith(QLatin1Char('p')))
-        label.chop(1);
-    else if (label != QLatin1String("sound"))
+    const QStringList words = stem.mid(open + 2).chopped(1).split(QLatin1Char(' '));
+    if (words.size() > 2)
         return {};
-    const QualityChoice choice = QualityChoice::fromKey(label.toLatin1());
-    return choice.key() == label.toLatin1() ? choice : QualityChoice{};
+    QString key = words.first();
+    if (key.endsWith(QLatin1Char('p')))
+        key.chop(1);
+    else if (key != QLatin1String("sound") && !(key == QLatin1String("best") && words.size() == 2))
+        return {};
+    if (words.size() == 2) {
+        if (!words.last().endsWith(QLatin1Char('k')))
+            return {};
+        key += QLatin1Char('@') + words.last().chopped(1);
+    }
+    const QualityChoice choice = QualityChoice::fromKey(key.toLatin1());
+    return choice.label() == stem.mid(open + 2).chopped(1) ? choice : QualityChoice{};
 }
 
 } // namespace vidrona::streams

@@ -31,18 +31,22 @@ struct Quality {
     qint64 size(bool *about = nullptr) const;
 };
 
-// What the user chose: the best, the best up to a height, or sound only.
+// What the user chose: the best, the best up to a height, or sound only;
+// a quality picked from a list adds a bound on the rate when the height
+// alone would take another one of that height.
 struct QualityChoice {
     int maxHeight = 0;  // 0: no limit
     bool sound = false; // sound only
+    int maxKbps = 0;    // at most this many kilobits a second; 0: no bound
 
-    // The settings' word: "best", "2160" ... "480", "sound"; an unknown
-    // word is the best, so a hand-edited file never stops a download.
+    // The word: "best", a height ("720"), "sound", each with "@kb/s" for
+    // a bound ("720@1500", "sound@64"); an unknown word is the best, so a
+    // hand-edited file never stops a download.
     static QualityChoice fromKey(const QByteArray &key);
     QByteArray key() const;
-    // For the row's name: "720p", "sound"; empty for the best.
+    // For the row's name: "720p", "sound", "720p 1500k"; empty for the best.
     QString label() const;
-    bool isBest() const { return maxHeight <= 0 && !sound; }
+    bool isBest() const { return maxHeight <= 0 && !sound && maxKbps <= 0; }
     bool operator==(const QualityChoice &) const = default;
 };
 
@@ -51,8 +55,13 @@ struct QualityChoice {
 // none fits, the smallest picture. -1 when none holds a picture.
 int chooseVideo(const QList<Quality> &qualities, const QualityChoice &choice);
 // The index of the sound to save on its own: the highest bitrate of those
-// that hold sound and no picture; -1 when there is none.
-int chooseSound(const QList<Quality> &qualities);
+// that hold sound and no picture (within choice's bound on the rate, else
+// the lowest); -1 when there is none.
+int chooseSound(const QList<Quality> &qualities, const QualityChoice &choice = {0, true});
+// The choice that takes qualities[index] by the two rules above: its
+// height (sound only for a sound), with a bound on the rate only when the
+// height alone would take another.
+QualityChoice choiceFor(const QList<Quality> &qualities, int index);
 
 // "1280×720, 30 fps, avc1.64001f, 2.5 Mb/s, about 12.3 MB": what is known.
 QString describeQuality(const Quality &quality);

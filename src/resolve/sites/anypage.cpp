@@ -2,6 +2,7 @@
 #include "resolve/directfile.h"
 #include "resolve/getsource.h"
 #include "resolve/htmlscan.h"
+#include "resolve/pagesources.h"
 #include "resolve/pagevideo.h"
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -24,8 +25,15 @@ struct Candidate {
 constexpr int MaxCandidates = 64;
 constexpr int MaxJsonDepth = 12;
 
+// A <source> of a <video> that tells its size.
+struct SourceMark {
+    QString address; // as written, references decoded
+    streams::Quality quality;
+};
+
 struct PageMarks {
     QList<Candidate> candidates;
+    QList<SourceMark> sources;
     QString baseHref;
     bool haveBase = false;
     QString ogTitle;
@@ -121,6 +129,8 @@ PageMarks readMarks(QByteArrayView page)
             continue;
         } else if (tag.name == "source" && inVideo) {
             marks.add(VideoElement, html::decodeAttribute(tag.attribute("src")));
+            if (const streams::Quality q = sourceQuality(tag); q.height > 0 && marks.sources.size() < MaxCandidates)
+                marks.sources.append({html::decodeAttribute(tag.attribute("src")), q});
         } else if (tag.name == "meta") {
             addMeta(tag, marks);
         } else if (tag.name == "script") {
@@ -151,6 +161,25 @@ bool isWebAddress(const QUrl &url)
            && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
+// The <source>s that tell their size, when there are several: the files
+// of one video in different sizes. Only files the page reading takes.
+QList<PageSource> pageSources(const PageMarks &marks, const QUrl &base, const QStringList &files)
+{
+    QList<PageSource> sources;
+    for (const SourceMark &mark : marks.sources) {
+        QUrl url = base.resolved(addressOf(mark.address));
+        url.setFragment(QString());
+        const QString address = url.toString(QUrl::FullyEncoded);
+        const bool seen = std::any_of(sources.cbegin(), sources.cend(),
+                                      [&address](const PageSource &s) { return s.fileUrl == address; });
+        if (files.contains(address) && !seen)
+            sources.append({address, mark.quality});
+    }
+    if (sources.size() < 2)
+        sources.clear();
+    return sources;
+}
+
 } // namespace
 
 PageVideos readPageVideos(QByteArrayView page, const QUrl &pageAddress)
@@ -176,6 +205,7 @@ PageVideos readPageVideos(QByteArrayView page, const QUrl &pageAddress)
         if (!into.contains(address))
             into.append(address);
     }
+    found.sources = pageSources(marks, base, found.files);
     return found;
 }
 

@@ -24,7 +24,7 @@ public:
     YouTubeResolver() : SiteResolver(youTubeSite()) {}
 
 protected:
-    void work() override { answer(Answer::found({Found{Found::OpenYouTubeWindow, {}, std::nullopt, {}}})); }
+    void work() override { answer(Answer::found({Found{Found::OpenYouTubeWindow, {}, std::nullopt, {}, {}}})); }
 };
 
 } // namespace

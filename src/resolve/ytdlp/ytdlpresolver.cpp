@@ -14,6 +14,7 @@ void YtDlpResolver::start(const Ask &ask)
     m_ask = ask;
     m_probed.reset();
     m_ran.reset();
+    m_probe.setQuality(ask.qualityKey);
     if (!m_probe.start(ask.address, ask.fields, ask.cookieFile)) // the table never asks one it does not take
         return emit answered(Answer::refused(QStringLiteral("Please, check the link and try again!")));
     m_active = true;
@@ -77,7 +78,7 @@ Answer YtDlpResolver::probeAnswer() const
 {
     const ProbeResult &r = *m_probed;
     if (r.kind == ProbeResult::File || r.kind == ProbeResult::Stream)
-        return Answer::found({Found{Found::Row, r.fileUrl, r.fileName, {}}});
+        return Answer::found({Found{Found::Row, r.fileUrl, r.fileName, {}, r.offer}});
     if (r.kind == ProbeResult::Nothing && !m_haveYtDlp)
         return Answer::refused(r.why + QStringLiteral("\r\nWith yt-dlp installed, Vidrona could ask it about this page."));
     return Answer::refused(r.why);
@@ -104,7 +105,7 @@ Answer playlistAnswer(const sitevideo::Info &info)
     QList<Found> rows;
     const QByteArray later = sitevideo::choiceText(sitevideo::Choice::readAtFetch());
     for (const sitevideo::Entry &e : info.entries)
-        rows.append(Found{Found::Row, e.url, fileNameFrom(e.title.isEmpty() ? e.url.section(QLatin1Char('/'), -1) : e.title, QStringLiteral("mp4")), later});
+        rows.append(Found{Found::Row, e.url, fileNameFrom(e.title.isEmpty() ? e.url.section(QLatin1Char('/'), -1) : e.title, QStringLiteral("mp4")), later, {}});
     Answer answer = Answer::found(rows);
     answer.question = QStringLiteral("This playlist has %1 videos. Add them all?").arg(info.entryCount);
     if (info.entryCount > rows.size())
@@ -123,7 +124,7 @@ Answer answerFromInfo(const sitevideo::Info &info, const QString &address)
         return Answer::refused(choice.refusal);
     const QString page = info.webpageUrl.isEmpty() ? address : info.webpageUrl;
     const QString name = fileNameFrom(info.title.isEmpty() ? info.id : info.title, choice.container);
-    return Answer::found({Found{Found::Row, page, name, sitevideo::choiceText(choice)}});
+    return Answer::found({Found{Found::Row, page, name, sitevideo::choiceText(choice), {}}});
 }
 
 } // namespace vidrona::resolve

@@ -1,5 +1,6 @@
 #pragma once
 #include "download/service/rowextras.h"
+#include "resolve/resolver.h"
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -76,7 +77,10 @@ private:
     void takeNext();
     void showAnswer(const resolve::Answer &answer);
     void take(const resolve::Found &found);
-    bool addRow(const resolve::Found &row);
+    bool addRow(const resolve::Found &row, const QStringList &subtitles = {});
+    bool asksFor(const resolve::Found &found) const;
+    void askNext();
+    void addChosen(resolve::Found row, int index, const QStringList &subtitles);
     bool holdsOff(QObject *watched, QEvent *event);
     int selectedQuality() const;
 
@@ -89,6 +93,10 @@ private:
     RowExtras m_extras;             // those of the address being worked out
     QString m_resolvingKey;         // their file's key while it is worked out; empty: none
     QShortcut *m_escape;   // cancels the address in progress
+    // Rows whose quality the user is asked for, one window at a time; the
+    // next address waits until they are answered.
+    QList<resolve::Found> m_toAsk;
+    bool m_asking = false;
 };
 
 } // namespace vidrona

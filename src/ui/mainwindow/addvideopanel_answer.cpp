@@ -4,6 +4,8 @@
 #include "desktop/openurl.h"
 #include "download/service/downloadservice.h"
 #include "desktop/messages.h"
+#include "download/streams/qualitychoice.h"
+#include "qualitywindow.h"
 #include "resolve/resolvertable.h"
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,7 +34,7 @@ void AddVideoPanel::addAddresses(const QList<HandedAddress> &addresses)
 // close, a message box) ended the one before.
 void AddVideoPanel::takeNext()
 {
-    if (resolving() || m_waiting.isEmpty())
+    if (resolving() || m_asking || m_waiting.isEmpty())
         return;
     const HandedAddress next = m_waiting.takeFirst();
     m_extras = next.extras;
@@ -41,7 +43,7 @@ void AddVideoPanel::takeNext()
 
 void AddVideoPanel::startAddress(const QString &address)
 {
-    resolve::Ask ask{address, resolve::Quality(selectedQuality()), {}, {}};
+    resolve::Ask ask{address, resolve::Quality(selectedQuality()), {}, {}, m_service.settings().quality};
     // Working the address out may need the browser's cookies too (a page or
     // file only for the logged in); they are kept apart from any row's.
     m_resolvingKey = m_extras.isEmpty() ? QString() : QStringLiteral("resolving:") + address;
@@ -73,7 +75,7 @@ void AddVideoPanel::showAnswer(const resolve::Answer &answer)
             break;
         FileUrl = answer.rows.first().fileUrl;
         for (const resolve::Found &found : answer.rows)
-            take(found);
+            asksFor(found) ? m_toAsk.append(found) : take(found);
         break;
     case resolve::Answer::Refused:
         FileUrl.clear();
@@ -82,7 +84,62 @@ void AddVideoPanel::showAnswer(const resolve::Answer &answer)
     case resolve::Answer::Cancelled:
         break;
     }
+    if (!m_toAsk.isEmpty() && !m_asking)
+        return askNext(); // the next address once they are answered
+    if (m_asking)
+        return; // the window open says when
     QMetaObject::invokeMethod(this, &AddVideoPanel::takeNext, Qt::QueuedConnection);
+}
+
+// With "Ask me", a row that comes in several qualities (or with subtitles)
+// is asked for, whether it was pasted, dropped or handed over: the choice
+// is the user's for every video that comes in.
+bool AddVideoPanel::asksFor(const resolve::Found &found) const
+{
+    return found.kind == resolve::Found::Row && found.siteVideo.isEmpty() && found.offer.worthAsking()
+           && m_service.settings().quality == "ask";
+}
+
+// The window opens without a loop of its own: the main window goes on
+// (its list, its progress, its fetches) while it is open, only its input
+// held as for any box of its own; the answer comes back through
+// finished().
+void AddVideoPanel::askNext()
+{
+    if (m_toAsk.isEmpty()) {
+        m_asking = false;
+        return takeNext();
+    }
+    m_asking = true;
+    const resolve::Found found = m_toAsk.takeFirst();
+    const resolve::Offer &offer = found.offer;
+    const QString name = offer.name.isEmpty() ? found.fileName.value_or(found.fileUrl) : offer.name;
+    auto *window = new QualityWindow(name, offer.qualities, offer.subtitles,
+                                     streams::chooseVideo(offer.qualities, {}), m_ui.txtUrl->window());
+    window->setObjectName(QStringLiteral("frmQuality"));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &QDialog::finished, this, [this, window, found] {
+        if (window->chosen() >= 0)
+            addChosen(found, window->chosen(), window->subtitles());
+        QMetaObject::invokeMethod(this, &AddVideoPanel::askNext, Qt::QueuedConnection);
+    });
+    window->open();
+}
+
+// The row named for the quality taken ("Talk (720p).mp4"): a stream's
+// fetch takes the quality from that name; a page's file is that quality.
+void AddVideoPanel::addChosen(resolve::Found row, int index, const QStringList &subtitles)
+{
+    const resolve::Offer &offer = row.offer;
+    const streams::QualityChoice choice = streams::choiceFor(offer.qualities, index);
+    const bool stream = offer.files.isEmpty();
+    if (!stream)
+        row.fileUrl = offer.files.value(index);
+    const QString name = offer.name.isEmpty() ? row.fileName.value_or(QString()) : offer.name;
+    if (!name.isEmpty())
+        row.fileName = streams::nameWithChoice(name, choice, stream && m_service.settings().mp3Quality >= 0);
+    FileUrl = row.fileUrl;
+    addRow(row, subtitles);
 }
 
 void AddVideoPanel::take(const resolve::Found &found)
@@ -100,16 +157,19 @@ void AddVideoPanel::take(const resolve::Found &found)
     }
 }
 
-// Every row an address becomes is added here, and only here.
-bool AddVideoPanel::addRow(const resolve::Found &row)
+// Every row an address becomes is added here, and only here. The subtitle
+// languages chosen go with the row's extras, as the list file keeps none.
+bool AddVideoPanel::addRow(const resolve::Found &row, const QStringList &subtitles)
 {
     if (!row.siteVideo.isEmpty())
         return m_service.addSiteVideo(row.fileUrl, row.fileName.value_or(QString()), row.siteVideo);
-    if (m_extras.isEmpty())
+    RowExtras extras = m_extras;
+    extras.subtitles = subtitles;
+    if (extras.isEmpty())
         return m_service.add(row.fileUrl, row.fileName.value_or(QString()));
+    const bool added = m_service.add(row.fileUrl, row.fileName.value_or(QString()), extras);
     // The user asked the browser to download it: the row starts at once.
-    const bool added = m_service.add(row.fileUrl, row.fileName.value_or(QString()), m_extras);
-    if (added)
+    if (added && !m_extras.isEmpty())
         m_service.start();
     return added;
 }

@@ -12,6 +12,7 @@ SaveChoicesBox::SaveChoicesBox(QWidget *parent) : QWidget(parent)
     for (const char *height : {"2160", "1440", "1080", "720", "480"})
         cmbQuality->addItem(QStringLiteral("Up to %1p").arg(QLatin1String(height)), QByteArray(height));
     cmbQuality->addItem(QStringLiteral("Sound only"), QByteArray("sound"));
+    cmbQuality->addItem(QStringLiteral("Ask me"), QByteArray("ask"));
     cmbSoundAs = new QComboBox(this);
     cmbSoundAs->setObjectName(QStringLiteral("cmbSoundAs"));
     cmbSoundAs->addItems({QStringLiteral("As sent"), QStringLiteral("MP3")});

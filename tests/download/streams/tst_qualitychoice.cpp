@@ -81,6 +81,8 @@ private slots:
     void sources();
     void keys_data();
     void keys();
+    void picked_data();
+    void picked();
     void soundNeverBest_data();
     void soundNeverBest();
     void hlsLevels_data();
@@ -224,7 +226,52 @@ void TestQualityChoice::keys_data()
     QTest::newRow("2160") << QByteArray("2160") << QByteArray("2160") << "2160p";
     QTest::newRow("720, spaced") << QByteArray(" 720 ") << QByteArray("720") << "720p";
     QTest::newRow("sound") << QByteArray("Sound") << QByteArray("sound") << "sound";
-    QTest::newRow("not offered") << QByteArray("1000") << QByteArray("best") << QString();
+    // Any height a picture may have: a quality picked from a list keeps its own.
+    QTest::newRow("a height of its own") << QByteArray("1000") << QByteArray("1000") << "1000p";
+    QTest::newRow("with a bound on the rate") << QByteArray("720@1500") << QByteArray("720@1500") << "720p 1500k";
+    QTest::newRow("sound with a bound") << QByteArray("sound@64") << QByteArray("sound@64") << "sound 64k";
+    QTest::newRow("no height") << QByteArray("0") << QByteArray("best") << QString();
+    QTest::newRow("past any picture") << QByteArray("99999") << QByteArray("best") << QString();
+    QTest::newRow("a bound of nothing") << QByteArray("720@0") << QByteArray("best") << QString();
+    QTest::newRow("a bound not a number") << QByteArray("720@fast") << QByteArray("best") << QString();
+    QTest::newRow("ask: for the window") << QByteArray("ask") << QByteArray("best") << QString();
+}
+
+// A line picked from a list becomes the choice that takes it again by
+// the same rules, and the row's name keeps that choice.
+void TestQualityChoice::picked_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("the best 1080") << 0 << QByteArray("1080") << "Talk (1080p).mp4";
+    QTest::newRow("the lower 1080") << 1 << QByteArray("1080@3000") << "Talk (1080p 3000k).mp4";
+    QTest::newRow("720") << 2 << QByteArray("720") << "Talk (720p).mp4";
+    QTest::newRow("the better sound") << 3 << QByteArray("sound") << "Talk (sound).m4a";
+    QTest::newRow("240") << 4 << QByteArray("240") << "Talk (240p).mp4";
+    QTest::newRow("a size not told") << 5 << QByteArray("best@100") << "Talk (best 100k).mp4";
+    QTest::newRow("the lesser sound") << 6 << QByteArray("sound@64") << "Talk (sound 64k).m4a";
+}
+
+void TestQualityChoice::picked()
+{
+    QFETCH(int, index);
+    QFETCH(QByteArray, key);
+    QFETCH(QString, name);
+    const QList<Quality> list{{true, true, 1920, 1080, 30, "avc1", 5000000, -1, 60, {}},
+                              {true, true, 1920, 1080, 30, "avc1", 3000000, -1, 60, {}},
+                              {true, true, 1280, 720, 30, "avc1", 2000000, -1, 60, {}},
+                              {false, true, 0, 0, 0, "mp4a.40.2", 128000, -1, 60, {}},
+                              {true, true, 320, 240, 30, "avc1", 400000, -1, 60, {}},
+                              {true, true, 0, 0, 0, {}, 100000, -1, 60, {}},
+                              {false, true, 0, 0, 0, "mp4a.40.5", 64000, -1, 60, {}}};
+    const QualityChoice choice = choiceFor(list, index);
+    QCOMPARE(choice.key(), key);
+    QCOMPARE(list[index].video ? chooseVideo(list, choice) : chooseSound(list, choice), index);
+    QCOMPARE(nameWithChoice("Talk.mp4", choice), name);
+    const QualityChoice again = choiceInName(name);
+    QCOMPARE(again.key(), key);
+    QCOMPARE(list[index].video ? chooseVideo(list, again) : chooseSound(list, again), index);
 }
 
 void TestQualityChoice::keys()

@@ -1,0 +1,15 @@
+#pragma once
+#include "download/streams/qualitychoice.h"
+#include "htmlscan.h"
+
+// The size a page says one of its video's several files has: the
+// attributes players read to offer a choice (size="720", res="1080",
+// label="720p", data-quality="480p", "1280x720"), and the codecs of its
+// type. A pure function of the tag.
+namespace vidrona::resolve {
+
+// The quality a <source> (or a link to a file) tells; height 0 when it
+// tells none.
+streams::Quality sourceQuality(const html::Tag &tag);
+
+} // namespace vidrona::resolve

@@ -1,0 +1,230 @@
+// "Ask me": the window that lists a video's qualities, driven offscreen by
+// keys and clicks (Enter takes the highlighted line, Esc adds nothing, a
+// chosen line adds that quality), then the whole way from Add Video
+// against the simulated web: the row named for the choice and the saved
+// file's picture height, decoded with ffprobe.
+#include "addvideotest.h"
+#include "resolve/videoprobe.h"
+#include "support/mediatools.h"
+#include "ui/mainwindow/qualitywindow.h"
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace vidrona;
+
+namespace {
+
+// Four pictures and a sound, as the simulated master offers them.
+QList<streams::Quality> ladder()
+{
+    QList<streams::Quality> list;
+    for (const auto &[w, h] : QList<QPair<int, int>>{{1920, 1080}, {1280, 720}, {854, 480}, {640, 360}})
+        list << streams::Quality{true, true, w, h, 4, "avc1.640028,mp4a.40.2", h * 4000LL, -1, 2, {}};
+    list << streams::Quality{false, true, 0, 0, 0, {}, 0, -1, 0, "en"};
+    return list;
+}
+
+QListWidget *listOf(QualityWindow &w, const char *name)
+{
+    return test::ctl<QListWidget>(w, name);
+}
+
+// Clicks on a line of a list, as a user does.
+void clickLine(QListWidget *list, int row, bool twice = false)
+{
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    if (twice)
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+// "down", "up", "enter", "esc", "add", "click:N", "double:N", "tick:N"
+// (a subtitle line ticked with the space bar), in order.
+void act(QualityWindow &w, const QString &actions)
+{
+    for (const QString &a : actions.split(' ', Qt::SkipEmptyParts)) {
+        QListWidget *qualities = listOf(w, "lstQualities");
+        const int n = a.section(':', 1).toInt();
+        if (a == "down" || a == "up" || a == "enter" || a == "esc") {
+            const Qt::Key key = a == "down" ? Qt::Key_Down : a == "up" ? Qt::Key_Up : a == "enter" ? Qt::Key_Return : Qt::Key_Escape;
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : qualities, key);
+        } else if (a == "add") {
+            test::ctl<QPushButton>(w, "cmdAdd")->click();
+        } else if (a.startsWith("click:") || a.startsWith("double:")) {
+            clickLine(qualities, n, a.startsWith("double:"));
+        } else if (a.startsWith("tick:")) {
+            QListWidget *subtitles = listOf(w, "lstSubtitles");
+            subtitles->setFocus();
+            subtitles->setCurrentRow(n);
+            QTest::keyClick(subtitles, Qt::Key_Space);
+        }
+    }
+}
+
+} // namespace
+
+class TestAskQuality : public test::AddVideoTest
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+    void window_data();
+    void window();
+    void addVideo_data();
+    void addVideo();
+    void oneAtATime();
+
+private:
+    QualityWindow *asked(int timeoutMs = 20000);
+    void askMe();
+};
+
+// The simulated site's media are made by ffmpeg on its first request: made
+// here once, so that no test waits on them past a fetch's stall time.
+void TestAskQuality::initTestCase()
+{
+    setUp();
+    VideoProbe probe;
+    probe.setStallTimeout(120000);
+    probe.setTotalTimeout(240000);
+    bool done = false;
+    connect(&probe, &VideoProbe::finished, this, [&done](const ProbeResult &) { done = true; });
+    QVERIFY(probe.start("http://media.ladder.test/ladder/master.m3u8"));
+    QVERIFY(QTest::qWaitFor([&done] { return done; }, 240000));
+    tearDown();
+}
+
+void TestAskQuality::window_data()
+{
+    QTest::addColumn<QString>("actions");
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<QStringList>("subtitles");
+    QTest::newRow("Enter takes the highlighted line") << "enter" << 0 << QStringList{};
+    QTest::newRow("down, down, Enter") << "down down enter" << 2 << QStringList{};
+    QTest::newRow("down, up, Enter") << "down down up enter" << 1 << QStringList{};
+    QTest::newRow("Esc adds nothing") << "down esc" << -1 << QStringList{};
+    QTest::newRow("a clicked line, then Add") << "click:3 add" << 3 << QStringList{};
+    QTest::newRow("a double-clicked line") << "double:1" << 1 << QStringList{};
+    QTest::newRow("the sound, then Enter") << "click:4 enter" << 4 << QStringList{};
+    QTest::newRow("a subtitle ticked") << "tick:1 enter" << 0 << QStringList{"de"};
+    QTest::newRow("both subtitles ticked") << "tick:1 tick:0 click:2 add" << 2 << QStringList{"en", "de"};
+    QTest::newRow("ticked, then Esc") << "tick:0 esc" << -1 << QStringList{};
+}
+
+void TestAskQuality::window()
+{
+    QFETCH(QString, actions);
+    QFETCH(int, chosen);
+    QFETCH(QStringList, subtitles);
+    QualityWindow w("Talk.mp4", ladder(), {"en", "de"}, 0);
+    int finished = 0;
+    connect(&w, &QDialog::finished, this, [&finished] { ++finished; });
+    w.open();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(listOf(w, "lstQualities")->count(), 5);
+    QCOMPARE(listOf(w, "lstQualities")->item(4)->text(), "sound only (en)");
+    QCOMPARE(listOf(w, "lstQualities")->currentRow(), 0);
+    act(w, actions);
+    QTRY_VERIFY(!w.isVisible());
+    QCOMPARE(finished, 1);
+    QCOMPARE(w.chosen(), chosen);
+    QCOMPARE(w.subtitles(), subtitles);
+}
+
+void TestAskQuality::askMe()
+{
+    DownloadSettings s = test::serviceOf(*m_w).settings();
+    s.quality = "ask";
+    test::serviceOf(*m_w).apply(s);
+}
+
+QualityWindow *TestAskQuality::asked(int timeoutMs)
+{
+    QualityWindow *found = nullptr;
+    QTest::qWaitFor([&] { return (found = m_w->findChild<QualityWindow *>()) && found->isVisible(); }, timeoutMs);
+    return found && found->isVisible() ? found : nullptr;
+}
+
+// From Add Video to the saved file: the window lists what the resolve
+// step read, the row is named for the line taken, and what is saved is
+// that quality.
+void TestAskQuality::addVideo_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("actions");
+    QTest::addColumn<QString>("name"); // empty: no row
+    QTest::addColumn<int>("height");   // of the saved picture; 0: sound only
+    QTest::addColumn<QStringList>("subtitles");
+    const QString master = "http://media.ladder.test/ladder/master.m3u8", page = "http://www.ladder.test/talk.html";
+    QTest::newRow("HLS, Enter") << master << "enter" << "master (1080p).mp4" << 1080 << QStringList{};
+    QTest::newRow("HLS, down twice") << master << "down down enter" << "master (480p).mp4" << 480 << QStringList{};
+    QTest::newRow("HLS, Esc") << master << "esc" << QString() << 0 << QStringList{};
+    QTest::newRow("HLS, sound") << master << "click:4 add" << "master (sound).m4a" << 0 << QStringList{};
+    QTest::newRow("HLS, subtitles kept") << master << "tick:1 click:3 add" << "master (360p).mp4" << 360
+                                         << QStringList{"de"};
+    QTest::newRow("<source>s, a clicked line") << page << "click:1 add" << "Talk (720p).mp4" << 720 << QStringList{};
+    QTest::newRow("<source>s, Esc") << page << "esc" << QString() << 0 << QStringList{};
+}
+
+void TestAskQuality::addVideo()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, actions);
+    QFETCH(QString, name);
+    QFETCH(int, height);
+    QFETCH(QStringList, subtitles);
+    askMe();
+    paste(address, "low");
+    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    QualityWindow *w = asked();
+    QVERIFY(w);
+    QVERIFY(!addVideo().resolving()); // the listing came with the answer
+    act(*w, actions);
+    QTRY_VERIFY(!m_w->findChild<QualityWindow *>()); // gone once answered
+    const DownloadList &list = test::storeOf(*m_w).list();
+    if (name.isEmpty())
+        return QCOMPARE(list.count(), 0);
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(list.at(0).fileName, name);
+    QCOMPARE(test::serviceOf(*m_w).extras().extrasOf(list.at(0).fileUrl).subtitles, subtitles);
+    test::ctl<QPushButton>(*m_w, "cmdDownload")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(list.at(0).statusWord(), QStringLiteral("COMPLETED"), 60000);
+    const QString saved = QDir(m_dir->path()).filePath(list.at(0).fileName);
+    if (height == 0) // sound only: no picture fetched or kept
+        return QCOMPARE(test::streamKinds(saved), QStringList{"audio"});
+    QByteArray out;
+    QVERIFY(test::runTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=height",
+                                      "-of", "csv=p=0", saved}, &out));
+    QCOMPARE(out.trimmed().toInt(), height);
+}
+
+// Addresses from elsewhere (a drop, a second start, a browser) are asked
+// too, one window at a time: the next waits until the one before is answered.
+void TestAskQuality::oneAtATime()
+{
+    askMe();
+    addVideo().addAddresses(QStringList{"http://media.ladder.test/ladder/master.m3u8", "http://www.ladder.test/talk.html"});
+    QualityWindow *first = asked();
+    QVERIFY(first);
+    QTest::qWait(300);
+    QCOMPARE(m_w->findChildren<QualityWindow *>().size(), 1);
+    QCOMPARE(listOf(*first, "lstQualities")->count(), 5);
+    act(*first, "down enter");
+    QualityWindow *second = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((second = asked()) && second != first, 20000);
+    QCOMPARE(listOf(*second, "lstQualities")->count(), 4);
+    act(*second, "esc");
+    QTRY_VERIFY(!m_w->findChild<QualityWindow *>());
+    const DownloadList &list = test::storeOf(*m_w).list();
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(list.at(0).fileName, "master (720p).mp4");
+}
+
+QTEST_MAIN(TestAskQuality)
+#include "tst_askquality.moc"
