@@ -1,4 +1,6 @@
 #include "pagesources.h"
+#include "directfile.h"
+#include <QUrl>
 #include <QRegularExpression>
 
 namespace vidrona::resolve {
@@ -62,6 +64,17 @@ streams::Quality sourceQuality(const html::Tag &tag)
         // What the codecs say it holds; a file with a picture is taken as one.
         q.sound = q.codecs.contains("mp4a") || q.codecs.contains("opus") || q.codecs.contains("vorbis");
     }
+    return q;
+}
+
+streams::Quality linkQuality(const html::Tag &tag, const QString &href)
+{
+    const QString name = QUrl(href.left(2048), QUrl::TolerantMode).fileName();
+    if (!direct::isMediaExtension(direct::extensionOf(name)))
+        return {};
+    streams::Quality q = sourceQuality(tag);
+    if (q.height == 0)
+        readLabel(name.left(200), q);
     return q;
 }
 

@@ -37,7 +37,7 @@ PageVideo readPageVideo(QByteArrayView page, const QUrl &pageAddress);
 QStringList pageVideoAddresses(QByteArrayView page, const QUrl &pageAddress, bool *streamed = nullptr);
 
 // One of a video's several files on a page (<source>s of its <video>
-// that tell their sizes: size, res, label, data-quality, ...).
+// that tell their sizes: size, res, label, data-quality, ...; or links).
 struct PageSource {
     QString fileUrl; // as in PageVideos::files
     streams::Quality quality;
@@ -49,8 +49,10 @@ struct PageVideos {
     QStringList streams; // http(s) playlists and manifests (.m3u8, .mpd), in the same order
     bool unsaveable = false; // it also named blob:, data: or rtmp-like addresses
     QString title;       // og:title, else <title>; blanks simplified, at most MaxTitleChars
-    // The first <video>'s files that tell their sizes, in page order; none
-    // unless there are two or more.
+    // The files of one video in several sizes, in page order: the <source>s
+    // of its <video>s that tell their sizes, else links to media files that
+    // do ("talk_720p.mp4"), which are then among files too; none unless
+    // there are two or more.
     QList<PageSource> sources;
 };
 inline constexpr int MaxTitleChars = 300;

@@ -14,7 +14,7 @@ namespace vidrona::resolve {
 namespace {
 
 // How the page names the address; lower ranks win.
-enum Rank { OgSecureUrl, OgUrl, OgVideo, TwitterStream, JsonLd, VideoElement };
+enum Rank { OgSecureUrl, OgUrl, OgVideo, TwitterStream, JsonLd, VideoElement, SizedLink };
 
 struct Candidate {
     Rank rank;
@@ -34,6 +34,7 @@ struct SourceMark {
 struct PageMarks {
     QList<Candidate> candidates;
     QList<SourceMark> sources;
+    QList<SourceMark> links; // links to media files that tell their size
     QString baseHref;
     bool haveBase = false;
     QString ogTitle;
@@ -114,6 +115,22 @@ void addJsonLd(const html::Tag &tag, PageMarks &marks)
     addVideoObjects(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()), marks, 0);
 }
 
+// Links to one video in several sizes ("talk_720p.mp4", title="1080p")
+// stand for its files when no <video> tells its sizes; a lone link, or
+// links of one size, are not a choice and stay unread as before.
+void takeSizedLinks(PageMarks &marks)
+{
+    QList<int> heights;
+    for (const SourceMark &link : std::as_const(marks.links))
+        if (!heights.contains(link.quality.height))
+            heights << link.quality.height;
+    if (marks.sources.size() >= 2 || heights.size() < 2)
+        return;
+    marks.sources = marks.links;
+    for (const SourceMark &link : std::as_const(marks.links))
+        marks.add(SizedLink, link.address);
+}
+
 PageMarks readMarks(QByteArrayView page)
 {
     PageMarks marks;
@@ -131,6 +148,10 @@ PageMarks readMarks(QByteArrayView page)
             marks.add(VideoElement, html::decodeAttribute(tag.attribute("src")));
             if (const streams::Quality q = sourceQuality(tag); q.height > 0 && marks.sources.size() < MaxCandidates)
                 marks.sources.append({html::decodeAttribute(tag.attribute("src")), q});
+        } else if (tag.name == "a" && marks.links.size() < MaxCandidates) {
+            const QString href = html::decodeAttribute(tag.attribute("href"));
+            if (const streams::Quality q = linkQuality(tag, href); q.height > 0)
+                marks.links.append({href, q});
         } else if (tag.name == "meta") {
             addMeta(tag, marks);
         } else if (tag.name == "script") {
@@ -142,6 +163,7 @@ PageMarks readMarks(QByteArrayView page)
             marks.baseHref = html::decodeAttribute(tag.attribute("href"));
         }
     }
+    takeSizedLinks(marks);
     std::stable_sort(marks.candidates.begin(), marks.candidates.end(),
                      [](const Candidate &a, const Candidate &b) { return a.rank < b.rank; });
     return marks;
