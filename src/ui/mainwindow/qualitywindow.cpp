@@ -4,19 +4,26 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace vidrona {
 
 namespace {
 
-// Enough lines to choose from without scrolling for the usual ladders.
+// Enough lines to choose from without scrolling for the usual ladders,
+// and room for a long line without the window growing past a screen.
 constexpr int ShownLines = 8;
+constexpr int MaxWidth = 900;
 
-void fitHeight(QListWidget *list, int lines)
+// Every line shown whole, up to ShownLines of them; a longer list scrolls.
+void fitList(QListWidget *list, int lines)
 {
     const int line = list->sizeHintForRow(0) > 0 ? list->sizeHintForRow(0) : list->fontMetrics().height() + 4;
-    list->setMinimumHeight(line * qMin(qMax(lines, 1), ShownLines) + 2 * list->frameWidth() + 2);
+    list->setFixedHeight(line * qMin(qMax(lines, 1), ShownLines) + 2 * list->frameWidth() + 2);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    const int scrollBar = lines > ShownLines ? list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+    list->setMinimumWidth(qMin(list->sizeHintForColumn(0) + 2 * list->frameWidth() + scrollBar + 8, MaxWidth));
 }
 
 } // namespace
@@ -35,7 +42,7 @@ QualityWindow::QualityWindow(const QString &name, const QList<streams::Quality> 
     for (const streams::Quality &q : qualities)
         m_qualities->addItem(lineOf(q));
     m_qualities->setCurrentRow(qBound(0, highlighted, int(qualities.size()) - 1));
-    fitHeight(m_qualities, int(qualities.size()));
+    fitList(m_qualities, int(qualities.size()));
     layout->addWidget(m_qualities);
     if (!subtitles.isEmpty()) {
         layout->addWidget(named<QLabel>(this, "lblSubtitles", QStringLiteral("Subtitles to save with it:")));
@@ -45,7 +52,7 @@ QualityWindow::QualityWindow(const QString &name, const QList<streams::Quality> 
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
             item->setCheckState(Qt::Unchecked);
         }
-        fitHeight(m_subtitles, int(subtitles.size()));
+        fitList(m_subtitles, int(subtitles.size()));
         layout->addWidget(m_subtitles);
     }
     auto *buttons = named<QDialogButtonBox>(this, "buttons", QDialogButtonBox::Cancel);

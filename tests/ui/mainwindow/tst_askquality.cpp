@@ -76,8 +76,8 @@ private slots:
     void cleanup() { tearDown(); }
     void window_data();
     void window();
-    void addVideo_data();
-    void addVideo();
+    void fromAddVideo_data();
+    void fromAddVideo();
     void oneAtATime();
 
 private:
@@ -154,7 +154,7 @@ QualityWindow *TestAskQuality::asked(int timeoutMs)
 // From Add Video to the saved file: the window lists what the resolve
 // step read, the row is named for the line taken, and what is saved is
 // that quality.
-void TestAskQuality::addVideo_data()
+void TestAskQuality::fromAddVideo_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("actions");
@@ -172,7 +172,7 @@ void TestAskQuality::addVideo_data()
     QTest::newRow("<source>s, Esc") << page << "esc" << QString() << 0 << QStringList{};
 }
 
-void TestAskQuality::addVideo()
+void TestAskQuality::fromAddVideo()
 {
     QFETCH(QString, address);
     QFETCH(QString, actions);
@@ -188,16 +188,20 @@ void TestAskQuality::addVideo()
     act(*w, actions);
     QTRY_VERIFY(!m_w->findChild<QualityWindow *>()); // gone once answered
     const DownloadList &list = test::storeOf(*m_w).list();
-    if (name.isEmpty())
-        return QCOMPARE(list.count(), 0);
+    if (name.isEmpty()) {
+        QCOMPARE(list.count(), 0);
+        return;
+    }
     QCOMPARE(list.count(), 1);
     QCOMPARE(list.at(0).fileName, name);
     QCOMPARE(test::serviceOf(*m_w).extras().extrasOf(list.at(0).fileUrl).subtitles, subtitles);
     test::ctl<QPushButton>(*m_w, "cmdDownload")->click();
     QTRY_COMPARE_WITH_TIMEOUT(list.at(0).statusWord(), QStringLiteral("COMPLETED"), 60000);
     const QString saved = QDir(m_dir->path()).filePath(list.at(0).fileName);
-    if (height == 0) // sound only: no picture fetched or kept
-        return QCOMPARE(test::streamKinds(saved), QStringList{"audio"});
+    if (height == 0) { // sound only: no picture fetched or kept
+        QCOMPARE(test::streamKinds(saved), QStringList{"audio"});
+        return;
+    }
     QByteArray out;
     QVERIFY(test::runTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=height",
                                       "-of", "csv=p=0", saved}, &out));
