@@ -61,6 +61,8 @@ private slots:
     void leaveWithTheRow();
     void unsafeFieldsStayOut_data();
     void unsafeFieldsStayOut();
+    void subtitlesKept_data();
+    void subtitlesKept();
 };
 
 void TestRowExtras::fetchedWithThem_data()
@@ -154,6 +156,37 @@ void TestRowExtras::unsafeFieldsStayOut()
     const RowExtras back = RowExtrasStore::extrasFrom(RowExtrasStore::fileOf(extras));
     QCOMPARE(back.fields, kept ? QList<QByteArray>{field} : QList<QByteArray>{});
     QCOMPARE(back.cookies, extras.cookies);
+}
+
+// The subtitle languages chosen for a row survive a restart beside its
+// other extras; only language tags come back, and a row with nothing but
+// them has no cookie file for libcurl.
+void TestRowExtras::subtitlesKept_data()
+{
+    QTest::addColumn<QStringList>("languages");
+    QTest::addColumn<QStringList>("back");
+    QTest::addColumn<bool>("withCookies");
+    QTest::newRow("one") << QStringList{"en"} << QStringList{"en"} << false;
+    QTest::newRow("two, with cookies") << QStringList{"en", "pt-BR"} << QStringList{"en", "pt-BR"} << true;
+    QTest::newRow("no tags") << QStringList{"en,de", "x\ny", "a b", ""} << QStringList{} << false;
+    QTest::newRow("a tag among others") << QStringList{"de", "../x"} << QStringList{"de"} << true;
+}
+
+void TestRowExtras::subtitlesKept()
+{
+    QFETCH(QStringList, languages);
+    QFETCH(QStringList, back);
+    QFETCH(bool, withCookies);
+    QTemporaryDir dir;
+    RowExtras extras = withCookies ? extrasFor("media.vidrona.test") : RowExtras{};
+    extras.subtitles = languages;
+    QVERIFY(RowExtrasStore(dir.path()).keep(Address, extras));
+    RowExtrasStore again(dir.path()); // a restart: read from the row's file
+    const RowExtras read = again.extrasOf(Address);
+    QCOMPARE(read.subtitles, back);
+    QCOMPARE(read.cookies, extras.cookies);
+    QCOMPARE(read.fields, extras.fields);
+    QCOMPARE(again.cookieFileOf(Address).isEmpty(), !withCookies);
 }
 
 QTEST_MAIN(TestRowExtras)
