@@ -93,7 +93,9 @@ void AddVideoPanel::showAnswer(const resolve::Answer &answer)
 
 // With "Ask me", a row that comes in several qualities (or with subtitles)
 // is asked for, whether it was pasted, dropped or handed over: the choice
-// is the user's for every video that comes in.
+// is the user's for every video that comes in. A site's formats chosen by
+// yt-dlp (siteVideo) are not asked for yet: once their reader describes
+// them as an Offer, the index the window gives back is the format to keep.
 bool AddVideoPanel::asksFor(const resolve::Found &found) const
 {
     return found.kind == resolve::Found::Row && found.siteVideo.isEmpty() && found.offer.worthAsking()

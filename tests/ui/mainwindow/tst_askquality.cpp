@@ -147,8 +147,9 @@ void TestAskQuality::askMe()
 QualityWindow *TestAskQuality::asked(int timeoutMs)
 {
     QualityWindow *found = nullptr;
-    QTest::qWaitFor([&] { return (found = m_w->findChild<QualityWindow *>()) && found->isVisible(); }, timeoutMs);
-    return found && found->isVisible() ? found : nullptr;
+    const bool shown =
+        QTest::qWaitFor([&] { return (found = m_w->findChild<QualityWindow *>()) && found->isVisible(); }, timeoutMs);
+    return shown ? found : nullptr;
 }
 
 // From Add Video to the saved file: the window lists what the resolve
