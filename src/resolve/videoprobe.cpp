@@ -272,9 +272,11 @@ void VideoProbe::takeSources(const QList<resolve::PageSource> &sources, QStringL
     m_chosen = streams::chooseVideo(m_offer.qualities, streams::QualityChoice::fromKey(m_quality));
     const QString chosen = m_offer.files.value(m_chosen);
     const QString extension = direct::extensionOf(QUrl(chosen).path());
-    const QString stem = QUrl(chosen).fileName();
-    m_offer.name = fileNameFrom(m_title.isEmpty() ? stem.left(stem.size() - (extension.isEmpty() ? 0 : extension.size() + 1)) : m_title,
-                                extension.isEmpty() ? QStringLiteral("mp4") : extension);
+    QString stem = QUrl(chosen).fileName();
+    if (!extension.isEmpty())
+        stem.chop(extension.size() + 1);
+    // Named for the video (the page's title), not for one of its files.
+    m_offer.name = fileNameFrom(m_title.isEmpty() ? stem : m_title, extension.isEmpty() ? QStringLiteral("mp4") : extension);
     files.removeAll(chosen);
     files.prepend(chosen);
 }
