@@ -104,6 +104,7 @@ void applyPreferences(const Preferences &p, DownloadService &service, DesktopBus
     if (desktop)
         desktop->setNotificationsEnabled(p.notify);
     resolve::ytdlp::setSettings({p.ytDlp.program, p.ytDlp.cookiesBrowser});
+    resolve::ytdlp::setSaveWish({p.save.quality, p.save.mp3});
 }
 
 // Ctrl+, and the list's context menu open the Preferences window.

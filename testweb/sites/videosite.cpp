@@ -1,7 +1,7 @@
 // A site shaped like the big video sites that only yt-dlp reads: its watch
 // page names no video, and its media host serves a picture-only MP4 and a
 // sound-only M4A (and the same as HLS playlists, and the picture as DASH
-// fragments), made with the ffmpeg
+// fragments; and a VP9 picture and an Opus sound in WebM), made with the ffmpeg
 // program the first time they are asked for. Like those sites it answers
 // 403 to an address whose expire= time has passed (or whose signature
 // is "revoked") or to a request without
@@ -58,9 +58,24 @@ QString mediaFolder()
     return ok ? dir.path() : QString();
 }
 
+// The WebM pair (a VP9 picture, an Opus sound: formats that fit only
+// Matroska) is made the first time one of them is asked for.
+bool madeWebm(const QString &folder)
+{
+    static const bool ok = !folder.isEmpty()
+                           && runFfmpeg(folder, {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=3", "-c:v",
+                                                 "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "300k",
+                                                 "-an", "video.webm"})
+                           && runFfmpeg(folder, {"-f", "lavfi", "-i", "sine=frequency=330:duration=3", "-c:a", "libopus",
+                                                 "-vn", "audio.webm"});
+    return ok;
+}
+
 QByteArray fileBytes(const QString &relative)
 {
     const QString folder = mediaFolder();
+    if (relative.endsWith(QLatin1String(".webm")) && !madeWebm(folder))
+        return QByteArray();
     QFile file(QDir(folder).filePath(relative));
     if (folder.isEmpty() || relative.contains(QLatin1String("..")) || !file.open(QIODevice::ReadOnly))
         return QByteArray();
@@ -111,9 +126,10 @@ Response mediaFile(const Request &req)
         return Response::notFound();
     if (relative.endsWith(QLatin1String(".m3u8")))
         return Response::text(bytes, "application/vnd.apple.mpegurl");
-    const QByteArray type = relative.endsWith(QLatin1String(".ts"))    ? "video/mp2t"
-                            : relative.endsWith(QLatin1String(".m4a")) ? "audio/mp4"
-                                                                       : "video/mp4";
+    const QByteArray type = relative.endsWith(QLatin1String(".ts"))     ? "video/mp2t"
+                            : relative.endsWith(QLatin1String(".m4a"))  ? "audio/mp4"
+                            : relative.endsWith(QLatin1String(".webm")) ? "video/webm"
+                                                                        : "video/mp4";
     return rangedBytes(req, bytes, type);
 }
 

@@ -84,6 +84,8 @@ bool complete(const FetchRecord &r, bool totalRead)
         return false;
     if (r.kind == FetchRecord::Kind::Pieces)
         return !r.digest.isEmpty() && r.pieces > 0;
+    if (r.kind == FetchRecord::Kind::Formats)
+        return !r.formats.isEmpty();
     return totalRead && r.total >= -1 && r.hasValidator();
 }
 
@@ -95,6 +97,28 @@ QByteArray spanItem(const Span &s)
 bool oneLine(const QByteArray &value)
 {
     return !value.contains('\n') && !value.contains('\r');
+}
+
+std::optional<FetchRecord::Kind> kindOf(const QByteArray &word)
+{
+    if (word == "file")
+        return FetchRecord::Kind::File;
+    if (word == "pieces")
+        return FetchRecord::Kind::Pieces;
+    if (word == "formats")
+        return FetchRecord::Kind::Formats;
+    return std::nullopt;
+}
+
+// A record of chosen formats: what was chosen, for which page and choice.
+QByteArray formatsText(const FetchRecord &record)
+{
+    if (!oneLine(record.formats))
+        return {};
+    const QByteArray text = Magic + "\nkind formats\naddress " + record.address + '\n'
+                            + (record.quality.isEmpty() ? QByteArray() : "quality " + record.quality + '\n')
+                            + "formats " + record.formats + '\n';
+    return text.size() <= MaxFormatsRecordBytes ? text : QByteArray();
 }
 
 } // namespace
@@ -124,8 +148,8 @@ std::optional<FetchRecord> parseRecord(const QByteArray &text)
     for (const QByteArray &line : lines.mid(1)) {
         const int blank = line.indexOf(' ');
         const QByteArray key = line.left(blank), value = blank < 0 ? QByteArray() : line.mid(blank + 1);
-        if (key == "kind" && magic == Magic && (value == "file" || value == "pieces")) {
-            r.kind = value == "file" ? FetchRecord::Kind::File : FetchRecord::Kind::Pieces;
+        if (key == "kind" && magic == Magic && kindOf(value)) {
+            r.kind = *kindOf(value);
             kindRead = true;
         }
         else if (key == "address") r.address = value;
@@ -137,6 +161,7 @@ std::optional<FetchRecord> parseRecord(const QByteArray &text)
         else if (key == "quality") r.quality = value;
         else if (key == "done") readSpans(value, r), doneRead = true;
         else if (key == "places") r.places = readPlaces(value);
+        else if (key == "formats") r.formats = value;
     }
     // The kept bytes' records of one connection once had no spans at all:
     // every byte of the kept bytes arrived.
@@ -144,6 +169,8 @@ std::optional<FetchRecord> parseRecord(const QByteArray &text)
         r.doneFrom = 0;
     if (r.kind == FetchRecord::Kind::Pieces)
         cutToPieces(r);
+    if (r.kind == FetchRecord::Kind::Formats) // names formats, never bytes
+        r.done.clear(), r.doneFrom = -1;
     if (!kindRead || !complete(r, totalRead))
         return std::nullopt;
     return r;
@@ -151,6 +178,8 @@ std::optional<FetchRecord> parseRecord(const QByteArray &text)
 
 QByteArray recordText(const FetchRecord &record)
 {
+    if (record.kind == FetchRecord::Kind::Formats)
+        return oneLine(record.address) && oneLine(record.quality) ? formatsText(record) : QByteArray();
     const bool pieces = record.kind == FetchRecord::Kind::Pieces;
     for (const QByteArray &value : {record.address, record.etag, record.lastModified, record.digest, record.quality})
         if (!oneLine(value))
@@ -181,12 +210,15 @@ QByteArray recordText(const FetchRecord &record)
 
 std::optional<FetchRecord> readRecord(const QString &path)
 {
-    const platform::SmallFile file = platform::readSmallFile(path, MaxPiecesRecordBytes);
+    const platform::SmallFile file = platform::readSmallFile(path, MaxFormatsRecordBytes);
     if (!file.ok())
         return std::nullopt;
     std::optional<FetchRecord> r = parseRecord(file.bytes);
+    // No record grows past its own kind's bound.
     if (r && r->kind == FetchRecord::Kind::File && file.bytes.size() > MaxRecordBytes)
-        return std::nullopt; // a file's record never grows past its own bound
+        return std::nullopt;
+    if (r && r->kind == FetchRecord::Kind::Pieces && file.bytes.size() > MaxPiecesRecordBytes)
+        return std::nullopt;
     return r;
 }
 
@@ -195,7 +227,7 @@ bool writeRecord(const QString &path, const FetchRecord &record, QString *error,
     const QByteArray text = recordText(record);
     if (text.isEmpty()) {
         if (error)
-            *error = QStringLiteral("a value of the record holds a line break");
+            *error = QStringLiteral("a value of the record holds a line break, or it is too long");
         return false;
     }
     return platform::writeFileSafely(path, text, error, fault);

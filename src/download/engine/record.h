@@ -11,15 +11,19 @@
 // format read by one reader. It lies beside what it describes:
 //   <name>.partinfo             for the kept bytes <name>.part of a file
 //   .<name>.pieces/record       for the pieces of a streamed video
+//   .<name>.chosen              for the formats a site's finder chose,
+//                               whose own bytes have records of their own
 // and reads, one "key value" per line:
 //   vidrona record 2
-//   kind file | pieces
+//   kind file | pieces | formats
 //   address <address the bytes came from, or the playlist's>
 //   etag <strong ETag>          (file: or last-modified <date>)
 //   total <full length>         (file: -1 unknown)
 //   digest <of the playlist>    (pieces)
 //   pieces <how many>           (pieces)
-//   quality <choice>            (pieces, when not the best: "720", "sound")
+//   quality <choice>            (pieces, formats; when not the best: "720", "sound")
+//   formats <one line of JSON>  (formats) the chosen formats, as the
+//                               download layer's sitevideo writes them
 //   places 0:0+1316,1:1316+988  (pieces) where each piece lies in the
 //                               folder's kept file: number:offset+length;
 //                               a piece done but not placed is a file of
@@ -41,12 +45,14 @@ inline constexpr qint64 MaxRecordBytes = 64 << 10;
 // A stream's record names the place of every piece: up to streams::MaxPieces
 // of them, some 25 bytes each.
 inline constexpr qint64 MaxPiecesRecordBytes = 2 << 20;
+// Chosen formats may list thousands of fragments, each an address.
+inline constexpr qint64 MaxFormatsRecordBytes = 4 << 20;
 
 // spans merged and in order.
 QList<Span> mergedSpans(QList<Span> spans);
 
 struct FetchRecord {
-    enum class Kind { File, Pieces };
+    enum class Kind { File, Pieces, Formats };
     QByteArray address;      // of the answer the bytes came from; a stream's playlist
     QByteArray etag;         // strong ETag; empty when Last-Modified serves
     QByteArray lastModified; // only when there is no ETag
@@ -60,6 +66,7 @@ struct FetchRecord {
     int pieces = 0;    // how many pieces the stream has (pieces)
     QByteArray quality; // which of its qualities the pieces are (pieces); empty: the best
     QMap<int, Span> places; // piece number -> [offset, offset + length) in the kept file (pieces)
+    QByteArray formats; // the chosen formats, one line (formats)
 
     bool hasValidator() const { return !etag.isEmpty() || !lastModified.isEmpty(); }
     QByteArray validator() const { return etag.isEmpty() ? lastModified : etag; }
@@ -68,7 +75,7 @@ struct FetchRecord {
 
 // The record text holds, or nothing when it is none of the known formats
 // or lacks what its kind needs (an address; a file's validator; a
-// stream's digest and piece count). Spans that cannot be are left out; a
+// stream's digest and piece count; the formats). Spans that cannot be are left out; a
 // stream's are cut to its piece count.
 std::optional<FetchRecord> parseRecord(const QByteArray &text);
 // The text of record in today's format, at most MaxRecordBytes long;

@@ -91,14 +91,15 @@ void DownloadService::setRowReader(std::shared_ptr<sitevideo::RowReader> reader)
     m_queue->setRowReader(std::move(reader));
 }
 
-// The list keeps only the page and the name; the formats go beside the file.
+// The list keeps only the page and the name; the formats go into a record
+// beside the file.
 bool DownloadService::addSiteVideo(const QString &pageUrl, const QString &fileName, const QByteArray &choiceText)
 {
     if (!add(pageUrl, fileName))
         return false;
     for (const DownloadEntry &e : list().entries())
         if (e.fileUrl == pageUrl)
-            sitevideo::keepChoice(QDir(m_settings.folder).filePath(e.fileName), choiceText);
+            sitevideo::keepChoice(QDir(m_settings.folder).filePath(e.fileName), pageUrl, choiceText);
     return true;
 }
 

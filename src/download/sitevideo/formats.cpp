@@ -2,6 +2,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <QUrl>
 #include <algorithm>
 
@@ -95,7 +96,10 @@ Format formatOf(const QJsonObject &f, const HeaderList &videoHeaders)
     format.ext = f.value(QLatin1String("ext")).toString();
     format.vcodec = f.value(QLatin1String("vcodec")).toString();
     format.acodec = f.value(QLatin1String("acodec")).toString();
+    format.width = int(integer(f.value(QLatin1String("width")), 0));
     format.height = int(integer(f.value(QLatin1String("height")), 0));
+    format.fps = f.value(QLatin1String("fps")).toDouble(0);
+    format.language = f.value(QLatin1String("language")).toString().left(32);
     format.tbr = f.value(QLatin1String("tbr")).toDouble(0);
     format.filesize = integer(f.value(QLatin1String("filesize")));
     format.sizeExact = format.filesize >= 0;
@@ -159,6 +163,7 @@ std::optional<Info> parseInfo(const QByteArray &json, QString *error)
     info.extractor = o.value(QLatin1String("extractor")).toString();
     info.webpageUrl = o.value(QLatin1String("webpage_url")).toString();
     info.live = isLive(o);
+    info.duration = qMax(0.0, o.value(QLatin1String("duration")).toDouble(0));
     info.playlist = o.value(QLatin1String("_type")).toString() == QLatin1String("playlist");
     if (info.playlist)
         readEntries(o.value(QLatin1String("entries")).toArray(), info);
@@ -203,27 +208,64 @@ Side sideOf(const Format &f)
     return Side::Both;
 }
 
-// Higher is better; yt-dlp lists formats from worst to best, so on a tie
-// the later one wins.
-bool better(const Format &a, const Format &b)
+streams::Quality qualityOf(const Format &f, double seconds)
 {
-    return std::pair(a.height, a.tbr) >= std::pair(b.height, b.tbr);
+    streams::Quality q;
+    q.video = sideOf(f) != Side::Sound;
+    q.sound = sideOf(f) != Side::Picture;
+    q.width = f.width;
+    q.height = f.height;
+    q.frameRate = f.fps;
+    QStringList codecs;
+    for (const QString &c : {f.vcodec, f.acodec})
+        if (!c.isEmpty() && c != QLatin1String("none"))
+            codecs << c;
+    q.codecs = codecs.join(QLatin1Char(',')).toLatin1();
+    q.bitrate = qint64(f.tbr * 1000);
+    q.bytes = f.sizeExact ? f.filesize : -1;
+    q.seconds = seconds;
+    q.language = f.language;
+    return q;
 }
 
-const Format *best(const QList<Format> &formats, Side side, const Wish &wish, int fits /*0 any, 1 mp4*/)
+// The formats of one side (that fit MP4 when mp4 is set), as qualities,
+// with where each lies in formats.
+struct Candidates {
+    QList<streams::Quality> qualities;
+    QList<int> at;
+};
+
+Candidates candidates(const QList<Format> &formats, Side side, bool mp4)
 {
-    const Format *found = nullptr;
-    for (const Format &f : formats) {
-        if (sideOf(f) != side || (side != Side::Sound && wish.maxHeight > 0 && f.height > wish.maxHeight))
+    Candidates c;
+    for (int i = 0; i < formats.size(); ++i) {
+        const Format &f = formats[i];
+        if (sideOf(f) != side)
             continue;
-        if (fits == 1 && side == Side::Picture && !fitsMp4(f.vcodec, true))
+        if (mp4 && side != Side::Sound && !fitsMp4(f.vcodec, true))
             continue;
-        if (fits == 1 && side == Side::Sound && !fitsMp4(f.acodec, false))
+        if (mp4 && side != Side::Picture && !fitsMp4(f.acodec, false))
             continue;
-        if (!found || better(f, *found))
-            found = &f;
+        c.qualities.append(qualityOf(f, 0));
+        c.at.append(i);
     }
-    return found;
+    return c;
+}
+
+// The one rule, within one side's candidates; nullptr when there is none.
+const Format *pick(const QList<Format> &formats, Side side, bool mp4, const streams::QualityChoice &choice)
+{
+    const Candidates c = candidates(formats, side, mp4);
+    const int i = side == Side::Sound ? streams::chooseSound(c.qualities) : streams::chooseVideo(c.qualities, choice);
+    return i >= 0 ? &formats[c.at[i]] : nullptr;
+}
+
+Choice made(const QList<Format> &parts, const QString &container)
+{
+    Choice c;
+    c.parts = parts;
+    c.container = container;
+    return c;
 }
 
 Choice refused(const QString &why)
@@ -233,26 +275,78 @@ Choice refused(const QString &why)
     return c;
 }
 
-Choice pickFrom(const QList<Format> &usable, const Wish &wish)
+QString wholeContainer(const Format &whole)
 {
-    if (wish.audioOnly) {
-        if (const Format *sound = best(usable, Side::Sound, wish, 0))
-            return {{*sound}, fitsMp4(sound->acodec, false) ? "mp4" : "mkv", {}};
+    return whole.ext == QLatin1String("mp4") || whole.protocol.startsWith(QLatin1String("m3u8")) ? QStringLiteral("mp4")
+                                                                                                  : whole.ext;
+}
+
+// A picture with the best sound beside it, for MP4 when both fit.
+Choice withSound(const Format &picture, const QList<Format> &usable)
+{
+    const bool mp4Picture = fitsMp4(picture.vcodec, true);
+    const Format *sound = mp4Picture ? pick(usable, Side::Sound, true, {}) : nullptr;
+    if (!sound)
+        sound = pick(usable, Side::Sound, false, {});
+    if (!sound)
+        return made({picture}, picture.ext);
+    return made({picture, *sound}, mp4Picture && fitsMp4(sound->acodec, false) ? "mp4" : "mkv");
+}
+
+// A pair, else a whole file, by the choice; strict: only one whose picture
+// is within the height chosen, so that a small muxed file beats a pair too
+// tall for the choice.
+std::optional<Choice> pictureChoice(const QList<Format> &usable, const streams::QualityChoice &choice, bool strict)
+{
+    const auto within = [&](const Format *f) {
+        return !strict || choice.maxHeight <= 0 || (f->height > 0 && f->height <= choice.maxHeight);
+    };
+    for (bool mp4 : {true, false}) {
+        const Format *picture = pick(usable, Side::Picture, mp4, choice);
+        const Format *sound = pick(usable, Side::Sound, mp4, choice);
+        if (picture && sound && within(picture))
+            return made({*picture, *sound}, mp4 ? "mp4" : "mkv");
     }
-    for (int fits : {1, 0}) {
-        const Format *picture = best(usable, Side::Picture, wish, fits);
-        const Format *sound = best(usable, Side::Sound, wish, fits);
-        if (picture && sound)
-            return {{*picture, *sound}, fits == 1 ? "mp4" : "mkv", {}};
+    if (const Format *whole = pick(usable, Side::Both, false, choice); whole && within(whole))
+        return made({*whole}, wholeContainer(*whole));
+    return std::nullopt;
+}
+
+Choice pickFrom(const QList<Format> &usable, const streams::QualityChoice &choice)
+{
+    if (choice.sound) {
+        if (const Format *sound = pick(usable, Side::Sound, false, choice))
+            return made({*sound}, sound->ext);
+        // No sound alone: the smallest whole video, its picture dropped.
+        if (const Format *whole = pick(usable, Side::Both, false, {1, false}))
+            return made({*whole}, wholeContainer(*whole));
     }
-    if (const Format *whole = best(usable, Side::Both, wish, 0))
-        return {{*whole}, whole->ext == QLatin1String("mp4") || whole->protocol.startsWith(QLatin1String("m3u8")) ? "mp4" : whole->ext, {}};
-    if (const Format *picture = best(usable, Side::Picture, wish, 0))
-        return {{*picture}, picture->ext, {}};
+    // Within the height first; else the smallest the rule gives.
+    for (bool strict : {true, false})
+        if (std::optional<Choice> c = pictureChoice(usable, choice, strict))
+            return *c;
+    if (const Format *picture = pick(usable, Side::Picture, false, choice))
+        return made({*picture}, picture->ext);
     return refused(QStringLiteral("No video format was found at this address."));
 }
 
+// The format the user picked from the list, when it can be fetched.
+Choice pickedFrom(const Format &picked, const QList<Format> &usable)
+{
+    if (sideOf(picked) == Side::Picture)
+        return withSound(picked, usable);
+    return made({picked}, sideOf(picked) == Side::Sound ? picked.ext : wholeContainer(picked));
+}
+
 } // namespace
+
+QList<streams::Quality> qualities(const Info &info)
+{
+    QList<streams::Quality> out;
+    for (const Format &f : info.formats)
+        out.append(qualityOf(f, info.duration));
+    return out;
+}
 
 Choice choose(const Info &info, const Wish &wish)
 {
@@ -273,7 +367,11 @@ Choice choose(const Info &info, const Wish &wish)
         return refused(QStringLiteral("This video is protected (DRM): only the site's own player may play it."));
     if (usable.isEmpty() && !unreadProtocol.isEmpty())
         return refused(QStringLiteral("This video is offered only over %1, which Vidrona does not fetch.").arg(unreadProtocol));
-    return pickFrom(usable, wish);
+    const Format *picked = wish.picked >= 0 && wish.picked < info.formats.size() ? &info.formats[wish.picked] : nullptr;
+    Choice choice = picked && usable.contains(*picked) ? pickedFrom(*picked, usable) : pickFrom(usable, wish.choice());
+    if (choice.ok() && !wish.choice().isBest())
+        choice.quality = wish.choice().key();
+    return choice;
 }
 
 namespace {
@@ -295,7 +393,8 @@ QJsonObject formatJson(const Format &f)
     for (const Fragment &fr : f.fragments)
         fragments.append(QJsonArray{fr.url, fr.path});
     return {{"id", f.id}, {"url", f.url}, {"protocol", f.protocol}, {"ext", f.ext}, {"vcodec", f.vcodec},
-            {"acodec", f.acodec}, {"height", f.height}, {"tbr", f.tbr}, {"filesize", double(f.filesize)},
+            {"acodec", f.acodec}, {"width", f.width}, {"height", f.height}, {"fps", f.fps},
+            {"language", f.language}, {"tbr", f.tbr}, {"filesize", double(f.filesize)},
             {"sizeExact", f.sizeExact}, {"chunkSize", double(f.chunkSize)}, {"headers", headers},
             {"fragmentBaseUrl", f.fragmentBaseUrl}, {"fragments", fragments}, {"cookies", cookieArray(f.cookies)}};
 }
@@ -309,7 +408,10 @@ Format formatFromJson(const QJsonObject &o)
     f.ext = o.value(QLatin1String("ext")).toString();
     f.vcodec = o.value(QLatin1String("vcodec")).toString();
     f.acodec = o.value(QLatin1String("acodec")).toString();
+    f.width = o.value(QLatin1String("width")).toInt();
     f.height = o.value(QLatin1String("height")).toInt();
+    f.fps = o.value(QLatin1String("fps")).toDouble();
+    f.language = o.value(QLatin1String("language")).toString();
     f.tbr = o.value(QLatin1String("tbr")).toDouble();
     f.filesize = integer(o.value(QLatin1String("filesize")));
     f.sizeExact = o.value(QLatin1String("sizeExact")).toBool();
@@ -332,8 +434,10 @@ QByteArray choiceText(const Choice &choice)
     QJsonArray parts;
     for (const Format &f : choice.parts)
         parts.append(formatJson(f));
-    return QJsonDocument(QJsonObject{{"container", choice.container}, {"parts", parts}, {"unread", choice.unread}})
-        .toJson(QJsonDocument::Compact);
+    QJsonObject o{{"container", choice.container}, {"parts", parts}, {"unread", choice.unread}};
+    if (!choice.quality.isEmpty())
+        o.insert(QLatin1String("quality"), QString::fromLatin1(choice.quality));
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
 std::optional<Choice> parseChoice(const QByteArray &text)
@@ -346,6 +450,7 @@ std::optional<Choice> parseChoice(const QByteArray &text)
     Choice choice;
     choice.unread = unread && parts.isEmpty();
     choice.container = doc.object().value(QLatin1String("container")).toString();
+    choice.quality = doc.object().value(QLatin1String("quality")).toString().toLatin1().left(16);
     for (const QJsonValue &p : parts)
         choice.parts.append(formatFromJson(p.toObject()));
     return choice;

@@ -1,4 +1,5 @@
 #pragma once
+#include "download/streams/qualitychoice.h"
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -28,7 +29,10 @@ struct Format {
     QString ext;      // mp4, m4a, webm, ...
     QString vcodec;   // "none" when the format carries no picture
     QString acodec;   // "none" when it carries no sound
+    int width = 0;
     int height = 0;
+    double fps = 0;
+    QString language;
     double tbr = 0;               // total bit rate, kbit/s; 0 unknown
     qint64 filesize = -1;         // exact, or yt-dlp's estimate; -1 unknown
     bool sizeExact = false;       // filesize, not filesize_approx
@@ -60,6 +64,7 @@ struct Info {
     QString webpageUrl;
     bool live = false;  // is_live, or a live_status that is not a finished recording
     bool playlist = false;
+    double duration = 0; // seconds; 0 unknown
     QList<Format> formats;
     QList<Entry> entries;
     int entryCount = 0; // all the playlist's entries, also those past the bound
@@ -79,6 +84,10 @@ struct Choice {
     QList<Format> parts; // the picture first; empty when refused
     QString container;   // "mp4" or "mkv"
     QString refusal;     // in words for the user, when nothing can be fetched
+    // The user's choice the formats were chosen for (streams::QualityChoice's
+    // key), so that a page read again gives the same, and sound only
+    // keeps the sound alone; empty: the best.
+    QByteArray quality;
     // A playlist's video: its page is read (and its formats chosen) only
     // when the row is fetched.
     bool unread = false;
@@ -91,19 +100,35 @@ struct Choice {
     }
 };
 
-// How a user's quality choice narrows the formats; the default takes the best.
+// How a user's quality choice narrows the formats: the Preferences'
+// choice, through the one rule every source with several qualities uses
+// (streams::chooseVideo, streams::chooseSound); the default takes the best.
 struct Wish {
     int maxHeight = 0; // 0: no bound
     bool audioOnly = false;
+    // The index in qualities(info) of a format the user picked from a list
+    // of them: that one, with the best sound beside it when it has none
+    // of its own; -1: by the rule.
+    int picked = -1;
+
+    static Wish of(const streams::QualityChoice &choice) { return {choice.maxHeight, choice.sound, -1}; }
+    streams::QualityChoice choice() const { return {maxHeight, audioOnly}; }
 };
+
+// Every format of info as a quality (one per format, in the answer's
+// order, so an index in one is the same index in the other): what a list
+// of qualities shows and what the rule chooses among.
+QList<streams::Quality> qualities(const Info &info);
 
 // Whether Vidrona's fetch reads this protocol.
 bool isFetchable(const QString &protocol);
 // Whether the codec may go into an MP4 file without re-encoding.
 bool fitsMp4(const QString &codec, bool video);
 
-// The formats to fetch: the best picture and the best sound that fit MP4
-// together, else the best pair for MKV, else the best single file. Live
+// The formats to fetch: the picture the wish allows and the best sound,
+// both fitting MP4, else the pair for MKV, else the best single file; for
+// sound only, the best sound-only format alone (else the smallest whole
+// video, whose picture is dropped after the fetch). Live
 // videos and formats under DRM are refused, as are formats whose protocol
 // Vidrona does not fetch (the refusal names it).
 Choice choose(const Info &info, const Wish &wish = {});

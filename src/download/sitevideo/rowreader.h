@@ -13,8 +13,11 @@ class RowReader
 public:
     virtual ~RowReader() = default;
     // Called on the row's fetch thread: the formats chosen now for the page
-    // (choiceText), or empty with why. Bounded in time; looks at cancel.
-    virtual QByteArray readAgain(const QString &pageUrl, const std::atomic<bool> &cancel, QString *why) = 0;
+    // (choiceText) by the user's choice the row was added with (quality,
+    // streams::QualityChoice's key), or empty with why. Bounded in time;
+    // looks at cancel.
+    virtual QByteArray readAgain(const QString &pageUrl, const QByteArray &quality, const std::atomic<bool> &cancel,
+                                 QString *why) = 0;
 };
 
 } // namespace vidrona::sitevideo

@@ -2,8 +2,10 @@
 #include "fragments.h"
 #include "remux.h"
 #include "renewal.h"
+#include "soundalone.h"
 #include "download/diskspace.h"
 #include "download/engine/nameclaims.h"
+#include "download/engine/record.h"
 #include "download/keptbytes.h"
 #include "platform/safefile.h"
 #include <QDir>
@@ -26,22 +28,47 @@ constexpr int WatchMs = 100;
 QString choicePath(const QString &finalPath)
 {
     const QFileInfo info(finalPath);
+    return info.dir().filePath(QLatin1Char('.') + info.fileName() + QStringLiteral(".chosen"));
+}
+
+QString earlierChoicePath(const QString &finalPath)
+{
+    const QFileInfo info(finalPath);
     return info.dir().filePath(QLatin1Char('.') + info.fileName() + QStringLiteral(".formats"));
 }
 
-bool keepChoice(const QString &finalPath, const QByteArray &choiceText)
+bool keepChoice(const QString &finalPath, const QString &pageUrl, const QByteArray &choiceText)
 {
-    const QString path = choicePath(finalPath);
-    if (!platform::writeFileSafely(path, choiceText))
+    engine::FetchRecord record;
+    record.kind = engine::FetchRecord::Kind::Formats;
+    record.address = QUrl(pageUrl).toEncoded();
+    record.formats = choiceText;
+    if (const std::optional<Choice> choice = parseChoice(choiceText))
+        record.quality = choice->quality;
+    // Through the one writer of records' text, but 0600 from the first byte.
+    const QByteArray text = engine::recordText(record);
+    if (text.isEmpty() || !platform::writeFileSafely(choicePath(finalPath), text, nullptr, nullptr, true))
         return false;
-    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QFile::remove(earlierChoicePath(finalPath)); // the record speaks for the row now
+    return true;
 }
 
 QByteArray keptChoiceText(const QString &finalPath)
 {
-    const platform::SmallFile file = platform::readSmallFile(choicePath(finalPath), MaxChoiceBytes);
+    const std::optional<engine::FetchRecord> record = engine::readRecord(choicePath(finalPath));
+    if (record && record->kind == engine::FetchRecord::Kind::Formats)
+        return record->formats;
+    const platform::SmallFile file = platform::readSmallFile(earlierChoicePath(finalPath), MaxChoiceBytes);
     return file.ok() ? file.bytes : QByteArray();
 }
+
+namespace {
+void forgetChoice(const QString &finalPath)
+{
+    QFile::remove(choicePath(finalPath));
+    QFile::remove(earlierChoicePath(finalPath));
+}
+} // namespace
 
 QString partPath(const QString &finalPath, const Format &format)
 {
@@ -62,7 +89,7 @@ void dropChoice(const QString &finalPath)
         }
     }
     QDir(fragmentsFolder(finalPath)).removeRecursively();
-    QFile::remove(choicePath(finalPath));
+    forgetChoice(finalPath);
 }
 
 namespace {
@@ -228,14 +255,42 @@ FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &par
     }
     for (const FetchResult &p : parts)
         QFile::remove(p.placedAt);
-    QFile::remove(choicePath(job.finalPath));
+    forgetChoice(job.finalPath);
     return {{}, finalPath};
 }
 
 } // namespace
 
 namespace {
+
 FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &shared);
+
+// Sound only: the one format fetched beside the row's name, then its sound
+// alone put in place under the name its kind takes.
+FetchResult fetchSoundAlone(const Choice &choice, const FetchJob &job, FetchShared &shared)
+{
+    const Format &format = choice.parts[0];
+    const engine::NameClaim claim = engine::NameClaims::claim(job.finalPath, job.takenNames, job.url.toEncoded());
+    if (!claim.held())
+        return {net::fail(net::Reason::WriteFailed, QStringLiteral("no free name for the file"))};
+    const QString part = partPath(claim.path(), format);
+    if (job.receiving)
+        job.receiving();
+    const FetchResult got = alreadyThere(part, format)
+                                ? FetchResult({}, part)
+                                : fetchFormat(format, partJob(format, job, part, job.connections), shared, true);
+    if (!got.ok())
+        return got;
+    if (job.finishing)
+        job.finishing();
+    FetchJob placing = job;
+    placing.finalPath = claim.path();
+    const FetchResult placed = placeSoundAlone(got.placedAt, placing, shared);
+    if (placed.ok())
+        forgetChoice(job.finalPath);
+    return placed;
+}
+
 } // namespace
 
 FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchShared &shared, RowReader *reader)
@@ -267,6 +322,8 @@ FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &
 {
     if (choice.parts.isEmpty() || choice.parts.size() > 2)
         return {net::fail(net::Reason::NotTheVideo, QStringLiteral("No format was chosen for this video"))};
+    if (choice.parts.size() == 1 && choice.quality == "sound")
+        return fetchSoundAlone(choice, job, shared);
     if (choice.parts.size() == 1) {
         FetchJob one = partJob(choice.parts[0], job, job.finalPath, job.connections);
         one.takenNames = job.takenNames;
@@ -281,7 +338,7 @@ FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &
         }
         const FetchResult result = fetchFormat(choice.parts[0], one, shared, false);
         if (result.ok())
-            QFile::remove(choicePath(job.finalPath));
+            forgetChoice(job.finalPath);
         return result;
     }
     const engine::NameClaim claim = engine::NameClaims::claim(job.finalPath, job.takenNames, job.url.toEncoded());

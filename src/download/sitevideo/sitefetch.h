@@ -9,10 +9,16 @@
 // sharing the row's connections, then joined without re-encoding.
 namespace vidrona::sitevideo {
 
-// Where a row's chosen formats are kept: beside its file, hidden, readable
-// by its user only (a site's head fields may hold a token).
+// Where a row's chosen formats are kept: in the engine's record (kind
+// formats) beside its file, hidden, readable by its user only (a site's
+// head fields may hold a token).
 QString choicePath(const QString &finalPath);
-bool keepChoice(const QString &finalPath, const QByteArray &choiceText);
+// Where earlier versions kept them, as bare text: still read, so no
+// download in progress is lost by an update, never written.
+QString earlierChoicePath(const QString &finalPath);
+bool keepChoice(const QString &finalPath, const QString &pageUrl, const QByteArray &choiceText);
+// The kept choice's text (choiceText), from the record or else the
+// earlier file; empty when neither holds one.
 QByteArray keptChoiceText(const QString &finalPath);
 // The kept choice and whatever its formats' fetches kept.
 void dropChoice(const QString &finalPath);

@@ -10,6 +10,7 @@ namespace vidrona::resolve::ytdlp {
 namespace {
 QMutex settingsLock;
 Settings current;
+SaveWish currentWish;
 
 bool isProgram(const QString &path)
 {
@@ -28,6 +29,18 @@ Settings settings()
 {
     QMutexLocker lock(&settingsLock);
     return current;
+}
+
+void setSaveWish(const SaveWish &wish)
+{
+    QMutexLocker lock(&settingsLock);
+    currentWish = wish;
+}
+
+SaveWish saveWish()
+{
+    QMutexLocker lock(&settingsLock);
+    return currentWish;
 }
 
 QString findProgram(const Settings &settings)

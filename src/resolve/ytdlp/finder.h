@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 
@@ -20,6 +21,17 @@ Settings settings();
 // yt-dlp on PATH, else in ~/.local/bin (where pip and pipx put a current
 // one); empty when there is none.
 QString findProgram(const Settings &settings);
+
+// What the user chose to save of a video that comes in several qualities
+// (streams::QualityChoice's key; mp3: sound only saved as MP3): a new
+// row's formats are chosen by it and its name says it.
+struct SaveWish {
+    QByteArray quality = "best";
+    bool mp3 = false;
+};
+// Set by the Preferences; any thread.
+void setSaveWish(const SaveWish &wish);
+SaveWish saveWish();
 
 struct Version {
     QString text; // as the program says it, "2023.03.04"

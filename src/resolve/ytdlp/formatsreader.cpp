@@ -5,7 +5,8 @@
 
 namespace vidrona::resolve::ytdlp {
 
-QByteArray FormatsReader::readAgain(const QString &pageUrl, const std::atomic<bool> &cancel, QString *why)
+QByteArray FormatsReader::readAgain(const QString &pageUrl, const QByteArray &quality, const std::atomic<bool> &cancel,
+                                     QString *why)
 {
     const RunResult result = runBlocking(findProgram(settings()), pageUrl, false, cancel);
     if (result.outcome != RunResult::Answered) {
@@ -17,7 +18,7 @@ QByteArray FormatsReader::readAgain(const QString &pageUrl, const std::atomic<bo
         *why = QStringLiteral("yt-dlp's answer could not be read.");
         return {};
     }
-    const sitevideo::Choice choice = sitevideo::choose(*info);
+    const sitevideo::Choice choice = sitevideo::choose(*info, sitevideo::Wish::of(streams::QualityChoice::fromKey(quality)));
     if (!choice.ok()) {
         *why = choice.refusal;
         return {};

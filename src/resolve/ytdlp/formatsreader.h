@@ -9,7 +9,8 @@ namespace vidrona::resolve::ytdlp {
 class FormatsReader : public sitevideo::RowReader
 {
 public:
-    QByteArray readAgain(const QString &pageUrl, const std::atomic<bool> &cancel, QString *why) override;
+    QByteArray readAgain(const QString &pageUrl, const QByteArray &quality, const std::atomic<bool> &cancel,
+                         QString *why) override;
 };
 
 } // namespace vidrona::resolve::ytdlp

@@ -56,7 +56,7 @@ void YtDlpResolver::decide()
         const std::optional<sitevideo::Info> info = sitevideo::parseInfo(m_ran->json);
         if (info && isSiteAnswer(*info)) {
             m_probe.cancel();
-            return finish(answerFromInfo(*info, m_ask.address));
+            return finish(answerFromInfo(*info, m_ask.address, ytdlp::saveWish()));
         }
     }
     // A site extractor that refuses knows the page better than any reading of it.
@@ -97,15 +97,21 @@ bool isSiteAnswer(const sitevideo::Info &info)
 
 namespace {
 
-// One row per video, in order, each read again when it is fetched.
-Answer playlistAnswer(const sitevideo::Info &info)
+// One row per video, in order, each read again when it is fetched, by the
+// choice it was added with.
+Answer playlistAnswer(const sitevideo::Info &info, const streams::QualityChoice &wanted, bool mp3)
 {
     if (info.entries.isEmpty())
         return Answer::refused(QStringLiteral("This playlist has no videos."));
     QList<Found> rows;
-    const QByteArray later = sitevideo::choiceText(sitevideo::Choice::readAtFetch());
-    for (const sitevideo::Entry &e : info.entries)
-        rows.append(Found{Found::Row, e.url, fileNameFrom(e.title.isEmpty() ? e.url.section(QLatin1Char('/'), -1) : e.title, QStringLiteral("mp4")), later, {}});
+    sitevideo::Choice unread = sitevideo::Choice::readAtFetch();
+    if (!wanted.isBest())
+        unread.quality = wanted.key();
+    const QByteArray later = sitevideo::choiceText(unread);
+    for (const sitevideo::Entry &e : info.entries) {
+        const QString title = e.title.isEmpty() ? e.url.section(QLatin1Char('/'), -1) : e.title;
+        rows.append(Found{Found::Row, e.url, streams::nameWithChoice(fileNameFrom(title, QStringLiteral("mp4")), wanted, mp3), later, {}});
+    }
     Answer answer = Answer::found(rows);
     answer.question = QStringLiteral("This playlist has %1 videos. Add them all?").arg(info.entryCount);
     if (info.entryCount > rows.size())
@@ -115,15 +121,17 @@ Answer playlistAnswer(const sitevideo::Info &info)
 
 } // namespace
 
-Answer answerFromInfo(const sitevideo::Info &info, const QString &address)
+Answer answerFromInfo(const sitevideo::Info &info, const QString &address, const ytdlp::SaveWish &wish)
 {
+    const streams::QualityChoice wanted = streams::QualityChoice::fromKey(wish.quality);
     if (info.playlist)
-        return playlistAnswer(info);
-    const sitevideo::Choice choice = sitevideo::choose(info);
+        return playlistAnswer(info, wanted, wish.mp3);
+    const sitevideo::Choice choice = sitevideo::choose(info, sitevideo::Wish::of(wanted));
     if (!choice.ok())
         return Answer::refused(choice.refusal);
     const QString page = info.webpageUrl.isEmpty() ? address : info.webpageUrl;
-    const QString name = fileNameFrom(info.title.isEmpty() ? info.id : info.title, choice.container);
+    const QString name = streams::nameWithChoice(fileNameFrom(info.title.isEmpty() ? info.id : info.title, choice.container),
+                                                 wanted, wish.mp3);
     return Answer::found({Found{Found::Row, page, name, sitevideo::choiceText(choice), {}}});
 }
 

@@ -2,6 +2,7 @@
 #include "download/sitevideo/formats.h"
 #include "resolve/resolver.h"
 #include "resolve/videoprobe.h"
+#include "finder.h"
 #include "runner.h"
 
 namespace vidrona::resolve {
@@ -46,8 +47,9 @@ private:
 };
 
 // The answer for yt-dlp's JSON about address: a row per video (its page's
-// address, its chosen formats kept with it), or why not.
-Answer answerFromInfo(const sitevideo::Info &info, const QString &address);
+// address, its formats chosen by wish and kept with it, its name saying
+// the choice as a stream's does: "Talk (720p).mp4"), or why not.
+Answer answerFromInfo(const sitevideo::Info &info, const QString &address, const ytdlp::SaveWish &wish = {});
 
 // Whether yt-dlp's JSON came from one of its site extractors.
 bool isSiteAnswer(const sitevideo::Info &info);

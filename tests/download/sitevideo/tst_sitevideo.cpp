@@ -148,7 +148,7 @@ void TestSiteVideo::keptChoiceIsPrivate()
     Choice choice;
     choice.container = "mp4";
     choice.parts.append(format("137", "video.mp4", "avc1", "none", 1));
-    QVERIFY(keepChoice(target, choiceText(choice)));
+    QVERIFY(keepChoice(target, page, choiceText(choice)));
     const QFile::Permissions modes = QFile::permissions(choicePath(target));
     QVERIFY(modes & QFile::ReadOwner);
     QVERIFY(!(modes & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther)));
