@@ -3,7 +3,7 @@
 #include "listowner.h"
 #include <QProcess>
 #include <QThread>
-#include <unistd.h>
+#include "platform/hoststdio.h"
 
 namespace vidrona::browserhost {
 
@@ -27,14 +27,7 @@ bool startProgram(const QString &program, QString *why)
 
 bool writeAll(int fd, const QByteArray &bytes)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
+    return platform::writeAllTo(fd, bytes.constData(), bytes.size());
 }
 
 QString refusalOf(Reading::Is is)

@@ -1,9 +1,7 @@
 #include "browserhost.h"
+#include "platform/hoststdio.h"
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cerrno>
-#include <poll.h>
-#include <unistd.h>
 
 namespace vidrona::browserhost {
 
@@ -16,20 +14,13 @@ Got readExactly(int fd, char *into, qint64 size, QDeadlineTimer deadline, qint64
 {
     *taken = 0;
     while (*taken < size) {
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime())));
-        if (ready == 0)
-            return Got::TimedOut;
-        if (ready < 0 && errno != EINTR)
-            return Got::Failed;
-        if (ready < 0)
-            continue;
-        const ssize_t n = ::read(fd, into + *taken, size_t(size - *taken));
-        if (n == 0)
-            return Got::End;
-        if (n < 0 && errno != EINTR && errno != EAGAIN)
-            return Got::Failed;
-        *taken += qMax<ssize_t>(0, n);
+        qint64 count = 0;
+        switch (platform::readSomeWithin(fd, into + *taken, size - *taken, deadline, &count)) {
+        case platform::ReadSome::Bytes: *taken += count; break;
+        case platform::ReadSome::End: return Got::End;
+        case platform::ReadSome::TimedOut: return Got::TimedOut;
+        case platform::ReadSome::Failed: return Got::Failed;
+        }
     }
     return Got::All;
 }

@@ -4,8 +4,7 @@
 #include "browserhost.h"
 #include "folders.h"
 #include <QCoreApplication>
-#include <QDir>
-#include <unistd.h>
+#include "platform/hoststdio.h"
 
 int main(int argc, char **argv)
 {
@@ -15,6 +14,8 @@ int main(int argc, char **argv)
     arguments.removeFirst();
     const QString here = QCoreApplication::applicationDirPath();
     const vidrona::Folders folders = vidrona::chooseFolders(here);
-    return vidrona::browserhost::serve(arguments, STDIN_FILENO, STDOUT_FILENO, folders.list,
-                                       QDir(here).filePath(QStringLiteral("vidrona")));
+    // The browsers' framing is binary: no text mode may change a byte.
+    const vidrona::platform::Stdio stdio = vidrona::platform::binaryStdio();
+    return vidrona::browserhost::serve(arguments, stdio.in, stdio.out, folders.list,
+                                       vidrona::platform::programIn(here, QStringLiteral("vidrona")));
 }
