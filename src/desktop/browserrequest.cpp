@@ -62,6 +62,13 @@ bool addressOf(const QJsonObject &o, HandedAddress *out, QString *why)
     const QUrl referrer(o.value(QStringLiteral("referrer")).toString(), QUrl::StrictMode);
     if (isWebAddress(referrer) && plainField(referrer.toString()))
         out->extras.fields << "Referer: " + referrer.toEncoded();
+    // Any page may set its title: it is only ever a name, kept to one line.
+    QString title = o.value(QStringLiteral("title")).toString().left(MaxTitleChars);
+    for (QChar &c : title)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
+            || c.category() == QChar::Separator_Paragraph)
+            c = QLatin1Char(' ');
+    out->title = title.simplified();
     const QString agent = o.value(QStringLiteral("userAgent")).toString();
     if (!agent.isEmpty() && plainField(agent, 1024))
         out->extras.fields << "User-Agent: " + agent.toUtf8();

@@ -24,7 +24,16 @@ struct RowExtras {
 struct HandedAddress {
     QString address;
     RowExtras extras;
-    bool operator==(const HandedAddress &o) const { return address == o.address && extras == o.extras; }
+    // The browser tab's title, one line: the row's name when the address
+    // gives none worth keeping (a playlist's "index.m3u8"); empty: none.
+    QString title = {};
+    bool operator==(const HandedAddress &o) const
+    {
+        return address == o.address && extras == o.extras && title == o.title;
+    }
 };
+
+// A tab's title is at most this long when it is handed over.
+inline constexpr int MaxTitleChars = 400;
 
 } // namespace vidrona

@@ -16,6 +16,7 @@ namespace {
 
 const QByteArray FieldMark = "\tfield ";
 const QByteArray CookieMark = "\tcookie ";
+const QByteArray TitleMark = "\ttitle ";
 
 // One line of the message: whatever would end it or start another goes.
 QByteArray oneLine(const QByteArray &text)
@@ -67,6 +68,8 @@ QByteArray ListOwner::messageOf(const QList<HandedAddress> &addresses)
         for (const QByteArray &c : a.extras.cookies.split('\n'))
             if (!c.trimmed().isEmpty())
                 out += CookieMark + oneLine(c) + '\n';
+        if (!a.title.isEmpty())
+            out += TitleMark + oneLine(a.title.left(MaxTitleChars).toUtf8()) + '\n';
     }
     return out + '\n';
 }
@@ -79,6 +82,8 @@ QList<HandedAddress> ListOwner::addressesOf(const QByteArray &message)
             out.last().extras.fields << line.mid(FieldMark.size());
         else if (line.startsWith(CookieMark) && !out.isEmpty())
             out.last().extras.cookies += line.mid(CookieMark.size()) + '\n';
+        else if (line.startsWith(TitleMark) && !out.isEmpty())
+            out.last().title = QString::fromUtf8(line.mid(TitleMark.size())).left(MaxTitleChars);
         else if (!line.startsWith('\t') && !line.trimmed().isEmpty() && out.size() < MaxAddresses)
             out.append({QString::fromUtf8(line.trimmed()), {}});
     }
@@ -264,7 +269,7 @@ void ListOwner::read(QLocalSocket *socket)
     bool extras = false;
     for (const HandedAddress &a : handed) {
         addresses << a.address;
-        extras = extras || !a.extras.isEmpty();
+        extras = extras || !a.extras.isEmpty() || !a.title.isEmpty();
     }
     if (extras)
         emit handedOverWithExtras(handed);

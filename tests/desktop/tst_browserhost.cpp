@@ -86,6 +86,8 @@ private slots:
     void socketMessage();
     void refusals_data();
     void refusals();
+    void tabTitles_data();
+    void tabTitles();
     void handedToTheRunningWindow();
     void startsTheProgram();
 
@@ -154,6 +156,10 @@ void TestBrowserHost::socketMessage_data()
         << QList<HandedAddress>{{"http://a.test/1", extras}, {"http://a.test/2", {}}};
     QTest::newRow("extras before any address go") << QByteArray("\tfield Referer: x\nhttp://a.test/1\n\n")
                                                    << QList<HandedAddress>{{"http://a.test/1", {}}};
+    QTest::newRow("the tab's title after its address")
+        << QByteArray("http://a.test/index.m3u8\n\tfield Referer: http://p.test/\n\ttitle Talk \xc3\xa9t\xc3\xa9\nhttp://a.test/2\n\n")
+        << QList<HandedAddress>{{"http://a.test/index.m3u8", {{"Referer: http://p.test/"}, {}}, QStringLiteral("Talk été")},
+                                {"http://a.test/2", {}}};
 }
 
 // What a start writes on the socket and what the window reads back; a
@@ -168,6 +174,34 @@ void TestBrowserHost::socketMessage()
     // A line break inside a field or cookie cannot start an address of its own.
     const QList<HandedAddress> sly{{"http://a.test/1", {{"Referer: x\nhttp://evil.test/"}, "c\nhttp://evil.test/2"}}};
     QCOMPARE(ListOwner::addressesOf(ListOwner::messageOf(sly).chopped(1)).size(), 1);
+}
+
+void TestBrowserHost::tabTitles_data()
+{
+    QTest::addColumn<QJsonValue>("sent");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("as it is") << QJsonValue("Members' film night") << "Members' film night";
+    QTest::newRow("none") << QJsonValue(QJsonValue::Undefined) << "";
+    QTest::newRow("not text") << QJsonValue(42) << "";
+    QTest::newRow("line breaks and tabs become blanks") << QJsonValue("Talk\n\r\tone\u2028two") << "Talk one two";
+    QTest::newRow("bounded") << QJsonValue(QString(5000, 'x')) << QString(MaxTitleChars, 'x');
+}
+
+// Any page sets its title: it is kept as one bounded line, never a refusal.
+void TestBrowserHost::tabTitles()
+{
+    QFETCH(QJsonValue, sent);
+    QFETCH(QString, kept);
+    QJsonObject one = entry("http://a.example/index.m3u8");
+    one.remove("title");
+    if (!sent.isUndefined())
+        one.insert("title", sent);
+    const host::Request request = host::parseRequest(QJsonDocument(QJsonObject{{"addresses", QJsonArray{one}}}).toJson());
+    QVERIFY(request.refusal.isEmpty());
+    QCOMPARE(request.addresses.size(), 1);
+    QCOMPARE(request.addresses.at(0).title, kept);
+    // It crosses the window's socket as it is.
+    QCOMPARE(ListOwner::addressesOf(ListOwner::messageOf(request.addresses).chopped(1)), request.addresses);
 }
 
 void TestBrowserHost::refusals_data()
@@ -244,6 +278,7 @@ void TestBrowserHost::handedToTheRunningWindow()
     QCOMPARE(handed.at(1).extras.fields,
              (QList<QByteArray>{"Referer: http://a.example/page.html", "User-Agent: TestBrowser/1.0"}));
     QCOMPARE(handed.at(1).extras.cookies, QByteArray("a.example\tFALSE\t/\tFALSE\t0\tsession\ts3cret\n"));
+    QCOMPARE(handed.at(1).title, QStringLiteral("A page"));
     // The host's start, the read, the hand-over: well within a second.
     qInfo("message to window: %lld ms", clickToWindow);
     QVERIFY2(clickToWindow <= 1000, qPrintable(QString::number(clickToWindow)));

@@ -64,6 +64,7 @@ void AddVideoPanel::cmdAddVideo_Click()
         m_ui.txtUrl->setText(pasted);
     VideoUrl = m_ui.txtUrl->text();
     m_extras = {}; // a pasted address carries nothing of a browser's
+    m_tabTitle.clear();
     startAddress(VideoUrl);
 }
 

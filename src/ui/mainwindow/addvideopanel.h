@@ -91,6 +91,7 @@ private:
     resolve::ResolverTable *m_table;
     QList<HandedAddress> m_waiting; // addresses from elsewhere, not yet started
     RowExtras m_extras;             // those of the address being worked out
+    QString m_tabTitle;             // the browser tab's title of that address
     QString m_resolvingKey;         // their file's key while it is worked out; empty: none
     QShortcut *m_escape;   // cancels the address in progress
     // Rows whose quality the user is asked for, one window at a time; the

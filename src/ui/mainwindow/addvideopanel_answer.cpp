@@ -7,6 +7,7 @@
 #include "download/streams/qualitychoice.h"
 #include "qualitywindow.h"
 #include "resolve/resolvertable.h"
+#include "resolve/tabname.h"
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -38,6 +39,7 @@ void AddVideoPanel::takeNext()
         return;
     const HandedAddress next = m_waiting.takeFirst();
     m_extras = next.extras;
+    m_tabTitle = next.title;
     startAddress(next.address);
 }
 
@@ -165,11 +167,12 @@ bool AddVideoPanel::addRow(const resolve::Found &row, const QStringList &subtitl
 {
     if (!row.siteVideo.isEmpty())
         return m_service.addSiteVideo(row.fileUrl, row.fileName.value_or(QString()), row.siteVideo);
+    const QString name = resolve::nameForTab(row.fileUrl, row.fileName.value_or(QString()), m_tabTitle);
     RowExtras extras = m_extras;
     extras.subtitles = subtitles;
     if (extras.isEmpty())
-        return m_service.add(row.fileUrl, row.fileName.value_or(QString()));
-    const bool added = m_service.add(row.fileUrl, row.fileName.value_or(QString()), extras);
+        return m_service.add(row.fileUrl, name);
+    const bool added = m_service.add(row.fileUrl, name, extras);
     // The user asked the browser to download it: the row starts at once.
     if (added && !m_extras.isEmpty())
         m_service.start();
