@@ -20,6 +20,9 @@ EXTENSION_ID = "hiemkdcfblalgmlpnmnopjohncebladp"
 SITE = "http://members.vidrona.test"
 FILM = SITE + "/private/film.mp4"
 PLAYLIST = SITE + "/hls/lesson.m3u8"
+# A second page whose film and playlist are other addresses of the same media.
+EVENING_FILM = FILM + "?evening=1"
+EVENING_PLAYLIST = PLAYLIST + "?evening=1"
 
 
 LOGS = []  # files whose text is shown with a failure
@@ -162,6 +165,30 @@ def send_from_popup(browser, tab_id, screenshot):
              + str(browser.evaluate(popup, "document.getElementById('answer').textContent")))
 
 
+def send_all_from_popup(browser, worker):
+    """Opens the evening page in a tab of its own, then clicks "Download all
+    with Vidrona" in its toolbar list."""
+    target = browser.call("Target.createTarget", {"url": SITE + "/evening"})["targetId"]
+    page = browser.attach(target)
+    if not browser.wait_for(page, "document.body && document.body.dataset.played === '1'"):
+        fail("the evening page's player did not read its playlist")
+    tab_id = browser.evaluate(worker, f"chrome.tabs.query({{url: '{SITE}/evening'}}).then(t => t[0].id)")
+    deadline = time.monotonic() + 30
+    while len(browser.evaluate(worker, f"vidrona.listOf({tab_id})")) < 2 and time.monotonic() < deadline:
+        time.sleep(0.1)
+    entries = sorted(e["url"] for e in browser.evaluate(worker, f"vidrona.listOf({tab_id})"))
+    if entries != sorted([EVENING_FILM, EVENING_PLAYLIST]):
+        fail(f"the evening's toolbar list is {entries}")
+    popup = browser.attach(browser.call("Target.createTarget", {
+        "url": f"chrome-extension://{EXTENSION_ID}/popup.html?tab={tab_id}"})["targetId"])
+    if not browser.wait_for(popup, "document.body.dataset.ready === '1' && !document.getElementById('all').hidden"):
+        fail("the toolbar list offers no \"all\"")
+    browser.evaluate(popup, "document.getElementById('all').click()")
+    if not browser.wait_for(popup, "document.getElementById('answer').textContent === 'Sent to Vidrona (2)'"):
+        fail("\"all\" was not answered with both: "
+             + str(browser.evaluate(popup, "document.getElementById('answer').textContent")))
+
+
 def film_bytes(port):
     """The film as the site serves it to a member."""
     opener = urllib.request.build_opener(urllib.request.ProxyHandler({"http": f"http://127.0.0.1:{port}"}))
@@ -215,6 +242,22 @@ def run(args, work, processes):
     seconds = duration_of(os.path.join(folder, lesson[0]))
     if not 2.5 <= seconds <= 3.5:
         fail(f"the streamed lesson lasts {seconds} s, not 3")
+    # A playlist's address names nothing worth keeping: the tab's title does.
+    if lesson[0] != "Members' film night.mp4":
+        fail(f"the lesson's row is named {lesson[0]!r}, not after its tab")
+    if film[0] != "film.mp4":
+        fail(f"the film's row is named {film[0]!r}, not after its address")
+
+    send_all_from_popup(browser, worker)
+    evening_film = wait_row(folder, EVENING_FILM, "COMPLETED")
+    evening_lesson = wait_row(folder, EVENING_PLAYLIST, "COMPLETED")
+    with open(os.path.join(folder, evening_film[0]), "rb") as f:
+        if f.read() != film_bytes(port):
+            fail("the film sent with \"all\" is not the site's")
+    if evening_lesson[0] != "Members' evening.mp4":
+        fail(f"the evening lesson's row is named {evening_lesson[0]!r}")
+    if not 2.5 <= duration_of(os.path.join(folder, evening_lesson[0])) <= 3.5:
+        fail("the evening lesson is not the 3 s lesson")
     print(f"rows: {rows_of(folder)}")
     with open(os.path.join(folder, "List"), "rb") as f:
         if b"ok-7f3a" in f.read():

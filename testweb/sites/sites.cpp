@@ -18,6 +18,7 @@ void installStreamClip(Server &);
 void installMembers(Server &);
 void installVideoSite(Server &);
 void installQualityLadder(Server &);
+void installMembersEvening(Server &);
 
 QList<SiteInstaller> siteInstallers()
 {
@@ -25,7 +26,7 @@ QList<SiteInstaller> siteInstallers()
         installMetacafe, installVidekta, installTvali, installAllVideos, installBreak,
         installDailyMotion, installGoogleVideo, installLinkService, installSoftwareArchive,
         installYouTube, installTodaysWeb, installStreamClip, installVideoSite,
-        installMembers, installQualityLadder,
+        installMembers, installQualityLadder, installMembersEvening,
     };
 }
 
