@@ -3,6 +3,7 @@
 #include "download/filenames.h"
 #include "download/streams/dashmanifest.h"
 #include "download/streams/hlsplaylist.h"
+#include "download/streams/qualitychoice.h"
 
 namespace vidrona::resolve {
 
@@ -35,6 +36,8 @@ StreamCheck checkStream(QByteArrayView text, const QUrl &address)
 {
     if (looksLikeDash(text)) {
         const streams::DashManifest manifest = streams::readDashManifest(text, address);
+        if (manifest.refusal == streams::Refusal::None && streams::dashChoice(manifest, {}).isEmpty())
+            return {StreamCheck::Refused, QStringLiteral("The manifest names no video."), {}};
         StreamCheck check = verdictOf(manifest.refusal, manifest.why);
         if (check.verdict == StreamCheck::Accepted)
             check.offer = dashOffer(manifest, text);
@@ -43,10 +46,9 @@ StreamCheck checkStream(QByteArrayView text, const QUrl &address)
     const streams::HlsPlaylist playlist = streams::readHlsPlaylist(text, address);
     if (playlist.refusal != streams::Refusal::None || playlist.kind == streams::HlsPlaylist::Media)
         return verdictOf(playlist.refusal, playlist.why);
-    const std::optional<streams::HlsVariant> best = streams::bestVariant(playlist.master);
-    if (!best)
+    if (playlist.master.variants.isEmpty())
         return {StreamCheck::Refused, QStringLiteral("The playlist names no video."), {}};
-    return {StreamCheck::NeedsVariant, {}, best->url, hlsOffer(playlist.master)};
+    return {StreamCheck::NeedsVariant, {}, streams::hlsChoice(playlist.master, {}), hlsOffer(playlist.master)};
 }
 
 StreamCheck checkVariant(QByteArrayView text, const QUrl &address)

@@ -1,6 +1,7 @@
 #pragma once
 #include "offer.h"
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QUrl>
 
@@ -14,12 +15,15 @@ struct StreamCheck {
     enum Verdict {
         Accepted,     // it can be saved
         Refused,      // why says why not
-        NeedsVariant, // an HLS master: variant is the media playlist to judge
+        NeedsVariant, // an HLS master: variants are the media playlists to judge
         NotAStream,   // neither a playlist nor a manifest (an error page, say)
     };
     Verdict verdict = NotAStream;
     QString why;
-    QUrl variant;
+    // The media playlists a fetch of the best quality would save (the
+    // chosen variant, then its separate sound), resolved against the
+    // address the master came from.
+    QList<QUrl> variants;
     // What it offers to choose from (a master's or a manifest's), and the
     // length a variant's playlist tells, for the sizes (0 unknown).
     Offer offer = {};
@@ -27,10 +31,13 @@ struct StreamCheck {
 };
 
 // The first text at a stream's address: a DASH manifest when it says
-// <MPD near its start, else an HLS playlist (master or media).
+// <MPD near its start, else an HLS playlist (master or media). address:
+// the one that answered, redirects followed, as the fetch resolves against.
+// A master's variants and a manifest's tracks are chosen as the fetch
+// chooses them (qualitychoice.h), so both judge the same playlists.
 StreamCheck checkStream(QByteArrayView text, const QUrl &address);
-// The media playlist of the variant a master chose (bestVariant): the one
-// a fetch would save, so where live and protected pieces show.
+// A media playlist a master's choice named: where live and protected
+// pieces show.
 StreamCheck checkVariant(QByteArrayView text, const QUrl &address);
 
 // The name a stream's row gets: the page's title, else the last segment

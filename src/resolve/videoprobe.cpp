@@ -28,6 +28,19 @@ bool refusesHead(const PageResult &answer)
     return answer.status >= 400 || (isSuccess(answer.status) && answer.head.value("Content-Type").isEmpty());
 }
 
+// What an answer is by its head and the address asked; where those do not
+// say it is a stream or a page, the address that answered after redirects
+// (a CDN's edge sends a playlist's own address on) may.
+direct::HeadKind kindOf(const QUrl &asked, const PageResult &answer, const direct::Head &head, bool videoExpected)
+{
+    const direct::HeadKind kind = direct::classify(asked, head, videoExpected);
+    if (kind == direct::HeadKind::Streamed || kind == direct::HeadKind::Page || !answer.url.isValid()
+        || answer.url == asked)
+        return kind;
+    const direct::HeadKind answered = direct::classify(answer.url, head, videoExpected);
+    return answered == direct::HeadKind::Streamed || kind == direct::HeadKind::Other ? answered : kind;
+}
+
 } // namespace
 
 VideoProbe::VideoProbe(QObject *parent) : QObject(parent)
@@ -137,6 +150,7 @@ void VideoProbe::askStream(const QString &rowUrl, const QUrl &url, bool typed)
 {
     m_streamRow = rowUrl;
     m_streamTyped = typed;
+    m_variants.clear();
     ask(url, Stage::StreamGet);
 }
 
@@ -164,7 +178,7 @@ void VideoProbe::onHead(const PageResult &answer)
     if (inStreamStage())
         return readPlaylist(answer.body, answer.url.isValid() ? answer.url : m_asked);
     const direct::Head head{answer.head.value("Content-Type"), answer.head.value("Content-Disposition")};
-    switch (direct::classify(m_asked, head, fileStage)) {
+    switch (kindOf(m_asked, answer, head, fileStage)) {
     case direct::HeadKind::MediaFile:
         return conclude(ProbeResult::File, fileStage ? m_asked.toString(QUrl::FullyEncoded) : m_addressText,
                         direct::fileNameFor(answer.url.isValid() ? answer.url : m_asked, head));
@@ -303,19 +317,24 @@ void VideoProbe::onStreamChecked(const resolve::StreamCheck &check)
 {
     switch (check.verdict) {
     case resolve::StreamCheck::Accepted: {
-        const QString name = resolve::streamFileName(m_title, QUrl(m_streamRow));
         if (m_stage == Stage::StreamGet) // a manifest, or a media playlist alone
             m_offer = check.offer;
         for (streams::Quality &q : m_offer.qualities)
             if (q.seconds <= 0)
                 q.seconds = check.seconds;
+        if (!m_variants.isEmpty()) // each playlist the fetch would save is judged
+            return ask(m_variants.takeFirst(), Stage::VariantGet);
+        const QString name = resolve::streamFileName(m_title, QUrl(m_streamRow));
         m_offer.files.clear();
         m_offer.name = name;
         return conclude(ProbeResult::Stream, m_streamRow, name);
     }
     case resolve::StreamCheck::NeedsVariant:
+        if (check.variants.isEmpty())
+            return onStreamChecked({resolve::StreamCheck::Refused, QStringLiteral("The playlist names no video."), {}});
         m_offer = check.offer;
-        return ask(check.variant, Stage::VariantGet);
+        m_variants = check.variants.first(qMin(check.variants.size(), qsizetype(MaxVariantsTried)));
+        return ask(m_variants.takeFirst(), Stage::VariantGet);
     case resolve::StreamCheck::Refused:
         // A page's other stream may still do; the first refusal is what is told.
         if (m_refusal.isEmpty())
@@ -361,6 +380,7 @@ void VideoProbe::stop()
     m_request.cancel();
     m_deadline.stop();
     m_named.clear();
+    m_variants.clear();
 }
 
 void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const QString &fileName)

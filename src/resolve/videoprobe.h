@@ -39,7 +39,8 @@ struct ProbeResult {
 // names its video (its first MaxPageBytes read; the file it names is then
 // asked the same way). A video streamed in pieces (an HLS playlist or a
 // DASH manifest, typed or named by the page, known by its extension or
-// its type) is read, with an HLS master's best variant, and judged before
+// its type) is read, with the media playlists an HLS master's chosen
+// variant takes (as the fetch chooses them), and judged before
 // it is offered; a page's plain file is preferred to its stream. Every answer is read with PageRequest's bounds on its
 // head and body. Follows the system proxy, a bounded number of redirects,
 // and gives up on an answer that goes quiet for the stall time or when the
@@ -53,6 +54,7 @@ public:
     static constexpr int MaxRedirects = 8;
     static constexpr int MaxFilesTried = 4;   // of the file addresses one page names
     static constexpr int MaxStreamsTried = 2; // of its playlists and manifests
+    static constexpr int MaxVariantsTried = 4; // media playlists of one master (a picture and its sound)
 
     explicit VideoProbe(QObject *parent = nullptr);
     ~VideoProbe() override;
@@ -130,6 +132,7 @@ private:
     bool m_unsaveable = false; // the page named blob:, data: or the like
     QString m_refusal;      // why the first stream judged was refused
     QString m_streamRow;    // the address a stream's row would keep
+    QList<QUrl> m_variants; // a master's media playlists still to judge
     bool m_streamTyped = false; // the stream is the typed address itself
     QByteArray m_quality;       // the settings' choice among a page's files
     resolve::Offer m_offer;     // a page's several files, else the stream's qualities

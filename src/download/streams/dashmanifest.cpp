@@ -409,17 +409,14 @@ DashManifest readDashManifest(QByteArrayView text, const QUrl &address)
     return Reader(text, address).run();
 }
 
-std::optional<DashTrack> bestTrack(const DashManifest &manifest, const QByteArray &kind, int period)
+DashManifest periodOf(const DashManifest &manifest, int period)
 {
-    std::optional<DashTrack> best;
-    for (const DashTrack &t : manifest.tracks) {
-        if (t.kind != kind || t.period != period)
-            continue;
-        if (!best || t.bandwidth > best->bandwidth
-            || (t.bandwidth == best->bandwidth && qint64(t.width) * t.height > qint64(best->width) * best->height))
-            best = t;
-    }
-    return best;
+    DashManifest one = manifest;
+    one.tracks.clear();
+    for (const DashTrack &t : manifest.tracks)
+        if (t.period == period)
+            one.tracks << t;
+    return one;
 }
 
 } // namespace vidrona::streams

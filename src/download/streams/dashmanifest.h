@@ -52,9 +52,8 @@ DashManifest readDashManifest(QByteArrayView text, const QUrl &address);
 // namespace prefix ("<MPD", "<mpd:MPD").
 bool looksLikeMpd(QByteArrayView text, qsizetype sniffBytes);
 
-// The track of that kind to save from period: the highest bandwidth, then
-// the largest picture.
-std::optional<DashTrack> bestTrack(const DashManifest &manifest, const QByteArray &kind, int period = 0);
+// The manifest with the tracks of one period alone, for a choice among them.
+DashManifest periodOf(const DashManifest &manifest, int period);
 
 // An ISO 8601 duration in any of its forms ("PT1H2M3.5S",
 // "P0Y0M0DT0H0M20.000S", "P1W", a decimal comma), in seconds; a year

@@ -246,21 +246,6 @@ bool HlsVariant::soundOnly() const
     return true;
 }
 
-std::optional<HlsVariant> bestVariant(const HlsMaster &master)
-{
-    const auto better = [](const HlsVariant &a, const HlsVariant &b) {
-        if (a.soundOnly() != b.soundOnly())
-            return a.soundOnly(); // a picture first, whatever the bandwidth
-        if (a.bandwidth != b.bandwidth)
-            return a.bandwidth < b.bandwidth;
-        return qint64(a.width) * a.height < qint64(b.width) * b.height;
-    };
-    const auto best = std::max_element(master.variants.begin(), master.variants.end(), better);
-    if (best == master.variants.end())
-        return std::nullopt;
-    return *best;
-}
-
 std::optional<QUrl> audioFor(const HlsMaster &master, const HlsVariant &variant)
 {
     std::optional<QUrl> first;

@@ -90,10 +90,6 @@ struct HlsPlaylist {
 // Reads text, served from address, within the bounds of streamlimits.h.
 HlsPlaylist readHlsPlaylist(QByteArrayView text, const QUrl &address);
 
-// The variant to save: the highest bandwidth, then the largest picture,
-// among those with a picture; one with sound only when nothing else is
-// offered.
-std::optional<HlsVariant> bestVariant(const HlsMaster &master);
 // The audio rendition the variant names and that has a playlist of its
 // own: the default one of its group, else the group's first.
 std::optional<QUrl> audioFor(const HlsMaster &master, const HlsVariant &variant);

@@ -169,15 +169,9 @@ bool Builder::dash(const QByteArray &text, const QUrl &address)
     if (m.refusal != Refusal::None)
         return refuse(m.refusal, m.why);
     QList<DashTrack> video, audio;
-    for (int period = 0; period < m.periods; ++period) {
-        DashManifest one = m;
-        one.tracks.clear();
-        for (const DashTrack &t : m.tracks)
-            if (t.period == period)
-                one.tracks << t;
-        for (const DashTrack &t : dashChoice(one, choice))
+    for (int period = 0; period < m.periods; ++period)
+        for (const DashTrack &t : dashChoice(periodOf(m, period), choice))
             (t.kind == "video" ? video : audio) << t;
-    }
     if (video.isEmpty() && audio.isEmpty())
         return refuse(Refusal::Empty, QStringLiteral("The manifest names no video."));
     // A period without the picture or the sound the others have would

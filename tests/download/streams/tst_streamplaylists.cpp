@@ -2,6 +2,7 @@
 // and ranges, and what is refused with which reason.
 #include "download/streams/dashmanifest.h"
 #include "download/streams/hlsplaylist.h"
+#include "download/streams/qualitychoice.h"
 #include <QtTest>
 
 using namespace vidrona::streams;
@@ -128,10 +129,10 @@ void TestStreamPlaylists::masterPlaylist()
     const HlsPlaylist p = readHlsPlaylist(text, At);
     QCOMPARE(p.kind, HlsPlaylist::Master);
     QCOMPARE(p.master.variants.size(), 3);
-    const auto best = bestVariant(p.master);
-    QVERIFY(best);
-    QCOMPARE(best->url, QUrl("http://cdn.test/v/fhd/index.m3u8")); // same bandwidth, larger picture
-    QCOMPARE(audioFor(p.master, *best), std::nullopt);                // it carries its own sound
+    // The same bandwidth, the larger picture; it carries its own sound, so
+    // no rendition comes with it.
+    QCOMPARE(hlsChoice(p.master, {}), QList<QUrl>{QUrl("http://cdn.test/v/fhd/index.m3u8")});
+    QCOMPARE(audioFor(p.master, p.master.variants[2]), std::nullopt);
     QCOMPARE(audioFor(p.master, p.master.variants[1]), QUrl("http://cdn.test/v/audio/de.m3u8"));
 }
 
@@ -162,10 +163,14 @@ QByteArray mpd(const QByteArray &sets, const QByteArray &attributes = "mediaPres
            + "><Period>" + sets + "</Period></MPD>";
 }
 
-// The best track of a kind as "init|first piece|last piece|count".
+// The track of a kind the fetch would save, as "init|first piece|last
+// piece|count".
 QString trackOf(const DashManifest &m, const QByteArray &kind)
 {
-    const auto t = bestTrack(m, kind);
+    std::optional<DashTrack> t;
+    for (const DashTrack &chosen : dashChoice(periodOf(m, 0), {}))
+        if (chosen.kind == kind)
+            t = chosen;
     if (!t)
         return QString();
     const auto piece = [](const DashPiece &p) {
