@@ -10,6 +10,9 @@ struct JoinRun {
     int first = 0;          // index, in the track's join order, of the run's first file
     bool timed = false;     // true: the run's time is moved by shiftSeconds; false: it follows on
     double shiftSeconds = 0; // added to the run's own times (a period's start less its offset)
+    // The time of pieces left out just before the run (gaps the server has
+    // no pieces for): the file keeps it, its picture jumping as a player's.
+    double gapSeconds = 0;
 };
 
 // Per track; a track without runs is read as one.

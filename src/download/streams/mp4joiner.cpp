@@ -94,6 +94,8 @@ struct Input {
     qint64 shiftMicros = 0;
     qint64 endMicros = 0;
     QList<qint64> streamMicros; // per input stream: its last packet's time
+    std::optional<PackedAudioClock> packed; // packed audio's own clock
+    qint64 packedBytes = 0;                 // of its packets so far
     bool done = false;
     ~Input()
     {
@@ -127,24 +129,24 @@ bool openRun(Input &in, QString *error)
     return code >= 0;
 }
 
+qint64 micros(double seconds)
+{
+    return qRound64(seconds * AV_TIME_BASE);
+}
+
 qint64 runStart(const Input &in)
 {
     return in.format->start_time != AV_NOPTS_VALUE ? in.format->start_time : 0;
 }
 
-// Where packed audio's first piece says its sound starts (packedaudio.h).
-std::optional<qint64> packedAudioStart(const Input &in)
+// Where packed audio's pieces say their sound belongs (packedaudio.h).
+std::optional<PackedAudioClock> packedAudioClock(const Input &in)
 {
     const char *name = in.format->iformat ? in.format->iformat->name : "";
     static const QByteArrayList packed{"aac", "ac3", "eac3", "mp3"};
     if (!packed.contains(QByteArray(name)))
         return std::nullopt;
-    const JoinPiece piece = in.pieces.value(in.runs.first().first);
-    QFile first(piece.path);
-    if (!first.open(QIODevice::ReadOnly) || !first.seek(piece.offset))
-        return std::nullopt;
-    const qint64 head = piece.length < 0 ? PackedAudioHeadBytes : qMin<qint64>(PackedAudioHeadBytes, piece.length);
-    return packedAudioStartMicros(first.read(head));
+    return PackedAudioClock::read(in.reader.pieces);
 }
 
 bool open(Input &in, const QList<JoinPiece> &pieces, const QList<JoinRun> &runs, const std::atomic<bool> *cancel,
@@ -156,10 +158,11 @@ bool open(Input &in, const QList<JoinPiece> &pieces, const QList<JoinRun> &runs,
     if (!openRun(in, error))
         return false;
     if (in.runs.first().timed)
-        in.shiftMicros = qint64(in.runs.first().shiftSeconds * AV_TIME_BASE);
-    else if (const std::optional<qint64> at = packedAudioStart(in))
-        in.shiftMicros = *at - runStart(in); // its clock, which the demuxer does not read, set against the video's
-    in.startMicros = runStart(in) + in.shiftMicros;
+        in.shiftMicros = micros(in.runs.first().shiftSeconds);
+    else if ((in.packed = packedAudioClock(in)))
+        in.shiftMicros = in.packed->firstMicros() - runStart(in); // its clock, which the demuxer does not read
+    // A gap before the first piece: the file starts that much before it.
+    in.startMicros = runStart(in) + in.shiftMicros - micros(in.runs.first().gapSeconds);
     return true;
 }
 
@@ -218,7 +221,7 @@ bool nextRun(Input &in, Output &output, QString *error)
                *error = QStringLiteral("a part of the video lacks a stream the part before it has"), false;
     in.outStream = outStream;
     const JoinRun &run = in.runs.at(in.run);
-    in.shiftMicros = run.timed ? qint64(run.shiftSeconds * AV_TIME_BASE) : in.endMicros - runStart(in);
+    in.shiftMicros = run.timed ? micros(run.shiftSeconds) : in.endMicros + micros(run.gapSeconds) - runStart(in);
     in.streamMicros.clear(); // the jumps within a run are judged anew
     return true;
 }
@@ -261,6 +264,16 @@ void followOn(Input &in, AVPacket *packet, AVRational from)
     if (in.streamMicros.size() < int(in.format->nb_streams))
         in.streamMicros.resize(in.format->nb_streams, AV_NOPTS_VALUE);
     qint64 at = av_rescale_q(packet->dts, from, MicrosBase) + in.shiftMicros;
+    // Packed audio goes on without a break but where a piece's own
+    // timestamp says there is one (more than half a packet off).
+    if (in.packed) {
+        const std::optional<qint64> stamp = in.packed->enteredAt(in.packedBytes);
+        in.packedBytes += packet->size;
+        if (stamp && qAbs(*stamp - at) > qMax<qint64>(1000, av_rescale_q(packet->duration, from, MicrosBase) / 2)) {
+            in.shiftMicros += *stamp - at;
+            at = *stamp;
+        }
+    }
     const qint64 last = in.streamMicros.at(packet->stream_index);
     if (last != AV_NOPTS_VALUE && (at < last || at > last + MaxGapMicros)) {
         in.shiftMicros += in.endMicros - at;

@@ -1,4 +1,5 @@
 #include "packedaudio.h"
+#include <QFile>
 
 namespace vidrona::streams {
 
@@ -35,6 +36,14 @@ std::optional<qint64> stampOf(const QByteArray &data)
     return qint64(stamp) * 1000000 / 90000;
 }
 
+// The bytes of the ID3 tag head starts with (a footer included); 0: none.
+qint64 tagLength(const QByteArray &head)
+{
+    if (head.size() < 10 || !head.startsWith("ID3"))
+        return 0;
+    return 10 + syncsafe(head, 6) + ((uchar(head.at(5)) & 0x10) ? 10 : 0);
+}
+
 } // namespace
 
 std::optional<qint64> packedAudioStartMicros(const QByteArray &head)
@@ -54,6 +63,40 @@ std::optional<qint64> packedAudioStartMicros(const QByteArray &head)
         at += 10 + size;
     }
     return std::nullopt;
+}
+
+std::optional<PackedAudioClock> PackedAudioClock::read(const QList<JoinPiece> &pieces)
+{
+    PackedAudioClock clock;
+    QFile file;
+    qint64 at = 0;
+    for (const JoinPiece &piece : pieces) {
+        if (file.fileName() != piece.path) {
+            file.close();
+            file.setFileName(piece.path);
+            if (!file.open(QIODevice::ReadOnly))
+                return std::nullopt; // the join itself says why
+        }
+        const qint64 length = piece.length >= 0 ? piece.length : file.size() - piece.offset;
+        const QByteArray head = file.seek(piece.offset) ? file.read(qMin<qint64>(PackedAudioHeadBytes, length)) : QByteArray();
+        clock.m_starts << at;
+        clock.m_micros << packedAudioStartMicros(head);
+        at += qMax<qint64>(0, length - tagLength(head));
+    }
+    if (clock.m_micros.isEmpty() || !clock.m_micros.first())
+        return std::nullopt;
+    return clock;
+}
+
+std::optional<qint64> PackedAudioClock::enteredAt(qint64 at)
+{
+    int k = m_current;
+    while (k + 1 < m_starts.size() && m_starts.at(k + 1) <= at)
+        ++k;
+    if (k == m_current)
+        return std::nullopt;
+    m_current = k;
+    return m_micros.at(k);
 }
 
 } // namespace vidrona::streams

@@ -95,16 +95,27 @@ bool Builder::hlsTrack(const HlsMedia &media)
     QList<JoinRun> runs{JoinRun{}};
     QHash<int, int> mapPiece; // init section -> its piece number
     int lastMap = -1;
+    double gap = 0;     // of the pieces left out since the last one kept
+    bool fresh = true;  // the run has no piece of its own yet
     for (const HlsPiece &p : media.pieces) {
-        if (p.gap)
+        if (p.gap) {
+            gap += p.seconds;
             continue;
+        }
         if (p.map >= 0 && p.map != lastMap) {
             if (!mapPiece.contains(p.map))
                 mapPiece.insert(p.map, piece(media.maps.at(p.map).url, media.maps.at(p.map).range));
             if (lastMap >= 0)
-                runs.append({int(order.size()), false, 0});
+                runs.append({int(order.size()), false, 0}), fresh = true;
             order.append(mapPiece.value(p.map));
         }
+        // Before a run's first piece nothing in the pieces' own clock tells
+        // the time left out (later gaps show as a jump in it): the run
+        // carries it.
+        if (fresh)
+            runs.last().gapSeconds = gap;
+        gap = 0;
+        fresh = false;
         lastMap = p.map;
         const HlsKey *k = p.key >= 0 ? &media.keys.at(p.key) : nullptr;
         const int key = k && k->method == HlsKey::Aes128 ? this->key(k->url) : -1;

@@ -164,10 +164,11 @@ int adtsFrames(const QByteArray &aac)
 
 } // namespace
 
-QString ShapeClips::packedAudio(int id3Version)
+QString ShapeClips::packedAudio(int id3Version, double jumpSeconds)
 {
-    const QString folder = path(QString("packed%1").arg(id3Version));
-    if (!hls(QString("packed%1/v/index.m3u8").arg(id3Version), m_clips.reference(), {"-an"}) || !QDir().mkpath(folder + "/a")
+    const QString name = QString("packed%1-%2").arg(id3Version).arg(jumpSeconds);
+    const QString folder = path(name);
+    if (!hls(name + "/v/index.m3u8", m_clips.reference(), {"-an"}) || !QDir().mkpath(folder + "/a")
         || !runTool("ffmpeg", {"-v", "error", "-i", m_clips.reference(), "-vn", "-c:a", "copy", "-f", "segment",
                                "-segment_time", "1", folder + "/a/raw%d.aac"}))
         return {};
@@ -176,16 +177,19 @@ QString ShapeClips::packedAudio(int id3Version)
     QByteArray list = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-PLAYLIST-TYPE:VOD\n";
     for (int i = 0; QFileInfo::exists(folder + QString("/a/raw%1.aac").arg(i)); ++i) {
         const QByteArray raw = readFile(folder + QString("/a/raw%1.aac").arg(i));
-        const qint64 stamp = qRound64(videoStart * 90000) + samples * 90000 / 44100;
+        const double jump = i >= 2 ? jumpSeconds : 0;
+        const qint64 stamp = qRound64((videoStart + jump) * 90000) + samples * 90000 / 44100;
         writeFile(folder + "/a", QString("piece%1.aac").arg(i), id3Timestamp(stamp, id3Version) + raw);
         samples += qint64(adtsFrames(raw)) * 1024;
+        if (i == 2 && jumpSeconds != 0)
+            list += "#EXT-X-DISCONTINUITY\n";
         list += "#EXTINF:" + QByteArray::number(adtsFrames(raw) * 1024 / 44100.0) + ",\npiece" + QByteArray::number(i) + ".aac\n";
     }
     writeFile(folder + "/a", "index.m3u8", list + "#EXT-X-ENDLIST\n");
     writeFile(folder, "master.m3u8", "#EXTM3U\n#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"aud\",NAME=\"en\",DEFAULT=YES,"
                                      "URI=\"a/index.m3u8\"\n#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=160x120,"
                                      "CODECS=\"avc1.f4000c,mp4a.40.2\",AUDIO=\"aud\"\nv/index.m3u8\n");
-    return videoStart > 0.5 ? QString("packed%1/master.m3u8").arg(id3Version) : QString(); // a clock well after zero, as TS pieces have
+    return videoStart > 0.5 ? name + "/master.m3u8" : QString(); // a clock well after zero, as TS pieces have
 }
 
 QString ShapeClips::otherEncoding()

@@ -45,7 +45,9 @@ public:
     // apart, packed in .aac pieces each led by an ID3 tag naming its time
     // on the pictures' clock.
     // id3Version: 3 or 4 (frame sizes plain or seven bits a byte).
-    QString packedAudio(int id3Version);
+    // jumpSeconds: from the third piece on, after a discontinuity, the
+    // tags place the sound this much later (a break in it).
+    QString packedAudio(int id3Version, double jumpSeconds = 0);
     // A clip like the reference but encoded apart with other settings.
     QString otherEncoding();
 

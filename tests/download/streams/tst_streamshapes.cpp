@@ -80,6 +80,20 @@ void setType(testweb::Response &resp, const QByteArray &type)
     resp.headers.append({"Content-Type", type});
 }
 
+// The times of a stream's packets, in the file's order.
+QList<double> packetTimes(const QString &file, const char *kind)
+{
+    QByteArray out;
+    if (!runTool("ffprobe", {"-v", "error", "-select_streams", kind, "-show_entries", "packet=pts_time", "-of",
+                             "csv=p=0", file}, &out))
+        return {};
+    QList<double> times;
+    for (const QByteArray &line : out.split('\n'))
+        if (!line.trimmed().isEmpty())
+            times << line.split(',').first().toDouble();
+    return times;
+}
+
 } // namespace
 
 FetchResult TestStreamShapes::fetch(const QString &url, FetchJob &job, const QTemporaryDir &out)
@@ -241,15 +255,20 @@ void TestStreamShapes::variants()
 void TestStreamShapes::gaps_data()
 {
     QTest::addColumn<QList<int>>("gaps"); // pieces marked EXT-X-GAP, of the four
-    QTest::newRow("one in the middle") << QList<int>{1};
-    QTest::newRow("two in a row") << QList<int>{1, 2};
+    QTest::addColumn<double>("start");    // where the picture starts in the file
+    QTest::newRow("one in the middle") << QList<int>{1} << 0.0;
+    QTest::newRow("two in a row") << QList<int>{1, 2} << 0.0;
+    QTest::newRow("the very first") << QList<int>{0} << 1.0;
+    QTest::newRow("the first two") << QList<int>{0, 1} << 2.0;
 }
 
 // The pieces in a gap are not asked for; the others keep their time, so
-// the file is as long as the playlist and the picture jumps.
+// the file is as long as the playlist and the picture jumps, or, for a
+// gap at the start, begins as late as the gap is long.
 void TestStreamShapes::gaps()
 {
     QFETCH(QList<int>, gaps);
+    QFETCH(double, start);
     QString name = "gaps";
     for (int g : gaps)
         name += QString::number(g);
@@ -266,6 +285,8 @@ void TestStreamShapes::gaps()
     kept.remove(gaps.first() * 10, gaps.size() * 10); // a piece is a second: ten frames
     QCOMPARE(frameSums(job.finalPath), kept.join('\n') + '\n');
     QVERIFY2(qAbs(durationOf(job.finalPath) - 4.0) < 0.3, qPrintable(QString::number(durationOf(job.finalPath))));
+    const double picture = firstFrameSeconds(job.finalPath, "v");
+    QVERIFY2(qAbs(picture - start) < 0.06, qPrintable(QString("the picture starts at %1 s").arg(picture)));
 }
 
 void TestStreamShapes::manifests_data()
@@ -315,16 +336,22 @@ void TestStreamShapes::manifests()
 void TestStreamShapes::packedAudio_data()
 {
     QTest::addColumn<int>("version"); // of the ID3 tags that lead the pieces
-    QTest::newRow("ID3v2.4 transportStreamTimestamp") << 4;
-    QTest::newRow("ID3v2.3 transportStreamTimestamp") << 3;
+    QTest::addColumn<double>("jump"); // a break in the sound after its second piece, as the tags say
+    QTest::newRow("ID3v2.4 transportStreamTimestamp") << 4 << 0.0;
+    QTest::newRow("ID3v2.3 transportStreamTimestamp") << 3 << 0.0;
+    QTest::newRow("a break of 1.5 s between two pieces") << 4 << 1.5;
+    QTest::newRow("a break of 0.5 s, ID3v2.3") << 3 << 0.5;
 }
 
 // Sound in .aac pieces against pictures in TS pieces: both start together
-// in the file, as the ID3 timestamps place them, not the picture 1.4 s late.
+// in the file, as the ID3 timestamps place them, not the picture 1.4 s
+// late; and a break between two pieces keeps its time, the sound after it
+// as much later as their tags say.
 void TestStreamShapes::packedAudio()
 {
     QFETCH(int, version);
-    const QString top = m_shapes->packedAudio(version);
+    QFETCH(double, jump);
+    const QString top = m_shapes->packedAudio(version, jump);
     QVERIFY(!top.isEmpty());
     QTemporaryDir out;
     FetchJob job;
@@ -333,8 +360,22 @@ void TestStreamShapes::packedAudio()
     QCOMPARE(streamKinds(job.finalPath), QStringList({"audio", "video"}));
     const double picture = firstFrameSeconds(job.finalPath, "v"), sound = firstFrameSeconds(job.finalPath, "a");
     QVERIFY2(qAbs(picture - sound) < 0.06, qPrintable(QString("picture %1 s, sound %2 s").arg(picture).arg(sound)));
-    QVERIFY2(qAbs(durationOf(job.finalPath) - 4.0) < 0.3, qPrintable(QString::number(durationOf(job.finalPath))));
+    QVERIFY2(qAbs(durationOf(job.finalPath) - 4.0 - jump) < 0.3, qPrintable(QString::number(durationOf(job.finalPath))));
     QCOMPARE(frameSums(job.finalPath), frameSums(m_clips->reference()));
+    // The sound's longest pause between two packets is the break, where
+    // the third piece begins, a packet (23 ms) included.
+    const QList<double> times = packetTimes(job.finalPath, "a");
+    QVERIFY(times.size() > 100);
+    double longest = 0, at = 0, shortest = 1;
+    for (qsizetype i = 1; i < times.size(); ++i) {
+        shortest = qMin(shortest, times.at(i) - times.at(i - 1)); // no packet on another's time
+        if (times.at(i) - times.at(i - 1) > longest)
+            longest = times.at(i) - times.at(i - 1), at = times.at(i);
+    }
+    QVERIFY2(qAbs(longest - jump - 0.023) < 0.01, qPrintable(QString("%1 s at %2 s").arg(longest).arg(at)));
+    QVERIFY2(shortest > 0.02, qPrintable(QString("two packets %1 s apart").arg(shortest)));
+    if (jump > 0)
+        QVERIFY2(qAbs(at - picture - 2.0 - jump) < 0.05, qPrintable(QString("%1 s at %2 s").arg(longest).arg(at)));
 }
 
 void TestStreamShapes::newInit_data()
