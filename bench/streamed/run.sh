@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # A streamed video from one local server, fetched side by side by the
 # program's stream fetch (8 connections), `yt-dlp -N 8` and
-# `ffmpeg -i PLAYLIST -c copy`, ROUNDS times each in turn. Two rows:
-#   ROW=slow (default) a 20-second HLS (2-second TS pieces) whose server
-#            sends every piece at RATE (200 kB/s) per connection;
+# `ffmpeg -i PLAYLIST -c copy`, ROUNDS times each in turn. Two kinds:
+#   ROW=slow (default) a 20-second video whose server sends every piece at
+#            RATE (200 kB/s) per connection, as HLS (2-second TS pieces)
+#            and as DASH (2-second fMP4 pieces, picture and sound apart),
+#            one row each;
 #   ROW=many           a 4-hour HLS of 14,400 one-second pieces (~42 MB)
 #            sent at full speed over loopback.
-# Both videos are made here by ffmpeg. Prints each tool's best time, the
-# program's time over yt-dlp's and over ffmpeg's, for the slow row the
-# program's time over the link's limit (the bytes at RATE over 8
-# connections), and the program's highest peak memory; checks that the
-# three files decode to the same video frames. Then, for the slow row, a
+# The videos are made here by ffmpeg. Prints each tool's best time (from
+# the outside, process start included), the program's time over yt-dlp's
+# and over ffmpeg's, for the slow rows the program's time over the link's
+# limit (the bytes at RATE over 8 connections), the same for the fetch's
+# own time (its start to the file in place), and the program's highest
+# peak memory; checks that the three files decode to the same video frames. Then, with ROW=slow, a
 # sound-only row: the same video behind a master with a sound rendition of
 # its own, fetched by this build with the quality "sound"; prints the
 # bytes fetched beside the rendition's and the picture's, and fails when
@@ -59,9 +62,12 @@ else
     ffmpeg -v error -f lavfi -i testsrc=size=640x360:rate=25:duration=20 -f lavfi -i sine=frequency=440:duration=20 \
         -c:v libx264 -b:v 1M -g 50 -pix_fmt yuv420p -c:a aac -b:a 96k \
         -f hls -hls_time 2 -hls_playlist_type vod "$work/site/index.m3u8"
+    # The same video as DASH, encoded alike, cut at the same key frames.
+    mkdir "$work/site/dash"
+    ffmpeg -v error -f lavfi -i testsrc=size=640x360:rate=25:duration=20 -f lavfi -i sine=frequency=440:duration=20 \
+        -c:v libx264 -b:v 1M -g 50 -pix_fmt yuv420p -c:a aac -b:a 96k \
+        -f dash -seg_duration 2 -use_template 1 -use_timeline 0 "$work/site/dash/index.mpd"
 fi
-pieces=$(grep -c '\.ts$' "$work/site/index.m3u8")
-bytes=$(cat "$work/site"/*.ts | wc -c)
 
 "$build/bench/streamed/streamed_bench_server" "$work/site" "$rate" > "$work/server.out" &
 server_pid=$!
@@ -71,7 +77,6 @@ for _ in $(seq 50); do
 done
 port=$(awk '/^port /{print $2}' "$work/server.out")
 proxy=http://127.0.0.1:$port
-url=http://bench.vidrona.test/index.m3u8
 
 peak_mib() { awk -F': ' '/Maximum resident set size/{printf "%.1f", $2/1024}' "$1"; }
 max() { awk -v a="$1" -v b="$2" 'BEGIN{print (a+0 > b+0) ? a : b}'; }
@@ -79,41 +84,58 @@ min() { awk -v a="$1" -v b="$2" 'BEGIN{print (b == "" || a+0 < b+0) ? a : b}'; }
 frames() { ffmpeg -v error -i "$1" -map 0:v -f framemd5 - | grep -v '^#' | awk -F', *' '{print $NF}'; }
 now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN{print b - a}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
 
 rounds=${ROUNDS:-1}
-echo "$row row: $seconds s video, $pieces pieces, $bytes bytes; $rate B/s per connection (0: full speed);" \
-     "server on $proxy; $rounds rounds; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-best_f= best_y= best_v= mem_v=0 all=
-for _ in $(seq "$rounds"); do
-    rm -f "$work/ffmpeg.mp4" "$work/ytdlp.mp4" "$work/vidrona.mp4"
-    start=$(now)
-    env http_proxy="$proxy" no_proxy= ffmpeg -v error -y -i "$url" -c copy "$work/ffmpeg.mp4"
-    f=$(since "$start")
-    start=$(now)
-    yt-dlp -q --no-warnings --proxy "$proxy" -N 8 --no-part --no-cache-dir -o "$work/ytdlp.%(ext)s" \
-        --remux-video mp4 "$url"
-    y=$(since "$start")
-    start=$(now)
-    /usr/bin/time -v -o "$work/vidrona.time" env http_proxy="$proxy" no_proxy= \
-        "$program" "$url" "$work/vidrona.mp4" > "$work/vidrona.out"
-    # All three from the outside, process start included.
-    v=$(since "$start")
-    frames "$work/ffmpeg.mp4" > "$work/ffmpeg.frames"
-    cmp -s "$work/ffmpeg.frames" <(frames "$work/vidrona.mp4") || { echo "vidrona's file differs"; exit 1; }
-    cmp -s "$work/ffmpeg.frames" <(frames "$work/ytdlp.mp4") || { echo "yt-dlp's file differs"; exit 1; }
-    best_f=$(min "$f" "$best_f")
-    best_y=$(min "$y" "$best_y")
-    best_v=$(min "$v" "$best_v")
-    mem_v=$(max "$(peak_mib "$work/vidrona.time")" "$mem_v")
-    all="$all $(printf '%.2f/%.2f/%.2f' "$f" "$y" "$v")"
-done
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
-link=-
-[ "$rate" -gt 0 ] && link=$(ratio "$best_v" "$(awk -v b="$bytes" -v r="$rate" 'BEGIN{print b/(r*8)}')")
-printf '%9s %9s %9s %8s %8s %8s %12s   %s\n' ffmpeg_s ytdlp_s vidrona_s v/ytdlp v/ffmpeg v/link vidrona_MiB \
-    "all rounds (ffmpeg/yt-dlp/vidrona s)"
-printf '%9.2f %9.2f %9.2f %8s %8s %8s %12s  %s\n' "$best_f" "$best_y" "$best_v" "$(ratio "$best_v" "$best_y")" \
-    "$(ratio "$best_v" "$best_f")" "$link" "$mem_v" "$all"
+echo "$row: $seconds s video; $rate B/s per connection (0: full speed); server on $proxy; $rounds rounds;" \
+     "load: $(cut -d' ' -f1-3 /proc/loadavg)"
+# vidrona_s is from the outside, as the others; own_s is the fetch's own
+# time from its start to the file in place (Start Download to COMPLETED in
+# the window, without the process's start and end).
+printf '%-5s %6s %10s %9s %9s %9s %8s %8s %8s %7s %8s %12s   %s\n' form pieces bytes ffmpeg_s ytdlp_s vidrona_s \
+    v/ytdlp v/ffmpeg v/link own_s own/link vidrona_MiB "all rounds (ffmpeg/yt-dlp/vidrona s)"
+
+# One row: the video at url (path under the site) fetched by the three,
+# rounds times in turn; pieces and bytes as the site holds them.
+measure() {
+    local form=$1 url=http://bench.vidrona.test/$2 pieces=$3 bytes=$4
+    local best_f= best_y= best_v= best_o= mem_v=0 all= f y v start
+    for _ in $(seq "$rounds"); do
+        rm -f "$work"/ffmpeg.mp4 "$work"/ytdlp.* "$work"/vidrona.mp4
+        start=$(now)
+        env http_proxy="$proxy" no_proxy= ffmpeg -v error -y -i "$url" -c copy "$work/ffmpeg.mp4"
+        f=$(since "$start")
+        start=$(now)
+        yt-dlp -q --no-warnings --proxy "$proxy" -N 8 --no-part --no-cache-dir -o "$work/ytdlp.%(ext)s" \
+            --remux-video mp4 "$url"
+        y=$(since "$start")
+        start=$(now)
+        /usr/bin/time -v -o "$work/vidrona.time" env http_proxy="$proxy" no_proxy= \
+            "$program" "$url" "$work/vidrona.mp4" > "$work/vidrona.out"
+        # All three from the outside, process start included.
+        v=$(since "$start")
+        frames "$work/ffmpeg.mp4" > "$work/ffmpeg.frames"
+        cmp -s "$work/ffmpeg.frames" <(frames "$work/vidrona.mp4") || { echo "vidrona's file differs"; exit 1; }
+        cmp -s "$work/ffmpeg.frames" <(frames "$work/ytdlp.mp4") || { echo "yt-dlp's file differs"; exit 1; }
+        best_f=$(min "$f" "$best_f")
+        best_y=$(min "$y" "$best_y")
+        best_v=$(min "$v" "$best_v")
+        best_o=$(min "$(awk '/^seconds /{print $2}' "$work/vidrona.out")" "$best_o")
+        mem_v=$(max "$(peak_mib "$work/vidrona.time")" "$mem_v")
+        all="$all $(printf '%.2f/%.2f/%.2f' "$f" "$y" "$v")"
+    done
+    local link=- own=- limit
+    limit=$(awk -v b="$bytes" -v r="$rate" 'BEGIN{print r > 0 ? b/(r*8) : 0}')
+    [ "$rate" -gt 0 ] && link=$(ratio "$best_v" "$limit") && own=$(ratio "$best_o" "$limit")
+    printf '%-5s %6s %10s %9.2f %9.2f %9.2f %8s %8s %8s %7.2f %8s %12s  %s\n' "$form" "$pieces" "$bytes" "$best_f" \
+        "$best_y" "$best_v" "$(ratio "$best_v" "$best_y")" "$(ratio "$best_v" "$best_f")" "$link" "$best_o" "$own" \
+        "$mem_v" "$all"
+}
+
+measure hls index.m3u8 "$(grep -c '\.ts$' "$work/site/index.m3u8")" "$(cat "$work/site"/*.ts | wc -c)"
+if [ "$row" = slow ]; then
+    measure dash dash/index.mpd "$(ls "$work/site/dash" | grep -c '\.m4s$')" "$(cat "$work/site/dash"/*.m4s | wc -c)"
+fi
 
 # Sound only (slow row): the same video behind a master whose sound is a
 # rendition of its own; this build's fetch asks for that rendition's pieces

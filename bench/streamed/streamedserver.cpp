@@ -1,7 +1,8 @@
 // Serves the files of a folder at http://bench.vidrona.test/<path> as a
-// proxy on a loopback port, each answer's body at a bounded speed per
-// connection (bytes per second, the second argument; 0: at full speed), answering ranges
-// the way common servers do, for run.sh.
+// proxy on a loopback port, each piece's body at a bounded speed per
+// connection (bytes per second, the second argument; 0: at full speed;
+// playlists and manifests at once), answering ranges the way common
+// servers do, for run.sh.
 // Usage: streamed_bench_server FOLDER BYTES_PER_SECOND
 #include "server.h"
 #include <QCoreApplication>
@@ -23,9 +24,12 @@ int main(int argc, char **argv)
         QFile file(root.filePath(QString::fromUtf8(r.path).mid(1)));
         if (r.path.contains("..") || !file.open(QIODevice::ReadOnly))
             return testweb::Response::notFound();
-        const bool playlist = r.path.endsWith(".m3u8");
-        testweb::Response resp = testweb::Response::bytes(
-            file.readAll(), playlist ? "application/vnd.apple.mpegurl" : "video/mp2t");
+        const bool playlist = r.path.endsWith(".m3u8") || r.path.endsWith(".mpd");
+        const QByteArray type = r.path.endsWith(".m3u8") ? "application/vnd.apple.mpegurl"
+                                : r.path.endsWith(".mpd") ? "application/dash+xml"
+                                : r.path.endsWith(".m4s") ? "video/iso.segment"
+                                                          : "video/mp2t";
+        testweb::Response resp = testweb::Response::bytes(file.readAll(), type);
         static const QRegularExpression range("^bytes=(\\d+)-(\\d+)$");
         const QRegularExpressionMatch m = range.match(QString::fromLatin1(r.header("Range")));
         const qint64 size = resp.body.size();

@@ -103,19 +103,38 @@ std::optional<PieceScheduler::Assignment> PieceScheduler::take()
     return takeOverLargest();
 }
 
+qint64 PieceScheduler::nextPart() const
+{
+    if (const std::optional<Span> gap = firstFreeGap())
+        return m_maxPart > 0 ? qMin(gap->size(), m_maxPart) : gap->size();
+    const auto largest = largestPart();
+    if (largest == m_workers.cend() || largest->end - largest->cursor < 2 * m_minPart)
+        return 0;
+    const qint64 left = largest->end - largest->cursor;
+    return left - left / 2;
+}
+
+// The worker with the most units still to fetch; end() when none.
+QMap<int, PieceScheduler::Worker>::const_iterator PieceScheduler::largestPart() const
+{
+    auto largest = m_workers.cend();
+    for (auto it = m_workers.cbegin(); it != m_workers.cend(); ++it)
+        if (largest == m_workers.cend() || it->end - it->cursor > largest->end - largest->cursor)
+            largest = it;
+    return largest;
+}
+
 // The second half of the largest part still to come, when both halves keep
 // at least minPart units.
 std::optional<PieceScheduler::Assignment> PieceScheduler::takeOverLargest()
 {
-    auto largest = m_workers.end();
-    for (auto it = m_workers.begin(); it != m_workers.end(); ++it)
-        if (largest == m_workers.end() || it->end - it->cursor > largest->end - largest->cursor)
-            largest = it;
-    if (largest == m_workers.end() || largest->end - largest->cursor < 2 * m_minPart)
+    const auto found = largestPart();
+    if (found == m_workers.cend() || found->end - found->cursor < 2 * m_minPart)
         return std::nullopt;
-    const qint64 middle = largest->cursor + (largest->end - largest->cursor) / 2;
-    const Span tail{middle, largest->end};
-    largest->end = middle;
+    Worker &largest = m_workers[found.key()];
+    const qint64 middle = largest.cursor + (largest.end - largest.cursor) / 2;
+    const Span tail{middle, largest.end};
+    largest.end = middle;
     return assign(tail);
 }
 

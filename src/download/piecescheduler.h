@@ -39,6 +39,9 @@ public:
 
     // A part for a new worker, or none when nothing is left to hand out.
     std::optional<Assignment> take();
+    // The units take() would hand out now (0: none), so that of several
+    // wholes the one with the most left is shared first.
+    qint64 nextPart() const;
     // The worker's units arrived up to pos: [its cursor, pos) is done.
     void advance(int worker, qint64 pos);
     // Where the worker must stop now: another may have taken its tail.
@@ -65,6 +68,7 @@ private:
         qint64 end = 0;
     };
     std::optional<Span> firstFreeGap() const;
+    QMap<int, Worker>::const_iterator largestPart() const;
     std::optional<Assignment> takeOverLargest();
     Assignment assign(Span span);
     void addDone(Span span);

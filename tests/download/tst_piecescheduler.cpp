@@ -68,9 +68,13 @@ void TestPieceScheduler::parts()
     for (const Span &d : done)
         s.markDone(d);
     QList<Span> got;
-    for (int i = 0; i < workers; ++i)
-        if (const auto a = s.take())
+    for (int i = 0; i < workers; ++i) {
+        const qint64 told = s.nextPart(); // what the next take hands out, said beforehand
+        const auto a = s.take();
+        QCOMPARE(told, a ? a->span.size() : 0);
+        if (a)
             got.append(a->span);
+    }
     QCOMPARE(got, expected);
 }
 

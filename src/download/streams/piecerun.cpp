@@ -38,6 +38,7 @@ bool covered(const QList<Span> &written, const Span &span)
 // One piece on its way, over one connection or, once shared, several.
 struct PieceRun::Piece {
     int number = 0;
+    int turn = 0;       // its place in the order pieces are asked in
     int worker = 0;     // the scheduler's of pieces
     qint64 size = -1;   // the body's bytes that are the piece, as its head said; -1 unknown
     qint64 offset = -1; // where its bytes go in the kept file; -1 not yet given
@@ -160,15 +161,44 @@ bool PieceRun::Receiver::body(const char *data, qsizetype length)
     return allowed == length; // at its part's end: the rest is another's
 }
 
+namespace {
+// The order pieces are asked in: the tracks' pieces by turns (a picture's,
+// its sound's, the next picture's...), so that the pieces left at the end,
+// which idle connections share, are the large ones of the picture rather
+// than a track of small sound pieces after it; pieces no track names last.
+QList<int> fetchOrder(const StreamPlan &plan)
+{
+    QList<int> order;
+    QList<bool> taken(plan.pieces.size(), false);
+    const auto add = [&](int n) {
+        if (n >= 0 && n < taken.size() && !taken.at(n))
+            taken[n] = true, order << n;
+    };
+    qsizetype longest = 0;
+    for (const QList<int> &track : plan.tracks)
+        longest = qMax(longest, track.size());
+    for (qsizetype i = 0; i < longest; ++i)
+        for (const QList<int> &track : plan.tracks)
+            if (i < track.size())
+                add(track.at(i));
+    for (int n = 0; n < taken.size(); ++n)
+        add(n);
+    return order;
+}
+} // namespace
+
 PieceRun::PieceRun(const FetchJob &job, FetchShared &shared, const StreamPlan &plan, const PieceFolder &folder,
                    const PieceRecord &record)
     : m_job(job), m_shared(shared), m_plan(plan), m_folder(folder), m_record(record), m_driver(shared.cancel),
-      m_scheduler(plan.pieces.size(), 1, 1)
+      m_order(fetchOrder(plan)), m_scheduler(plan.pieces.size(), 1, 1)
 {
+    QList<int> placeOf(m_order.size());
+    for (int i = 0; i < m_order.size(); ++i)
+        placeOf[m_order.at(i)] = i;
     for (const Span &s : record.done)
-        for (qint64 n = s.begin; n < s.end; ++n)
+        for (qint64 n = s.begin; n < s.end && n < placeOf.size(); ++n)
             if (const std::optional<JoinPiece> at = folder.where(record, int(n))) {
-                m_scheduler.markDone({n, n + 1});
+                m_scheduler.markDone({placeOf.at(n), placeOf.at(n) + 1});
                 m_doneBytes += at->length;
             }
     for (const Span &place : record.places)
@@ -208,7 +238,8 @@ void PieceRun::put(Piece &piece, qint64 at, const QByteArray &bytes)
 void PieceRun::startPiece(const PieceScheduler::Assignment &assignment)
 {
     auto *piece = new Piece;
-    piece->number = int(assignment.span.begin);
+    piece->turn = int(assignment.span.begin);
+    piece->number = m_order.at(piece->turn);
     piece->worker = assignment.worker;
     const StreamPiece &p = m_plan.pieces.at(piece->number);
     if (p.key >= 0)
@@ -251,17 +282,23 @@ void PieceRun::startLane(Piece &piece, const std::optional<PieceScheduler::Assig
     m_lanes.insert(lane->id, lane);
 }
 
-// An idle connection takes over half of what a piece on its way still
-// has to fetch; false when no piece has enough left.
+// An idle connection takes over half of what the piece with the most
+// left still has to fetch, so the last pieces end together; false when no
+// piece has enough left.
 bool PieceRun::shareOne()
 {
+    Piece *most = nullptr;
+    qint64 mostPart = 0;
     for (Piece *piece : std::as_const(m_pieces))
         if (piece->shareable && !piece->failure.failed())
-            if (const std::optional<PieceScheduler::Assignment> a = piece->bytes->take()) {
-                startLane(*piece, a);
-                return true;
-            }
-    return false;
+            if (const qint64 part = piece->bytes->nextPart(); part > mostPart)
+                most = piece, mostPart = part;
+    if (!most)
+        return false;
+    const std::optional<PieceScheduler::Assignment> a = most->bytes->take();
+    if (a)
+        startLane(*most, a);
+    return a.has_value();
 }
 
 void PieceRun::laneEnded(Lane *lane, const net::Outcome &out)
@@ -327,7 +364,7 @@ void PieceRun::pieceDone(Piece &piece)
     const qint64 length = piece.aes || piece.size < 0 ? piece.stored : piece.size;
     m_finished.insert(piece.number, {piece.offset, piece.offset + length});
     m_doneBytes += length;
-    m_scheduler.advance(piece.worker, piece.number + 1);
+    m_scheduler.advance(piece.worker, piece.turn + 1);
     m_scheduler.release(piece.worker);
     ++m_shared.piecesDone;
 }
@@ -446,6 +483,16 @@ void PieceRun::saveRecord()
     m_folder.save(m_record);
 }
 
+PieceRecord PieceRun::done() const
+{
+    PieceRecord all = m_record;
+    for (auto it = m_finished.cbegin(); it != m_finished.cend(); ++it) {
+        all.places.insert(it.key(), it.value());
+        all.done = kept::withSpan(all.done, {it.key(), it.key() + 1});
+    }
+    return all;
+}
+
 void PieceRun::showProgress()
 {
     if (!m_told && m_shared.fresh > 0 && m_job.receiving) {
@@ -476,7 +523,8 @@ net::Failure PieceRun::run()
         m_written = kept::withSpan(m_written, s);
     if (const net::Failure f = m_queue->failure(); f.failed())
         stopWith(f);
-    saveRecord();
+    if (m_shared.cancel || m_failure.failed() || !m_scheduler.complete())
+        saveRecord(); // for the next try; a whole stream is joined first
     showProgress();
     if (!m_told && m_job.receiving && !m_shared.cancel)
         m_job.receiving(); // every piece was there already

@@ -14,9 +14,9 @@
 
 // The missing pieces of one stream over the connections of the row's one
 // loop (engine::Driver), handed out one piece at a time by the one
-// scheduler (piecescheduler.h). Once every piece is taken, an idle
-// connection takes over half of what a piece on its way still has to
-// fetch, by the same scheduler over that piece's bytes, when the server
+// scheduler (piecescheduler.h), the tracks' pieces by turns. Once every
+// piece is taken, an idle connection takes over half of what the piece
+// with the most left still has to fetch, by the same scheduler over that piece's bytes, when the server
 // answers ranges of it. A piece's bytes go through the row's disk queue into the
 // folder's one kept file, at an offset the piece is given once its head
 // says how long it is (one of unknown length waits in memory, bounded,
@@ -36,7 +36,7 @@ public:
     static constexpr int MaxConnections = 32;
     // A piece's part is shared with an idle connection only when both
     // halves keep at least this much: less is not worth a request.
-    static constexpr qint64 MinShareBytes = 32 << 10;
+    static constexpr qint64 MinShareBytes = 16 << 10;
 
     PieceRun(const FetchJob &job, FetchShared &shared, const StreamPlan &plan, const PieceFolder &folder,
              const PieceRecord &record);
@@ -45,10 +45,15 @@ public:
     PieceRun &operator=(const PieceRun &) = delete;
 
     // Fetches every missing piece on the calling thread; the failure of
-    // the piece that ended the row, a cancel, or none.
+    // the piece that ended the row, a cancel, or none. When every piece
+    // arrived, the last ones are not recorded (nor synced) here: the join
+    // reads them at once, and only a join that leaves them calls keep().
     net::Failure run();
-    // The pieces done and where they lie, as last recorded.
-    const PieceRecord &record() const { return m_record; }
+    // The pieces done and where they lie: the record, and the pieces whole
+    // since it was last written.
+    PieceRecord done() const;
+    // Records every piece done, its bytes made durable first, for a later run.
+    void keep() { saveRecord(); }
 
 private:
     struct Piece;
@@ -80,6 +85,7 @@ private:
     const PieceFolder &m_folder;
     PieceRecord m_record;          // what the record on disk names
     engine::Driver m_driver;
+    const QList<int> m_order;      // the piece numbers in the order they are asked in
     FileWriter m_writer;           // the kept file
     std::unique_ptr<engine::DiskQueue> m_queue;
     PieceScheduler m_scheduler;

@@ -9,6 +9,7 @@
 #include "download/filewriter.h"
 #include "download/keptbytes.h"
 #include <QFile>
+#include <QFileInfo>
 
 namespace vidrona::streams {
 
@@ -168,7 +169,10 @@ FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::
         return {f};
     if (job.finishing)
         job.finishing();
-    return joinAndPlace(job, shared, plan, folder, run.record());
+    const FetchResult result = joinAndPlace(job, shared, plan, folder, run.done());
+    if (result.failure.failed() && QFileInfo::exists(folder.keptPath()))
+        run.keep(); // the pieces wait for the next try
+    return result;
 }
 
 } // namespace vidrona::streams

@@ -36,6 +36,8 @@ private slots:
     void ownNetwork();
     void lyingRanges_data();
     void lyingRanges();
+    void lastPiecesShared_data();
+    void lastPiecesShared();
 
 private:
     LocalWeb m_web;
@@ -291,6 +293,47 @@ void TestStreamFetch::lyingRanges()
         return;
     }
     QCOMPARE(frameSums(job.finalPath), frameSums(m_clips->reference()));
+}
+
+void TestStreamFetch::lastPiecesShared_data()
+{
+    QTest::addColumn<int>("connections");
+    QTest::newRow("eight connections, two pieces left") << 8;
+    QTest::newRow("six connections, two pieces left") << 6;
+}
+
+// Once every piece is taken, an idle connection takes over half of what
+// the piece with the most left still has to fetch: the last pieces are
+// shared evenly and end together, not one of them left to one connection.
+void TestStreamFetch::lastPiecesShared()
+{
+    QFETCH(int, connections);
+    const QString into = QDir(m_clips->folder()).filePath("twopieces");
+    QVERIFY(QFileInfo::exists(into + "/index.m3u8")
+            || (QDir().mkpath(into)
+                && runTool("ffmpeg", {"-v", "error", "-i", m_clips->reference(), "-c", "copy", "-f", "hls", "-hls_time",
+                                      "2", "-hls_playlist_type", "vod", into + "/index.m3u8"})));
+    m_site->adjust = [](const testweb::Request &r, testweb::Response &resp) {
+        if (r.path.endsWith(".ts"))
+            resp.trickleMs = 20, resp.trickleBytes = 4096; // 200 kB/s a connection: a piece takes over a second
+    };
+    QTemporaryDir out;
+    FetchJob job;
+    job.url = FolderSite::url("twopieces/index.m3u8");
+    job.finalPath = QDir(out.path()).filePath("clip.mp4");
+    job.connections = connections;
+    FetchShared shared;
+    const FetchResult result = fetchInThread(job, shared);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QCOMPARE(frameSums(job.finalPath), frameSums(m_clips->reference()));
+    QMap<QByteArray, int> asked; // requests per piece: the whole, then its parts taken over
+    for (const QByteArray &request : pieceRequests(m_web.server()))
+        ++asked[request.split(' ').first()];
+    QCOMPARE(asked.size(), 2);
+    const int first = asked.first(), second = asked.last();
+    // Each has half of the connections at least (a part left over late
+    // may be shared once more).
+    QVERIFY2(qMin(first, second) >= connections / 2, qPrintable(QString("%1 and %2 requests").arg(first).arg(second)));
 }
 
 QTEST_GUILESS_MAIN(TestStreamFetch)
