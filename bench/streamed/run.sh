@@ -125,7 +125,7 @@ measure() {
         all="$all $(printf '%.2f/%.2f/%.2f' "$f" "$y" "$v")"
     done
     local link=- own=- limit
-    limit=$(awk -v b="$bytes" -v r="$rate" 'BEGIN{print r > 0 ? b/(r*8) : 0}')
+    limit=$(awk -v b="$bytes" -v r="$rate" 'BEGIN{print (r > 0 ? b/(r*8) : 0)}')
     [ "$rate" -gt 0 ] && link=$(ratio "$best_v" "$limit") && own=$(ratio "$best_o" "$limit")
     printf '%-5s %6s %10s %9.2f %9.2f %9.2f %8s %8s %8s %7.2f %8s %12s  %s\n' "$form" "$pieces" "$bytes" "$best_f" \
         "$best_y" "$best_v" "$(ratio "$best_v" "$best_y")" "$(ratio "$best_v" "$best_f")" "$link" "$best_o" "$own" \
