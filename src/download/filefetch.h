@@ -1,4 +1,5 @@
 #pragma once
+#include "download/media/tags.h"
 #include "net/failure.h"
 #include "net/httphead.h"
 #include "net/loop.h"
@@ -51,6 +52,10 @@ struct FetchJob {
     // At most this many bytes asked in one request of the file's parts
     // (a site that slows longer ranges); 0: no bound.
     qint64 rangeCap = 0;
+    // What the row's file says of itself, written by the writers that make
+    // a file of their own (a join, a remux, sound only, an MP3); a file
+    // saved as sent stays as sent. Empty: no tags.
+    media::Tags tags;
     // Called on the fetch thread: the body starts arriving, the body is
     // complete and the file is being put in place.
     std::function<void()> receiving;

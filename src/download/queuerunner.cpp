@@ -201,6 +201,7 @@ bool QueueRunner::startFetch(Slot &slot, const DownloadEntry &entry)
         m_extrasOf(entry, &fields, &cookieFile);
     slot.transfer->setRequestExtras(fields, cookieFile);
     slot.transfer->setSubtitles(m_subtitlesOf ? m_subtitlesOf(entry) : QStringList());
+    slot.transfer->setTags(m_tagsOf ? m_tagsOf(entry) : media::Tags());
     // A page whose formats yt-dlp chose: those are fetched, not the page.
     if (!path.isEmpty())
         slot.transfer->setSiteVideo(sitevideo::keptChoiceText(path));

@@ -1,5 +1,6 @@
 #pragma once
 #include "downloadlist.h"
+#include "download/media/tags.h"
 #include "net/failure.h"
 #include "service/rowprogress.h"
 #include <QElapsedTimer>
@@ -46,6 +47,9 @@ public:
     // The languages of the subtitles a row saves, chosen when it was added.
     using SubtitlesOf = std::function<QStringList(const DownloadEntry &)>;
     void setSubtitlesOf(SubtitlesOf subtitlesOf) { m_subtitlesOf = std::move(subtitlesOf); }
+    // The tags a row's file is to carry (see FetchJob::tags).
+    using TagsOf = std::function<media::Tags(const DownloadEntry &)>;
+    void setTagsOf(TagsOf tagsOf) { m_tagsOf = std::move(tagsOf); }
 
     // Starts a run. While a run is active this does nothing: the active run
     // already looks at the whole list again after each row.
@@ -158,6 +162,7 @@ private:
     std::function<void()> m_save;
     ExtrasOf m_extrasOf;
     SubtitlesOf m_subtitlesOf;
+    TagsOf m_tagsOf;
     bool m_running = false;
     bool m_savedThisRun = false;
     bool m_stopped = false;

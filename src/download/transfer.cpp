@@ -41,6 +41,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     job.quality = m_quality;
     job.mp3Quality = m_mp3Quality;
     job.subtitles = m_subtitles;
+    job.tags = m_tags;
     job.receiving = [this] {
         QMetaObject::invokeMethod(this, [this] {
             if (m_state == Requesting)

@@ -1,4 +1,5 @@
 #pragma once
+#include "download/media/tags.h"
 #include "net/failure.h"
 #include <QObject>
 #include <QString>
@@ -90,6 +91,8 @@ public:
     void setMp3Quality(int level) { m_mp3Quality = level; }
     // The languages of the subtitles the next fetch saves (FetchJob::subtitles).
     void setSubtitles(const QStringList &languages) { m_subtitles = languages; }
+    // What the next fetch's file says of itself (FetchJob::tags).
+    void setTags(const media::Tags &tags) { m_tags = tags; }
 
     // No byte for this long fails the transfer.
     void setStallTimeout(int ms) { m_stallTimeoutMs = ms; }
@@ -120,6 +123,7 @@ private:
     QByteArray m_quality;
     int m_mp3Quality = 2;
     QStringList m_subtitles;
+    media::Tags m_tags;
 };
 
 } // namespace vidrona

@@ -19,17 +19,21 @@ DownloadService::DownloadService(const QString &listFolder, const QString &downl
     , m_store(new ListStore(listFolder, this, downloadFolder))
     , m_queue(new QueueRunner(m_store->list(), m_store->downloadFolder(), this))
     , m_extras(listFolder)
+    , m_tags(listFolder)
 {
     m_queue->setExtrasOf([this](const DownloadEntry &e, QList<QByteArray> *fields, QString *cookieFile) {
         *fields = m_extras.extrasOf(e.fileUrl).fields;
         *cookieFile = m_extras.cookieFileOf(e.fileUrl);
     });
     m_queue->setSubtitlesOf([this](const DownloadEntry &e) { return m_extras.extrasOf(e.fileUrl).subtitles; });
-    // A row's extras leave with it, however it goes.
+    m_queue->setTagsOf([this](const DownloadEntry &e) { return m_settings.tags ? m_tags.tagsOf(e.fileUrl) : media::Tags(); });
+    // A row's extras and tags leave with it, however it goes.
     connect(&m_store->list(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex &, int first, int last) {
-        for (int row = first; row <= last; ++row)
+        for (int row = first; row <= last; ++row) {
             m_extras.forget(list().at(row).fileUrl);
+            m_tags.forget(list().at(row).fileUrl);
+        }
     });
     m_settings.folder = m_store->downloadFolder();
     m_queue->setSaveList([this] { m_store->SaveList(); });
@@ -84,6 +88,11 @@ bool DownloadService::add(const QString &fileUrl, const QString &fileName, const
     if (!extras.isEmpty())
         m_extras.keep(fileUrl, extras); // unkept, the row still fetches as a pasted one would
     return true;
+}
+
+bool DownloadService::keepTags(const QString &fileUrl, const media::Tags &tags)
+{
+    return m_tags.keep(fileUrl, tags);
 }
 
 void DownloadService::setRowReader(std::shared_ptr<sitevideo::RowReader> reader)
@@ -181,6 +190,7 @@ void DownloadService::apply(const DownloadSettings &settings)
     m_settings.mp3Quality = settings.mp3Quality < 0 ? -1 : qMin(settings.mp3Quality, 4);
     if (m_settings.mp3Quality >= 0)
         m_queue->setMp3Quality(m_settings.mp3Quality);
+    m_settings.tags = settings.tags;
     m_settings.speedLimit = qMax<qint64>(0, settings.speedLimit);
     net::SpeedLimit::global().setRate(m_settings.speedLimit);
 }

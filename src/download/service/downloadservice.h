@@ -3,6 +3,7 @@
 #include "net/failure.h"
 #include "rowextras.h"
 #include "rowprogress.h"
+#include "rowtags.h"
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -26,6 +27,7 @@ struct DownloadSettings {
     QString folder;        // where the next fetches put their files; empty: unchanged
     QByteArray quality;    // which of a stream's qualities: "best", "720", "sound" (streams::QualityChoice), or "ask"
     int mp3Quality = -1;   // sound only as MP3 at LAME's V level 0 to 4; -1: the sound as sent
+    bool tags = true;      // the files made here carry the rows' tags (title, source, cover)
 };
 
 // The one door between the windows and the fetching: it owns the download
@@ -60,6 +62,10 @@ public:
     // they go with the row (Remove, Clean).
     bool add(const QString &fileUrl, const QString &fileName, const RowExtras &extras);
     RowExtrasStore &extras() { return m_extras; }
+    // What the row of fileUrl's file is to say of itself, kept with the row
+    // (it goes with it) and written when its file is made, as the settings
+    // allow then. false when they could not be kept: the file goes untagged.
+    bool keepTags(const QString &fileUrl, const media::Tags &tags);
     // Adds the page at pageUrl as a row whose file is made of the formats
     // in choiceText (sitevideo::choiceText), kept beside the row's file.
     bool addSiteVideo(const QString &pageUrl, const QString &fileName, const QByteArray &choiceText);
@@ -130,6 +136,7 @@ private:
     QueueRunner *m_queue;
     DownloadSettings m_settings;
     RowExtrasStore m_extras;
+    RowTagsStore m_tags;
 };
 
 } // namespace vidrona

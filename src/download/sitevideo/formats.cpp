@@ -145,6 +145,50 @@ void readEntries(const QJsonArray &entries, Info &info)
     }
 }
 
+// A picture a file can carry (JPEG, PNG) by its address's ending.
+bool isCoverAddress(const QString &url)
+{
+    const QString path = QUrl(url).path().toLower();
+    return path.endsWith(QLatin1String(".jpg")) || path.endsWith(QLatin1String(".jpeg"))
+           || path.endsWith(QLatin1String(".png"));
+}
+
+// thumbnail, unless it is of a kind no file carries (WebP) and thumbnails,
+// best last, offers a JPEG or PNG.
+QString thumbnailOf(const QJsonObject &o)
+{
+    constexpr int MaxThumbnails = 200;
+    const QString best = o.value(QLatin1String("thumbnail")).toString();
+    if (isCoverAddress(best))
+        return best;
+    const QJsonArray all = o.value(QLatin1String("thumbnails")).toArray();
+    for (qsizetype i = all.size() - 1; i >= qMax<qsizetype>(0, all.size() - MaxThumbnails); --i)
+        if (const QString url = all.at(i).toObject().value(QLatin1String("url")).toString(); isCoverAddress(url))
+            return url;
+    return best;
+}
+
+QString artistOf(const QJsonObject &o)
+{
+    QStringList names;
+    for (const QJsonValue &v : o.value(QLatin1String("artists")).toArray())
+        if (v.isString() && names.size() < 20)
+            names << v.toString();
+    if (!names.isEmpty())
+        return names.join(QLatin1String(", "));
+    const QString artist = o.value(QLatin1String("artist")).toString();
+    return artist.isEmpty() ? o.value(QLatin1String("creator")).toString() : artist;
+}
+
+void readAbout(const QJsonObject &o, Info &info)
+{
+    info.artist = artistOf(o);
+    info.uploader = o.value(QLatin1String("uploader")).toString();
+    info.uploadDate = o.value(QLatin1String("upload_date")).toString();
+    info.description = o.value(QLatin1String("description")).toString();
+    info.thumbnail = thumbnailOf(o);
+}
+
 } // namespace
 
 std::optional<Info> parseInfo(const QByteArray &json, QString *error)
@@ -164,6 +208,7 @@ std::optional<Info> parseInfo(const QByteArray &json, QString *error)
     info.webpageUrl = o.value(QLatin1String("webpage_url")).toString();
     info.live = isLive(o);
     info.duration = qMax(0.0, o.value(QLatin1String("duration")).toDouble(0));
+    readAbout(o, info);
     info.playlist = o.value(QLatin1String("_type")).toString() == QLatin1String("playlist");
     if (info.playlist)
         readEntries(o.value(QLatin1String("entries")).toArray(), info);

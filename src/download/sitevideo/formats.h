@@ -62,6 +62,14 @@ struct Info {
     QString title;
     QString extractor;  // "generic": yt-dlp knows the page only as any page
     QString webpageUrl;
+    // What the file may say of itself: the artist (artist, artists or
+    // creator), the uploader, upload_date ("YYYYMMDD"), the description and
+    // the picture (a JPEG or PNG of thumbnails where the best is neither).
+    QString artist;
+    QString uploader;
+    QString uploadDate;
+    QString description;
+    QString thumbnail;
     bool live = false;  // is_live, or a live_status that is not a finished recording
     bool playlist = false;
     double duration = 0; // seconds; 0 unknown

@@ -1,4 +1,5 @@
 #include "fragments.h"
+#include "download/media/cover.h"
 #include "download/streams/mp4joiner.h"
 #include <QDir>
 #include <QFile>
@@ -97,7 +98,9 @@ FetchResult fetchFragments(const Format &format, const FetchJob &job, FetchShare
     streams::JoinFault fault = streams::JoinFault::None;
     const QString joined = QDir(folder).filePath(QStringLiteral("joined"));
     QFile::remove(joined);
-    if (!streams::joinToMp4({paths}, joined, &error, &shared.cancel.flag(), &fault))
+    // The row's own file when it is this one format (a pair's parts carry none).
+    const media::Tags tags = job.tags.isEmpty() ? media::Tags() : media::withCover(job.tags, job.url, shared.cancel.flag());
+    if (!streams::joinToMp4({paths}, joined, &error, &shared.cancel.flag(), &fault, {}, nullptr, tags))
         return {net::fail(fault == streams::JoinFault::Cancelled ? net::Reason::Cancelled : net::Reason::WriteFailed, error)};
     return {{}, joined};
 }

@@ -1,4 +1,6 @@
 #include "remux.h"
+#include "download/media/avtext.h"
+#include "download/media/tagwriter.h"
 #include <QFile>
 #include <memory>
 #include <vector>
@@ -9,14 +11,9 @@ extern "C" {
 
 namespace vidrona::sitevideo {
 
-namespace {
+using media::avText;
 
-QString avError(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
+namespace {
 
 struct Input {
     AVFormatContext *ctx = nullptr;
@@ -46,7 +43,7 @@ bool openInput(Input &in, const QString &path, AVFormatContext *out, QString *er
     if (code >= 0)
         code = avformat_find_stream_info(in.ctx, nullptr);
     if (code < 0)
-        return *error = QStringLiteral("A format cannot be read: %1").arg(avError(code)), false;
+        return *error = QStringLiteral("A format cannot be read: %1").arg(avText(code)), false;
     for (unsigned i = 0; i < in.ctx->nb_streams; ++i) {
         const AVStream *s = in.ctx->streams[i];
         const AVMediaType type = s->codecpar->codec_type;
@@ -109,7 +106,7 @@ bool copyAll(std::vector<std::unique_ptr<Input>> &inputs, Output &out, QString *
         p->pos = -1;
         const int code = av_interleaved_write_frame(out.ctx, p);
         if (code < 0)
-            return *error = QStringLiteral("The joined file cannot be written: %1").arg(avError(code)), false;
+            return *error = QStringLiteral("The joined file cannot be written: %1").arg(avText(code)), false;
         fill(*in);
     }
     return true;
@@ -118,7 +115,7 @@ bool copyAll(std::vector<std::unique_ptr<Input>> &inputs, Output &out, QString *
 } // namespace
 
 bool joinFiles(const QStringList &paths, const QString &outPath, const char *muxer, QString *error,
-               const std::atomic<bool> *cancel)
+               const std::atomic<bool> *cancel, const media::Tags &tags)
 {
     Output out;
     const QByteArray name = QFile::encodeName(outPath);
@@ -130,16 +127,19 @@ bool joinFiles(const QStringList &paths, const QString &outPath, const char *mux
         if (!openInput(*inputs.back(), path, out.ctx, error))
             return false;
     }
+    const int cover = media::addTags(out.ctx, tags);
     int code = avio_open(&out.ctx->pb, name.constData(), AVIO_FLAG_WRITE);
     if (code >= 0)
         code = avformat_write_header(out.ctx, nullptr);
+    if (code >= 0)
+        code = media::writeCover(out.ctx, cover, tags);
     if (code < 0)
-        return *error = QStringLiteral("The joined file cannot be written: %1").arg(avError(code)), false;
+        return *error = QStringLiteral("The joined file cannot be written: %1").arg(avText(code)), false;
     if (!copyAll(inputs, out, error, cancel))
         return false;
     code = av_write_trailer(out.ctx);
     if (code < 0)
-        return *error = QStringLiteral("The joined file cannot be written: %1").arg(avError(code)), false;
+        return *error = QStringLiteral("The joined file cannot be written: %1").arg(avText(code)), false;
     return true;
 }
 

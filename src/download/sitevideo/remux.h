@@ -1,4 +1,5 @@
 #pragma once
+#include "download/media/tags.h"
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -10,8 +11,8 @@ namespace vidrona::sitevideo {
 // into one file of the container muxer ("mp4", "matroska") without
 // re-encoding, packets interleaved by time. false with error when an input
 // cannot be read, the output cannot be written or cancel was set (looked
-// at between packets).
+// at between packets). tags go into the file (tagwriter.h).
 bool joinFiles(const QStringList &inputs, const QString &outPath, const char *muxer, QString *error,
-               const std::atomic<bool> *cancel = nullptr);
+               const std::atomic<bool> *cancel = nullptr, const media::Tags &tags = {});
 
 } // namespace vidrona::sitevideo

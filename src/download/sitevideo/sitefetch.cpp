@@ -7,6 +7,7 @@
 #include "download/engine/nameclaims.h"
 #include "download/engine/record.h"
 #include "download/keptbytes.h"
+#include "download/media/cover.h"
 #include "platform/safefile.h"
 #include <QDir>
 #include <QFile>
@@ -213,7 +214,9 @@ std::array<FetchResult, 2> fetchPair(const Choice &choice, const FetchJob &job, 
             continue;
         }
         threads[i] = std::thread([&, i, path] {
-            results[i] = fetchFormat(choice.parts[i], partJob(choice.parts[i], job, path, conns[i]), parts[i], true);
+            FetchJob part = partJob(choice.parts[i], job, path, conns[i]);
+            part.tags = {}; // the joined file carries them
+            results[i] = fetchFormat(choice.parts[i], part, parts[i], true);
             done[i] = true;
         });
     }
@@ -243,7 +246,8 @@ FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &par
     QFile::remove(joining);
     QString error;
     const char *muxer = choice.container == QLatin1String("mp4") ? "mp4" : "matroska";
-    if (!joinFiles({parts[0].placedAt, parts[1].placedAt}, joining, muxer, &error, &shared.cancel.flag())) {
+    const media::Tags tags = job.tags.isEmpty() ? media::Tags() : media::withCover(job.tags, job.url, shared.cancel.flag());
+    if (!joinFiles({parts[0].placedAt, parts[1].placedAt}, joining, muxer, &error, &shared.cancel.flag(), tags)) {
         QFile::remove(joining);
         if (shared.cancel.isSet())
             return {net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"))};

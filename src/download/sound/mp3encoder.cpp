@@ -1,4 +1,6 @@
 #include "mp3encoder.h"
+#include "download/media/avtext.h"
+#include "download/media/tagwriter.h"
 #include <QFile>
 #include <memory>
 
@@ -11,14 +13,9 @@ extern "C" {
 
 namespace vidrona::sound {
 
-namespace {
+using media::avText;
 
-QString avText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
+namespace {
 
 // Everything one encode holds, freed together.
 struct Encode {
@@ -105,16 +102,19 @@ bool openEncoder(Encode &e, int quality)
     return true;
 }
 
-bool openOutput(Encode &e, const QString &output)
+bool openOutput(Encode &e, const QString &output, const media::Tags &tags)
 {
     AVStream *s = nullptr;
     if (avformat_alloc_output_context2(&e.out, nullptr, "mp3", nullptr) < 0 || !(s = avformat_new_stream(e.out, nullptr))
         || avcodec_parameters_from_context(s->codecpar, e.encoder) < 0)
         return e.fail(QStringLiteral("Out of memory."), 0);
     s->time_base = e.encoder->time_base;
+    const int cover = media::addTags(e.out, tags);
     int code = avio_open(&e.out->pb, QFile::encodeName(output).constData(), AVIO_FLAG_WRITE);
     if (code >= 0)
         code = avformat_write_header(e.out, nullptr);
+    if (code >= 0)
+        code = media::writeCover(e.out, cover, tags);
     return code >= 0 || e.fail(QStringLiteral("The MP3 cannot be written"), code);
 }
 
@@ -218,10 +218,11 @@ bool encodeAll(Encode &e, const std::function<void(double)> &progress, const std
 } // namespace
 
 Mp3Result encodeMp3(const QString &input, const QString &output, int quality,
-                    const std::function<void(double)> &progress, const std::atomic<bool> *cancel)
+                    const std::function<void(double)> &progress, const std::atomic<bool> *cancel,
+                    const media::Tags &tags)
 {
     Encode e;
-    const bool ok = e.frame && e.packet && openInput(e, input) && openEncoder(e, quality) && openOutput(e, output)
+    const bool ok = e.frame && e.packet && openInput(e, input) && openEncoder(e, quality) && openOutput(e, output, tags)
                     && encodeAll(e, progress, cancel);
     if (!ok) {
         if (e.out && e.out->pb)

@@ -1,4 +1,5 @@
 #pragma once
+#include "download/media/tags.h"
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -20,7 +21,9 @@ struct Mp3Result {
 // quality V0 to V4 (brought within that range). progress, when given,
 // hears the share done, 0 to 1, as the sound goes by; cancel, when set,
 // stops the encode between packets. A failed encode leaves no output.
+// tags go into its ID3 tag (tagwriter.h).
 Mp3Result encodeMp3(const QString &input, const QString &output, int quality,
-                    const std::function<void(double)> &progress = {}, const std::atomic<bool> *cancel = nullptr);
+                    const std::function<void(double)> &progress = {}, const std::atomic<bool> *cancel = nullptr,
+                    const media::Tags &tags = {});
 
 } // namespace vidrona::sound

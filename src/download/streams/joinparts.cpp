@@ -49,7 +49,7 @@ bool cut(const Part &part, int k, Part *head, Part *tail)
 } // namespace
 
 QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, bool mayPart, const QString &outPath,
-                        QString *error, const std::atomic<bool> *cancel, JoinFault *fault)
+                        QString *error, const std::atomic<bool> *cancel, JoinFault *fault, const media::Tags &tags)
 {
     QStringList written;
     Part left{inputs, runs};
@@ -57,12 +57,12 @@ QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &r
     while (written.size() < MaxJoinParts) {
         path = written.isEmpty() ? outPath : outPath + QLatin1Char('.') + QString::number(written.size() + 1);
         int stoppedAt = -1;
-        if (joinToMp4(left.inputs, path, error, cancel, fault, left.runs, &stoppedAt))
+        if (joinToMp4(left.inputs, path, error, cancel, fault, left.runs, &stoppedAt, tags))
             return written << path;
         Part head, tail;
         if (!mayPart || *fault != JoinFault::Unjoinable || !cut(left, stoppedAt, &head, &tail))
             break;
-        if (!joinToMp4(head.inputs, path, error, cancel, fault, head.runs))
+        if (!joinToMp4(head.inputs, path, error, cancel, fault, head.runs, nullptr, tags))
             break; // what joined up to the change joins again, alone
         written << path;
         left = tail;

@@ -17,9 +17,11 @@ inline constexpr int MaxJoinParts = 8;
 // Joins inputs (see joinToMp4) into outPath, or, when mayPart and a run
 // cannot go on in the file (the same run in every input), into outPath,
 // outPath + ".2", ... one file per part. The paths written, in order;
-// empty on failure, with error and fault as joinToMp4 gives them.
+// empty on failure, with error and fault as joinToMp4 gives them. Every
+// part carries tags.
 QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, bool mayPart, const QString &outPath,
-                        QString *error, const std::atomic<bool> *cancel, JoinFault *fault);
+                        QString *error, const std::atomic<bool> *cancel, JoinFault *fault,
+                        const media::Tags &tags = {});
 
 // "clip (part 2).mp4" for "clip.mp4" and 2.
 QString partName(const QString &path, int part);

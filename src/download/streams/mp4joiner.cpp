@@ -1,5 +1,7 @@
 #include "mp4joiner.h"
 #include "packedaudio.h"
+#include "download/media/avtext.h"
+#include "download/media/tagwriter.h"
 #include <QByteArrayList>
 #include <QFile>
 #include <algorithm>
@@ -16,18 +18,13 @@ extern "C" {
 
 namespace vidrona::streams {
 
+using media::avText;
+
 namespace {
 
 constexpr int IoBufferBytes = 64 << 10;
 // AV_TIME_BASE_Q as a constant: the macro is a C compound literal.
 constexpr AVRational MicrosBase{1, AV_TIME_BASE};
-
-QString avText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromLocal8Bit(text);
-}
 
 // The pieces of one input, each a range of a file, handed to the demuxer
 // as one stream of bytes.
@@ -358,7 +355,7 @@ bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, QStrin
 namespace {
 
 bool joinInto(Output &out, const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, const QString &outPath,
-              QString *error)
+              const media::Tags &tags, QString *error)
 {
     if (avformat_alloc_output_context2(&out.format, nullptr, "mp4", nullptr) < 0)
         return *error = QStringLiteral("Out of memory."), false;
@@ -371,10 +368,13 @@ bool joinInto(Output &out, const QList<QList<JoinPiece>> &inputs, const JoinRuns
     }
     if (out.format->nb_streams == 0)
         return *error = QStringLiteral("The pieces hold neither video nor sound."), false;
+    const int cover = media::addTags(out.format, tags);
     const AVIOInterruptCB interrupt{&Output::interrupted, &out};
     int code = avio_open2(&out.format->pb, QFile::encodeName(outPath).constData(), AVIO_FLAG_WRITE, &interrupt, nullptr);
     if (code >= 0)
         code = avformat_write_header(out.format, nullptr);
+    if (code >= 0)
+        code = media::writeCover(out.format, cover, tags);
     if (code < 0)
         return out.writeCode = code, *error = QStringLiteral("The file cannot be written: %1").arg(avText(code)), false;
     if (!copyAll(opened, out, error))
@@ -407,7 +407,8 @@ JoinFault faultOf(const Output &out)
 } // namespace
 
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
-               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun)
+               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun,
+               const media::Tags &tags)
 {
     QList<QList<JoinPiece>> pieces;
     for (const QStringList &paths : inputs) {
@@ -415,16 +416,17 @@ bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString
         for (const QString &path : paths)
             pieces.last().append({path, 0, -1});
     }
-    return joinToMp4(pieces, outPath, error, cancel, fault, runs, unjoinableRun);
+    return joinToMp4(pieces, outPath, error, cancel, fault, runs, unjoinableRun, tags);
 }
 
 bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QString *error,
-               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun)
+               const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun,
+               const media::Tags &tags)
 {
     error->clear();
     Output out;
     out.cancel = cancel;
-    const bool ok = joinInto(out, inputs, runs, outPath, error);
+    const bool ok = joinInto(out, inputs, runs, outPath, tags, error);
     if (fault)
         *fault = ok ? JoinFault::None : faultOf(out);
     if (unjoinableRun)

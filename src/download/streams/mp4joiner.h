@@ -1,5 +1,6 @@
 #pragma once
 #include "joinruns.h"
+#include "download/media/tags.h"
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -24,7 +25,7 @@ namespace vidrona::streams {
 // their own (joinruns.h); each run is read afresh into the same streams,
 // and fails the join when its streams differ from the first run's (a codec
 // or parameter change one MP4 track cannot hold): fault Unjoinable, and
-// unjoinableRun says which run it was.
+// unjoinableRun says which run it was. tags go into the file (tagwriter.h).
 enum class JoinFault { None, Pieces, Output, DiskFull, Cancelled, Unjoinable };
 
 // One piece as bytes of a file: the pieces of a stream lie side by side in
@@ -36,11 +37,11 @@ struct JoinPiece {
 };
 bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
-               int *unjoinableRun = nullptr);
+               int *unjoinableRun = nullptr, const media::Tags &tags = {});
 // Each piece a whole file.
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
-               int *unjoinableRun = nullptr);
+               int *unjoinableRun = nullptr, const media::Tags &tags = {});
 
 // data decrypted with AES-128 in CBC mode and its PKCS#7 padding taken
 // off; empty with *ok false when key or iv are not 16 bytes, data is not

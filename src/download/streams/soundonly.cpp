@@ -1,4 +1,6 @@
 #include "soundonly.h"
+#include "download/media/avtext.h"
+#include "download/media/tagwriter.h"
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
@@ -10,14 +12,9 @@ extern "C" {
 
 namespace vidrona::streams {
 
-namespace {
+using media::avText;
 
-QString avText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
+namespace {
 
 // The muxer and extension a sound codec is saved with.
 std::pair<const char *, const char *> containerOf(AVCodecID codec)
@@ -44,7 +41,7 @@ struct Files {
 };
 
 // Opens output for the sound stream of in; the stream's index, or -1.
-int openOutput(Files &f, const QString &output, SoundOnly &result)
+int openOutput(Files &f, const QString &output, const media::Tags &tags, SoundOnly &result)
 {
     const int sound = av_find_best_stream(f.in, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (sound < 0)
@@ -58,9 +55,12 @@ int openOutput(Files &f, const QString &output, SoundOnly &result)
         return result.error = QStringLiteral("Out of memory."), -1;
     s->codecpar->codec_tag = 0;
     s->time_base = f.in->streams[sound]->time_base;
+    const int cover = media::addTags(f.out, tags);
     int code = avio_open(&f.out->pb, QFile::encodeName(output).constData(), AVIO_FLAG_WRITE);
     if (code >= 0)
         code = avformat_write_header(f.out, nullptr);
+    if (code >= 0)
+        code = media::writeCover(f.out, cover, tags);
     if (code < 0)
         return result.error = QStringLiteral("The sound cannot be written: %1").arg(avText(code)), -1;
     return sound;
@@ -92,7 +92,8 @@ bool copySound(Files &f, int sound, const std::atomic<bool> *cancel, SoundOnly &
 
 } // namespace
 
-SoundOnly keepSoundOnly(const QString &input, const QString &output, const std::atomic<bool> *cancel)
+SoundOnly keepSoundOnly(const QString &input, const QString &output, const std::atomic<bool> *cancel,
+                        const media::Tags &tags)
 {
     SoundOnly result;
     Files f;
@@ -101,7 +102,7 @@ SoundOnly keepSoundOnly(const QString &input, const QString &output, const std::
         code = avformat_find_stream_info(f.in, nullptr);
     if (code < 0)
         return result.error = QStringLiteral("The video cannot be read: %1").arg(avText(code)), result;
-    const int sound = openOutput(f, output, result);
+    const int sound = openOutput(f, output, tags, result);
     result.ok = sound >= 0 && copySound(f, sound, cancel, result);
     if (!result.ok)
         QFile::remove(output);

@@ -1,4 +1,5 @@
 #pragma once
+#include "download/media/tags.h"
 #include <QString>
 #include <atomic>
 
@@ -15,8 +16,9 @@ struct SoundOnly {
 };
 
 // Writes the first sound stream of input (all of it, the same samples) to
-// output; a cancel set stops it between packets.
-SoundOnly keepSoundOnly(const QString &input, const QString &output, const std::atomic<bool> *cancel = nullptr);
+// output, with tags (tagwriter.h); a cancel set stops it between packets.
+SoundOnly keepSoundOnly(const QString &input, const QString &output, const std::atomic<bool> *cancel = nullptr,
+                        const media::Tags &tags = {});
 
 // path with its extension replaced by extension ("Talk.m4a", "opus" ->
 // "Talk.opus").

@@ -4,6 +4,7 @@
 #include "piecefolder.h"
 #include "piecerun.h"
 #include "soundonly.h"
+#include "download/media/cover.h"
 #include "download/sound/mp3encoder.h"
 #include "streamplan.h"
 #include "download/filewriter.h"
@@ -60,14 +61,14 @@ QualityChoice chosenQuality(const FetchJob &job, const PieceFolder &folder)
 // MP3 when the row's name asks for one and it is not MP3 already: *result
 // becomes that file and *finalPath the name its kind takes.
 net::Failure soundAlone(const FetchJob &job, FetchShared &shared, const PieceFolder &folder, const QString &joined,
-                        int part, QString *result, QString *finalPath)
+                        int part, const media::Tags &tags, QString *result, QString *finalPath)
 {
     const std::atomic<bool> &cancel = shared.cancel.flag();
     const auto failed = [&](const QString &why) {
         return net::fail(cancel ? net::Reason::Cancelled : net::Reason::Other, cancel ? QStringLiteral("Cancelled.") : why);
     };
     const QString suffix = part > 0 ? QString::number(part) : QString();
-    const SoundOnly sound = keepSoundOnly(joined, folder.soundPath() + suffix, &cancel);
+    const SoundOnly sound = keepSoundOnly(joined, folder.soundPath() + suffix, &cancel, tags);
     if (!sound.ok)
         return failed(sound.error);
     *result = folder.soundPath() + suffix;
@@ -80,7 +81,7 @@ net::Failure soundAlone(const FetchJob &job, FetchShared &shared, const PieceFol
     shared.encodedPermille = 0;
     const sound::Mp3Result encoded = sound::encodeMp3(joined, *result, job.mp3Quality, [&](double share) {
         shared.encodedPermille = int(share * 1000);
-    }, &cancel);
+    }, &cancel, tags);
     shared.encodedPermille = -1;
     return encoded.ok ? net::Failure() : failed(encoded.error);
 }
@@ -111,6 +112,7 @@ FetchResult joinFailure(const PieceFolder &folder, JoinFault fault, const QStrin
 FetchResult joinAndPlace(const FetchJob &job, FetchShared &shared, const StreamPlan &plan, const PieceFolder &folder,
                          const PieceRecord &record)
 {
+    const media::Tags tags = job.tags.isEmpty() ? media::Tags() : media::withCover(job.tags, job.url, shared.cancel.flag());
     QList<QList<JoinPiece>> inputs;
     for (const QList<int> &track : plan.tracks) {
         inputs.append(QList<JoinPiece>());
@@ -122,7 +124,7 @@ FetchResult joinAndPlace(const FetchJob &job, FetchShared &shared, const StreamP
     QString error;
     JoinFault fault = JoinFault::None;
     const QStringList parts = joinInParts(inputs, plan.runs, plan.mayPart, joined, &error, &shared.cancel.flag(),
-                                          &fault);
+                                          &fault, tags);
     if (parts.isEmpty())
         return joinFailure(folder, fault, error);
     const auto taken = [&](const QString &name) { return job.takenNames.contains(name, Qt::CaseInsensitive); };
@@ -131,7 +133,7 @@ FetchResult joinAndPlace(const FetchJob &job, FetchShared &shared, const StreamP
     for (int i = 0; i < parts.size(); ++i) {
         QString result = parts.at(i), finalPath = parts.size() > 1 ? partName(target, i + 1) : target;
         if (record.quality == "sound")
-            if (const net::Failure f = soundAlone(job, shared, folder, parts.at(i), i, &result, &finalPath); f.failed())
+            if (const net::Failure f = soundAlone(job, shared, folder, parts.at(i), i, tags, &result, &finalPath); f.failed())
                 return {f};
         FileWriter writer;
         writer.setCancel(&shared.cancel.flag());
