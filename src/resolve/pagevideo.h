@@ -54,7 +54,10 @@ struct PageVideos {
     // do ("talk_720p.mp4"), which are then among files too; none unless
     // there are two or more.
     QList<PageSource> sources;
+    QString description; // og:description, else the description meta; at most MaxDescriptionChars
+    QString cover;       // og:image (its secure_url first), absolute; empty when none
 };
+inline constexpr int MaxDescriptionChars = 4096;
 inline constexpr int MaxTitleChars = 300;
 PageVideos readPageVideos(QByteArrayView page, const QUrl &pageAddress);
 

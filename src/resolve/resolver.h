@@ -1,6 +1,7 @@
 #pragma once
 #include "offer.h"
 #include "resolvers.h"
+#include "download/media/tags.h"
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -43,6 +44,8 @@ struct Found {
     // Row: the qualities the video comes in, for a window that asks which;
     // empty when there is nothing to choose or the source does not say.
     Offer offer = {};
+    // Row: what the file is to say of itself, as the site or page told it.
+    media::Tags tags = {};
 };
 
 struct Answer {

@@ -103,6 +103,7 @@ bool VideoProbe::start(const QString &address, const QList<QByteArray> &fields, 
     m_named.clear();
     m_nextFile = 0;
     m_title.clear();
+    m_tags = {};
     m_unsaveable = false;
     m_refusal.clear();
     m_streamRow.clear();
@@ -259,8 +260,12 @@ void VideoProbe::readPage(const QByteArray &page, const QByteArray &contentType,
     auto found = std::make_shared<resolve::PageVideos>();
     readOffThread([page, contentType, pageUrl, found] {
         *found = resolve::readPageVideos(resolve::pageAsUtf8(page, contentType), pageUrl);
-    }, [this, found] {
+    }, [this, found, pageUrl] {
         m_title = found->title;
+        m_tags.title = found->title;
+        m_tags.description = found->description;
+        m_tags.coverUrl = found->cover;
+        m_tags.address = (pageUrl.isValid() ? pageUrl : m_asked).toString(QUrl::FullyEncoded);
         m_unsaveable = found->unsaveable;
         m_named.clear();
         takeSources(found->sources, found->files);
@@ -395,7 +400,7 @@ void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const 
     const QString name = kind == ProbeResult::File && !offer.files.isEmpty() && !choice.isBest()
                              ? streams::nameWithChoice(offer.name, streams::choiceFor(offer.qualities, m_chosen))
                              : fileName;
-    emit finished(ProbeResult{kind, fileUrl, name, why, offer});
+    emit finished(ProbeResult{kind, fileUrl, name, why, offer, kind == ProbeResult::Stream ? m_tags : media::Tags()});
 }
 
 } // namespace vidrona

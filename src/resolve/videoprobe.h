@@ -2,6 +2,7 @@
 #include "directfile.h"
 #include "offer.h"
 #include "pagevideo.h"
+#include "download/media/tags.h"
 #include "net/pagerequest.h"
 #include <QObject>
 #include <QStringList>
@@ -31,6 +32,9 @@ struct ProbeResult {
     // File, Stream: the qualities the video comes in, when it comes in
     // several (a master's variants, a manifest's tracks, a page's files).
     resolve::Offer offer = {};
+    // Stream: what the page said of its video (title, description, picture,
+    // its address), for the file's own tags; a file saved as sent has none.
+    media::Tags tags = {};
 };
 
 // Works out the video file behind an address of today's web, without ever
@@ -129,6 +133,7 @@ private:
     QList<Named> m_named;   // the addresses the page named: its files, then its streams
     int m_nextFile = 0;
     QString m_title;        // the page's, for a stream's name
+    media::Tags m_tags;     // what the page says of its video
     bool m_unsaveable = false; // the page named blob:, data: or the like
     QString m_refusal;      // why the first stream judged was refused
     QString m_streamRow;    // the address a stream's row would keep

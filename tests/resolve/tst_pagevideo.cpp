@@ -23,6 +23,8 @@ private slots:
     void pagesAsServed();
     void headOfAnswer_data();
     void headOfAnswer();
+    void aboutTheVideo_data();
+    void aboutTheVideo();
     void streamsAndTitle_data();
     void streamsAndTitle();
 };
@@ -159,6 +161,43 @@ void TestPageVideo::headOfAnswer()
     const direct::Head head{type, disposition};
     QCOMPARE(direct::classify(QUrl(url), head, videoExpected), kind);
     QCOMPARE(direct::fileNameFor(QUrl(url), head), name);
+}
+
+// What a page says of its video for the file's own tags: its description
+// and picture, the secure picture first, addresses made absolute.
+void TestPageVideo::aboutTheVideo_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("cover");
+    const QByteArray stream = "<meta property=\"og:video\" content=\"/v/a.m3u8\">";
+    QTest::newRow("og:description and og:image")
+        << "<meta property=\"og:description\" content=\"A walk &amp; a talk\"><meta property=\"og:image\" "
+           "content=\"/img/c.jpg\">" + stream
+        << "A walk & a talk" << "http://site.test/img/c.jpg";
+    QTest::newRow("og:description over the description meta, the secure picture first")
+        << "<meta name=\"description\" content=\"plain\"><meta property=\"og:description\" content=\"open\">"
+           "<meta property=\"og:image\" content=\"http://a.test/1.png\"><meta property=\"og:image:secure_url\" "
+           "content=\"https://a.test/2.png\">" + stream
+        << "open" << "https://a.test/2.png";
+    QTest::newRow("the description meta alone") << "<meta name=\"description\" content=\" plain \">" + stream << "plain"
+                                                << "";
+    QTest::newRow("a picture that is no web address") << "<meta property=\"og:image\" content=\"data:image/png;base64,AA\">"
+                                                         + stream << "" << "";
+    QTest::newRow("a description of 9000 characters, shortened")
+        << "<meta property=\"og:description\" content=\"" + QByteArray(9000, 'd') + "\">" + stream
+        << QString(resolve::MaxDescriptionChars, 'd') << "";
+}
+
+void TestPageVideo::aboutTheVideo()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QString, description);
+    QFETCH(QString, cover);
+    const resolve::PageVideos found = resolve::readPageVideos(page, QUrl("http://site.test/watch/p"));
+    QCOMPARE(found.streams, QStringList{"http://site.test/v/a.m3u8"});
+    QCOMPARE(found.description, description);
+    QCOMPARE(found.cover, cover);
 }
 
 // What the probe takes from a page for a stream: its playlists in order,

@@ -39,6 +39,10 @@ struct PageMarks {
     bool haveBase = false;
     QString ogTitle;
     QString title; // of the first <title>
+    QString ogDescription;
+    QString description; // <meta name="description">
+    QString ogImage;
+    QString ogSecureImage;
 
     void add(Rank rank, const QString &address)
     {
@@ -55,6 +59,26 @@ QString titleText(QByteArrayView written)
     return text.simplified().left(MaxTitleChars);
 }
 
+// What the page says of its video for the file's own tags: the first of each.
+void addAbout(const QString &key, const html::Tag &tag, PageMarks &marks)
+{
+    const auto content = [&tag] { return html::decodeAttribute(tag.attribute("content")).trimmed(); };
+    const auto description = [&tag] {
+        const QByteArrayView written = tag.attribute("content");
+        return html::decodeAttribute(written.first(qMin(written.size(), qsizetype(4 * MaxDescriptionChars))))
+            .trimmed()
+            .left(MaxDescriptionChars);
+    };
+    if (key == QLatin1String("og:description") && marks.ogDescription.isEmpty())
+        marks.ogDescription = description();
+    else if (key == QLatin1String("description") && marks.description.isEmpty())
+        marks.description = description();
+    else if ((key == QLatin1String("og:image") || key == QLatin1String("og:image:url")) && marks.ogImage.isEmpty())
+        marks.ogImage = content();
+    else if (key == QLatin1String("og:image:secure_url") && marks.ogSecureImage.isEmpty())
+        marks.ogSecureImage = content();
+}
+
 void addMeta(const html::Tag &tag, PageMarks &marks)
 {
     static const struct { const char *key; Rank rank; } keys[] = {
@@ -65,6 +89,7 @@ void addMeta(const html::Tag &tag, PageMarks &marks)
         const QString key = html::decodeAttribute(tag.attribute(keyAttribute)).trimmed().toLower();
         if (key == QLatin1String("og:title") && marks.ogTitle.isEmpty())
             marks.ogTitle = titleText(tag.attribute("content"));
+        addAbout(key, tag, marks);
         for (const auto &k : keys) {
             if (key == QLatin1String(k.key)) {
                 marks.add(k.rank, html::decodeAttribute(tag.attribute("content")));
@@ -212,6 +237,10 @@ PageVideos readPageVideos(QByteArrayView page, const QUrl &pageAddress)
         base = pageAddress.resolved(addressOf(marks.baseHref));
     PageVideos found;
     found.title = marks.ogTitle.isEmpty() ? marks.title : marks.ogTitle;
+    found.description = marks.ogDescription.isEmpty() ? marks.description : marks.ogDescription;
+    const QString image = marks.ogSecureImage.isEmpty() ? marks.ogImage : marks.ogSecureImage;
+    if (const QUrl cover = base.resolved(addressOf(image)); !image.isEmpty() && isWebAddress(cover))
+        found.cover = cover.toString(QUrl::FullyEncoded);
     for (const Candidate &c : marks.candidates) {
         QUrl url = base.resolved(addressOf(c.address));
         url.setFragment(QString());

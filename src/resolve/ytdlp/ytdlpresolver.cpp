@@ -78,7 +78,7 @@ Answer YtDlpResolver::probeAnswer() const
 {
     const ProbeResult &r = *m_probed;
     if (r.kind == ProbeResult::File || r.kind == ProbeResult::Stream)
-        return Answer::found({Found{Found::Row, r.fileUrl, r.fileName, {}, r.offer}});
+        return Answer::found({Found{Found::Row, r.fileUrl, r.fileName, {}, r.offer, r.tags}});
     if (r.kind == ProbeResult::Nothing && !m_haveYtDlp)
         return Answer::refused(r.why + QStringLiteral("\r\nWith yt-dlp installed, Vidrona could ask it about this page."));
     return Answer::refused(r.why);
@@ -110,7 +110,10 @@ Answer playlistAnswer(const sitevideo::Info &info, const streams::QualityChoice 
     const QByteArray later = sitevideo::choiceText(unread);
     for (const sitevideo::Entry &e : info.entries) {
         const QString title = e.title.isEmpty() ? e.url.section(QLatin1Char('/'), -1) : e.title;
-        rows.append(Found{Found::Row, e.url, streams::nameWithChoice(fileNameFrom(title, QStringLiteral("mp4")), wanted, mp3), later, {}});
+        media::Tags tags; // all a playlist says of its videos
+        tags.title = e.title;
+        tags.address = e.url;
+        rows.append(Found{Found::Row, e.url, streams::nameWithChoice(fileNameFrom(title, QStringLiteral("mp4")), wanted, mp3), later, {}, tags});
     }
     Answer answer = Answer::found(rows);
     answer.question = QStringLiteral("This playlist has %1 videos. Add them all?").arg(info.entryCount);
@@ -120,6 +123,18 @@ Answer playlistAnswer(const sitevideo::Info &info, const streams::QualityChoice 
 }
 
 } // namespace
+
+media::Tags tagsFromInfo(const sitevideo::Info &info, const QString &page)
+{
+    media::Tags tags;
+    tags.title = info.title;
+    tags.artist = info.artist.isEmpty() ? info.uploader : info.artist;
+    tags.date = info.uploadDate;
+    tags.description = info.description;
+    tags.address = page;
+    tags.coverUrl = info.thumbnail;
+    return media::bounded(tags);
+}
 
 Answer answerFromInfo(const sitevideo::Info &info, const QString &address, const ytdlp::SaveWish &wish)
 {
@@ -132,7 +147,7 @@ Answer answerFromInfo(const sitevideo::Info &info, const QString &address, const
     const QString page = info.webpageUrl.isEmpty() ? address : info.webpageUrl;
     const QString name = streams::nameWithChoice(fileNameFrom(info.title.isEmpty() ? info.id : info.title, choice.container),
                                                  wanted, wish.mp3);
-    return Answer::found({Found{Found::Row, page, name, sitevideo::choiceText(choice), {}}});
+    return Answer::found({Found{Found::Row, page, name, sitevideo::choiceText(choice), {}, tagsFromInfo(info, page)}});
 }
 
 } // namespace vidrona::resolve

@@ -50,6 +50,8 @@ private:
 // address, its formats chosen by wish and kept with it, its name saying
 // the choice as a stream's does: "Talk (720p).mp4"), or why not.
 Answer answerFromInfo(const sitevideo::Info &info, const QString &address, const ytdlp::SaveWish &wish = {});
+// What yt-dlp said of the video, for its file's own tags; page is its address.
+media::Tags tagsFromInfo(const sitevideo::Info &info, const QString &page);
 
 // Whether yt-dlp's JSON came from one of its site extractors.
 bool isSiteAnswer(const sitevideo::Info &info);

@@ -162,19 +162,23 @@ void AddVideoPanel::take(const resolve::Found &found)
 }
 
 // Every row an address becomes is added here, and only here. The subtitle
-// languages chosen go with the row's extras, as the list file keeps none.
+// languages chosen go with the row's extras, as the list file keeps none;
+// what its file is to say of itself goes with it too.
 bool AddVideoPanel::addRow(const resolve::Found &row, const QStringList &subtitles)
 {
+    bool added = false;
     if (!row.siteVideo.isEmpty())
-        return m_service.addSiteVideo(row.fileUrl, row.fileName.value_or(QString()), row.siteVideo);
-    const QString name = resolve::nameForTab(row.fileUrl, row.fileName.value_or(QString()), m_tabTitle);
-    RowExtras extras = m_extras;
-    extras.subtitles = subtitles;
-    if (extras.isEmpty())
-        return m_service.add(row.fileUrl, name);
-    const bool added = m_service.add(row.fileUrl, name, extras);
+        added = m_service.addSiteVideo(row.fileUrl, row.fileName.value_or(QString()), row.siteVideo);
+    else {
+        const QString name = resolve::nameForTab(row.fileUrl, row.fileName.value_or(QString()), m_tabTitle);
+        RowExtras extras = m_extras;
+        extras.subtitles = subtitles;
+        added = extras.isEmpty() ? m_service.add(row.fileUrl, name) : m_service.add(row.fileUrl, name, extras);
+    }
+    if (added && !row.tags.isEmpty())
+        m_service.keepTags(row.fileUrl, row.tags);
     // The user asked the browser to download it: the row starts at once.
-    if (added && !m_extras.isEmpty())
+    if (added && !m_extras.isEmpty() && row.siteVideo.isEmpty())
         m_service.start();
     return added;
 }

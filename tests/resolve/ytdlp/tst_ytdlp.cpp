@@ -8,6 +8,9 @@
 #include "resolve/ytdlp/finder.h"
 #include "resolve/ytdlp/ytdlpresolver.h"
 #include "support/testenv.h"
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,7 +21,7 @@ using namespace vidrona::resolve;
 namespace yi = vidrona::test::ytinfo;
 
 namespace {
-const QString media = "http://media.rivertube.test";
+const QString mediaSite = "http://media.rivertube.test";
 const QString page = "http://www.rivertube.test/watch?v=yt1";
 
 Answer ask(ResolverTable &table, const QString &address, int waitMs = 90000)
@@ -65,6 +68,8 @@ private slots:
     void cleanup();
     void siteAnswers_data();
     void siteAnswers();
+    void tags_data();
+    void tags();
     void genericPageLeftToPageReading_data();
     void genericPageLeftToPageReading();
     void addressesStayAddresses_data();
@@ -117,14 +122,14 @@ void TestYtDlp::siteAnswers_data()
     QTest::addColumn<QString>("fileName");
     const int found = Answer::Found, refused = Answer::Refused;
     QTest::newRow("YouTube-like: best mp4 picture and m4a sound")
-        << yi::youTubeLike(media, 8 << 20, 1 << 20, 1 << 20) << found << "137+140 mp4" << "River at night: a film.mp4";
+        << yi::youTubeLike(mediaSite, 8 << 20, 1 << 20, 1 << 20) << found << "137+140 mp4" << "River at night: a film.mp4";
     QTest::newRow("Vimeo-like: HLS picture and sound rendition")
-        << yi::vimeoLike(media) << found << "hls-720p+hls-audio mp4" << "Harbour, by boat.mp4";
-    QTest::newRow("DASH fragments") << yi::dashFragments(media) << found << "dash-v mp4" << "Fragments of a walk.mp4";
+        << yi::vimeoLike(mediaSite) << found << "hls-720p+hls-audio mp4" << "Harbour, by boat.mp4";
+    QTest::newRow("DASH fragments") << yi::dashFragments(mediaSite) << found << "dash-v mp4" << "Fragments of a walk.mp4";
     // yt-dlp itself refuses a video whose every format is under DRM, in its words.
-    QTest::newRow("DRM refused") << yi::drmOnly(media) << refused << "yt-dlp: This video is DRM protected" << "";
-    QTest::newRow("live refused") << yi::live(media) << refused << "This is a live stream" << "";
-    QTest::newRow("rtmp refused by name") << yi::rtmpOnly(media) << refused << "This video is offered only over rtmp" << "";
+    QTest::newRow("DRM refused") << yi::drmOnly(mediaSite) << refused << "yt-dlp: This video is DRM protected" << "";
+    QTest::newRow("live refused") << yi::live(mediaSite) << refused << "This is a live stream" << "";
+    QTest::newRow("rtmp refused by name") << yi::rtmpOnly(mediaSite) << refused << "This video is offered only over rtmp" << "";
 }
 
 void TestYtDlp::siteAnswers()
@@ -150,6 +155,53 @@ void TestYtDlp::siteAnswers()
     // Every header of the format is kept as given.
     if (fixture.contains("X-Site-Token"))
         QVERIFY(choice->parts[0].headers.contains({QByteArray("X-Site-Token"), QByteArray("t0k3n")}));
+}
+
+// What yt-dlp says of the video, through the real yt-dlp, becomes the
+// row's tags: the artist (else the uploader), the date, the description,
+// the page and a picture a file can carry.
+void TestYtDlp::tags_data()
+{
+    QTest::addColumn<QJsonObject>("about");
+    QTest::addColumn<QString>("artist");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("cover");
+    const QString img = "http://img.rivertube.test/vi/yt1/";
+    QTest::newRow("artist over uploader, a JPEG thumbnail")
+        << QJsonObject{{"artist", "The Rivers"}, {"uploader", "River Channel"}, {"upload_date", "20240131"},
+                       {"thumbnail", img + "max.jpg"}}
+        << "The Rivers" << "2024-01-31" << img + "max.jpg";
+    QTest::newRow("uploader; WebP best, a JPEG among the thumbnails")
+        << QJsonObject{{"uploader", "River Channel"}, {"upload_date", "20231105"}, {"thumbnail", img + "max.webp"},
+                       {"thumbnails", QJsonArray{QJsonObject{{"url", img + "hq.jpg"}, {"preference", -5}},
+                                                 QJsonObject{{"url", img + "max.webp"}, {"preference", 0}}}}}
+        << "River Channel" << "2023-11-05" << img + "hq.jpg";
+    QTest::newRow("nothing said but the title") << QJsonObject{} << "" << "" << "";
+}
+
+void TestYtDlp::tags()
+{
+    QFETCH(QJsonObject, about);
+    QFETCH(QString, artist);
+    QFETCH(QString, date);
+    QFETCH(QString, cover);
+    QJsonObject info = QJsonDocument::fromJson(yi::youTubeLike(mediaSite, 8 << 20, 1 << 20, 1 << 20)).object();
+    for (auto it = about.begin(); it != about.end(); ++it)
+        info.insert(it.key(), it.value());
+    const QString description = QString(5000, QChar(0x263A)); // 3 bytes each
+    if (!about.isEmpty())
+        info.insert("description", description);
+    useFixture(QJsonDocument(info).toJson());
+    ResolverTable table;
+    const Answer answer = ask(table, page);
+    QCOMPARE(int(answer.outcome), int(Answer::Found));
+    const media::Tags &tags = answer.rows.value(0).tags;
+    QCOMPARE(tags.title, QString("River at night: a film"));
+    QCOMPARE(tags.artist, artist);
+    QCOMPARE(tags.date, date);
+    QCOMPARE(tags.description, about.isEmpty() ? QString() : QString(1365, QChar(0x263A))); // 4095 of 4096 bytes
+    QCOMPARE(tags.address.section('?', 0, 0), QString("http://www.rivertube.test/watch"));
+    QCOMPARE(tags.coverUrl, cover);
 }
 
 void TestYtDlp::genericPageLeftToPageReading_data()
@@ -186,6 +238,9 @@ void TestYtDlp::genericPageLeftToPageReading()
     QCOMPARE(int(answer.outcome), int(Answer::Found));
     QCOMPARE(answer.rows[0].fileUrl, fileUrl);
     QVERIFY(answer.rows[0].siteVideo.isEmpty());
+    // What the page said of its stream goes with the row, for the file's tags.
+    QCOMPARE(answer.rows[0].tags.title, QString("Harbour at dusk"));
+    QCOMPARE(answer.rows[0].tags.address, address);
     // For the record (no bound asserted here): the page reading alone.
     ytdlp::setSettings({m_dir->filePath("none"), {}});
     const QByteArray path = qgetenv("PATH");
@@ -210,7 +265,7 @@ void TestYtDlp::addressesStayAddresses_data()
 void TestYtDlp::addressesStayAddresses()
 {
     QFETCH(QString, address);
-    const QString wrapper = useFixture(yi::youTubeLike(media, 1 << 20, 1 << 20, 1 << 20));
+    const QString wrapper = useFixture(yi::youTubeLike(mediaSite, 1 << 20, 1 << 20, 1 << 20));
     QDir::setCurrent(m_dir->path());
     ytdlp::Run run;
     QSignalSpy ran(&run, &ytdlp::Run::finished);
@@ -236,7 +291,7 @@ void TestYtDlp::cancelEndsItsProcesses_data()
 void TestYtDlp::cancelEndsItsProcesses()
 {
     QFETCH(bool, throughTable);
-    const QString wrapper = useFixture(yi::youTubeLike(media, 1 << 20, 1 << 20, 1 << 20), true);
+    const QString wrapper = useFixture(yi::youTubeLike(mediaSite, 1 << 20, 1 << 20, 1 << 20), true);
     ResolverTable table;
     ytdlp::Run own;
     const ytdlp::Run *run = &own;
