@@ -85,6 +85,7 @@ Preferences PreferenceStore::load(QString *notice) const
     p.notify = truthOr(ini, NotifyKey, p.notify);
     p.ytDlp = readYtDlpPreferences(ini);
     p.save = readSaveChoices(ini);
+    p.tags = readFileTags(ini);
     return p.bounded(); // a hand-edited file cannot set what the window cannot
 }
 
@@ -101,6 +102,7 @@ bool PreferenceStore::save(const Preferences &preferences) const
     ini.setValue(NotifyKey, p.notify ? QStringLiteral("true") : QStringLiteral("false"));
     writeYtDlpPreferences(ini, p.ytDlp);
     writeSaveChoices(ini, p.save);
+    writeFileTags(ini, p.tags);
     return platform::writeFileSafely(m_path, ini.bytes());
 }
 

@@ -2,6 +2,7 @@
 #include "folders.h"
 #include "ytdlpkeys.h"
 #include "savechoices.h"
+#include "filetagskey.h"
 #include <QString>
 
 namespace vidrona {
@@ -21,6 +22,7 @@ struct Preferences {
     bool notify = true;     // tell the desktop when downloads finish
     YtDlpPreferences ytDlp;
     SaveChoices save;       // which quality of a video to save
+    bool tags = true;       // the files made carry their own title, source and cover
 
     // The same values, each brought within its range (the speed limit to
     // whole KB/s), so the window shows each as it acts.

@@ -5,6 +5,7 @@
 #include "support/recordingmessages.h"
 #include "ui/preferences/frmpreferences.h"
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QTemporaryDir>
@@ -37,5 +38,12 @@ int main(int argc, char **argv)
         if (!w.grab().save(QDir(QString::fromLocal8Bit(argv[1])).filePath(name)))
             ++failed, std::fprintf(stderr, "savechoicesshots: cannot write %s\n", qPrintable(name));
     }
+    // The files' own tags turned off, beside the default choice.
+    quality->setCurrentIndex(0);
+    soundAs->setCurrentIndex(0);
+    w.findChild<QCheckBox *>(QStringLiteral("chkTags"))->setChecked(false);
+    app.processEvents();
+    if (!w.grab().save(QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("preferences-tags-off.png"))))
+        ++failed, std::fprintf(stderr, "savechoicesshots: cannot write preferences-tags-off.png\n");
     return failed ? 1 : 0;
 }

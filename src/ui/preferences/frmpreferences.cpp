@@ -2,6 +2,7 @@
 #include "browserspanel.h"
 #include "ytdlpgroup.h"
 #include "savechoicesbox.h"
+#include "filetagsswitch.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -73,6 +74,7 @@ void FrmPreferences::build()
     form->addRow(QStringLiteral("Browsers:"), new BrowsersPanel(this));
     form->addRow(grpYtDlp = new YtDlpGroup(this));
     form->addRow(saveChoices = new SaveChoicesBox(this));
+    form->addRow(chkTags = new FileTagsSwitch(this));
     form->addRow(buttons);
 }
 
@@ -85,6 +87,7 @@ void FrmPreferences::showValues(const Preferences &p)
     chkNotify->setChecked(p.notify);
     grpYtDlp->show(p.ytDlp);
     saveChoices->setChoices(p.save);
+    chkTags->setChecked(p.tags);
 }
 
 Preferences FrmPreferences::preferences() const
@@ -97,6 +100,7 @@ Preferences FrmPreferences::preferences() const
     p.notify = chkNotify->isChecked();
     p.ytDlp = grpYtDlp->values();
     p.save = saveChoices->choices();
+    p.tags = chkTags->isChecked();
     return p;
 }
 

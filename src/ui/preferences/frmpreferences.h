@@ -52,6 +52,7 @@ private:
     QCheckBox *chkNotify = nullptr;
     class YtDlpGroup *grpYtDlp = nullptr;
     SaveChoicesBox *saveChoices = nullptr;
+    QCheckBox *chkTags = nullptr; // FileTagsSwitch
 };
 
 } // namespace vidrona
