@@ -17,7 +17,7 @@ inline constexpr qsizetype MaxCoverBytes = qsizetype(2) << 20;
 // the page fetch's times. Without it (no address, an error, too large,
 // not such a picture, cancel set) tags.cover stays empty. rowUrl's host
 // being this machine or its network lets the picture be there too, as the
-// row's own pieces may.
+// row's own pieces may. Without an address it returns at once.
 Tags withCover(const Tags &tags, const QUrl &rowUrl, const std::atomic<bool> &cancel);
 
 } // namespace vidrona::media

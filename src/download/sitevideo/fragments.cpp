@@ -99,7 +99,7 @@ FetchResult fetchFragments(const Format &format, const FetchJob &job, FetchShare
     const QString joined = QDir(folder).filePath(QStringLiteral("joined"));
     QFile::remove(joined);
     // The row's own file when it is this one format (a pair's parts carry none).
-    const media::Tags tags = job.tags.isEmpty() ? media::Tags() : media::withCover(job.tags, job.url, shared.cancel.flag());
+    const media::Tags tags = media::withCover(job.tags, job.url, shared.cancel.flag());
     if (!streams::joinToMp4({paths}, joined, &error, &shared.cancel.flag(), &fault, {}, nullptr, tags))
         return {net::fail(fault == streams::JoinFault::Cancelled ? net::Reason::Cancelled : net::Reason::WriteFailed, error)};
     return {{}, joined};

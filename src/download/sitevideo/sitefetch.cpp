@@ -246,7 +246,7 @@ FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &par
     QFile::remove(joining);
     QString error;
     const char *muxer = choice.container == QLatin1String("mp4") ? "mp4" : "matroska";
-    const media::Tags tags = job.tags.isEmpty() ? media::Tags() : media::withCover(job.tags, job.url, shared.cancel.flag());
+    const media::Tags tags = media::withCover(job.tags, job.url, shared.cancel.flag());
     if (!joinFiles({parts[0].placedAt, parts[1].placedAt}, joining, muxer, &error, &shared.cancel.flag(), tags)) {
         QFile::remove(joining);
         if (shared.cancel.isSet())

@@ -112,7 +112,7 @@ FetchResult joinFailure(const PieceFolder &folder, JoinFault fault, const QStrin
 FetchResult joinAndPlace(const FetchJob &job, FetchShared &shared, const StreamPlan &plan, const PieceFolder &folder,
                          const PieceRecord &record)
 {
-    const media::Tags tags = job.tags.isEmpty() ? media::Tags() : media::withCover(job.tags, job.url, shared.cancel.flag());
+    const media::Tags tags = media::withCover(job.tags, job.url, shared.cancel.flag());
     QList<QList<JoinPiece>> inputs;
     for (const QList<int> &track : plan.tracks) {
         inputs.append(QList<JoinPiece>());
