@@ -2,14 +2,18 @@
 // local web (a JPEG, a 404, one past the bound, a page instead of a picture)
 // never keeps the video from being saved; the Preferences switch turned
 // off writes none; tags kept with a row survive the service being made
-// again, as after a restart.
+// again, as after a restart; a site's formats joined or remuxed carry the
+// tags, one saved as sent does not.
 #include "tagsreadback.h"
 #include "../streams/streamsite.h"
 #include "download/entrystatus.h"
 #include "download/media/cover.h"
 #include "download/service/downloadservice.h"
+#include "download/sitevideo/formats.h"
+#include "download/transfer.h"
 #include "support/testenv.h"
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -30,6 +34,30 @@ media::Tags talkTags(const QString &cover)
     return tags;
 }
 
+// A format of the simulated video site, as yt-dlp describes it.
+sitevideo::Format siteFormat(const QString &id, const QString &path, bool video)
+{
+    sitevideo::Format f;
+    f.id = id;
+    f.url = QStringLiteral("http://media.rivertube.test/v/%1?expire=4102444800&sig=x").arg(path);
+    f.protocol = QStringLiteral("http");
+    f.ext = path.section('.', -1);
+    f.vcodec = video ? QStringLiteral("avc1.640028") : QStringLiteral("none");
+    f.acodec = video ? QStringLiteral("none") : QStringLiteral("mp4a.40.2");
+    f.headers = {{"User-Agent", "Mozilla/5.0 Vidrona-Test"}, {"Referer", "http://www.rivertube.test/"},
+                 {"X-Site-Token", "t0k3n"}};
+    if (path == QLatin1String("dash/")) { // fragments straight from the list
+        f.protocol = QStringLiteral("http_dash_segments");
+        f.ext = QStringLiteral("mp4");
+        f.url = QStringLiteral("http://media.rivertube.test/v/dash/manifest.mpd");
+        f.fragmentBaseUrl = QStringLiteral("http://media.rivertube.test/v/dash/");
+        f.fragments.append(sitevideo::Fragment{{}, QStringLiteral("init.mp4")});
+        for (int i = 1; i <= 4; ++i)
+            f.fragments.append(sitevideo::Fragment{{}, QStringLiteral("seg-%1.m4s").arg(i)});
+    }
+    return f;
+}
+
 } // namespace
 
 class TestTagsFetch : public QObject
@@ -41,6 +69,8 @@ private slots:
     void covers();
     void switchedOff_data();
     void switchedOff();
+    void siteVideo_data();
+    void siteVideo();
 
 private:
     LocalWeb m_web;
@@ -69,6 +99,7 @@ void TestTagsFetch::initTestCase()
     writeFile(root, "huge.jpg", m_cover + QByteArray(media::MaxCoverBytes, 'x'));
     writeFile(root, "page.jpg", m_cover); // served as a page below
     m_site = std::make_unique<FolderSite>(m_web.server(), root);
+    testweb::installSimulatedWeb(m_web.server()); // the video site, beside the folder of clips
     m_site->adjust = [](const testweb::Request &r, testweb::Response &resp) {
         if (!r.path.endsWith(".jpg") || resp.status >= 300)
             return;
@@ -149,6 +180,42 @@ void TestTagsFetch::switchedOff()
     // The row's tags go with it.
     service.remove(service.list().at(0).id);
     QVERIFY(QDir(QDir(folder).filePath("Tags")).isEmpty());
+}
+
+void TestTagsFetch::siteVideo_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<bool>("tagged");
+    QTest::newRow("picture and sound remuxed") << QStringList{"video.mp4", "audio.m4a"} << true;
+    QTest::newRow("DASH fragments joined") << QStringList{"dash/"} << true;
+    QTest::newRow("one file, saved as sent") << QStringList{"video.mp4"} << false;
+}
+
+// A site's formats (yt-dlp's choice) as the row fetches them: the files
+// Vidrona makes carry the tags, a file saved as the site sent it does not.
+void TestTagsFetch::siteVideo()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(bool, tagged);
+    sitevideo::Choice choice;
+    choice.container = QStringLiteral("mp4");
+    for (const QString &p : paths)
+        choice.parts.append(siteFormat(p == "audio.m4a" ? "140" : "137", p, p != "audio.m4a"));
+    const QString target = QDir(m_dir.path()).filePath(QStringLiteral("site-%1.mp4").arg(QTest::currentDataTag()));
+    Transfer transfer;
+    transfer.setSiteVideo(sitevideo::choiceText(choice));
+    transfer.setTags(talkTags("cover.jpg"));
+    QSignalSpy ended(&transfer, &Transfer::finished);
+    QVERIFY(transfer.start(QUrl("http://www.rivertube.test/watch?v=yt1"), target));
+    QVERIFY(ended.wait(120000));
+    const auto failure = ended.first().first().value<net::Failure>();
+    QVERIFY2(!failure.failed(), qPrintable(failure.text));
+    const ReadBack r = readBack(transfer.placedAt());
+    QVERIFY(r.opened);
+    QCOMPARE(r.tags.value("title"), tagged ? QStringLiteral("Talk") : QString());
+    QCOMPARE(r.tags.value("comment"), tagged ? QStringLiteral("http://www.rivertube.test/talk") : QString());
+    QCOMPARE(r.cover, tagged ? m_cover : QByteArray());
+    QCOMPARE(r.mediaStreams, int(paths.size()));
 }
 
 QTEST_MAIN(TestTagsFetch)
