@@ -100,7 +100,7 @@ void applyPreferences(const Preferences &p, DownloadService &service, DesktopBus
 {
     service.apply({p.simultaneous, p.connections, p.speedLimit,
                    p.downloadFolder.isEmpty() ? defaultFolder : p.downloadFolder, p.save.quality,
-                   p.save.mp3Level(), p.tags});
+                   p.save.mp3Level(), p.tags, p.save.subtitles, p.save.subtitlesInside});
     if (desktop)
         desktop->setNotificationsEnabled(p.notify);
     resolve::ytdlp::setSettings({p.ytDlp.program, p.ytDlp.cookiesBrowser});

@@ -1,5 +1,6 @@
 #include "savechoices.h"
 #include "initext.h"
+#include "subtitlekeys.h"
 
 namespace vidrona {
 
@@ -31,6 +32,7 @@ SaveChoices readSaveChoices(const IniText &ini)
     const int level = ini.value(Mp3QualityKey).value_or(QString()).trimmed().toInt(&ok);
     if (ok)
         c.mp3Quality = qBound(0, level, 4);
+    readSubtitleKeys(ini, &c.subtitles, &c.subtitlesInside);
     return c;
 }
 
@@ -39,6 +41,7 @@ void writeSaveChoices(IniText &ini, const SaveChoices &choices)
     ini.setValue(QualityKey, QString::fromLatin1(isQualityWord(choices.quality) ? choices.quality : "best"));
     ini.setValue(SoundAsKey, choices.mp3 ? QStringLiteral("mp3") : QStringLiteral("sent"));
     ini.setValue(Mp3QualityKey, QString::number(qBound(0, choices.mp3Quality, 4)));
+    writeSubtitleKeys(ini, choices.subtitles, choices.subtitlesInside);
 }
 
 } // namespace vidrona

@@ -71,10 +71,19 @@ struct FetchJob {
     std::function<bool(const HttpHead &)> head;
 };
 
+// A subtitle the row did not save, and why: the video is saved all the
+// same, and the window says what is missing.
+struct SubtitleMiss {
+    QString language;
+    net::Failure why;
+    bool operator==(const SubtitleMiss &o) const { return language == o.language && why.text == o.why.text; }
+};
+
 struct FetchResult {
     net::Failure failure; // why not; none when the file is in place
     QString placedAt;     // where it is: finalPath, or the next free name
                           // when something else held finalPath
+    QList<SubtitleMiss> subtitlesMissed; // of the job's subtitles, with the file in place
     FetchResult(const net::Failure &f = {}, const QString &at = {}) : failure(f), placedAt(at) {}
     bool ok() const { return !failure.failed(); }
 };

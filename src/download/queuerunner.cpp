@@ -200,7 +200,6 @@ bool QueueRunner::startFetch(Slot &slot, const DownloadEntry &entry)
     if (m_extrasOf)
         m_extrasOf(entry, &fields, &cookieFile);
     slot.transfer->setRequestExtras(fields, cookieFile);
-    slot.transfer->setSubtitles(m_subtitlesOf ? m_subtitlesOf(entry) : QStringList());
     slot.transfer->setTags(m_tagsOf ? m_tagsOf(entry) : media::Tags());
     // A page whose formats yt-dlp chose: those are fetched, not the page.
     if (!path.isEmpty())
@@ -209,6 +208,9 @@ bool QueueRunner::startFetch(Slot &slot, const DownloadEntry &entry)
     // A stream row's name tells which of its qualities it was added with.
     slot.transfer->setQuality(streams::choiceInName(entry.fileName).key());
     slot.transfer->setMp3Quality(m_mp3Quality);
+    // The languages asked for when the row was added win over the settings'.
+    const QStringList asked = m_subtitlesOf ? m_subtitlesOf(entry) : QStringList();
+    slot.transfer->setSubtitles(asked.isEmpty() ? m_subtitles : asked, m_subtitlesInside);
     return !path.isEmpty() && slot.transfer->start(QUrl(entry.fileUrl), path, taken);
 }
 
@@ -253,7 +255,10 @@ void QueueRunner::settle(Slot &slot, quint64 id, const net::Failure &failure)
         return settleCancelled(id);
     if (!ok && row >= 0 && retryLater(slot, id, failure))
         return;
+    const QList<SubtitleMiss> missed = ok ? slot.transfer->subtitlesMissed() : QList<SubtitleMiss>();
     complete(id, failure);
+    if (!missed.isEmpty())
+        emit subtitlesMissed(id, missed);
 }
 
 // A row the user cancelled is not fetched again in this run.

@@ -1,6 +1,7 @@
 #pragma once
 #include "downloadlist.h"
 #include "download/media/tags.h"
+#include "filefetch.h"
 #include "net/failure.h"
 #include "service/rowprogress.h"
 #include <QElapsedTimer>
@@ -70,6 +71,12 @@ public:
     int connections() const { return m_connections; }
     // LAME's V level of the MP3 a sound-only row into an .mp3 is encoded at.
     void setMp3Quality(int level) { m_mp3Quality = level; }
+    // The subtitles each row started from now on saves (FetchJob::subtitles).
+    void setSubtitles(const QStringList &languages, bool inside)
+    {
+        m_subtitles = languages;
+        m_subtitlesInside = inside;
+    }
     // Where the next fetches put their files.
     void setFolder(const QString &folder) { m_folder = folder; }
     // No byte for this long fails a fetch (and may be tried again).
@@ -115,6 +122,8 @@ signals:
     // failure when the file is in place; Reason::Cancelled when the user
     // cancelled it. The next row starts once every listener returned.
     void fetchEnded(quint64 id, const vidrona::net::Failure &failure);
+    // Right after a row's fetchEnded() without failure: subtitles it did not save.
+    void subtitlesMissed(quint64 id, const QList<vidrona::SubtitleMiss> &missed);
     // The rows being fetched, and the fraction of their bytes that arrived.
     void progressed(int running, double fraction);
     void runEnded();
@@ -157,6 +166,8 @@ private:
     int m_simultaneous = 1;
     int m_connections = 8;
     int m_mp3Quality = 2;
+    QStringList m_subtitles;
+    bool m_subtitlesInside = false;
     int m_stallTimeoutMs;
     QString m_folder;
     std::function<void()> m_save;

@@ -42,6 +42,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     job.mp3Quality = m_mp3Quality;
     job.subtitles = m_subtitles;
     job.tags = m_tags;
+    job.subtitlesInside = m_subtitlesInside;
     job.receiving = [this] {
         QMetaObject::invokeMethod(this, [this] {
             if (m_state == Requesting)
@@ -55,7 +56,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     m_thread = QThread::create([this, job, choice, shared = m_shared, reader = m_rowReader] {
         const FetchResult result = choice ? sitevideo::runSiteVideoFetch(*choice, job, *shared, reader.get())
                                           : runFetch(job, *shared);
-        QMetaObject::invokeMethod(this, [this, result] { fetchEnded(result.failure, result.placedAt); },
+        QMetaObject::invokeMethod(this, [this, result] { fetchEnded(result.failure, result.placedAt, result.subtitlesMissed); },
                                   Qt::QueuedConnection);
     });
     m_thread->setObjectName(QStringLiteral("Transfer"));
@@ -114,10 +115,12 @@ void Transfer::setState(State s)
 
 // The result, delivered from the event loop: no caller is re-entered from
 // inside start() or Cancel().
-void Transfer::fetchEnded(const net::Failure &failure, const QString &placedAt)
+void Transfer::fetchEnded(const net::Failure &failure, const QString &placedAt,
+                          const QList<SubtitleMiss> &subtitlesMissed)
 {
     stopThread();
     m_placedAt = placedAt;
+    m_subtitlesMissed = subtitlesMissed;
     setState(Finishing);
     setState(Idle);
     emit finished(failure); // last: a listener may start the next fetch

@@ -1,5 +1,6 @@
 #pragma once
 #include "download/media/tags.h"
+#include "filefetch.h"
 #include "net/failure.h"
 #include <QObject>
 #include <QString>
@@ -51,6 +52,9 @@ public:
     // Where the last fetch put its file: the target, or the next free name
     // when something else held the target's name. Valid in finished().
     QString placedAt() const { return m_placedAt; }
+    // The subtitles the last fetch did not save, with why; valid in
+    // finished(), and only when the file is in place.
+    QList<SubtitleMiss> subtitlesMissed() const { return m_subtitlesMissed; }
 
     // True from an accepted start until its finished() has been delivered.
     bool StillExecuting() const { return m_state != Idle; }
@@ -89,8 +93,12 @@ public:
     // Which of a stream's qualities the next fetch saves (FetchJob::quality).
     void setQuality(const QByteArray &quality) { m_quality = quality; }
     void setMp3Quality(int level) { m_mp3Quality = level; }
-    // The languages of the subtitles the next fetch saves (FetchJob::subtitles).
-    void setSubtitles(const QStringList &languages) { m_subtitles = languages; }
+    // The subtitles the next fetch saves (FetchJob::subtitles).
+    void setSubtitles(const QStringList &languages, bool inside)
+    {
+        m_subtitles = languages;
+        m_subtitlesInside = inside;
+    }
     // What the next fetch's file says of itself (FetchJob::tags).
     void setTags(const media::Tags &tags) { m_tags = tags; }
 
@@ -106,7 +114,8 @@ signals:
 
 private:
     void setState(State s);
-    void fetchEnded(const net::Failure &failure, const QString &placedAt = {});
+    void fetchEnded(const net::Failure &failure, const QString &placedAt = {},
+                    const QList<SubtitleMiss> &subtitlesMissed = {});
     void stopThread();
 
     std::shared_ptr<FetchShared> m_shared;
@@ -124,6 +133,8 @@ private:
     int m_mp3Quality = 2;
     QStringList m_subtitles;
     media::Tags m_tags;
+    bool m_subtitlesInside = false;
+    QList<SubtitleMiss> m_subtitlesMissed;
 };
 
 } // namespace vidrona

@@ -159,6 +159,7 @@ std::optional<FetchRecord> parseRecord(const QByteArray &text)
         else if (key == "digest") r.digest = value;
         else if (key == "pieces") r.pieces = value.toInt();
         else if (key == "quality") r.quality = value;
+        else if (key == "subtitles") r.subtitles = value;
         else if (key == "done") readSpans(value, r), doneRead = true;
         else if (key == "places") r.places = readPlaces(value);
         else if (key == "formats") r.formats = value;
@@ -181,13 +182,15 @@ QByteArray recordText(const FetchRecord &record)
     if (record.kind == FetchRecord::Kind::Formats)
         return oneLine(record.address) && oneLine(record.quality) ? formatsText(record) : QByteArray();
     const bool pieces = record.kind == FetchRecord::Kind::Pieces;
-    for (const QByteArray &value : {record.address, record.etag, record.lastModified, record.digest, record.quality})
+    for (const QByteArray &value : {record.address, record.etag, record.lastModified, record.digest, record.quality,
+                                    record.subtitles})
         if (!oneLine(value))
             return {};
     QByteArray text = Magic + (pieces ? "\nkind pieces" : "\nkind file") + "\naddress " + record.address + '\n';
     if (pieces)
         text += "digest " + record.digest + "\npieces " + QByteArray::number(record.pieces) + '\n'
                 + (record.quality.isEmpty() ? QByteArray() : "quality " + record.quality + '\n')
+                + (record.subtitles.isEmpty() ? QByteArray() : "subtitles " + record.subtitles + '\n')
                 + (record.places.isEmpty() ? QByteArray() : placesText(record.places));
     else
         text += (record.etag.isEmpty() ? "last-modified " + record.lastModified : "etag " + record.etag)

@@ -24,6 +24,8 @@
 //   quality <choice>            (pieces, formats; when not the best: "720", "sound")
 //   formats <one line of JSON>  (formats) the chosen formats, as the
 //                               download layer's sitevideo writes them
+//   subtitles en,de [inside]    (pieces, when some were asked: the languages
+//                               and whether they go into the file)
 //   places 0:0+1316,1:1316+988  (pieces) where each piece lies in the
 //                               folder's kept file: number:offset+length;
 //                               a piece done but not placed is a file of
@@ -65,6 +67,7 @@ struct FetchRecord {
     QByteArray digest; // of the playlist or manifest texts (pieces)
     int pieces = 0;    // how many pieces the stream has (pieces)
     QByteArray quality; // which of its qualities the pieces are (pieces); empty: the best
+    QByteArray subtitles; // the subtitles asked with them (pieces): "en,de inside"; empty: none
     QMap<int, Span> places; // piece number -> [offset, offset + length) in the kept file (pieces)
     QByteArray formats; // the chosen formats, one line (formats)
 

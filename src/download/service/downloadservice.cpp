@@ -42,6 +42,7 @@ DownloadService::DownloadService(const QString &listFolder, const QString &downl
     connect(m_queue, &QueueRunner::rowProgressed, this, &DownloadService::rowProgressed);
     connect(m_queue, &QueueRunner::rowRetrying, this, &DownloadService::rowRetrying);
     connect(m_queue, &QueueRunner::fetchEnded, this, &DownloadService::rowEnded);
+    connect(m_queue, &QueueRunner::subtitlesMissed, this, &DownloadService::rowSubtitlesMissed);
     connect(m_queue, &QueueRunner::progressed, this, &DownloadService::progressed);
     connect(m_queue, &QueueRunner::runEnded, this, &DownloadService::runEnded);
     connect(m_store, &ListStore::changed, this,
@@ -191,6 +192,9 @@ void DownloadService::apply(const DownloadSettings &settings)
     if (m_settings.mp3Quality >= 0)
         m_queue->setMp3Quality(m_settings.mp3Quality);
     m_settings.tags = settings.tags;
+    m_settings.subtitles = settings.subtitles;
+    m_settings.subtitlesInside = settings.subtitlesInside;
+    m_queue->setSubtitles(settings.subtitles, settings.subtitlesInside);
     m_settings.speedLimit = qMax<qint64>(0, settings.speedLimit);
     net::SpeedLimit::global().setRate(m_settings.speedLimit);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "download/downloadlist.h"
+#include "download/filefetch.h"
 #include "net/failure.h"
 #include "rowextras.h"
 #include "rowprogress.h"
@@ -28,6 +29,8 @@ struct DownloadSettings {
     QByteArray quality;    // which of a stream's qualities: "best", "720", "sound" (streams::QualityChoice), or "ask"
     int mp3Quality = -1;   // sound only as MP3 at LAME's V level 0 to 4; -1: the sound as sent
     bool tags = true;      // the files made here carry the rows' tags (title, source, cover)
+    QStringList subtitles; // languages of the subtitles to save ("en"); empty: none
+    bool subtitlesInside = false; // into the video file, not beside it
 };
 
 // The one door between the windows and the fetching: it owns the download
@@ -122,6 +125,9 @@ signals:
     // it, else why it failed. With one row at a time, the next row starts
     // once every listener has returned.
     void rowEnded(quint64 id, const vidrona::net::Failure &failure);
+    // Right after a row's rowEnded() without failure: the subtitles it did
+    // not save, and why (the video is saved all the same).
+    void rowSubtitlesMissed(quint64 id, const QList<vidrona::SubtitleMiss> &missed);
     // The rows running, and the share of their bytes (or pieces) that came.
     void progressed(int running, double fraction);
     void runEnded();

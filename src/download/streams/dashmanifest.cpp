@@ -108,6 +108,8 @@ private:
     void readTemplate(Template &t);
     void readList(SegmentList &l);
     void finishTrack(const Level &level, DashTrack track);
+    bool addPieces(const Level &level, DashTrack &track);
+    void finishText(const Level &level, const DashTrack &track);
     bool expandTemplate(const Template &t, DashTrack &track);
     bool refuse(Refusal refusal, const QString &why);
 
@@ -336,10 +338,12 @@ bool Reader::expandTemplate(const Template &t, DashTrack &track)
 
 void Reader::finishTrack(const Level &level, DashTrack track)
 {
-    track.kind = level.mime.startsWith(QLatin1String("video")) ? "video"
+    const bool text = level.mime.startsWith(QLatin1String("text")) || level.mime.contains(QLatin1String("ttml"))
+                      || level.codecs.startsWith(QLatin1String("stpp")) || level.codecs.startsWith(QLatin1String("wvtt"));
+    track.kind = text ? "text" : level.mime.startsWith(QLatin1String("video")) ? "video"
                  : level.mime.startsWith(QLatin1String("audio")) ? "audio" : "";
     if (track.kind.isEmpty())
-        return; // subtitles and the like are not part of the file
+        return; // pictures and the like are not part of the file
     track.period = m_period;
     track.periodStart = m_periodStart;
     if (level.tmpl.set)
@@ -349,11 +353,33 @@ void Reader::finishTrack(const Level &level, DashTrack track)
     track.codecs = level.codecs.toLatin1();
     track.frameRate = rateOf(level.frameRate);
     track.language = level.lang;
+    track.mime = level.mime;
+    if (text)
+        return finishText(level, track);
+    if (addPieces(level, track))
+        m_out.tracks.append(track);
+}
+
+// A text set's failure to be read costs its subtitles only.
+void Reader::finishText(const Level &level, const DashTrack &track)
+{
+    const Refusal refusal = m_out.refusal;
+    const QString why = m_out.why;
+    DashTrack text = track;
+    if (addPieces(level, text) && m_out.texts.size() < MaxTextTracks)
+        m_out.texts.append(text);
+    m_out.refusal = refusal;
+    m_out.why = why;
+}
+
+// The track's pieces, by template, by list, or one file.
+bool Reader::addPieces(const Level &level, DashTrack &track)
+{
     if (level.tmpl.set) {
         if (!level.tmpl.init.isEmpty())
             track.initUrl = level.base.resolved(QUrl(filled(level.tmpl.init, track.id, track.bandwidth, 0, 0)));
         if (!expandTemplate(level.tmpl, track))
-            return;
+            return false;
         for (DashPiece &p : track.pieces)
             p.url = level.base.resolved(p.url);
     } else if (level.list.set) {
@@ -363,11 +389,11 @@ void Reader::finishTrack(const Level &level, DashTrack track)
         for (const auto &[media, range] : l.urls)
             track.pieces.append({level.base.resolved(QUrl(media)), rangeOf(range), double(l.duration) / double(l.timescale)});
         if (track.pieces.size() > MaxPieces)
-            return void(refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces)));
+            return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));
     } else {
         track.pieces.append({level.base, {}, m_periodSeconds}); // one file
     }
-    m_out.tracks.append(track);
+    return true;
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 namespace vidrona::streams {
 
 inline constexpr int MaxPeriods = 256;
+inline constexpr int MaxTextTracks = 64;
 
 struct DashPiece {
     QUrl url;
@@ -22,7 +23,7 @@ struct DashPiece {
 };
 
 struct DashTrack {
-    QByteArray kind; // "video" or "audio"
+    QByteArray kind; // "video", "audio", or "text" (subtitles, in DashManifest::texts)
     QString id;
     qint64 bandwidth = 0;
     int width = 0;
@@ -30,6 +31,7 @@ struct DashTrack {
     QByteArray codecs;    // of the representation, else its set
     double frameRate = 0; // 0 unknown
     QString language;     // of its set
+    QString mime;         // as the manifest says ("text/vtt", "application/mp4")
     QUrl initUrl; // empty: none
     ByteRange initRange;
     QList<DashPiece> pieces;
@@ -40,6 +42,9 @@ struct DashTrack {
 
 struct DashManifest {
     QList<DashTrack> tracks;
+    // The subtitles' sets, one track a representation; one that cannot be
+    // read is left out and never refuses the video.
+    QList<DashTrack> texts;
     double seconds = 0;
     int periods = 0;
     Refusal refusal = Refusal::None;

@@ -49,7 +49,8 @@ bool cut(const Part &part, int k, Part *head, Part *tail)
 } // namespace
 
 QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, bool mayPart, const QString &outPath,
-                        QString *error, const std::atomic<bool> *cancel, JoinFault *fault, const media::Tags &tags)
+                        QString *error, const std::atomic<bool> *cancel, JoinFault *fault, const media::Tags &tags,
+                        JoinExtras *extras)
 {
     QStringList written;
     Part left{inputs, runs};
@@ -57,12 +58,13 @@ QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &r
     while (written.size() < MaxJoinParts) {
         path = written.isEmpty() ? outPath : outPath + QLatin1Char('.') + QString::number(written.size() + 1);
         int stoppedAt = -1;
-        if (joinToMp4(left.inputs, path, error, cancel, fault, left.runs, &stoppedAt, tags))
+        JoinExtras *into = written.isEmpty() ? extras : nullptr;
+        if (joinToMp4(left.inputs, path, error, cancel, fault, left.runs, &stoppedAt, tags, into))
             return written << path;
         Part head, tail;
         if (!mayPart || *fault != JoinFault::Unjoinable || !cut(left, stoppedAt, &head, &tail))
             break;
-        if (!joinToMp4(head.inputs, path, error, cancel, fault, head.runs, nullptr, tags))
+        if (!joinToMp4(head.inputs, path, error, cancel, fault, head.runs, nullptr, tags, into))
             break; // what joined up to the change joins again, alone
         written << path;
         left = tail;

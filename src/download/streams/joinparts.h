@@ -18,10 +18,11 @@ inline constexpr int MaxJoinParts = 8;
 // cannot go on in the file (the same run in every input), into outPath,
 // outPath + ".2", ... one file per part. The paths written, in order;
 // empty on failure, with error and fault as joinToMp4 gives them. Every
-// part carries tags.
+// part carries tags; extras go into the first file: the later parts'
+// clocks start afresh.
 QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, bool mayPart, const QString &outPath,
                         QString *error, const std::atomic<bool> *cancel, JoinFault *fault,
-                        const media::Tags &tags = {});
+                        const media::Tags &tags = {}, JoinExtras *extras = nullptr);
 
 // "clip (part 2).mp4" for "clip.mp4" and 2.
 QString partName(const QString &path, int part);

@@ -2,6 +2,7 @@
 #include "packedaudio.h"
 #include "download/media/avtext.h"
 #include "download/media/tagwriter.h"
+#include "download/subtitles/textstreams.h"
 #include <QByteArrayList>
 #include <QFile>
 #include <algorithm>
@@ -333,14 +334,21 @@ bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &last
 }
 
 
+// Where the file's zero lies on the inputs' clock: the earliest start.
+qint64 fileStartMicros(const QList<std::shared_ptr<Input>> &inputs)
+{
+    qint64 startMicros = std::numeric_limits<qint64>::max();
+    for (const auto &in : inputs)
+        startMicros = qMin(startMicros, in->startMicros);
+    return startMicros;
+}
+
 bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, QString *error)
 {
     AVFormatContext *out = output.format;
     std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
     QList<qint64> lastDts(out->nb_streams, AV_NOPTS_VALUE);
-    qint64 startMicros = std::numeric_limits<qint64>::max();
-    for (const auto &in : inputs)
-        startMicros = qMin(startMicros, in->startMicros);
+    const qint64 startMicros = fileStartMicros(inputs);
     while (Input *in = nextInput(inputs)) {
         if (output.cancelled())
             return *error = QStringLiteral("Cancelled."), false;
@@ -354,8 +362,25 @@ bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, QStrin
 
 namespace {
 
+// The extras' subtitles into the file, timed against its zero; a stream
+// each is added before the header, its cues written after it.
+bool addExtras(Output &out, const QList<std::shared_ptr<Input>> &opened, JoinExtras *extras, bool headerWritten,
+               QList<int> *streams, QString *error)
+{
+    if (!extras)
+        return true;
+    if (!headerWritten)
+        return subtitles::addTextStreams(out.format, extras->subtitles, streams)
+               || (*error = QStringLiteral("Out of memory."), false);
+    extras->mediaStartMs = fileStartMicros(opened) / 1000;
+    const int code = subtitles::writeTextPackets(out.format, extras->subtitles, *streams, extras->mediaStartMs);
+    if (code < 0)
+        out.writeCode = code, *error = QStringLiteral("The subtitles cannot be written: %1").arg(avText(code));
+    return code >= 0;
+}
+
 bool joinInto(Output &out, const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, const QString &outPath,
-              const media::Tags &tags, QString *error)
+              const media::Tags &tags, QString *error, JoinExtras *extras)
 {
     if (avformat_alloc_output_context2(&out.format, nullptr, "mp4", nullptr) < 0)
         return *error = QStringLiteral("Out of memory."), false;
@@ -369,6 +394,9 @@ bool joinInto(Output &out, const QList<QList<JoinPiece>> &inputs, const JoinRuns
     if (out.format->nb_streams == 0)
         return *error = QStringLiteral("The pieces hold neither video nor sound."), false;
     const int cover = media::addTags(out.format, tags);
+    QList<int> textStreams;
+    if (!addExtras(out, opened, extras, false, &textStreams, error))
+        return false;
     const AVIOInterruptCB interrupt{&Output::interrupted, &out};
     int code = avio_open2(&out.format->pb, QFile::encodeName(outPath).constData(), AVIO_FLAG_WRITE, &interrupt, nullptr);
     if (code >= 0)
@@ -377,7 +405,7 @@ bool joinInto(Output &out, const QList<QList<JoinPiece>> &inputs, const JoinRuns
         code = media::writeCover(out.format, cover, tags);
     if (code < 0)
         return out.writeCode = code, *error = QStringLiteral("The file cannot be written: %1").arg(avText(code)), false;
-    if (!copyAll(opened, out, error))
+    if (!addExtras(out, opened, extras, true, &textStreams, error) || !copyAll(opened, out, error))
         return false;
     code = av_write_trailer(out.format);
     if (code < 0) {
@@ -408,7 +436,7 @@ JoinFault faultOf(const Output &out)
 
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun,
-               const media::Tags &tags)
+               const media::Tags &tags, JoinExtras *extras)
 {
     QList<QList<JoinPiece>> pieces;
     for (const QStringList &paths : inputs) {
@@ -416,17 +444,17 @@ bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString
         for (const QString &path : paths)
             pieces.last().append({path, 0, -1});
     }
-    return joinToMp4(pieces, outPath, error, cancel, fault, runs, unjoinableRun, tags);
+    return joinToMp4(pieces, outPath, error, cancel, fault, runs, unjoinableRun, tags, extras);
 }
 
 bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun,
-               const media::Tags &tags)
+               const media::Tags &tags, JoinExtras *extras)
 {
     error->clear();
     Output out;
     out.cancel = cancel;
-    const bool ok = joinInto(out, inputs, runs, outPath, tags, error);
+    const bool ok = joinInto(out, inputs, runs, outPath, tags, error, extras);
     if (fault)
         *fault = ok ? JoinFault::None : faultOf(out);
     if (unjoinableRun)

@@ -1,6 +1,7 @@
 #pragma once
 #include "joinruns.h"
 #include "download/media/tags.h"
+#include "download/subtitles/offers.h"
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -35,13 +36,19 @@ struct JoinPiece {
     qint64 offset = 0;
     qint64 length = -1;
 };
+// What a join puts into the file besides the pieces' own streams, and
+// what it tells back.
+struct JoinExtras {
+    QList<subtitles::Track> subtitles; // each a text stream (subtitles/textstreams.h)
+    qint64 mediaStartMs = 0;           // told back: the pieces' clock where the file starts
+};
 bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
-               int *unjoinableRun = nullptr, const media::Tags &tags = {});
+               int *unjoinableRun = nullptr, const media::Tags &tags = {}, JoinExtras *extras = nullptr);
 // Each piece a whole file.
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
-               int *unjoinableRun = nullptr, const media::Tags &tags = {});
+               int *unjoinableRun = nullptr, const media::Tags &tags = {}, JoinExtras *extras = nullptr);
 
 // data decrypted with AES-128 in CBC mode and its PKCS#7 padding taken
 // off; empty with *ok false when key or iv are not 16 bytes, data is not

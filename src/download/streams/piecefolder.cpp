@@ -96,7 +96,7 @@ std::optional<PieceRecord> PieceFolder::load() const
     const std::optional<engine::FetchRecord> r = engine::readRecord(recordPath());
     if (!r || r->kind != engine::FetchRecord::Kind::Pieces)
         return std::nullopt;
-    return PieceRecord{r->address, r->digest, r->pieces, r->done, r->places, r->quality};
+    return PieceRecord{r->address, r->digest, r->pieces, r->done, r->places, r->quality, r->subtitles};
 }
 
 QList<Span> PieceFolder::piecesOnDisk(int pieces) const
@@ -127,6 +127,7 @@ bool PieceFolder::save(const PieceRecord &record) const
     r.done = record.done;
     r.places = record.places;
     r.quality = record.quality;
+    r.subtitles = record.subtitles;
     return engine::writeRecord(recordPath(), r);
 }
 

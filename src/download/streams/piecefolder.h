@@ -33,6 +33,7 @@ struct PieceRecord {
     QList<Span> done;
     QMap<int, Span> places; // where done pieces lie in the kept file; none: a file of their own
     QByteArray quality; // the settings' word of the quality the pieces are; empty: the best
+    QByteArray subtitles; // the subtitles asked with them (subtitles::Wish::recordText); empty: none
 };
 
 class PieceFolder

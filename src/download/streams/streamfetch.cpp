@@ -9,6 +9,8 @@
 #include "streamplan.h"
 #include "download/filewriter.h"
 #include "download/keptbytes.h"
+#include "download/subtitles/besidefile.h"
+#include "download/subtitles/subtitlefetch.h"
 #include <QFile>
 #include <QFileInfo>
 
@@ -20,11 +22,11 @@ namespace {
 // otherwise the folder is emptied and everything is fetched again. Only
 // pieces whose bytes are still found count.
 PieceRecord takeUpKept(const FetchJob &job, const StreamPlan &plan, const PieceFolder &folder,
-                       const QualityChoice &choice)
+                       const QualityChoice &choice, const subtitles::Wish &wish)
 {
     const int total = int(plan.pieces.size());
     const PieceRecord fresh{job.url.toEncoded(), plan.digest, total, {}, {},
-                            choice.isBest() ? QByteArray() : choice.key()};
+                            choice.isBest() ? QByteArray() : choice.key(), wish.recordText()};
     const std::optional<PieceRecord> kept = folder.load();
     if (!kept || kept->address != fresh.address || kept->digest != plan.digest || kept->pieces != total) {
         folder.clear(false);
@@ -33,6 +35,7 @@ PieceRecord takeUpKept(const FetchJob &job, const StreamPlan &plan, const PieceF
     }
     PieceRecord record = *kept;
     record.quality = fresh.quality;
+    record.subtitles = fresh.subtitles;
     record.done.clear();
     for (const Span &span : kept->done)
         for (qint64 n = span.begin; n < span.end; ++n)
@@ -55,6 +58,16 @@ QualityChoice chosenQuality(const FetchJob &job, const PieceFolder &folder)
     if (record && record->address == job.url.toEncoded())
         return QualityChoice::fromKey(record->quality);
     return QualityChoice::fromKey(job.quality);
+}
+
+// The subtitles the kept pieces were asked with, as their quality is
+// taken; else the job's.
+subtitles::Wish chosenSubtitles(const FetchJob &job, const PieceFolder &folder)
+{
+    const std::optional<PieceRecord> record = folder.load();
+    if (record && record->address == job.url.toEncoded())
+        return subtitles::Wish::fromRecordText(record->subtitles);
+    return {subtitles::languageList(job.subtitles.join(QLatin1Char(','))), job.subtitlesInside};
 }
 
 // The sound of the joined part alone, without re-encoding, or encoded as
@@ -110,7 +123,7 @@ FetchResult joinFailure(const PieceFolder &folder, JoinFault fault, const QStrin
 // that had to be cut where its encoding changes becomes "name (part 1)",
 // "name (part 2)"..., the row taking the first, so its name says so.
 FetchResult joinAndPlace(const FetchJob &job, FetchShared &shared, const StreamPlan &plan, const PieceFolder &folder,
-                         const PieceRecord &record)
+                         const PieceRecord &record, JoinExtras *extras)
 {
     const media::Tags tags = media::withCover(job.tags, job.url, shared.cancel.flag());
     QList<QList<JoinPiece>> inputs;
@@ -124,7 +137,7 @@ FetchResult joinAndPlace(const FetchJob &job, FetchShared &shared, const StreamP
     QString error;
     JoinFault fault = JoinFault::None;
     const QStringList parts = joinInParts(inputs, plan.runs, plan.mayPart, joined, &error, &shared.cancel.flag(),
-                                          &fault, tags);
+                                          &fault, tags, extras);
     if (parts.isEmpty())
         return joinFailure(folder, fault, error);
     const auto taken = [&](const QString &name) { return job.takenNames.contains(name, Qt::CaseInsensitive); };
@@ -147,6 +160,32 @@ FetchResult joinAndPlace(const FetchJob &job, FetchShared &shared, const StreamP
     return {{}, firstPlaced};
 }
 
+// The wished subtitles, fetched once the pieces are in: into the join when
+// they go inside a video, else SubRip files beside what was placed. None
+// of it fails the row: what is missing is told with the result.
+FetchResult joinWithSubtitles(const FetchJob &job, FetchShared &shared, const StreamPlan &plan,
+                              const PieceFolder &folder, const PieceRecord &record)
+{
+    const subtitles::Wish wish = subtitles::Wish::fromRecordText(record.subtitles);
+    subtitles::Haul haul;
+    if (!wish.none()) {
+        net::HttpClient client;
+        client.setRowExtras(job.requestFields, job.cookieFile);
+        haul = subtitles::fetchSubtitles(client, plan.subtitles, wish.languages, plan.trusted, job.stallTimeoutMs,
+                                         shared.cancel.flag());
+    }
+    const bool inside = wish.inside && record.quality != "sound"; // a sound file keeps no text stream
+    JoinExtras extras;
+    if (inside)
+        extras.subtitles = haul.tracks;
+    FetchResult result = joinAndPlace(job, shared, plan, folder, record, &extras);
+    if (result.ok() && !inside)
+        subtitles::saveBeside(result.placedAt, haul.tracks, extras.mediaStartMs, &haul.missed);
+    if (result.ok())
+        result.subtitlesMissed = haul.missed;
+    return result;
+}
+
 } // namespace
 
 FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::optional<QByteArray> &playlist,
@@ -155,6 +194,7 @@ FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::
     shared.total = -1;
     const PieceFolder folder(job.finalPath);
     const QualityChoice choice = chosenQuality(job, folder);
+    const subtitles::Wish wish = chosenSubtitles(job, folder);
     StreamPlan plan;
     {
         net::HttpClient client;
@@ -166,12 +206,12 @@ FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::
     QString error;
     if (!folder.make(&error))
         return {net::fail(net::Reason::WriteFailed, error)};
-    PieceRun run(job, shared, plan, folder, takeUpKept(job, plan, folder, choice));
+    PieceRun run(job, shared, plan, folder, takeUpKept(job, plan, folder, choice, wish));
     if (const net::Failure f = run.run(); f.failed())
         return {f};
     if (job.finishing)
         job.finishing();
-    const FetchResult result = joinAndPlace(job, shared, plan, folder, run.done());
+    const FetchResult result = joinWithSubtitles(job, shared, plan, folder, run.done());
     if (result.failure.failed() && QFileInfo::exists(folder.keptPath()))
         run.keep(); // the pieces wait for the next try
     return result;

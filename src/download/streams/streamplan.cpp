@@ -1,6 +1,7 @@
 #include "streamplan.h"
 #include "dashmanifest.h"
 #include "piecefetch.h"
+#include "subtitleoffers.h"
 #include "textfetch.h"
 #include "net/addressrule.h"
 #include <QCryptographicHash>
@@ -137,6 +138,7 @@ bool Builder::hls(const QByteArray &text, const QUrl &address)
     if (top.kind == HlsPlaylist::Media)
         return hlsTrack(top.media);
     const QList<QUrl> urls = hlsChoice(top.master, choice); // the reader refuses a master without variants
+    plan.subtitles = hlsSubtitleOffers(top.master);
     // Nothing but sound was offered (the choice takes a picture whenever
     // one is): the file is named for it, unless sound alone was asked for.
     for (const HlsVariant &v : top.master.variants)
@@ -195,6 +197,7 @@ bool Builder::dash(const QByteArray &text, const QUrl &address)
     if (!audio.isEmpty())
         dashTrack(audio);
     plan.soundOnly = video.isEmpty() && !choice.sound;
+    plan.subtitles = dashSubtitleOffers(m);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include "hlsplaylist.h"
 #include "joinruns.h"
 #include "qualitychoice.h"
+#include "download/subtitles/offers.h"
 #include "net/failure.h"
 #include "net/httpclient.h"
 #include <QByteArray>
@@ -37,6 +38,7 @@ struct StreamPlan {
     // playlist's pieces may be there too; a public playlist's may not.
     bool trusted = false;
     net::Failure failure;     // why the video cannot be fetched
+    QList<subtitles::Offer> subtitles; // what the master or manifest offers; fetched apart
 };
 
 // Reads address (the one from the list) and the playlists it names, and

@@ -1,4 +1,5 @@
 #include "queuetexts.h"
+#include <QStringList>
 #include <QtMath>
 #include <cmath>
 
@@ -97,6 +98,18 @@ QString endedText(const net::Failure &failure)
     if (failure.reason == net::Reason::Cancelled)
         return QStringLiteral("Cancelled");
     return failure.text;
+}
+
+QString missedSubtitlesText(const QList<SubtitleMiss> &missed)
+{
+    QStringList parts;
+    for (const SubtitleMiss &m : missed) {
+        QString why = m.why.text;
+        if (!why.isEmpty())
+            why[0] = why[0].toLower();
+        parts << QStringLiteral("no subtitles (%1): %2").arg(m.language, why);
+    }
+    return QStringLiteral("Completed, ") + parts.join(QStringLiteral("; "));
 }
 
 QString queueFailureText()

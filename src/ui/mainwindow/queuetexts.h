@@ -1,4 +1,5 @@
 #pragma once
+#include "download/filefetch.h"
 #include "download/service/rowprogress.h"
 #include "net/failure.h"
 #include <QString>
@@ -29,6 +30,12 @@ QString retryWaitText(int ms, const net::Failure &why);
 // "Cancelled" when the user cancelled it, else why it failed, so rows that
 // failed differently read differently.
 QString endedText(const net::Failure &failure);
+
+// The cell of a row whose video is in place without some of its
+// subtitles: "Completed, no subtitles (en): the server answered 404 Not
+// Found for the subtitles"; several such languages one after another,
+// "; " between them.
+QString missedSubtitlesText(const QList<SubtitleMiss> &missed);
 
 // The box a failed row brings up (no title, information icon): the
 // sentence, and why on a line of its own.

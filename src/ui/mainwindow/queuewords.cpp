@@ -11,6 +11,7 @@ QueueWords::QueueWords(DownloadService &service, MessageService &messages, QObje
     connect(&service, &DownloadService::rowProgressed, this, &QueueWords::rowProgressed);
     connect(&service, &DownloadService::rowRetrying, this, &QueueWords::rowRetrying);
     connect(&service, &DownloadService::rowEnded, this, &QueueWords::rowEnded);
+    connect(&service, &DownloadService::rowSubtitlesMissed, this, &QueueWords::subtitlesMissed);
 }
 
 void QueueWords::clearRunning()
@@ -36,6 +37,12 @@ void QueueWords::rowEnded(quint64 id, const net::Failure &failure)
     m_service.list().setProgress(id, endedText(failure));
     if (failure.failed() && failure.reason != net::Reason::Cancelled)
         m_messages.show(failureBoxText(failure), QString(), MsgInformation);
+}
+
+// The video is in place; the cell says which subtitles are not.
+void QueueWords::subtitlesMissed(quint64 id, const QList<SubtitleMiss> &missed)
+{
+    m_service.list().setProgress(id, missedSubtitlesText(missed));
 }
 
 } // namespace vidrona

@@ -1,4 +1,5 @@
 #pragma once
+#include "download/filefetch.h"
 #include "download/service/rowprogress.h"
 #include "net/failure.h"
 #include <QObject>
@@ -25,6 +26,7 @@ private:
     void rowProgressed(quint64 id, const RowProgress &progress);
     void rowRetrying(quint64 id, int waitMs, const net::Failure &why);
     void rowEnded(quint64 id, const net::Failure &failure);
+    void subtitlesMissed(quint64 id, const QList<SubtitleMiss> &missed);
 
     DownloadService &m_service;
     MessageService &m_messages;

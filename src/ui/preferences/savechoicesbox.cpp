@@ -1,4 +1,5 @@
 #include "savechoicesbox.h"
+#include "subtitlerows.h"
 #include <QComboBox>
 #include <QFormLayout>
 
@@ -29,7 +30,10 @@ SaveChoicesBox::SaveChoicesBox(QWidget *parent) : QWidget(parent)
     form->addRow(QStringLiteral("When a video comes in several qualities:"), cmbQuality);
     form->addRow(QStringLiteral("Save sound as:"), cmbSoundAs);
     form->addRow(QStringLiteral("MP3 quality:"), cmbMp3Quality);
+    m_subtitles = std::make_unique<SubtitleRows>(this, form);
 }
+
+SaveChoicesBox::~SaveChoicesBox() = default;
 
 void SaveChoicesBox::setChoices(const SaveChoices &choices)
 {
@@ -37,6 +41,7 @@ void SaveChoicesBox::setChoices(const SaveChoices &choices)
     cmbQuality->setCurrentIndex(at < 0 ? 0 : at);
     cmbSoundAs->setCurrentIndex(choices.mp3 ? 1 : 0);
     cmbMp3Quality->setCurrentIndex(qBound(0, choices.mp3Quality, 4));
+    m_subtitles->set(choices.subtitles, choices.subtitlesInside);
 }
 
 SaveChoices SaveChoicesBox::choices() const
@@ -45,6 +50,8 @@ SaveChoices SaveChoicesBox::choices() const
     c.quality = cmbQuality->currentData().toByteArray();
     c.mp3 = cmbSoundAs->currentIndex() == 1;
     c.mp3Quality = cmbMp3Quality->currentIndex();
+    c.subtitles = m_subtitles->languages();
+    c.subtitlesInside = m_subtitles->inside();
     return c;
 }
 

@@ -1,20 +1,24 @@
 #pragma once
 #include "desktop/savechoices.h"
 #include <QWidget>
+#include <memory>
 
 class QComboBox;
 
 namespace vidrona {
 
+class SubtitleRows;
+
 // The Preferences' choice of what to save of a video that comes in
 // several qualities: the best (so Add Video works as it always did), the
 // best up to a height, or the sound only; and that sound as sent or as
-// MP3 at a LAME level.
+// MP3 at a LAME level; and the subtitles to save with it.
 class SaveChoicesBox : public QWidget
 {
     Q_OBJECT
 public:
     explicit SaveChoicesBox(QWidget *parent = nullptr);
+    ~SaveChoicesBox() override;
     void setChoices(const SaveChoices &choices);
     SaveChoices choices() const;
 
@@ -22,6 +26,7 @@ private:
     QComboBox *cmbQuality = nullptr;
     QComboBox *cmbSoundAs = nullptr;
     QComboBox *cmbMp3Quality = nullptr;
+    std::unique_ptr<SubtitleRows> m_subtitles;
 };
 
 } // namespace vidrona

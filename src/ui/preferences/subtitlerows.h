@@ -1,0 +1,28 @@
+#pragma once
+#include <QStringList>
+
+class QComboBox;
+class QFormLayout;
+class QLineEdit;
+class QWidget;
+
+namespace vidrona {
+
+// The Preferences' rows for subtitles: "Subtitles:" none, or the
+// languages to save ("en, de"); and whether they go beside the video as
+// .srt files or inside it.
+class SubtitleRows
+{
+public:
+    // The rows go at the end of form, their widgets owned by parent.
+    SubtitleRows(QWidget *parent, QFormLayout *form);
+    void set(const QStringList &languages, bool inside);
+    QStringList languages() const;
+    bool inside() const;
+
+private:
+    QLineEdit *txtSubtitles = nullptr;
+    QComboBox *cmbSubtitlesPlace = nullptr;
+};
+
+} // namespace vidrona

@@ -1,0 +1,312 @@
+// A streamed video's subtitles, against clips the ffmpeg program makes and
+// WebVTT the test writes, served by the local web: an HLS master's
+// SUBTITLES renditions (pieces, a cue cut over two of them, a timestamp
+// map) and a DASH manifest's text set, saved beside as SubRip or inside as
+// timed text read back by libavformat; what cannot be had leaves the video
+// whole and says why, up to the row's Progress cell; a resume takes the
+// languages its record names.
+#include "../queuerun.h"
+#include "../streams/streamsite.h"
+#include "download/engine/record.h"
+#include "download/streams/piecefolder.h"
+#include "support/mediatools.h"
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+using namespace vidrona;
+using namespace vidrona::test;
+
+namespace {
+
+const QByteArray HelloCue = "00:00.500 --> 00:01.500\nHello <b>there</b>\n\n";
+const QByteArray LastCue = "00:02.000 --> 00:03.200\nSecond &amp; last\n\n";
+const QByteArray Srt = "1\n00:00:00,500 --> 00:00:01,500\nHello there\n\n"
+                       "2\n00:00:02,000 --> 00:00:03,200\nSecond & last\n\n";
+const QByteArray SrtLate = "1\n00:00:01,500 --> 00:00:02,500\nHello there\n\n"
+                           "2\n00:00:03,000 --> 00:00:04,200\nSecond & last\n\n";
+
+// Where the first piece's clock starts, in 90 kHz ticks (ffmpeg's TS
+// starts well after zero, as broadcast ones do).
+qint64 clockStart(const QString &piece)
+{
+    QByteArray out;
+    runTool("ffprobe", {"-v", "error", "-show_entries", "format=start_time", "-of", "csv=p=0", piece}, &out);
+    return qRound64(out.trimmed().toDouble() * 90000);
+}
+
+// Four WebVTT pieces of a second; the first cue runs over into the second
+// piece, which repeats it, as packagers do. mpegTs >= 0: each piece maps
+// its local zero to that tick.
+void writeVttPieces(const QString &folder, const QString &name, qint64 mpegTs)
+{
+    const QByteArray head = mpegTs < 0 ? QByteArray("WEBVTT\n\n")
+                                       : "WEBVTT\nX-TIMESTAMP-MAP=MPEGTS:" + QByteArray::number(mpegTs)
+                                             + ",LOCAL:00:00:00.000\n\n";
+    const QList<QByteArray> bodies{HelloCue, HelloCue, LastCue, {}};
+    QByteArray playlist = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-PLAYLIST-TYPE:VOD\n";
+    QDir().mkpath(QDir(folder).filePath(name));
+    for (int i = 0; i < bodies.size(); ++i) {
+        writeFile(QDir(folder).filePath(name), QStringLiteral("%1.vtt").arg(i), head + bodies.at(i));
+        playlist += "#EXTINF:1.0,\n" + name.toLatin1() + '/' + QByteArray::number(i) + ".vtt\n";
+    }
+    writeFile(folder, name + ".m3u8", playlist + "#EXT-X-ENDLIST\n");
+}
+
+QByteArray master(const QByteArray &enPlaylist)
+{
+    return "#EXTM3U\n#EXT-X-MEDIA:TYPE=SUBTITLES,GROUP-ID=\"subs\",NAME=\"English\",LANGUAGE=\"en\",URI=\"" + enPlaylist
+           + "\"\n#EXT-X-MEDIA:TYPE=SUBTITLES,GROUP-ID=\"subs\",NAME=\"Deutsch\",LANGUAGE=\"de\",URI=\"de.m3u8\"\n"
+             "#EXT-X-STREAM-INF:BANDWIDTH=300000,RESOLUTION=160x120,SUBTITLES=\"subs\"\nv/index.m3u8\n";
+}
+
+// A four-second picture as TS pieces behind two masters; and as a DASH
+// manifest with a WebVTT set in English and a TTML one in German.
+bool makeSite(const QString &root)
+{
+    const QString hls = QDir(root).filePath("hls");
+    QDir().mkpath(QDir(hls).filePath("v"));
+    if (!runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=4", "-c:v",
+                            "libx264", "-preset", "ultrafast", "-g", "10", "-f", "hls", "-hls_time", "1",
+                            "-hls_playlist_type", "vod", QDir(hls).filePath("v/index.m3u8")}))
+        return false;
+    const qint64 start = clockStart(QDir(hls).filePath("v/index0.ts"));
+    writeVttPieces(hls, "en", -1);
+    writeVttPieces(hls, "late", start + 90000); // a second after the pictures start
+    writeFile(hls, "master.m3u8", master("en.m3u8"));
+    writeFile(hls, "master-late.m3u8", master("late.m3u8"));
+    const QString dash = QDir(root).filePath("dash");
+    QDir().mkpath(dash);
+    if (!runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=4", "-c:v",
+                            "libx264", "-preset", "ultrafast", "-g", "10", "-f", "dash", "-seg_duration", "1",
+                            QDir(dash).filePath("index.mpd")}))
+        return false;
+    writeFile(dash, "en.vtt", "WEBVTT\n\n" + HelloCue + LastCue);
+    QByteArray mpd = readFile(QDir(dash).filePath("index.mpd"));
+    const qsizetype end = mpd.lastIndexOf("</Period>");
+    mpd.insert(end, "<AdaptationSet contentType=\"text\" mimeType=\"text/vtt\" lang=\"en\"><Representation id=\"s1\" "
+                    "bandwidth=\"256\"><BaseURL>en.vtt</BaseURL></Representation></AdaptationSet>"
+                    "<AdaptationSet contentType=\"text\" mimeType=\"application/ttml+xml\" lang=\"de\"><Representation "
+                    "id=\"s2\" bandwidth=\"256\"><BaseURL>de.ttml</BaseURL></Representation></AdaptationSet>\n");
+    writeFile(dash, "index.mpd", mpd);
+    return end > 0;
+}
+
+struct TextStream {
+    int streams = 0;
+    AVCodecID codec = AV_CODEC_ID_NONE;
+    QByteArray language;
+    QByteArray firstText;
+    qint64 firstMs = -1;
+};
+
+// The file's first subtitle stream and its first cue, read by libavformat.
+TextStream readTextStream(const QString &path)
+{
+    TextStream found;
+    AVFormatContext *ctx = nullptr;
+    if (avformat_open_input(&ctx, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        return found;
+    std::unique_ptr<AVFormatContext *, void (*)(AVFormatContext **)> closer(&ctx, avformat_close_input);
+    avformat_find_stream_info(ctx, nullptr);
+    found.streams = int(ctx->nb_streams);
+    const int text = av_find_best_stream(ctx, AVMEDIA_TYPE_SUBTITLE, -1, -1, nullptr, 0);
+    if (text < 0)
+        return found;
+    found.codec = ctx->streams[text]->codecpar->codec_id;
+    if (const AVDictionaryEntry *e = av_dict_get(ctx->streams[text]->metadata, "language", nullptr, 0))
+        found.language = e->value;
+    AVPacket *packet = av_packet_alloc();
+    while (av_read_frame(ctx, packet) >= 0) {
+        const bool cue = packet->stream_index == text && packet->size > 2;
+        if (cue) {
+            found.firstText = QByteArray(reinterpret_cast<const char *>(packet->data) + 2, packet->size - 2);
+            found.firstMs = av_rescale_q(packet->pts, ctx->streams[text]->time_base, AVRational{1, 1000});
+        }
+        av_packet_unref(packet);
+        if (cue)
+            break;
+    }
+    av_packet_free(&packet);
+    return found;
+}
+
+} // namespace
+
+class TestSubtitles : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void beside_data();
+    void beside();
+    void inside_data();
+    void inside();
+    void missed_data();
+    void missed();
+    void rowSaysWhatIsMissing();
+    void recordKeepsTheLanguages();
+
+private:
+    FetchResult fetch(const QString &top, const QStringList &languages, bool inside, const QString &path);
+    LocalWeb m_web;
+    QTemporaryDir m_site;
+    QTemporaryDir m_out;
+    std::unique_ptr<FolderSite> m_folder;
+};
+
+void TestSubtitles::initTestCase()
+{
+    QVERIFY(m_web.ok());
+    QVERIFY(m_site.isValid() && m_out.isValid());
+    QVERIFY(makeSite(m_site.path()));
+    m_folder = std::make_unique<FolderSite>(m_web.server(), m_site.path());
+}
+
+FetchResult TestSubtitles::fetch(const QString &top, const QStringList &languages, bool inside, const QString &path)
+{
+    FetchJob job;
+    job.url = QUrl(FolderSite::url(top));
+    job.finalPath = path;
+    job.subtitles = languages;
+    job.subtitlesInside = inside;
+    FetchShared shared;
+    return fetchInThread(job, shared);
+}
+
+void TestSubtitles::beside_data()
+{
+    QTest::addColumn<QString>("top");
+    QTest::addColumn<QByteArray>("srt");
+    QTest::newRow("hls pieces") << "hls/master.m3u8" << Srt;
+    QTest::newRow("hls, mapped a second late") << "hls/master-late.m3u8" << SrtLate;
+    QTest::newRow("dash text set") << "dash/index.mpd" << Srt;
+}
+
+void TestSubtitles::beside()
+{
+    QFETCH(QString, top);
+    QFETCH(QByteArray, srt);
+    const QString path = QDir(m_out.path()).filePath(QStringLiteral("Beside %1.mp4").arg(QTest::currentDataTag()));
+    const FetchResult result = fetch(top, {"en"}, false, path);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY(result.subtitlesMissed.isEmpty());
+    QVERIFY(QFileInfo(path).size() > 0);
+    QCOMPARE(readFile(path.chopped(4) + ".en.srt"), srt);
+    QCOMPARE(readTextStream(path).codec, AV_CODEC_ID_NONE); // nothing inside
+}
+
+void TestSubtitles::inside_data()
+{
+    QTest::addColumn<QString>("top");
+    QTest::addColumn<qint64>("firstMs");
+    QTest::addColumn<QByteArray>("srt"); // as ffmpeg decodes the stream
+    QTest::newRow("hls pieces") << "hls/master.m3u8" << qint64(500) << Srt;
+    QTest::newRow("hls, mapped a second late") << "hls/master-late.m3u8" << qint64(1500) << SrtLate;
+    QTest::newRow("dash text set") << "dash/index.mpd" << qint64(500) << Srt;
+}
+
+void TestSubtitles::inside()
+{
+    QFETCH(QString, top);
+    QFETCH(qint64, firstMs);
+    QFETCH(QByteArray, srt);
+    const QString path = QDir(m_out.path()).filePath(QStringLiteral("Inside %1.mp4").arg(QTest::currentDataTag()));
+    const FetchResult result = fetch(top, {"en"}, true, path);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    const TextStream text = readTextStream(path);
+    QCOMPARE(text.streams, 2); // the picture and the English
+    QCOMPARE(text.codec, AV_CODEC_ID_MOV_TEXT);
+    QCOMPARE(text.language, QByteArray("eng"));
+    QCOMPARE(text.firstText, QByteArray("Hello there"));
+    QCOMPARE(text.firstMs, firstMs);
+    QVERIFY(!QFile::exists(path.chopped(4) + ".en.srt"));
+    // A player's decoder reads every cue, at its time.
+    const QString decoded = path.chopped(4) + ".decoded.srt";
+    QVERIFY(runTool("ffmpeg", {"-v", "error", "-i", path, "-map", "0:s:0", "-y", decoded}));
+    // (It writes the sample entry's style as font tags around each.)
+    const QString plain = QString::fromUtf8(readFile(decoded)).remove(QRegularExpression("</?font[^>]*>"));
+    QCOMPARE(plain.toUtf8().replace("\r\n", "\n"), srt);
+}
+
+void TestSubtitles::missed_data()
+{
+    QTest::addColumn<QString>("top");
+    QTest::addColumn<QStringList>("languages");
+    QTest::addColumn<bool>("inside");
+    QTest::addColumn<QString>("why"); // in the missing one's words
+    QTest::newRow("hls, German 404, beside") << "hls/master.m3u8" << QStringList{"en", "de"} << false << "404";
+    QTest::newRow("hls, German 404, inside") << "hls/master.m3u8" << QStringList{"en", "de"} << true << "404";
+    QTest::newRow("dash, German is TTML") << "dash/index.mpd" << QStringList{"en", "de"} << false << "TTML";
+    QTest::newRow("French not offered") << "hls/master.m3u8" << QStringList{"en", "fr"} << false << "offers none";
+}
+
+void TestSubtitles::missed()
+{
+    QFETCH(QString, top);
+    QFETCH(QStringList, languages);
+    QFETCH(bool, inside);
+    QFETCH(QString, why);
+    const QString path = QDir(m_out.path()).filePath(QStringLiteral("Missed %1.mp4").arg(QTest::currentDataTag()));
+    const FetchResult result = fetch(top, languages, inside, path);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY(QFileInfo(path).size() > 0);
+    QCOMPARE(result.subtitlesMissed.size(), 1);
+    QCOMPARE(result.subtitlesMissed.first().language, languages.last());
+    QVERIFY2(result.subtitlesMissed.first().why.text.contains(why), qPrintable(result.subtitlesMissed.first().why.text));
+    // The one that could be had is saved all the same.
+    if (inside)
+        QCOMPARE(readTextStream(path).firstText, QByteArray("Hello there"));
+    else
+        QCOMPARE(readFile(path.chopped(4) + ".en.srt"), Srt);
+    QVERIFY(!QFile::exists(path.chopped(4) + "." + languages.last() + ".srt"));
+}
+
+// Through the queue and the window's words: COMPLETED, and the cell says
+// which subtitles are missing and why; no failure box.
+void TestSubtitles::rowSaysWhatIsMissing()
+{
+    QTemporaryDir folder;
+    const QString path = writeOneRow(folder.path(), "Talk.mp4", FolderSite::url("hls/master.m3u8"), "PENDING");
+    QueueRun run(folder.path());
+    DownloadSettings settings = run.queue.settings();
+    settings.subtitles = {"en", "de"};
+    run.queue.apply(settings);
+    QVERIFY(run.run());
+    QCOMPARE(run.status(), QStringLiteral("COMPLETED"));
+    QCOMPARE(run.list.at(0).progress,
+             QStringLiteral("Completed, no subtitles (de): the server answered 404 Not Found for the subtitles"));
+    QVERIFY(run.messages.calls.isEmpty());
+    QVERIFY(QFileInfo(path).size() > 0);
+    QCOMPARE(readFile(QDir(folder.path()).filePath("Talk.en.srt")), Srt);
+}
+
+// Kept pieces' record names the subtitles they were asked with: the fetch
+// that takes them up saves those, whatever the job now says.
+void TestSubtitles::recordKeepsTheLanguages()
+{
+    const QString path = QDir(m_out.path()).filePath("Resumed.mp4");
+    const QString top = FolderSite::url("hls/master.m3u8");
+    const streams::PieceFolder folder(path);
+    QString error;
+    QVERIFY(folder.make(&error));
+    engine::FetchRecord record;
+    record.kind = engine::FetchRecord::Kind::Pieces;
+    record.address = QUrl(top).toEncoded();
+    record.digest = "an earlier playlist";
+    record.pieces = 4;
+    record.subtitles = "en inside";
+    QVERIFY(engine::writeRecord(folder.recordPath(), record));
+    const FetchResult result = fetch("hls/master.m3u8", {}, false, path);
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QCOMPARE(readTextStream(path).firstText, QByteArray("Hello there"));
+}
+
+QTEST_MAIN(TestSubtitles)
+#include "tst_subtitles.moc"
