@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -45,5 +46,16 @@ int main(int argc, char **argv)
     app.processEvents();
     if (!w.grab().save(QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("preferences-tags-off.png"))))
         ++failed, std::fprintf(stderr, "savechoicesshots: cannot write preferences-tags-off.png\n");
+    // The subtitles: two languages, beside the video and inside it.
+    w.findChild<QCheckBox *>(QStringLiteral("chkTags"))->setChecked(true);
+    w.findChild<QLineEdit *>(QStringLiteral("txtSubtitles"))->setText(QStringLiteral("en, de"));
+    auto *place = w.findChild<QComboBox *>(QStringLiteral("cmbSubtitlesPlace"));
+    for (int i = 0; i < place->count(); ++i) {
+        place->setCurrentIndex(i);
+        app.processEvents();
+        const QString name = QStringLiteral("preferences-subtitles-%1.png").arg(i == 0 ? "beside" : "inside");
+        if (!w.grab().save(QDir(QString::fromLocal8Bit(argv[1])).filePath(name)))
+            ++failed, std::fprintf(stderr, "savechoicesshots: cannot write %s\n", qPrintable(name));
+    }
     return failed ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 // Which quality of a video to save: the plain key in the preferences file
 // (as a person may edit it), the Preferences window's choice stored by OK,
-// and the name a stream's row gets from it, which its fetch then follows.
+// and the name a stream's row gets from it, which its fetch then follows;
+// the subtitles' keys and rows the same way.
 #include "desktop/initext.h"
 #include "desktop/preferences.h"
 #include "download/service/downloadservice.h"
@@ -10,6 +11,7 @@
 #include "ui/preferences/frmpreferences.h"
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -36,6 +38,10 @@ private slots:
     void window();
     void rowName_data();
     void rowName();
+    void subtitleKeys_data();
+    void subtitleKeys();
+    void subtitleRows_data();
+    void subtitleRows();
 };
 
 void TestSaveChoices::fileKey_data()
@@ -169,6 +175,83 @@ void TestSaveChoices::rowName()
     QCOMPARE(service.list().at(0).fileName, shown);
     QCOMPARE(streams::choiceInName(shown).key(), fetched);
     QVERIFY(test::readFile(QDir(dir.path()).filePath("List")).contains(shown.toUtf8()));
+}
+
+void TestSaveChoices::subtitleKeys_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("languages");
+    QTest::addColumn<bool>("inside");
+    QTest::addColumn<QByteArray>("written"); // the keys' lines as written back
+    QTest::newRow("none: the default") << QByteArray("[General]\nnotify=true\n") << QStringList{} << false
+                                       << QByteArray("\nsubtitles=none\n\nsubtitlesInside=false\n");
+    // (A value with a comma is written quoted, as the file's format keeps one.)
+    QTest::newRow("a list, as typed") << QByteArray("[General]\nsubtitles = EN, de ,en\nsubtitlesInside = True\n")
+                                      << QStringList{"en", "de"} << true
+                                      << QByteArray("\nsubtitles=\"en, de\"\n\nsubtitlesInside=true\n");
+    QTest::newRow("none, said so") << QByteArray("[General]\nsubtitles=none\nsubtitlesInside=yes\n") << QStringList{}
+                                   << false << QByteArray("\nsubtitles=none\n\nsubtitlesInside=false\n");
+    QTest::newRow("what is no language left out")
+        << QByteArray("[General]\nsubtitles=../en, pt-BR, e n\n") << QStringList{"pt-br"} << false
+        << QByteArray("\nsubtitles=pt-br\n\nsubtitlesInside=false\n");
+}
+
+void TestSaveChoices::subtitleKeys()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, languages);
+    QFETCH(bool, inside);
+    QFETCH(QByteArray, written);
+    QTemporaryDir dir;
+    test::writeFile(dir.path(), "Vidrona.ini", file);
+    const PreferenceStore store(Folders{dir.path(), dir.path(), true});
+    const Preferences p = store.load();
+    QCOMPARE(p.save.subtitles, languages);
+    QCOMPARE(p.save.subtitlesInside, inside);
+    QVERIFY(store.save(p));
+    const QByteArray text = test::readFile(store.path());
+    for (const QByteArray &line : written.split('\n'))
+        if (!line.isEmpty())
+            QVERIFY2(text.contains('\n' + line + '\n'), text.constData());
+    QCOMPARE(readSaveChoices(IniText(text)), p.save);
+}
+
+void TestSaveChoices::subtitleRows_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<bool>("inside");
+    QTest::addColumn<QString>("shown"); // when the window opens again
+    QTest::newRow("none") << "" << "Beside the video" << QStringList{} << false << "";
+    QTest::newRow("beside") << "en, de" << "Beside the video" << QStringList{"en", "de"} << false << "en, de";
+    QTest::newRow("inside") << "EN,fr" << "Inside the video" << QStringList{"en", "fr"} << true << "en, fr";
+}
+
+void TestSaveChoices::subtitleRows()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, place);
+    QFETCH(QStringList, stored);
+    QFETCH(bool, inside);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    const PreferenceStore store(Folders{dir.path(), dir.path(), true});
+    test::RecordingMessages messages;
+    FrmPreferences w(store, dir.path(), {}, messages);
+    auto *languages = ctl<QLineEdit>(w, "txtSubtitles");
+    auto *where = ctl<QComboBox>(w, "cmbSubtitlesPlace");
+    QCOMPARE(languages->text(), QString()); // the default: none
+    QVERIFY(!where->isEnabled());
+    languages->setText(typed);
+    QCOMPARE(where->isEnabled(), !stored.isEmpty()); // of use only with languages
+    where->setCurrentText(place);
+    w.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(store.load().save.subtitles, stored);
+    QCOMPARE(store.load().save.subtitlesInside, inside);
+    FrmPreferences again(store, dir.path(), {}, messages);
+    QCOMPARE(ctl<QLineEdit>(again, "txtSubtitles")->text(), shown);
+    QCOMPARE(ctl<QComboBox>(again, "cmbSubtitlesPlace")->currentText(), place);
 }
 
 QTEST_MAIN(TestSaveChoices)

@@ -104,6 +104,8 @@ void TestRecord::roundTrip_data()
     QTest::newRow("pieces of a chosen quality") << chosen;
     chosen.quality = "sound";
     QTest::newRow("pieces of the sound alone") << chosen;
+    chosen.subtitles = "en,de inside";
+    QTest::newRow("pieces with subtitles asked") << chosen;
 }
 
 void TestRecord::roundTrip()
@@ -125,6 +127,8 @@ void TestRecord::roundTrip()
     QVERIFY(back->places == record.places);
     QCOMPARE(back->quality, record.quality);
     QCOMPARE(text.contains("\nquality "), !record.quality.isEmpty()); // the best writes no line
+    QCOMPARE(back->subtitles, record.subtitles);
+    QCOMPARE(text.contains("\nsubtitles "), !record.subtitles.isEmpty());
 
     // And through the disk, the way every fetch writes and reads it.
     QTemporaryDir dir;

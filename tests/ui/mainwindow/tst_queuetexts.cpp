@@ -5,6 +5,7 @@
 #include <QtTest>
 
 using namespace vidrona;
+Q_DECLARE_METATYPE(SubtitleMiss)
 
 namespace {
 constexpr qint64 MiB = 1024 * 1024;
@@ -45,6 +46,8 @@ private slots:
     void endedCell_data();
     void endedCell();
     void boxesAndCounter();
+    void missedSubtitlesCell_data();
+    void missedSubtitlesCell();
 };
 
 void TestQueueTexts::progressCell_data()
@@ -133,6 +136,27 @@ void TestQueueTexts::endedCell()
     QCOMPARE(endedText(failure), cell);
     if (!box.isEmpty())
         QCOMPARE(failureBoxText(failure), box);
+}
+
+void TestQueueTexts::missedSubtitlesCell_data()
+{
+    QTest::addColumn<QList<SubtitleMiss>>("missed");
+    QTest::addColumn<QString>("cell");
+    const net::Failure notFound = net::fail(net::Reason::HttpError,
+                                            "The server answered 404 Not Found for the subtitles");
+    QTest::newRow("one") << QList<SubtitleMiss>{{"en", notFound}}
+                         << "Completed, no subtitles (en): the server answered 404 Not Found for the subtitles";
+    QTest::newRow("two")
+        << QList<SubtitleMiss>{{"en", notFound}, {"de", net::fail(net::Reason::NotTheVideo, "The video offers none")}}
+        << "Completed, no subtitles (en): the server answered 404 Not Found for the subtitles; "
+           "no subtitles (de): the video offers none";
+}
+
+void TestQueueTexts::missedSubtitlesCell()
+{
+    QFETCH(QList<SubtitleMiss>, missed);
+    QFETCH(QString, cell);
+    QCOMPARE(missedSubtitlesText(missed), cell);
 }
 
 void TestQueueTexts::boxesAndCounter()
