@@ -1,4 +1,5 @@
 #include "formats.h"
+#include "sitesubtitles.h"
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -221,6 +222,7 @@ std::optional<Info> parseInfo(const QByteArray &json, QString *error)
             break;
         info.formats.append(formatOf(f.toObject(), videoHeaders));
     }
+    info.subtitles = readSubtitleFiles(o);
     return info;
 }
 
@@ -416,6 +418,7 @@ Choice choose(const Info &info, const Wish &wish)
     Choice choice = picked && usable.contains(*picked) ? pickedFrom(*picked, usable) : pickFrom(usable, wish.choice());
     if (choice.ok() && !wish.choice().isBest())
         choice.quality = wish.choice().key();
+    choice.subtitles = info.subtitles;
     return choice;
 }
 
@@ -479,7 +482,8 @@ QByteArray choiceText(const Choice &choice)
     QJsonArray parts;
     for (const Format &f : choice.parts)
         parts.append(formatJson(f));
-    QJsonObject o{{"container", choice.container}, {"parts", parts}, {"unread", choice.unread}};
+    QJsonObject o{{"container", choice.container}, {"parts", parts}, {"unread", choice.unread},
+                  {"subtitles", subtitleFilesJson(choice.subtitles)}};
     if (!choice.quality.isEmpty())
         o.insert(QLatin1String("quality"), QString::fromLatin1(choice.quality));
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
@@ -498,6 +502,7 @@ std::optional<Choice> parseChoice(const QByteArray &text)
     choice.quality = doc.object().value(QLatin1String("quality")).toString().toLatin1().left(16);
     for (const QJsonValue &p : parts)
         choice.parts.append(formatFromJson(p.toObject()));
+    choice.subtitles = subtitleFilesFromJson(doc.object().value(QLatin1String("subtitles")).toArray());
     return choice;
 }
 

@@ -51,6 +51,16 @@ struct Format {
     bool operator==(const Format &) const = default;
 };
 
+// A subtitle file the site offers in one language.
+struct SubtitleFile {
+    QString language; // as the site names it: "en", "en-US", "de"
+    QString name;     // "English"
+    QString url;
+    QString ext;      // vtt, srv3, json3, ttml...
+    bool automatic = false; // yt-dlp's automatic_captions, not subtitles
+    bool operator==(const SubtitleFile &) const = default;
+};
+
 // A playlist's entry: an address to read again when it is fetched.
 struct Entry {
     QString url;
@@ -74,6 +84,7 @@ struct Info {
     bool playlist = false;
     double duration = 0; // seconds; 0 unknown
     QList<Format> formats;
+    QList<SubtitleFile> subtitles; // a person's first, then automatic ones (sitesubtitles.h)
     QList<Entry> entries;
     int entryCount = 0; // all the playlist's entries, also those past the bound
 };
@@ -82,6 +93,7 @@ struct Info {
 inline constexpr int MaxFormats = 500;
 inline constexpr int MaxEntries = 1000;
 inline constexpr int MaxFragments = 50000;
+inline constexpr int MaxSubtitleFiles = 200;
 
 // The answer's JSON read, or nothing (error says why) when it is not one.
 std::optional<Info> parseInfo(const QByteArray &json, QString *error = nullptr);
@@ -99,6 +111,7 @@ struct Choice {
     // A playlist's video: its page is read (and its formats chosen) only
     // when the row is fetched.
     bool unread = false;
+    QList<SubtitleFile> subtitles; // the video's, for the fetch to take those asked
     bool ok() const { return !parts.isEmpty() || unread; }
     static Choice readAtFetch()
     {

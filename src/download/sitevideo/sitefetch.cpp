@@ -1,4 +1,5 @@
 #include "sitefetch.h"
+#include "sitesubtitles.h"
 #include "fragments.h"
 #include "remux.h"
 #include "renewal.h"
@@ -314,10 +315,15 @@ FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchSh
         current = *now;
     }
     FetchResult result = fetchChoice(current, job, shared);
-    if (result.ok() || !reader || stale || !saysExpired(result.failure) || shared.cancel.isSet())
-        return result;
-    const std::optional<Choice> now = renew(current, page, job.finalPath, *reader, shared.cancel.flag(), &why);
-    return now ? fetchChoice(*now, job, shared) : FetchResult{why};
+    if (!result.ok() && reader && !stale && saysExpired(result.failure) && !shared.cancel.isSet()) {
+        const std::optional<Choice> now = renew(current, page, job.finalPath, *reader, shared.cancel.flag(), &why);
+        if (!now)
+            return {why};
+        current = *now;
+        result = fetchChoice(current, job, shared);
+    }
+    saveSiteSubtitles(current.subtitles, job, shared, &result);
+    return result;
 }
 
 namespace {

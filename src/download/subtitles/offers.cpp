@@ -48,6 +48,16 @@ int offerFor(const QList<Offer> &offers, const QString &language)
     return best;
 }
 
+QString offerLabel(const Offer &offer)
+{
+    const QString name = offer.name.trimmed();
+    QString label = name.isEmpty() || name == offer.language ? offer.language
+                                                             : QStringLiteral("%1 (%2)").arg(name, offer.language);
+    if (offer.automatic)
+        label += QStringLiteral(" (automatic)");
+    return label;
+}
+
 QByteArray containerLanguage(const QString &language)
 {
     // The languages most subtitles come in; ISO 639-2/T, as MP4 wants.

@@ -51,6 +51,10 @@ QStringList languageList(const QString &text);
 // before automatic; -1 when there is none.
 int offerFor(const QList<Offer> &offers, const QString &language);
 
+// How a window lists an offer: "English (en)", "en (automatic)", so
+// captions a machine made are told apart from a person's.
+QString offerLabel(const Offer &offer);
+
 // The ISO 639-2 code a container's language tag takes ("en" -> "eng",
 // "de-AT" -> "deu"); "und" when it is not known.
 QByteArray containerLanguage(const QString &language);

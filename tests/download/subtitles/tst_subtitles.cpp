@@ -4,15 +4,18 @@
 // map) and a DASH manifest's text set, saved beside as SubRip or inside as
 // timed text read back by libavformat; what cannot be had leaves the video
 // whole and says why, up to the row's Progress cell; a resume takes the
-// languages its record names.
+// languages its record names. A site's subtitles as yt-dlp lists them are
+// saved beside the file its chosen format makes.
 #include "../queuerun.h"
 #include "../streams/streamsite.h"
 #include "download/engine/record.h"
+#include "download/sitevideo/sitefetch.h"
 #include "download/streams/piecefolder.h"
 #include "support/mediatools.h"
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 #include <memory>
 
@@ -95,7 +98,9 @@ bool makeSite(const QString &root)
                     "<AdaptationSet contentType=\"text\" mimeType=\"application/ttml+xml\" lang=\"de\"><Representation "
                     "id=\"s2\" bandwidth=\"256\"><BaseURL>de.ttml</BaseURL></Representation></AdaptationSet>\n");
     writeFile(dash, "index.mpd", mpd);
-    return end > 0;
+    writeFile(dash, "en-auto.vtt", "WEBVTT\n\n00:00.000 --> 00:01.000\nmachine words\n\n");
+    return end > 0 && runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=2",
+                                         "-c:v", "libx264", "-preset", "ultrafast", QDir(root).filePath("clip.mp4")});
 }
 
 struct TextStream {
@@ -152,6 +157,8 @@ private slots:
     void missed();
     void rowSaysWhatIsMissing();
     void recordKeepsTheLanguages();
+    void siteSubtitles_data();
+    void siteSubtitles();
 
 private:
     FetchResult fetch(const QString &top, const QStringList &languages, bool inside, const QString &path);
@@ -306,6 +313,59 @@ void TestSubtitles::recordKeepsTheLanguages()
     const FetchResult result = fetch("hls/master.m3u8", {}, false, path);
     QVERIFY2(result.ok(), qPrintable(result.failure.text));
     QCOMPARE(readTextStream(path).firstText, QByteArray("Hello there"));
+}
+
+void TestSubtitles::siteSubtitles_data()
+{
+    QTest::addColumn<QStringList>("languages");
+    QTest::addColumn<QByteArray>("srt"); // English, beside
+    QTest::addColumn<QStringList>("missed"); // each "language: a word of why"
+    QTest::newRow("a person's before automatic") << QStringList{"en"} << Srt << QStringList{};
+    QTest::newRow("automatic alone, 404, json3")
+        << QStringList{"en", "de", "fr"} << Srt << QStringList{"de: 404", "fr: JSON3"};
+    QTest::newRow("none asked") << QStringList{} << QByteArray() << QStringList{};
+}
+
+void TestSubtitles::siteSubtitles()
+{
+    QFETCH(QStringList, languages);
+    QFETCH(QByteArray, srt);
+    QFETCH(QStringList, missed);
+    sitevideo::Choice choice;
+    sitevideo::Format clip;
+    clip.id = "18";
+    clip.url = FolderSite::url("clip.mp4");
+    clip.protocol = "http";
+    clip.ext = "mp4";
+    clip.vcodec = "avc1";
+    clip.acodec = "none";
+    choice.parts = {clip};
+    choice.container = "mp4";
+    choice.subtitles = {{"en", "English", FolderSite::url("dash/en-auto.vtt"), "vtt", true},
+                        {"en", "English", FolderSite::url("dash/en.vtt"), "vtt", false},
+                        {"de", "Deutsch", FolderSite::url("dash/de-auto.vtt"), "vtt", true},
+                        {"fr", "French", FolderSite::url("dash/fr.json3"), "json3", true}};
+    const QString path = QDir(m_out.path()).filePath(QStringLiteral("Site %1.mp4").arg(QTest::currentDataTag()));
+    FetchJob job;
+    job.url = QUrl("http://www.rivertube.test/watch?v=yt1");
+    job.finalPath = path;
+    job.subtitles = languages;
+    FetchShared shared;
+    FetchResult result;
+    QThread *thread = QThread::create([&] { result = sitevideo::runSiteVideoFetch(choice, job, shared); });
+    thread->start();
+    QVERIFY(QTest::qWaitFor([&] { return thread->isFinished(); }, 60000));
+    delete thread;
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY(QFileInfo(path).size() > 0);
+    QCOMPARE(readFile(path.chopped(4) + ".en.srt"), srt);
+    QStringList words;
+    for (const SubtitleMiss &m : result.subtitlesMissed)
+        for (const QString &w : missed)
+            if (w.startsWith(m.language + ':') && m.why.text.contains(w.section(": ", 1)))
+                words << w;
+    QCOMPARE(words, missed);
+    QCOMPARE(result.subtitlesMissed.size(), missed.size());
 }
 
 QTEST_MAIN(TestSubtitles)

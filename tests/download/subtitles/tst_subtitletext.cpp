@@ -29,6 +29,8 @@ private slots:
     void languages();
     void offers_data();
     void offers();
+    void labels_data();
+    void labels();
     void containerTags_data();
     void containerTags();
     void record_data();
@@ -197,6 +199,24 @@ void TestSubtitleText::offers()
                             {"de", "Deutsch", false, Offer::Form::WebVtt, QUrl("http://x/3"), {}, {}},
                             {"fr", "French", true, Offer::Form::WebVtt, QUrl("http://x/4"), {}, {}}};
     QCOMPARE(offerFor(list, language), offer);
+}
+
+void TestSubtitleText::labels_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("automatic");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("a person's, named") << "English" << false << "English (en)";
+    QTest::newRow("automatic, named") << "English" << true << "English (en) (automatic)";
+    QTest::newRow("automatic, no name") << "" << true << "en (automatic)";
+}
+
+void TestSubtitleText::labels()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, automatic);
+    QFETCH(QString, label);
+    QCOMPARE(offerLabel({"en", name, automatic, Offer::Form::WebVtt, {}, {}, {}}), label);
 }
 
 void TestSubtitleText::containerTags_data()

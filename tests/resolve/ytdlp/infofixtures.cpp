@@ -111,6 +111,20 @@ QByteArray rtmpOnly(const QString &mediaBase)
                                              {"protocol", "rtmp"}, {"ext", "flv"}}}));
 }
 
+QByteArray withSubtitles(const QByteArray &fixture, const QString &subtitleBase)
+{
+    QJsonObject o = QJsonDocument::fromJson(fixture).object();
+    const auto file = [&](const char *ext, const QString &name) {
+        return QJsonObject{{"ext", ext}, {"url", subtitleBase + "/" + name}, {"name", "a name"}};
+    };
+    o.insert("subtitles", QJsonObject{{"en", QJsonArray{file("srv3", "en.srv3"), file("vtt", "en.vtt")}},
+                                      {"live_chat", QJsonArray{file("json", "chat.json")}}});
+    o.insert("automatic_captions", QJsonObject{{"en", QJsonArray{file("vtt", "en-auto.vtt")}},
+                                               {"de", QJsonArray{file("vtt", "de-auto.vtt")}},
+                                               {"fr", QJsonArray{file("json3", "fr.json3")}}});
+    return json(o);
+}
+
 QString writeWrapper(const QString &folder, const QString &fixturePath, bool sleepFirst)
 {
     const QString path = QDir(folder).filePath("yt-dlp-wrapper");

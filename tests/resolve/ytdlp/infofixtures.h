@@ -20,6 +20,9 @@ QByteArray vimeoLike(const QString &mediaBase);
 // A DASH format given as a list of fragments under a base address.
 QByteArray dashFragments(const QString &mediaBase);
 QByteArray playlistOfThree(const QString &pageBase);
+// fixture with subtitles (en in srv3 and WebVTT, a live chat) and
+// automatic captions (en, de in WebVTT; fr in json3) under subtitleBase.
+QByteArray withSubtitles(const QByteArray &fixture, const QString &subtitleBase);
 QByteArray drmOnly(const QString &mediaBase);
 QByteArray live(const QString &mediaBase);
 QByteArray rtmpOnly(const QString &mediaBase);

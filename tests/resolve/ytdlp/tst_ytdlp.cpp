@@ -82,6 +82,8 @@ private slots:
     void updateAdvice();
     void playlists_data();
     void playlists();
+    void subtitlesOffered_data();
+    void subtitlesOffered();
     void refusalWords_data();
     void refusalWords();
 
@@ -202,6 +204,39 @@ void TestYtDlp::tags()
     QCOMPARE(tags.description, about.isEmpty() ? QString() : QString(1365, QChar(0x263A))); // 4095 of 4096 bytes
     QCOMPARE(tags.address.section('?', 0, 0), QString("http://www.rivertube.test/watch"));
     QCOMPARE(tags.coverUrl, cover);
+}
+
+// The page's subtitles as yt-dlp answers them go with the row's choice:
+// the WebVTT file of each language, a person's apart from automatic ones.
+void TestYtDlp::subtitlesOffered_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("automatic");
+    QTest::addColumn<QString>("file"); // its address's last part; empty: not offered
+    QTest::newRow("en by a person: the WebVTT one") << "en" << false << "en.vtt";
+    QTest::newRow("en automatic") << "en" << true << "en-auto.vtt";
+    QTest::newRow("de automatic only") << "de" << true << "de-auto.vtt";
+    QTest::newRow("de by a person: none") << "de" << false << "";
+    QTest::newRow("fr: json3, kept to be refused by name") << "fr" << true << "fr.json3";
+    QTest::newRow("live chat: no subtitle") << "live_chat" << false << "";
+}
+
+void TestYtDlp::subtitlesOffered()
+{
+    QFETCH(QString, language);
+    QFETCH(bool, automatic);
+    QFETCH(QString, file);
+    useFixture(yi::withSubtitles(yi::youTubeLike(mediaSite, 8 << 20, 1 << 20, 1 << 20), mediaSite + "/subs"));
+    ResolverTable table;
+    const Answer answer = ask(table, page);
+    QCOMPARE(int(answer.outcome), int(Answer::Found));
+    const auto choice = sitevideo::parseChoice(answer.rows.value(0).siteVideo);
+    QVERIFY(choice);
+    QString found;
+    for (const sitevideo::SubtitleFile &f : choice->subtitles)
+        if (f.language == language && f.automatic == automatic)
+            found = f.url.section('/', -1);
+    QCOMPARE(found, file);
 }
 
 void TestYtDlp::genericPageLeftToPageReading_data()
