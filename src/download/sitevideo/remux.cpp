@@ -1,6 +1,7 @@
 #include "remux.h"
 #include "download/media/avtext.h"
 #include "download/media/tagwriter.h"
+#include "download/subtitles/textstreams.h"
 #include <QFile>
 #include <memory>
 #include <vector>
@@ -115,7 +116,7 @@ bool copyAll(std::vector<std::unique_ptr<Input>> &inputs, Output &out, QString *
 } // namespace
 
 bool joinFiles(const QStringList &paths, const QString &outPath, const char *muxer, QString *error,
-               const std::atomic<bool> *cancel, const media::Tags &tags)
+               const std::atomic<bool> *cancel, const media::Tags &tags, const QList<subtitles::Track> &subtitles)
 {
     Output out;
     const QByteArray name = QFile::encodeName(outPath);
@@ -128,11 +129,16 @@ bool joinFiles(const QStringList &paths, const QString &outPath, const char *mux
             return false;
     }
     const int cover = media::addTags(out.ctx, tags);
+    QList<int> textStreams;
+    if (!subtitles::addTextStreams(out.ctx, subtitles, &textStreams))
+        return *error = QStringLiteral("The subtitles cannot go into this file."), false;
     int code = avio_open(&out.ctx->pb, name.constData(), AVIO_FLAG_WRITE);
     if (code >= 0)
         code = avformat_write_header(out.ctx, nullptr);
     if (code >= 0)
         code = media::writeCover(out.ctx, cover, tags);
+    if (code >= 0)
+        code = subtitles::writeTextPackets(out.ctx, subtitles, textStreams, 0);
     if (code < 0)
         return *error = QStringLiteral("The joined file cannot be written: %1").arg(avText(code)), false;
     if (!copyAll(inputs, out, error, cancel))

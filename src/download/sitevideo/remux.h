@@ -2,6 +2,7 @@
 #include "download/media/tags.h"
 #include <QString>
 #include <QStringList>
+#include "download/subtitles/offers.h"
 #include <atomic>
 
 namespace vidrona::sitevideo {
@@ -11,8 +12,10 @@ namespace vidrona::sitevideo {
 // into one file of the container muxer ("mp4", "matroska") without
 // re-encoding, packets interleaved by time. false with error when an input
 // cannot be read, the output cannot be written or cancel was set (looked
-// at between packets). tags go into the file (tagwriter.h).
+// at between packets). tags go into the file (tagwriter.h); subtitles:
+// each becomes a text stream of the file (subtitles/textstreams.h).
 bool joinFiles(const QStringList &inputs, const QString &outPath, const char *muxer, QString *error,
-               const std::atomic<bool> *cancel = nullptr, const media::Tags &tags = {});
+               const std::atomic<bool> *cancel = nullptr, const media::Tags &tags = {},
+               const QList<subtitles::Track> &subtitles = {});
 
 } // namespace vidrona::sitevideo

@@ -248,7 +248,10 @@ FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &par
     QString error;
     const char *muxer = choice.container == QLatin1String("mp4") ? "mp4" : "matroska";
     const media::Tags tags = media::withCover(job.tags, job.url, shared.cancel.flag());
-    if (!joinFiles({parts[0].placedAt, parts[1].placedAt}, joining, muxer, &error, &shared.cancel.flag(), tags)) {
+    const subtitles::Haul haul = subtitlesJoinedIn(choice, job) ? fetchSiteSubtitles(choice.subtitles, job, shared)
+                                                                : subtitles::Haul();
+    if (!joinFiles({parts[0].placedAt, parts[1].placedAt}, joining, muxer, &error, &shared.cancel.flag(), tags,
+                   haul.tracks)) {
         QFile::remove(joining);
         if (shared.cancel.isSet())
             return {net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"))};
@@ -261,7 +264,9 @@ FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &par
     for (const FetchResult &p : parts)
         QFile::remove(p.placedAt);
     forgetChoice(job.finalPath);
-    return {{}, finalPath};
+    FetchResult joined{{}, finalPath};
+    joined.subtitlesMissed = haul.missed;
+    return joined;
 }
 
 } // namespace
@@ -322,7 +327,8 @@ FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchSh
         current = *now;
         result = fetchChoice(current, job, shared);
     }
-    saveSiteSubtitles(current.subtitles, job, shared, &result);
+    if (!subtitlesJoinedIn(current, job))
+        saveSiteSubtitles(current.subtitles, job, shared, &result);
     return result;
 }
 

@@ -78,16 +78,28 @@ QList<subtitles::Offer> subtitleOffers(const QList<SubtitleFile> &files)
     return offers;
 }
 
+subtitles::Haul fetchSiteSubtitles(const QList<SubtitleFile> &files, const FetchJob &job, FetchShared &shared)
+{
+    const QStringList languages = subtitles::languageList(job.subtitles.join(QLatin1Char(',')));
+    if (languages.isEmpty())
+        return {};
+    net::HttpClient client;
+    client.setRowExtras(job.requestFields, job.cookieFile);
+    return subtitles::fetchSubtitles(client, subtitleOffers(files), languages, false, job.stallTimeoutMs,
+                                     shared.cancel.flag());
+}
+
+bool subtitlesJoinedIn(const Choice &choice, const FetchJob &job)
+{
+    return job.subtitlesInside && choice.parts.size() == 2;
+}
+
 void saveSiteSubtitles(const QList<SubtitleFile> &files, const FetchJob &job, FetchShared &shared,
                        FetchResult *result)
 {
-    const QStringList languages = subtitles::languageList(job.subtitles.join(QLatin1Char(',')));
-    if (!result->ok() || languages.isEmpty() || result->placedAt.isEmpty())
+    if (!result->ok() || job.subtitles.isEmpty() || result->placedAt.isEmpty())
         return;
-    net::HttpClient client;
-    client.setRowExtras(job.requestFields, job.cookieFile);
-    subtitles::Haul haul = subtitles::fetchSubtitles(client, subtitleOffers(files), languages, false,
-                                                     job.stallTimeoutMs, shared.cancel.flag());
+    subtitles::Haul haul = fetchSiteSubtitles(files, job, shared);
     subtitles::saveBeside(result->placedAt, haul.tracks, 0, &haul.missed);
     result->subtitlesMissed = haul.missed;
 }

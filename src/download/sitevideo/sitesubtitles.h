@@ -2,6 +2,7 @@
 #include "formats.h"
 #include "download/filefetch.h"
 #include "download/subtitles/offers.h"
+#include "download/subtitles/subtitlefetch.h"
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -22,6 +23,13 @@ QList<SubtitleFile> subtitleFilesFromJson(const QJsonArray &array);
 
 // The files as offers (subtitles/offers.h).
 QList<subtitles::Offer> subtitleOffers(const QList<SubtitleFile> &files);
+
+// The job's subtitles among files, fetched and read.
+subtitles::Haul fetchSiteSubtitles(const QList<SubtitleFile> &files, const FetchJob &job, FetchShared &shared);
+
+// Whether the job's subtitles go into the file its choice joins (a picture
+// and a sound joined anyway); else they go beside it.
+bool subtitlesJoinedIn(const Choice &choice, const FetchJob &job);
 
 // The job's subtitles among files, fetched once result's file is in
 // place and saved beside it; what is missing goes into result.

@@ -58,6 +58,8 @@ QByteArray sampleOf(const Cue &cue, bool mp4)
 
 bool addTextStreams(AVFormatContext *out, const QList<Track> &tracks, QList<int> *streams)
 {
+    if (tracks.isEmpty())
+        return true;
     const bool mp4 = isMp4(out);
     if (!mp4 && QByteArray(out->oformat->name).indexOf("matroska") < 0 && QByteArray(out->oformat->name) != "webm")
         return false;

@@ -9,8 +9,8 @@ struct AVFormatContext;
 namespace vidrona::subtitles {
 
 // A stream for each track, added to out before its header is written;
-// its indexes in *streams. false when out's container takes no text or
-// memory runs out.
+// its indexes in *streams. false when out's container takes no text (and
+// some are asked) or memory runs out.
 bool addTextStreams(AVFormatContext *out, const QList<Track> &tracks, QList<int> *streams);
 
 // Every cue of the tracks into its stream, after the header was written;

@@ -99,8 +99,11 @@ bool makeSite(const QString &root)
                     "id=\"s2\" bandwidth=\"256\"><BaseURL>de.ttml</BaseURL></Representation></AdaptationSet>\n");
     writeFile(dash, "index.mpd", mpd);
     writeFile(dash, "en-auto.vtt", "WEBVTT\n\n00:00.000 --> 00:01.000\nmachine words\n\n");
-    return end > 0 && runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=2",
-                                         "-c:v", "libx264", "-preset", "ultrafast", QDir(root).filePath("clip.mp4")});
+    return end > 0
+           && runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=2",
+                                 "-c:v", "libx264", "-preset", "ultrafast", QDir(root).filePath("clip.mp4")})
+           && runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "aac",
+                                 QDir(root).filePath("sound.m4a")});
 }
 
 struct TextStream {
@@ -108,7 +111,8 @@ struct TextStream {
     AVCodecID codec = AV_CODEC_ID_NONE;
     QByteArray language;
     QByteArray firstText;
-    qint64 firstMs = -1;
+    qint64 firstMs = -1;       // the first cue's time
+    qint64 pictureStartMs = 0; // where the picture starts (a muxer may move both)
 };
 
 // The file's first subtitle stream and its first cue, read by libavformat.
@@ -125,13 +129,18 @@ TextStream readTextStream(const QString &path)
     if (text < 0)
         return found;
     found.codec = ctx->streams[text]->codecpar->codec_id;
+    const int picture = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (picture >= 0 && ctx->streams[picture]->start_time != AV_NOPTS_VALUE)
+        found.pictureStartMs = av_rescale_q(ctx->streams[picture]->start_time, ctx->streams[picture]->time_base,
+                                            AVRational{1, 1000});
     if (const AVDictionaryEntry *e = av_dict_get(ctx->streams[text]->metadata, "language", nullptr, 0))
         found.language = e->value;
+    const int head = found.codec == AV_CODEC_ID_MOV_TEXT ? 2 : 0; // timed text: its length first
     AVPacket *packet = av_packet_alloc();
     while (av_read_frame(ctx, packet) >= 0) {
-        const bool cue = packet->stream_index == text && packet->size > 2;
+        const bool cue = packet->stream_index == text && packet->size > head;
         if (cue) {
-            found.firstText = QByteArray(reinterpret_cast<const char *>(packet->data) + 2, packet->size - 2);
+            found.firstText = QByteArray(reinterpret_cast<const char *>(packet->data) + head, packet->size - head);
             found.firstMs = av_rescale_q(packet->pts, ctx->streams[text]->time_base, AVRational{1, 1000});
         }
         av_packet_unref(packet);
@@ -159,6 +168,8 @@ private slots:
     void recordKeepsTheLanguages();
     void siteSubtitles_data();
     void siteSubtitles();
+    void siteSubtitlesInside_data();
+    void siteSubtitlesInside();
 
 private:
     FetchResult fetch(const QString &top, const QStringList &languages, bool inside, const QString &path);
@@ -232,6 +243,7 @@ void TestSubtitles::inside()
     QCOMPARE(text.codec, AV_CODEC_ID_MOV_TEXT);
     QCOMPARE(text.language, QByteArray("eng"));
     QCOMPARE(text.firstText, QByteArray("Hello there"));
+    QCOMPARE(text.pictureStartMs, qint64(0));
     QCOMPARE(text.firstMs, firstMs);
     QVERIFY(!QFile::exists(path.chopped(4) + ".en.srt"));
     // A player's decoder reads every cue, at its time.
@@ -366,6 +378,62 @@ void TestSubtitles::siteSubtitles()
                 words << w;
     QCOMPARE(words, missed);
     QCOMPARE(result.subtitlesMissed.size(), missed.size());
+}
+
+void TestSubtitles::siteSubtitlesInside_data()
+{
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<int>("codec");
+    QTest::addColumn<QByteArray>("firstText");
+    QTest::newRow("mp4: timed text") << "mp4" << int(AV_CODEC_ID_MOV_TEXT) << QByteArray("Hello there");
+    // WebVTT as the site sent it, tags and all.
+    QTest::newRow("mkv: WebVTT") << "mkv" << int(AV_CODEC_ID_WEBVTT) << QByteArray("Hello <b>there</b>");
+}
+
+// A picture and a sound joined anyway take the subtitles in.
+void TestSubtitles::siteSubtitlesInside()
+{
+    QFETCH(QString, container);
+    QFETCH(int, codec);
+    QFETCH(QByteArray, firstText);
+    sitevideo::Format picture, sound;
+    picture.id = "137";
+    picture.url = FolderSite::url("clip.mp4");
+    picture.protocol = "http";
+    picture.ext = "mp4";
+    picture.vcodec = "avc1";
+    picture.acodec = "none";
+    sound = picture;
+    sound.id = "140";
+    sound.url = FolderSite::url("sound.m4a");
+    sound.ext = "m4a";
+    sound.vcodec = "none";
+    sound.acodec = "mp4a.40.2";
+    sitevideo::Choice choice;
+    choice.parts = {picture, sound};
+    choice.container = container;
+    choice.subtitles = {{"en", "English", FolderSite::url("dash/en.vtt"), "vtt", false}};
+    const QString path = QDir(m_out.path()).filePath("Site inside." + container);
+    FetchJob job;
+    job.url = QUrl("http://www.rivertube.test/watch?v=yt2");
+    job.finalPath = path;
+    job.subtitles = {"en"};
+    job.subtitlesInside = true;
+    FetchShared shared;
+    FetchResult result;
+    QThread *thread = QThread::create([&] { result = sitevideo::runSiteVideoFetch(choice, job, shared); });
+    thread->start();
+    QVERIFY(QTest::qWaitFor([&] { return thread->isFinished(); }, 60000));
+    delete thread;
+    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY(result.subtitlesMissed.isEmpty());
+    const TextStream text = readTextStream(path);
+    QCOMPARE(text.streams, 3);
+    QCOMPARE(int(text.codec), codec);
+    QCOMPARE(text.language, QByteArray("eng"));
+    QCOMPARE(text.firstText, firstText);
+    QCOMPARE(text.firstMs - text.pictureStartMs, qint64(500)); // Matroska moves both past the sound's priming
+    QVERIFY(!QFile::exists(path.chopped(container.size() + 1) + ".en.srt"));
 }
 
 QTEST_MAIN(TestSubtitles)
