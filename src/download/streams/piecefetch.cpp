@@ -29,12 +29,14 @@ qint64 announcedLength(const HttpHead &head)
 struct SmallReceiver : net::Receiver {
     SmallBody &out;
     qsizetype maxBytes;
-    SmallReceiver(SmallBody &o, qsizetype m) : out(o), maxBytes(m) {}
-    bool head(const HttpHead &head, const QUrl &) override
+    bool decoded; // a length announced is the packed one: the decoded bytes are counted
+    SmallReceiver(SmallBody &o, qsizetype m, bool d) : out(o), maxBytes(m), decoded(d) {}
+    bool head(const HttpHead &head, const QUrl &url) override
     {
+        out.finalUrl = url;
         if (!isSuccess(head.status))
             return out.failure = statusFailure(head), false;
-        if (announcedLength(head) > maxBytes)
+        if (!decoded && announcedLength(head) > maxBytes)
             return out.tooLarge = true, false;
         return true;
     }
@@ -55,14 +57,16 @@ QString answeredText(int status, const QByteArray &reason)
 }
 
 SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxBytes, bool userNamed,
-                     const QString &what, int idleMs, const std::atomic<bool> &cancel)
+                     const QString &what, int idleMs, const std::atomic<bool> &cancel, BodyCoding coding)
 {
     SmallBody out;
-    SmallReceiver receiver(out, maxBytes);
+    out.finalUrl = url;
+    SmallReceiver receiver(out, maxBytes, coding == BodyCoding::Decoded);
     net::Request request;
     request.url = url;
     request.userNamed = userNamed;
     request.idleMs = idleMs;
+    request.compressed = coding == BodyCoding::Decoded;
     const net::Outcome outcome = client.perform(request, receiver, cancel);
     if (out.tooLarge) {
         out.failure = net::fail(net::Reason::TooLarge, QStringLiteral("%1 is larger than allowed").arg(what));

@@ -14,14 +14,21 @@ namespace vidrona::streams {
 
 struct SmallBody {
     QByteArray bytes;
+    QUrl finalUrl;         // where the answer came from, redirects followed
     net::Failure failure;
     bool tooLarge = false; // past maxBytes: failure says so
 };
 
+// How the body is taken: as sent (a key, counted as its length says), or
+// decoded from the gzip, deflate or br a site packs its texts with
+// whatever was asked (then maxBytes bounds the decoded bytes).
+enum class BodyCoding { AsSent, Decoded };
+
 // The body of url, at most maxBytes; what (e.g. "the playlist") names it
 // in a failure's words.
 SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxBytes, bool userNamed,
-                     const QString &what, int idleMs, const std::atomic<bool> &cancel);
+                     const QString &what, int idleMs, const std::atomic<bool> &cancel,
+                     BodyCoding coding = BodyCoding::AsSent);
 
 // "The server answered 404 Not Found"
 QString answeredText(int status, const QByteArray &reason);
