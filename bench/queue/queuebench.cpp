@@ -4,12 +4,10 @@
 // disk and in place), the time until the whole body had arrived, and the
 // longest gap of the window's event loop meanwhile. The proxy comes from
 // http_proxy, as for the program.
-#include "download/queuerunner.h"
-#include "download/transfer.h"
 #include "app/mainwindow.h"
 #include "download/liststore.h"
+#include "download/service/downloadservice.h"
 #include "ui/mainwindow/frmmain.h"
-#include "ui/mainwindow/queuepanel.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QNetworkProxyFactory>
@@ -44,8 +42,8 @@ int main(int argc, char **argv)
     PrintedMessages messages;
     const auto frm = vidrona::createMainWindow(args[2], &messages);
     vidrona::FrmMain &window = *frm;
-    auto &store = *window.findChild<vidrona::ListStore *>();
-    auto &queue = *window.findChild<vidrona::QueuePanel *>();
+    auto &service = *window.findChild<vidrona::DownloadService *>();
+    auto &store = service.store();
     window.Form_Load();
     window.show();
     store.Download(args[1]);
@@ -65,11 +63,14 @@ int main(int argc, char **argv)
         }
     });
     double bodySeconds = 0;
-    QObject::connect(queue.transfer(), &vidrona::Transfer::stateChanged, &app, [&](int s) {
-        if (s == vidrona::Transfer::Finishing && bodySeconds == 0)
+    // The service reports a row's figures once more as soon as its body is
+    // complete, before the file is synced and put in place.
+    QObject::connect(&service, &vidrona::DownloadService::rowProgressed, &app,
+                     [&](quint64, const vidrona::RowProgress &p) {
+        if (p.total > 0 && p.bytes == p.total && bodySeconds == 0)
             bodySeconds = clock.nsecsElapsed() / 1e9;
     });
-    QObject::connect(queue.downloadQueue(), &vidrona::QueueRunner::runEnded, &app, [&] {
+    QObject::connect(&service, &vidrona::DownloadService::runEnded, &app, [&] {
         const double seconds = clock.nsecsElapsed() / 1e9;
         const bool ok = store.list().count() == 1
                         && store.list().at(0).status == vidrona::Status::Completed;
