@@ -8,8 +8,13 @@
 #include <QUrl>
 #include <atomic>
 #include <functional>
+#include <memory>
 
 namespace vidrona {
+
+namespace net {
+class SpeedLimit;
+}
 
 // What a fetch thread and its owner share; the owner reads the counters
 // for the progress display and sets cancel to stop the fetch.
@@ -56,6 +61,10 @@ struct FetchJob {
     // a file of their own (a join, a remux, sound only, an MP3); a file
     // saved as sent stays as sent. Empty: no tags.
     media::Tags tags;
+    // The limit every body byte of the fetch counts against: the one of
+    // the service that runs it, shared by its rows and kept alive by the
+    // fetches that use it. None: no limit.
+    std::shared_ptr<net::SpeedLimit> speedLimit;
     // Called on the fetch thread: the body starts arriving, the body is
     // complete and the file is being put in place.
     std::function<void()> receiving;

@@ -34,6 +34,7 @@ QueueRunner::Slot &QueueRunner::addSlot()
     Slot &slot = *m_slots.back();
     auto *transfer = new Transfer(this);
     transfer->setStallTimeout(m_stallTimeoutMs);
+    transfer->setSpeedLimit(m_limit);
     slot.transfer = transfer;
     slot.retryTimer = new QTimer(this);
     slot.retryTimer->setSingleShot(true);
@@ -64,6 +65,13 @@ QList<quint64> QueueRunner::runningIds() const
         if (slot->id != 0)
             ids << slot->id;
     return ids;
+}
+
+void QueueRunner::setSpeedLimit(std::shared_ptr<net::SpeedLimit> limit)
+{
+    m_limit = std::move(limit);
+    for (const auto &slot : m_slots)
+        slot->transfer->setSpeedLimit(m_limit);
 }
 
 void QueueRunner::setStallTimeout(int ms)

@@ -3,6 +3,7 @@
 #include "download/media/tags.h"
 #include "filefetch.h"
 #include "net/failure.h"
+#include "retries.h"
 #include "service/rowprogress.h"
 #include <QElapsedTimer>
 #include <QObject>
@@ -18,6 +19,9 @@
 namespace vidrona {
 
 class Transfer;
+namespace net {
+class SpeedLimit;
+}
 namespace sitevideo {
 class RowReader;
 }
@@ -69,6 +73,10 @@ public:
     // Connections per file, for the next fetches.
     void setConnections(int connections) { m_connections = connections; }
     int connections() const { return m_connections; }
+    // The limit every row's bytes count against, from the next fetch on
+    // (a running one keeps the limit it started with; its rate changes
+    // for all of them at once).
+    void setSpeedLimit(std::shared_ptr<net::SpeedLimit> limit);
     // LAME's V level of the MP3 a sound-only row into an .mp3 is encoded at.
     void setMp3Quality(int level) { m_mp3Quality = level; }
     // The subtitles each row started from now on saves (FetchJob::subtitles).
@@ -102,6 +110,8 @@ public:
     // The waits before the retries of a passing failure (1 s, 4 s, 16 s);
     // a server's Retry-After comes first.
     void setRetryDelays(const QList<int> &ms) { m_retryDelaysMs = ms; }
+    QList<int> retryDelays() const { return m_retryDelaysMs; }
+    int stallTimeout() const { return m_stallTimeoutMs; }
 
     // Names never written by a fetch, compared without case: the program's
     // own files in its folder (the list file, the executable).
@@ -182,7 +192,8 @@ private:
     QSet<quint64> m_failedThisRun;
     QStringList m_reserved;
     std::shared_ptr<sitevideo::RowReader> m_rowReader;
-    QList<int> m_retryDelaysMs{1000, 4000, 16000};
+    std::shared_ptr<net::SpeedLimit> m_limit;
+    QList<int> m_retryDelaysMs = retries::RowDelaysMs;
     QHash<quint64, int> m_retries; // retries so far in this run, per row
 };
 

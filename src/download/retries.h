@@ -12,6 +12,9 @@ namespace vidrona::retries {
 
 inline constexpr int MaxRetries = 3;
 inline constexpr int MaxRetryAfterSeconds = 60;
+// The waits before a whole row (or a file fetched beside the list) is
+// tried again, once the engine's own tries of its parts are used up.
+inline const QList<int> RowDelaysMs = {1000, 4000, 16000};
 
 bool isPassing(const net::Failure &failure);
 

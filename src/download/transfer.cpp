@@ -20,15 +20,14 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
 {
     if (StillExecuting())
         return false;
-    setState(Requesting);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        setState(Requesting);
         QMetaObject::invokeMethod(this, [this] { fetchEnded(net::fail(net::Reason::NotWebAddress, QStringLiteral("not an http address"))); },
                                   Qt::QueuedConnection);
         return true;
     }
-    m_shared = std::make_shared<FetchShared>();
     FetchJob job;
     job.url = url;
     job.finalPath = targetPath;
@@ -36,6 +35,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     job.maxRedirects = m_maxRedirects;
     job.takenNames = takenNames;
     job.connections = m_connections;
+    job.speedLimit = m_limit;
     job.requestFields = m_fields;
     job.cookieFile = m_cookieFile;
     job.quality = m_quality;
@@ -43,6 +43,16 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     job.subtitles = m_subtitles;
     job.tags = m_tags;
     job.subtitlesInside = m_subtitlesInside;
+    return start(job);
+}
+
+bool Transfer::start(const FetchJob &whole)
+{
+    if (StillExecuting())
+        return false;
+    setState(Requesting);
+    m_shared = std::make_shared<FetchShared>();
+    FetchJob job = whole;
     job.receiving = [this] {
         QMetaObject::invokeMethod(this, [this] {
             if (m_state == Requesting)

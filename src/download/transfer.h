@@ -17,6 +17,10 @@ class RowReader;
 
 struct FetchShared;
 struct FetchResult;
+struct FetchJob;
+namespace net {
+class SpeedLimit;
+}
 
 // The transfer component behind the main window's file fetches: one HTTP
 // request at a time, run on a thread of its own (see filefetch.h), so the
@@ -49,6 +53,11 @@ public:
     // takenNames: names in the target's folder that others hold (see
     // FetchJob::takenNames).
     bool start(const QUrl &url, const QString &targetPath, const QStringList &takenNames = {});
+    // The same for a job its caller made whole (its own head, connecting
+    // and requestSent calls, connections, limit and names); the settings
+    // below are not used for it, but for the site video's formats. Its
+    // address is judged by the fetch, in the fetch's words.
+    bool start(const FetchJob &job);
     // Where the last fetch put its file: the target, or the next free name
     // when something else held the target's name. Valid in finished().
     QString placedAt() const { return m_placedAt; }
@@ -90,6 +99,8 @@ public:
     void setRowReader(std::shared_ptr<sitevideo::RowReader> reader) { m_rowReader = std::move(reader); }
     // Connections at once for the next fetch's file or stream.
     void setConnections(int n) { m_connections = n; }
+    // The limit the next fetches' bytes count against (FetchJob::speedLimit).
+    void setSpeedLimit(std::shared_ptr<net::SpeedLimit> limit) { m_limit = std::move(limit); }
     // Which of a stream's qualities the next fetch saves (FetchJob::quality).
     void setQuality(const QByteArray &quality) { m_quality = quality; }
     void setMp3Quality(int level) { m_mp3Quality = level; }
@@ -125,6 +136,7 @@ private:
     int m_stallTimeoutMs = DefaultStallTimeoutMs;
     int m_maxRedirects = DefaultMaxRedirects;
     int m_connections = 8;
+    std::shared_ptr<net::SpeedLimit> m_limit;
     QList<QByteArray> m_fields;
     QString m_cookieFile;
     QByteArray m_siteVideo;

@@ -13,6 +13,8 @@
 // rule and the refusal of private addresses, the proxy and the agents.
 namespace vidrona::net {
 
+class SpeedLimit;
+
 inline constexpr int DefaultIdleMs = 30000;
 inline constexpr int DefaultMaxRedirects = 10;
 
@@ -32,9 +34,10 @@ struct Request {
     int idleMs = DefaultIdleMs; // no byte for this long ends the request
     int totalMs = 0;            // the whole request, redirects included; 0: no bound
     int maxRedirects = DefaultMaxRedirects;
-    // The body counts against the program's one speed limit (speedlimit.h):
-    // the files the user fetches, not the pages read to find them.
-    bool limited = false;
+    // The body counts against this speed limit (speedlimit.h), which must
+    // outlive the request: the files the user fetches, not the pages read
+    // to find them. None: not limited.
+    SpeedLimit *limit = nullptr;
     // Tests only: names that resolve as given here, "host:port:address"
     // (curl's CURLOPT_RESOLVE), instead of through the system.
     QList<QByteArray> resolveAs;

@@ -167,8 +167,8 @@ size_t onBody(char *data, size_t size, size_t count, void *context)
         x.plan = Plan::Stop;
         return 0;
     }
-    if (x.request.limited) {
-        SpeedLimit::global().take(qint64(length), *x.cancel);
+    if (x.request.limit) {
+        x.request.limit->take(qint64(length), *x.cancel);
         x.lastByte = Clock::now(); // waiting for the limit is no stall
     }
     return length;

@@ -22,12 +22,6 @@ SpeedLimit::SpeedLimit(Clock clock) : m_clock(clock ? std::move(clock) : Clock(n
     m_lastNs = m_clock();
 }
 
-SpeedLimit &SpeedLimit::global()
-{
-    static SpeedLimit limit;
-    return limit;
-}
-
 void SpeedLimit::setRate(qint64 bytesPerSecond)
 {
     std::lock_guard lock(m_mutex);

@@ -6,10 +6,12 @@
 
 namespace vidrona::net {
 
-// One limit for every fetch of the program together: a bucket of bytes
-// that fills at the set rate. A fetch that takes more than is there waits
-// (on its own thread) until the debt is paid, so the sum of all fetches
-// keeps to the rate over any few seconds, however many run.
+// One limit for every fetch that shares it (the download service's rows and
+// the files fetched beside them): a bucket of bytes that fills at the set
+// rate. A fetch that takes more than is there waits (on its own thread)
+// until the debt is paid, so the sum of all fetches sharing it keeps to
+// the rate over any few seconds, however many run. Whoever owns the fetches
+// owns the limit; there is none for the whole program.
 class SpeedLimit
 {
 public:
@@ -18,7 +20,6 @@ public:
 
     // With no clock: the steady clock.
     explicit SpeedLimit(Clock clock = {});
-    static SpeedLimit &global();
 
     // Bytes per second; 0 or less: no limit.
     void setRate(qint64 bytesPerSecond);

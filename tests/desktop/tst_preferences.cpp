@@ -166,9 +166,8 @@ void TestPreferences::openedFromTheMainWindow()
     QCOMPARE(applied.connections, 5);
     QCOMPARE(applied.speedLimit, 200 * 1024);
     QCOMPARE(applied.folder, other.path());
-    QCOMPARE(net::SpeedLimit::global().rate(), 200 * 1024);
+    QCOMPARE(test::serviceOf(*w).speedLimit().rate(), 200 * 1024);
     QCOMPARE(test::storeOf(*w).downloadFolder(), other.path());
-    net::SpeedLimit::global().setRate(0);
     QTRY_VERIFY(!w->findChild<FrmPreferences *>()); // closed and gone
     QAction *fromList = nullptr;
     for (QAction *a : test::ctl<QTreeView>(*w, "lDownload")->actions())

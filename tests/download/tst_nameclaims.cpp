@@ -2,7 +2,8 @@
 // running fetch holds takes the next free one, so no two fetches write into
 // the same kept bytes. The choice itself as a table, then two rows of one
 // name at once, and the YouTube window's transfer beside a row of the
-// queue, over loopback HTTP.
+// queue, over loopback HTTP; the YouTube window's file is tried again as a
+// row is.
 #include "download/engine/nameclaims.h"
 #include "download/engine/record.h"
 #include "download/entrystatus.h"
@@ -18,6 +19,9 @@ using namespace vidrona;
 using engine::NameClaim;
 using engine::NameClaims;
 using testweb::Response;
+
+Q_DECLARE_METATYPE(testweb::Response)
+Q_DECLARE_METATYPE(QList<testweb::Response>)
 
 namespace {
 const QByteArray Host = "media.vidrona.test";
@@ -58,6 +62,8 @@ private slots:
     void youtubeBesideARow();
     void youtubeRunsAsARow_data();
     void youtubeRunsAsARow();
+    void youtubeRetriedAsARow_data();
+    void youtubeRetriedAsARow();
 };
 
 void TestNameClaims::choice_data()
@@ -226,6 +232,63 @@ void TestNameClaims::youtubeRunsAsARow()
     else
         QVERIFY2(asked > 1, "the file never came over several connections");
     QCOMPARE(leftovers(dir.path()), QStringList());
+}
+
+void TestNameClaims::youtubeRetriedAsARow_data()
+{
+    QTest::addColumn<QList<Response>>("answers"); // in turn; the last one repeats
+    QTest::addColumn<QList<int>>("retryWaits");   // of the whole file
+    QTest::addColumn<int>("reason");              // of its end
+    Response cut = Response::pattern(Size);
+    cut.dropAfter = 1000;
+    Response headOnly = Response::pattern(Size);
+    headOnly.dropAfter = 0;
+    const Response busy = Response::html("busy", 503);
+    const Response whole = Response::pattern(Size);
+    QTest::newRow("reset before the body, then the file")
+        << QList<Response>{headOnly, whole} << QList<int>{30} << int(net::Reason::None);
+    QTest::newRow("reset, busy, then the file")
+        << QList<Response>{headOnly, busy, whole} << QList<int>{30, 60} << int(net::Reason::None);
+    QTest::newRow("reset every time: the tries run out")
+        << QList<Response>{cut} << QList<int>{30, 60, 90} << int(net::Reason::BrokeOff);
+    QTest::newRow("not found: not tried again")
+        << QList<Response>{Response::notFound()} << QList<int>{} << int(net::Reason::HttpError);
+}
+
+// The same answers for a row of the queue and for the YouTube window's
+// file: both are asked again after the same waits, and end alike.
+void TestNameClaims::youtubeRetriedAsARow()
+{
+    QFETCH(QList<Response>, answers);
+    QFETCH(QList<int>, retryWaits);
+    QFETCH(int, reason);
+    test::LocalWeb web;
+    web.server().on(Host, "/row/r.flv", testweb::inTurn(answers));
+    web.server().on(Host, "/window/w.flv", testweb::inTurn(answers));
+    QTemporaryDir dir;
+    test::writeOneRow(dir.path(), "r.flv", "http://media.vidrona.test/row/r.flv", status::Pending);
+    test::QueueRun run(dir.path());
+    run.queue.setRetryDelays({30, 60, 90});
+    QList<int> rowWaits;
+    connect(&run.queue, &DownloadService::rowRetrying, this, [&](quint64, int ms) { rowWaits << ms; });
+    QList<net::Failure> rowEnds;
+    connect(&run.queue, &DownloadService::rowEnded, this, [&](quint64, const net::Failure &f) { rowEnds << f; });
+    QVERIFY(run.run());
+    QCOMPARE(rowWaits, retryWaits);
+    QCOMPARE(rowEnds.size(), 1);
+    QCOMPARE(int(rowEnds.at(0).reason), reason);
+
+    youtube::HttpTransfer window;
+    window.setService(&run.queue);
+    QList<int> windowWaits;
+    connect(&window, &youtube::HttpTransfer::retrying, this, [&](int ms) { windowWaits << ms; });
+    QSignalSpy windowDone(&window, &youtube::HttpTransfer::done);
+    QVERIFY(window.Execute("http://media.vidrona.test/window/w.flv", dir.filePath("w.flv")));
+    QVERIFY(windowDone.wait(30000));
+    QCOMPARE(windowWaits, retryWaits);
+    QCOMPARE(window.failed(), reason != int(net::Reason::None));
+    if (reason == int(net::Reason::None))
+        QCOMPARE(test::readFile(window.filePath()), testweb::Server::patternBytes(0, Size));
 }
 
 QTEST_MAIN(TestNameClaims)

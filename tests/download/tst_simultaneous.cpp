@@ -48,7 +48,6 @@ class TestSimultaneous : public QObject
 {
     Q_OBJECT
 private slots:
-    void cleanup() { net::SpeedLimit::global().setRate(0); }
     void rowsAtOnce_data();
     void rowsAtOnce();
     void cancelStopsOneRow();
@@ -129,8 +128,10 @@ void TestSimultaneous::speedLimitHoldsForAllRows()
     QTemporaryDir dir;
     writeRows(dir.path(), 2);
     test::QueueRun run(dir.path());
-    run.setSimultaneous(2);
-    net::SpeedLimit::global().setRate(Limit);
+    DownloadSettings settings = run.queue.settings();
+    settings.simultaneous = 2;
+    settings.speedLimit = Limit;
+    run.queue.apply(settings);
     QElapsedTimer clock;
     clock.start();
     run.start();
@@ -161,7 +162,8 @@ void TestSimultaneous::newLimitEndsAWait()
     job.finalPath = QDir(dir.path()).filePath("clip0.flv");
     job.stallTimeoutMs = 60000;
     FetchShared shared;
-    net::SpeedLimit::global().setRate(1);
+    job.speedLimit = std::make_shared<net::SpeedLimit>();
+    job.speedLimit->setRate(1);
     std::atomic<bool> done{false};
     FetchResult result;
     std::thread fetching([&] {
@@ -169,7 +171,7 @@ void TestSimultaneous::newLimitEndsAWait()
         done = true;
     });
     const bool waiting = QTest::qWaitFor([&] { return shared.received > 0; }, 20000);
-    net::SpeedLimit::global().setRate(newRate);
+    job.speedLimit->setRate(newRate);
     const bool ended = QTest::qWaitFor([&] { return done.load(); }, 20000);
     shared.cancel = true; // a wait that goes on ends here
     if (!QTest::qWaitFor([&] { return done.load(); }, 20000))

@@ -305,7 +305,7 @@ Plan fetchOnce(engine::Driver &driver, Attempt &a)
     net::Request request;
     request.url = a.job.url;
     request.userNamed = true; // an address in the list; its redirects are judged
-    request.limited = true;
+    request.limit = a.job.speedLimit.get();
     request.fields = a.job.requestFields + rangeFields(a);
     request.cookieFile = a.job.cookieFile;
     request.idleMs = a.job.stallTimeoutMs;

@@ -143,7 +143,7 @@ void Parts::startLane(const PieceScheduler::Assignment &assignment)
     net::Request request;
     request.url = m_job.url;
     request.userNamed = true;
-    request.limited = true;
+    request.limit = m_job.speedLimit.get();
     request.fields = m_job.requestFields;
     request.fields << rangeField(assignment.span.begin, assignment.span.end) << "If-Range: " + m_record.validator();
     request.cookieFile = m_job.cookieFile;

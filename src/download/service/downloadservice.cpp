@@ -1,4 +1,5 @@
 #include "downloadservice.h"
+#include "besidefetch.h"
 #include "download/entrystatus.h"
 #include "download/filefetch.h"
 #include "download/liststore.h"
@@ -20,7 +21,9 @@ DownloadService::DownloadService(const QString &listFolder, const QString &downl
     , m_queue(new QueueRunner(m_store->list(), m_store->downloadFolder(), this))
     , m_extras(listFolder)
     , m_tags(listFolder)
+    , m_limit(std::make_shared<net::SpeedLimit>())
 {
+    m_queue->setSpeedLimit(m_limit);
     m_queue->setExtrasOf([this](const DownloadEntry &e, QList<QByteArray> *fields, QString *cookieFile) {
         *fields = m_extras.extrasOf(e.fileUrl).fields;
         *cookieFile = m_extras.cookieFileOf(e.fileUrl);
@@ -165,10 +168,16 @@ bool DownloadService::fetching() const
 void DownloadService::prepareBeside(FetchJob &job) const
 {
     job.connections = m_settings.connections;
+    job.speedLimit = m_limit;
     const QString folder = QFileInfo(job.finalPath).path();
     for (const QString &name : reservedNames(folder))
         if (!job.takenNames.contains(name, Qt::CaseInsensitive))
             job.takenNames << name;
+}
+
+void DownloadService::prepareBeside(BesideFetch &fetch) const
+{
+    fetch.setRetryDelays(m_queue->retryDelays());
 }
 
 // For the next fetches; running ones go on as they started, but for the
@@ -196,7 +205,7 @@ void DownloadService::apply(const DownloadSettings &settings)
     m_settings.subtitlesInside = settings.subtitlesInside;
     m_queue->setSubtitles(settings.subtitles, settings.subtitlesInside);
     m_settings.speedLimit = qMax<qint64>(0, settings.speedLimit);
-    net::SpeedLimit::global().setRate(m_settings.speedLimit);
+    m_limit->setRate(m_settings.speedLimit);
 }
 
 DownloadSettings DownloadService::settings() const

@@ -13,11 +13,15 @@
 namespace vidrona {
 
 struct FetchJob;
+class BesideFetch;
 class ListStore;
 class MessageService;
 class QueueRunner;
 namespace sitevideo {
 class RowReader;
+}
+namespace net {
+class SpeedLimit;
 }
 
 // What the download rows act on, as the Preferences set it.
@@ -34,8 +38,8 @@ struct DownloadSettings {
 };
 
 // The one door between the windows and the fetching: it owns the download
-// list and its file, the queue, every running row and the settings they
-// run with. The windows call it and show what its signals say; it never
+// list and its file, the queue, every running row, the settings they run
+// with and the speed limit they share (each service its own). The windows call it and show what its signals say; it never
 // speaks to the user about a fetch (the figures and failures go out as
 // data). Made once by the program and handed to whoever needs it.
 class DownloadService : public QObject
@@ -101,6 +105,12 @@ public:
     // own tries for what breaks off; the engine's name claims keep it
     // apart from a row of the same name.
     void prepareBeside(FetchJob &job) const;
+    // And it is tried again as a whole after a passing failure with the
+    // waits the rows have.
+    void prepareBeside(BesideFetch &fetch) const;
+    // The limit the rows and the files beside them share; its rate is the
+    // settings' speedLimit.
+    const net::SpeedLimit &speedLimit() const { return *m_limit; }
     // The door to read a page row's formats again (the program hands one
     // that asks yt-dlp); none: such rows fail when their addresses expired.
     void setRowReader(std::shared_ptr<sitevideo::RowReader> reader);
@@ -143,6 +153,9 @@ private:
     DownloadSettings m_settings;
     RowExtrasStore m_extras;
     RowTagsStore m_tags;
+    // Shared with every fetch that uses it, so that one still running when
+    // the service goes never counts against a limit that is gone.
+    std::shared_ptr<net::SpeedLimit> m_limit;
 };
 
 } // namespace vidrona

@@ -265,7 +265,7 @@ void PieceRun::startLane(Piece &piece, const std::optional<PieceScheduler::Assig
     request.url = p.url;
     request.fields = m_job.requestFields; // the row's own: a browser's cookies reach the pieces too
     request.cookieFile = m_job.cookieFile;
-    request.limited = true;
+    request.limit = m_job.speedLimit.get();
     request.userNamed = m_plan.trusted;
     request.idleMs = m_job.stallTimeoutMs;
     request.bufferBytes = PieceBufferBytes;

@@ -1,10 +1,9 @@
 #include "httptransfer.h"
 #include "download/filefetch.h"
+#include "download/service/besidefetch.h"
 #include "download/service/downloadservice.h"
 #include "net/httpclient.h"
 #include "transfertext.h"
-#include <QRegularExpression>
-#include <QThread>
 
 namespace vidrona::youtube {
 
@@ -31,22 +30,26 @@ qint64 fullLength(const HttpHead &head)
 }
 } // namespace
 
-// What one request's thread and the window's thread share.
+// What one request's fetch thread and the window's thread share.
 struct HttpTransfer::Run {
-    FetchShared fetch;
     std::atomic<bool> bodyRefused{false}; // ended by its head, not a fault
 };
 
-HttpTransfer::HttpTransfer(QObject *parent) : QObject(parent)
+HttpTransfer::HttpTransfer(QObject *parent) : QObject(parent), m_fetch(new BesideFetch(this))
 {
-    initFetching();
     m_arrivals.setInterval(ArrivalPollMs);
     connect(&m_arrivals, &QTimer::timeout, this, &HttpTransfer::pollArrivals);
+    connect(m_fetch, &BesideFetch::retrying, this, [this](int waitMs) { emit retrying(waitMs); });
+    connect(m_fetch, &BesideFetch::finished, this, [this](const net::Failure &failure) {
+        if (!m_fetch->placedAt().isEmpty())
+            m_path = m_fetch->placedAt(); // another name when the wanted one was held
+        onFinished(failure);
+    });
 }
 
 HttpTransfer::~HttpTransfer()
 {
-    stopThread();
+    m_fetch->cancel();
 }
 
 void HttpTransfer::setService(DownloadService *service)
@@ -60,7 +63,7 @@ bool HttpTransfer::Execute(const QString &url, const QString &filePath, bool tak
         m_error = QStringLiteral("Still executing last request.");
         return false;
     }
-    stopThread();
+    m_fetch->cancel();
     release();
     m_error.clear();
     m_head = {};
@@ -73,17 +76,11 @@ bool HttpTransfer::Execute(const QString &url, const QString &filePath, bool tak
     m_path = filePath;
     m_run = std::make_shared<Run>();
     const int generation = ++m_generation;
-    m_thread = QThread::create([this, job = jobFor(url, generation, takeBody), generation, run = m_run] {
-        const FetchResult result = runFetch(job, run->fetch);
-        post(generation, [this, failure = result.failure, placedAt = result.placedAt] {
-            if (!placedAt.isEmpty())
-                m_path = placedAt; // another name when the wanted one was held
-            onFinished(failure);
-        });
-    });
-    m_thread->setObjectName(QStringLiteral("YouTube transfer"));
+    const FetchJob job = jobFor(url, generation, takeBody);
+    if (m_service)
+        m_service->prepareBeside(*m_fetch);
     m_running = true;
-    m_thread->start();
+    m_fetch->start(job); // never running here: it was cancelled above
     m_arrivals.start();
     return true;
 }
@@ -106,7 +103,7 @@ FetchJob HttpTransfer::jobFor(const QString &url, int generation, bool takeBody)
             return true; // the fetch fails it; its words are kept for the error text
         // Without a usable length nothing of the body can be used.
         const bool wanted = takeBody && parseContentLength(head.value("Content-Length")) && fullLength(head) >= 0;
-        run->bodyRefused = !wanted;
+        run->bodyRefused = !wanted; // each try says it anew
         return wanted;
     };
     return job;
@@ -134,7 +131,7 @@ void HttpTransfer::onHead(const HttpHead &head)
 
 void HttpTransfer::pollArrivals()
 {
-    const qint64 received = m_run->fetch.received;
+    const qint64 received = m_fetch->bytesReceived();
     if (received == m_received)
         return;
     m_received = received;
@@ -143,10 +140,9 @@ void HttpTransfer::pollArrivals()
 
 void HttpTransfer::onFinished(const net::Failure &failure)
 {
-    stopThread();
     m_running = false;
     m_arrivals.stop();
-    m_received = m_run->fetch.received;
+    m_received = m_fetch->bytesReceived();
     // A body left unread on purpose ends the request without a fault.
     m_error = m_run->bodyRefused ? QString() : describe(failure);
     m_complete = !failure.failed();
@@ -191,20 +187,10 @@ QByteArray HttpTransfer::GetChunk(qint64 max)
 
 void HttpTransfer::Cancel()
 {
-    stopThread();
+    m_fetch->cancel();
     m_complete = false;
     m_running = false;
     m_arrivals.stop();
-}
-
-void HttpTransfer::stopThread()
-{
-    if (!m_thread)
-        return;
-    m_run->fetch.cancel = true;
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
 }
 
 } // namespace vidrona::youtube

@@ -9,18 +9,18 @@
 #include <functional>
 #include <memory>
 
-class QThread;
-
 namespace vidrona {
+class BesideFetch;
 class DownloadService;
 struct FetchJob;
 }
 
 namespace vidrona::youtube {
 
-// The window's file transfer control: one GET at a time, fetched by the
-// same file fetch as the queue's (download/filefetch.h) on a thread of its
-// own. The body goes to the kept bytes beside the file (continued when an
+// The window's file transfer control: one GET at a time, fetched the way a
+// row of the queue is (download/service/besidefetch.h): the row's driver
+// thread, its tries, and the service's connections, speed limit and name
+// claims. It has no thread of its own. The body goes to the kept bytes beside the file (continued when an
 // earlier fetch of the same file left some and the server proves they are
 // the same version) and the file receives the complete body in one step.
 // Memory stays flat whatever the size. An answer without a usable
@@ -74,6 +74,9 @@ public:
 signals:
     void StateChanged(int state);
     void arrived(qint64 received); // bytes of the file so far
+    // A passing failure: the file is asked for again in waitMs, going on
+    // from its kept bytes (the display keeps what it shows).
+    void retrying(int waitMs);
     void done();                   // the request ended (not after Cancel)
 
 private:
@@ -84,11 +87,10 @@ private:
     void onFinished(const net::Failure &failure);
     void pollArrivals();
     QString describe(const net::Failure &failure) const;
-    void stopThread();
 
     QPointer<DownloadService> m_service;
     std::shared_ptr<Run> m_run;
-    QThread *m_thread = nullptr;
+    BesideFetch *m_fetch;
     QTimer m_arrivals;
     QString m_path;
     QFile m_file;              // read by GetChunk
