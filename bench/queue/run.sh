@@ -7,10 +7,10 @@
 # and in place) over sync_s (curl followed by an fsync of curl's file), and
 # queue_s over curl_s: durable until COMPLETED against a plain curl -o,
 # which does not sync (goal for 1 GiB: at most 1.1).
-# Usage: bench/queue/run.sh [ROUNDS=n]
+# Usage: bench/queue/run.sh [ROUNDS=n] [BUILD=folder]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$root/build-bench-queue
+build=${BUILD:-$root/build-bench-queue} # BUILD: a Release build folder the benches share
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
 cmake --build "$build" --target queue_bench queue_bench_server > /dev/null

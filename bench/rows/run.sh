@@ -7,7 +7,7 @@
 # With BEFORE=<git checkout> the same program is built from that
 # checkout's HEAD (exported to a folder of its own; the checkout is not
 # touched) and run first, so the two runs are side by side.
-# Usage: bench/rows/run.sh [ROWS=n] [CONNECTIONS=n] [SIZE=bytes] [RATE=bytes/s] [BEFORE=path]
+# Usage: bench/rows/run.sh [ROWS=n] [CONNECTIONS=n] [SIZE=bytes] [RATE=bytes/s] [BEFORE=path] [BUILD=folder]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 rows=${ROWS:-8}
@@ -38,8 +38,9 @@ before_source() {
     echo "$src"
 }
 
-build "$root" "$root/build-bench-rows"
-"$root/build-bench-rows/bench/segmented/segmented_bench_server" "$rate" > "$work/server.out" &
+after=${BUILD:-$root/build-bench-rows} # BUILD: a Release build folder the benches share
+build "$root" "$after"
+"$after/bench/segmented/segmented_bench_server" "$rate" > "$work/server.out" &
 server_pid=$!
 for _ in $(seq 50); do
     grep -q '^port ' "$work/server.out" 2> /dev/null && break
@@ -60,4 +61,4 @@ if [ -n "${BEFORE:-}" ]; then
     build "$src" "$root/build-bench-rows-before"
     run "before ($(git -C "$BEFORE" rev-parse --short HEAD))" "$root/build-bench-rows-before"
 fi
-run "after ($(git -C "$root" rev-parse --short HEAD))" "$root/build-bench-rows"
+run "after ($(git -C "$root" rev-parse --short HEAD))" "$after"

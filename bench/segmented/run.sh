@@ -5,10 +5,10 @@
 # place), by the same with 1 connection, by aria2c -x8 -s8 -k1M and by one
 # curl. Prints the times, the ratios against aria2c and against one
 # connection, and each one's peak memory.
-# Usage: bench/segmented/run.sh [ROUNDS=n] [SIZE=bytes] [RATE=bytes/s]
+# Usage: bench/segmented/run.sh [ROUNDS=n] [SIZE=bytes] [RATE=bytes/s] [BUILD=folder]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$root/build-bench-segmented
+build=${BUILD:-$root/build-bench-segmented} # BUILD: a Release build folder the benches share
 if ! command -v aria2c > /dev/null; then
     apt-get install -y aria2 > /dev/null
 fi

@@ -6,7 +6,7 @@
 # show the whole size; needs about 3 GiB free in the temporary folder).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
-build="$repo/build-bench-youtube"
+build=${BUILD:-$repo/build-bench-youtube} # BUILD: a Release build folder the benches share
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF >/dev/null
 cmake --build "$build" --target youtube_bench >/dev/null
 export QT_QPA_PLATFORM=offscreen http_proxy= HTTP_PROXY=
