@@ -10,9 +10,14 @@
 # Usage: bench/queue/run.sh [ROUNDS=n] [BUILD=folder]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD:-$root/build-bench-queue} # BUILD: a Release build folder the benches share
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
+build=${BUILD:-$root/build-bench-queue}
+# BUILD: a build folder configured already (the benches may share one), taken as it is
+if [ -n "${BUILD:-}" ]; then
+    cmake "$build" -DVIDRONA_BENCH=ON > /dev/null
+else
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+          -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
+fi
 cmake --build "$build" --target queue_bench queue_bench_server > /dev/null
 
 work=$(mktemp -d)

@@ -22,9 +22,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# build SOURCE BUILD: the bench program and the server, Release.
+# build SOURCE BUILD: the bench program and the server, Release (a BUILD
+# folder given is taken as it is configured).
 build() {
-    cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
+    if [ -n "${BUILD:-}" ] && [ "$2" = "$BUILD" ]; then
+        cmake "$2" -DVIDRONA_BENCH=ON > /dev/null
+    else
+        cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
+    fi
     cmake --build "$2" --target rows_bench segmented_bench_server > /dev/null
 }
 
@@ -38,7 +43,7 @@ before_source() {
     echo "$src"
 }
 
-after=${BUILD:-$root/build-bench-rows} # BUILD: a Release build folder the benches share
+after=${BUILD:-$root/build-bench-rows} # BUILD: a build folder configured already (the benches may share one)
 build "$root" "$after"
 "$after/bench/segmented/segmented_bench_server" "$rate" > "$work/server.out" &
 server_pid=$!

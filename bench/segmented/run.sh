@@ -8,12 +8,17 @@
 # Usage: bench/segmented/run.sh [ROUNDS=n] [SIZE=bytes] [RATE=bytes/s] [BUILD=folder]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD:-$root/build-bench-segmented} # BUILD: a Release build folder the benches share
+build=${BUILD:-$root/build-bench-segmented}
 if ! command -v aria2c > /dev/null; then
     apt-get install -y aria2 > /dev/null
 fi
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
+# BUILD: a build folder configured already (the benches may share one), taken as it is
+if [ -n "${BUILD:-}" ]; then
+    cmake "$build" -DVIDRONA_BENCH=ON > /dev/null
+else
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+          -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
+fi
 cmake --build "$build" --target segmented_bench segmented_bench_server > /dev/null
 
 size=${SIZE:-268435456}

@@ -6,8 +6,13 @@
 # show the whole size; needs about 3 GiB free in the temporary folder).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD:-$repo/build-bench-youtube} # BUILD: a Release build folder the benches share
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF >/dev/null
+build=${BUILD:-$repo/build-bench-youtube}
+# BUILD: a build folder configured already (the benches may share one), taken as it is
+if [ -n "${BUILD:-}" ]; then
+    cmake "$build" -DVIDRONA_BENCH=ON >/dev/null
+else
+    cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF >/dev/null
+fi
 cmake --build "$build" --target youtube_bench >/dev/null
 export QT_QPA_PLATFORM=offscreen http_proxy= HTTP_PROXY=
 "$build/bench/youtube/youtube_bench" --size $((256 * 1024 * 1024))

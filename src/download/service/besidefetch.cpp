@@ -2,6 +2,7 @@
 #include "download/filefetch.h"
 #include "download/retries.h"
 #include "download/transfer.h"
+#include <utility>
 
 namespace vidrona {
 
@@ -33,8 +34,8 @@ bool BesideFetch::start(const FetchJob &job)
 void BesideFetch::tryOnce()
 {
     dropTransfer();
-    m_transfer = std::make_unique<Transfer>();
-    connect(m_transfer.get(), &Transfer::finished, this, &BesideFetch::onTried);
+    m_transfer = new Transfer(this);
+    connect(m_transfer, &Transfer::finished, this, &BesideFetch::onTried);
     m_transfer->start(*m_job); // a fresh transfer always accepts
 }
 
@@ -61,10 +62,11 @@ void BesideFetch::cancel()
 
 // A running transfer goes at once, waiting for its thread, so that its
 // kept bytes are let go of; an idle one may be the sender of the
-// finished() being handled, so it goes from the event loop.
+// finished() being handled, so it goes from the event loop (or with this
+// object, its parent, whichever comes first).
 void BesideFetch::dropTransfer()
 {
-    Transfer *transfer = m_transfer.release();
+    Transfer *transfer = std::exchange(m_transfer, nullptr);
     if (!transfer)
         return;
     transfer->disconnect(this);

@@ -55,7 +55,7 @@ private:
     void dropTransfer();
 
     std::unique_ptr<FetchJob> m_job;
-    std::unique_ptr<Transfer> m_transfer; // made anew for each try
+    Transfer *m_transfer = nullptr; // a child, made anew for each try
     QTimer m_wait;
     QList<int> m_delaysMs;
     int m_retries = 0;
