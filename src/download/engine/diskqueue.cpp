@@ -8,12 +8,17 @@
 namespace vidrona::engine {
 
 namespace {
-// Chunks that follow each other are written as one up to this size: fewer
-// system calls when every connection's bytes arrive in small buffers.
-constexpr qsizetype MergeUpTo = 256 << 10;
+// A chunk's room: the bytes that follow it are written with it up to this
+// size (fewer system calls when every connection's bytes arrive in small
+// buffers), and its buffer serves the chunks after it.
+constexpr qsizetype ChunkRoom = 128 << 10;
 // The disk is told to start writing this often, so the sync that puts the
 // file in place has little left to do.
 constexpr qint64 WriteBehindBytes = 8 << 20;
+// Written chunks' buffers kept for the next ones, up to this much room:
+// fresh memory for every chunk cost a page fault and a cleared page per
+// 4 KiB, as much work as the copy itself.
+constexpr qsizetype SpareRoom = DiskQueue::MaxQueuedBytes / 2;
 } // namespace
 
 // The writer threads of every row. A queue with chunks waits in line;
@@ -102,10 +107,12 @@ void DiskQueue::put(qint64 offset, const char *data, qsizetype length)
         if (m_failure.failed())
             return; // the row is failing; its bytes would go nowhere
         Chunk *last = m_chunks.empty() ? nullptr : &m_chunks.back();
-        if (last && !last->save && last->offset + last->bytes.size() == offset && last->bytes.size() < MergeUpTo)
+        // Merged only into room the chunk has: a grown buffer is fresh memory.
+        if (last && !last->save && last->offset + last->bytes.size() == offset
+            && last->bytes.capacity() - last->bytes.size() >= length)
             last->bytes.append(data, length);
         else
-            m_chunks.push_back({offset, QByteArray(data, length)});
+            m_chunks.push_back({offset, takeSpare(data, length)});
         m_queued += length;
         m_wasFull = m_wasFull || m_queued >= MaxQueuedBytes;
         if (m_scheduled)
@@ -113,6 +120,32 @@ void DiskQueue::put(qint64 offset, const char *data, qsizetype length)
         m_scheduled = true;
     }
     WriterPool::global().ready(this);
+}
+
+// Under the lock: a buffer kept from a written chunk, holding data.
+QByteArray DiskQueue::takeSpare(const char *data, qsizetype length)
+{
+    if (m_spare.empty() || m_spare.back().capacity() < length) {
+        QByteArray bytes;
+        bytes.reserve(qMax(length, ChunkRoom));
+        bytes.append(data, length);
+        return bytes;
+    }
+    QByteArray bytes = std::move(m_spare.back());
+    m_spare.pop_back();
+    m_spareRoom -= bytes.capacity();
+    bytes.append(data, length);
+    return bytes;
+}
+
+// Under the lock: keeps a written chunk's buffer while there is room.
+void DiskQueue::keepSpare(QByteArray bytes)
+{
+    if (bytes.isDetached() && m_spareRoom + bytes.capacity() <= SpareRoom) {
+        bytes.truncate(0); // keeps its capacity
+        m_spareRoom += bytes.capacity();
+        m_spare.push_back(std::move(bytes));
+    }
 }
 
 void DiskQueue::saveAfterSync(std::function<bool()> save)
@@ -157,7 +190,7 @@ bool DiskQueue::writeNext()
         m_idle.notify_all();
         return false;
     }
-    const Chunk chunk = std::move(m_chunks.front());
+    Chunk chunk = std::move(m_chunks.front());
     m_chunks.pop_front();
     m_writing = true;
     lock.unlock();
@@ -168,6 +201,7 @@ bool DiskQueue::writeNext()
     lock.lock();
     m_writing = false;
     m_queued -= chunk.bytes.size();
+    keepSpare(std::move(chunk.bytes));
     const bool room = m_wasFull && m_queued < MaxQueuedBytes / 2;
     if (room)
         m_wasFull = false;

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 namespace vidrona {
 class FileWriter;
@@ -64,6 +65,8 @@ private:
     bool writeNext();
     void writeOne(const Chunk &chunk);
     void syncThenSave(const Chunk &chunk);
+    QByteArray takeSpare(const char *data, qsizetype length);
+    void keepSpare(QByteArray bytes);
 
     FileWriter &m_writer;
     std::function<void()> m_roomAgain;
@@ -77,6 +80,8 @@ private:
     net::Failure m_failure;
     QList<Span> m_written;
     qint64 m_sinceWriteBack = 0;
+    std::vector<QByteArray> m_spare; // written chunks' buffers, empty, for the next ones
+    qsizetype m_spareRoom = 0;       // their capacity together
 };
 
 } // namespace vidrona::engine
