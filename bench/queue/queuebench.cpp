@@ -7,7 +7,7 @@
 #include "app/mainwindow.h"
 #include "download/liststore.h"
 #include "download/service/downloadservice.h"
-#include "ui/mainwindow/frmmain.h"
+#include "ui/mainwindow/mainwindowview.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QNetworkProxyFactory>
@@ -40,11 +40,11 @@ int main(int argc, char **argv)
     }
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     PrintedMessages messages;
-    const auto frm = vidrona::createMainWindow(args[2], &messages);
-    vidrona::FrmMain &window = *frm;
+    const auto madeWindow = vidrona::createMainWindow(args[2], &messages);
+    vidrona::MainWindowView &window = *madeWindow;
     auto &service = *window.findChild<vidrona::DownloadService *>();
     auto &store = service.store();
-    window.Form_Load();
+    window.startUp();
     window.show();
     store.Download(args[1]);
 
@@ -83,6 +83,6 @@ int main(int argc, char **argv)
     sinceTick.start();
     meter.start();
     clock.start();
-    window.findChild<QPushButton *>("cmdDownload")->click();
+    window.findChild<QPushButton *>("startButton")->click();
     return app.exec();
 }

@@ -5,7 +5,7 @@
 #include "server.h"
 #include "download/youtube/httptransfer.h"
 #include "download/youtube/transfertext.h"
-#include "ui/youtube/frmyoutube.h"
+#include "ui/youtube/youtubewindow.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -59,20 +59,20 @@ double throughWindow(const QString &folder, qint64 size, bool *ok, double *waitS
 {
     PrintMessages messages;
     QString cancel;
-    vidrona::FrmYouTube::setClipboardText([] { return QString(); });
-    vidrona::FrmYouTube w(&cancel, folder, &messages);
-    w.Form_Load();
+    vidrona::YouTubeWindow::setClipboardText([] { return QString(); });
+    vidrona::YouTubeWindow w(&cancel, folder, &messages);
+    w.startUp();
     w.show();
     const QString id = QStringLiteral("bytes-%1").arg(size);
-    w.Text1->setText(QStringLiteral("http://youtube.com/watch?v=") + id);
+    w.addressBox->setText(QStringLiteral("http://youtube.com/watch?v=") + id);
     QElapsedTimer t;
     t.start();
-    w.cmdDownload->click();
+    w.downloadButton->click();
     QEventLoop loop;
     QTimer poll;
     // The wait ends with the completed response; the steps follow.
     *waitSeconds = -1;
-    QObject::connect(w.Inet2, &vidrona::youtube::HttpTransfer::StateChanged, &loop, [&](int state) {
+    QObject::connect(w.transfer, &vidrona::youtube::HttpTransfer::StateChanged, &loop, [&](int state) {
         if (state == vidrona::youtube::HttpTransfer::ResponseCompleted)
             *waitSeconds = t.nsecsElapsed() / 1e9;
     });
@@ -84,12 +84,12 @@ double throughWindow(const QString &folder, qint64 size, bool *ok, double *waitS
     loop.exec();
     const double seconds = t.nsecsElapsed() / 1e9;
     // The counters end on the whole size, past 32 bits too.
-    *ok = w.panelText(1) == QStringLiteral("File downloaded") && w.lblSaved->text() == QString::number(size)
-          && w.lblLeft->text() == QStringLiteral("0") && w.lblSize->text() == vidrona::youtube::sizeText(size)
+    *ok = w.panelText(1) == QStringLiteral("File downloaded") && w.savedLabel->text() == QString::number(size)
+          && w.remainingLabel->text() == QStringLiteral("0") && w.sizeLabel->text() == vidrona::youtube::sizeText(size)
           && matches(QDir(folder).filePath(QStringLiteral("Video %1.flv").arg(id)), size);
     if (!*ok)
         std::fprintf(stderr, "window shows: %s, %s saved, %s left, size %s\n", qPrintable(w.panelText(1)),
-                     qPrintable(w.lblSaved->text()), qPrintable(w.lblLeft->text()), qPrintable(w.lblSize->text()));
+                     qPrintable(w.savedLabel->text()), qPrintable(w.remainingLabel->text()), qPrintable(w.sizeLabel->text()));
     return seconds;
 }
 

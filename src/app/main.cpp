@@ -4,7 +4,7 @@
 #include "desktop/desktopbus.h"
 #include "desktop/listowner.h"
 #include "desktop/folders.h"
-#include "ui/mainwindow/frmmain.h"
+#include "ui/mainwindow/mainwindowview.h"
 #include "ui/widgetmessages.h"
 #include <QApplication>
 #include <QIcon>
@@ -72,7 +72,7 @@ int main(int argc, char **argv)
         vidrona::bringToFront(*window);
         vidrona::addVideos(*window, more);
     });
-    window->Form_Load();
+    window->startUp();
     window->show();
     if (!addresses.isEmpty())
         QTimer::singleShot(0, window.get(), [&window, addresses] { vidrona::addVideos(*window, addresses); });

@@ -1,4 +1,4 @@
-// Assembles the main window: FrmMain's controls, found by their names,
+// Assembles the main window: MainWindowView's controls, found by their names,
 // handed to the panel of the subsystem that drives them.
 #include "mainwindow.h"
 #include "ui/mainwindow/linkspanel.h"
@@ -11,12 +11,12 @@
 #include "resolve/ytdlp/formatsreader.h"
 #include "ui/mainwindow/downloadfolderview.h"
 #include "ui/mainwindow/dropreceiver.h"
-#include "ui/preferences/frmpreferences.h"
+#include "ui/preferences/preferenceswindow.h"
 #include <QAction>
 #include <QFileDialog>
 #include <functional>
 #include <memory>
-#include "ui/mainwindow/frmmain.h"
+#include "ui/mainwindow/mainwindowview.h"
 #include "ui/mainwindow/queuepanel.h"
 #include "ui/messagebox/helppanel.h"
 #include "ui/mainwindow/addvideopanel.h"
@@ -37,7 +37,7 @@ namespace {
 // A control the window must have; a missing one is a programming error
 // that should stop the program at once rather than crash later.
 template <typename T>
-T *control(const FrmMain &window, const char *name)
+T *control(const MainWindowView &window, const char *name)
 {
     T *found = window.findChild<T *>(QString::fromLatin1(name));
     if (!found)
@@ -45,32 +45,32 @@ T *control(const FrmMain &window, const char *name)
     return found;
 }
 
-QueuePanel *attachQueue(FrmMain &w, DownloadService &service, MessageService &messages)
+QueuePanel *attachQueue(MainWindowView &w, DownloadService &service, MessageService &messages)
 {
     return new QueuePanel(service, messages,
-                          {control<QTreeView>(w, "lDownload"), control<QPushButton>(w, "cmdDownload"),
-                           control<QPushButton>(w, "cmdCancel"), control<QPushButton>(w, "cmdRemove"),
-                           control<QPushButton>(w, "cmdClean"), control<QProgressBar>(w, "P1"),
-                           control<QLabel>(w, "lblProgress"), control<QTimer>(w, "Timer1")},
+                          {control<QTreeView>(w, "downloadList"), control<QPushButton>(w, "startButton"),
+                           control<QPushButton>(w, "cancelButton"), control<QPushButton>(w, "removeButton"),
+                           control<QPushButton>(w, "cleanButton"), control<QProgressBar>(w, "filesBar"),
+                           control<QLabel>(w, "filesLabel"), control<QTimer>(w, "startupTimer")},
                           &w);
 }
 
-AddVideoPanel *attachAddVideo(FrmMain &w, DownloadService &service, MessageService &messages,
+AddVideoPanel *attachAddVideo(MainWindowView &w, DownloadService &service, MessageService &messages,
                               YouTubeOpener *youTube)
 {
     return new AddVideoPanel(service, messages,
-                             {control<QLineEdit>(w, "txtUrl"), control<QPushButton>(w, "cmdAddVideo"),
-                              control<QLabel>(w, "Label4"), control<QRadioButton>(w, "OptLow"),
-                              control<QRadioButton>(w, "OptHigh"), control<QRadioButton>(w, "OptAvi")},
+                             {control<QLineEdit>(w, "addressBox"), control<QPushButton>(w, "addVideoButton"),
+                              control<QLabel>(w, "sampleLabel"), control<QRadioButton>(w, "lowQualityOption"),
+                              control<QRadioButton>(w, "highQualityOption"), control<QRadioButton>(w, "aviQualityOption")},
                              [youTube] { youTube->showYouTubeWindow(); }, &w);
 }
 
-LinksPanel *attachLinks(FrmMain &w, MessageService &messages)
+LinksPanel *attachLinks(MainWindowView &w, MessageService &messages)
 {
-    LinksPanel::Controls ui{control<QComboBox>(w, "Combo1"), control<QLineEdit>(w, "Text1"),
-                            control<QPushButton>(w, "cmdSearch"),
-                            control<QPushButton>(w, "CmdDownloadflash"), {}};
-    static const char *const logos[] = {"Image2", "Image3", "Image4", "Image5", "Image6", "Image7"};
+    LinksPanel::Controls ui{control<QComboBox>(w, "siteBox"), control<QLineEdit>(w, "searchBox"),
+                            control<QPushButton>(w, "searchButton"),
+                            control<QPushButton>(w, "playerButton"), {}};
+    static const char *const logos[] = {"youTubeLogo", "googleVideoLogo", "breakLogo", "videktaLogo", "tvaliLogo", "allVideosLogo"};
     for (int i = 0; i < 6; ++i)
         ui.logos[i] = control<QWidget>(w, logos[i]);
     return new LinksPanel(messages, ui, &w);
@@ -78,7 +78,7 @@ LinksPanel *attachLinks(FrmMain &w, MessageService &messages)
 
 // The desktop hears of what the queue does; a notification's "Open
 // Folder" shows the download folder.
-void tellDesktop(FrmMain &w, DownloadService &service, DesktopBus &desktop)
+void tellDesktop(MainWindowView &w, DownloadService &service, DesktopBus &desktop)
 {
     QObject::connect(&service, &DownloadService::rowEnded, &desktop,
                      [&w, &service, &desktop](quint64 id, const net::Failure &failure) {
@@ -108,13 +108,13 @@ void applyPreferences(const Preferences &p, DownloadService &service, DesktopBus
 }
 
 // Ctrl+, and the list's context menu open the Preferences window.
-void attachPreferences(FrmMain &w, QTreeView *list, const Folders &folders, MessageService &messages,
+void attachPreferences(MainWindowView &w, QTreeView *list, const Folders &folders, MessageService &messages,
                        const std::function<void(const Preferences &)> &apply)
 {
     auto store = std::make_shared<PreferenceStore>(folders);
     apply(store->load().bounded());
     auto *open = new QAction(QStringLiteral("Preferences..."), &w);
-    open->setObjectName(QStringLiteral("actPreferences"));
+    open->setObjectName(QStringLiteral("preferencesAction"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     open->setShortcutContext(Qt::WindowShortcut);
     w.addAction(open);
@@ -123,31 +123,31 @@ void attachPreferences(FrmMain &w, QTreeView *list, const Folders &folders, Mess
         const auto chooser = [](QWidget *parent, const QString &start) {
             return QFileDialog::getExistingDirectory(parent, QStringLiteral("Download folder"), start);
         };
-        auto *dialog = new FrmPreferences(*store, downloads, chooser, messages, &w);
+        auto *dialog = new PreferencesWindow(*store, downloads, chooser, messages, &w);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(dialog, &FrmPreferences::changed, &w, apply);
+        QObject::connect(dialog, &PreferencesWindow::changed, &w, apply);
         dialog->open();
     });
 }
 
 } // namespace
 
-std::unique_ptr<FrmMain> createMainWindow(const QString &programFolder, MessageService *messages)
+std::unique_ptr<MainWindowView> createMainWindow(const QString &programFolder, MessageService *messages)
 {
     return createMainWindow(Folders{programFolder, programFolder, true}, messages);
 }
 
-std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService *messages, DesktopBus *desktop)
+std::unique_ptr<MainWindowView> createMainWindow(const Folders &folders, MessageService *messages, DesktopBus *desktop)
 {
-    auto window = std::make_unique<FrmMain>();
-    FrmMain &w = *window;
+    auto window = std::make_unique<MainWindowView>();
+    MainWindowView &w = *window;
     auto *service = new DownloadService(folders.list, folders.downloads, messages, &w);
     service->setRowReader(std::make_shared<vidrona::resolve::ytdlp::FormatsReader>());
     ListStore *store = &service->store();
     auto *youTube = new YouTubeOpener(folders.downloads, *messages, &w);
     youTube->setService(service);
     QueuePanel *queue = attachQueue(w, *service, *messages);
-    QTreeView *list = control<QTreeView>(w, "lDownload");
+    QTreeView *list = control<QTreeView>(w, "downloadList");
     showDownloadFolder(list, *store, *messages);
     new DropReceiver({&w, list->viewport()}, [&w](const QStringList &addresses) { addVideos(w, addresses); }, &w);
     if (desktop)
@@ -157,35 +157,35 @@ std::unique_ptr<FrmMain> createMainWindow(const Folders &folders, MessageService
     });
     AddVideoPanel *addVideo = attachAddVideo(w, *service, *messages, youTube);
     LinksPanel *links = attachLinks(w, *messages);
-    auto *help = new HelpPanel(control<QPushButton>(w, "cmdContacts"),
-                               control<QPushButton>(w, "Command2"), &w);
+    auto *help = new HelpPanel(control<QPushButton>(w, "helpButton"),
+                               control<QPushButton>(w, "aboutButton"), &w);
 
     // Start-up order: the list and the question whether to go on, the
     // site box, the quality choice, the box pictures.
-    QObject::connect(&w, &FrmMain::loading, queue, &QueuePanel::Form_Load);
-    QObject::connect(&w, &FrmMain::loading, links, &LinksPanel::Form_Load);
-    QObject::connect(&w, &FrmMain::loading, addVideo, &AddVideoPanel::Form_Load);
-    QObject::connect(&w, &FrmMain::loading, help, &HelpPanel::Form_Load);
-    QObject::connect(&w, &FrmMain::unloading, queue, &QueuePanel::Form_Unload);
-    QObject::connect(&w, &FrmMain::unloading, help, &HelpPanel::Form_Unload);
+    QObject::connect(&w, &MainWindowView::loading, queue, &QueuePanel::startUp);
+    QObject::connect(&w, &MainWindowView::loading, links, &LinksPanel::startUp);
+    QObject::connect(&w, &MainWindowView::loading, addVideo, &AddVideoPanel::startUp);
+    QObject::connect(&w, &MainWindowView::loading, help, &HelpPanel::startUp);
+    QObject::connect(&w, &MainWindowView::unloading, queue, &QueuePanel::shutDown);
+    QObject::connect(&w, &MainWindowView::unloading, help, &HelpPanel::shutDown);
     return window;
 }
 
-void addVideos(FrmMain &window, const QStringList &addresses)
+void addVideos(MainWindowView &window, const QStringList &addresses)
 {
     AddVideoPanel *panel = window.findChild<AddVideoPanel *>(QString(), Qt::FindDirectChildrenOnly);
     if (panel)
         panel->addAddresses(addresses);
 }
 
-void addVideos(FrmMain &window, const QList<HandedAddress> &addresses)
+void addVideos(MainWindowView &window, const QList<HandedAddress> &addresses)
 {
     AddVideoPanel *panel = window.findChild<AddVideoPanel *>(QString(), Qt::FindDirectChildrenOnly);
     if (panel)
         panel->addAddresses(addresses);
 }
 
-void bringToFront(FrmMain &window)
+void bringToFront(MainWindowView &window)
 {
     window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
     window.show();

@@ -72,8 +72,8 @@ void TestStartup::confirmQuestion()
     test::RecordingMessages messages;
     messages.answers << answer;
     const auto window = createMainWindow(dir.path(), &messages);
-    FrmMain &w = *window;
-    w.Form_Load();
+    MainWindowView &w = *window;
+    w.startUp();
     if (question.isEmpty()) {
         QVERIFY(messages.calls.isEmpty());
     } else {
@@ -82,14 +82,14 @@ void TestStartup::confirmQuestion()
         QCOMPARE(messages.calls[0].title, QString("Confirm"));
         QCOMPARE(messages.calls[0].flags, 36);
     }
-    QCOMPARE(test::ctl<QTimer>(w, "Timer1")->isActive(), timerOn);
-    QCOMPARE(test::ctl<QTimer>(w, "Timer1")->interval(), 100);
+    QCOMPARE(test::ctl<QTimer>(w, "startupTimer")->isActive(), timerOn);
+    QCOMPARE(test::ctl<QTimer>(w, "startupTimer")->interval(), 100);
     // The bar counts completed rows of all rows; an empty list shows empty.
-    QCOMPARE(test::ctl<QProgressBar>(w, "P1")->value(), test::storeOf(w).list().completedCount());
-    QVERIFY(test::ctl<QProgressBar>(w, "P1")->maximum() > test::ctl<QProgressBar>(w, "P1")->minimum());
+    QCOMPARE(test::ctl<QProgressBar>(w, "filesBar")->value(), test::storeOf(w).list().completedCount());
+    QVERIFY(test::ctl<QProgressBar>(w, "filesBar")->maximum() > test::ctl<QProgressBar>(w, "filesBar")->minimum());
     if (test::storeOf(w).list().count() > 0)
-        QCOMPARE(test::ctl<QProgressBar>(w, "P1")->maximum(), test::storeOf(w).list().count());
-    QVERIFY(test::ctl<QTimer>(w, "Timer1")->isSingleShot());
+        QCOMPARE(test::ctl<QProgressBar>(w, "filesBar")->maximum(), test::storeOf(w).list().count());
+    QVERIFY(test::ctl<QTimer>(w, "startupTimer")->isSingleShot());
 }
 
 void TestStartup::controlsAfterLoad()
@@ -97,16 +97,16 @@ void TestStartup::controlsAfterLoad()
     QTemporaryDir dir;
     test::RecordingMessages messages;
     const auto window = createMainWindow(dir.path(), &messages);
-    FrmMain &w = *window;
-    w.Form_Load();
-    QCOMPARE(test::ctl<QComboBox>(w, "Combo1")->count(), 8);
-    QCOMPARE(test::ctl<QComboBox>(w, "Combo1")->currentIndex(), -1);
-    QCOMPARE(test::ctl<QComboBox>(w, "Combo1")->placeholderText(), QString("Choose Site"));
-    QVERIFY(test::ctl<QComboBox>(w, "Combo1")->itemText(0).contains("Videkta"));
-    QVERIFY(test::ctl<QComboBox>(w, "Combo1")->itemText(7).contains("Google"));
-    QVERIFY(test::ctl<QRadioButton>(w, "OptLow")->isChecked());
-    QVERIFY(!test::ctl<QTimer>(w, "Timer1")->isActive());
-    QCOMPARE(test::ctl<QLabel>(w, "lblProgress")->text(), QString("0 of 0 files downloaded."));
+    MainWindowView &w = *window;
+    w.startUp();
+    QCOMPARE(test::ctl<QComboBox>(w, "siteBox")->count(), 8);
+    QCOMPARE(test::ctl<QComboBox>(w, "siteBox")->currentIndex(), -1);
+    QCOMPARE(test::ctl<QComboBox>(w, "siteBox")->placeholderText(), QString("Choose Site"));
+    QVERIFY(test::ctl<QComboBox>(w, "siteBox")->itemText(0).contains("Videkta"));
+    QVERIFY(test::ctl<QComboBox>(w, "siteBox")->itemText(7).contains("Google"));
+    QVERIFY(test::ctl<QRadioButton>(w, "lowQualityOption")->isChecked());
+    QVERIFY(!test::ctl<QTimer>(w, "startupTimer")->isActive());
+    QCOMPARE(test::ctl<QLabel>(w, "filesLabel")->text(), QString("0 of 0 files downloaded."));
         QCOMPARE(QFile(dir.filePath("List")).size(), 0);
 }
 
@@ -115,25 +115,25 @@ void TestStartup::captions_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     const QList<QPair<const char *, const char *>> all = {
-        {"Frame2", "Add Video to Download"},
-        {"Label3", "Copy the URL of the target video and paste here"},
-        {"cmdAddVideo", "&Add Video"},
-        {"OptLow", "Low Quality (flv)"},
-        {"OptHigh", "High Quality (wmv)"},
-        {"OptAvi", "High Quality (avi)"},
-        {"cmdDownload", "Start Download"},
-        {"cmdCancel", "Cancel"},
-        {"cmdRemove", "Remove"},
-        {"cmdClean", "Clean"},
-        {"Frame1", "Video Search"},
-        {"Label1", "Enter the keywords for a search in your chosen site"},
-        {"cmdSearch", "&Search"},
-        {"Label2", "Sample : Subaru Impreza"},
-        {"Frame3", "FLV Player"},
-        {"Label6", "Videos downloaded are in FLV format thus a FLV Player is needed to watch videos."},
-        {"CmdDownloadflash", "&Flv Player"},
-        {"cmdContacts", "H e l p !"},
-        {"Command2", "About"},
+        {"addVideoGroup", "Add Video to Download"},
+        {"addressCaption", "Copy the URL of the target video and paste here"},
+        {"addVideoButton", "&Add Video"},
+        {"lowQualityOption", "Low Quality (flv)"},
+        {"highQualityOption", "High Quality (wmv)"},
+        {"aviQualityOption", "High Quality (avi)"},
+        {"startButton", "Start Download"},
+        {"cancelButton", "Cancel"},
+        {"removeButton", "Remove"},
+        {"cleanButton", "Clean"},
+        {"searchGroup", "Video Search"},
+        {"searchCaption", "Enter the keywords for a search in your chosen site"},
+        {"searchButton", "&Search"},
+        {"searchSample", "Sample : Subaru Impreza"},
+        {"playerGroup", "FLV Player"},
+        {"playerCaption", "Videos downloaded are in FLV format thus a FLV Player is needed to watch videos."},
+        {"playerButton", "&Flv Player"},
+        {"helpButton", "H e l p !"},
+        {"aboutButton", "About"},
     };
     for (const auto &c : all)
         QTest::newRow(c.first) << QString(c.first) << QString(c.second);
@@ -146,7 +146,7 @@ void TestStartup::captions()
     QTemporaryDir dir;
     test::RecordingMessages messages;
     const auto window = createMainWindow(dir.path(), &messages);
-    FrmMain &w = *window;
+    MainWindowView &w = *window;
     QWidget *c = w.findChild<QWidget *>(name);
     QVERIFY2(c, qPrintable(name));
     QString shown;
@@ -161,14 +161,14 @@ void TestStartup::buttonImagesLiveWithTheWindow()
 {
     QTemporaryDir dir;
     test::RecordingMessages messages;
-    FrmMain *w = createMainWindow(dir.path(), &messages).release();
-    w->Form_Load();
-    QCOMPARE(msgbox::loadedButtonImageCount(), 12);
-    const QImage ok = msgbox::buttonImage(msgbox::ButtonKind::Ok, msgbox::ButtonLook::Hover);
+    MainWindowView *w = createMainWindow(dir.path(), &messages).release();
+    w->startUp();
+    QCOMPARE(messagebox::loadedButtonImageCount(), 12);
+    const QImage ok = messagebox::buttonImage(messagebox::ButtonKind::Ok, messagebox::ButtonLook::Hover);
     QCOMPARE(ok.size(), QSize(58, 17));
     w->show();
     w->close();
-    QCOMPARE(msgbox::loadedButtonImageCount(), 0);
+    QCOMPARE(messagebox::loadedButtonImageCount(), 0);
     delete w;
 }
 
@@ -177,19 +177,19 @@ void TestStartup::keyboardReachesTheAddressBox()
     QTemporaryDir dir;
     test::RecordingMessages messages;
     const auto window = createMainWindow(dir.path(), &messages);
-    FrmMain &w = *window;
-    w.Form_Load();
+    MainWindowView &w = *window;
+    w.startUp();
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(test::ctl<QLineEdit>(w, "txtUrl")));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(test::ctl<QLineEdit>(w, "addressBox")));
     QTest::keyClicks(QApplication::focusWidget(), "http://x");
-    QCOMPARE(test::ctl<QLineEdit>(w, "txtUrl")->text(), QString("http://x"));
+    QCOMPARE(test::ctl<QLineEdit>(w, "addressBox")->text(), QString("http://x"));
     // Alt+A reaches "&Add Video": the mnemonic is a real shortcut.
-    QSignalSpy pressed(test::ctl<QPushButton>(w, "cmdAddVideo"), &QPushButton::clicked);
+    QSignalSpy pressed(test::ctl<QPushButton>(w, "addVideoButton"), &QPushButton::clicked);
     QTest::keyClick(&w, Qt::Key_A, Qt::AltModifier);
     QTRY_COMPARE(pressed.count(), 1); // a mnemonic animates the click first
-    QVERIFY(!test::ctl<QTreeView>(w, "lDownload")->accessibleName().isEmpty());
-    QVERIFY(!test::ctl<QProgressBar>(w, "P1")->accessibleName().isEmpty());
+    QVERIFY(!test::ctl<QTreeView>(w, "downloadList")->accessibleName().isEmpty());
+    QVERIFY(!test::ctl<QProgressBar>(w, "filesBar")->accessibleName().isEmpty());
 }
 
 // An installed copy's window keeps the list in its folder and tells where
@@ -200,14 +200,14 @@ void TestStartup::listAndDownloadsApart()
     test::RecordingMessages messages;
     test::BrowserCapture fileManager;
     const auto window = createMainWindow(Folders{listFolder.path(), downloads.path()}, &messages);
-    window->Form_Load();
+    window->startUp();
     QVERIFY(test::storeOf(*window).Download(QStringLiteral("http://h/clip.flv")));
     QVERIFY(QFile::exists(listFolder.filePath("List")));
     QVERIFY(QDir(downloads.path()).isEmpty());
-    auto *list = test::ctl<QTreeView>(*window, "lDownload");
+    auto *list = test::ctl<QTreeView>(*window, "downloadList");
     QVERIFY(list->toolTip().contains(QDir::toNativeSeparators(downloads.path())));
     QCOMPARE(list->contextMenuPolicy(), Qt::ActionsContextMenu);
-    QAction *open = test::ctl<QAction>(*list, "actOpenDownloadFolder");
+    QAction *open = test::ctl<QAction>(*list, "openDownloadFolderAction");
     QVERIFY(list->actions().contains(open));
     open->trigger();
     QCOMPARE(fileManager.opened, QStringList{QUrl::fromLocalFile(downloads.path()).toString()});

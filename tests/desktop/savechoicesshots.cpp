@@ -3,7 +3,7 @@
 // Usage: QT_QPA_PLATFORM=offscreen savechoicesshots OUTPUT-FOLDER
 #include "desktop/preferences.h"
 #include "support/recordingmessages.h"
-#include "ui/preferences/frmpreferences.h"
+#include "ui/preferences/preferenceswindow.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,10 +24,10 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const PreferenceStore store(Folders{dir.path(), dir.path(), true});
     test::RecordingMessages messages;
-    FrmPreferences w(store, QStringLiteral("/home/user/Downloads/Vidrona"), {}, messages);
+    PreferencesWindow w(store, QStringLiteral("/home/user/Downloads/Vidrona"), {}, messages);
     w.show();
-    auto *quality = w.findChild<QComboBox *>(QStringLiteral("cmbQuality"));
-    auto *soundAs = w.findChild<QComboBox *>(QStringLiteral("cmbSoundAs"));
+    auto *quality = w.findChild<QComboBox *>(QStringLiteral("qualityBox"));
+    auto *soundAs = w.findChild<QComboBox *>(QStringLiteral("soundAsBox"));
     int failed = 0;
     for (int i = 0; i <= quality->count(); ++i) {
         const bool mp3 = i == quality->count(); // after them all: sound only as MP3

@@ -162,9 +162,9 @@ void TestDesktopBus::windowTellsOfAFinishedDownload()
     test::RecordingMessages messages;
     DesktopBus desktop(QDBusConnection::sessionBus(), "org.vidrona.vidrona");
     auto w = createMainWindow(Folders{dir.path(), dir.path(), true}, &messages, &desktop);
-    w->Form_Load();
+    w->startUp();
     messages.calls.clear();
-    test::ctl<QPushButton>(*w, "cmdDownload")->click();
+    test::ctl<QPushButton>(*w, "startButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(service.received.size(), 1, 20000);
     QCOMPARE(service.received[0].summary, QString("clip.flv"));
     QCOMPARE(test::storeOf(*w).list().at(0).status, Status::Completed);

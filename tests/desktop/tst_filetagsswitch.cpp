@@ -5,7 +5,7 @@
 #include "desktop/preferences.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
-#include "ui/preferences/frmpreferences.h"
+#include "ui/preferences/preferenceswindow.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -68,18 +68,18 @@ void TestFileTagsSwitch::window()
     QTemporaryDir dir;
     const PreferenceStore store(Folders{dir.path(), dir.path(), true});
     test::RecordingMessages messages;
-    FrmPreferences w(store, dir.path(), {}, messages);
+    PreferencesWindow w(store, dir.path(), {}, messages);
     auto *box = w.findChild<QCheckBox *>(QStringLiteral("chkTags"));
     QVERIFY(box);
     QCOMPARE(box->text(), QString("Write the title, source and cover into the file"));
     QVERIFY(box->isChecked()); // the default
     box->setChecked(on);
     QList<bool> told; // what the window hands on for the service
-    connect(&w, &FrmPreferences::changed, this, [&told](const Preferences &p) { told << p.tags; });
+    connect(&w, &PreferencesWindow::changed, this, [&told](const Preferences &p) { told << p.tags; });
     w.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QCOMPARE(told, QList<bool>{on});
     QVERIFY(test::readFile(store.path()).contains(on ? "\ntags=true\n" : "\ntags=false\n"));
-    FrmPreferences again(store, dir.path(), {}, messages);
+    PreferencesWindow again(store, dir.path(), {}, messages);
     QCOMPARE(again.findChild<QCheckBox *>(QStringLiteral("chkTags"))->isChecked(), on);
 }
 

@@ -38,13 +38,13 @@ private slots:
     void drop();
 
 private:
-    QTreeView *list() { return test::ctl<QTreeView>(*m_w, "lDownload"); }
+    QTreeView *list() { return test::ctl<QTreeView>(*m_w, "downloadList"); }
     QAction *action(const char *name) { return test::ctl<QAction>(*list(), name); }
 
     test::BrowserCapture m_desktop;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<test::RecordingMessages> m_messages;
-    std::unique_ptr<FrmMain> m_w;
+    std::unique_ptr<MainWindowView> m_w;
 };
 
 void TestOpenAndDrop::init()
@@ -56,7 +56,7 @@ void TestOpenAndDrop::init()
                     "waiting.flv\r\nhttp://h.test/waiting.flv\r\nFAILED\r\n");
     m_messages = std::make_unique<test::RecordingMessages>();
     m_w = createMainWindow(m_dir->path(), m_messages.get());
-    m_w->Form_Load();
+    m_w->startUp();
     m_messages->calls.clear();
     m_w->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
@@ -77,8 +77,8 @@ void TestOpenAndDrop::openFinishedRow_data()
     QTest::addColumn<QString>("opened"); // the file's or folder's name; empty: nothing
     QTest::newRow("double-click") << 0 << "double-click" << true << "done.flv";
     QTest::newRow("Enter") << 0 << "Enter" << true << "done.flv";
-    QTest::newRow("Open File") << 0 << "actOpenFile" << true << "done.flv";
-    QTest::newRow("Open Containing Folder") << 0 << "actOpenContainingFolder" << true << "folder";
+    QTest::newRow("Open File") << 0 << "openFileAction" << true << "done.flv";
+    QTest::newRow("Open Containing Folder") << 0 << "openContainingFolderAction" << true << "folder";
     QTest::newRow("a file that is gone") << 0 << "double-click" << false << "";
     QTest::newRow("a row that did not finish") << 1 << "double-click" << true << "";
 }
@@ -93,7 +93,7 @@ void TestOpenAndDrop::openFinishedRow()
         test::writeFile(m_dir->path(), row == 0 ? "done.flv" : "waiting.flv", "video");
     const QByteArray listBefore = test::readFile(m_dir->filePath("List"));
     list()->setCurrentIndex(list()->model()->index(row, 0));
-    QCOMPARE(action("actOpenFile")->isEnabled(), row == 0);
+    QCOMPARE(action("openFileAction")->isEnabled(), row == 0);
     const QRect cell = list()->visualRect(list()->currentIndex());
     if (how == "double-click") {
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, cell.center());

@@ -8,7 +8,7 @@
 #include "support/mainwindowtest.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
-#include "ui/preferences/frmpreferences.h"
+#include "ui/preferences/preferenceswindow.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -117,16 +117,16 @@ void TestPreferences::window()
     QTemporaryDir dir;
     const PreferenceStore store(Folders{dir.path(), dir.path(), true});
     test::RecordingMessages messages;
-    FrmPreferences w(store, dir.path(), [](QWidget *, const QString &) { return QStringLiteral("/chosen/folder"); },
+    PreferencesWindow w(store, dir.path(), [](QWidget *, const QString &) { return QStringLiteral("/chosen/folder"); },
                      messages);
-    QCOMPARE(test::ctl<QLineEdit>(w, "txtDownloadFolder")->text(), dir.path());
-    QTest::keyClick(test::ctl<QSpinBox>(w, "spnSimultaneous"), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(test::ctl<QSpinBox>(w, "spnSimultaneous"), QString::number(simultaneous));
-    test::ctl<QSpinBox>(w, "spnConnections")->setValue(connections);
-    test::ctl<QSpinBox>(w, "spnSpeedLimit")->setValue(100);
-    test::ctl<QPushButton>(w, "cmdChooseFolder")->click();
-    QCOMPARE(test::ctl<QLineEdit>(w, "txtDownloadFolder")->text(), QString("/chosen/folder"));
-    test::ctl<QCheckBox>(w, "chkNotify")->setChecked(false);
+    QCOMPARE(test::ctl<QLineEdit>(w, "folderBox")->text(), dir.path());
+    QTest::keyClick(test::ctl<QSpinBox>(w, "simultaneousBox"), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(test::ctl<QSpinBox>(w, "simultaneousBox"), QString::number(simultaneous));
+    test::ctl<QSpinBox>(w, "connectionsBox")->setValue(connections);
+    test::ctl<QSpinBox>(w, "speedLimitBox")->setValue(100);
+    test::ctl<QPushButton>(w, "chooseFolderButton")->click();
+    QCOMPARE(test::ctl<QLineEdit>(w, "folderBox")->text(), QString("/chosen/folder"));
+    test::ctl<QCheckBox>(w, "notifyBox")->setChecked(false);
     auto *buttons = w.findChild<QDialogButtonBox *>();
     buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
     const Preferences stored = store.load();
@@ -148,17 +148,17 @@ void TestPreferences::openedFromTheMainWindow()
     test::RecordingMessages messages;
     DesktopBus desktop(QDBusConnection(QStringLiteral("none")), "org.vidrona.vidrona");
     auto w = createMainWindow(Folders{dir.path(), dir.path(), true}, &messages, &desktop);
-    w->Form_Load();
+    w->startUp();
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     QTest::keyClick(w.get(), Qt::Key_Comma, Qt::ControlModifier);
-    FrmPreferences *prefs = nullptr;
-    QTRY_VERIFY((prefs = w->findChild<FrmPreferences *>()) && prefs->isVisible());
-    test::ctl<QCheckBox>(*prefs, "chkNotify")->setChecked(false);
-    test::ctl<QSpinBox>(*prefs, "spnSimultaneous")->setValue(3);
-    test::ctl<QSpinBox>(*prefs, "spnConnections")->setValue(5);
-    test::ctl<QSpinBox>(*prefs, "spnSpeedLimit")->setValue(200);
-    test::ctl<QLineEdit>(*prefs, "txtDownloadFolder")->setText(other.path());
+    PreferencesWindow *prefs = nullptr;
+    QTRY_VERIFY((prefs = w->findChild<PreferencesWindow *>()) && prefs->isVisible());
+    test::ctl<QCheckBox>(*prefs, "notifyBox")->setChecked(false);
+    test::ctl<QSpinBox>(*prefs, "simultaneousBox")->setValue(3);
+    test::ctl<QSpinBox>(*prefs, "connectionsBox")->setValue(5);
+    test::ctl<QSpinBox>(*prefs, "speedLimitBox")->setValue(200);
+    test::ctl<QLineEdit>(*prefs, "folderBox")->setText(other.path());
     prefs->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QVERIFY(!desktop.notificationsEnabled());
     const DownloadSettings applied = test::serviceOf(*w).settings();
@@ -168,15 +168,15 @@ void TestPreferences::openedFromTheMainWindow()
     QCOMPARE(applied.folder, other.path());
     QCOMPARE(test::serviceOf(*w).speedLimit().rate(), 200 * 1024);
     QCOMPARE(test::storeOf(*w).downloadFolder(), other.path());
-    QTRY_VERIFY(!w->findChild<FrmPreferences *>()); // closed and gone
+    QTRY_VERIFY(!w->findChild<PreferencesWindow *>()); // closed and gone
     QAction *fromList = nullptr;
-    for (QAction *a : test::ctl<QTreeView>(*w, "lDownload")->actions())
-        if (a->objectName() == "actPreferences")
+    for (QAction *a : test::ctl<QTreeView>(*w, "downloadList")->actions())
+        if (a->objectName() == "preferencesAction")
             fromList = a;
     QVERIFY(fromList);
     fromList->trigger();
-    QTRY_VERIFY(w->findChild<FrmPreferences *>());
-    QVERIFY(!test::ctl<QCheckBox>(*w->findChild<FrmPreferences *>(), "chkNotify")->isChecked());
+    QTRY_VERIFY(w->findChild<PreferencesWindow *>());
+    QVERIFY(!test::ctl<QCheckBox>(*w->findChild<PreferencesWindow *>(), "notifyBox")->isChecked());
 }
 
 namespace {
@@ -229,11 +229,11 @@ void TestPreferences::oddFilesAreLeftAlone()
     QVERIFY2(peakMemoryKb() - memoryBefore < 32 * 1024, "the settings file was read whole");
     QCOMPARE(read, Preferences());
     test::RecordingMessages messages;
-    FrmPreferences w(store, dir.path(), {}, messages);
-    auto *notice = w.findChild<QLabel *>("lblNotice");
+    PreferencesWindow w(store, dir.path(), {}, messages);
+    auto *notice = w.findChild<QLabel *>("noticeLabel");
     QVERIFY(notice && !notice->isHidden());
     QVERIFY2(notice->text().contains(QDir::toNativeSeparators(store.path())), qPrintable(notice->text()));
-    test::ctl<QSpinBox>(w, "spnSimultaneous")->setValue(4);
+    test::ctl<QSpinBox>(w, "simultaneousBox")->setValue(4);
     w.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QVERIFY(messages.calls.isEmpty());
     QCOMPARE(test::readFile(outside), elsewhere);
@@ -269,8 +269,8 @@ void TestPreferences::shownAsItActs()
     test::writeFile(dir.path(), "Vidrona.ini", "[General]\nspeedLimit=" + stored.toUtf8() + "\n");
     QCOMPARE(store.load().speedLimit, acting);
     test::RecordingMessages messages;
-    FrmPreferences w(store, dir.path(), {}, messages);
-    QCOMPARE(test::ctl<QSpinBox>(w, "spnSpeedLimit")->text(), shown);
+    PreferencesWindow w(store, dir.path(), {}, messages);
+    QCOMPARE(test::ctl<QSpinBox>(w, "speedLimitBox")->text(), shown);
     QCOMPARE(w.preferences().speedLimit, acting); // OK keeps what acts
 }
 

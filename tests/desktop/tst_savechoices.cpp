@@ -8,7 +8,7 @@
 #include "download/streams/qualitychoice.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
-#include "ui/preferences/frmpreferences.h"
+#include "ui/preferences/preferenceswindow.h"
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -113,22 +113,22 @@ void TestSaveChoices::window()
     QTemporaryDir dir;
     const PreferenceStore store(Folders{dir.path(), dir.path(), true});
     test::RecordingMessages messages;
-    FrmPreferences w(store, dir.path(), {}, messages);
-    auto *box = ctl<QComboBox>(w, "cmbQuality");
+    PreferencesWindow w(store, dir.path(), {}, messages);
+    auto *box = ctl<QComboBox>(w, "qualityBox");
     QCOMPARE(box->currentText(), QString("Best")); // the default: Add Video works as it always did
     box->setCurrentIndex(box->findText(item));
     QCOMPARE(box->currentText(), item);
-    auto *level = ctl<QComboBox>(w, "cmbMp3Quality");
+    auto *level = ctl<QComboBox>(w, "mp3QualityBox");
     QVERIFY(!level->isEnabled()); // of use for an MP3 only
-    ctl<QComboBox>(w, "cmbSoundAs")->setCurrentText(soundAs);
+    ctl<QComboBox>(w, "soundAsBox")->setCurrentText(soundAs);
     QCOMPARE(level->isEnabled(), mp3Level >= 0);
     if (mp3Level >= 0)
         level->setCurrentText(QStringLiteral("V%1").arg(mp3Level));
     w.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QCOMPARE(store.load().save.quality, stored);
     QCOMPARE(store.load().save.mp3Level(), mp3Level);
-    FrmPreferences again(store, dir.path(), {}, messages);
-    QCOMPARE(ctl<QComboBox>(again, "cmbQuality")->currentText(), item);
+    PreferencesWindow again(store, dir.path(), {}, messages);
+    QCOMPARE(ctl<QComboBox>(again, "qualityBox")->currentText(), item);
 }
 
 void TestSaveChoices::rowName_data()
@@ -238,7 +238,7 @@ void TestSaveChoices::subtitleRows()
     QTemporaryDir dir;
     const PreferenceStore store(Folders{dir.path(), dir.path(), true});
     test::RecordingMessages messages;
-    FrmPreferences w(store, dir.path(), {}, messages);
+    PreferencesWindow w(store, dir.path(), {}, messages);
     auto *languages = ctl<QLineEdit>(w, "txtSubtitles");
     auto *where = ctl<QComboBox>(w, "cmbSubtitlesPlace");
     QCOMPARE(languages->text(), QString()); // the default: none
@@ -249,7 +249,7 @@ void TestSaveChoices::subtitleRows()
     w.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QCOMPARE(store.load().save.subtitles, stored);
     QCOMPARE(store.load().save.subtitlesInside, inside);
-    FrmPreferences again(store, dir.path(), {}, messages);
+    PreferencesWindow again(store, dir.path(), {}, messages);
     QCOMPARE(ctl<QLineEdit>(again, "txtSubtitles")->text(), shown);
     QCOMPARE(ctl<QComboBox>(again, "cmbSubtitlesPlace")->currentText(), place);
 }

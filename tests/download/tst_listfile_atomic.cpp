@@ -69,7 +69,7 @@ void TestListFileAtomic::failedSaveIsReportedOnceAndOldFileStays()
     QVERIFY(QDir().mkpath(folder));
     test::RecordingMessages messages;
     const auto window = createMainWindow(folder, &messages);
-    window->Form_Load();
+    window->startUp();
     ListStore &w = test::storeOf(*window);
     w.list().append("a.flv", "http://h/a.flv", Status::Pending);
     w.SaveList();
@@ -83,7 +83,7 @@ void TestListFileAtomic::failedSaveIsReportedOnceAndOldFileStays()
     w.SaveList();
     QCOMPARE(messages.calls.size(), 1);
     QVERIFY(messages.calls[0].text.contains("could not be saved"));
-    QCOMPARE(test::ctl<QLabel>(*window, "lblProgress")->text(), QString("0 of 2 files downloaded."));
+    QCOMPARE(test::ctl<QLabel>(*window, "filesLabel")->text(), QString("0 of 2 files downloaded."));
 
     // Once saving works again a later failure is reported again.
     QVERIFY(QDir().mkpath(folder));
@@ -110,7 +110,7 @@ void TestListFileAtomic::fullDiskAtStartKeepsTheList()
     test::RecordingMessages messages;
     messages.answers << AnswerYes;
     const auto window = createMainWindow(disk.path(), &messages);
-    window->Form_Load();
+    window->startUp();
     DownloadService &queue = test::serviceOf(*window);
     QVERIFY(QTest::qWaitFor([&] { return !web.server().requests().isEmpty(); }, 10000));
     QVERIFY(QTest::qWaitFor([&] { return !queue.isRunning(); }, 20000));

@@ -4,7 +4,7 @@
 #include "app/mainwindow.h"
 #include "download/liststore.h"
 #include "download/service/downloadservice.h"
-#include "ui/mainwindow/frmmain.h"
+#include "ui/mainwindow/mainwindowview.h"
 #include <QByteArray>
 #include <QWidget>
 #include <stdexcept>

@@ -25,13 +25,13 @@ AddVideoPanel::AddVideoPanel(DownloadService &service, MessageService &messages,
     , m_ui(controls)
     , m_openYouTubeWindow(std::move(openYouTubeWindow))
     , m_table(new resolve::ResolverTable(this))
-    , m_escape(new QShortcut(QKeySequence(Qt::Key_Escape), m_ui.txtUrl->window()))
+    , m_escape(new QShortcut(QKeySequence(Qt::Key_Escape), m_ui.addressBox->window()))
 {
-    connect(m_ui.cmdAddVideo, &QPushButton::clicked, this, &AddVideoPanel::cmdAddVideo_Click);
-    connect(m_ui.txtUrl, &QLineEdit::textChanged, this, &AddVideoPanel::txtUrl_Change);
-    m_ui.txtUrl->installEventFilter(this);
-    m_ui.cmdAddVideo->installEventFilter(this);
-    m_ui.txtUrl->window()->installEventFilter(this);
+    connect(m_ui.addVideoButton, &QPushButton::clicked, this, &AddVideoPanel::addVideoClicked);
+    connect(m_ui.addressBox, &QLineEdit::textChanged, this, &AddVideoPanel::addressChanged);
+    m_ui.addressBox->installEventFilter(this);
+    m_ui.addVideoButton->installEventFilter(this);
+    m_ui.addressBox->window()->installEventFilter(this);
     m_escape->setObjectName(QStringLiteral("cancelFetch"));
     m_escape->setEnabled(false);
     connect(m_escape, &QShortcut::activated, this, &AddVideoPanel::cancelFetch);
@@ -50,63 +50,63 @@ void AddVideoPanel::cancelFetch()
     m_table->cancel();
 }
 
-void AddVideoPanel::Form_Load()
+void AddVideoPanel::startUp()
 {
-    m_ui.OptLow->setChecked(true);
+    m_ui.lowQualityOption->setChecked(true);
 }
 
-void AddVideoPanel::cmdAddVideo_Click()
+void AddVideoPanel::addVideoClicked()
 {
     // A press that arrives while an address is worked out is dropped.
     if (resolving())
         return;
-    if (const QString pasted = pastedAddress(m_ui.txtUrl->text()); pasted != m_ui.txtUrl->text())
-        m_ui.txtUrl->setText(pasted);
-    VideoUrl = m_ui.txtUrl->text();
+    if (const QString pasted = pastedAddress(m_ui.addressBox->text()); pasted != m_ui.addressBox->text())
+        m_ui.addressBox->setText(pasted);
+    typedAddress = m_ui.addressBox->text();
     m_extras = {}; // a pasted address carries nothing of a browser's
     m_tabTitle.clear();
-    startAddress(VideoUrl);
+    startAddress(typedAddress);
 }
 
-void AddVideoPanel::txtUrl_Change()
+void AddVideoPanel::addressChanged()
 {
-    VideoUrl = m_ui.txtUrl->text();
-    const Site *site = findSite(siteKey(VideoUrl));
+    typedAddress = m_ui.addressBox->text();
+    const Site *site = findSite(siteKey(typedAddress));
     if (!site)
         return;
-    m_ui.Label4->setText(site->sampleCaption());
+    m_ui.sampleLabel->setText(site->sampleCaption());
     // Options once shown stay shown, and the mp4 caption stays.
     switch (site->options) {
     case QualityOptions::Unchanged:
         break;
     case QualityOptions::LowHigh:
-        m_ui.OptLow->setVisible(true);
-        m_ui.OptHigh->setVisible(true);
+        m_ui.lowQualityOption->setVisible(true);
+        m_ui.highQualityOption->setVisible(true);
         break;
     case QualityOptions::LowMp4Avi:
-        m_ui.OptLow->setVisible(true);
-        m_ui.OptHigh->setText(QStringLiteral("High Quality (mp4)"));
-        m_ui.OptHigh->setVisible(true);
-        m_ui.OptAvi->setVisible(true);
+        m_ui.lowQualityOption->setVisible(true);
+        m_ui.highQualityOption->setText(QStringLiteral("High Quality (mp4)"));
+        m_ui.highQualityOption->setVisible(true);
+        m_ui.aviQualityOption->setVisible(true);
         break;
     }
 }
 
-void AddVideoPanel::txtUrl_Click()
+void AddVideoPanel::addressClicked()
 {
-    m_ui.txtUrl->setSelection(0, int(m_ui.txtUrl->text().size()));
+    m_ui.addressBox->setSelection(0, int(m_ui.addressBox->text().size()));
 }
 
-void AddVideoPanel::txtUrl_GotFocus()
+void AddVideoPanel::addressFocused()
 {
-    m_ui.txtUrl->setSelection(0, int(m_ui.txtUrl->text().size()));
+    m_ui.addressBox->setSelection(0, int(m_ui.addressBox->text().size()));
 }
 
 // While an address is worked out, the address box and "Add Video" take no
 // input (Esc there cancels); every other control and window does.
 bool AddVideoPanel::holdsOff(QObject *watched, QEvent *event)
 {
-    if (!resolving() || (watched != m_ui.txtUrl && watched != m_ui.cmdAddVideo))
+    if (!resolving() || (watched != m_ui.addressBox && watched != m_ui.addVideoButton))
         return false;
     switch (event->type()) {
     case QEvent::KeyPress:
@@ -130,16 +130,16 @@ bool AddVideoPanel::eventFilter(QObject *watched, QEvent *event)
 {
     if (holdsOff(watched, event))
         return true;
-    if (event->type() == QEvent::Close && watched == m_ui.txtUrl->window()) {
+    if (event->type() == QEvent::Close && watched == m_ui.addressBox->window()) {
         m_waiting.clear(); // a closed window adds nothing more
         cancelFetch();
     }
-    if (watched == m_ui.txtUrl) {
+    if (watched == m_ui.addressBox) {
         // Selecting on release: a press would undo a selection made earlier.
         if (event->type() == QEvent::MouseButtonRelease)
-            txtUrl_Click();
+            addressClicked();
         else if (event->type() == QEvent::FocusIn)
-            QTimer::singleShot(0, this, &AddVideoPanel::txtUrl_GotFocus);
+            QTimer::singleShot(0, this, &AddVideoPanel::addressFocused);
     }
     return QObject::eventFilter(watched, event);
 }

@@ -32,23 +32,23 @@ class AddVideoPanel : public QObject
     Q_OBJECT
 public:
     struct Controls {
-        QLineEdit *txtUrl;
-        QPushButton *cmdAddVideo;
-        QLabel *Label4;
-        QRadioButton *OptLow;
-        QRadioButton *OptHigh;
-        QRadioButton *OptAvi;
+        QLineEdit *addressBox;
+        QPushButton *addVideoButton;
+        QLabel *sampleLabel;
+        QRadioButton *lowQualityOption;
+        QRadioButton *highQualityOption;
+        QRadioButton *aviQualityOption;
     };
 
     AddVideoPanel(DownloadService &service, MessageService &messages, const Controls &controls, std::function<void()> openYouTubeWindow,
                   QObject *parent = nullptr);
     ~AddVideoPanel() override;
 
-    void Form_Load();
+    void startUp();
 
     // The address as typed, and the file address the last resolver found.
-    QString VideoUrl;
-    QString FileUrl;
+    QString typedAddress;
+    QString foundFileAddress;
     bool resolving() const;
     // Stops the address being worked out (Esc, closing the window): it
     // ends without adding anything or a message.
@@ -62,15 +62,15 @@ public:
     void addAddresses(const QList<HandedAddress> &addresses);
 
 public slots:
-    void cmdAddVideo_Click();
+    void addVideoClicked();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
-    void txtUrl_Change();
-    void txtUrl_Click();
-    void txtUrl_GotFocus();
+    void addressChanged();
+    void addressClicked();
+    void addressFocused();
 
 private:
     void startAddress(const QString &address);

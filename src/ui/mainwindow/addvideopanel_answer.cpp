@@ -59,28 +59,28 @@ void AddVideoPanel::startAddress(const QString &address)
         return; // answered at once
     m_escape->setEnabled(true);
     if (at->waiting() == resolve::Waiting::Hourglass)
-        m_ui.txtUrl->window()->setCursor(Qt::WaitCursor);
+        m_ui.addressBox->window()->setCursor(Qt::WaitCursor);
     else if (at->waiting() == resolve::Waiting::Busy)
-        m_ui.txtUrl->window()->setCursor(Qt::BusyCursor);
+        m_ui.addressBox->window()->setCursor(Qt::BusyCursor);
 }
 
-// FileUrl never keeps an earlier video's address past a refusal.
+// foundFileAddress never keeps an earlier video's address past a refusal.
 void AddVideoPanel::showAnswer(const resolve::Answer &answer)
 {
     m_escape->setEnabled(false);
-    m_ui.txtUrl->window()->unsetCursor(); // nothing more is waited for
+    m_ui.addressBox->window()->unsetCursor(); // nothing more is waited for
     if (!m_resolvingKey.isEmpty())
         m_service.extras().forget(std::exchange(m_resolvingKey, QString()));
     switch (answer.outcome) {
     case resolve::Answer::Found:
         if (!answer.question.isEmpty() && m_messages.show(answer.question, QString(), MsgYesNo | MsgQuestion) != AnswerYes)
             break;
-        FileUrl = answer.rows.first().fileUrl;
+        foundFileAddress = answer.rows.first().fileUrl;
         for (const resolve::Found &found : answer.rows)
             asksFor(found) ? m_toAsk.append(found) : take(found);
         break;
     case resolve::Answer::Refused:
-        FileUrl.clear();
+        foundFileAddress.clear();
         m_messages.show(answer.why, QStringLiteral("Link Error..."), MsgInformation);
         break;
     case resolve::Answer::Cancelled:
@@ -119,7 +119,7 @@ void AddVideoPanel::askNext()
     const resolve::Offer &offer = found.offer;
     const QString name = offer.name.isEmpty() ? found.fileName.value_or(found.fileUrl) : offer.name;
     auto *window = new QualityWindow(name, offer.qualities, offer.subtitles,
-                                     streams::chooseVideo(offer.qualities, {}), m_ui.txtUrl->window());
+                                     streams::chooseVideo(offer.qualities, {}), m_ui.addressBox->window());
     window->setObjectName(QStringLiteral("frmQuality"));
     window->setAttribute(Qt::WA_DeleteOnClose);
     connect(window, &QDialog::finished, this, [this, window, found] {
@@ -142,7 +142,7 @@ void AddVideoPanel::addChosen(resolve::Found row, int index, const QStringList &
     const QString name = offer.name.isEmpty() ? row.fileName.value_or(QString()) : offer.name;
     if (!name.isEmpty())
         row.fileName = streams::nameWithChoice(name, choice, stream && m_service.settings().mp3Quality >= 0);
-    FileUrl = row.fileUrl;
+    foundFileAddress = row.fileUrl;
     addRow(row, subtitles);
 }
 
@@ -186,11 +186,11 @@ bool AddVideoPanel::addRow(const resolve::Found &row, const QStringList &subtitl
 int AddVideoPanel::selectedQuality() const
 {
     resolve::Quality q = resolve::Quality::None;
-    if (m_ui.OptLow->isChecked())
+    if (m_ui.lowQualityOption->isChecked())
         q = resolve::Quality::Low;
-    else if (m_ui.OptHigh->isChecked())
+    else if (m_ui.highQualityOption->isChecked())
         q = resolve::Quality::High;
-    else if (m_ui.OptAvi->isChecked())
+    else if (m_ui.aviQualityOption->isChecked())
         q = resolve::Quality::Avi;
     return int(q);
 }

@@ -57,9 +57,9 @@ void showDownloadFolder(QTreeView *list, ListStore &store, MessageService &messa
         if (!path.isEmpty() && stillThere(path, messages))
             OpenFile(path);
     };
-    QAction *file = addAction(list, QStringLiteral("Open File"), "actOpenFile");
-    QAction *containing = addAction(list, QStringLiteral("Open Containing Folder"), "actOpenContainingFolder");
-    QAction *downloads = addAction(list, QStringLiteral("Open Download Folder"), "actOpenDownloadFolder");
+    QAction *file = addAction(list, QStringLiteral("Open File"), "openFileAction");
+    QAction *containing = addAction(list, QStringLiteral("Open Containing Folder"), "openContainingFolderAction");
+    QAction *downloads = addAction(list, QStringLiteral("Open Download Folder"), "openDownloadFolderAction");
     QObject::connect(file, &QAction::triggered, list, openFile);
     QObject::connect(list, &QAbstractItemView::activated, list, openFile);
     QObject::connect(containing, &QAction::triggered, list, [list, &store, &messages] {

@@ -10,8 +10,8 @@ class MessageService;
 
 // Tells where the downloads go and opens what was downloaded: the list's
 // tooltip names the folder; its context menu holds "Open File"
-// (actOpenFile), "Open Containing Folder" (actOpenContainingFolder) and
-// "Open Download Folder" (actOpenDownloadFolder). Double-click or Enter on
+// (openFileAction), "Open Containing Folder" (openContainingFolderAction) and
+// "Open Download Folder" (openDownloadFolderAction). Double-click or Enter on
 // a COMPLETED row opens its file with the desktop's default program; a
 // file that is gone is said to be gone, and nothing changes.
 void showDownloadFolder(QTreeView *list, ListStore &store, MessageService &messages);

@@ -17,28 +17,28 @@ class LinksPanel : public QObject
     Q_OBJECT
 public:
     struct Controls {
-        QComboBox *Combo1;
-        QLineEdit *Text1;
-        QPushButton *cmdSearch;
-        QPushButton *CmdDownloadflash;
-        // Image2 .. Image7, the logos; each has a clicked() signal.
+        QComboBox *siteBox;
+        QLineEdit *searchBox;
+        QPushButton *searchButton;
+        QPushButton *playerButton;
+        // youTubeLogo .. allVideosLogo, the logos; each has a clicked() signal.
         QWidget *logos[6];
     };
 
     LinksPanel(MessageService &messages, const Controls &controls, QObject *parent = nullptr);
 
     // Fills the site box; no site is chosen until the user picks one.
-    void Form_Load();
+    void startUp();
 
 private slots:
-    void cmdSearch_Click();
-    void CmdDownloadflash_Click();
-    void Image2_Click();
-    void Image3_Click();
-    void Image4_Click();
-    void Image5_Click();
-    void Image6_Click();
-    void Image7_Click();
+    void searchClicked();
+    void playerClicked();
+    void youTubeLogoClicked();
+    void googleVideoLogoClicked();
+    void breakLogoClicked();
+    void videktaLogoClicked();
+    void tvaliLogoClicked();
+    void allVideosLogoClicked();
 
 private:
     MessageService &m_messages;

@@ -25,64 +25,64 @@ QueuePanel::QueuePanel(DownloadService &service, MessageService &messages, const
     , m_words(new QueueWords(service, messages, this))
     , m_ui(controls)
 {
-    m_ui.lDownload->setModel(&m_service.list());
-    m_ui.lDownload->header()->resizeSection(DownloadList::ColFileName, 170);
-    m_ui.lDownload->header()->resizeSection(DownloadList::ColStatus, 110);
-    m_ui.lDownload->header()->resizeSection(DownloadList::ColProgress, 300);
-    m_ui.lDownload->header()->setStretchLastSection(false);
-    connect(&m_service, &DownloadService::countsChanged, this, &QueuePanel::UpdateProgress);
-    connect(&m_service, &DownloadService::rowStarted, this, [this] { m_ui.cmdDownload->setEnabled(false); });
-    connect(&m_service, &DownloadService::rowEnded, this, [this] { m_ui.cmdDownload->setEnabled(true); });
-    connect(m_ui.cmdDownload, &QPushButton::clicked, this, &QueuePanel::cmdDownload_Click);
-    connect(m_ui.Timer1, &QTimer::timeout, this, &QueuePanel::Timer1_Timer);
-    connect(m_ui.cmdCancel, &QPushButton::clicked, this, &QueuePanel::cmdCancel_Click);
-    connect(m_ui.cmdRemove, &QPushButton::clicked, this, &QueuePanel::cmdRemove_Click);
-    connect(m_ui.cmdClean, &QPushButton::clicked, this, &QueuePanel::cmdClean_Click);
+    m_ui.downloadList->setModel(&m_service.list());
+    m_ui.downloadList->header()->resizeSection(DownloadList::ColFileName, 170);
+    m_ui.downloadList->header()->resizeSection(DownloadList::ColStatus, 110);
+    m_ui.downloadList->header()->resizeSection(DownloadList::ColProgress, 300);
+    m_ui.downloadList->header()->setStretchLastSection(false);
+    connect(&m_service, &DownloadService::countsChanged, this, &QueuePanel::updateProgress);
+    connect(&m_service, &DownloadService::rowStarted, this, [this] { m_ui.startButton->setEnabled(false); });
+    connect(&m_service, &DownloadService::rowEnded, this, [this] { m_ui.startButton->setEnabled(true); });
+    connect(m_ui.startButton, &QPushButton::clicked, this, &QueuePanel::startClicked);
+    connect(m_ui.startupTimer, &QTimer::timeout, this, &QueuePanel::startupTimerFired);
+    connect(m_ui.cancelButton, &QPushButton::clicked, this, &QueuePanel::cancelClicked);
+    connect(m_ui.removeButton, &QPushButton::clicked, this, &QueuePanel::removeClicked);
+    connect(m_ui.cleanButton, &QPushButton::clicked, this, &QueuePanel::cleanClicked);
 }
 
-void QueuePanel::Form_Load()
+void QueuePanel::startUp()
 {
     // The URL column takes what the name and status columns leave.
-    m_ui.lDownload->header()->setSectionResizeMode(DownloadList::ColFileUrl, QHeaderView::Stretch);
+    m_ui.downloadList->header()->setSectionResizeMode(DownloadList::ColFileUrl, QHeaderView::Stretch);
     m_service.load();
 
     const int waiting = waitingCount(m_service.list());
     if (waiting > 0) {
         const int answer = m_messages.show(resumeQuestion(waiting), QStringLiteral("Confirm"), MsgYesNo | MsgQuestion);
         if (answer == AnswerYes)
-            m_ui.Timer1->start();
+            m_ui.startupTimer->start();
     }
 }
 
-void QueuePanel::Form_Unload()
+void QueuePanel::shutDown()
 {
     m_words->clearRunning();
     m_service.stop();
 }
 
-void QueuePanel::UpdateProgress(int completed, int total)
+void QueuePanel::updateProgress(int completed, int total)
 {
     // A bar with no room (total 0) keeps its old maximum and shows empty.
     if (total > 0)
-        m_ui.P1->setRange(0, total);
-    m_ui.P1->setValue(completed);
-    m_ui.lblProgress->setText(filesDownloadedText(completed, total));
+        m_ui.filesBar->setRange(0, total);
+    m_ui.filesBar->setValue(completed);
+    m_ui.filesLabel->setText(filesDownloadedText(completed, total));
 }
 
-void QueuePanel::RunQueue()
+void QueuePanel::runQueue()
 {
     m_service.start();
 }
 
-void QueuePanel::cmdDownload_Click()
+void QueuePanel::startClicked()
 {
-    RunQueue();
+    runQueue();
 }
 
-void QueuePanel::Timer1_Timer()
+void QueuePanel::startupTimerFired()
 {
     // One start per program run: the timer is off before the queue runs.
-    m_ui.Timer1->stop();
+    m_ui.startupTimer->stop();
     // Yes also promised the rows an earlier run left DOWNLOADING.
     m_service.start(true);
 }
@@ -90,26 +90,26 @@ void QueuePanel::Timer1_Timer()
 quint64 QueuePanel::selectedRowId() const
 {
     const DownloadList &list = m_service.list();
-    const QModelIndexList rows = m_ui.lDownload->selectionModel()->selectedRows();
+    const QModelIndexList rows = m_ui.downloadList->selectionModel()->selectedRows();
     if (rows.isEmpty() || rows.first().row() >= list.count())
         return 0;
     return list.at(rows.first().row()).id;
 }
 
-void QueuePanel::cmdCancel_Click()
+void QueuePanel::cancelClicked()
 {
     if (const quint64 id = selectedRowId())
         m_service.cancel(id);
-    m_ui.cmdDownload->setEnabled(true);
+    m_ui.startButton->setEnabled(true);
 }
 
 // Neither press touches a downloaded file or a running fetch.
-void QueuePanel::cmdRemove_Click()
+void QueuePanel::removeClicked()
 {
     m_service.remove(selectedRowId());
 }
 
-void QueuePanel::cmdClean_Click()
+void QueuePanel::cleanClicked()
 {
     m_service.clean();
 }

@@ -23,33 +23,33 @@ class QueuePanel : public QObject
     Q_OBJECT
 public:
     struct Controls {
-        QTreeView *lDownload;
-        QPushButton *cmdDownload;
-        QPushButton *cmdCancel;
-        QPushButton *cmdRemove;
-        QPushButton *cmdClean;
-        QProgressBar *P1;
-        QLabel *lblProgress;
-        QTimer *Timer1;
+        QTreeView *downloadList;
+        QPushButton *startButton;
+        QPushButton *cancelButton;
+        QPushButton *removeButton;
+        QPushButton *cleanButton;
+        QProgressBar *filesBar;
+        QLabel *filesLabel;
+        QTimer *startupTimer;
     };
 
     QueuePanel(DownloadService &service, MessageService &messages, const Controls &controls,
                QObject *parent = nullptr);
 
     // Columns, the list from disk, and the question whether to go on.
-    void Form_Load();
+    void startUp();
     // The window closes: a running fetch stops (its kept bytes stay for the
     // next run) and its row stays as the list file holds it.
-    void Form_Unload();
-    void RunQueue();
-    void UpdateProgress(int completed, int total);
+    void shutDown();
+    void runQueue();
+    void updateProgress(int completed, int total);
 
 private slots:
-    void cmdDownload_Click();
-    void Timer1_Timer();
-    void cmdCancel_Click();
-    void cmdRemove_Click();
-    void cmdClean_Click();
+    void startClicked();
+    void startupTimerFired();
+    void cancelClicked();
+    void removeClicked();
+    void cleanClicked();
 
 private:
     quint64 selectedRowId() const; // 0: no row selected

@@ -1,6 +1,6 @@
 #include "boxtexts.h"
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
 namespace {
 const QString crlf = QStringLiteral("\r\n");
@@ -37,4 +37,4 @@ QString aboutText()
     return text;
 }
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

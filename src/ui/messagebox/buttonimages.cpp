@@ -2,7 +2,7 @@
 #include <QtGlobal>
 #include <array>
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
 namespace {
 
@@ -35,13 +35,13 @@ QString buttonImageName(ButtonKind kind, ButtonLook look)
     return QString::fromLatin1(words[int(kind)]) + QString::fromLatin1(suffixes[int(look)]);
 }
 
-void LoadButtonImages()
+void loadButtonImages()
 {
     for (ButtonKind kind : {ButtonKind::Cancel, ButtonKind::Ok, ButtonKind::Yes, ButtonKind::No})
         loadOne(kind);
 }
 
-void FreeButtonImages()
+void freeButtonImages()
 {
     for (ButtonKind kind : {ButtonKind::Cancel, ButtonKind::Ok, ButtonKind::Yes, ButtonKind::No})
         for (ButtonLook look : {ButtonLook::Normal, ButtonLook::Hover, ButtonLook::Pressed})
@@ -61,4 +61,4 @@ int loadedButtonImageCount()
     return n;
 }
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

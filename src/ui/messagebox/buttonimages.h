@@ -2,15 +2,15 @@
 #include <QImage>
 #include <QString>
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
 enum class ButtonKind { Ok, Cancel, Yes, No };
 enum class ButtonLook { Normal, Hover, Pressed };
 
 // The twelve button pictures of the message box, held from the end of the
 // main window's start-up until it closes.
-void LoadButtonImages();
-void FreeButtonImages();
+void loadButtonImages();
+void freeButtonImages();
 
 // The picture of one kind and look; a null image while they are not loaded.
 QImage buttonImage(ButtonKind kind, ButtonLook look);
@@ -20,4 +20,4 @@ int loadedButtonImageCount();
 // The resource name of a picture: "OK", "OK2", "OK3", "CANCEL", ...
 QString buttonImageName(ButtonKind kind, ButtonLook look);
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

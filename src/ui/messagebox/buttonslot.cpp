@@ -2,13 +2,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
 ButtonSlot::ButtonSlot(int index, QWidget *parent)
     : QWidget(parent)
     , m_index(index)
 {
-    setObjectName(QStringLiteral("picB%1").arg(index));
+    setObjectName(QStringLiteral("buttonSlots%1").arg(index));
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -52,4 +52,4 @@ void ButtonSlot::mouseReleaseEvent(QMouseEvent *event)
     emit buttonReleased(m_index, event->position());
 }
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

@@ -2,9 +2,9 @@
 #include <QImage>
 #include <QWidget>
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
-// One picture slot of the box (picB(0), picB(1)): shows a button picture
+// One picture slot of the box (buttonSlots(0), buttonSlots(1)): shows a button picture
 // and reports the pointer. It takes any mouse button alike.
 class ButtonSlot : public QWidget
 {
@@ -34,4 +34,4 @@ private:
     QImage m_picture;
 };
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

@@ -8,31 +8,31 @@
 
 namespace vidrona {
 
-HelpPanel::HelpPanel(QPushButton *cmdContacts, QPushButton *Command2, QObject *parent)
+HelpPanel::HelpPanel(QPushButton *helpButton, QPushButton *aboutButton, QObject *parent)
     : QObject(parent)
 {
-    connect(cmdContacts, &QPushButton::clicked, this, &HelpPanel::cmdContacts_Click);
-    connect(Command2, &QPushButton::clicked, this, &HelpPanel::Command2_Click);
+    connect(helpButton, &QPushButton::clicked, this, &HelpPanel::helpClicked);
+    connect(aboutButton, &QPushButton::clicked, this, &HelpPanel::aboutClicked);
 }
 
-void HelpPanel::Form_Load()
+void HelpPanel::startUp()
 {
-    msgbox::LoadButtonImages();
+    messagebox::loadButtonImages();
 }
 
-void HelpPanel::Form_Unload()
+void HelpPanel::shutDown()
 {
-    msgbox::FreeButtonImages();
+    messagebox::freeButtonImages();
 }
 
-void HelpPanel::cmdContacts_Click()
+void HelpPanel::helpClicked()
 {
-    msgbox::SkinMsgBox(msgbox::helpText(), msgbox::StyleOkOnly);
+    messagebox::showSkinnedBox(messagebox::helpText(), messagebox::StyleOkOnly);
 }
 
-void HelpPanel::Command2_Click()
+void HelpPanel::aboutClicked()
 {
-    msgbox::SkinMsgBox(msgbox::aboutText(), msgbox::StyleOkOnly);
+    messagebox::showSkinnedBox(messagebox::aboutText(), messagebox::StyleOkOnly);
 }
 
 } // namespace vidrona

@@ -11,14 +11,14 @@ class HelpPanel : public QObject
 {
     Q_OBJECT
 public:
-    HelpPanel(QPushButton *cmdContacts, QPushButton *Command2, QObject *parent = nullptr);
+    HelpPanel(QPushButton *helpButton, QPushButton *aboutButton, QObject *parent = nullptr);
 
-    void Form_Load();   // loads the button pictures
-    void Form_Unload(); // and frees them again
+    void startUp();   // loads the button pictures
+    void shutDown(); // and frees them again
 
 private slots:
-    void cmdContacts_Click();
-    void Command2_Click();
+    void helpClicked();
+    void aboutClicked();
 };
 
 } // namespace vidrona

@@ -1,7 +1,7 @@
 #include "hoverlogic.h"
 #include "skinbox.h"
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
 namespace {
 
@@ -22,12 +22,12 @@ SlotPaint paintOf(int style, int slot, ButtonLook look)
 QList<SlotPaint> hoverSlot(HoverFields &fields, int style, int slot)
 {
     const int s = normalSlot(style, slot);
-    if (fields.HoverIndex != s)
-        fields.HoverShown = false;
-    if (fields.HoverShown)
+    if (fields.hoverIndex != s)
+        fields.hoverShown = false;
+    if (fields.hoverShown)
         return {};
-    fields.HoverIndex = quint8(s);
-    fields.HoverShown = true;
+    fields.hoverIndex = quint8(s);
+    fields.hoverShown = true;
     if (style == StyleOkOnly)
         return {paintOf(style, 0, ButtonLook::Hover)};
     // Slot 1 first, then slot 0: the entered one hovered, the other normal.
@@ -37,10 +37,10 @@ QList<SlotPaint> hoverSlot(HoverFields &fields, int style, int slot)
 
 QList<SlotPaint> clearHover(HoverFields &fields, int style)
 {
-    if (!fields.HoverShown)
+    if (!fields.hoverShown)
         return {};
-    fields.HoverShown = false;
-    fields.HoverIndex = NoHoverSlot;
+    fields.hoverShown = false;
+    fields.hoverIndex = NoHoverSlot;
     if (style == StyleOkOnly)
         return {paintOf(style, 0, ButtonLook::Normal)};
     return {paintOf(style, 1, ButtonLook::Normal), paintOf(style, 0, ButtonLook::Normal)};
@@ -67,4 +67,4 @@ ReleaseOutcome releaseSlot(int style, int slot, qreal x, qreal y, int width, int
     return out;
 }
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

@@ -6,14 +6,14 @@
 // How the two button slots of the box change their pictures under the
 // pointer. The window owns a HoverFields and paints what these return, in
 // the order returned.
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
 constexpr quint8 NoHoverSlot = 2;
 
 struct HoverFields
 {
-    quint8 HoverIndex = 0;   // slot last painted as hovered; 2: none
-    bool HoverShown = false; // a hover picture from pointer movement is up
+    quint8 hoverIndex = 0;   // slot last painted as hovered; 2: none
+    bool hoverShown = false; // a hover picture from pointer movement is up
 };
 
 struct SlotPaint
@@ -47,4 +47,4 @@ struct ReleaseOutcome
 // slot's right and bottom edges still count as inside.
 ReleaseOutcome releaseSlot(int style, int slot, qreal x, qreal y, int width, int height);
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

@@ -5,10 +5,10 @@
 #include <QTextLayout>
 #include <QTextOption>
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
-int CurrentStyle = 0;
-int BoxResult = 0;
+int currentStyle = 0;
+int boxResult = 0;
 
 bool isSkinStyle(int style)
 {
@@ -82,4 +82,4 @@ int wrappedLineCount(const QString &text, const QFont &font, qreal textWidth,
     return qMax(1, lines);
 }
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

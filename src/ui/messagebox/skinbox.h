@@ -4,19 +4,19 @@
 #include <QString>
 
 // The skinned message box's own styles and answers, the module state shared
-// between SkinMsgBox and its window, and the decisions that need no widget.
-namespace vidrona::msgbox {
+// between showSkinnedBox and its window, and the decisions that need no widget.
+namespace vidrona::messagebox {
 
-// Styles (the Style argument of SkinMsgBox). Not the system box's values.
+// Styles (the Style argument of showSkinnedBox). Not the system box's values.
 enum SkinStyle : int { StyleOkOnly = 0, StyleOkCancel = 1, StyleYesNo = 2 };
 
 // Answers. There is deliberately no 2.
 enum SkinResult : int { ResultOk = 0, ResultCancel = 1, ResultYes = 3, ResultNo = 4 };
 
 // The style of the box on screen; keeps the last one shown after it closes.
-extern int CurrentStyle;
+extern int currentStyle;
 // The last answer; not cleared when a new box opens.
-extern int BoxResult;
+extern int boxResult;
 
 bool isSkinStyle(int style);
 
@@ -39,4 +39,4 @@ bool needsScrollArea(int displayedLines);
 int wrappedLineCount(const QString &text, const QFont &font, qreal textWidth,
                      qreal documentMargin);
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

@@ -1,13 +1,13 @@
 #include "skinmsgbox.h"
-#include "frmmsgbox.h"
+#include "skinnedboxwindow.h"
 #include "ui/messagebox/skinbox.h"
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QTextEdit>
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
-int TextLineCount(const QTextEdit &box)
+int textLineCount(const QTextEdit &box)
 {
     // From the area's own size, not its viewport's: the box is filled
     // before it is shown, when the viewport has not been laid out yet.
@@ -18,23 +18,23 @@ int TextLineCount(const QTextEdit &box)
                             box.document()->documentMargin());
 }
 
-int SkinMsgBox(const QString &Prompt, int Style)
+int showSkinnedBox(const QString &Prompt, int Style)
 {
     // An unknown style shows nothing; checked first so nothing beeps either.
     if (!isSkinStyle(Style))
         return 0;
-    FrmMsgBox box;
-    box.Form_Load();
-    box.txtNoScroll->setPlainText(Prompt);
-    const bool scroll = needsScrollArea(TextLineCount(*box.txtNoScroll));
+    SkinnedBoxWindow box;
+    box.startUp();
+    box.plainArea->setPlainText(Prompt);
+    const bool scroll = needsScrollArea(textLineCount(*box.plainArea));
     if (scroll)
-        box.txtScroll->setPlainText(Prompt);
-    box.txtNoScroll->setVisible(!scroll);
-    box.txtScroll->setVisible(scroll);
+        box.scrollingArea->setPlainText(Prompt);
+    box.plainArea->setVisible(!scroll);
+    box.scrollingArea->setVisible(scroll);
     box.setButtonsFor(Style);
-    CurrentStyle = Style;
+    currentStyle = Style;
     box.exec();
-    return BoxResult;
+    return boxResult;
 }
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

@@ -13,17 +13,17 @@ BrowsersPanel::BrowsersPanel(const QString &hostPath, const QString &home, QWidg
     : QWidget(parent), m_hostPath(hostPath), m_home(home)
 {
     setObjectName(QStringLiteral("browsersPanel"));
-    cmdConnect = new QPushButton(QStringLiteral("Connect browsers"), this);
-    cmdConnect->setObjectName(QStringLiteral("cmdConnectBrowsers"));
-    lblConnected = new QLabel(this);
-    lblConnected->setObjectName(QStringLiteral("lblBrowsersConnected"));
-    lblConnected->setWordWrap(true);
-    lblConnected->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    connectButton = new QPushButton(QStringLiteral("Connect browsers"), this);
+    connectButton->setObjectName(QStringLiteral("connectBrowsersButton"));
+    connectedLabel = new QLabel(this);
+    connectedLabel->setObjectName(QStringLiteral("browsersConnectedLabel"));
+    connectedLabel->setWordWrap(true);
+    connectedLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(cmdConnect, 0, Qt::AlignLeft);
-    layout->addWidget(lblConnected);
-    connect(cmdConnect, &QPushButton::clicked, this, &BrowsersPanel::connectBrowsers);
+    layout->addWidget(connectButton, 0, Qt::AlignLeft);
+    layout->addWidget(connectedLabel);
+    connect(connectButton, &QPushButton::clicked, this, &BrowsersPanel::connectBrowsers);
 }
 
 BrowsersPanel::BrowsersPanel(QWidget *parent)
@@ -35,7 +35,7 @@ BrowsersPanel::BrowsersPanel(QWidget *parent)
 void BrowsersPanel::connectBrowsers()
 {
     if (!QFileInfo(m_hostPath).isExecutable()) {
-        lblConnected->setText(QStringLiteral("The browsers cannot be connected: %1 is missing.")
+        connectedLabel->setText(QStringLiteral("The browsers cannot be connected: %1 is missing.")
                                   .arg(QDir::toNativeSeparators(m_hostPath)));
         return;
     }
@@ -48,7 +48,7 @@ void BrowsersPanel::connectBrowsers()
                                          .arg(where.join(QLatin1Char('\n')));
     if (!done.error.isEmpty())
         text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("Not written: %1").arg(done.error);
-    lblConnected->setText(text);
+    connectedLabel->setText(text);
 }
 
 } // namespace vidrona

@@ -25,8 +25,8 @@ private:
 
     QString m_hostPath;
     QString m_home;
-    QPushButton *cmdConnect;
-    QLabel *lblConnected;
+    QPushButton *connectButton;
+    QLabel *connectedLabel;
 };
 
 } // namespace vidrona

@@ -23,9 +23,9 @@ public:
     SaveChoices choices() const;
 
 private:
-    QComboBox *cmbQuality = nullptr;
-    QComboBox *cmbSoundAs = nullptr;
-    QComboBox *cmbMp3Quality = nullptr;
+    QComboBox *qualityBox = nullptr;
+    QComboBox *soundAsBox = nullptr;
+    QComboBox *mp3QualityBox = nullptr;
     std::unique_ptr<SubtitleRows> m_subtitles;
 };
 

@@ -13,17 +13,17 @@ namespace vidrona {
 
 YtDlpGroup::YtDlpGroup(QWidget *parent) : QGroupBox(QStringLiteral("yt-dlp"), parent)
 {
-    setObjectName(QStringLiteral("grpYtDlp"));
+    setObjectName(QStringLiteral("ytDlpGroup"));
     m_program = new QLineEdit(this);
-    m_program->setObjectName(QStringLiteral("txtYtDlpProgram"));
+    m_program->setObjectName(QStringLiteral("ytDlpProgramBox"));
     m_program->setPlaceholderText(QStringLiteral("found on PATH or in ~/.local/bin"));
     m_cookies = new QComboBox(this);
-    m_cookies->setObjectName(QStringLiteral("cboYtDlpCookies"));
+    m_cookies->setObjectName(QStringLiteral("ytDlpCookiesBox"));
     m_cookies->addItem(QStringLiteral("none"), QString());
     for (const QString &browser : cookieBrowsers())
         m_cookies->addItem(browser.left(1).toUpper() + browser.mid(1), browser);
     m_found = new QLabel(this);
-    m_found->setObjectName(QStringLiteral("lblYtDlpVersion"));
+    m_found->setObjectName(QStringLiteral("ytDlpVersionLabel"));
     m_found->setWordWrap(true);
     auto *form = new QFormLayout(this);
     form->addRow(QStringLiteral("Program:"), m_program);

@@ -1,6 +1,6 @@
 // Showing the YouTube window from the main window.
 #include "youtubeopener.h"
-#include "frmyoutube.h"
+#include "youtubewindow.h"
 #include "download/service/downloadservice.h"
 
 namespace vidrona {
@@ -15,7 +15,7 @@ YouTubeOpener::YouTubeOpener(const QString &folder, MessageService &messages, QO
 YouTubeOpener::~YouTubeOpener()
 {
     // The open window goes on without us: it keeps its own stop flag.
-    if (auto *window = qobject_cast<FrmYouTube *>(m_youTubeWindow.data()))
+    if (auto *window = qobject_cast<YouTubeWindow *>(m_youTubeWindow.data()))
         window->keepOwnCancelRequest();
 }
 
@@ -28,9 +28,9 @@ void YouTubeOpener::showYouTubeWindow()
 {
     // One window while it is open; a closed one is gone and made anew.
     if (!m_youTubeWindow) {
-        auto *window = new FrmYouTube(&CancelRequest, m_folder, &m_messages);
+        auto *window = new YouTubeWindow(&m_cancelRequest, m_folder, &m_messages);
         window->useService(m_service);
-        window->Form_Load();
+        window->startUp();
         m_youTubeWindow = window;
     }
     m_youTubeWindow->show();

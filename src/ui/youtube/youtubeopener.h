@@ -31,7 +31,7 @@ public:
 private:
     QString m_folder;
     MessageService &m_messages;
-    QString CancelRequest; // the window's "stop" flag
+    QString m_cancelRequest; // the window's "stop" flag
     QPointer<QWidget> m_youTubeWindow;
     QPointer<DownloadService> m_service;
 };

@@ -19,7 +19,7 @@ void AddVideoTest::setUp()
     testweb::installSimulatedWeb(m_web->server());
     m_messages = std::make_unique<RecordingMessages>();
     m_w = createMainWindow(m_dir->path(), m_messages.get());
-    m_w->Form_Load();
+    m_w->startUp();
 }
 
 void AddVideoTest::tearDown()
@@ -32,8 +32,8 @@ void AddVideoTest::tearDown()
 
 void AddVideoTest::paste(const QString &address, const QString &quality)
 {
-    test::ctl<QLineEdit>(*m_w, "txtUrl")->setText(address);
-    QRadioButton *option = quality == "high" ? test::ctl<QRadioButton>(*m_w, "OptHigh") : quality == "avi" ? test::ctl<QRadioButton>(*m_w, "OptAvi") : test::ctl<QRadioButton>(*m_w, "OptLow");
+    test::ctl<QLineEdit>(*m_w, "addressBox")->setText(address);
+    QRadioButton *option = quality == "high" ? test::ctl<QRadioButton>(*m_w, "highQualityOption") : quality == "avi" ? test::ctl<QRadioButton>(*m_w, "aviQualityOption") : test::ctl<QRadioButton>(*m_w, "lowQualityOption");
     QVERIFY(!option->isHidden() || quality == "low");
     option->setChecked(true);
 }
@@ -48,7 +48,7 @@ int AddVideoTest::requestsTo(const QByteArray &host, const QByteArray &path) con
 
 void AddVideoTest::downloadFirstRow(const QString &fileUrl, const QString &fileName)
 {
-    test::ctl<QPushButton>(*m_w, "cmdDownload")->click();
+    test::ctl<QPushButton>(*m_w, "startButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*m_w).list().at(0).statusWord(), QStringLiteral("COMPLETED"), 20000);
     const QByteArray saved = test::readFile(QDir(m_dir->path()).filePath(fileName));
     QVERIFY(saved.size() > 30000);

@@ -29,7 +29,7 @@ protected:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<LocalWeb> m_web;
     std::unique_ptr<RecordingMessages> m_messages;
-    std::unique_ptr<FrmMain> m_w;
+    std::unique_ptr<MainWindowView> m_w;
 };
 
 } // namespace vidrona::test

@@ -37,7 +37,7 @@ struct QueueFixture {
     QTemporaryDir dir;
     LocalWeb web;
     RecordingMessages messages;
-    std::unique_ptr<FrmMain> w;
+    std::unique_ptr<MainWindowView> w;
     ListStore *store = nullptr;
     QueuePanel *panel = nullptr;
 
@@ -51,7 +51,7 @@ struct QueueFixture {
         w = createMainWindow(dir.path(), &messages);
         store = &storeOf(*w);
         panel = &test::panel<QueuePanel>(*w);
-        w->Form_Load();
+        w->startUp();
         messages.calls.clear();
         queue().setStallTimeout(2000);
         queue().setRetryDelays({}); // one try per row, unless a test asks for more
@@ -69,10 +69,10 @@ struct QueueFixture {
     }
     bool press() // "Start Download", then the whole run
     {
-        ui<QPushButton>("cmdDownload")->click();
+        ui<QPushButton>("startButton")->click();
         return waitIdle();
     }
-    void select(int row) { ui<QTreeView>("lDownload")->setCurrentIndex(list().index(row, 0)); }
+    void select(int row) { ui<QTreeView>("downloadList")->setCurrentIndex(list().index(row, 0)); }
     QStringList statuses() const
     {
         QStringList out;

@@ -50,8 +50,8 @@ private slots:
     void escapeStopsOnlyTheOneInProgress();
 
 private:
-    std::unique_ptr<FrmMain> makeWindow(QTemporaryDir &dir, test::RecordingMessages &messages);
-    Outcome outcomeOf(FrmMain &w, const QTemporaryDir &dir, const test::RecordingMessages &messages);
+    std::unique_ptr<MainWindowView> makeWindow(QTemporaryDir &dir, test::RecordingMessages &messages);
+    Outcome outcomeOf(MainWindowView &w, const QTemporaryDir &dir, const test::RecordingMessages &messages);
     Outcome pasteEach(const QStringList &addresses);
     Outcome giveAll(const QStringList &addresses, const Outcome &expected);
 
@@ -87,15 +87,15 @@ void TestAddAddresses::cleanup()
     m_web.reset();
 }
 
-std::unique_ptr<FrmMain> TestAddAddresses::makeWindow(QTemporaryDir &dir, test::RecordingMessages &messages)
+std::unique_ptr<MainWindowView> TestAddAddresses::makeWindow(QTemporaryDir &dir, test::RecordingMessages &messages)
 {
     auto w = createMainWindow(dir.path(), &messages);
-    w->Form_Load();
+    w->startUp();
     m_browser.opened.clear();
     return w;
 }
 
-Outcome TestAddAddresses::outcomeOf(FrmMain &w, const QTemporaryDir &dir, const test::RecordingMessages &messages)
+Outcome TestAddAddresses::outcomeOf(MainWindowView &w, const QTemporaryDir &dir, const test::RecordingMessages &messages)
 {
     Outcome o;
     o.list = test::readFile(QDir(dir.path()).filePath("List"));
@@ -113,8 +113,8 @@ Outcome TestAddAddresses::pasteEach(const QStringList &addresses)
     test::RecordingMessages messages;
     const auto w = makeWindow(dir, messages);
     for (const QString &address : addresses) {
-        test::ctl<QLineEdit>(*w, "txtUrl")->setText(address);
-        test::ctl<QPushButton>(*w, "cmdAddVideo")->click();
+        test::ctl<QLineEdit>(*w, "addressBox")->setText(address);
+        test::ctl<QPushButton>(*w, "addVideoButton")->click();
         [&] { QTRY_VERIFY_WITH_TIMEOUT(!test::panel<AddVideoPanel>(*w).resolving(), 20000); }();
     }
     return outcomeOf(*w, dir, messages);
@@ -128,7 +128,7 @@ Outcome TestAddAddresses::giveAll(const QStringList &addresses, const Outcome &e
     test::RecordingMessages messages;
     const auto w = makeWindow(dir, messages);
     const QString typed = "typed, not pressed";
-    test::ctl<QLineEdit>(*w, "txtUrl")->setText(typed);
+    test::ctl<QLineEdit>(*w, "addressBox")->setText(typed);
     addVideos(*w, addresses);
     const int rows = int(expected.list.count("\r\n") / 3);
     [&] {
@@ -138,7 +138,7 @@ Outcome TestAddAddresses::giveAll(const QStringList &addresses, const Outcome &e
                                  30000);
     }();
     QTest::qWait(300);
-    [&] { QCOMPARE(test::ctl<QLineEdit>(*w, "txtUrl")->text(), typed); }(); // the user's box is left alone
+    [&] { QCOMPARE(test::ctl<QLineEdit>(*w, "addressBox")->text(), typed); }(); // the user's box is left alone
     return outcomeOf(*w, dir, messages);
 }
 
@@ -221,7 +221,7 @@ void TestAddAddresses::escapeStopsOnlyTheOneInProgress()
     QTRY_VERIFY_WITH_TIMEOUT(!m_web->server().requests().isEmpty(), 10000);
     QVERIFY(test::panel<AddVideoPanel>(*w).resolving());
     QCOMPARE(test::storeOf(*w).list().count(), 0);
-    QTest::keyClick(test::ctl<QLineEdit>(*w, "Text1"), Qt::Key_Escape);
+    QTest::keyClick(test::ctl<QLineEdit>(*w, "searchBox"), Qt::Key_Escape);
     QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*w).list().count(), 1, 5000);
     QCOMPARE(test::storeOf(*w).list().at(0).fileUrl, testweb::sampleVideo("Videkta").file);
     QCOMPARE(messages.calls.size(), 0);

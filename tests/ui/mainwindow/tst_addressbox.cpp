@@ -14,14 +14,14 @@ namespace {
 const QString videktaSample = "Sample : http://www.videkta.ge/?video_id=147629";
 
 // Which option buttons show, as "L", "H", "A" in that order.
-QString shownOptions(const FrmMain &w)
+QString shownOptions(const MainWindowView &w)
 {
     QString s;
-    if (!test::ctl<QRadioButton>(w, "OptLow")->isHidden())
+    if (!test::ctl<QRadioButton>(w, "lowQualityOption")->isHidden())
         s += 'L';
-    if (!test::ctl<QRadioButton>(w, "OptHigh")->isHidden())
+    if (!test::ctl<QRadioButton>(w, "highQualityOption")->isHidden())
         s += 'H';
-    if (!test::ctl<QRadioButton>(w, "OptAvi")->isHidden())
+    if (!test::ctl<QRadioButton>(w, "aviQualityOption")->isHidden())
         s += 'A';
     return s;
 }
@@ -40,7 +40,7 @@ private slots:
 private:
     QTemporaryDir *m_dir = nullptr;
     test::RecordingMessages *m_messages = nullptr;
-    FrmMain *m_window = nullptr;
+    MainWindowView *m_window = nullptr;
 };
 
 void TestAddressBox::init()
@@ -48,7 +48,7 @@ void TestAddressBox::init()
     m_dir = new QTemporaryDir;
     m_messages = new test::RecordingMessages;
     m_window = createMainWindow(m_dir->path(), m_messages).release();
-    m_window->Form_Load();
+    m_window->startUp();
 }
 
 void TestAddressBox::cleanup()
@@ -107,14 +107,14 @@ void TestAddressBox::typedAddresses()
     QFETCH(QString, options);
     QFETCH(QString, highCaption);
     for (const QString &a : addresses) {
-        test::ctl<QLineEdit>(*m_window, "txtUrl")->clear();
-        QTest::keyClicks(test::ctl<QLineEdit>(*m_window, "txtUrl"), a);
-        QCOMPARE(test::panel<AddVideoPanel>(*m_window).VideoUrl, a); // follows every change
+        test::ctl<QLineEdit>(*m_window, "addressBox")->clear();
+        QTest::keyClicks(test::ctl<QLineEdit>(*m_window, "addressBox"), a);
+        QCOMPARE(test::panel<AddVideoPanel>(*m_window).typedAddress, a); // follows every change
     }
-    QCOMPARE(test::ctl<QLabel>(*m_window, "Label4")->text(), label);
+    QCOMPARE(test::ctl<QLabel>(*m_window, "sampleLabel")->text(), label);
     QCOMPARE(shownOptions(*m_window), options);
-    QCOMPARE(test::ctl<QRadioButton>(*m_window, "OptHigh")->text(), highCaption);
-    QVERIFY(test::ctl<QRadioButton>(*m_window, "OptLow")->isChecked()); // the selection is left alone
+    QCOMPARE(test::ctl<QRadioButton>(*m_window, "highQualityOption")->text(), highCaption);
+    QVERIFY(test::ctl<QRadioButton>(*m_window, "lowQualityOption")->isChecked()); // the selection is left alone
     QVERIFY(m_messages->calls.isEmpty());
 }
 
@@ -123,16 +123,16 @@ void TestAddressBox::clickAndFocusSelectAll()
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
     const QString address = "http://tvali.ge/index.php?action=watch&v=6181";
-    test::ctl<QLineEdit>(*m_window, "txtUrl")->setText(address);
-    test::ctl<QLineEdit>(*m_window, "txtUrl")->deselect();
-    QTest::mouseClick(test::ctl<QLineEdit>(*m_window, "txtUrl"), Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(test::ctl<QLineEdit>(*m_window, "txtUrl")->selectedText(), address);
+    test::ctl<QLineEdit>(*m_window, "addressBox")->setText(address);
+    test::ctl<QLineEdit>(*m_window, "addressBox")->deselect();
+    QTest::mouseClick(test::ctl<QLineEdit>(*m_window, "addressBox"), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(test::ctl<QLineEdit>(*m_window, "addressBox")->selectedText(), address);
 
-    test::ctl<QLineEdit>(*m_window, "txtUrl")->deselect();
-    test::ctl<QLineEdit>(*m_window, "Text1")->setFocus();
-    QTRY_VERIFY(test::ctl<QLineEdit>(*m_window, "Text1")->hasFocus());
-    test::ctl<QLineEdit>(*m_window, "txtUrl")->setFocus(Qt::OtherFocusReason);
-    QTRY_COMPARE(test::ctl<QLineEdit>(*m_window, "txtUrl")->selectedText(), address);
+    test::ctl<QLineEdit>(*m_window, "addressBox")->deselect();
+    test::ctl<QLineEdit>(*m_window, "searchBox")->setFocus();
+    QTRY_VERIFY(test::ctl<QLineEdit>(*m_window, "searchBox")->hasFocus());
+    test::ctl<QLineEdit>(*m_window, "addressBox")->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(test::ctl<QLineEdit>(*m_window, "addressBox")->selectedText(), address);
 }
 
 QTEST_MAIN(TestAddressBox)

@@ -76,10 +76,10 @@ void TestAddVideo::listSitesDownload()
     QFETCH(QString, fileUrl);
     QFETCH(QString, fileName);
     paste(testweb::sampleVideo(site).page, quality);
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000); // the page comes while the window goes on
     QCOMPARE(m_messages->calls.size(), 0);
-    QCOMPARE(addVideo().FileUrl, fileUrl);
+    QCOMPARE(addVideo().foundFileAddress, fileUrl);
     QCOMPARE(test::storeOf(*m_w).list().count(), 1);
     QCOMPARE(test::storeOf(*m_w).list().at(0).fileUrl, fileUrl);
     QCOMPARE(test::storeOf(*m_w).list().at(0).fileName, fileName);
@@ -106,11 +106,11 @@ void TestAddVideo::browserSitesOpen()
     QFETCH(QString, quality);
     QFETCH(QString, opened);
     paste(testweb::sampleVideo(site).page, quality);
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000); // the page comes while the window goes on
     QCOMPARE(m_messages->calls.size(), 0);
     QCOMPARE(m_browser.opened, QStringList{opened});
-    QCOMPARE(addVideo().FileUrl, opened);
+    QCOMPARE(addVideo().foundFileAddress, opened);
     QCOMPARE(test::storeOf(*m_w).list().count(), 0);
     QCOMPARE(requestsTo("links.vidrona-resolver.net", "/"), 1);
 }
@@ -212,14 +212,14 @@ void TestAddVideo::nothingFoundAddsNothing()
 
     // A video added before: its address must not be reused.
     paste(testweb::sampleVideo("Videkta").page, "low");
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QCOMPARE(test::storeOf(*m_w).list().count(), 1);
     m_messages->calls.clear();
 
     if (quality == "avi") // the avi option shows once a Google Video address was typed
-        test::ctl<QLineEdit>(*m_w, "txtUrl")->setText(testweb::sampleVideo("Google Video").page);
+        test::ctl<QLineEdit>(*m_w, "addressBox")->setText(testweb::sampleVideo("Google Video").page);
     paste(address, quality);
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(m_messages->calls.size(), 1, 20000); // today's web answers later
     QCOMPARE(m_messages->calls[0].text, message);
     const bool refusedName = message == ListStore::addErrorText();
@@ -230,7 +230,7 @@ void TestAddVideo::nothingFoundAddsNothing()
     QCOMPARE(test::storeOf(*m_w).list().count(), 1);
     QVERIFY(m_browser.opened.isEmpty());
     if (message != checkLink && message != notOpened + "file://proxy/etc/passwd" && !refusedName)
-        QCOMPARE(addVideo().FileUrl, QString());
+        QCOMPARE(addVideo().foundFileAddress, QString());
 }
 
 // A Tvali page at /t/slow that comes two bytes every trickleMs; its player
@@ -257,18 +257,18 @@ void TestAddVideo::secondPressWhileWaitingIsDropped()
     bool pressedWhileWaiting = false;
     QTimer::singleShot(40, this, [&] {
         pressedWhileWaiting = addVideo().resolving();
-        test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click(); // a press that reaches the handler
-        QTest::mouseClick(test::ctl<QPushButton>(*m_w, "cmdAddVideo"), Qt::LeftButton); // the user's own
-        QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "txtUrl"), "held off");
-        QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "Text1"), "typed while waiting");
+        test::ctl<QPushButton>(*m_w, "addVideoButton")->click(); // a press that reaches the handler
+        QTest::mouseClick(test::ctl<QPushButton>(*m_w, "addVideoButton"), Qt::LeftButton); // the user's own
+        QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "addressBox"), "held off");
+        QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "searchBox"), "typed while waiting");
     });
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
     QVERIFY(pressedWhileWaiting);
     QTest::qWait(50); // anything held back would arrive now
     QCOMPARE(requestsTo("tvali.ge", "/t/slow"), 1);
-    QCOMPARE(test::ctl<QLineEdit>(*m_w, "Text1")->text(), QString("typed while waiting"));
-    QCOMPARE(test::ctl<QLineEdit>(*m_w, "txtUrl")->text(), QString("http://tvali.ge/t/slow"));
+    QCOMPARE(test::ctl<QLineEdit>(*m_w, "searchBox")->text(), QString("typed while waiting"));
+    QCOMPARE(test::ctl<QLineEdit>(*m_w, "addressBox")->text(), QString("http://tvali.ge/t/slow"));
     QCOMPARE(test::storeOf(*m_w).list().count(), 1);
     QCOMPARE(m_messages->calls.size(), 0);
     QVERIFY(!addVideo().resolving());
@@ -305,23 +305,23 @@ void TestAddVideo::userStaysInChargeWhileWaiting()
     QTimer::singleShot(50, this, [&] {
         QTimer::singleShot(50, this, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
         answer = WidgetMessageService().show("A row failed.", "Vidrona", MsgOkOnly);
-        QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "txtUrl"), "held off");
+        QTest::keyClicks(test::ctl<QLineEdit>(*m_w, "addressBox"), "held off");
         if (byClosing)
             return void(m_w->close());
         m_w->activateWindow(); // as the user's click back into it would
         QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
-        QTest::keyClick(test::ctl<QLineEdit>(*m_w, "Text1"), Qt::Key_Escape);
+        QTest::keyClick(test::ctl<QLineEdit>(*m_w, "searchBox"), Qt::Key_Escape);
     });
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000); // today's web is probed after the press
     QCOMPARE(answer, int(AnswerOk));
-    QCOMPARE(test::ctl<QLineEdit>(*m_w, "txtUrl")->text(), address);
+    QCOMPARE(test::ctl<QLineEdit>(*m_w, "addressBox")->text(), address);
     QCOMPARE(m_messages->calls.size(), 0);
     QCOMPARE(test::storeOf(*m_w).list().count(), 0);
 
     const testweb::TodayVideo &next = testweb::todayVideos().first();
     paste(next.address, "low");
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*m_w).list().count(), 1, 20000);
     QCOMPARE(test::storeOf(*m_w).list().at(0).fileUrl, next.file);
     QCOMPARE(m_messages->calls.size(), 0);
@@ -343,7 +343,7 @@ void TestAddVideo::hugePageKeepsTheWindowGoing()
     QTimer timer;
     connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
     timer.start(10);
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
     timer.stop();
     QVERIFY(ticks > 0);
@@ -366,7 +366,7 @@ void TestAddVideo::hourglassWhileTheSitePageComes()
         hourglass = hourglass && (!addVideo().resolving() || m_w->cursor().shape() == Qt::WaitCursor);
     });
     timer.start(20);
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
     timer.stop();
     QVERIFY(ticks > 0);
@@ -378,7 +378,7 @@ void TestAddVideo::hourglassWhileTheSitePageComes()
 void TestAddVideo::youTubeOpensItsWindow()
 {
     paste("http://youtube.com/watch?v=bR96aWfpWN0", "low");
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QVERIFY(test::panel<YouTubeOpener>(*m_w).youTubeWindow());
     QVERIFY(test::panel<YouTubeOpener>(*m_w).youTubeWindow()->isVisible());
     QCOMPARE(test::storeOf(*m_w).list().count(), 0);

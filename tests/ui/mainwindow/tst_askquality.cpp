@@ -182,7 +182,7 @@ void TestAskQuality::fromAddVideo()
     QFETCH(QStringList, subtitles);
     askMe();
     paste(address, "low");
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QualityWindow *w = asked();
     QVERIFY(w);
     QVERIFY(!addVideo().resolving()); // the listing came with the answer
@@ -196,7 +196,7 @@ void TestAskQuality::fromAddVideo()
     QCOMPARE(list.count(), 1);
     QCOMPARE(list.at(0).fileName, name);
     QCOMPARE(test::serviceOf(*m_w).extras().extrasOf(list.at(0).fileUrl).subtitles, subtitles);
-    test::ctl<QPushButton>(*m_w, "cmdDownload")->click();
+    test::ctl<QPushButton>(*m_w, "startButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(list.at(0).statusWord(), QStringLiteral("COMPLETED"), 60000);
     const QString saved = QDir(m_dir->path()).filePath(list.at(0).fileName);
     if (height == 0) { // sound only: no picture fetched or kept

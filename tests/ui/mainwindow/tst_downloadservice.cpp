@@ -221,7 +221,7 @@ void TestDownloadService::failureBoxLeftOpen()
     WidgetMessageService boxes;
     f.w = createMainWindow(f.dir.path(), &boxes);
     f.store = &test::storeOf(*f.w);
-    f.w->Form_Load(); // an empty list: no question
+    f.w->startUp(); // an empty list: no question
     f.w->show();
     DownloadService &service = test::serviceOf(*f.w);
     service.setRetryDelays({});
@@ -253,7 +253,7 @@ void TestDownloadService::failureBoxLeftOpen()
         box->button(QMessageBox::Ok)->click();
     });
     poll.start();
-    f.ui<QPushButton>("cmdDownload")->click();
+    f.ui<QPushButton>("startButton")->click();
     QVERIFY(QTest::qWaitFor([&] { return !service.isRunning(); }, 30000));
 
     QCOMPARE(boxText, queueFailureText() + "\r\nThe server answered 404 Not Found");

@@ -34,7 +34,7 @@ private:
     test::BrowserCapture m_browser;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<test::RecordingMessages> m_messages;
-    std::unique_ptr<FrmMain> m_w;
+    std::unique_ptr<MainWindowView> m_w;
 };
 
 void TestLinks::init()
@@ -43,7 +43,7 @@ void TestLinks::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_messages = std::make_unique<test::RecordingMessages>();
     m_w = createMainWindow(m_dir->path(), m_messages.get());
-    m_w->Form_Load();
+    m_w->startUp();
 }
 
 void TestLinks::cleanup()
@@ -57,14 +57,14 @@ void TestLinks::logosAndPlayer_data()
 {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("opened"); // empty: nothing
-    QTest::newRow("YouTube logo") << "Image2" << "http://youtube.com";
-    QTest::newRow("Google Video logo") << "Image3" << "http://video.google.com";
-    QTest::newRow("Break logo") << "Image4" << "http://www.break.com";
-    QTest::newRow("Videkta logo") << "Image5" << "http://www.videkta.ge";
-    QTest::newRow("Tvali logo") << "Image6" << "http://tvali.ge";
-    QTest::newRow("AllVideos logo") << "Image7" << "http://allvideos.ge";
-    QTest::newRow("banner does nothing") << "Image1" << "";
-    QTest::newRow("FLV player") << "CmdDownloadflash"
+    QTest::newRow("YouTube logo") << "youTubeLogo" << "http://youtube.com";
+    QTest::newRow("Google Video logo") << "googleVideoLogo" << "http://video.google.com";
+    QTest::newRow("Break logo") << "breakLogo" << "http://www.break.com";
+    QTest::newRow("Videkta logo") << "videktaLogo" << "http://www.videkta.ge";
+    QTest::newRow("Tvali logo") << "tvaliLogo" << "http://tvali.ge";
+    QTest::newRow("AllVideos logo") << "allVideosLogo" << "http://allvideos.ge";
+    QTest::newRow("banner does nothing") << "bannerPicture" << "";
+    QTest::newRow("FLV player") << "playerButton"
                                 << "http://www.simtel.net/pub/simtelnet/win95/mmedmisc/flvplayer_setup.exe";
 }
 
@@ -115,9 +115,9 @@ void TestLinks::search()
     QFETCH(QString, words);
     QFETCH(QString, opened);
     QFETCH(QString, message);
-    test::ctl<QComboBox>(*m_w, "Combo1")->setCurrentIndex(position);
-    test::ctl<QLineEdit>(*m_w, "Text1")->setText(words);
-    test::ctl<QPushButton>(*m_w, "cmdSearch")->click();
+    test::ctl<QComboBox>(*m_w, "siteBox")->setCurrentIndex(position);
+    test::ctl<QLineEdit>(*m_w, "searchBox")->setText(words);
+    test::ctl<QPushButton>(*m_w, "searchButton")->click();
     QCOMPARE(m_browser.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
     QCOMPARE(m_messages->calls.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty()) {

@@ -53,19 +53,19 @@ void TestQueue::threeRowsInListOrder()
     connect(&f.queue(), &DownloadService::rowStarted, this, [&](quint64 id) {
         const DownloadEntry &e = f.list().at(f.list().rowOfId(id));
         seen << QString("%1 %2 %3 %4 saved").arg(e.fileName, e.statusWord(),
-                                                 f.ui<QPushButton>("cmdDownload")->isEnabled() ? "on" : "off",
-                                                 f.ui<QLabel>("lblProgress")->text())
+                                                 f.ui<QPushButton>("startButton")->isEnabled() ? "on" : "off",
+                                                 f.ui<QLabel>("filesLabel")->text())
                     + QString::number(f.listFile().count("COMPLETED"));
     });
     QVERIFY(f.press());
     QCOMPARE(seen, QStringList({"a.flv DOWNLOADING off 0 of 3 files downloaded. saved0",
                                 "b.flv DOWNLOADING off 1 of 3 files downloaded. saved1",
                                 "c.flv DOWNLOADING off 2 of 3 files downloaded. saved2"}));
-    QCOMPARE(f.ui<QLabel>("lblProgress")->text(), QString("3 of 3 files downloaded."));
+    QCOMPARE(f.ui<QLabel>("filesLabel")->text(), QString("3 of 3 files downloaded."));
     QCOMPARE(f.requested(), QStringList({"a.flv", "b.flv", "c.flv"}));
     QCOMPARE(f.listFile(), test::listOf({"a.flv:COMPLETED", "b.flv:COMPLETED", "c.flv:COMPLETED"}));
     QCOMPARE(f.file("b.flv"), QByteArray("body of b.flv"));
-    QVERIFY(f.ui<QPushButton>("cmdDownload")->isEnabled());
+    QVERIFY(f.ui<QPushButton>("startButton")->isEnabled());
     QVERIFY(f.messages.calls.isEmpty());
 }
 
@@ -221,7 +221,7 @@ void TestQueue::passingFailuresAreTriedAgain()
     f.load({"clip.flv:PENDING"});
     f.queue().setRetryDelays({50, 50, 50});
     f.web.server().on(test::Host, "/v/clip.flv", testweb::inTurn(answers));
-    f.ui<QPushButton>("cmdDownload")->click();
+    f.ui<QPushButton>("startButton")->click();
     QStringList waits; // what the Progress cell says between the tries
     QVERIFY(QTest::qWaitFor([&] {
         const QString cell = f.list().at(0).progress;
@@ -244,10 +244,10 @@ void TestQueue::cancelWhileWaitingToRetry()
     f.load({"clip.flv:PENDING", "next.flv:PENDING"});
     f.queue().setRetryDelays({60000});
     f.route("clip.flv", testweb::Response::html("busy", 503));
-    f.ui<QPushButton>("cmdDownload")->click();
+    f.ui<QPushButton>("startButton")->click();
     QVERIFY(QTest::qWaitFor([&] { return f.list().at(0).progress.startsWith("Retrying in 60 s"); }, 10000));
     f.select(0);
-    f.ui<QPushButton>("cmdCancel")->click();
+    f.ui<QPushButton>("cancelButton")->click();
     QVERIFY(f.waitIdle(10000)); // well before the minute
     QCOMPARE(f.statuses(), QStringList({"CANCELED", "COMPLETED"}));
     QCOMPARE(f.requested(), QStringList({"clip.flv", "next.flv"}));
@@ -279,18 +279,18 @@ void TestQueue::oneRunAtATime()
     f.load({"a.flv:PENDING", "b.flv:PENDING"});
     f.route("a.flv", slowBody());
     f.web.server().resetConnectionPeak();
-    f.ui<QPushButton>("cmdDownload")->click();
+    f.ui<QPushButton>("startButton")->click();
     QTRY_COMPARE(f.requested().size(), 1);
-    QVERIFY(!f.ui<QPushButton>("cmdDownload")->isEnabled());
+    QVERIFY(!f.ui<QPushButton>("startButton")->isEnabled());
 
-    QSignalSpy fired(f.ui<QTimer>("Timer1"), &QTimer::timeout);
-    f.ui<QTimer>("Timer1")->start();
+    QSignalSpy fired(f.ui<QTimer>("startupTimer"), &QTimer::timeout);
+    f.ui<QTimer>("startupTimer")->start();
     QVERIFY(fired.wait(5000)); // the timer's restart came during the fetch
-    f.panel->RunQueue();
+    f.panel->runQueue();
     f.select(1);
-    f.ui<QPushButton>("cmdCancel")->click(); // another row: only enables the button
-    QVERIFY(f.ui<QPushButton>("cmdDownload")->isEnabled());
-    f.ui<QPushButton>("cmdDownload")->click();
+    f.ui<QPushButton>("cancelButton")->click(); // another row: only enables the button
+    QVERIFY(f.ui<QPushButton>("startButton")->isEnabled());
+    f.ui<QPushButton>("startButton")->click();
     f.store->Download(fileAddress("c.flv"));
     QCOMPARE(f.statuses(), QStringList({"DOWNLOADING", "PENDING", "PENDING"}));
 
@@ -337,13 +337,13 @@ void TestQueue::cancel()
     QueueFixture f;
     f.load(rows);
     f.route("a.flv", slowBody());
-    f.ui<QPushButton>("cmdDownload")->click();
+    f.ui<QPushButton>("startButton")->click();
     QTRY_COMPARE(f.requested().size(), 1);
     if (selected >= 0)
         f.select(selected);
-    f.ui<QPushButton>("cmdCancel")->click();
+    f.ui<QPushButton>("cancelButton")->click();
     QCOMPARE(f.statuses(), rightAfter);
-    QVERIFY(f.ui<QPushButton>("cmdDownload")->isEnabled());
+    QVERIFY(f.ui<QPushButton>("startButton")->isEnabled());
     QVERIFY(f.waitIdle());
     QCOMPARE(f.statuses(), atEnd);
     QCOMPARE(f.messages.calls.size(), messages);
@@ -364,10 +364,10 @@ void TestQueue::cancelKeepsTheBytes()
         slow.trickleBytes = 500;
         return slow;
     });
-    f.ui<QPushButton>("cmdDownload")->click();
+    f.ui<QPushButton>("startButton")->click();
     QTRY_VERIFY(QFileInfo(f.dir.filePath("a.flv.part")).size() > 0);
     f.select(0);
-    f.ui<QPushButton>("cmdCancel")->click();
+    f.ui<QPushButton>("cancelButton")->click();
     QVERIFY(f.waitIdle());
     QCOMPARE(f.statuses(), QStringList{"CANCELED"});
     QVERIFY(f.messages.calls.isEmpty());
@@ -389,16 +389,16 @@ void TestQueue::removeAndCleanDuringAFetch()
     QVERIFY(dir.mkdir(".gone.flv.pieces"));
     test::writeFile(dir.filePath(".gone.flv.pieces"), "0.piece", "kept");
     test::writeFile(f.dir.path(), "gone.flv.part", "kept");
-    f.ui<QPushButton>("cmdDownload")->click();
+    f.ui<QPushButton>("startButton")->click();
     QTRY_COMPARE(f.requested().size(), 1);
-    f.ui<QPushButton>("cmdClean")->click();
+    f.ui<QPushButton>("cleanButton")->click();
     QCOMPARE(f.names(), QStringList({"a.flv", "gone.flv", "c.flv"}));
     f.select(1);
-    f.ui<QPushButton>("cmdRemove")->click(); // a PENDING row leaves the queue
+    f.ui<QPushButton>("removeButton")->click(); // a PENDING row leaves the queue
     QVERIFY(!dir.exists(".gone.flv.pieces")); // and takes what was kept for it
     QVERIFY(!dir.exists("gone.flv.part"));
     f.select(0);
-    f.ui<QPushButton>("cmdRemove")->click(); // the running row: its fetch goes on
+    f.ui<QPushButton>("removeButton")->click(); // the running row: its fetch goes on
     QCOMPARE(f.listFile(), test::listOf({"c.flv:PENDING"}));
     QVERIFY(f.waitIdle());
     QCOMPARE(f.names(), QStringList({"c.flv"}));
@@ -429,10 +429,10 @@ void TestQueue::yesAtStartFetchesOnce()
     f.messages.answers << AnswerYes;
     // c.flv was left DOWNLOADING by a run that ended during its fetch.
     f.load({"a.flv:PENDING", "b.flv:COMPLETED", "c.flv:DOWNLOADING"});
-    QVERIFY(f.ui<QTimer>("Timer1")->isActive());
+    QVERIFY(f.ui<QTimer>("startupTimer")->isActive());
     QTRY_COMPARE(f.statuses(), QStringList({"COMPLETED", "COMPLETED", "COMPLETED"}));
     QVERIFY(f.waitIdle());
-    QVERIFY(!f.ui<QTimer>("Timer1")->isActive());
+    QVERIFY(!f.ui<QTimer>("startupTimer")->isActive());
     QCOMPARE(f.requested(), QStringList({"a.flv", "c.flv"}));
 }
 
@@ -446,7 +446,7 @@ void TestQueue::closingTheWindowStopsTheFetch()
         slow.trickleBytes = 500;
         return slow;
     });
-    f.ui<QPushButton>("cmdDownload")->click();
+    f.ui<QPushButton>("startButton")->click();
     QTRY_VERIFY(QFileInfo(f.dir.filePath("a.flv.part")).size() > 0);
     f.w->close();
     QTRY_VERIFY(!f.queue().fetching());

@@ -68,7 +68,7 @@ void TestRows::download()
         QCOMPARE(f.names(), QStringList{name});
         QCOMPARE(f.list().at(0).fileUrl, fileUrl);
         QCOMPARE(f.listFile(), (name + "\r\n" + fileUrl + "\r\nPENDING\r\n").toLatin1());
-        QCOMPARE(f.ui<QLabel>("lblProgress")->text(), QString("0 of 1 files downloaded."));
+        QCOMPARE(f.ui<QLabel>("filesLabel")->text(), QString("0 of 1 files downloaded."));
     }
 }
 
@@ -116,7 +116,7 @@ void TestRows::remove()
     QFile::remove(f.dir.filePath("List"));
     if (selected >= 0)
         f.select(selected);
-    f.ui<QPushButton>("cmdRemove")->click();
+    f.ui<QPushButton>("removeButton")->click();
     QCOMPARE(f.names(), left);
     QByteArray saved;
     for (const DownloadEntry &e : f.list().entries())
@@ -157,7 +157,7 @@ void TestRows::clean()
     f.load(statusRows(statuses));
     test::writeFile(f.dir.path(), "v1.flv", "video");
     QFile::remove(f.dir.filePath("List"));
-    f.ui<QPushButton>("cmdClean")->click();
+    f.ui<QPushButton>("cleanButton")->click();
     QCOMPARE(f.names(), left);
     QStringList rows;
     for (const DownloadEntry &e : f.list().entries())

@@ -131,7 +131,7 @@ void TestTodaysWeb::routeStreams()
 void TestTodaysWeb::addAndWait(const QString &address)
 {
     paste(address, "low");
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QVERIFY(addVideo().resolving()); // the playlist is read while the window goes on
     QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
 }
@@ -172,7 +172,7 @@ void TestTodaysWeb::todaysWebDownloads()
     QFETCH(QString, fileUrl);
     QFETCH(QString, fileName);
     paste(address, "low");
-    QPushButton *add = test::ctl<QPushButton>(*m_w, "cmdAddVideo");
+    QPushButton *add = test::ctl<QPushButton>(*m_w, "addVideoButton");
     add->click();
     QVERIFY(addVideo().resolving()); // the press has returned: the window goes on meanwhile
     add->click();                    // ignored while the address is worked out
@@ -230,7 +230,7 @@ void TestTodaysWeb::todaysWebNames()
             return file;
         });
         paste("http://dl.names.test/v/0", "low");
-        test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+        test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
         QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*m_w).list().count(), 1, 20000);
     }
     if (!disposition.isEmpty())
@@ -241,7 +241,7 @@ void TestTodaysWeb::todaysWebNames()
         });
     const int before = test::storeOf(*m_w).list().count();
     paste("http://dl.names.test" + path, "low");
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*m_w).list().count(), before + 1, 20000);
     QCOMPARE(m_messages->calls.size(), 0);
     const DownloadEntry row = test::storeOf(*m_w).list().at(before);
@@ -249,7 +249,7 @@ void TestTodaysWeb::todaysWebNames()
     QVERIFY(row.fileName.toUtf8().size() <= MaxNameBytes);
     // The List keeps the name as UTF-8, and the file comes under it.
     QVERIFY(test::readFile(QDir(m_dir->path()).filePath("List")).contains(name.toUtf8()));
-    test::ctl<QPushButton>(*m_w, "cmdDownload")->click();
+    test::ctl<QPushButton>(*m_w, "startButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(test::storeOf(*m_w).list().at(before).status, Status::Completed, 20000);
     QCOMPARE(QFileInfo(QDir(m_dir->path()).filePath(name)).size(), qint64(5000));
     QCOMPARE(test::readFile(QDir(m_dir->path()).filePath("clip.mp4")), QByteArray("older"));
@@ -272,8 +272,8 @@ void TestTodaysWeb::addressesAsPasted()
 {
     QFETCH(QString, pasted);
     const testweb::TodayVideo &v = testweb::todayVideos().first();
-    test::ctl<QLineEdit>(*m_w, "txtUrl")->setText(pasted);
-    test::ctl<QPushButton>(*m_w, "cmdAddVideo")->click();
+    test::ctl<QLineEdit>(*m_w, "addressBox")->setText(pasted);
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!addVideo().resolving(), 20000);
     QCOMPARE(m_messages->calls.size(), 0);
     QCOMPARE(test::storeOf(*m_w).list().count(), 1);

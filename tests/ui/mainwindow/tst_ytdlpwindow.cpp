@@ -80,15 +80,15 @@ void TestYtDlpWindow::endedWithTheWindow()
                                             test::ytinfo::youTubeLike("http://media.rivertube.test/v", 1 << 20, 1 << 20, 1 << 20));
     const QString wrapper = test::ytinfo::writeWrapper(dir.path(), fixture, true);
     test::RecordingMessages messages;
-    std::unique_ptr<FrmMain> w = createMainWindow(dir.path(), &messages);
-    w->Form_Load();
+    std::unique_ptr<MainWindowView> w = createMainWindow(dir.path(), &messages);
+    w->startUp();
     // After the window's start, which applies the Preferences' own.
     resolve::ytdlp::setSettings({wrapper, {}});
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    auto *address = test::ctl<QLineEdit>(*w, "txtUrl");
+    auto *address = test::ctl<QLineEdit>(*w, "addressBox");
     address->setText("http://www.rivertube.test/watch?v=yt1");
-    test::ctl<QPushButton>(*w, "cmdAddVideo")->click();
+    test::ctl<QPushButton>(*w, "addVideoButton")->click();
     // The wrapper has started its sleeping child once its log is there.
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(dir.path()).filePath("args.log")), 20000);
     QTest::qWait(200);

@@ -49,17 +49,17 @@ void keyTo(QWidget *w, Qt::Key key)
     QTest::keyClick(windowOf(w), key);
 }
 
-msgbox::FrmMsgBox *openBox()
+messagebox::SkinnedBoxWindow *openBox()
 {
     // The newest visible one: a box opened from inside another comes last.
-    msgbox::FrmMsgBox *found = nullptr;
+    messagebox::SkinnedBoxWindow *found = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *box = qobject_cast<msgbox::FrmMsgBox *>(w); box && box->isVisible())
+        if (auto *box = qobject_cast<messagebox::SkinnedBoxWindow *>(w); box && box->isVisible())
             found = box;
     return found;
 }
 
-QPointer<QTimer> whenBoxOpens(std::function<void(msgbox::FrmMsgBox *)> act, bool *seen,
+QPointer<QTimer> whenBoxOpens(std::function<void(messagebox::SkinnedBoxWindow *)> act, bool *seen,
                               bool *leftOpen)
 {
     if (seen)
@@ -71,7 +71,7 @@ QPointer<QTimer> whenBoxOpens(std::function<void(msgbox::FrmMsgBox *)> act, bool
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
     QObject::connect(poll, &QTimer::timeout, [=] {
-        msgbox::FrmMsgBox *box = openBox();
+        messagebox::SkinnedBoxWindow *box = openBox();
         if (!box) {
             if (started->elapsed() > 2000)
                 poll->deleteLater(); // no box came
@@ -94,11 +94,11 @@ QPointer<QTimer> whenBoxOpens(std::function<void(msgbox::FrmMsgBox *)> act, bool
     return poll;
 }
 
-int runBox(const QString &prompt, int style, std::function<void(msgbox::FrmMsgBox *)> act,
+int runBox(const QString &prompt, int style, std::function<void(messagebox::SkinnedBoxWindow *)> act,
            bool *seen, bool *leftOpen)
 {
     QPointer<QTimer> watcher = whenBoxOpens(std::move(act), seen, leftOpen);
-    const int result = msgbox::SkinMsgBox(prompt, style);
+    const int result = messagebox::showSkinnedBox(prompt, style);
     delete watcher.data();
     return result;
 }

@@ -17,7 +17,7 @@
 #include <cstdio>
 
 using namespace vidrona;
-using namespace vidrona::msgbox;
+using namespace vidrona::messagebox;
 
 namespace {
 
@@ -53,8 +53,8 @@ void shootStyle(int style)
                                .arg(QLatin1String(buttons[style]));
     for (int look = 0; look < 3; ++look) {
         const QString name = QStringLiteral("style%1-%2.png").arg(style).arg(QLatin1String(looks[look]));
-        test::runBox(prompt, style, [&](FrmMsgBox *box) {
-            ButtonSlot *slot = box->picB[0];
+        test::runBox(prompt, style, [&](SkinnedBoxWindow *box) {
+            ButtonSlot *slot = box->buttonSlots[0];
             if (look >= 1)
                 test::moveOver(slot, QPoint(29, 8));
             if (look == 2)
@@ -72,24 +72,24 @@ void shootHelpOverMain()
     QTemporaryDir dir;
     SilentMessages messages;
     const auto window = createMainWindow(dir.path(), &messages);
-    FrmMain &main = *window;
-    main.Form_Load();
+    MainWindowView &main = *window;
+    main.startUp();
     main.resize(760, 560);
     main.move(20, 20);
     main.show();
     static_cast<void>(QTest::qWaitForWindowExposed(&main)); // a picture shows it if not
-    test::whenBoxOpens([&](FrmMsgBox *box) {
+    test::whenBoxOpens([&](SkinnedBoxWindow *box) {
         save(screenOf(box, box->screen()->geometry()), QStringLiteral("help-over-main.png"));
         test::keyTo(box, Qt::Key_Return);
     });
-    QTest::mouseClick(test::ctl<QPushButton>(main, "cmdContacts")->windowHandle() ? test::ctl<QPushButton>(main, "cmdContacts")->windowHandle()
+    QTest::mouseClick(test::ctl<QPushButton>(main, "helpButton")->windowHandle() ? test::ctl<QPushButton>(main, "helpButton")->windowHandle()
                                                         : main.windowHandle(),
-                      Qt::LeftButton, {}, test::ctl<QPushButton>(main, "cmdContacts")->mapTo(&main, QPoint(5, 5)));
-    test::whenBoxOpens([&](FrmMsgBox *box) {
+                      Qt::LeftButton, {}, test::ctl<QPushButton>(main, "helpButton")->mapTo(&main, QPoint(5, 5)));
+    test::whenBoxOpens([&](SkinnedBoxWindow *box) {
         save(screenOf(box), QStringLiteral("about.png"));
         test::keyTo(box, Qt::Key_Return);
     });
-    QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, test::ctl<QPushButton>(main, "Command2")->mapTo(&main, QPoint(5, 5)));
+    QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, test::ctl<QPushButton>(main, "aboutButton")->mapTo(&main, QPoint(5, 5)));
 }
 
 // Opens one box for `seconds` and reports where it is, for dragging it by
@@ -98,7 +98,7 @@ int holdBox(int seconds)
 {
     bool byHand = false;
     QPoint first, last;
-    test::whenBoxOpens([&](FrmMsgBox *box) {
+    test::whenBoxOpens([&](SkinnedBoxWindow *box) {
         first = box->pos();
         std::printf("open at %d,%d\n", first.x(), first.y());
         std::fflush(stdout);
@@ -112,7 +112,7 @@ int holdBox(int seconds)
         if (box->isVisible())
             box->accept();
     });
-    SkinMsgBox(QStringLiteral("Drag me by the title strip."), 0);
+    showSkinnedBox(QStringLiteral("Drag me by the title strip."), 0);
     std::printf("closed at %d,%d; moved by hand: %s\n", last.x(), last.y(), byHand ? "yes" : "no");
     return 0;
 }
@@ -126,7 +126,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: msgboxshots OUTPUT_FOLDER | --hold SECONDS\n");
         return 2;
     }
-    LoadButtonImages();
+    loadButtonImages();
     if (argc == 3 && qstrcmp(argv[1], "--hold") == 0)
         return holdBox(QByteArray(argv[2]).toInt());
     g_out = QString::fromLocal8Bit(argv[1]);

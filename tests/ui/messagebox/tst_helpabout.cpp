@@ -15,19 +15,19 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::msgbox;
+using namespace vidrona::messagebox;
 
 namespace {
-void clickButton(FrmMain &main, QWidget *button)
+void clickButton(MainWindowView &main, QWidget *button)
 {
     QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {},
                       button->mapTo(&main, button->rect().center()));
 }
 
 // A click into the address box and a typed letter, as the user would.
-void typeIntoUrlBox(FrmMain &main)
+void typeIntoUrlBox(MainWindowView &main)
 {
-    clickButton(main, test::ctl<QLineEdit>(main, "txtUrl"));
+    clickButton(main, test::ctl<QLineEdit>(main, "addressBox"));
     QTest::keyClick(main.windowHandle(), Qt::Key_Z);
 }
 
@@ -35,7 +35,7 @@ int visibleBoxes()
 {
     int n = 0;
     for (QWidget *w : QApplication::topLevelWidgets())
-        n += (qobject_cast<FrmMsgBox *>(w) && w->isVisible()) ? 1 : 0;
+        n += (qobject_cast<SkinnedBoxWindow *>(w) && w->isVisible()) ? 1 : 0;
     return n;
 }
 
@@ -58,10 +58,10 @@ void TestHelpAbout::boxFromMainWindow_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("answer"); // Enter, Esc or OK
     QTest::addColumn<bool>("help");
-    QTest::newRow("Help answered with Enter") << "cmdContacts" << "Enter" << true;
-    QTest::newRow("Help answered with OK") << "cmdContacts" << "OK" << true;
-    QTest::newRow("About answered with Esc") << "Command2" << "Esc" << false;
-    QTest::newRow("About answered with OK") << "Command2" << "OK" << false;
+    QTest::newRow("Help answered with Enter") << "helpButton" << "Enter" << true;
+    QTest::newRow("Help answered with OK") << "helpButton" << "OK" << true;
+    QTest::newRow("About answered with Esc") << "aboutButton" << "Esc" << false;
+    QTest::newRow("About answered with OK") << "aboutButton" << "OK" << false;
 }
 
 void TestHelpAbout::boxFromMainWindow()
@@ -72,8 +72,8 @@ void TestHelpAbout::boxFromMainWindow()
     QTemporaryDir dir;
     test::RecordingMessages messages;
     const auto window = createMainWindow(dir.path(), &messages);
-    FrmMain &main = *window;
-    main.Form_Load();
+    MainWindowView &main = *window;
+    main.startUp();
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
 
@@ -85,11 +85,11 @@ void TestHelpAbout::boxFromMainWindow()
     bool seen = false, leftOpen = true, okOnly = false, inScroll = false, textRight = false;
     int ticksWhileOpen = 0, boxesAfterOtherClick = 0;
     QString urlWhileOpen = QStringLiteral("unset");
-    CurrentStyle = 2; // the box must set its own
-    test::whenBoxOpens([&](FrmMsgBox *box) {
-        okOnly = CurrentStyle == StyleOkOnly && !box->picB[1]->isVisible();
-        inScroll = box->txtScroll->isVisible() && !box->txtNoScroll->isVisible();
-        QTextEdit *area = inScroll ? box->txtScroll : box->txtNoScroll;
+    currentStyle = 2; // the box must set its own
+    test::whenBoxOpens([&](SkinnedBoxWindow *box) {
+        okOnly = currentStyle == StyleOkOnly && !box->buttonSlots[1]->isVisible();
+        inScroll = box->scrollingArea->isVisible() && !box->plainArea->isVisible();
+        QTextEdit *area = inScroll ? box->scrollingArea : box->plainArea;
         textRight = area->toPlainText() == shownText(help ? helpText() : aboutText());
         // The main window's timer keeps ticking under the box.
         const int before = ticks;
@@ -97,20 +97,20 @@ void TestHelpAbout::boxFromMainWindow()
         ticksWhileOpen = ticks - before;
         // The user cannot reach the main window: no typing, no second box.
         typeIntoUrlBox(main);
-        urlWhileOpen = test::ctl<QLineEdit>(main, "txtUrl")->text();
+        urlWhileOpen = test::ctl<QLineEdit>(main, "addressBox")->text();
         QTimer closer; // closes a second box, should one wrongly open
         connect(&closer, &QTimer::timeout, [&] {
             for (QWidget *w : QApplication::topLevelWidgets())
-                if (w != box && qobject_cast<FrmMsgBox *>(w) && w->isVisible())
-                    static_cast<FrmMsgBox *>(w)->reject();
+                if (w != box && qobject_cast<SkinnedBoxWindow *>(w) && w->isVisible())
+                    static_cast<SkinnedBoxWindow *>(w)->reject();
         });
         closer.start(20);
-        clickButton(main, test::ctl<QPushButton>(main, "Command2"));
-        clickButton(main, test::ctl<QPushButton>(main, "cmdContacts"));
+        clickButton(main, test::ctl<QPushButton>(main, "aboutButton"));
+        clickButton(main, test::ctl<QPushButton>(main, "helpButton"));
         QTest::qWait(50);
         boxesAfterOtherClick = visibleBoxes();
         if (answer == QLatin1String("OK"))
-            test::clickOn(box->picB[0], QPoint(29, 8));
+            test::clickOn(box->buttonSlots[0], QPoint(29, 8));
         else
             test::keyTo(box, answer == QLatin1String("Esc") ? Qt::Key_Escape : Qt::Key_Return);
     }, &seen, &leftOpen);
@@ -126,12 +126,12 @@ void TestHelpAbout::boxFromMainWindow()
     QCOMPARE(urlWhileOpen, QString());
     QCOMPARE(boxesAfterOtherClick, 1);
     QCOMPARE(visibleBoxes(), 0);
-    QCOMPARE(BoxResult, int(ResultOk));
+    QCOMPARE(boxResult, int(ResultOk));
     QVERIFY(messages.calls.isEmpty()); // not the standard message box
 
     // Answered: the main window takes input again.
     typeIntoUrlBox(main);
-    QCOMPARE(test::ctl<QLineEdit>(main, "txtUrl")->text(), QStringLiteral("z"));
+    QCOMPARE(test::ctl<QLineEdit>(main, "addressBox")->text(), QStringLiteral("z"));
 }
 
 QTEST_MAIN(TestHelpAbout)

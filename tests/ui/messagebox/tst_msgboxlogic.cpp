@@ -6,7 +6,7 @@
 #include <QFont>
 #include <QtTest>
 
-using namespace vidrona::msgbox;
+using namespace vidrona::messagebox;
 
 Q_DECLARE_METATYPE(QList<SlotPaint>)
 
@@ -87,8 +87,8 @@ void TestMsgBoxLogic::hoverSequences()
     QFETCH(bool, shown);
     HoverFields f;
     QCOMPARE(play(f, style, script), lastPaints);
-    QCOMPARE(int(f.HoverIndex), index);
-    QCOMPARE(f.HoverShown, shown);
+    QCOMPARE(int(f.hoverIndex), index);
+    QCOMPARE(f.hoverShown, shown);
 }
 
 void TestMsgBoxLogic::release_data()

@@ -47,7 +47,7 @@ void TestBrowsersPanel::manifests()
     QVERIFY(exe.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     BrowsersPanel panel(host, home.path());
     panel.show();
-    auto *button = panel.findChild<QPushButton *>("cmdConnectBrowsers");
+    auto *button = panel.findChild<QPushButton *>("connectBrowsersButton");
     QVERIFY(button);
     QCOMPARE(button->text(), QStringLiteral("Connect browsers"));
     QTest::mouseClick(button, Qt::LeftButton);
@@ -60,7 +60,7 @@ void TestBrowsersPanel::manifests()
     QCOMPARE(m.value("path").toString(), host);
     QCOMPARE(m.value("type").toString(), QStringLiteral("stdio"));
     QCOMPARE(m.value(allowedKey).toArray(), QJsonArray{allowed});
-    const QString said = panel.findChild<QLabel *>("lblBrowsersConnected")->text();
+    const QString said = panel.findChild<QLabel *>("browsersConnectedLabel")->text();
     QVERIFY2(said.contains(path), qPrintable(said));
 }
 
@@ -68,8 +68,8 @@ void TestBrowsersPanel::withoutTheHost()
 {
     QTemporaryDir home, program;
     BrowsersPanel panel(program.filePath("vidrona-browser-host"), home.path());
-    QTest::mouseClick(panel.findChild<QPushButton *>("cmdConnectBrowsers"), Qt::LeftButton);
-    QVERIFY(panel.findChild<QLabel *>("lblBrowsersConnected")->text().contains("is missing"));
+    QTest::mouseClick(panel.findChild<QPushButton *>("connectBrowsersButton"), Qt::LeftButton);
+    QVERIFY(panel.findChild<QLabel *>("browsersConnectedLabel")->text().contains("is missing"));
     QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
 

@@ -67,8 +67,8 @@ void TestYtDlpGroup::showsAndGivesBack()
     group.show({program, cookies});
     group.QWidget::show();
     QVERIFY(QTest::qWaitForWindowExposed(&group));
-    QCOMPARE(group.findChild<QLineEdit *>("txtYtDlpProgram")->text(), program);
-    auto *list = group.findChild<QComboBox *>("cboYtDlpCookies");
+    QCOMPARE(group.findChild<QLineEdit *>("ytDlpProgramBox")->text(), program);
+    auto *list = group.findChild<QComboBox *>("ytDlpCookiesBox");
     QCOMPARE(list->currentText(), shown);
     QCOMPARE(list->count(), 1 + int(cookieBrowsers().size()));
     const YtDlpPreferences back = group.values();
@@ -109,9 +109,9 @@ void TestYtDlpGroup::versionLine()
     YtDlpGroup group;
     group.QWidget::show();
     QVERIFY(QTest::qWaitForWindowExposed(&group));
-    auto *line = group.findChild<QLabel *>("lblYtDlpVersion");
+    auto *line = group.findChild<QLabel *>("ytDlpVersionLabel");
     // Typed in the window, as a user sets a path: the line follows.
-    auto *path = group.findChild<QLineEdit *>("txtYtDlpProgram");
+    auto *path = group.findChild<QLineEdit *>("ytDlpProgramBox");
     path->setText(program);
     emit path->editingFinished();
     QCOMPARE(line->text(), program + ": asking its version...");

@@ -6,7 +6,7 @@
 #include "support/testenv.h"
 #include "download/service/downloadservice.h"
 #include "download/youtube/httptransfer.h"
-#include "ui/youtube/frmyoutube.h"
+#include "ui/youtube/youtubewindow.h"
 #include "ui/youtube/youtubeopener.h"
 #include <QClipboard>
 #include <QGuiApplication>
@@ -59,14 +59,14 @@ private slots:
     void outlivesTheMainWindow();
 
 private:
-    FrmYouTube *open(const QString &clip = QString());
+    YouTubeWindow *open(const QString &clip = QString());
     // Presses "download" and waits for the attempt to end.
     bool downloadFrom(const QString &address);
     std::unique_ptr<test::LocalWeb> m_web;
     std::unique_ptr<QTemporaryDir> m_dir;
     test::RecordingMessages m_messages;
     QString m_cancel;
-    QPointer<FrmYouTube> m_w;
+    QPointer<YouTubeWindow> m_w;
 };
 
 void TestYouTubeWindow::initTestCase()
@@ -88,22 +88,22 @@ void TestYouTubeWindow::init()
 void TestYouTubeWindow::cleanup()
 {
     delete m_w;
-    FrmYouTube::setClipboardText({});
+    YouTubeWindow::setClipboardText({});
 }
 
-FrmYouTube *TestYouTubeWindow::open(const QString &clip)
+YouTubeWindow *TestYouTubeWindow::open(const QString &clip)
 {
-    FrmYouTube::setClipboardText([clip] { return clip; });
-    m_w = new FrmYouTube(&m_cancel, m_dir->path(), &m_messages);
-    m_w->Form_Load();
+    YouTubeWindow::setClipboardText([clip] { return clip; });
+    m_w = new YouTubeWindow(&m_cancel, m_dir->path(), &m_messages);
+    m_w->startUp();
     m_w->show();
     return m_w;
 }
 
 bool TestYouTubeWindow::downloadFrom(const QString &address)
 {
-    m_w->Text1->setText(address);
-    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
+    m_w->addressBox->setText(address);
+    QTest::mouseClick(m_w->downloadButton, Qt::LeftButton);
     return QTest::qWaitFor([this] { return !m_w->busy(); }, 30000);
 }
 
@@ -112,21 +112,21 @@ void TestYouTubeWindow::afterLoad_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("toolTip");
-    QTest::newRow("Label2") << "Label2" << "URL:" << "";
-    QTest::newRow("Option1") << "Option1" << "Low Quality (flv)" << "";
-    QTest::newRow("Option2") << "Option2" << "High Quality (mp4)" << "";
-    QTest::newRow("Option3") << "Option3" << "High Quality (flv)" << "";
-    QTest::newRow("cmdDownload") << "cmdDownload" << "download" << "";
-    QTest::newRow("cmdCancel") << "cmdCancel" << "cancel" << "";
-    QTest::newRow("cmdQuite") << "cmdQuite" << "close" << "";
-    QTest::newRow("HedLab") << "HedLab" << "Size :" << "";
-    QTest::newRow("lblSize") << "lblSize" << "Bits" << "Download File Size.";
-    QTest::newRow("lblSaved") << "lblSaved" << "Bits" << "";
-    QTest::newRow("lblLeft") << "lblLeft" << "Bits" << "";
-    QTest::newRow("lblPercentage") << "lblPercentage" << "Download Progress in %"
+    QTest::newRow("addressCaption") << "addressCaption" << "URL:" << "";
+    QTest::newRow("lowFlvOption") << "lowFlvOption" << "Low Quality (flv)" << "";
+    QTest::newRow("highMp4Option") << "highMp4Option" << "High Quality (mp4)" << "";
+    QTest::newRow("highFlvOption") << "highFlvOption" << "High Quality (flv)" << "";
+    QTest::newRow("downloadButton") << "downloadButton" << "download" << "";
+    QTest::newRow("cancelButton") << "cancelButton" << "cancel" << "";
+    QTest::newRow("closeButton") << "closeButton" << "close" << "";
+    QTest::newRow("sizeCaption") << "sizeCaption" << "Size :" << "";
+    QTest::newRow("sizeLabel") << "sizeLabel" << "Bits" << "Download File Size.";
+    QTest::newRow("savedLabel") << "savedLabel" << "Bits" << "";
+    QTest::newRow("remainingLabel") << "remainingLabel" << "Bits" << "";
+    QTest::newRow("percentLabel") << "percentLabel" << "Download Progress in %"
                                    << "Download Progress in Percentage";
-    QTest::newRow("status panel") << "sbrPanel1" << "Status: Welcome" << "";
-    QTest::newRow("Text1 empty") << "Text1" << "" << "";
+    QTest::newRow("status panel") << "statusPanel" << "Status: Welcome" << "";
+    QTest::newRow("addressBox empty") << "addressBox" << "" << "";
 }
 
 void TestYouTubeWindow::afterLoad()
@@ -140,13 +140,13 @@ void TestYouTubeWindow::afterLoad()
     QCOMPARE(w->property("text").toString(), text);
     QCOMPARE(w->toolTip(), toolTip);
     QCOMPARE(m_w->windowTitle(), QString("YouTube Downloader"));
-    QVERIFY(m_w->Option1->isChecked() && !m_w->Option2->isChecked() && !m_w->Option3->isChecked());
-    QVERIFY(m_w->Image1->isHidden());
-    QCOMPARE(m_w->Image1->width(), 0);
+    QVERIFY(m_w->lowFlvOption->isChecked() && !m_w->highMp4Option->isChecked() && !m_w->highFlvOption->isChecked());
+    QVERIFY(m_w->barPicture->isHidden());
+    QCOMPARE(m_w->barPicture->width(), 0);
     QVERIFY(m_cancel.isEmpty());
-    const QList<QLabel *> label3 = m_w->findChildren<QLabel *>("Label3");
+    const QList<QLabel *> label3 = m_w->findChildren<QLabel *>("figureCaptions");
     QCOMPARE(label3.size(), 2);
-    QCOMPARE(m_w->Label3[0]->text() + "|" + m_w->Label3[1]->text(), QString("Saved|Remaining"));
+    QCOMPARE(m_w->figureCaptions[0]->text() + "|" + m_w->figureCaptions[1]->text(), QString("Saved|Remaining"));
 }
 
 void TestYouTubeWindow::clipboard_data()
@@ -165,22 +165,22 @@ void TestYouTubeWindow::clipboard()
     QFETCH(QString, clip);
     QFETCH(QString, box);
     open(clip);
-    QCOMPARE(m_w->Text1->text(), box);
+    QCOMPARE(m_w->addressBox->text(), box);
     delete m_w;
     // The system clipboard when no one stands in for it.
-    FrmYouTube::setClipboardText({});
+    YouTubeWindow::setClipboardText({});
     QGuiApplication::clipboard()->setText(clip);
-    m_w = new FrmYouTube(&m_cancel, m_dir->path(), &m_messages);
-    m_w->Form_Load();
-    QCOMPARE(m_w->Text1->text(), box);
+    m_w = new YouTubeWindow(&m_cancel, m_dir->path(), &m_messages);
+    m_w->startUp();
+    QCOMPARE(m_w->addressBox->text(), box);
 }
 
 void TestYouTubeWindow::clickSelectsAll()
 {
     open(watch("clip1"));
-    m_w->Text1->setCursorPosition(3);
-    QTest::mouseClick(m_w->Text1, Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(m_w->Text1->selectedText(), watch("clip1"));
+    m_w->addressBox->setCursorPosition(3);
+    QTest::mouseClick(m_w->addressBox, Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(m_w->addressBox->selectedText(), watch("clip1"));
 }
 
 void TestYouTubeWindow::download_data()
@@ -223,7 +223,7 @@ void TestYouTubeWindow::download()
     QFETCH(QString, query);
     QFETCH(QStringList, texts);
     open();
-    QRadioButton *options[] = {m_w->Option1, m_w->Option2, m_w->Option3};
+    QRadioButton *options[] = {m_w->lowFlvOption, m_w->highMp4Option, m_w->highFlvOption};
     QTest::mouseClick(options[option - 1], Qt::LeftButton);
     QVERIFY(downloadFrom(watch(id)));
     QCOMPARE(m_messages.calls.size(), 0);
@@ -232,17 +232,17 @@ void TestYouTubeWindow::download()
     const QList<testweb::Request> requests = m_web->server().requests();
     QCOMPARE(requests.size(), 2);
     QCOMPARE(QString(requests[1].query), query);
-    QCOMPARE(m_w->VideoFileUrl, "http://youtube.com/get_video?" + query);
-    QCOMPARE(m_w->VideoTitle + file.right(4), file);
-    const QStringList shown{m_w->lblSize->text(), m_w->lblSaved->text(), m_w->lblLeft->text(),
-                            m_w->lblPercentage->text(), m_w->panelText(2)};
+    QCOMPARE(m_w->videoFileAddress, "http://youtube.com/get_video?" + query);
+    QCOMPARE(m_w->videoTitle + file.right(4), file);
+    const QStringList shown{m_w->sizeLabel->text(), m_w->savedLabel->text(), m_w->remainingLabel->text(),
+                            m_w->percentLabel->text(), m_w->panelText(2)};
     QCOMPARE(shown, texts);
     QCOMPARE(m_w->panelText(1), QString("File downloaded"));
-    QCOMPARE(m_w->image1Units(), size ? 5600 : 0);
-    QCOMPARE(m_w->Image1->width(), size ? 140 : 0);
-    QVERIFY(m_w->Image1->isVisible());
-    QVERIFY(m_w->cmdDownload->isEnabled());
-    QCOMPARE(m_w->Text1->text(), watch(id));
+    QCOMPARE(m_w->barUnits(), size ? 5600 : 0);
+    QCOMPARE(m_w->barPicture->width(), size ? 140 : 0);
+    QVERIFY(m_w->barPicture->isVisible());
+    QVERIFY(m_w->downloadButton->isEnabled());
+    QCOMPARE(m_w->addressBox->text(), watch(id));
 }
 
 void TestYouTubeWindow::extractionFails_data()
@@ -279,9 +279,9 @@ void TestYouTubeWindow::extractionFails()
     QCOMPARE(m_messages.calls[0].title, QString());
     QCOMPARE(m_messages.calls[0].flags, 0);
     QCOMPARE(m_w->panelText(1), status);
-    QCOMPARE(m_w->VideoTitle, title);
-    QVERIFY(m_w->VideoFileUrl.isEmpty());
-    QVERIFY(m_w->cmdDownload->isEnabled());
+    QCOMPARE(m_w->videoTitle, title);
+    QVERIFY(m_w->videoFileAddress.isEmpty());
+    QVERIFY(m_w->downloadButton->isEnabled());
     QCOMPARE(m_web->server().requests().size(), 1); // no file request
 }
 
@@ -318,7 +318,7 @@ void TestYouTubeWindow::transferFails()
     QVERIFY(m_messages.calls[0].text.endsWith(" Try Again..!\r\n"));
     QCOMPARE(m_messages.calls[0].flags, 0);
     QCOMPARE(m_w->panelText(1), QString("Idle!"));
-    QVERIFY(m_w->cmdDownload->isEnabled());
+    QVERIFY(m_w->downloadButton->isEnabled());
     QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());
 }
 
@@ -329,16 +329,16 @@ void TestYouTubeWindow::emptyBox()
     QCOMPARE(m_w->panelText(1), QString("Please Enter YouTube Video Url..!"));
     QVERIFY(m_messages.calls.isEmpty());
     QVERIFY(m_web->server().requests().isEmpty());
-    QVERIFY(m_w->cmdDownload->isEnabled());
-    QVERIFY(m_w->Image1->isVisible());
+    QVERIFY(m_w->downloadButton->isEnabled());
+    QVERIFY(m_w->barPicture->isVisible());
 }
 
 void TestYouTubeWindow::cancelWhileIdle()
 {
     open();
-    QTest::mouseClick(m_w->cmdCancel, Qt::LeftButton);
+    QTest::mouseClick(m_w->cancelButton, Qt::LeftButton);
     QCOMPARE(m_cancel, QString("Cancel"));
-    QVERIFY(m_w->cmdDownload->isEnabled());
+    QVERIFY(m_w->downloadButton->isEnabled());
     QCOMPARE(m_w->panelText(1), QString("Status: Welcome"));
     QVERIFY(downloadFrom(watch("slashes")));
     QCOMPARE(m_w->panelText(1), QString("File downloaded"));
@@ -348,17 +348,17 @@ void TestYouTubeWindow::cancelWhileIdle()
 void TestYouTubeWindow::cancelWhileWaiting()
 {
     open();
-    m_w->Text1->setText(watch("stall-5000"));
-    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
-    QVERIFY(!m_w->cmdDownload->isEnabled());
-    QTRY_VERIFY(m_w->Inet2->headersIn());
+    m_w->addressBox->setText(watch("stall-5000"));
+    QTest::mouseClick(m_w->downloadButton, Qt::LeftButton);
+    QVERIFY(!m_w->downloadButton->isEnabled());
+    QTRY_VERIFY(m_w->transfer->headersIn());
     QVERIFY(m_w->busy());
-    QTest::mouseClick(m_w->cmdCancel, Qt::LeftButton);
+    QTest::mouseClick(m_w->cancelButton, Qt::LeftButton);
     QVERIFY(!m_w->busy());
     QCOMPARE(m_w->panelText(1), QString("Video Download Stoped By User"));
-    QCOMPARE(m_w->lblSize->text(), QString("5 Kb"));
-    QCOMPARE(m_w->lblSaved->text(), QString("Bits"));
-    QVERIFY(m_w->cmdDownload->isEnabled());
+    QCOMPARE(m_w->sizeLabel->text(), QString("5 Kb"));
+    QCOMPARE(m_w->savedLabel->text(), QString("Bits"));
+    QVERIFY(m_w->downloadButton->isEnabled());
     const QString file = m_dir->filePath("Video stall-5000.flv");
     QVERIFY(!QFileInfo::exists(file)); // a stopped wait makes no file
     QVERIFY(m_messages.calls.isEmpty());
@@ -367,10 +367,10 @@ void TestYouTubeWindow::cancelWhileWaiting()
 void TestYouTubeWindow::closeWhileWaiting()
 {
     open();
-    m_w->Text1->setText(watch("stall-5000"));
-    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
-    QTRY_VERIFY(m_w->Inet2->headersIn());
-    QTest::mouseClick(m_w->cmdQuite, Qt::LeftButton);
+    m_w->addressBox->setText(watch("stall-5000"));
+    QTest::mouseClick(m_w->downloadButton, Qt::LeftButton);
+    QTRY_VERIFY(m_w->transfer->headersIn());
+    QTest::mouseClick(m_w->closeButton, Qt::LeftButton);
     QTRY_VERIFY(m_w.isNull()); // deleted once closed
     QTest::qWait(100);          // nothing of it may run any more
     QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());
@@ -405,23 +405,23 @@ void TestYouTubeWindow::stopWhileReadingThePage()
     QFETCH(bool, close);
     QFETCH(bool, escape);
     open();
-    m_w->Text1->setText(watch("stallpage"));
-    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
+    m_w->addressBox->setText(watch("stallpage"));
+    QTest::mouseClick(m_w->downloadButton, Qt::LeftButton);
     QTRY_COMPARE(m_web->server().requests().size(), 1);
     QVERIFY(m_w->busy());
     QCOMPARE(m_w->panelText(1), QString("Getting File Name"));
     if (close) {
-        QTest::mouseClick(m_w->cmdQuite, Qt::LeftButton);
+        QTest::mouseClick(m_w->closeButton, Qt::LeftButton);
         QTRY_VERIFY(m_w.isNull());
         QTest::qWait(100);
     } else {
         if (escape)
-            QTest::keyClick(m_w->Text1, Qt::Key_Escape);
+            QTest::keyClick(m_w->addressBox, Qt::Key_Escape);
         else
-            QTest::mouseClick(m_w->cmdCancel, Qt::LeftButton);
+            QTest::mouseClick(m_w->cancelButton, Qt::LeftButton);
         QVERIFY(!m_w->busy());
         QCOMPARE(m_w->panelText(1), QString("Video Download Stoped By User"));
-        QVERIFY(m_w->cmdDownload->isEnabled());
+        QVERIFY(m_w->downloadButton->isEnabled());
     }
     QVERIFY(m_messages.calls.isEmpty());
     QCOMPARE(m_web->server().requests().size(), 1);
@@ -431,11 +431,11 @@ void TestYouTubeWindow::stopWhileReadingThePage()
 void TestYouTubeWindow::secondDownloadWhileWaiting()
 {
     open();
-    m_w->Text1->setText(watch("stall-5000"));
-    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
-    QTRY_VERIFY(m_w->Inet2->headersIn());
+    m_w->addressBox->setText(watch("stall-5000"));
+    QTest::mouseClick(m_w->downloadButton, Qt::LeftButton);
+    QTRY_VERIFY(m_w->transfer->headersIn());
     // Enabled as "cancel" would leave it, yet without the cancel itself.
-    m_w->cmdDownload->setEnabled(true);
+    m_w->downloadButton->setEnabled(true);
     QVERIFY(downloadFrom(watch("clip1")));
     QCOMPARE(m_w->panelText(1), QString("File downloaded"));
     QCOMPARE(QFileInfo(m_dir->filePath("Video stall-5000.flv")).size(), 0);
@@ -447,33 +447,33 @@ void TestYouTubeWindow::secondDownloadWhileWaiting()
 void TestYouTubeWindow::stateTexts()
 {
     open();
-    m_w->VideoTitle = "My clip";
-    m_w->Inet2_StateChanged(7);
+    m_w->videoTitle = "My clip";
+    m_w->transferStateChanged(7);
     QCOMPARE(m_w->panelText(1), QString("Receiving data for My clip"));
-    m_w->Inet2_StateChanged(0);
+    m_w->transferStateChanged(0);
     QCOMPARE(m_w->panelText(1), QString("Receiving data for My clip"));
-    m_w->Inet2_StateChanged(2);
+    m_w->transferStateChanged(2);
     QCOMPARE(m_w->panelText(1), QString("Found.My clip"));
     // A real failure's description arrives with the error state.
-    QSignalSpy states(m_w->Inet2, &youtube::HttpTransfer::StateChanged);
-    QVERIFY(m_w->Inet2->Execute("http://youtube.com/get_video?video_id=none&t=x", m_dir->filePath("none.flv")));
-    QTRY_VERIFY(!m_w->Inet2->StillExecuting());
+    QSignalSpy states(m_w->transfer, &youtube::HttpTransfer::StateChanged);
+    QVERIFY(m_w->transfer->Execute("http://youtube.com/get_video?video_id=none&t=x", m_dir->filePath("none.flv")));
+    QTRY_VERIFY(!m_w->transfer->StillExecuting());
     QVERIFY(states.contains(QVariantList{11}));
-    QVERIFY(!m_w->Inet2->errorString().isEmpty());
-    QCOMPARE(m_w->panelText(1), m_w->Inet2->errorString()); // without its line end
+    QVERIFY(!m_w->transfer->errorString().isEmpty());
+    QCOMPARE(m_w->panelText(1), m_w->transfer->errorString()); // without its line end
 }
 
 void TestYouTubeWindow::mainWindowShowsOneWindow()
 {
     const auto window = createMainWindow(m_dir->path(), &m_messages);
-    FrmMain &main = *window;
+    MainWindowView &main = *window;
     const YouTubeOpener &opener = test::panel<YouTubeOpener>(main);
-    QPushButton *addVideo = test::ctl<QPushButton>(main, "cmdAddVideo");
-    test::ctl<QLineEdit>(main, "txtUrl")->setText(watch("abc"));
+    QPushButton *addVideo = test::ctl<QPushButton>(main, "addVideoButton");
+    test::ctl<QLineEdit>(main, "addressBox")->setText(watch("abc"));
     QTest::mouseClick(addVideo, Qt::LeftButton);
     QPointer<QWidget> first = opener.youTubeWindow();
     QVERIFY(first && first->isVisible());
-    QCOMPARE(first->objectName(), QString("frmYouTube"));
+    QCOMPARE(first->objectName(), QString("youTubeWindow"));
     QTest::mouseClick(addVideo, Qt::LeftButton);
     QCOMPARE(opener.youTubeWindow(), first.data());
     QVERIFY(test::storeOf(main).list().rowCount() == 0);
@@ -481,7 +481,7 @@ void TestYouTubeWindow::mainWindowShowsOneWindow()
     QTRY_VERIFY(first.isNull());
     QTest::mouseClick(addVideo, Qt::LeftButton);
     QVERIFY(opener.youTubeWindow() && opener.youTubeWindow()->isVisible());
-    m_w = qobject_cast<FrmYouTube *>(opener.youTubeWindow()); // it outlives the main window
+    m_w = qobject_cast<YouTubeWindow *>(opener.youTubeWindow()); // it outlives the main window
 }
 
 void TestYouTubeWindow::longTitleKeepsTheWindowSize()
@@ -489,11 +489,11 @@ void TestYouTubeWindow::longTitleKeepsTheWindowSize()
     open();
     QVERIFY(QTest::qWaitForWindowExposed(m_w));
     const QSize before = m_w->size();
-    m_w->VideoTitle = QString(300, 'W');
-    m_w->Inet2_StateChanged(7);
+    m_w->videoTitle = QString(300, 'W');
+    m_w->transferStateChanged(7);
     QTest::qWait(100); // the layouts settle
     QCOMPARE(m_w->size(), before);
-    QCOMPARE(m_w->panelText(1), "Receiving data for " + m_w->VideoTitle);
+    QCOMPARE(m_w->panelText(1), "Receiving data for " + m_w->videoTitle);
 }
 
 // Run inside the application's own loop, which ends when the last window
@@ -504,9 +504,9 @@ void TestYouTubeWindow::outlivesTheMainWindow()
     window->show();
     YouTubeOpener &opener = test::panel<YouTubeOpener>(*window);
     opener.showYouTubeWindow();
-    m_w = qobject_cast<FrmYouTube *>(opener.youTubeWindow());
-    m_w->Text1->setText(watch("slow-2000000"));
-    QTest::mouseClick(m_w->cmdDownload, Qt::LeftButton);
+    m_w = qobject_cast<YouTubeWindow *>(opener.youTubeWindow());
+    m_w->addressBox->setText(watch("slow-2000000"));
+    QTest::mouseClick(m_w->downloadButton, Qt::LeftButton);
     QTimer::singleShot(0, this, [&window] { window->close(); window.reset(); });
     QTimer poll, watchdog;
     connect(&poll, &QTimer::timeout, this, [this] {

@@ -2,7 +2,7 @@
 // youtube_shot [address] [seconds]. With an address it presses "download".
 #include "desktop/messages.h"
 #include "server.h"
-#include "ui/youtube/frmyoutube.h"
+#include "ui/youtube/youtubewindow.h"
 #include <QApplication>
 #include <QLineEdit>
 #include <QNetworkProxy>
@@ -29,14 +29,14 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     NoMessages messages;
     QString cancel;
-    vidrona::FrmYouTube::setClipboardText([] { return QStringLiteral("http://youtube.com/watch?v=clip1"); });
-    auto *w = new vidrona::FrmYouTube(&cancel, dir.path(), &messages); // deletes itself on close
-    w->Form_Load();
+    vidrona::YouTubeWindow::setClipboardText([] { return QStringLiteral("http://youtube.com/watch?v=clip1"); });
+    auto *w = new vidrona::YouTubeWindow(&cancel, dir.path(), &messages); // deletes itself on close
+    w->startUp();
     w->move(20, 20);
     w->show();
     if (args.size() > 1 && !args[1].isEmpty()) {
-        w->Text1->setText(args[1]);
-        QTimer::singleShot(300, w->cmdDownload, &QPushButton::click);
+        w->addressBox->setText(args[1]);
+        QTimer::singleShot(300, w->downloadButton, &QPushButton::click);
     }
     QTimer::singleShot(int(args.value(2, QStringLiteral("5")).toDouble() * 1000), &app, &QApplication::quit);
     return app.exec();

@@ -1,6 +1,6 @@
 // The box's pointer, key, focus and drag handling.
 #include "buttonslot.h"
-#include "frmmsgbox.h"
+#include "skinnedboxwindow.h"
 #include "ui/messagebox/skinbox.h"
 #include <QKeyEvent>
 #include <QLabel>
@@ -8,66 +8,66 @@
 #include <QTextEdit>
 #include <QWindow>
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
-void FrmMsgBox::picB_MouseMove(int index)
+void SkinnedBoxWindow::slotHovered(int index)
 {
-    paint(hoverSlot(m_hover, CurrentStyle, index));
+    paint(hoverSlot(m_hover, currentStyle, index));
 }
 
-void FrmMsgBox::picB_MouseDown(int index)
+void SkinnedBoxWindow::slotPressed(int index)
 {
-    paint(pressSlot(CurrentStyle, index));
+    paint(pressSlot(currentStyle, index));
 }
 
-void FrmMsgBox::picB_MouseUp(int index, QPointF pos)
+void SkinnedBoxWindow::slotReleased(int index, QPointF pos)
 {
-    const ReleaseOutcome out = releaseSlot(CurrentStyle, index, pos.x(), pos.y(),
-                                           picB[index]->width(), picB[index]->height());
+    const ReleaseOutcome out = releaseSlot(currentStyle, index, pos.x(), pos.y(),
+                                           buttonSlots[index]->width(), buttonSlots[index]->height());
     paint(out.paint);
     if (out.answers)
         answer(out.result);
 }
 
-void FrmMsgBox::RestoreHover(int index)
+void SkinnedBoxWindow::repaintHover(int index)
 {
-    paint(restoreHover(CurrentStyle, index));
+    paint(restoreHover(currentStyle, index));
 }
 
-void FrmMsgBox::ClearHover()
+void SkinnedBoxWindow::dropHover()
 {
-    paint(clearHover(m_hover, CurrentStyle));
+    paint(clearHover(m_hover, currentStyle));
 }
 
-void FrmMsgBox::mouseMoveEvent(QMouseEvent *event)
+void SkinnedBoxWindow::mouseMoveEvent(QMouseEvent *event)
 {
-    ClearHover();
+    dropHover();
     event->accept();
 }
 
-bool FrmMsgBox::keyDown(int key)
+bool SkinnedBoxWindow::keyDown(int key)
 {
     switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        answer(enterResult(CurrentStyle));
+        answer(enterResult(currentStyle));
         return true;
     case Qt::Key_Escape:
-        answer(escapeResult(CurrentStyle));
+        answer(escapeResult(currentStyle));
         return true;
     default:
         return false;
     }
 }
 
-void FrmMsgBox::keyPressEvent(QKeyEvent *event)
+void SkinnedBoxWindow::keyPressEvent(QKeyEvent *event)
 {
     // Not QDialog's: Esc and Enter answer by style, other keys do nothing.
     if (!keyDown(event->key()))
         event->ignore();
 }
 
-void FrmMsgBox::DragWindow(const QPointF &globalPos)
+void SkinnedBoxWindow::dragWindow(const QPointF &globalPos)
 {
     // The window manager moves the box as if its caption were dragged.
     if (QWindow *w = windowHandle(); w && w->startSystemMove())
@@ -84,7 +84,7 @@ static bool isMouseEvent(QEvent::Type type)
         || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease;
 }
 
-bool FrmMsgBox::followDrag(QEvent *event)
+bool SkinnedBoxWindow::followDrag(QEvent *event)
 {
     // The strip also gets paint, hover and other events: only a mouse
     // event may be read as one.
@@ -94,12 +94,12 @@ bool FrmMsgBox::followDrag(QEvent *event)
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-        DragWindow(me->globalPosition());
+        dragWindow(me->globalPosition());
         return true;
     case QEvent::MouseMove:
         if (m_dragByHand && me->buttons() != Qt::NoButton)
             move(me->globalPosition().toPoint() - m_dragOffset);
-        ClearHover();
+        dropHover();
         return true;
     case QEvent::MouseButtonRelease:
         if (me->buttons() == Qt::NoButton)
@@ -110,23 +110,23 @@ bool FrmMsgBox::followDrag(QEvent *event)
     }
 }
 
-bool FrmMsgBox::eventFilter(QObject *watched, QEvent *event)
+bool SkinnedBoxWindow::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::KeyPress && keyDown(static_cast<QKeyEvent *>(event)->key()))
         return true; // key preview: the window sees keys before the control
-    if (watched == lblDrag)
+    if (watched == dragStrip)
         return followDrag(event);
-    const bool area = watched == txtNoScroll || watched == txtScroll;
+    const bool area = watched == plainArea || watched == scrollingArea;
     if (area && type == QEvent::FocusIn) {
         // The message never keeps the focus, so it cannot be edited.
-        picB[0]->setFocus(Qt::OtherFocusReason);
+        buttonSlots[0]->setFocus(Qt::OtherFocusReason);
         return false;
     }
-    const bool areaView = watched == txtNoScroll->viewport() || watched == txtScroll->viewport();
+    const bool areaView = watched == plainArea->viewport() || watched == scrollingArea->viewport();
     if (areaView && type == QEvent::MouseMove)
-        ClearHover();
+        dropHover();
     return QDialog::eventFilter(watched, event);
 }
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

@@ -7,35 +7,35 @@
 class QLabel;
 class QTextEdit;
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
 class ButtonSlot;
 
 // The skinned message box: frameless, drawn from the skin picture, two
 // picture slots for buttons, dragged by the strip over the skin's title.
-// SkinMsgBox fills it, sets CurrentStyle and runs it modally; every answer
-// sets BoxResult and closes it.
-class FrmMsgBox : public QDialog
+// showSkinnedBox fills it, sets currentStyle and runs it modally; every answer
+// sets boxResult and closes it.
+class SkinnedBoxWindow : public QDialog
 {
     Q_OBJECT
 public:
-    explicit FrmMsgBox(QWidget *parent = nullptr);
-    ~FrmMsgBox() override;
+    explicit SkinnedBoxWindow(QWidget *parent = nullptr);
+    ~SkinnedBoxWindow() override;
 
     // Sounds the beep and starts the hover fields afresh.
-    void Form_Load();
-    // Shows or hides picB(1) and gives both slots their normal pictures.
+    void startUp();
+    // Shows or hides buttonSlots(1) and gives both slots their normal pictures.
     void setButtonsFor(int style);
 
-    quint8 HoverIndex() const { return m_hover.HoverIndex; }
-    bool HoverShown() const { return m_hover.HoverShown; }
+    quint8 hoverIndex() const { return m_hover.hoverIndex; }
+    bool hoverShown() const { return m_hover.hoverShown; }
     // True while the box follows the pointer itself (no window manager).
     bool isDraggingByHand() const { return m_dragByHand; }
 
-    QLabel *lblDrag = nullptr;
-    QTextEdit *txtNoScroll = nullptr;
-    QTextEdit *txtScroll = nullptr;
-    std::array<ButtonSlot *, 2> picB{}; // 0 right, 1 left
+    QLabel *dragStrip = nullptr;
+    QTextEdit *plainArea = nullptr;
+    QTextEdit *scrollingArea = nullptr;
+    std::array<ButtonSlot *, 2> buttonSlots{}; // 0 right, 1 left
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -51,12 +51,12 @@ private:
     void answer(int result);
     bool keyDown(int key);
 
-    void picB_MouseMove(int index);
-    void picB_MouseDown(int index);
-    void picB_MouseUp(int index, QPointF pos);
-    void RestoreHover(int index);
-    void ClearHover();
-    void DragWindow(const QPointF &globalPos);
+    void slotHovered(int index);
+    void slotPressed(int index);
+    void slotReleased(int index, QPointF pos);
+    void repaintHover(int index);
+    void dropHover();
+    void dragWindow(const QPointF &globalPos);
     bool followDrag(QEvent *event);
 
     QImage m_skin;
@@ -65,4 +65,4 @@ private:
     QPoint m_dragOffset;
 };
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

@@ -1,4 +1,4 @@
-#include "frmmsgbox.h"
+#include "skinnedboxwindow.h"
 #include "buttonslot.h"
 #include "ui/messagebox/skinbox.h"
 #include <QApplication>
@@ -11,7 +11,7 @@
 #include <QTextEdit>
 #include <QWindow>
 
-namespace vidrona::msgbox {
+namespace vidrona::messagebox {
 
 namespace {
 
@@ -31,43 +31,43 @@ QFont messageFont()
 
 } // namespace
 
-FrmMsgBox::FrmMsgBox(QWidget *parent)
+SkinnedBoxWindow::SkinnedBoxWindow(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , m_skin(QStringLiteral(":/art/skin.bmp"))
 {
-    setObjectName(QStringLiteral("frmMsgBox"));
+    setObjectName(QStringLiteral("skinnedBoxWindow"));
     setFixedSize(250, 170);
     setMouseTracking(true);
     setModal(true);
 
-    txtScroll = makeMessageArea("txtScroll", true);
-    txtNoScroll = makeMessageArea("txtNoScroll", false);
-    picB[1] = new ButtonSlot(1, this);
-    picB[1]->setGeometry(126, 147, 58, 17);
-    picB[0] = new ButtonSlot(0, this);
-    picB[0]->setGeometry(187, 147, 58, 17);
-    for (ButtonSlot *slot : picB) {
-        connect(slot, &ButtonSlot::pointerMoved, this, &FrmMsgBox::picB_MouseMove);
-        connect(slot, &ButtonSlot::buttonPressed, this, &FrmMsgBox::picB_MouseDown);
-        connect(slot, &ButtonSlot::buttonReleased, this, &FrmMsgBox::picB_MouseUp);
+    scrollingArea = makeMessageArea("scrollingArea", true);
+    plainArea = makeMessageArea("plainArea", false);
+    buttonSlots[1] = new ButtonSlot(1, this);
+    buttonSlots[1]->setGeometry(126, 147, 58, 17);
+    buttonSlots[0] = new ButtonSlot(0, this);
+    buttonSlots[0]->setGeometry(187, 147, 58, 17);
+    for (ButtonSlot *slot : buttonSlots) {
+        connect(slot, &ButtonSlot::pointerMoved, this, &SkinnedBoxWindow::slotHovered);
+        connect(slot, &ButtonSlot::buttonPressed, this, &SkinnedBoxWindow::slotPressed);
+        connect(slot, &ButtonSlot::buttonReleased, this, &SkinnedBoxWindow::slotReleased);
         slot->installEventFilter(this); // key preview
     }
     // Over the skin's title; a label without text draws nothing.
-    lblDrag = new QLabel(this);
-    lblDrag->setObjectName(QStringLiteral("lblDrag"));
-    lblDrag->setGeometry(0, 0, 251, 19);
-    lblDrag->setMouseTracking(true);
-    lblDrag->setFocusPolicy(Qt::NoFocus);
-    lblDrag->installEventFilter(this);
+    dragStrip = new QLabel(this);
+    dragStrip->setObjectName(QStringLiteral("dragStrip"));
+    dragStrip->setGeometry(0, 0, 251, 19);
+    dragStrip->setMouseTracking(true);
+    dragStrip->setFocusPolicy(Qt::NoFocus);
+    dragStrip->installEventFilter(this);
 
-    setTabOrder(txtScroll, picB[0]);
-    setTabOrder(picB[0], picB[1]);
-    setTabOrder(picB[1], txtNoScroll);
+    setTabOrder(scrollingArea, buttonSlots[0]);
+    setTabOrder(buttonSlots[0], buttonSlots[1]);
+    setTabOrder(buttonSlots[1], plainArea);
 }
 
-FrmMsgBox::~FrmMsgBox() = default;
+SkinnedBoxWindow::~SkinnedBoxWindow() = default;
 
-QTextEdit *FrmMsgBox::makeMessageArea(const char *name, bool scrollBar)
+QTextEdit *SkinnedBoxWindow::makeMessageArea(const char *name, bool scrollBar)
 {
     auto *area = new QTextEdit(this);
     area->setObjectName(QString::fromLatin1(name));
@@ -95,50 +95,50 @@ QTextEdit *FrmMsgBox::makeMessageArea(const char *name, bool scrollBar)
     return area;
 }
 
-void FrmMsgBox::Form_Load()
+void SkinnedBoxWindow::startUp()
 {
     QApplication::beep();
     m_hover = HoverFields();
     m_dragByHand = false;
 }
 
-void FrmMsgBox::setButtonsFor(int style)
+void SkinnedBoxWindow::setButtonsFor(int style)
 {
-    picB[1]->setVisible(style != StyleOkOnly);
+    buttonSlots[1]->setVisible(style != StyleOkOnly);
     paint(SlotPaint{0, slotKind(style, 0), ButtonLook::Normal});
     if (style != StyleOkOnly)
         paint(SlotPaint{1, slotKind(style, 1), ButtonLook::Normal});
 }
 
-void FrmMsgBox::showEvent(QShowEvent *event)
+void SkinnedBoxWindow::showEvent(QShowEvent *event)
 {
     if (QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);
-    picB[0]->setFocus(Qt::OtherFocusReason);
+    buttonSlots[0]->setFocus(Qt::OtherFocusReason);
 }
 
-void FrmMsgBox::paintEvent(QPaintEvent *)
+void SkinnedBoxWindow::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.drawImage(0, 0, m_skin);
 }
 
-void FrmMsgBox::paint(const QList<SlotPaint> &paints)
+void SkinnedBoxWindow::paint(const QList<SlotPaint> &paints)
 {
     for (const SlotPaint &p : paints)
         paint(p);
 }
 
-void FrmMsgBox::paint(const SlotPaint &p)
+void SkinnedBoxWindow::paint(const SlotPaint &p)
 {
-    picB[p.slot]->setPicture(buttonImage(p.kind, p.look));
+    buttonSlots[p.slot]->setPicture(buttonImage(p.kind, p.look));
 }
 
-void FrmMsgBox::answer(int result)
+void SkinnedBoxWindow::answer(int result)
 {
-    BoxResult = result;
+    boxResult = result;
     done(QDialog::Accepted);
 }
 
-} // namespace vidrona::msgbox
+} // namespace vidrona::messagebox

@@ -19,14 +19,14 @@ class SaveChoicesBox;
 // each stored value as it acts; when the file was left alone (a link, a
 // pipe, too large) a line at the top says so. OK stores them, Cancel
 // leaves everything as it was.
-class FrmPreferences : public QDialog
+class PreferencesWindow : public QDialog
 {
     Q_OBJECT
 public:
     // Asks the user for a folder, starting at the one given; empty: none chosen.
     using FolderChooser = std::function<QString(QWidget *parent, const QString &start)>;
 
-    FrmPreferences(const PreferenceStore &store, const QString &defaultFolder, FolderChooser chooser,
+    PreferencesWindow(const PreferenceStore &store, const QString &defaultFolder, FolderChooser chooser,
                    MessageService &messages, QWidget *parent = nullptr);
     Preferences preferences() const;
 
@@ -44,13 +44,13 @@ private:
     QString m_defaultFolder;
     FolderChooser m_chooser;
     MessageService &m_messages;
-    QLabel *lblNotice = nullptr;
-    QLineEdit *txtDownloadFolder = nullptr;
-    QSpinBox *spnSimultaneous = nullptr;
-    QSpinBox *spnConnections = nullptr;
-    QSpinBox *spnSpeedLimit = nullptr;
-    QCheckBox *chkNotify = nullptr;
-    class YtDlpGroup *grpYtDlp = nullptr;
+    QLabel *noticeLabel = nullptr;
+    QLineEdit *folderBox = nullptr;
+    QSpinBox *simultaneousBox = nullptr;
+    QSpinBox *connectionsBox = nullptr;
+    QSpinBox *speedLimitBox = nullptr;
+    QCheckBox *notifyBox = nullptr;
+    class YtDlpGroup *ytDlpGroup = nullptr;
     SaveChoicesBox *saveChoices = nullptr;
     QCheckBox *chkTags = nullptr; // FileTagsSwitch
 };

@@ -3,7 +3,7 @@
 #include "ui/messagebox/buttonimages.h"
 #include "ui/messagebox/skinbox.h"
 #include "ui/messagebox/buttonslot.h"
-#include "ui/messagebox/frmmsgbox.h"
+#include "ui/messagebox/skinnedboxwindow.h"
 #include "ui/messagebox/skinmsgbox.h"
 #include <QApplication>
 #include <QLabel>
@@ -12,7 +12,7 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::msgbox;
+using namespace vidrona::messagebox;
 using test::runBox;
 
 namespace {
@@ -43,7 +43,7 @@ QString wrapsTo(int lines, const QTextEdit *area)
 }
 } // namespace
 
-class TestFrmMsgBox : public QObject
+class TestSkinnedBoxWindow : public QObject
 {
     Q_OBJECT
 private slots:
@@ -72,17 +72,17 @@ private slots:
     void cleanupTestCase();
 };
 
-void TestFrmMsgBox::initTestCase()
+void TestSkinnedBoxWindow::initTestCase()
 {
-    LoadButtonImages();
+    loadButtonImages();
 }
 
-void TestFrmMsgBox::cleanupTestCase()
+void TestSkinnedBoxWindow::cleanupTestCase()
 {
-    FreeButtonImages();
+    freeButtonImages();
 }
 
-void TestFrmMsgBox::messageArea_data()
+void TestSkinnedBoxWindow::messageArea_data()
 {
     QTest::addColumn<int>("kind"); // 0 given text, 1/2 wraps to 8/9 lines
     QTest::addColumn<QString>("prompt");
@@ -95,29 +95,29 @@ void TestFrmMsgBox::messageArea_data()
     QTest::newRow("empty prompt") << 0 << QString() << false;
 }
 
-void TestFrmMsgBox::messageArea()
+void TestSkinnedBoxWindow::messageArea()
 {
     QFETCH(int, kind);
     QFETCH(QString, prompt);
     QFETCH(bool, scrolls);
     if (kind != 0) {
-        FrmMsgBox sizing;
-        prompt = wrapsTo(kind, sizing.txtNoScroll);
+        SkinnedBoxWindow sizing;
+        prompt = wrapsTo(kind, sizing.plainArea);
         QVERIFY(!prompt.contains(QLatin1Char('\n')));
     }
     bool seen = false;
     int shownInArea = -1, counted = -1;
     QString plainText, scrollText;
     bool plainVisible = false, scrollVisible = false;
-    runBox(prompt, 0, [&](FrmMsgBox *box) {
-        plainVisible = box->txtNoScroll->isVisible();
-        scrollVisible = box->txtScroll->isVisible();
-        plainText = box->txtNoScroll->toPlainText();
-        scrollText = box->txtScroll->toPlainText();
-        counted = TextLineCount(*box->txtNoScroll);
+    runBox(prompt, 0, [&](SkinnedBoxWindow *box) {
+        plainVisible = box->plainArea->isVisible();
+        scrollVisible = box->scrollingArea->isVisible();
+        plainText = box->plainArea->toPlainText();
+        scrollText = box->scrollingArea->toPlainText();
+        counted = textLineCount(*box->plainArea);
         // What the plain area really shows, laid out at its real width.
         if (plainVisible)
-            shownInArea = test::shownLines(box->txtNoScroll);
+            shownInArea = test::shownLines(box->plainArea);
         test::keyTo(box, Qt::Key_Return);
     }, &seen);
     QVERIFY(seen);
@@ -137,7 +137,7 @@ void TestFrmMsgBox::messageArea()
         QCOMPARE(counted, 1);
 }
 
-void TestFrmMsgBox::styles_data()
+void TestSkinnedBoxWindow::styles_data()
 {
     QTest::addColumn<int>("style");
     QTest::addColumn<bool>("leftShown");
@@ -148,7 +148,7 @@ void TestFrmMsgBox::styles_data()
     QTest::newRow("YES and NO") << 2 << true << int(K::No) << int(K::Yes);
 }
 
-void TestFrmMsgBox::styles()
+void TestSkinnedBoxWindow::styles()
 {
     QFETCH(int, style);
     QFETCH(bool, leftShown);
@@ -156,13 +156,13 @@ void TestFrmMsgBox::styles()
     QFETCH(int, leftKind);
     bool seen = false, left = true, right = false, leftPicture = false;
     int rightX = -1, leftX = -1, styleSeen = -1;
-    runBox(QStringLiteral("Which?"), style, [&](FrmMsgBox *box) {
-        styleSeen = CurrentStyle;
-        right = shows(box->picB[0], K(rightKind), L::Normal);
-        rightX = box->picB[0]->geometry().x();
-        left = box->picB[1]->isVisible();
-        leftX = box->picB[1]->geometry().x();
-        leftPicture = leftKind < 0 || shows(box->picB[1], K(leftKind), L::Normal);
+    runBox(QStringLiteral("Which?"), style, [&](SkinnedBoxWindow *box) {
+        styleSeen = currentStyle;
+        right = shows(box->buttonSlots[0], K(rightKind), L::Normal);
+        rightX = box->buttonSlots[0]->geometry().x();
+        left = box->buttonSlots[1]->isVisible();
+        leftX = box->buttonSlots[1]->geometry().x();
+        leftPicture = leftKind < 0 || shows(box->buttonSlots[1], K(leftKind), L::Normal);
     }, &seen);
     QVERIFY(seen);
     QCOMPARE(styleSeen, style);
@@ -171,10 +171,10 @@ void TestFrmMsgBox::styles()
     QCOMPARE(left, leftShown);
     QCOMPARE(leftX, 126);
     QVERIFY(leftPicture);
-    QCOMPARE(CurrentStyle, style); // still the last style after closing
+    QCOMPARE(currentStyle, style); // still the last style after closing
 }
 
-void TestFrmMsgBox::unknownStyleShowsNothing_data()
+void TestSkinnedBoxWindow::unknownStyleShowsNothing_data()
 {
     QTest::addColumn<int>("style");
     QTest::newRow("3") << 3;
@@ -182,22 +182,22 @@ void TestFrmMsgBox::unknownStyleShowsNothing_data()
     QTest::newRow("16") << 16;
 }
 
-void TestFrmMsgBox::unknownStyleShowsNothing()
+void TestSkinnedBoxWindow::unknownStyleShowsNothing()
 {
     QFETCH(int, style);
     // A YES/NO box answered NO leaves both module values set.
-    runBox(QStringLiteral("first"), 2, [](FrmMsgBox *box) { test::keyTo(box, Qt::Key_Escape); });
-    QCOMPARE(BoxResult, 4);
+    runBox(QStringLiteral("first"), 2, [](SkinnedBoxWindow *box) { test::keyTo(box, Qt::Key_Escape); });
+    QCOMPARE(boxResult, 4);
     bool seen = false;
-    QCOMPARE(runBox(QStringLiteral("never shown"), style, [](FrmMsgBox *) {}, &seen), 0);
+    QCOMPARE(runBox(QStringLiteral("never shown"), style, [](SkinnedBoxWindow *) {}, &seen), 0);
     QTest::qWait(50);
     QVERIFY(!seen);
     QVERIFY(!test::openBox());
-    QCOMPARE(CurrentStyle, 2);
-    QCOMPARE(BoxResult, 4);
+    QCOMPARE(currentStyle, 2);
+    QCOMPARE(boxResult, 4);
 }
 
-void TestFrmMsgBox::keys_data()
+void TestSkinnedBoxWindow::keys_data()
 {
     QTest::addColumn<int>("style");
     QTest::addColumn<int>("key");
@@ -211,28 +211,28 @@ void TestFrmMsgBox::keys_data()
     QTest::newRow("style 2 Esc") << 2 << int(Qt::Key_Escape) << 4;
 }
 
-void TestFrmMsgBox::keys()
+void TestSkinnedBoxWindow::keys()
 {
     QFETCH(int, style);
     QFETCH(int, key);
     QFETCH(int, result);
-    BoxResult = 99; // shows that the key wrote the answer
+    boxResult = 99; // shows that the key wrote the answer
     bool leftOpen = true, openAfterOthers = false, picturesKept = false;
-    const int got = runBox(QStringLiteral("Keys"), style, [&](FrmMsgBox *box) {
+    const int got = runBox(QStringLiteral("Keys"), style, [&](SkinnedBoxWindow *box) {
         for (Qt::Key other : {Qt::Key_A, Qt::Key_Space, Qt::Key_Tab, Qt::Key_F1})
             test::keyTo(box, other);
         openAfterOthers = test::openBox() == box;
         test::keyTo(box, Qt::Key(key));
-        picturesKept = shows(box->picB[0], slotKind(style, 0), L::Normal);
+        picturesKept = shows(box->buttonSlots[0], slotKind(style, 0), L::Normal);
     }, nullptr, &leftOpen);
     QVERIFY(openAfterOthers);
     QVERIFY(!leftOpen);
     QVERIFY(picturesKept);
     QCOMPARE(got, result);
-    QCOMPARE(BoxResult, result);
+    QCOMPARE(boxResult, result);
 }
 
-void TestFrmMsgBox::release_data()
+void TestSkinnedBoxWindow::release_data()
 {
     QTest::addColumn<int>("style");
     QTest::addColumn<int>("slot");
@@ -252,18 +252,18 @@ void TestFrmMsgBox::release_data()
     QTest::newRow("released left of OK") << 1 << 1 << QPoint(-1, 8) << middle << -1;
 }
 
-void TestFrmMsgBox::release()
+void TestSkinnedBoxWindow::release()
 {
     QFETCH(int, style);
     QFETCH(int, slot);
     QFETCH(QPoint, at);
     QFETCH(int, button);
     QFETCH(int, result);
-    BoxResult = 77;
+    boxResult = 77;
     const K kind = slotKind(style, slot);
     bool pressedLook = false, hoverAfter = false, leftOpen = false;
-    const int got = runBox(QStringLiteral("Release"), style, [&](FrmMsgBox *box) {
-        ButtonSlot *b = box->picB[slot];
+    const int got = runBox(QStringLiteral("Release"), style, [&](SkinnedBoxWindow *box) {
+        ButtonSlot *b = box->buttonSlots[slot];
         test::pressOn(b, kInSlot, Qt::MouseButton(button));
         pressedLook = shows(b, kind, L::Pressed);
         test::releaseOn(b, at, Qt::MouseButton(button));
@@ -275,7 +275,7 @@ void TestFrmMsgBox::release()
     QCOMPARE(got, result < 0 ? 77 : result);
 }
 
-void TestFrmMsgBox::pressMoveOffRelease_data()
+void TestSkinnedBoxWindow::pressMoveOffRelease_data()
 {
     QTest::addColumn<QString>("restorer"); // where the pointer goes afterwards
     QTest::newRow("background") << "background";
@@ -283,28 +283,28 @@ void TestFrmMsgBox::pressMoveOffRelease_data()
     QTest::newRow("message area") << "message";
 }
 
-void TestFrmMsgBox::pressMoveOffRelease()
+void TestSkinnedBoxWindow::pressMoveOffRelease()
 {
     QFETCH(QString, restorer);
     bool held = false, hoverAfter = false, restored = false, fields = false, leftOpen = false;
-    runBox(QStringLiteral("Move off"), 1, [&](FrmMsgBox *box) {
-        ButtonSlot *cancel = box->picB[0];
+    runBox(QStringLiteral("Move off"), 1, [&](SkinnedBoxWindow *box) {
+        ButtonSlot *cancel = box->buttonSlots[0];
         test::moveOver(cancel, kInSlot);
         test::pressOn(cancel, kInSlot);
         // Held: the slot keeps the pointer, the pressed picture stays.
         test::moveOver(box, kBackground);
         test::moveOver(box, QPoint(100, 160));
-        held = shows(cancel, K::Cancel, L::Pressed) && shows(box->picB[1], K::Ok, L::Normal);
+        held = shows(cancel, K::Cancel, L::Pressed) && shows(box->buttonSlots[1], K::Ok, L::Normal);
         test::releaseOn(box, QPoint(100, 160));
         hoverAfter = shows(cancel, K::Cancel, L::Hover) && test::openBox() == box;
         if (restorer == QLatin1String("strip"))
-            test::moveOver(box->lblDrag, QPoint(120, 8));
+            test::moveOver(box->dragStrip, QPoint(120, 8));
         else if (restorer == QLatin1String("message"))
-            test::moveOver(box->txtNoScroll, QPoint(50, 50));
+            test::moveOver(box->plainArea, QPoint(50, 50));
         else
             test::moveOver(box, kBackground);
-        restored = shows(cancel, K::Cancel, L::Normal) && shows(box->picB[1], K::Ok, L::Normal);
-        fields = box->HoverIndex() == NoHoverSlot && !box->HoverShown();
+        restored = shows(cancel, K::Cancel, L::Normal) && shows(box->buttonSlots[1], K::Ok, L::Normal);
+        fields = box->hoverIndex() == NoHoverSlot && !box->hoverShown();
     }, nullptr, &leftOpen);
     QVERIFY(held);
     QVERIFY(hoverAfter);
@@ -313,66 +313,66 @@ void TestFrmMsgBox::pressMoveOffRelease()
     QVERIFY(leftOpen); // no answer came from it
 }
 
-void TestFrmMsgBox::slotToSlot_data()
+void TestSkinnedBoxWindow::slotToSlot_data()
 {
     QTest::addColumn<int>("style");
     QTest::newRow("OK and CANCEL") << 1;
     QTest::newRow("YES and NO") << 2;
 }
 
-void TestFrmMsgBox::slotToSlot()
+void TestSkinnedBoxWindow::slotToSlot()
 {
     QFETCH(int, style);
     const K right = slotKind(style, 0), left = slotKind(style, 1);
     QList<bool> steps;
-    runBox(QStringLiteral("Slots"), style, [&](FrmMsgBox *box) {
-        test::moveOver(box->picB[1], kInSlot);
-        steps << (shows(box->picB[1], left, L::Hover) && shows(box->picB[0], right, L::Normal));
+    runBox(QStringLiteral("Slots"), style, [&](SkinnedBoxWindow *box) {
+        test::moveOver(box->buttonSlots[1], kInSlot);
+        steps << (shows(box->buttonSlots[1], left, L::Hover) && shows(box->buttonSlots[0], right, L::Normal));
         // Straight across: the gap between the slots is not crossed.
-        test::moveOver(box->picB[0], QPoint(0, 8));
-        steps << (shows(box->picB[1], left, L::Normal) && shows(box->picB[0], right, L::Hover));
-        steps << (box->HoverIndex() == 0 && box->HoverShown());
-        test::moveOver(box->picB[1], QPoint(57, 8));
-        steps << (shows(box->picB[1], left, L::Hover) && shows(box->picB[0], right, L::Normal));
+        test::moveOver(box->buttonSlots[0], QPoint(0, 8));
+        steps << (shows(box->buttonSlots[1], left, L::Normal) && shows(box->buttonSlots[0], right, L::Hover));
+        steps << (box->hoverIndex() == 0 && box->hoverShown());
+        test::moveOver(box->buttonSlots[1], QPoint(57, 8));
+        steps << (shows(box->buttonSlots[1], left, L::Hover) && shows(box->buttonSlots[0], right, L::Normal));
         test::keyTo(box, Qt::Key_Escape);
     });
     QCOMPARE(steps, QList<bool>({true, true, true, true}));
 }
 
-void TestFrmMsgBox::hoverStartsAfreshEachBox()
+void TestSkinnedBoxWindow::hoverStartsAfreshEachBox()
 {
     // The first box is answered with the pointer on OK, hover shown.
     bool shownAtAnswer = false;
-    runBox(QStringLiteral("one"), 0, [&](FrmMsgBox *box) {
-        test::moveOver(box->picB[0], kInSlot);
-        shownAtAnswer = box->HoverShown();
-        test::clickOn(box->picB[0], kInSlot);
+    runBox(QStringLiteral("one"), 0, [&](SkinnedBoxWindow *box) {
+        test::moveOver(box->buttonSlots[0], kInSlot);
+        shownAtAnswer = box->hoverShown();
+        test::clickOn(box->buttonSlots[0], kInSlot);
     });
     QVERIFY(shownAtAnswer);
     bool hovered = false;
-    runBox(QStringLiteral("two"), 0, [&](FrmMsgBox *box) {
-        test::moveOver(box->picB[0], QPoint(20, 5));
-        hovered = shows(box->picB[0], K::Ok, L::Hover);
+    runBox(QStringLiteral("two"), 0, [&](SkinnedBoxWindow *box) {
+        test::moveOver(box->buttonSlots[0], QPoint(20, 5));
+        hovered = shows(box->buttonSlots[0], K::Ok, L::Hover);
     });
     QVERIFY(hovered);
 }
 
-void TestFrmMsgBox::focusLeavesTheMessage_data()
+void TestSkinnedBoxWindow::focusLeavesTheMessage_data()
 {
     QTest::addColumn<QString>("prompt");
     QTest::newRow("plain area") << QStringLiteral("Short text");
     QTest::newRow("scrolling area") << QStringLiteral("line\r\n").repeated(20);
 }
 
-void TestFrmMsgBox::focusLeavesTheMessage()
+void TestSkinnedBoxWindow::focusLeavesTheMessage()
 {
     QFETCH(QString, prompt);
     bool atOpen = false, afterClick = false, unchanged = false;
-    const int got = runBox(prompt, 1, [&](FrmMsgBox *box) {
-        atOpen = QApplication::focusWidget() == box->picB[0];
-        QTextEdit *area = box->txtScroll->isVisible() ? box->txtScroll : box->txtNoScroll;
+    const int got = runBox(prompt, 1, [&](SkinnedBoxWindow *box) {
+        atOpen = QApplication::focusWidget() == box->buttonSlots[0];
+        QTextEdit *area = box->scrollingArea->isVisible() ? box->scrollingArea : box->plainArea;
         test::clickOn(area->viewport(), QPoint(30, 10));
-        afterClick = QApplication::focusWidget() == box->picB[0];
+        afterClick = QApplication::focusWidget() == box->buttonSlots[0];
         test::keyTo(box, Qt::Key_X);
         unchanged = area->toPlainText() == QString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         test::keyTo(box, Qt::Key_Escape);
@@ -383,18 +383,18 @@ void TestFrmMsgBox::focusLeavesTheMessage()
     QCOMPARE(got, 1);
 }
 
-void TestFrmMsgBox::closedWithoutAnswer()
+void TestSkinnedBoxWindow::closedWithoutAnswer()
 {
-    runBox(QStringLiteral("yes"), 2, [](FrmMsgBox *box) { test::keyTo(box, Qt::Key_Return); });
+    runBox(QStringLiteral("yes"), 2, [](SkinnedBoxWindow *box) { test::keyTo(box, Qt::Key_Return); });
     bool leftOpen = false;
     // Closed from outside: no answering path ran.
-    const int got = runBox(QStringLiteral("closed"), 1, [](FrmMsgBox *box) { box->close(); },
+    const int got = runBox(QStringLiteral("closed"), 1, [](SkinnedBoxWindow *box) { box->close(); },
                            nullptr, &leftOpen);
     QVERIFY(!leftOpen);
     QCOMPARE(got, 3);
 }
 
-void TestFrmMsgBox::dragByTheStrip_data()
+void TestSkinnedBoxWindow::dragByTheStrip_data()
 {
     QTest::addColumn<int>("button");
     QTest::addColumn<QPoint>("by");
@@ -402,21 +402,21 @@ void TestFrmMsgBox::dragByTheStrip_data()
     QTest::newRow("right button, up and left") << int(Qt::RightButton) << QPoint(-30, -12);
 }
 
-void TestFrmMsgBox::dragByTheStrip()
+void TestSkinnedBoxWindow::dragByTheStrip()
 {
     QFETCH(int, button);
     QFETCH(QPoint, by);
     QPoint before, after, afterRelease;
-    runBox(QStringLiteral("Drag me"), 0, [&](FrmMsgBox *box) {
+    runBox(QStringLiteral("Drag me"), 0, [&](SkinnedBoxWindow *box) {
         const auto b = Qt::MouseButton(button);
         before = box->pos();
-        test::pressOn(box->lblDrag, QPoint(100, 9), b);
-        test::moveOver(box->lblDrag, QPoint(100, 9) + by / 2);
+        test::pressOn(box->dragStrip, QPoint(100, 9), b);
+        test::moveOver(box->dragStrip, QPoint(100, 9) + by / 2);
         // The strip moved with the window; the pointer is now here in it.
-        test::moveOver(box->lblDrag, QPoint(100, 9) + by - (box->pos() - before));
+        test::moveOver(box->dragStrip, QPoint(100, 9) + by - (box->pos() - before));
         after = box->pos();
-        test::releaseOn(box->lblDrag, QPoint(100, 9), b);
-        test::moveOver(box->lblDrag, QPoint(150, 9));
+        test::releaseOn(box->dragStrip, QPoint(100, 9), b);
+        test::moveOver(box->dragStrip, QPoint(150, 9));
         afterRelease = box->pos();
         test::keyTo(box, Qt::Key_Return);
     });
@@ -424,11 +424,11 @@ void TestFrmMsgBox::dragByTheStrip()
     QCOMPARE(afterRelease, after); // a move without a button drags nothing
 }
 
-void TestFrmMsgBox::looksAndPlace()
+void TestSkinnedBoxWindow::looksAndPlace()
 {
     bool frameless = false, centred = false, skin = false, slotDrawn = false, areaColour = false;
     QSize size;
-    runBox(QStringLiteral("Look"), 1, [&](FrmMsgBox *box) {
+    runBox(QStringLiteral("Look"), 1, [&](SkinnedBoxWindow *box) {
         frameless = box->windowFlags().testFlag(Qt::FramelessWindowHint);
         size = box->size();
         const QRect screen = box->screen()->availableGeometry();
@@ -448,5 +448,5 @@ void TestFrmMsgBox::looksAndPlace()
     QVERIFY(areaColour);
 }
 
-QTEST_MAIN(TestFrmMsgBox)
-#include "tst_frmmsgbox.moc"
+QTEST_MAIN(TestSkinnedBoxWindow)
+#include "tst_skinnedboxwindow.moc"

@@ -20,20 +20,20 @@ class PageFetch;
 }
 
 // The YouTube window: one video at a time, apart from the download list.
-class FrmYouTube : public QWidget, private youtube::FlvDownloadView
+class YouTubeWindow : public QWidget, private youtube::FlvDownloadView
 {
     Q_OBJECT
 public:
-    // cancelRequest: the main window's CancelRequest field, which outlives us.
-    FrmYouTube(QString *cancelRequest, const QString &programFolder, MessageService *messages,
+    // cancelRequest: the main window's m_cancelRequest field, which outlives us.
+    YouTubeWindow(QString *cancelRequest, const QString &programFolder, MessageService *messages,
                QWidget *parent = nullptr);
-    ~FrmYouTube() override;
+    ~YouTubeWindow() override;
 
     // Where the window reads the clipboard's text; tests put their own here.
     using ClipboardText = std::function<QString()>;
     static void setClipboardText(ClipboardText provider); // empty: the system clipboard
 
-    void Form_Load();
+    void startUp();
     bool busy() const;
     // The owner of the stop flag goes away: the window keeps a copy of it.
     void keepOwnCancelRequest();
@@ -41,20 +41,20 @@ public:
     // DownloadService::prepareBeside).
     void useService(DownloadService *service);
 
-    QString VideoTitle;
-    QString VideoFileUrl;
+    QString videoTitle;
+    QString videoFileAddress;
 
     // The two panels of the status bar, 1 and 2.
     QString panelText(int panel) const;
     // Width of the progress bar in the window's units (5600 at 100 %).
-    int image1Units() const { return m_image1Units; }
+    int barUnits() const { return m_barUnits; }
 
 public slots:
-    void Text1_Click();
-    void cmdDownload_Click();
-    void cmdCancel_Click();
-    void cmdQuite_Click();
-    void Inet2_StateChanged(int State);
+    void addressClicked();
+    void downloadClicked();
+    void cancelClicked();
+    void closeClicked();
+    void transferStateChanged(int State);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -63,10 +63,10 @@ protected:
 private:
     void buildControls();
     void buildLayout();
-    void GetVideoFile(const QString &Url);
+    void readPage(const QString &Url);
     void onPage(bool ok, const QByteArray &body, const QString &error);
-    void DownloadFlv(const QString &Link, const QString &fileName);
-    void setImage1Units(int units);
+    void downloadFile(const QString &Link, const QString &fileName);
+    void setBarUnits(int units);
     void endAttempt(const QString &status);
 
     // The transfer's view of the window.
@@ -85,31 +85,31 @@ private:
     QString m_folder;
     MessageService *m_messages;
     QString m_pageUrl;
-    int m_image1Units = 0;
+    int m_barUnits = 0;
     youtube::FlvDownload *m_download = nullptr;
 
 public: // controls, named as in the design
-    QLabel *Label2 = nullptr;
-    QLineEdit *Text1 = nullptr;
-    QRadioButton *Option1 = nullptr;
-    QRadioButton *Option2 = nullptr;
-    QRadioButton *Option3 = nullptr;
-    QPushButton *cmdDownload = nullptr;
-    QPushButton *cmdCancel = nullptr;
-    QPushButton *cmdQuite = nullptr;
-    QLabel *HedLab = nullptr;
-    QLabel *lblSize = nullptr;
-    QLabel *Label3[2] = {nullptr, nullptr};
-    QLabel *lblSaved = nullptr;
-    QLabel *lblLeft = nullptr;
-    QLabel *lblPercentage = nullptr;
-    QLabel *Image1 = nullptr;
-    QLabel *ImgYouTube = nullptr;
-    QStatusBar *sbrStatus = nullptr;
-    QLabel *sbrPanel1 = nullptr;
-    QLabel *sbrPanel2 = nullptr;
-    youtube::PageFetch *Inet1 = nullptr;
-    youtube::HttpTransfer *Inet2 = nullptr;
+    QLabel *addressCaption = nullptr;
+    QLineEdit *addressBox = nullptr;
+    QRadioButton *lowFlvOption = nullptr;
+    QRadioButton *highMp4Option = nullptr;
+    QRadioButton *highFlvOption = nullptr;
+    QPushButton *downloadButton = nullptr;
+    QPushButton *cancelButton = nullptr;
+    QPushButton *closeButton = nullptr;
+    QLabel *sizeCaption = nullptr;
+    QLabel *sizeLabel = nullptr;
+    QLabel *figureCaptions[2] = {nullptr, nullptr};
+    QLabel *savedLabel = nullptr;
+    QLabel *remainingLabel = nullptr;
+    QLabel *percentLabel = nullptr;
+    QLabel *barPicture = nullptr;
+    QLabel *youTubeLogo = nullptr;
+    QStatusBar *statusStrip = nullptr;
+    QLabel *statusPanel = nullptr;
+    QLabel *percentPanel = nullptr;
+    youtube::PageFetch *pageFetch = nullptr;
+    youtube::HttpTransfer *transfer = nullptr;
 };
 
 } // namespace vidrona

@@ -1,0 +1,254 @@
+#include "youtubewindow.h"
+#include "download/youtube/httptransfer.h"
+#include "resolve/youtube/pagefetch.h"
+#include "resolve/youtube/pageparse.h"
+#include "download/youtube/transfertext.h"
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QStatusBar>
+
+namespace vidrona {
+
+namespace {
+YouTubeWindow::ClipboardText &clipboardProvider()
+{
+    static YouTubeWindow::ClipboardText provider;
+    return provider;
+}
+const QString Cancel = QStringLiteral("Cancel");
+} // namespace
+
+YouTubeWindow::YouTubeWindow(QString *cancelRequest, const QString &programFolder,
+                       MessageService *messages, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_cancelRequest(cancelRequest)
+    , m_folder(programFolder)
+    , m_messages(messages)
+{
+    setObjectName(QStringLiteral("youTubeWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    buildLayout();
+    pageFetch = new youtube::PageFetch(this);
+    pageFetch->setObjectName(QStringLiteral("pageFetch"));
+    transfer = new youtube::HttpTransfer(this);
+    transfer->setObjectName(QStringLiteral("transfer"));
+    m_download = new youtube::FlvDownload(transfer, this, this);
+    youtube::removeOldSpools(m_folder);
+    connect(pageFetch, &youtube::PageFetch::fetched, this, &YouTubeWindow::onPage);
+    connect(transfer, &youtube::HttpTransfer::StateChanged, this, &YouTubeWindow::transferStateChanged);
+    connect(downloadButton, &QPushButton::clicked, this, &YouTubeWindow::downloadClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &YouTubeWindow::cancelClicked);
+    connect(closeButton, &QPushButton::clicked, this, &YouTubeWindow::closeClicked);
+    // Esc does what "cancel" does: stops the page read or the transfer.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &YouTubeWindow::cancelClicked);
+    addressBox->installEventFilter(this);
+}
+
+void YouTubeWindow::useService(DownloadService *service)
+{
+    transfer->setService(service);
+}
+
+YouTubeWindow::~YouTubeWindow()
+{
+    // Nothing may reach a half-destroyed window.
+    pageFetch->abort();
+    m_download->abandon();
+}
+
+void YouTubeWindow::setClipboardText(ClipboardText provider)
+{
+    clipboardProvider() = std::move(provider);
+}
+
+void YouTubeWindow::startUp()
+{
+    setWindowTitle(QStringLiteral("YouTube Downloader"));
+    setStatusText(QStringLiteral("Status: Welcome"));
+    barPicture->hide();
+    m_cancelRequest->clear();
+    setBarUnits(0);
+    const QString clip = clipboardProvider() ? clipboardProvider()()
+                                             : QGuiApplication::clipboard()->text();
+    if (youtube::isYouTubeAddress(clip))
+        addressBox->insert(clip); // at the caret, over any selection
+    lowFlvOption->setChecked(true);
+}
+
+bool YouTubeWindow::busy() const
+{
+    return pageFetch->busy() || m_download->busy();
+}
+
+void YouTubeWindow::keepOwnCancelRequest()
+{
+    m_ownCancelRequest = *m_cancelRequest;
+    m_cancelRequest = &m_ownCancelRequest;
+}
+
+QString YouTubeWindow::panelText(int panel) const
+{
+    return (panel == 1 ? statusPanel : percentPanel)->text();
+}
+
+void YouTubeWindow::addressClicked()
+{
+    addressBox->setSelection(0, int(addressBox->text().size()));
+}
+
+bool YouTubeWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // On release: the press itself would undo the selection.
+    if (watched == addressBox && event->type() == QEvent::MouseButtonRelease)
+        addressClicked();
+    return QWidget::eventFilter(watched, event);
+}
+
+void YouTubeWindow::downloadClicked()
+{
+    if (busy())
+        cancelClicked(); // one attempt at a time: the running one ends as stopped
+    downloadButton->setEnabled(false);
+    m_cancelRequest->clear();
+    setBarUnits(0);
+    barPicture->show();
+    if (addressBox->text().isEmpty()) {
+        setStatusText(QStringLiteral("Please Enter YouTube Video Url..!"));
+        downloadButton->setEnabled(true);
+        return;
+    }
+    readPage(addressBox->text());
+}
+
+void YouTubeWindow::cancelClicked()
+{
+    *m_cancelRequest = Cancel;
+    downloadButton->setEnabled(true);
+    if (pageFetch->busy()) {
+        pageFetch->abort();
+        setStatusText(QStringLiteral("Video Download Stoped By User"));
+    }
+    m_download->checkCancel();
+}
+
+void YouTubeWindow::closeClicked()
+{
+    close();
+}
+
+void YouTubeWindow::closeEvent(QCloseEvent *event)
+{
+    pageFetch->abort();
+    m_download->abandon();
+    QWidget::closeEvent(event);
+}
+
+void YouTubeWindow::transferStateChanged(int State)
+{
+    const auto text = youtube::stateText(State, videoTitle, transfer->stateDescription());
+    if (text)
+        setStatusText(*text);
+}
+
+void YouTubeWindow::readPage(const QString &Url)
+{
+    setStatusText(QStringLiteral("Getting File Name"));
+    m_pageUrl = Url;
+    pageFetch->OpenURL(Url);
+}
+
+void YouTubeWindow::onPage(bool ok, const QByteArray &body, const QString &error)
+{
+    QPointer<YouTubeWindow> self(this);
+    if (!ok) {
+        showMessage(youtube::errorMessage(error, false));
+        if (self)
+            endAttempt(QStringLiteral("Idle!"));
+        return;
+    }
+    const youtube::Quality quality = highMp4Option->isChecked()   ? youtube::Quality::HighMp4
+                                     : highFlvOption->isChecked() ? youtube::Quality::HighFlv
+                                                            : youtube::Quality::Low;
+    const youtube::PageLookup found = youtube::lookUpPage(body, m_pageUrl, quality);
+    videoTitle = found.title;
+    if (!found.ok) {
+        showMessage(found.message);
+        if (self)
+            downloadButton->setEnabled(true);
+        return;
+    }
+    videoFileAddress = found.fileUrl;
+    downloadFile(videoFileAddress, videoTitle);
+}
+
+void YouTubeWindow::endAttempt(const QString &status)
+{
+    setStatusText(status);
+    downloadButton->setEnabled(true);
+}
+
+void YouTubeWindow::downloadFile(const QString &Link, const QString &fileName)
+{
+    m_download->start(Link, fileName, m_folder);
+}
+
+void YouTubeWindow::setStatusText(const QString &text)
+{
+    statusPanel->setText(text);
+}
+
+void YouTubeWindow::setSizeText(const QString &text)
+{
+    sizeLabel->setText(text);
+}
+
+void YouTubeWindow::showProgress(const youtube::FlvProgress &p)
+{
+    savedLabel->setText(QString::number(p.done));
+    remainingLabel->setText(QString::number(p.left));
+    percentLabel->setText(QStringLiteral("% ") + QString::number(p.percent));
+    setBarUnits(p.percent * 56);
+    percentPanel->setText(QString::number(p.percent) + QStringLiteral(" %"));
+}
+
+void YouTubeWindow::showArrival(int percent)
+{
+    setBarUnits(percent * 56);
+    percentPanel->setText(QString::number(percent) + QStringLiteral(" %"));
+}
+
+void YouTubeWindow::setFileName(const QString &cleaned)
+{
+    videoTitle = cleaned;
+}
+
+bool YouTubeWindow::useMp4() const
+{
+    return highMp4Option->isChecked();
+}
+
+bool YouTubeWindow::cancelRequested() const
+{
+    return *m_cancelRequest == Cancel;
+}
+
+void YouTubeWindow::showMessage(const QString &text)
+{
+    m_messages->show(text, QString(), MsgOkOnly);
+}
+
+void YouTubeWindow::enableDownload()
+{
+    downloadButton->setEnabled(true);
+}
+
+} // namespace vidrona
