@@ -89,7 +89,8 @@ double throughWindow(const QString &folder, qint64 size, bool *ok, double *waitS
           && matches(QDir(folder).filePath(QStringLiteral("Video %1.flv").arg(id)), size);
     if (!*ok)
         std::fprintf(stderr, "window shows: %s, %s saved, %s left, size %s\n", qPrintable(w.panelText(1)),
-                     qPrintable(w.savedLabel->text()), qPrintable(w.remainingLabel->text()), qPrintable(w.sizeLabel->text()));
+                     qPrintable(w.savedLabel->text()), qPrintable(w.remainingLabel->text()),
+                     qPrintable(w.sizeLabel->text()));
     return seconds;
 }
 

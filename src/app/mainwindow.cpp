@@ -61,7 +61,8 @@ AddVideoPanel *attachAddVideo(MainWindowView &w, DownloadService &service, Messa
     return new AddVideoPanel(service, messages,
                              {control<QLineEdit>(w, "addressBox"), control<QPushButton>(w, "addVideoButton"),
                               control<QLabel>(w, "sampleLabel"), control<QRadioButton>(w, "lowQualityOption"),
-                              control<QRadioButton>(w, "highQualityOption"), control<QRadioButton>(w, "aviQualityOption")},
+                              control<QRadioButton>(w, "highQualityOption"),
+                              control<QRadioButton>(w, "aviQualityOption")},
                              [youTube] { youTube->showYouTubeWindow(); }, &w);
 }
 
@@ -70,7 +71,8 @@ LinksPanel *attachLinks(MainWindowView &w, MessageService &messages)
     LinksPanel::Controls ui{control<QComboBox>(w, "siteBox"), control<QLineEdit>(w, "searchBox"),
                             control<QPushButton>(w, "searchButton"),
                             control<QPushButton>(w, "playerButton"), {}};
-    static const char *const logos[] = {"youTubeLogo", "googleVideoLogo", "breakLogo", "videktaLogo", "tvaliLogo", "allVideosLogo"};
+    static const char *const logos[] = {"youTubeLogo", "googleVideoLogo", "breakLogo",
+                                        "videktaLogo", "tvaliLogo", "allVideosLogo"};
     for (int i = 0; i < 6; ++i)
         ui.logos[i] = control<QWidget>(w, logos[i]);
     return new LinksPanel(messages, ui, &w);
@@ -157,17 +159,17 @@ std::unique_ptr<MainWindowView> createMainWindow(const Folders &folders, Message
     });
     AddVideoPanel *addVideo = attachAddVideo(w, *service, *messages, youTube);
     LinksPanel *links = attachLinks(w, *messages);
-    auto *help = new HelpPanel(control<QPushButton>(w, "helpButton"),
-                               control<QPushButton>(w, "aboutButton"), &w);
+    auto *help = new messagebox::HelpPanel(control<QPushButton>(w, "helpButton"),
+                                           control<QPushButton>(w, "aboutButton"), &w);
 
     // Start-up order: the list and the question whether to go on, the
     // site box, the quality choice, the box pictures.
     QObject::connect(&w, &MainWindowView::loading, queue, &QueuePanel::startUp);
     QObject::connect(&w, &MainWindowView::loading, links, &LinksPanel::startUp);
     QObject::connect(&w, &MainWindowView::loading, addVideo, &AddVideoPanel::startUp);
-    QObject::connect(&w, &MainWindowView::loading, help, &HelpPanel::startUp);
+    QObject::connect(&w, &MainWindowView::loading, help, &messagebox::HelpPanel::startUp);
     QObject::connect(&w, &MainWindowView::unloading, queue, &QueuePanel::shutDown);
-    QObject::connect(&w, &MainWindowView::unloading, help, &HelpPanel::shutDown);
+    QObject::connect(&w, &MainWindowView::unloading, help, &messagebox::HelpPanel::shutDown);
     return window;
 }
 

@@ -22,7 +22,7 @@ std::unique_ptr<MainWindowView> createMainWindow(const QString &programFolder, M
 // desktop, when given, hears of downloads that end while the window is not
 // the active one, and of the queue's progress for the task bar.
 std::unique_ptr<MainWindowView> createMainWindow(const Folders &folders, MessageService *messages,
-                                          DesktopBus *desktop = nullptr);
+                                                 DesktopBus *desktop = nullptr);
 
 // Brings the window to the front, as a second start asks.
 void bringToFront(MainWindowView &window);

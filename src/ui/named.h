@@ -5,7 +5,7 @@
 
 namespace vidrona {
 
-// Creates a child control carrying its design name as objectName, so tests
+// Creates a child control carrying its role name as objectName, so tests
 // and readers find it by that name.
 template <typename W, typename... Args>
 W *named(QWidget *parent, const char *name, Args &&...args)

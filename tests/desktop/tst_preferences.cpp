@@ -118,7 +118,7 @@ void TestPreferences::window()
     const PreferenceStore store(Folders{dir.path(), dir.path(), true});
     test::RecordingMessages messages;
     PreferencesWindow w(store, dir.path(), [](QWidget *, const QString &) { return QStringLiteral("/chosen/folder"); },
-                     messages);
+                        messages);
     QCOMPARE(test::ctl<QLineEdit>(w, "folderBox")->text(), dir.path());
     QTest::keyClick(test::ctl<QSpinBox>(w, "simultaneousBox"), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(test::ctl<QSpinBox>(w, "simultaneousBox"), QString::number(simultaneous));

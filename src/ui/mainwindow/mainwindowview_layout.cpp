@@ -34,10 +34,12 @@ ClickableImage *logo(QWidget *parent, const char *name, const char *picture, con
 void MainWindowView::buildControls()
 {
     addVideoGroup = named<QGroupBox>(this, "addVideoGroup", QStringLiteral("Add Video to Download"));
-    addressCaption = named<QLabel>(this, "addressCaption", QStringLiteral("Copy the URL of the target video and paste here"));
+    addressCaption = named<QLabel>(this, "addressCaption",
+                                   QStringLiteral("Copy the URL of the target video and paste here"));
     addressBox = named<QLineEdit>(this, "addressBox");
     addVideoButton = named<QPushButton>(this, "addVideoButton", QStringLiteral("&Add Video"));
-    addVideoButton->setToolTip(QStringLiteral("Add the video to the list (youtube.com videos open the YouTube Downloader)"));
+    addVideoButton->setToolTip(
+        QStringLiteral("Add the video to the list (youtube.com videos open the YouTube Downloader)"));
     sampleLabel = named<QLabel>(this, "sampleLabel", QStringLiteral("Sample : http://www.videkta.ge/?video_id=147629"));
     lowQualityOption = named<QRadioButton>(this, "lowQualityOption", QStringLiteral("Low Quality (flv)"));
     highQualityOption = named<QRadioButton>(this, "highQualityOption", QStringLiteral("High Quality (wmv)"));
@@ -64,7 +66,8 @@ void MainWindowView::buildControls()
     startupTimer->setSingleShot(true);
 
     searchGroup = named<QGroupBox>(this, "searchGroup", QStringLiteral("Video Search"));
-    searchCaption = named<QLabel>(this, "searchCaption", QStringLiteral("Enter the keywords for a search in your chosen site"));
+    searchCaption = named<QLabel>(this, "searchCaption",
+                                  QStringLiteral("Enter the keywords for a search in your chosen site"));
     siteBox = named<QComboBox>(this, "siteBox");
     siteBox->setPlaceholderText(QStringLiteral("Choose Site"));
     searchBox = named<QLineEdit>(this, "searchBox");
@@ -73,7 +76,9 @@ void MainWindowView::buildControls()
     searchSample = named<QLabel>(this, "searchSample", QStringLiteral("Sample : Subaru Impreza"));
 
     playerGroup = named<QGroupBox>(this, "playerGroup", QStringLiteral("FLV Player"));
-    playerCaption = named<QLabel>(this, "playerCaption", QStringLiteral("Videos downloaded are in FLV format thus a FLV Player is needed to watch videos."));
+    playerCaption = named<QLabel>(
+        this, "playerCaption",
+        QStringLiteral("Videos downloaded are in FLV format thus a FLV Player is needed to watch videos."));
     playerCaption->setWordWrap(true);
     playerButton = named<QPushButton>(this, "playerButton", QStringLiteral("&Flv Player"));
     playerButton->setToolTip(QStringLiteral("Click to download the FLV Player"));
@@ -96,7 +101,8 @@ void MainWindowView::buildLayout()
     top->addWidget(bannerPicture);
     top->addStretch();
     auto *logos = new QGridLayout;
-    const QList<ClickableImage *> all = {youTubeLogo, googleVideoLogo, breakLogo, videktaLogo, tvaliLogo, allVideosLogo};
+    const QList<ClickableImage *> all = {youTubeLogo, googleVideoLogo, breakLogo,
+                                         videktaLogo, tvaliLogo, allVideosLogo};
     for (int i = 0; i < all.size(); ++i)
         logos->addWidget(all[i], i / 3, i % 3);
     top->addLayout(logos);
@@ -161,8 +167,9 @@ void MainWindowView::setAccessibility()
     searchCaption->setBuddy(siteBox);
     bannerPicture->setAccessibleName(QStringLiteral("Vidrona banner"));
     // Tab order follows the layout, top to bottom, left to right.
-    const QList<QWidget *> order = {addressBox, addVideoButton, lowQualityOption, highQualityOption, aviQualityOption, downloadList,
-                                    startButton, cancelButton, removeButton, cleanButton, siteBox, searchBox,
+    const QList<QWidget *> order = {addressBox, addVideoButton, lowQualityOption, highQualityOption,
+                                    aviQualityOption, downloadList, startButton, cancelButton,
+                                    removeButton, cleanButton, siteBox, searchBox,
                                     searchButton, playerButton, helpButton, aboutButton};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);

@@ -4,8 +4,8 @@
 
 namespace vidrona::messagebox {
 
-// One picture slot of the box (buttonSlots(0), buttonSlots(1)): shows a button picture
-// and reports the pointer. It takes any mouse button alike.
+// One picture slot of the box (buttonSlots[0], buttonSlots[1]): shows a
+// button picture and reports the pointer. It takes any mouse button alike.
 class ButtonSlot : public QWidget
 {
     Q_OBJECT

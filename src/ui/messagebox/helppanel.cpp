@@ -6,7 +6,7 @@
 #include "ui/messagebox/skinmsgbox.h"
 #include <QPushButton>
 
-namespace vidrona {
+namespace vidrona::messagebox {
 
 HelpPanel::HelpPanel(QPushButton *helpButton, QPushButton *aboutButton, QObject *parent)
     : QObject(parent)
@@ -17,22 +17,22 @@ HelpPanel::HelpPanel(QPushButton *helpButton, QPushButton *aboutButton, QObject 
 
 void HelpPanel::startUp()
 {
-    messagebox::loadButtonImages();
+    loadButtonImages();
 }
 
 void HelpPanel::shutDown()
 {
-    messagebox::freeButtonImages();
+    freeButtonImages();
 }
 
 void HelpPanel::helpClicked()
 {
-    messagebox::showSkinnedBox(messagebox::helpText(), messagebox::StyleOkOnly);
+    showSkinnedBox(helpText(), StyleOkOnly);
 }
 
 void HelpPanel::aboutClicked()
 {
-    messagebox::showSkinnedBox(messagebox::aboutText(), messagebox::StyleOkOnly);
+    showSkinnedBox(aboutText(), StyleOkOnly);
 }
 
-} // namespace vidrona
+} // namespace vidrona::messagebox

@@ -3,7 +3,7 @@
 
 class QPushButton;
 
-namespace vidrona {
+namespace vidrona::messagebox {
 
 // "H e l p !" and "About" of the main window, shown in the skinned box.
 // It also holds the box's button pictures for as long as the window lives.
@@ -13,7 +13,7 @@ class HelpPanel : public QObject
 public:
     HelpPanel(QPushButton *helpButton, QPushButton *aboutButton, QObject *parent = nullptr);
 
-    void startUp();   // loads the button pictures
+    void startUp();  // loads the button pictures
     void shutDown(); // and frees them again
 
 private slots:
@@ -21,4 +21,4 @@ private slots:
     void aboutClicked();
 };
 
-} // namespace vidrona
+} // namespace vidrona::messagebox

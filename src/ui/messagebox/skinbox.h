@@ -7,7 +7,7 @@
 // between showSkinnedBox and its window, and the decisions that need no widget.
 namespace vidrona::messagebox {
 
-// Styles (the Style argument of showSkinnedBox). Not the system box's values.
+// Styles (the style argument of showSkinnedBox). Not the system box's values.
 enum SkinStyle : int { StyleOkOnly = 0, StyleOkCancel = 1, StyleYesNo = 2 };
 
 // Answers. There is deliberately no 2.

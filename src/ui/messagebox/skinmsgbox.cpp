@@ -18,21 +18,21 @@ int textLineCount(const QTextEdit &box)
                             box.document()->documentMargin());
 }
 
-int showSkinnedBox(const QString &Prompt, int Style)
+int showSkinnedBox(const QString &prompt, int style)
 {
     // An unknown style shows nothing; checked first so nothing beeps either.
-    if (!isSkinStyle(Style))
+    if (!isSkinStyle(style))
         return 0;
     SkinnedBoxWindow box;
     box.startUp();
-    box.plainArea->setPlainText(Prompt);
+    box.plainArea->setPlainText(prompt);
     const bool scroll = needsScrollArea(textLineCount(*box.plainArea));
     if (scroll)
-        box.scrollingArea->setPlainText(Prompt);
+        box.scrollingArea->setPlainText(prompt);
     box.plainArea->setVisible(!scroll);
     box.scrollingArea->setVisible(scroll);
-    box.setButtonsFor(Style);
-    currentStyle = Style;
+    box.setButtonsFor(style);
+    currentStyle = style;
     box.exec();
     return boxResult;
 }

@@ -24,7 +24,7 @@ public:
 
     // Sounds the beep and starts the hover fields afresh.
     void startUp();
-    // Shows or hides buttonSlots(1) and gives both slots their normal pictures.
+    // Shows or hides buttonSlots[1] and gives both slots their normal pictures.
     void setButtonsFor(int style);
 
     quint8 hoverIndex() const { return m_hover.hoverIndex; }

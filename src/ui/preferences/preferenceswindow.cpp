@@ -26,9 +26,13 @@ QSpinBox *spin(QWidget *parent, const char *name, int low, int high)
 }
 } // namespace
 
-PreferencesWindow::PreferencesWindow(const PreferenceStore &store, const QString &defaultFolder, FolderChooser chooser,
-                               MessageService &messages, QWidget *parent)
-    : QDialog(parent), m_store(store), m_defaultFolder(defaultFolder), m_chooser(std::move(chooser)), m_messages(messages)
+PreferencesWindow::PreferencesWindow(const PreferenceStore &store, const QString &defaultFolder,
+                                     FolderChooser chooser, MessageService &messages, QWidget *parent)
+    : QDialog(parent)
+    , m_store(store)
+    , m_defaultFolder(defaultFolder)
+    , m_chooser(std::move(chooser))
+    , m_messages(messages)
 {
     setObjectName(QStringLiteral("preferencesWindow"));
     setWindowTitle(QStringLiteral("Preferences"));

@@ -27,7 +27,7 @@ public:
     using FolderChooser = std::function<QString(QWidget *parent, const QString &start)>;
 
     PreferencesWindow(const PreferenceStore &store, const QString &defaultFolder, FolderChooser chooser,
-                   MessageService &messages, QWidget *parent = nullptr);
+                      MessageService &messages, QWidget *parent = nullptr);
     Preferences preferences() const;
 
 signals:

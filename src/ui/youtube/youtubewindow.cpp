@@ -26,7 +26,7 @@ const QString Cancel = QStringLiteral("Cancel");
 } // namespace
 
 YouTubeWindow::YouTubeWindow(QString *cancelRequest, const QString &programFolder,
-                       MessageService *messages, QWidget *parent)
+                             MessageService *messages, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_cancelRequest(cancelRequest)
     , m_folder(programFolder)
@@ -152,18 +152,18 @@ void YouTubeWindow::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-void YouTubeWindow::transferStateChanged(int State)
+void YouTubeWindow::transferStateChanged(int state)
 {
-    const auto text = youtube::stateText(State, videoTitle, transfer->stateDescription());
+    const auto text = youtube::stateText(state, videoTitle, transfer->stateDescription());
     if (text)
         setStatusText(*text);
 }
 
-void YouTubeWindow::readPage(const QString &Url)
+void YouTubeWindow::readPage(const QString &address)
 {
     setStatusText(QStringLiteral("Getting File Name"));
-    m_pageUrl = Url;
-    pageFetch->OpenURL(Url);
+    m_pageUrl = address;
+    pageFetch->OpenURL(address);
 }
 
 void YouTubeWindow::onPage(bool ok, const QByteArray &body, const QString &error)
@@ -196,9 +196,9 @@ void YouTubeWindow::endAttempt(const QString &status)
     downloadButton->setEnabled(true);
 }
 
-void YouTubeWindow::downloadFile(const QString &Link, const QString &fileName)
+void YouTubeWindow::downloadFile(const QString &fileAddress, const QString &fileName)
 {
-    m_download->start(Link, fileName, m_folder);
+    m_download->start(fileAddress, fileName, m_folder);
 }
 
 void YouTubeWindow::setStatusText(const QString &text)

@@ -24,9 +24,9 @@ class YouTubeWindow : public QWidget, private youtube::FlvDownloadView
 {
     Q_OBJECT
 public:
-    // cancelRequest: the main window's m_cancelRequest field, which outlives us.
+    // cancelRequest: the opener's stop flag, which outlives us.
     YouTubeWindow(QString *cancelRequest, const QString &programFolder, MessageService *messages,
-               QWidget *parent = nullptr);
+                  QWidget *parent = nullptr);
     ~YouTubeWindow() override;
 
     // Where the window reads the clipboard's text; tests put their own here.
@@ -54,7 +54,7 @@ public slots:
     void downloadClicked();
     void cancelClicked();
     void closeClicked();
-    void transferStateChanged(int State);
+    void transferStateChanged(int state);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -63,9 +63,9 @@ protected:
 private:
     void buildControls();
     void buildLayout();
-    void readPage(const QString &Url);
+    void readPage(const QString &address);
     void onPage(bool ok, const QByteArray &body, const QString &error);
-    void downloadFile(const QString &Link, const QString &fileName);
+    void downloadFile(const QString &fileAddress, const QString &fileName);
     void setBarUnits(int units);
     void endAttempt(const QString &status);
 
@@ -88,7 +88,7 @@ private:
     int m_barUnits = 0;
     youtube::FlvDownload *m_download = nullptr;
 
-public: // controls, named as in the design
+public: // the controls, open to tests and the bench
     QLabel *addressCaption = nullptr;
     QLineEdit *addressBox = nullptr;
     QRadioButton *lowFlvOption = nullptr;
