@@ -1,5 +1,5 @@
 #include "listowner.h"
-#include "peeruser.h"
+#include "platform/peeruser.h"
 #include "platform/platform.h"
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 #include "handedaddress.h"
-#include "socketfolder.h"
+#include "platform/socketfolder.h"
 #include <QObject>
 #include <QString>
 #include <QStringList>

@@ -337,4 +337,24 @@ bool isValidFileName(const QString &name)
 #endif
 }
 
+bool makePrivateFolder(const QString &path, QString *error)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(error);
+    return QDir().mkpath(path); // the user's profile keeps others out
+#else
+    const QByteArray name = QFile::encodeName(path);
+    ::mkdir(name.constData(), 0700);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
+        if (error)
+            *error = QStringLiteral("%1 is not a folder of this user's").arg(path);
+        return false;
+    }
+    if ((st.st_mode & 077) != 0)
+        ::chmod(name.constData(), 0700);
+    return true;
+#endif
+}
+
 } // namespace vidrona::platform

@@ -97,4 +97,8 @@ bool isInstalledCopy(const QString &programFolder);
 // Who runs the program, for names that must differ between users.
 QString userId();
 
+// A folder only the user can enter: made 0700 when missing, and refused
+// (error in words) when it is anything but the user's own folder.
+bool makePrivateFolder(const QString &path, QString *error = nullptr);
+
 } // namespace vidrona::platform

@@ -1,11 +1,10 @@
 #include "rowextras.h"
+#include "platform/platform.h"
 #include "platform/safefile.h"
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vidrona {
 
@@ -25,28 +24,6 @@ bool isLanguageTag(const QByteArray &tag)
         if (!(QChar::isLetterOrNumber(uchar(c)) || c == '-'))
             return false;
     return true;
-}
-
-// A folder only the user can enter: made 0700, and refused when it turns
-// out to be anything but the user's own plain folder.
-bool makePrivateFolder(const QString &path, QString *error)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(error);
-    return QDir().mkpath(path); // the user's profile keeps others out
-#else
-    const QByteArray name = QFile::encodeName(path);
-    ::mkdir(name.constData(), 0700);
-    struct stat st {};
-    if (::lstat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
-        if (error)
-            *error = QStringLiteral("%1 is not a folder of this user's").arg(path);
-        return false;
-    }
-    if ((st.st_mode & 077) != 0)
-        ::chmod(name.constData(), 0700);
-    return true;
-#endif
 }
 
 } // namespace
@@ -120,7 +97,7 @@ bool RowExtrasStore::keep(const QString &fileUrl, const RowExtras &extras, QStri
         return true;
     }
     const QString path = pathOf(fileUrl);
-    if (!makePrivateFolder(m_folder, error) || !platform::writeFileSafely(path, fileOf(extras), error, nullptr, true))
+    if (!platform::makePrivateFolder(m_folder, error) || !platform::writeFileSafely(path, fileOf(extras), error, nullptr, true))
         return false;
     m_kept.insert(fileUrl, extrasFrom(fileOf(extras)));
     return true;
