@@ -1,7 +1,6 @@
 #pragma once
 #include <QLocale>
 #include <QString>
-#include <optional>
 
 // The texts and numbers the YouTube transfer shows, apart from any window.
 namespace vidrona::youtube {
@@ -16,11 +15,6 @@ QString sizeText(qint64 size, const QLocale &locale = QLocale());
 
 // (100 / size) * done in double precision, ties to the even integer.
 int percentDone(qint64 done, qint64 size);
-
-// The status text for a transfer state code, or nothing when the state
-// leaves the text as it is. errorDescription ends with a line end, which
-// the text leaves out.
-std::optional<QString> stateText(int state, const QString &title, const QString &errorDescription);
 
 // The error trap's message; the transfer's own trap adds a line end.
 QString errorMessage(const QString &description, bool trailingLineEnd);

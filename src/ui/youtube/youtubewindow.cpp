@@ -3,6 +3,7 @@
 #include "resolve/youtube/pagefetch.h"
 #include "resolve/youtube/pageparse.h"
 #include "download/youtube/transfertext.h"
+#include "youtubetexts.h"
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -154,7 +155,7 @@ void YouTubeWindow::closeEvent(QCloseEvent *event)
 
 void YouTubeWindow::transferStateChanged(int state)
 {
-    const auto text = youtube::stateText(state, videoTitle, transfer->stateDescription());
+    const auto text = transferStateText(state, videoTitle, transfer->stateDescription());
     if (text)
         setStatusText(*text);
 }

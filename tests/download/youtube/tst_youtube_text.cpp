@@ -1,5 +1,6 @@
-// The transfer's texts and numbers: file name, size, percentage, state
-// texts, the Content-Length and the error message.
+// The transfer's texts and numbers: file name, size, percentage, the
+// Content-Length and the error message (the status line's words per state
+// are the window's: tests/ui/youtube/tst_youtubetexts.cpp).
 #include "download/youtube/transfertext.h"
 #include "net/httphead.h"
 #include <QtTest>
@@ -16,8 +17,6 @@ private slots:
     void size();
     void percent_data();
     void percent();
-    void states_data();
-    void states();
     void contentLength_data();
     void contentLength();
     void errorText();
@@ -90,38 +89,6 @@ void TestYouTubeText::percent()
     QFETCH(qint64, size);
     QFETCH(int, percent);
     QCOMPARE(percentDone(done, size), percent);
-}
-
-void TestYouTubeText::states_data()
-{
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<QString>("text"); // "-": unchanged
-    const QString none;
-    QTest::newRow("0") << 0 << none << "-";
-    QTest::newRow("1") << 1 << none << "Searching... My clip";
-    QTest::newRow("2") << 2 << none << "Found.My clip";
-    QTest::newRow("3") << 3 << none << "Connecting...";
-    QTest::newRow("4") << 4 << none << "Connecting...";
-    QTest::newRow("5") << 5 << none << "Searching... My clip";
-    QTest::newRow("6") << 6 << none << "Searching... My clip";
-    QTest::newRow("7") << 7 << none << "Receiving data for My clip";
-    QTest::newRow("8") << 8 << none << "Receiving data for My clip";
-    QTest::newRow("9") << 9 << none << "Disconnecting...";
-    QTest::newRow("10") << 10 << none << "Disconnected";
-    QTest::newRow("11 drops the line end") << 11 << "Host not found\r\n" << "Host not found";
-    QTest::newRow("11 short description") << 11 << "x" << "";
-    QTest::newRow("12") << 12 << none << "Connected";
-    QTest::newRow("13 unknown") << 13 << none << "-";
-}
-
-void TestYouTubeText::states()
-{
-    QFETCH(int, state);
-    QFETCH(QString, description);
-    QFETCH(QString, text);
-    const auto got = stateText(state, "My clip", description);
-    QCOMPARE(got.value_or("-"), text);
 }
 
 void TestYouTubeText::contentLength_data()
