@@ -31,7 +31,7 @@ const QByteArray Edge = "edge.cdnstreams.test";
 const QByteArray Origin = "origin.cdnstreams.test";
 const QByteArray HlsType = "application/vnd.apple.mpegurl";
 
-QByteArray media(bool ended, const QByteArray &key = {})
+QByteArray mediaPlaylist(bool ended, const QByteArray &key = {})
 {
     QByteArray text = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n" + key + "#EXTINF:2,\nseg0.ts\n#EXTINF:2,\nseg1.ts\n";
     return ended ? text + "#EXT-X-ENDLIST\n" : text;
@@ -64,9 +64,9 @@ void TestStreamProbe::route()
         return moved.contains(r.path) ? Response::redirect("http://" + Origin + moved.value(r.path))
                                       : Response::notFound();
     });
-    text("/v1/hi/index.m3u8", media(true), "application/octet-stream");
-    text("/v1/live/index.m3u8", media(false));
-    text("/v1/drm/index.m3u8", media(true, "#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"skd://k\"\n"));
+    text("/v1/hi/index.m3u8", mediaPlaylist(true), "application/octet-stream");
+    text("/v1/live/index.m3u8", mediaPlaylist(false));
+    text("/v1/drm/index.m3u8", mediaPlaylist(true, "#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"skd://k\"\n"));
     text("/v1/master.m3u8", "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000," + Picture + "\nhi/index.m3u8\n");
     // Its sound comes apart, in a rendition the fetch takes with the picture.
     text("/v1/protected-sound.m3u8",

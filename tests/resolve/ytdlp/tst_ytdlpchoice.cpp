@@ -78,7 +78,7 @@ void TestYtDlpChoice::rowByChoice_data()
                                                       << "River at night: a film (480p).mp4";
     QTest::newRow("sound only") << QByteArray("sound") << false << "251" << "River at night: a film (sound).m4a";
     QTest::newRow("sound only as MP3") << QByteArray("sound") << true << "251" << "River at night: a film (sound).mp3";
-    QTest::newRow("a word not offered: the best") << QByteArray("4320") << false << "137+140"
+    QTest::newRow("a word not known: the best") << QByteArray("8k") << false << "137+140"
                                                   << "River at night: a film.mp4";
 }
 
