@@ -42,14 +42,14 @@ int main(int argc, char **argv)
     // The files' own tags turned off, beside the default choice.
     quality->setCurrentIndex(0);
     soundAs->setCurrentIndex(0);
-    w.findChild<QCheckBox *>(QStringLiteral("chkTags"))->setChecked(false);
+    w.findChild<QCheckBox *>(QStringLiteral("tagsSwitch"))->setChecked(false);
     app.processEvents();
     if (!w.grab().save(QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("preferences-tags-off.png"))))
         ++failed, std::fprintf(stderr, "savechoicesshots: cannot write preferences-tags-off.png\n");
     // The subtitles: two languages, beside the video and inside it.
-    w.findChild<QCheckBox *>(QStringLiteral("chkTags"))->setChecked(true);
-    w.findChild<QLineEdit *>(QStringLiteral("txtSubtitles"))->setText(QStringLiteral("en, de"));
-    auto *place = w.findChild<QComboBox *>(QStringLiteral("cmbSubtitlesPlace"));
+    w.findChild<QCheckBox *>(QStringLiteral("tagsSwitch"))->setChecked(true);
+    w.findChild<QLineEdit *>(QStringLiteral("subtitlesBox"))->setText(QStringLiteral("en, de"));
+    auto *place = w.findChild<QComboBox *>(QStringLiteral("subtitlesPlaceBox"));
     for (int i = 0; i < place->count(); ++i) {
         place->setCurrentIndex(i);
         app.processEvents();

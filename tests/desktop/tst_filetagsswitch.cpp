@@ -69,7 +69,7 @@ void TestFileTagsSwitch::window()
     const PreferenceStore store(Folders{dir.path(), dir.path(), true});
     test::RecordingMessages messages;
     PreferencesWindow w(store, dir.path(), {}, messages);
-    auto *box = w.findChild<QCheckBox *>(QStringLiteral("chkTags"));
+    auto *box = w.findChild<QCheckBox *>(QStringLiteral("tagsSwitch"));
     QVERIFY(box);
     QCOMPARE(box->text(), QString("Write the title, source and cover into the file"));
     QVERIFY(box->isChecked()); // the default
@@ -80,7 +80,7 @@ void TestFileTagsSwitch::window()
     QCOMPARE(told, QList<bool>{on});
     QVERIFY(test::readFile(store.path()).contains(on ? "\ntags=true\n" : "\ntags=false\n"));
     PreferencesWindow again(store, dir.path(), {}, messages);
-    QCOMPARE(again.findChild<QCheckBox *>(QStringLiteral("chkTags"))->isChecked(), on);
+    QCOMPARE(again.findChild<QCheckBox *>(QStringLiteral("tagsSwitch"))->isChecked(), on);
 }
 
 QTEST_MAIN(TestFileTagsSwitch)

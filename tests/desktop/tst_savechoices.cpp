@@ -239,8 +239,8 @@ void TestSaveChoices::subtitleRows()
     const PreferenceStore store(Folders{dir.path(), dir.path(), true});
     test::RecordingMessages messages;
     PreferencesWindow w(store, dir.path(), {}, messages);
-    auto *languages = ctl<QLineEdit>(w, "txtSubtitles");
-    auto *where = ctl<QComboBox>(w, "cmbSubtitlesPlace");
+    auto *languages = ctl<QLineEdit>(w, "subtitlesBox");
+    auto *where = ctl<QComboBox>(w, "subtitlesPlaceBox");
     QCOMPARE(languages->text(), QString()); // the default: none
     QVERIFY(!where->isEnabled());
     languages->setText(typed);
@@ -250,8 +250,8 @@ void TestSaveChoices::subtitleRows()
     QCOMPARE(store.load().save.subtitles, stored);
     QCOMPARE(store.load().save.subtitlesInside, inside);
     PreferencesWindow again(store, dir.path(), {}, messages);
-    QCOMPARE(ctl<QLineEdit>(again, "txtSubtitles")->text(), shown);
-    QCOMPARE(ctl<QComboBox>(again, "cmbSubtitlesPlace")->currentText(), place);
+    QCOMPARE(ctl<QLineEdit>(again, "subtitlesBox")->text(), shown);
+    QCOMPARE(ctl<QComboBox>(again, "subtitlesPlaceBox")->currentText(), place);
 }
 
 QTEST_MAIN(TestSaveChoices)

@@ -57,7 +57,7 @@ QualityWindow::QualityWindow(const QString &name, const QList<streams::Quality> 
     }
     auto *buttons = named<QDialogButtonBox>(this, "buttons", QDialogButtonBox::Cancel);
     QPushButton *add = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
-    add->setObjectName(QStringLiteral("cmdAdd"));
+    add->setObjectName(QStringLiteral("addButton"));
     add->setDefault(true); // Enter, wherever the focus is in the lists
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -78,7 +78,7 @@ void PreferencesWindow::build()
     form->addRow(QStringLiteral("Browsers:"), new BrowsersPanel(this));
     form->addRow(ytDlpGroup = new YtDlpGroup(this));
     form->addRow(saveChoices = new SaveChoicesBox(this));
-    form->addRow(chkTags = new FileTagsSwitch(this));
+    form->addRow(tagsSwitch = new FileTagsSwitch(this));
     form->addRow(buttons);
 }
 
@@ -91,7 +91,7 @@ void PreferencesWindow::showValues(const Preferences &p)
     notifyBox->setChecked(p.notify);
     ytDlpGroup->show(p.ytDlp);
     saveChoices->setChoices(p.save);
-    chkTags->setChecked(p.tags);
+    tagsSwitch->setChecked(p.tags);
 }
 
 Preferences PreferencesWindow::preferences() const
@@ -104,7 +104,7 @@ Preferences PreferencesWindow::preferences() const
     p.notify = notifyBox->isChecked();
     p.ytDlp = ytDlpGroup->values();
     p.save = saveChoices->choices();
-    p.tags = chkTags->isChecked();
+    p.tags = tagsSwitch->isChecked();
     return p;
 }
 

@@ -52,7 +52,7 @@ private:
     QCheckBox *notifyBox = nullptr;
     class YtDlpGroup *ytDlpGroup = nullptr;
     SaveChoicesBox *saveChoices = nullptr;
-    QCheckBox *chkTags = nullptr; // FileTagsSwitch
+    QCheckBox *tagsSwitch = nullptr; // FileTagsSwitch
 };
 
 } // namespace vidrona

@@ -8,34 +8,34 @@ namespace vidrona {
 
 SubtitleRows::SubtitleRows(QWidget *parent, QFormLayout *form)
 {
-    txtSubtitles = new QLineEdit(parent);
-    txtSubtitles->setObjectName(QStringLiteral("txtSubtitles"));
-    txtSubtitles->setPlaceholderText(QStringLiteral("None, or languages such as en, de"));
-    cmbSubtitlesPlace = new QComboBox(parent);
-    cmbSubtitlesPlace->setObjectName(QStringLiteral("cmbSubtitlesPlace"));
-    cmbSubtitlesPlace->addItems({QStringLiteral("Beside the video"), QStringLiteral("Inside the video")});
+    subtitlesBox = new QLineEdit(parent);
+    subtitlesBox->setObjectName(QStringLiteral("subtitlesBox"));
+    subtitlesBox->setPlaceholderText(QStringLiteral("None, or languages such as en, de"));
+    subtitlesPlaceBox = new QComboBox(parent);
+    subtitlesPlaceBox->setObjectName(QStringLiteral("subtitlesPlaceBox"));
+    subtitlesPlaceBox->addItems({QStringLiteral("Beside the video"), QStringLiteral("Inside the video")});
     // Where they go is of use only when some are asked for.
-    QObject::connect(txtSubtitles, &QLineEdit::textChanged, cmbSubtitlesPlace,
-                     [this](const QString &text) { cmbSubtitlesPlace->setEnabled(!subtitleLanguages(text).isEmpty()); });
-    cmbSubtitlesPlace->setEnabled(false);
-    form->addRow(QStringLiteral("Subtitles:"), txtSubtitles);
-    form->addRow(QStringLiteral("Save subtitles:"), cmbSubtitlesPlace);
+    QObject::connect(subtitlesBox, &QLineEdit::textChanged, subtitlesPlaceBox,
+                     [this](const QString &text) { subtitlesPlaceBox->setEnabled(!subtitleLanguages(text).isEmpty()); });
+    subtitlesPlaceBox->setEnabled(false);
+    form->addRow(QStringLiteral("Subtitles:"), subtitlesBox);
+    form->addRow(QStringLiteral("Save subtitles:"), subtitlesPlaceBox);
 }
 
 void SubtitleRows::set(const QStringList &languages, bool inside)
 {
-    txtSubtitles->setText(subtitleLanguages(languages.join(QLatin1Char(','))).join(QStringLiteral(", ")));
-    cmbSubtitlesPlace->setCurrentIndex(inside ? 1 : 0);
+    subtitlesBox->setText(subtitleLanguages(languages.join(QLatin1Char(','))).join(QStringLiteral(", ")));
+    subtitlesPlaceBox->setCurrentIndex(inside ? 1 : 0);
 }
 
 QStringList SubtitleRows::languages() const
 {
-    return subtitleLanguages(txtSubtitles->text());
+    return subtitleLanguages(subtitlesBox->text());
 }
 
 bool SubtitleRows::inside() const
 {
-    return cmbSubtitlesPlace->currentIndex() == 1;
+    return subtitlesPlaceBox->currentIndex() == 1;
 }
 
 } // namespace vidrona

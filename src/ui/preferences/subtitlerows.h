@@ -21,8 +21,8 @@ public:
     bool inside() const;
 
 private:
-    QLineEdit *txtSubtitles = nullptr;
-    QComboBox *cmbSubtitlesPlace = nullptr;
+    QLineEdit *subtitlesBox = nullptr;
+    QComboBox *subtitlesPlaceBox = nullptr;
 };
 
 } // namespace vidrona

@@ -53,7 +53,7 @@ void act(QualityWindow &w, const QString &actions)
             const Qt::Key key = a == "down" ? Qt::Key_Down : a == "up" ? Qt::Key_Up : a == "enter" ? Qt::Key_Return : Qt::Key_Escape;
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : qualities, key);
         } else if (a == "add") {
-            test::ctl<QPushButton>(w, "cmdAdd")->click();
+            test::ctl<QPushButton>(w, "addButton")->click();
         } else if (a.startsWith("click:") || a.startsWith("double:")) {
             clickLine(qualities, n, a.startsWith("double:"));
         } else if (a.startsWith("tick:")) {
