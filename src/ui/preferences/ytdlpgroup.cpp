@@ -32,6 +32,14 @@ YtDlpGroup::YtDlpGroup(QWidget *parent) : QGroupBox(QStringLiteral("yt-dlp"), pa
     connect(m_program, &QLineEdit::editingFinished, this, &YtDlpGroup::describe);
 }
 
+// The program box loses its focus while the window's children are taken
+// down, after this part of the group is gone: its last "editing finished"
+// must not reach describe() then.
+YtDlpGroup::~YtDlpGroup()
+{
+    disconnect(m_program, nullptr, this, nullptr);
+}
+
 void YtDlpGroup::show(const YtDlpPreferences &p)
 {
     m_program->setText(p.program);

@@ -17,6 +17,7 @@ class YtDlpGroup : public QGroupBox
     Q_OBJECT
 public:
     explicit YtDlpGroup(QWidget *parent = nullptr);
+    ~YtDlpGroup() override;
     void show(const YtDlpPreferences &p);
     YtDlpPreferences values() const;
 
