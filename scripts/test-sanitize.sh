@@ -19,4 +19,4 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVIDRONA_WERROR="${VIDRONA_WERROR:-OFF}" >/dev/null
 cmake --build build-sanitize --parallel "$(nproc)"
 cd build-sanitize
-ctest --output-on-failure --no-tests=error --parallel 2 --timeout 900
+ctest --output-on-failure --no-tests=error --parallel 4 --timeout 900
