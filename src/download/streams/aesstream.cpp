@@ -59,4 +59,24 @@ bool AesStream::finish(QByteArray *out)
     return true;
 }
 
+QByteArray decryptAes128(const QByteArray &data, const QByteArray &key, const QByteArray &iv, bool *ok)
+{
+    *ok = false;
+    if (key.size() != 16 || iv.size() != 16 || data.isEmpty() || data.size() % 16 != 0)
+        return {};
+    std::unique_ptr<AVAES, void (*)(void *)> aes(av_aes_alloc(), av_free);
+    if (!aes || av_aes_init(aes.get(), reinterpret_cast<const uint8_t *>(key.constData()), 128, 1) < 0)
+        return {};
+    QByteArray out(data.size(), Qt::Uninitialized);
+    QByteArray chain = iv; // av_aes_crypt moves it along
+    av_aes_crypt(aes.get(), reinterpret_cast<uint8_t *>(out.data()), reinterpret_cast<const uint8_t *>(data.constData()),
+                 int(data.size() / 16), reinterpret_cast<uint8_t *>(chain.data()), 1);
+    const int pad = uchar(out.back());
+    if (pad < 1 || pad > 16 || out.endsWith(QByteArray(pad, char(pad))) == false)
+        return {};
+    out.chop(pad);
+    *ok = true;
+    return out;
+}
+
 } // namespace vidrona::streams

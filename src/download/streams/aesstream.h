@@ -4,9 +4,11 @@
 
 struct AVAES;
 
-// AES-128 in CBC mode undone as the bytes arrive, so an encrypted piece
-// never has to be held whole: each call gives back the whole blocks it
-// can, holding back the last one, whose PKCS#7 padding finish() takes off.
+// HLS pieces encrypted with AES-128 in CBC mode, opened with libavutil's
+// AES (so no other crypto library). AesStream undoes it as the bytes
+// arrive, so an encrypted piece never has to be held whole: each call
+// gives back the whole blocks it can, holding back the last one, whose
+// PKCS#7 padding finish() takes off.
 namespace vidrona::streams {
 
 class AesStream
@@ -29,5 +31,10 @@ private:
     QByteArray m_chain;   // the IV, moved along block by block
     QByteArray m_pending; // bytes not given out yet: at most one block plus a part
 };
+
+// data decrypted with AES-128 in CBC mode and its PKCS#7 padding taken
+// off; empty with *ok false when key or iv are not 16 bytes, data is not
+// whole blocks, or the padding is wrong (the key is not this piece's).
+QByteArray decryptAes128(const QByteArray &data, const QByteArray &key, const QByteArray &iv, bool *ok);
 
 } // namespace vidrona::streams

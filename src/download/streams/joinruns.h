@@ -13,6 +13,9 @@ struct JoinRun {
     // The time of pieces left out just before the run (gaps the server has
     // no pieces for): the file keeps it, its picture jumping as a player's.
     double gapSeconds = 0;
+    // The time of pieces left out after the run's last one (a playlist
+    // that ends in gaps), kept by the last run: the file lasts over it.
+    double tailGapSeconds = 0;
 };
 
 // Per track; a track without runs is read as one.

@@ -1,5 +1,6 @@
 #include "mp4joiner.h"
 #include "packedaudio.h"
+#include "piecereader.h"
 #include "download/media/avtext.h"
 #include "download/media/tagwriter.h"
 #include "download/subtitles/textstreams.h"
@@ -10,10 +11,10 @@
 #include <cerrno>
 #include <limits>
 #include <memory>
+#include <vector>
 
 extern "C" {
 #include <libavformat/avformat.h>
-#include <libavutil/aes.h>
 #include <libavutil/mem.h>
 }
 
@@ -26,55 +27,6 @@ namespace {
 constexpr int IoBufferBytes = 64 << 10;
 // AV_TIME_BASE_Q as a constant: the macro is a C compound literal.
 constexpr AVRational MicrosBase{1, AV_TIME_BASE};
-
-// The pieces of one input, each a range of a file, handed to the demuxer
-// as one stream of bytes.
-struct PieceReader {
-    QList<JoinPiece> pieces;
-    const std::atomic<bool> *cancel = nullptr;
-    int next = 0;
-    QFile file;
-    qint64 left = -1; // of the open piece; -1: to the end of its file
-    QString failure;
-
-    static int read(void *opaque, uint8_t *buffer, int size)
-    {
-        auto *r = static_cast<PieceReader *>(opaque);
-        if (r->cancel && *r->cancel)
-            return AVERROR_EXIT;
-        for (;;) {
-            if (r->file.isOpen()) {
-                const qint64 want = r->left < 0 ? size : qMin<qint64>(size, r->left);
-                const qint64 n = want > 0 ? r->file.read(reinterpret_cast<char *>(buffer), want) : 0;
-                if (n > 0) {
-                    r->left = r->left < 0 ? -1 : r->left - n;
-                    return int(n);
-                }
-                if (n < 0)
-                    return r->fail(r->file.errorString());
-                if (r->left > 0) // the file ends before the piece does
-                    return r->fail(QStringLiteral("%1: a piece is cut short").arg(r->file.fileName()));
-                r->file.close();
-            }
-            if (r->next >= r->pieces.size())
-                return AVERROR_EOF;
-            if (!r->openNext())
-                return r->fail(QStringLiteral("%1: %2").arg(r->file.fileName(), r->file.errorString()));
-        }
-    }
-    bool openNext()
-    {
-        const JoinPiece &p = pieces.at(next++);
-        file.setFileName(p.path);
-        left = p.length;
-        return file.open(QIODevice::ReadOnly) && file.seek(p.offset);
-    }
-    int fail(const QString &why)
-    {
-        failure = why;
-        return AVERROR(EIO);
-    }
-};
 
 // One opened input: its reader, its I/O and its demuxer.
 struct Input {
@@ -178,10 +130,15 @@ struct Output {
     const std::atomic<bool> *cancel = nullptr;
     int writeCode = 0; // the first failed write's code: the disk's fault, not the pieces'
     int unjoinableRun = -1; // a run whose streams cannot go on in the file's tracks
+    // Per stream, its latest packet, written once the next one comes: the
+    // last one's duration may still grow over time left out at the end.
+    std::vector<AVPacket *> held;
     bool cancelled() const { return cancel && *cancel; }
     static int interrupted(void *opaque) { return static_cast<const Output *>(opaque)->cancelled() ? 1 : 0; }
     ~Output()
     {
+        for (AVPacket *&packet : held)
+            av_packet_free(&packet);
         if (format && format->pb)
             avio_closep(&format->pb);
         avformat_free_context(format);
@@ -285,6 +242,20 @@ void followOn(Input &in, AVPacket *packet, AVRational from)
     in.endMicros = qMax(in.endMicros, at + av_rescale_q(qMax<qint64>(packet->duration, 1), from, MicrosBase));
 }
 
+// Writes the packet held for the packet's stream and holds this one.
+int writeHeld(Output &output, AVPacket *packet)
+{
+    if (output.held.size() < output.format->nb_streams)
+        output.held.resize(output.format->nb_streams, nullptr);
+    AVPacket *&held = output.held[size_t(packet->stream_index)];
+    if (!held && !(held = av_packet_alloc()))
+        return AVERROR(ENOMEM);
+    const int code = held->size > 0 || held->side_data_elems > 0 ? av_interleaved_write_frame(output.format, held) : 0;
+    av_packet_unref(held);
+    av_packet_move_ref(held, packet);
+    return code;
+}
+
 // Copies one packet of in; false at its end.
 bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &lastDts, qint64 startMicros,
                 QString *error)
@@ -325,7 +296,7 @@ bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &last
         lastDts[target] = packet->dts;
         in.lastMicros = av_rescale_q(packet->dts, out->streams[target]->time_base, MicrosBase);
     }
-    const int written = av_interleaved_write_frame(out, packet);
+    const int written = writeHeld(output, packet);
     if (written < 0) {
         output.writeCode = written;
         *error = QStringLiteral("The file cannot be written: %1").arg(avText(written));
@@ -343,6 +314,25 @@ qint64 fileStartMicros(const QList<std::shared_ptr<Input>> &inputs)
     return startMicros;
 }
 
+// Each stream's last packet, lasting on over the time of pieces left out
+// after its input's last one: the file keeps the playlist's whole time, its
+// last picture staying as a player's does over a gap.
+bool writeLast(const QList<std::shared_ptr<Input>> &inputs, Output &output, QString *error)
+{
+    for (const auto &in : inputs)
+        for (const int s : std::as_const(in->outStream)) {
+            AVPacket *last = s >= 0 && size_t(s) < output.held.size() ? output.held[size_t(s)] : nullptr;
+            if (!last || last->size == 0)
+                continue;
+            const AVRational base = output.format->streams[s]->time_base;
+            last->duration += av_rescale_q(micros(in->runs.last().tailGapSeconds), MicrosBase, base);
+            if (const int code = av_interleaved_write_frame(output.format, last); code < 0)
+                return output.writeCode = code,
+                       *error = QStringLiteral("The file cannot be written: %1").arg(avText(code)), false;
+        }
+    return true;
+}
+
 bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, QString *error)
 {
     AVFormatContext *out = output.format;
@@ -355,7 +345,7 @@ bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, QStrin
         if (!copyPacket(*in, output, packet.get(), lastDts, startMicros, error))
             return false;
     }
-    return error->isEmpty();
+    return error->isEmpty() && writeLast(inputs, output, error);
 }
 
 } // namespace
@@ -460,26 +450,6 @@ bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QS
     if (unjoinableRun)
         *unjoinableRun = ok ? -1 : out.unjoinableRun;
     return ok;
-}
-
-QByteArray decryptAes128(const QByteArray &data, const QByteArray &key, const QByteArray &iv, bool *ok)
-{
-    *ok = false;
-    if (key.size() != 16 || iv.size() != 16 || data.isEmpty() || data.size() % 16 != 0)
-        return {};
-    std::unique_ptr<AVAES, void (*)(void *)> aes(av_aes_alloc(), av_free);
-    if (!aes || av_aes_init(aes.get(), reinterpret_cast<const uint8_t *>(key.constData()), 128, 1) < 0)
-        return {};
-    QByteArray out(data.size(), Qt::Uninitialized);
-    QByteArray chain = iv; // av_aes_crypt moves it along
-    av_aes_crypt(aes.get(), reinterpret_cast<uint8_t *>(out.data()), reinterpret_cast<const uint8_t *>(data.constData()),
-                 int(data.size() / 16), reinterpret_cast<uint8_t *>(chain.data()), 1);
-    const int pad = uchar(out.back());
-    if (pad < 1 || pad > 16 || out.endsWith(QByteArray(pad, char(pad))) == false)
-        return {};
-    out.chop(pad);
-    *ok = true;
-    return out;
 }
 
 } // namespace vidrona::streams

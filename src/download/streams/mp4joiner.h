@@ -9,8 +9,7 @@
 #include <atomic>
 
 // Joining a streamed video's pieces, kept on disk, into one MP4 without
-// re-encoding (libavformat), and opening HLS pieces encrypted with AES-128
-// (libavutil's AES, so no other crypto library).
+// re-encoding (libavformat).
 namespace vidrona::streams {
 
 // Each input is one stream's files, read one after another as if they
@@ -49,10 +48,5 @@ bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QS
 bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
                int *unjoinableRun = nullptr, const media::Tags &tags = {}, JoinExtras *extras = nullptr);
-
-// data decrypted with AES-128 in CBC mode and its PKCS#7 padding taken
-// off; empty with *ok false when key or iv are not 16 bytes, data is not
-// whole blocks, or the padding is wrong (the key is not this piece's).
-QByteArray decryptAes128(const QByteArray &data, const QByteArray &key, const QByteArray &iv, bool *ok);
 
 } // namespace vidrona::streams

@@ -124,6 +124,7 @@ bool Builder::hlsTrack(const HlsMedia &media)
             return false;
         order.append(piece(p.url, p.range, key, key >= 0 ? ivFor(*k, p.sequence) : QByteArray()));
     }
+    runs.last().tailGapSeconds = gap; // the file lasts over the gaps it ends with
     plan.tracks.append(order);
     plan.runs.append(runs);
     return true;

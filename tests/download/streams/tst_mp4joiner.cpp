@@ -3,6 +3,7 @@
 // result is checked by decoding it: the same video frames as ffmpeg reads
 // from the playlist, the same length, both streams there.
 #include "download/streams/mp4joiner.h"
+#include "download/streams/aesstream.h"
 #include "download/streams/hlsplaylist.h"
 #include "support/mediatools.h"
 #include "support/testenv.h"

@@ -260,11 +260,14 @@ void TestStreamShapes::gaps_data()
     QTest::newRow("two in a row") << QList<int>{1, 2} << 0.0;
     QTest::newRow("the very first") << QList<int>{0} << 1.0;
     QTest::newRow("the first two") << QList<int>{0, 1} << 2.0;
+    QTest::newRow("the very last") << QList<int>{3} << 0.0;
+    QTest::newRow("the last two") << QList<int>{2, 3} << 0.0;
 }
 
 // The pieces in a gap are not asked for; the others keep their time, so
 // the file is as long as the playlist and the picture jumps, or, for a
-// gap at the start, begins as late as the gap is long.
+// gap at the start, begins as late as the gap is long, or, for a gap at
+// the end, stays on its last frame until the playlist's time is over.
 void TestStreamShapes::gaps()
 {
     QFETCH(QList<int>, gaps);
