@@ -93,7 +93,7 @@ echo "$row: $seconds s video; $rate B/s per connection (0: full speed); server o
 # time from its start to the file in place (Start Download to COMPLETED in
 # the window, without the process's start and end).
 printf '%-5s %6s %10s %9s %9s %9s %8s %8s %8s %7s %8s %12s   %s\n' form pieces bytes ffmpeg_s ytdlp_s vidrona_s \
-    v/ytdlp v/ffmpeg v/link own_s own/link vidrona_MiB "all rounds (ffmpeg/yt-dlp/vidrona s)"
+    v/ytdlp v/ffmpeg v/link own_s own/link vidrona_MiB "all rounds (ffmpeg/yt-dlp/vidrona/own s)"
 
 # One row: the video at url (path under the site) fetched by the three,
 # rounds times in turn; pieces and bytes as the site holds them.
@@ -122,7 +122,7 @@ measure() {
         best_v=$(min "$v" "$best_v")
         best_o=$(min "$(awk '/^seconds /{print $2}' "$work/vidrona.out")" "$best_o")
         mem_v=$(max "$(peak_mib "$work/vidrona.time")" "$mem_v")
-        all="$all $(printf '%.2f/%.2f/%.2f' "$f" "$y" "$v")"
+        all="$all $(printf '%.2f/%.2f/%.2f/%.3f' "$f" "$y" "$v" "$(awk '/^seconds /{print $2}' "$work/vidrona.out")")"
     done
     local link=- own=- limit
     limit=$(awk -v b="$bytes" -v r="$rate" 'BEGIN{print (r > 0 ? b/(r*8) : 0)}')

@@ -20,9 +20,11 @@ constexpr qint64 WriteBehindBytes = 8 << 20;
 constexpr int CancelPollMs = 5;
 
 // The closing sync on a shared thread (SyncThreads), on a descriptor of its
-// own: the caller may stop waiting for it, and then it finishes alone.
+// own: the caller may stop waiting for it, and then it finishes alone; or
+// a close alone that nobody waits for.
 struct BackgroundSync {
     std::unique_ptr<QFile> file;
+    bool closeOnly = false; // no sync: the file is only closed there
     bool abandoned = false; // the caller went: the thread closes the file
     std::mutex lock;
     std::condition_variable over;
@@ -84,7 +86,7 @@ private:
     }
     static void finish(BackgroundSync &state)
     {
-        const bool ok = platform::syncFile(*state.file);
+        const bool ok = state.closeOnly || platform::syncFile(*state.file);
         std::lock_guard guard(state.lock);
         state.ok = ok;
         state.done = true;
@@ -280,6 +282,18 @@ void FileWriter::close()
 {
     if (m_file->isOpen())
         m_file->close();
+}
+
+void FileWriter::closeInBackground()
+{
+    if (!m_file->isOpen())
+        return;
+    const auto state = std::make_shared<BackgroundSync>();
+    state->file = std::move(m_file);
+    state->closeOnly = true;
+    state->abandoned = true; // nobody waits for it
+    m_file = std::make_unique<QFile>();
+    SyncThreads::global().sync(state);
 }
 
 bool FileWriter::fail(const QString &what)

@@ -62,6 +62,10 @@ public:
     bool commitTo(const QString &finalPath, const std::function<bool(const QString &)> &taken = {},
                   QString *placedAt = nullptr);
     void close();
+    // Closes the file on one of the threads that sync closing files, without
+    // a sync: the last close of a file already removed frees its blocks,
+    // which may wait for the disk's journal, and nobody needs to wait for it.
+    void closeInBackground();
 
     QString errorString() const { return m_error; }
     // The first failure in words a user understands.

@@ -1,12 +1,7 @@
 // The pieces of one stream on the row's one loop: see piecerun.h.
-#include "piecerun.h"
-#include "aesstream.h"
-#include "streamlimits.h"
-#include "download/answerhead.h"
+#include "piecelane.h"
 #include "download/keptbytes.h"
-#include "download/retries.h"
 #include <algorithm>
-#include <optional>
 
 namespace vidrona::streams {
 
@@ -14,154 +9,7 @@ namespace {
 // The record names new pieces this often at most: each time costs a sync.
 constexpr int SaveEveryMs = 250;
 constexpr int IdleTickMs = 100;
-// Small receive buffers: a row of many connections keeps its memory bounded.
-constexpr long PieceBufferBytes = 64 << 10;
-// Short waits: the other pieces go on meanwhile.
-const QList<int> PieceDelaysMs = {100, 500, 2000};
 
-// A 206 whose Content-Range starts at from.
-bool startsAt(const HttpHead &head, qint64 from)
-{
-    const std::optional<ContentRange> range = parseContentRange(head.value("Content-Range"));
-    return head.status == 206 && range && range->start == from;
-}
-
-// span lies within the bytes written.
-bool covered(const QList<Span> &written, const Span &span)
-{
-    return span.size() == 0 || std::any_of(written.cbegin(), written.cend(), [&](const Span &w) {
-               return w.begin <= span.begin && span.end <= w.end;
-           });
-}
-} // namespace
-
-// One piece on its way, over one connection or, once shared, several.
-struct PieceRun::Piece {
-    int number = 0;
-    int turn = 0;       // its place in the order pieces are asked in
-    int worker = 0;     // the scheduler's of pieces
-    qint64 size = -1;   // the body's bytes that are the piece, as its head said; -1 unknown
-    qint64 offset = -1; // where its bytes go in the kept file; -1 not yet given
-    qint64 base = 0;    // where its bytes begin in the file the server holds
-    std::unique_ptr<PieceScheduler> bytes; // its bytes over its connections, once its size is known
-    bool shareable = false; // plain bytes whose ranges the server answers
-    qint64 stored = 0;  // plain bytes queued
-    qint64 counted = 0; // bytes counted as received
-    QByteArray held;    // a piece of unknown length, until its end
-    std::optional<AesStream> aes;
-    int lanes = 0;
-    net::Failure failure; // of the first of its connections that failed
-};
-
-// One connection's way through a piece, or through the part of it it took over.
-struct PieceRun::Lane {
-    Piece *piece = nullptr;
-    bool first = false; // the connection that asked for the whole piece
-    int worker = 0;     // the piece's byte scheduler's; 0 before its head
-    qint64 pos = 0;     // where its next body byte goes in the piece
-    qint64 skip = 0;    // bytes before the range (a 200 to a range request)
-    qint64 asked = -1;  // bytes of the part it took over
-    bool headIn = false;
-    net::Failure failure;
-    std::unique_ptr<Receiver> receiver;
-    int id = 0;
-};
-
-// Checks a piece's answer against the range asked for, cuts the piece out
-// of a whole file sent instead, decrypts it, and hands its bytes on, never
-// past where another connection took over.
-class PieceRun::Receiver : public net::Receiver
-{
-public:
-    Receiver(PieceRun &run, Lane &lane, const ByteRange &range) : m_run(run), m_lane(lane), m_range(range) {}
-    bool head(const HttpHead &head, const QUrl &) override;
-    bool body(const char *data, qsizetype length) override;
-    bool full() const override { return m_run.m_queue->full(); }
-
-private:
-    bool firstHead(const HttpHead &head);
-    bool fail(net::Reason reason, const QString &why)
-    {
-        m_lane.failure = net::fail(reason, why);
-        return false;
-    }
-    PieceRun &m_run;
-    Lane &m_lane;
-    const ByteRange m_range;
-};
-
-bool PieceRun::Receiver::head(const HttpHead &head, const QUrl &)
-{
-    if (head.status < 200 || head.status > 299)
-        return m_lane.failure = answer::statusFailure(head), false;
-    m_lane.headIn = true;
-    if (m_lane.first)
-        return firstHead(head);
-    const qint64 length = parseContentLength(head.value("Content-Length")).value_or(-1);
-    if ((length >= 0 && length != m_lane.asked) || !startsAt(head, m_lane.piece->base + m_lane.pos))
-        return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
-    return true;
-}
-
-// The answer for the whole piece says how long it is.
-bool PieceRun::Receiver::firstHead(const HttpHead &head)
-{
-    Piece &piece = *m_lane.piece;
-    const qint64 length = parseContentLength(head.value("Content-Length")).value_or(-1);
-    qint64 size = length;
-    const QString other = QStringLiteral("The server sent another part than asked");
-    if (!m_range.whole() && head.status != 206) { // the whole file: the range is cut out of it here
-        m_lane.skip = m_range.offset;
-        size = length >= 0 ? qMin(length - m_lane.skip, m_range.length) : m_range.length;
-        if (size < m_range.length) // a file that ends before the range does: the piece would be short
-            return fail(net::Reason::AnswersDoNotAddUp, other);
-    } else if (!m_range.whole()) {
-        if ((length >= 0 && length != m_range.length) || !startsAt(head, m_range.offset))
-            return fail(net::Reason::AnswersDoNotAddUp, other);
-        size = m_range.length; // without a length said, no more than asked either
-    }
-    if (size > MaxPieceBytes)
-        return fail(net::Reason::TooLarge, QStringLiteral("A piece of this video is larger than 1 GB"));
-    piece.size = size;
-    if (size < 0)
-        return true;
-    piece.offset = m_run.reserve(size); // decrypted, a piece is never longer than its body
-    piece.base = m_range.whole() ? 0 : m_range.offset;
-    piece.bytes = std::make_unique<PieceScheduler>(size, MinShareBytes);
-    if (const std::optional<PieceScheduler::Assignment> all = piece.bytes->take()) // none for an empty piece
-        m_lane.worker = all->worker;
-    const bool ranges = head.status == 206 || head.value("Accept-Ranges").toLower().contains("bytes");
-    piece.shareable = ranges && m_lane.skip == 0 && !piece.aes;
-    return true;
-}
-
-bool PieceRun::Receiver::body(const char *data, qsizetype length)
-{
-    Piece &piece = *m_lane.piece;
-    if (m_run.m_stopping || piece.failure.failed())
-        return false;
-    const qsizetype skipped = qsizetype(qMin<qint64>(m_lane.skip, length));
-    m_lane.skip -= skipped;
-    data += skipped;
-    length -= skipped;
-    if (length <= 0)
-        return true;
-    const qint64 end = m_lane.worker ? piece.bytes->endOf(m_lane.worker)
-                                     : piece.size >= 0 ? piece.size : MaxUnsizedPieceBytes;
-    const qsizetype allowed = qsizetype(qBound<qint64>(0, end - m_lane.pos, length));
-    if (piece.size < 0 && allowed < length)
-        return fail(net::Reason::TooLarge,
-                    QStringLiteral("A piece of this video without a stated length is larger than 32 MB"));
-    const qint64 at = m_lane.pos;
-    m_lane.pos += allowed;
-    if (m_lane.worker)
-        piece.bytes->advance(m_lane.worker, m_lane.pos);
-    const QByteArray bytes = piece.aes ? piece.aes->feed(data, allowed) : QByteArray::fromRawData(data, allowed);
-    m_run.put(piece, piece.aes ? piece.stored : at, bytes);
-    return allowed == length; // at its part's end: the rest is another's
-}
-
-namespace {
 // The order pieces are asked in: the tracks' pieces by turns (a picture's,
 // its sound's, the next picture's...), so that the pieces left at the end,
 // which idle connections share, are the large ones of the picture rather
@@ -212,176 +60,8 @@ PieceRun::PieceRun(const FetchJob &job, FetchShared &shared, const StreamPlan &p
 PieceRun::~PieceRun()
 {
     dropAll();
-}
-
-qint64 PieceRun::reserve(qint64 length)
-{
-    const qint64 offset = m_end;
-    m_end += length;
-    return offset;
-}
-
-void PieceRun::put(Piece &piece, qint64 at, const QByteArray &bytes)
-{
-    if (bytes.isEmpty())
-        return;
-    if (piece.offset < 0)
-        piece.held.append(bytes);
-    else
-        m_queue->put(piece.offset + at, bytes.constData(), bytes.size());
-    piece.stored += bytes.size();
-    piece.counted += bytes.size();
-    m_shared.received += bytes.size();
-    m_shared.fresh += bytes.size();
-}
-
-void PieceRun::startPiece(const PieceScheduler::Assignment &assignment)
-{
-    auto *piece = new Piece;
-    piece->turn = int(assignment.span.begin);
-    piece->number = m_order.at(piece->turn);
-    piece->worker = assignment.worker;
-    const StreamPiece &p = m_plan.pieces.at(piece->number);
-    if (p.key >= 0)
-        piece->aes.emplace(m_plan.keys.at(p.key), p.iv);
-    m_pieces.append(piece);
-    if (piece->aes && !piece->aes->ok()) {
-        stopWith(named(net::fail(net::Reason::BrokenAnswer, QStringLiteral("The key of a piece is not 16 bytes")),
-                       piece->number));
-        return;
-    }
-    startLane(*piece, std::nullopt);
-}
-
-// The whole piece, or share: the part of it taken over.
-void PieceRun::startLane(Piece &piece, const std::optional<PieceScheduler::Assignment> &share)
-{
-    const StreamPiece &p = m_plan.pieces.at(piece.number);
-    auto *lane = new Lane;
-    lane->piece = &piece;
-    lane->first = !share;
-    lane->receiver = std::make_unique<Receiver>(*this, *lane, p.range);
-    net::Request request;
-    request.url = p.url;
-    request.fields = m_job.requestFields; // the row's own: a browser's cookies reach the pieces too
-    request.cookieFile = m_job.cookieFile;
-    request.limit = m_job.speedLimit.get();
-    request.userNamed = m_plan.trusted;
-    request.idleMs = m_job.stallTimeoutMs;
-    request.bufferBytes = PieceBufferBytes;
-    if (share) {
-        lane->worker = share->worker;
-        lane->pos = share->span.begin;
-        lane->asked = share->span.size();
-        request.fields << rangeField(piece.base + share->span.begin, piece.base + share->span.end);
-    } else if (!p.range.whole()) {
-        request.fields << rangeField(p.range.offset, p.range.offset + p.range.length);
-    }
-    ++piece.lanes;
-    lane->id = m_driver.loop().start(request, *lane->receiver, [this, lane](const net::Outcome &o) { laneEnded(lane, o); });
-    m_lanes.insert(lane->id, lane);
-}
-
-// An idle connection takes over half of what the piece with the most
-// left still has to fetch, so the last pieces end together; false when no
-// piece has enough left.
-bool PieceRun::shareOne()
-{
-    Piece *most = nullptr;
-    qint64 mostPart = 0;
-    for (Piece *piece : std::as_const(m_pieces))
-        if (piece->shareable && !piece->failure.failed())
-            if (const qint64 part = piece->bytes->nextPart(); part > mostPart)
-                most = piece, mostPart = part;
-    if (!most)
-        return false;
-    const std::optional<PieceScheduler::Assignment> a = most->bytes->take();
-    if (a)
-        startLane(*most, a);
-    return a.has_value();
-}
-
-void PieceRun::laneEnded(Lane *lane, const net::Outcome &out)
-{
-    m_lanes.remove(lane->id);
-    const std::unique_ptr<Lane> gone(lane);
-    Piece *piece = lane->piece;
-    if (!m_stopping) {
-        const net::Failure f = checkEnd(*lane, out);
-        if (f.failed() && !piece->failure.failed())
-            piece->failure = f;
-    }
-    if (lane->worker)
-        piece->bytes->release(lane->worker);
-    if (--piece->lanes == 0)
-        pieceEnded(piece);
-}
-
-net::Failure PieceRun::checkEnd(Lane &lane, const net::Outcome &out)
-{
-    Piece &piece = *lane.piece;
-    if (lane.failure.failed())
-        return lane.failure;
-    if (piece.failure.failed()) // another connection of the piece failed: this one was stopped
-        return {};
-    if (out.failure.failed())
-        return out.failure;
-    if (!out.headIn || !lane.headIn)
-        return net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came."));
-    if (lane.worker && lane.pos < piece.bytes->endOf(lane.worker))
-        return net::fail(net::Reason::BrokeOff,
-                         QStringLiteral("The piece ended after %1 of %2 bytes").arg(lane.pos).arg(piece.size));
-    QByteArray last;
-    if (piece.aes && !piece.aes->finish(&last))
-        return net::fail(net::Reason::BrokenAnswer, QStringLiteral("The piece cannot be decrypted with its key"));
-    put(piece, piece.stored, last);
-    return {};
-}
-
-// Every connection of the piece ended: it is done, or it goes back.
-void PieceRun::pieceEnded(Piece *piece)
-{
-    m_pieces.removeOne(piece);
-    const std::unique_ptr<Piece> gone(piece);
-    if (m_stopping) {
-        m_shared.received -= piece->counted;
-        m_scheduler.release(piece->worker);
-    } else if (piece->failure.failed()) {
-        pieceFailed(*piece, piece->failure);
-    } else if (piece->bytes && !piece->bytes->complete()) {
-        pieceFailed(*piece, net::fail(net::Reason::BrokeOff, QStringLiteral("A part of the piece did not arrive")));
-    } else {
-        pieceDone(*piece);
-    }
-}
-
-void PieceRun::pieceDone(Piece &piece)
-{
-    if (piece.offset < 0) { // its length is known only now
-        piece.offset = reserve(piece.held.size());
-        m_queue->put(piece.offset, piece.held.constData(), piece.held.size());
-    }
-    const qint64 length = piece.aes || piece.size < 0 ? piece.stored : piece.size;
-    m_finished.insert(piece.number, {piece.offset, piece.offset + length});
-    m_doneBytes += length;
-    m_scheduler.advance(piece.worker, piece.turn + 1);
-    m_scheduler.release(piece.worker);
-    ++m_shared.piecesDone;
-}
-
-// The piece goes back to the scheduler; it is asked for again after a
-// short wait when the failure may pass and its tries are not used up.
-void PieceRun::pieceFailed(Piece &piece, const net::Failure &failure)
-{
-    m_shared.received -= piece.counted; // those bytes are gone with the piece
-    const int tries = ++m_tries[piece.number];
-    const std::optional<int> wait = retries::pieceWaitMs(failure, tries - 1, PieceDelaysMs);
-    if (!wait) {
-        m_scheduler.release(piece.worker);
-        stopWith(named(failure, piece.number));
-        return;
-    }
-    m_waits.push_back({Clock::now() + std::chrono::milliseconds(*wait), piece.worker});
+    m_queue.reset(); // what it holds is written first
+    m_writer.closeInBackground(); // the file may be gone: freeing its blocks is not waited for
 }
 
 // Every connection stops now (outside the loop's callbacks).
@@ -438,8 +118,6 @@ void PieceRun::fill()
 
 int PieceRun::tick()
 {
-    for (const Span &s : m_queue->takeWritten())
-        m_written = kept::withSpan(m_written, s);
     if (const net::Failure f = m_queue->failure(); f.failed())
         stopWith(f);
     if (m_stopping) {
@@ -463,24 +141,21 @@ int PieceRun::tick()
     return waitMs;
 }
 
-// Names the pieces whose bytes the queue wrote, once those are durable.
-void PieceRun::saveRecord()
+// Names the pieces done since the last time, in a record the disk queue
+// writes behind their bytes and a sync of them, so the loop never waits for
+// the disk; with wait, until that record is written.
+void PieceRun::saveRecord(bool wait)
 {
-    QList<int> durable;
-    for (auto it = m_finished.cbegin(); it != m_finished.cend(); ++it)
-        if (covered(m_written, it.value()))
-            durable.append(it.key());
-    if (durable.isEmpty())
-        return;
-    if (!m_writer.syncData()) {
-        stopWith(m_writer.failure());
-        return;
+    if (!m_finished.isEmpty()) {
+        for (auto it = m_finished.cbegin(); it != m_finished.cend(); ++it) {
+            m_record.places.insert(it.key(), it.value());
+            m_record.done = kept::withSpan(m_record.done, {it.key(), it.key() + 1});
+        }
+        m_finished.clear();
+        m_queue->saveAfterSync([folder = m_folder, record = m_record] { return folder.save(record); });
     }
-    for (int n : std::as_const(durable)) {
-        m_record.places.insert(n, m_finished.take(n));
-        m_record.done = kept::withSpan(m_record.done, {n, n + 1});
-    }
-    m_folder.save(m_record);
+    if (wait)
+        m_queue->drain();
 }
 
 PieceRecord PieceRun::done() const
@@ -519,12 +194,10 @@ net::Failure PieceRun::run()
     fill();
     m_driver.runUntil([this] { return ended(); }, [this] { return tick(); });
     m_queue->drain();
-    for (const Span &s : m_queue->takeWritten())
-        m_written = kept::withSpan(m_written, s);
     if (const net::Failure f = m_queue->failure(); f.failed())
         stopWith(f);
     if (m_shared.cancel || m_failure.failed() || !m_scheduler.complete())
-        saveRecord(); // for the next try; a whole stream is joined first
+        saveRecord(true); // for the next try; a whole stream is joined first
     showProgress();
     if (!m_told && m_job.receiving && !m_shared.cancel)
         m_job.receiving(); // every piece was there already

@@ -24,8 +24,9 @@
 // reason goes back to the scheduler and is asked for again after a short
 // wait while the others go on; the row fails only when one piece used its
 // tries, or at once for a failure that would only repeat. The record is
-// renewed a few times a second and names only pieces whose bytes were
-// made durable before it was written.
+// renewed a few times a second by the disk queue, behind the bytes it
+// names and a sync of them: it names only pieces already durable, and
+// the connections never wait for the disk.
 namespace vidrona::streams {
 
 class PieceRun
@@ -35,8 +36,9 @@ public:
     static constexpr qint64 MaxUnsizedPieceBytes = 32 << 20;
     static constexpr int MaxConnections = 32;
     // A piece's part is shared with an idle connection only when both
-    // halves keep at least this much: less is not worth a request.
-    static constexpr qint64 MinShareBytes = 16 << 10;
+    // halves keep at least this much, and more than a new request's wait
+    // for its first byte is worth: less is not worth a request.
+    static constexpr qint64 MinShareBytes = 8 << 10;
 
     PieceRun(const FetchJob &job, FetchShared &shared, const StreamPlan &plan, const PieceFolder &folder,
              const PieceRecord &record);
@@ -53,7 +55,7 @@ public:
     // since it was last written.
     PieceRecord done() const;
     // Records every piece done, its bytes made durable first, for a later run.
-    void keep() { saveRecord(); }
+    void keep() { saveRecord(true); }
 
 private:
     struct Piece;
@@ -63,6 +65,7 @@ private:
     void startLane(Piece &piece, const std::optional<PieceScheduler::Assignment> &share);
     bool shareOne();
     void laneEnded(Lane *lane, const net::Outcome &out);
+    void learnWait(const Lane &lane);
     net::Failure checkEnd(Lane &lane, const net::Outcome &out);
     void pieceEnded(Piece *piece);
     void pieceDone(Piece &piece);
@@ -73,7 +76,7 @@ private:
     void put(Piece &piece, qint64 at, const QByteArray &bytes);
     void fill();
     int tick();
-    void saveRecord();
+    void saveRecord(bool wait = false);
     void showProgress();
     bool ended() const;
     net::Failure named(net::Failure f, int n) const;
@@ -98,9 +101,9 @@ private:
     std::vector<Wait> m_waits;     // failed pieces that wait for their next try
     QHash<int, int> m_tries;       // failed tries by piece number
     QMap<int, Span> m_finished;    // pieces whole in the queue, not yet recorded
-    QList<Span> m_written;         // bytes of the kept file the queue wrote
     qint64 m_end = 0;              // where the next piece's bytes go in the kept file
     qint64 m_doneBytes = 0;        // of the pieces done, earlier runs' too
+    qint64 m_waitBytes = -1;       // a new request's wait for its first byte, in bytes; -1: not known yet
     QElapsedTimer m_sinceSave;
     bool m_told = false;           // job.receiving was called
     bool m_stopping = false;

@@ -29,8 +29,10 @@ PieceRecord takeUpKept(const FetchJob &job, const StreamPlan &plan, const PieceF
                             choice.isBest() ? QByteArray() : choice.key(), wish.recordText()};
     const std::optional<PieceRecord> kept = folder.load();
     if (!kept || kept->address != fresh.address || kept->digest != plan.digest || kept->pieces != total) {
+        // Written with the first pieces done: a folder without a record
+        // holds nothing a later run could take up, and the first piece is
+        // asked for without waiting for a sync.
         folder.clear(false);
-        folder.save(fresh);
         return fresh;
     }
     PieceRecord record = *kept;
