@@ -256,6 +256,29 @@ int writeHeld(Output &output, AVPacket *packet)
     return code;
 }
 
+// The packet's time in the file (in the file's stream's base): the file
+// starts at zero, the streams keeping their places to each other (a TS
+// clock starts well after zero), and never goes back in time.
+void placeInFile(Input &in, AVRational base, AVPacket *packet, qint64 &lastDts, qint64 startMicros)
+{
+    const qint64 start = av_rescale_q(startMicros, MicrosBase, base);
+    if (packet->dts != AV_NOPTS_VALUE)
+        packet->dts -= start;
+    if (packet->pts != AV_NOPTS_VALUE)
+        packet->pts -= start;
+    if (packet->dts == AV_NOPTS_VALUE)
+        return;
+    // Pieces that restart their clock must not send the file back in time.
+    if (lastDts != AV_NOPTS_VALUE && packet->dts <= lastDts) {
+        const qint64 shift = lastDts + 1 - packet->dts;
+        packet->dts += shift;
+        if (packet->pts != AV_NOPTS_VALUE)
+            packet->pts += shift;
+    }
+    lastDts = packet->dts;
+    in.lastMicros = av_rescale_q(packet->dts, base, MicrosBase);
+}
+
 // Copies one packet of in; false at its end.
 bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &lastDts, qint64 startMicros,
                 QString *error)
@@ -277,25 +300,8 @@ bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &last
     const AVRational from = in.format->streams[packet->stream_index]->time_base;
     followOn(in, packet, from);
     av_packet_rescale_ts(packet, from, out->streams[target]->time_base);
-    // The file starts at zero, the streams keeping their places to each other
-    // (a TS clock starts well after zero).
-    const qint64 start = av_rescale_q(startMicros, MicrosBase, out->streams[target]->time_base);
-    if (packet->dts != AV_NOPTS_VALUE)
-        packet->dts -= start;
-    if (packet->pts != AV_NOPTS_VALUE)
-        packet->pts -= start;
     packet->stream_index = target;
-    if (packet->dts != AV_NOPTS_VALUE) {
-        // Pieces that restart their clock must not send the file back in time.
-        if (lastDts[target] != AV_NOPTS_VALUE && packet->dts <= lastDts[target]) {
-            const qint64 shift = lastDts[target] + 1 - packet->dts;
-            packet->dts += shift;
-            if (packet->pts != AV_NOPTS_VALUE)
-                packet->pts += shift;
-        }
-        lastDts[target] = packet->dts;
-        in.lastMicros = av_rescale_q(packet->dts, out->streams[target]->time_base, MicrosBase);
-    }
+    placeInFile(in, out->streams[target]->time_base, packet, lastDts[target], startMicros);
     const int written = writeHeld(output, packet);
     if (written < 0) {
         output.writeCode = written;
@@ -303,7 +309,6 @@ bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &last
     }
     return written >= 0;
 }
-
 
 // Where the file's zero lies on the inputs' clock: the earliest start.
 qint64 fileStartMicros(const QList<std::shared_ptr<Input>> &inputs)
