@@ -133,6 +133,7 @@ struct Output {
     // Per stream, its latest packet, written once the next one comes: the
     // last one's duration may still grow over time left out at the end.
     std::vector<AVPacket *> held;
+    std::vector<bool> holding; // held[i] has a packet not written yet
     bool cancelled() const { return cancel && *cancel; }
     static int interrupted(void *opaque) { return static_cast<const Output *>(opaque)->cancelled() ? 1 : 0; }
     ~Output()
@@ -245,14 +246,18 @@ void followOn(Input &in, AVPacket *packet, AVRational from)
 // Writes the packet held for the packet's stream and holds this one.
 int writeHeld(Output &output, AVPacket *packet)
 {
-    if (output.held.size() < output.format->nb_streams)
+    if (output.held.size() < output.format->nb_streams) {
         output.held.resize(output.format->nb_streams, nullptr);
-    AVPacket *&held = output.held[size_t(packet->stream_index)];
+        output.holding.resize(output.format->nb_streams, false);
+    }
+    const size_t stream = size_t(packet->stream_index);
+    AVPacket *&held = output.held[stream];
     if (!held && !(held = av_packet_alloc()))
         return AVERROR(ENOMEM);
-    const int code = held->size > 0 || held->side_data_elems > 0 ? av_interleaved_write_frame(output.format, held) : 0;
+    const int code = output.holding[stream] ? av_interleaved_write_frame(output.format, held) : 0;
     av_packet_unref(held);
     av_packet_move_ref(held, packet);
+    output.holding[stream] = true;
     return code;
 }
 
@@ -326,9 +331,10 @@ bool writeLast(const QList<std::shared_ptr<Input>> &inputs, Output &output, QStr
 {
     for (const auto &in : inputs)
         for (const int s : std::as_const(in->outStream)) {
-            AVPacket *last = s >= 0 && size_t(s) < output.held.size() ? output.held[size_t(s)] : nullptr;
-            if (!last || last->size == 0)
+            if (s < 0 || size_t(s) >= output.holding.size() || !output.holding[size_t(s)])
                 continue;
+            AVPacket *last = output.held[size_t(s)];
+            output.holding[size_t(s)] = false;
             const AVRational base = output.format->streams[s]->time_base;
             last->duration += av_rescale_q(micros(in->runs.last().tailGapSeconds), MicrosBase, base);
             if (const int code = av_interleaved_write_frame(output.format, last); code < 0)

@@ -8,6 +8,8 @@ namespace vidrona::streams {
 namespace {
 // Small receive buffers: a row of many connections keeps its memory bounded.
 constexpr long PieceBufferBytes = 64 << 10;
+// A lane whose bytes all came within less tells no speed (one burst).
+constexpr double MinFlowingSeconds = 0.01;
 // Short waits: the other pieces go on meanwhile.
 const QList<int> PieceDelaysMs = {100, 500, 2000};
 } // namespace
@@ -103,8 +105,8 @@ void PieceRun::learnWait(const Lane &lane)
 {
     const Clock::time_point now = Clock::now();
     const double flowing = std::chrono::duration<double>(now - lane.firstByteAt).count();
-    if (lane.got < MinShareBytes || flowing <= 0)
-        return; // too few bytes to tell a speed
+    if (lane.got < MinShareBytes || flowing < MinFlowingSeconds)
+        return; // too few bytes, or too short a time, to tell a speed
     const double waited = std::chrono::duration<double>(lane.firstByteAt - lane.askedAt).count();
     const qint64 bytes = qint64(double(lane.got) / flowing * waited);
     m_waitBytes = m_waitBytes < 0 ? bytes : (3 * m_waitBytes + bytes) / 4;
