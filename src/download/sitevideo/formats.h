@@ -112,6 +112,9 @@ struct Choice {
     // when the row is fetched.
     bool unread = false;
     QList<SubtitleFile> subtitles; // the video's, for the fetch to take those asked
+    // The id of the format the user picked from a list of them: the page
+    // read again takes that one while it still offers it; empty: by quality.
+    QString picked;
     bool ok() const { return !parts.isEmpty() || unread; }
     static Choice readAtFetch()
     {
@@ -131,9 +134,16 @@ struct Wish {
     // of them: that one, with the best sound beside it when it has none
     // of its own; -1: by the rule.
     int picked = -1;
+    // The same by the format's id (a page read again, whose list may have
+    // changed); not found: by the rule.
+    QString pickedId;
+    int maxKbps = 0; // the rule's bound on the rate; 0: none
 
-    static Wish of(const streams::QualityChoice &choice) { return {choice.maxHeight, choice.sound, -1}; }
-    streams::QualityChoice choice() const { return {maxHeight, audioOnly}; }
+    static Wish of(const streams::QualityChoice &choice)
+    {
+        return {choice.maxHeight, choice.sound, -1, {}, choice.maxKbps};
+    }
+    streams::QualityChoice choice() const { return {maxHeight, audioOnly, maxKbps}; }
 };
 
 // Every format of info as a quality (one per format, in the answer's

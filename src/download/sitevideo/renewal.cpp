@@ -46,7 +46,7 @@ std::optional<Choice> renew(const Choice &old, const QString &pageUrl, const QSt
                             const std::atomic<bool> &cancel, net::Failure *why)
 {
     QString reason;
-    const std::optional<Choice> now = parseChoice(reader.readAgain(pageUrl, old.quality, cancel, &reason));
+    const std::optional<Choice> now = parseChoice(reader.readAgain(pageUrl, old.quality, cancel, &reason, old.picked));
     if (!now) {
         *why = cancel ? net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"))
                       : net::fail(net::Reason::NotTheVideo, reason.isEmpty() ? QStringLiteral("The page could not be read again") : reason);

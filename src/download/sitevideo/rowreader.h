@@ -14,10 +14,11 @@ public:
     virtual ~RowReader() = default;
     // Called on the row's fetch thread: the formats chosen now for the page
     // (choiceText) by the user's choice the row was added with (quality,
-    // streams::QualityChoice's key), or empty with why. Bounded in time;
-    // looks at cancel.
+    // streams::QualityChoice's key), or empty with why; picked: the id of
+    // the format the user picked from a list, taken again while the page
+    // still offers it. Bounded in time; looks at cancel.
     virtual QByteArray readAgain(const QString &pageUrl, const QByteArray &quality, const std::atomic<bool> &cancel,
-                                 QString *why) = 0;
+                                 QString *why, const QString &picked = {}) = 0;
 };
 
 } // namespace vidrona::sitevideo

@@ -338,7 +338,7 @@ FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &
 {
     if (choice.parts.isEmpty() || choice.parts.size() > 2)
         return {net::fail(net::Reason::NotTheVideo, QStringLiteral("No format was chosen for this video"))};
-    if (choice.parts.size() == 1 && choice.quality == "sound")
+    if (choice.parts.size() == 1 && streams::QualityChoice::fromKey(choice.quality).sound)
         return fetchSoundAlone(choice, job, shared);
     if (choice.parts.size() == 1) {
         FetchJob one = partJob(choice.parts[0], job, job.finalPath, job.connections);

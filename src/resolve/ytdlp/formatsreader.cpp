@@ -6,7 +6,7 @@
 namespace vidrona::resolve::ytdlp {
 
 QByteArray FormatsReader::readAgain(const QString &pageUrl, const QByteArray &quality, const std::atomic<bool> &cancel,
-                                     QString *why)
+                                     QString *why, const QString &picked)
 {
     const RunResult result = runBlocking(findProgram(settings()), pageUrl, false, cancel);
     if (result.outcome != RunResult::Answered) {
@@ -18,7 +18,9 @@ QByteArray FormatsReader::readAgain(const QString &pageUrl, const QByteArray &qu
         *why = QStringLiteral("yt-dlp's answer could not be read.");
         return {};
     }
-    const sitevideo::Choice choice = sitevideo::choose(*info, sitevideo::Wish::of(streams::QualityChoice::fromKey(quality)));
+    sitevideo::Wish wish = sitevideo::Wish::of(streams::QualityChoice::fromKey(quality));
+    wish.pickedId = picked;
+    const sitevideo::Choice choice = sitevideo::choose(*info, wish);
     if (!choice.ok()) {
         *why = choice.refusal;
         return {};
