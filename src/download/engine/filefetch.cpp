@@ -13,9 +13,11 @@
 #include "download/filewriter.h"
 #include "download/keptbytes.h"
 #include "download/retries.h"
+#include "download/sound/soundfile.h"
 #include "download/streams/streamaddress.h"
 #include "download/streams/streamfetch.h"
 #include "download/streams/streamlimits.h"
+#include "download/streams/qualitychoice.h"
 #include "nameclaims.h"
 #include <QFile>
 #include <QElapsedTimer>
@@ -430,6 +432,8 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
 {
     if (streams::isStreamAddress(job.url))
         return streams::runStreamFetch(job, shared);
+    if (!job.finalPath.isEmpty() && streams::QualityChoice::fromKey(job.quality).sound && sound::isSingleMp4(job.url))
+        return sound::fetchSoundOfFile(job, shared);
     engine::Driver driver(shared.cancel);
     FileWriter writer;
     writer.setCancel(&shared.cancel.flag()); // the closing sync does not hold a Cancel

@@ -4,7 +4,9 @@
 #include "download/filefetch.h"
 #include "download/liststore.h"
 #include "download/queuerunner.h"
+#include "download/filenames.h"
 #include "download/sitevideo/sitefetch.h"
+#include "download/sound/soundfile.h"
 #include "download/streams/qualitychoice.h"
 #include "download/streams/streamaddress.h"
 #include "net/speedlimit.h"
@@ -79,9 +81,15 @@ bool DownloadService::add(const QString &fileUrl, const QString &fileName)
 {
     // A stream's row is named for the quality it is added with, which its
     // fetches then take from the name (the list file keeps no more).
+    const streams::QualityChoice wanted = streams::QualityChoice::fromKey(m_settings.quality);
+    const bool mp3 = m_settings.mp3Quality >= 0;
     if (!fileName.isEmpty() && streams::isStreamAddress(QUrl(fileUrl)))
-        return m_store->Download(fileUrl, streams::nameWithChoice(fileName, streams::QualityChoice::fromKey(m_settings.quality),
-                                                                   m_settings.mp3Quality >= 0));
+        return m_store->Download(fileUrl, streams::nameWithChoice(fileName, wanted, mp3));
+    // A single video file comes in one quality only, but its sound alone
+    // can be kept: the name asks for it, as a stream's does.
+    const QString name = fileName.isEmpty() ? listedNameOf(fileUrl) : fileName;
+    if (wanted.sound && sound::isSingleMp4(QUrl(fileUrl)) && streams::choiceInName(name).isBest())
+        return m_store->Download(fileUrl, streams::nameWithChoice(name, wanted, mp3));
     return fileName.isEmpty() ? m_store->Download(fileUrl) : m_store->Download(fileUrl, fileName);
 }
 
