@@ -1,9 +1,11 @@
 #pragma once
+#include "download/sitevideo/formats.h"
 #include "download/streams/qualitychoice.h"
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // What a found video offers to choose from, for a window that asks which:
 // its pictures and its sound-only choices, each described the same way
@@ -18,7 +20,17 @@ struct Offer {
     // which quality its fetch takes.
     QStringList files;
     QStringList subtitles; // languages ("en", "de"), in the source's order, without repeats
+    // Per language, how a window shows it ("en (automatic)"); empty: as
+    // the language itself.
+    QStringList subtitleLabels;
     QString name;          // the row's name before a choice is added to it
+    // A site's formats as yt-dlp read them (the row's formats are fetched
+    // instead of a file): per quality, the index of its format in
+    // site->formats; -1: sound only by the rule (no format is sound alone).
+    std::shared_ptr<const sitevideo::Info> site;
+    QList<int> formats;
+    // The line the settings' choice takes; -1: the best by the rule.
+    int preferred = -1;
 
     // Something to choose: more than one quality, or subtitles.
     bool worthAsking() const { return qualities.size() > 1 || !subtitles.isEmpty(); }

@@ -154,6 +154,8 @@ QString describeQuality(const Quality &q)
     QStringList parts;
     if (q.width > 0 && q.height > 0)
         parts << QStringLiteral("%1×%2").arg(q.width).arg(q.height);
+    else if (q.video && q.height > 0) // a site may tell the height alone
+        parts << QStringLiteral("%1p").arg(q.height);
     else if (!q.video && q.sound)
         parts << QStringLiteral("sound only");
     if (q.frameRate > 0)

@@ -1,4 +1,5 @@
 #include "ytdlpresolver.h"
+#include "siteoffer.h"
 #include "download/filenames.h"
 
 namespace vidrona::resolve {
@@ -147,7 +148,8 @@ Answer answerFromInfo(const sitevideo::Info &info, const QString &address, const
     const QString page = info.webpageUrl.isEmpty() ? address : info.webpageUrl;
     const QString name = streams::nameWithChoice(fileNameFrom(info.title.isEmpty() ? info.id : info.title, choice.container),
                                                  wanted, wish.mp3);
-    return Answer::found({Found{Found::Row, page, name, sitevideo::choiceText(choice), {}, tagsFromInfo(info, page)}});
+    return Answer::found({Found{Found::Row, page, name, sitevideo::choiceText(choice), siteOffer(info, choice),
+                                tagsFromInfo(info, page)}});
 }
 
 } // namespace vidrona::resolve

@@ -48,7 +48,8 @@ private:
 
 // The answer for yt-dlp's JSON about address: a row per video (its page's
 // address, its formats chosen by wish and kept with it, its name saying
-// the choice as a stream's does: "Talk (720p).mp4"), or why not.
+// the choice as a stream's does: "Talk (720p).mp4", and all its formats
+// offered for a window that asks which), or why not.
 Answer answerFromInfo(const sitevideo::Info &info, const QString &address, const ytdlp::SaveWish &wish = {});
 // What yt-dlp said of the video, for its file's own tags; page is its address.
 media::Tags tagsFromInfo(const sitevideo::Info &info, const QString &page);

@@ -8,6 +8,7 @@
 #include "qualitywindow.h"
 #include "resolve/resolvertable.h"
 #include "resolve/tabname.h"
+#include "resolve/ytdlp/siteoffer.h"
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -95,13 +96,11 @@ void AddVideoPanel::showAnswer(const resolve::Answer &answer)
 
 // With "Ask me", a row that comes in several qualities (or with subtitles)
 // is asked for, whether it was pasted, dropped or handed over: the choice
-// is the user's for every video that comes in. A site's formats chosen by
-// yt-dlp (siteVideo) are not asked for yet: once their reader describes
-// them as an Offer, the index the window gives back is the format to keep.
+// is the user's for every video that comes in, a site's formats read by
+// yt-dlp as much as a stream's qualities.
 bool AddVideoPanel::asksFor(const resolve::Found &found) const
 {
-    return found.kind == resolve::Found::Row && found.siteVideo.isEmpty() && found.offer.worthAsking()
-           && m_service.settings().quality == "ask";
+    return found.kind == resolve::Found::Row && found.offer.worthAsking() && m_service.settings().quality == "ask";
 }
 
 // The window opens without a loop of its own: the main window goes on
@@ -118,8 +117,9 @@ void AddVideoPanel::askNext()
     const resolve::Found found = m_toAsk.takeFirst();
     const resolve::Offer &offer = found.offer;
     const QString name = offer.name.isEmpty() ? found.fileName.value_or(found.fileUrl) : offer.name;
-    auto *window = new QualityWindow(name, offer.qualities, offer.subtitles,
-                                     streams::chooseVideo(offer.qualities, {}), m_ui.addressBox->window());
+    const int highlighted = offer.preferred >= 0 ? offer.preferred : streams::chooseVideo(offer.qualities, {});
+    auto *window = new QualityWindow(name, offer.qualities, offer.subtitles, highlighted, m_ui.addressBox->window(),
+                                     offer.subtitleLabels);
     window->setObjectName(QStringLiteral("frmQuality"));
     window->setAttribute(Qt::WA_DeleteOnClose);
     connect(window, &QDialog::finished, this, [this, window, found] {
@@ -131,9 +131,19 @@ void AddVideoPanel::askNext()
 }
 
 // The row named for the quality taken ("Talk (720p).mp4"): a stream's
-// fetch takes the quality from that name; a page's file is that quality.
+// fetch takes the quality from that name; a page's file is that quality;
+// a site's row keeps the formats picked in its record.
 void AddVideoPanel::addChosen(resolve::Found row, int index, const QStringList &subtitles)
 {
+    const bool mp3 = m_service.settings().mp3Quality >= 0;
+    if (!row.siteVideo.isEmpty()) {
+        const std::optional<resolve::Found> picked = resolve::pickedSiteRow(row, index, mp3);
+        if (!picked)
+            return; // the window offers only the lines a row can be made of
+        foundFileAddress = picked->fileUrl;
+        addRow(*picked, subtitles);
+        return;
+    }
     const resolve::Offer &offer = row.offer;
     const streams::QualityChoice choice = streams::choiceFor(offer.qualities, index);
     const bool stream = offer.files.isEmpty();
@@ -141,7 +151,7 @@ void AddVideoPanel::addChosen(resolve::Found row, int index, const QStringList &
         row.fileUrl = offer.files.value(index);
     const QString name = offer.name.isEmpty() ? row.fileName.value_or(QString()) : offer.name;
     if (!name.isEmpty())
-        row.fileName = streams::nameWithChoice(name, choice, stream && m_service.settings().mp3Quality >= 0);
+        row.fileName = streams::nameWithChoice(name, choice, stream && mp3);
     foundFileAddress = row.fileUrl;
     addRow(row, subtitles);
 }
@@ -167,9 +177,13 @@ void AddVideoPanel::take(const resolve::Found &found)
 bool AddVideoPanel::addRow(const resolve::Found &row, const QStringList &subtitles)
 {
     bool added = false;
-    if (!row.siteVideo.isEmpty())
+    if (!row.siteVideo.isEmpty()) {
         added = m_service.addSiteVideo(row.fileUrl, row.fileName.value_or(QString()), row.siteVideo);
-    else {
+        RowExtras extras;
+        extras.subtitles = subtitles;
+        if (added && !subtitles.isEmpty())
+            m_service.extras().keep(row.fileUrl, extras);
+    } else {
         const QString name = resolve::nameForTab(row.fileUrl, row.fileName.value_or(QString()), m_tabTitle);
         RowExtras extras = m_extras;
         extras.subtitles = subtitles;

@@ -29,7 +29,8 @@ void fitList(QListWidget *list, int lines)
 } // namespace
 
 QualityWindow::QualityWindow(const QString &name, const QList<streams::Quality> &qualities,
-                             const QStringList &subtitles, int highlighted, QWidget *parent)
+                             const QStringList &subtitles, int highlighted, QWidget *parent,
+                             const QStringList &subtitleLabels)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Choose a Quality"));
@@ -47,8 +48,9 @@ QualityWindow::QualityWindow(const QString &name, const QList<streams::Quality> 
     if (!subtitles.isEmpty()) {
         layout->addWidget(named<QLabel>(this, "lblSubtitles", QStringLiteral("Subtitles to save with it:")));
         m_subtitles = named<QListWidget>(this, "lstSubtitles");
-        for (const QString &language : subtitles) {
-            auto *item = new QListWidgetItem(language, m_subtitles);
+        for (qsizetype i = 0; i < subtitles.size(); ++i) {
+            auto *item = new QListWidgetItem(subtitleLabels.value(i, subtitles[i]), m_subtitles);
+            item->setData(Qt::UserRole, subtitles[i]);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
             item->setCheckState(Qt::Unchecked);
         }
@@ -78,7 +80,7 @@ QStringList QualityWindow::subtitles() const
         return ticked;
     for (int i = 0; i < m_subtitles->count(); ++i)
         if (m_subtitles->item(i)->checkState() == Qt::Checked)
-            ticked << m_subtitles->item(i)->text();
+            ticked << m_subtitles->item(i)->data(Qt::UserRole).toString();
     return ticked;
 }
 

@@ -20,13 +20,15 @@ class QualityWindow : public QDialog
     Q_OBJECT
 public:
     // name: the video's, as its row would show it. highlighted: the line
-    // the settings would take.
+    // the settings would take. subtitleLabels: per language, how it is
+    // shown ("en (automatic)"); empty: as the language itself.
     QualityWindow(const QString &name, const QList<streams::Quality> &qualities, const QStringList &subtitles,
-                  int highlighted, QWidget *parent = nullptr);
+                  int highlighted, QWidget *parent = nullptr, const QStringList &subtitleLabels = {});
 
     // After Add: the index in qualities taken; -1 when nothing was.
     int chosen() const;
-    // The subtitle languages ticked, in the order given.
+    // The subtitle languages ticked, in the order given (the languages,
+    // not their labels).
     QStringList subtitles() const;
 
     // A quality's line: what describeQuality says, with a sound's language.

@@ -107,25 +107,36 @@ void TestYtDlpChoice::rowByChoice()
 void TestYtDlpChoice::readAgainByTheRowsChoice_data()
 {
     QTest::addColumn<QByteArray>("quality");
+    QTest::addColumn<QString>("picked"); // the format picked from a list when the row was added
     QTest::addColumn<QString>("parts");
-    QTest::newRow("best") << QByteArray() << "137+140";
-    QTest::newRow("480") << QByteArray("480") << "18";
-    QTest::newRow("sound") << QByteArray("sound") << "251";
+    QTest::addColumn<QString>("pickedAgain");
+    QTest::newRow("best") << QByteArray() << QString() << "137+140" << QString();
+    QTest::newRow("480") << QByteArray("480") << QString() << "18" << QString();
+    QTest::newRow("sound") << QByteArray("sound") << QString() << "251" << QString();
+    // The rule alone would take 248 (the higher rate): the line picked counts.
+    QTest::newRow("picked H.264 1080: the same") << QByteArray("1080@4000") << "137" << "137+140" << "137";
+    QTest::newRow("picked VP9: with Opus") << QByteArray("1080") << "248" << "248+251" << "248";
+    QTest::newRow("picked the AAC sound") << QByteArray("sound@128") << "140" << "140" << "140";
+    QTest::newRow("picked one gone: by its rule") << QByteArray("480") << "22" << "18" << QString();
 }
 
-// The Preferences may have changed since: the row's own choice counts.
+// The Preferences may have changed since: the row's own choice counts, and
+// a format the user picked is taken again while the page offers it.
 void TestYtDlpChoice::readAgainByTheRowsChoice()
 {
     QFETCH(QByteArray, quality);
+    QFETCH(QString, picked);
     QFETCH(QString, parts);
+    QFETCH(QString, pickedAgain);
     ytdlp::setSaveWish({"720", false});
     ytdlp::FormatsReader reader;
     std::atomic<bool> cancel{false};
     QString why;
-    const QByteArray text = reader.readAgain(page, quality, cancel, &why);
+    const QByteArray text = reader.readAgain(page, quality, cancel, &why, picked);
     QVERIFY2(!text.isEmpty(), qPrintable(why));
     QCOMPARE(partsOf(text), parts);
     QCOMPARE(sitevideo::parseChoice(text)->quality, quality);
+    QCOMPARE(sitevideo::parseChoice(text)->picked, pickedAgain);
 }
 
 QTEST_MAIN(TestYtDlpChoice)

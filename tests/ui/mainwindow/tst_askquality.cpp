@@ -4,11 +4,16 @@
 // against the simulated web: the row named for the choice and the saved
 // file's picture height, decoded with ffprobe.
 #include "addvideotest.h"
+#include "../../resolve/ytdlp/infofixtures.h"
 #include "resolve/videoprobe.h"
+#include "resolve/ytdlp/finder.h"
 #include "support/mediatools.h"
 #include "ui/mainwindow/qualitywindow.h"
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -73,12 +78,18 @@ class TestAskQuality : public test::AddVideoTest
 private slots:
     void initTestCase();
     void init() { setUp(); }
-    void cleanup() { tearDown(); }
+    void cleanup()
+    {
+        resolve::ytdlp::setSettings({});
+        tearDown();
+    }
     void window_data();
     void window();
     void fromAddVideo_data();
     void fromAddVideo();
     void oneAtATime();
+    void siteFormats_data();
+    void siteFormats();
 
 private:
     QualityWindow *asked(int timeoutMs = 20000);
@@ -229,6 +240,123 @@ void TestAskQuality::oneAtATime()
     const DownloadList &list = test::storeOf(*m_w).list();
     QCOMPARE(list.count(), 1);
     QCOMPARE(list.at(0).fileName, "master (720p).mp4");
+}
+
+namespace {
+
+qint64 sizeOf(testweb::Server &server, const QByteArray &path)
+{
+    testweb::Request r;
+    r.method = "GET";
+    r.host = "media.rivertube.test";
+    r.path = path;
+    r.headers = {{"X-Site-Token", "t0k3n"}};
+    return server.respond(r).body.size();
+}
+
+// "WxH" of the saved picture, the codec of its sound.
+QString pictureOf(const QString &file)
+{
+    QByteArray out;
+    test::runTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=width,height", "-of",
+                              "csv=p=0:s=x", file}, &out);
+    return QString::fromLatin1(out.trimmed());
+}
+
+QByteArray soundOf(const QString &file)
+{
+    QByteArray out;
+    test::runTool("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries", "stream=codec_name", "-of",
+                              "csv=p=0", file}, &out);
+    return out.trimmed();
+}
+
+const QByteArray Cue = "WEBVTT\n\n00:00:01.000 --> 00:00:02.500\nUnter der Brücke\n";
+
+} // namespace
+
+// A site's formats as the real yt-dlp reads them (a YouTube-like answer
+// replayed by a wrapper): every format is a line, pictures tallest first
+// and then the sounds alone, with the subtitle languages, automatic
+// captions marked; the line taken is what is fetched, checked by decoding
+// the saved file's picture size and sound.
+void TestAskQuality::siteFormats_data()
+{
+    QTest::addColumn<QString>("actions");
+    QTest::addColumn<QString>("listed");  // the row's name when added; empty: no row
+    QTest::addColumn<QString>("saved");   // its name once COMPLETED
+    QTest::addColumn<QString>("picture"); // "WxH"; empty: sound only
+    QTest::addColumn<QByteArray>("sound");
+    QTest::addColumn<QStringList>("subtitles");
+    const QString title = "River at night: a film";
+    // The lines: 248 (VP9 1080), 137 (H.264 1080), 18 (360, muxed), 251 (Opus), 140 (AAC).
+    QTest::newRow("Enter: the settings' line, H.264 with AAC")
+        << "enter" << title + " (1080p 4000k).mp4" << title + " (1080p 4000k).mp4" << "1280x720" << QByteArray("aac")
+        << QStringList{};
+    QTest::newRow("the VP9 line: with Opus, in MKV") << "click:0 add" << title + " (1080p).mkv" << title + " (1080p).mkv"
+                                                     << "320x240" << QByteArray("opus") << QStringList{};
+    QTest::newRow("the AAC sound alone") << "click:4 enter" << title + " (sound 128k).m4a"
+                                         << title + " (sound 128k).m4a" << QString() << QByteArray("aac") << QStringList{};
+    QTest::newRow("the Opus sound alone") << "click:3 add" << title + " (sound).m4a" << title + " (sound).opus"
+                                          << QString() << QByteArray("opus") << QStringList{};
+    QTest::newRow("Esc") << "down esc" << QString() << QString() << QString() << QByteArray() << QStringList{};
+    QTest::newRow("automatic captions ticked") << "tick:1 enter" << title + " (1080p 4000k).mp4"
+                                               << title + " (1080p 4000k).mp4" << "1280x720" << QByteArray("aac")
+                                               << QStringList{"de"};
+}
+
+void TestAskQuality::siteFormats()
+{
+    QFETCH(QString, actions);
+    QFETCH(QString, listed);
+    QFETCH(QString, saved);
+    QFETCH(QString, picture);
+    QFETCH(QByteArray, sound);
+    QFETCH(QStringList, subtitles);
+    testweb::Server &server = m_web->server();
+    server.onPrefix("media.rivertube.test", "/subs/", [](const testweb::Request &req) {
+        return req.path.endsWith(".vtt") ? testweb::Response::text(Cue, "text/vtt") : testweb::Response::notFound();
+    });
+    const qint64 video = sizeOf(server, "/v/video.mp4"), audio = sizeOf(server, "/v/audio.m4a");
+    QVERIFY(video > 0 && audio > 0);
+    QJsonObject answer = QJsonDocument::fromJson(test::ytinfo::withSubtitles(
+        test::ytinfo::youTubeLike("http://media.rivertube.test/v", video, audio, 1 << 20), "http://media.rivertube.test/subs")).object();
+    answer.insert("duration", 6); // the sizes yt-dlp does not know are told from it
+    const QString fixture = test::writeFile(m_dir->path(), "info.json", QJsonDocument(answer).toJson());
+    resolve::ytdlp::setSettings({test::ytinfo::writeWrapper(m_dir->path(), fixture), {}});
+    askMe();
+    paste("http://www.rivertube.test/watch?v=yt1", "low");
+    test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
+    QualityWindow *w = asked(90000);
+    QVERIFY(w);
+    QCOMPARE(listOf(*w, "lstQualities")->count(), 5);
+    QCOMPARE(listOf(*w, "lstQualities")->currentRow(), 1);
+    QVERIFY(listOf(*w, "lstQualities")->item(0)->text().startsWith("1080p, vp9, 4.2 Mb/s, about "));
+    QVERIFY(!listOf(*w, "lstQualities")->item(1)->text().contains("about"));
+    QVERIFY(listOf(*w, "lstQualities")->item(4)->text().startsWith("sound only, mp4a.40.2"));
+    QListWidget *languages = listOf(*w, "lstSubtitles");
+    QCOMPARE(languages->count(), 2); // fr is offered only in a form Vidrona does not read
+    QCOMPARE(languages->item(0)->text(), "a name (en)");
+    QCOMPARE(languages->item(1)->text(), "a name (de) (automatic)");
+    act(*w, actions);
+    QTRY_VERIFY(!m_w->findChild<QualityWindow *>());
+    const DownloadList &list = test::storeOf(*m_w).list();
+    if (listed.isEmpty()) {
+        QCOMPARE(list.count(), 0);
+        return;
+    }
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(list.at(0).fileName, listed);
+    QCOMPARE(test::serviceOf(*m_w).extras().extrasOf(list.at(0).fileUrl).subtitles, subtitles);
+    test::ctl<QPushButton>(*m_w, "startButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(list.at(0).statusWord(), QStringLiteral("COMPLETED"), 90000);
+    QCOMPARE(list.at(0).fileName, saved);
+    const QString file = QDir(m_dir->path()).filePath(saved);
+    QCOMPARE(test::streamKinds(file), picture.isEmpty() ? QStringList{"audio"} : (QStringList{"audio", "video"}));
+    QCOMPARE(pictureOf(file), picture);
+    QCOMPARE(soundOf(file), sound);
+    const QStringList beside = QDir(m_dir->path()).entryList({"*.srt"}, QDir::Files);
+    QCOMPARE(beside, subtitles.isEmpty() ? QStringList() : QStringList{QFileInfo(saved).completeBaseName() + ".de.srt"});
 }
 
 QTEST_MAIN(TestAskQuality)
