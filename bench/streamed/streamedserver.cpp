@@ -24,10 +24,11 @@ int main(int argc, char **argv)
         QFile file(root.filePath(QString::fromUtf8(r.path).mid(1)));
         if (r.path.contains("..") || !file.open(QIODevice::ReadOnly))
             return testweb::Response::notFound();
-        const bool playlist = r.path.endsWith(".m3u8") || r.path.endsWith(".mpd");
+        const bool playlist = r.path.endsWith(".m3u8") || r.path.endsWith(".mpd") || r.path.endsWith(".vtt");
         const QByteArray type = r.path.endsWith(".m3u8") ? "application/vnd.apple.mpegurl"
                                 : r.path.endsWith(".mpd") ? "application/dash+xml"
                                 : r.path.endsWith(".m4s") ? "video/iso.segment"
+                                : r.path.endsWith(".vtt") ? "text/vtt"
                                                           : "video/mp2t";
         testweb::Response resp = testweb::Response::bytes(file.readAll(), type);
         static const QRegularExpression range("^bytes=(\\d+)-(\\d+)$");
