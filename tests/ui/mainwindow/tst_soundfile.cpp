@@ -16,8 +16,8 @@ using vidrona::test::runTool;
 
 namespace {
 
-const QByteArray media = "media.single.test";
-const QByteArray pages = "www.single.test";
+const QByteArray mediaHost = "media.single.test";
+const QByteArray pageHost = "www.single.test";
 
 // The checksum of every sound packet's data as stored (not decoded), in order.
 QByteArray packetSums(const QString &file)
@@ -72,12 +72,12 @@ void TestSoundFile::init()
 {
     setUp();
     const QString folder = m_media.path();
-    m_web->server().onPrefix(media, "/clip-", [folder](const testweb::Request &req) {
+    m_web->server().onPrefix(mediaHost, "/clip-", [folder](const testweb::Request &req) {
         QFile file(QDir(folder).filePath(QString::fromLatin1(req.path.mid(1))));
         return file.open(QIODevice::ReadOnly) ? testweb::Response::bytes(file.readAll(), "video/mp4")
                                               : testweb::Response::notFound();
     });
-    m_web->server().on(pages, "/clip.html", [](const testweb::Request &) {
+    m_web->server().on(pageHost, "/clip.html", [](const testweb::Request &) {
         return testweb::Response::html("<!DOCTYPE html>\n<html><head><title>A Clip</title></head><body>\n"
                                        "<video controls src=\"http://media.single.test/clip-aac.mp4\"></video>\n"
                                        "</body></html>\n");
@@ -100,7 +100,7 @@ void TestSoundFile::soundOfOneFile_data()
     QTest::newRow("direct, MP3: .mp3") << "http://media.single.test/clip-mp3.mp4" << QByteArray("sound") << -1
                                        << "clip-mp3 (sound).m4a" << "clip-mp3 (sound).mp3" << QByteArray("mp3");
     QTest::newRow("a page's one <video>") << "http://www.single.test/clip.html" << QByteArray("sound") << -1
-                                          << "A Clip (sound).m4a" << "A Clip (sound).m4a" << QByteArray("aac");
+                                          << "clip-aac (sound).m4a" << "clip-aac (sound).m4a" << QByteArray("aac");
     QTest::newRow("direct, saved as MP3") << aac << QByteArray("sound") << 2 << "clip-aac (sound).mp3"
                                           << "clip-aac (sound).mp3" << QByteArray("mp3");
     QTest::newRow("direct, the best: as it is") << aac << QByteArray("best") << -1 << "clip-aac.mp4" << "clip-aac.mp4"
