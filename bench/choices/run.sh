@@ -109,7 +109,9 @@ run() {
     shift 5
     local url=http://bench.vidrona.test/hls/master.m3u8 out=$work/out-$form-$name.$ext
     [ "$form" = dash ] && url=http://bench.vidrona.test/dash/index.mpd
-    env http_proxy="$proxy" no_proxy= "$program" "$url" "$out" "$quality" "$@" > "$work/run.out"
+    # libavformat's notes go aside, and are shown when the fetch fails.
+    env http_proxy="$proxy" no_proxy= "$program" "$url" "$out" "$quality" "$@" > "$work/run.out" 2> "$work/run.err" \
+        || { cat "$work/run.err" >&2; exit 1; }
     local fetched size placed need
     fetched=$(awk '/^bytes /{print $2}' "$work/run.out")
     size=$(awk '/^size /{print $2}' "$work/run.out")
