@@ -4,7 +4,6 @@
 // end. Prints the time and whether it worked. The proxy comes from
 // http_proxy, as for the program.
 // Usage: sites_bench PAGE-ADDRESS FOLDER YTDLP CONNECTIONS
-#include "desktop/messages.h"
 #include "download/service/downloadservice.h"
 #include "resolve/resolvertable.h"
 #include "resolve/ytdlp/finder.h"
@@ -12,16 +11,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <cstdio>
-
-namespace {
-struct Quiet : vidrona::MessageService {
-    int show(const QString &text, const QString &, int) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return vidrona::AnswerYes;
-    }
-};
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -32,8 +21,10 @@ int main(int argc, char **argv)
         return 2;
     }
     resolve::ytdlp::setSettings({QString::fromLocal8Bit(argv[3]), {}});
-    Quiet messages;
-    DownloadService service(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[2]), &messages);
+    DownloadService service(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[2]));
+    QObject::connect(&service, &DownloadService::listNotice, [](const ListNotice &n) {
+        std::fprintf(stderr, "list notice %d: %s %s\n", int(n.kind), qPrintable(n.path), qPrintable(n.reason));
+    });
     service.setRowReader(std::make_shared<resolve::ytdlp::FormatsReader>());
     service.apply({1, atoi(argv[4]), 0, QString::fromLocal8Bit(argv[2])});
     resolve::ResolverTable table;

@@ -4,7 +4,7 @@
 #include "desktop/messages.h"
 #include "server.h"
 #include "download/youtube/httptransfer.h"
-#include "download/youtube/transfertext.h"
+#include "ui/youtube/youtubetexts.h"
 #include "ui/youtube/youtubewindow.h"
 #include <QApplication>
 #include <QElapsedTimer>

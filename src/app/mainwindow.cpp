@@ -2,6 +2,7 @@
 // handed to the panel of the subsystem that drives them.
 #include "mainwindow.h"
 #include "ui/mainwindow/linkspanel.h"
+#include "ui/mainwindow/listtexts.h"
 #include "download/liststore.h"
 #include "download/service/downloadservice.h"
 #include "desktop/desktopbus.h"
@@ -18,6 +19,7 @@
 #include <memory>
 #include "ui/mainwindow/mainwindowview.h"
 #include "ui/mainwindow/queuepanel.h"
+#include "ui/mainwindow/queuetexts.h"
 #include "ui/messagebox/helppanel.h"
 #include "ui/mainwindow/addvideopanel.h"
 #include "ui/youtube/youtubeopener.h"
@@ -88,7 +90,7 @@ void tellDesktop(MainWindowView &w, DownloadService &service, DesktopBus &deskto
         // A download the user cancelled is no news to them.
         if (row >= 0 && !w.isActiveWindow() && failure.reason != net::Reason::Cancelled)
             desktop.downloadEnded(service.list().at(row).fileName, service.folder(), !failure.failed(),
-                                  failure.text);
+                                  endedText(failure)); // the row's own words, as its cell shows them
     });
     QObject::connect(&service, &DownloadService::progressed, &desktop, &DesktopBus::showProgress);
     QObject::connect(&service, &DownloadService::runEnded, &desktop, &DesktopBus::clearProgress);
@@ -143,7 +145,10 @@ std::unique_ptr<MainWindowView> createMainWindow(const Folders &folders, Message
 {
     auto window = std::make_unique<MainWindowView>();
     MainWindowView &w = *window;
-    auto *service = new DownloadService(folders.list, folders.downloads, messages, &w);
+    auto *service = new DownloadService(folders.list, folders.downloads, &w);
+    // Before anything reads the list: an unreadable one is heard of first.
+    if (messages)
+        sayListNotices(*service, *messages);
     service->setRowReader(std::make_shared<vidrona::resolve::ytdlp::FormatsReader>());
     ListStore *store = &service->store();
     auto *youTube = new YouTubeOpener(folders.downloads, *messages, &w);

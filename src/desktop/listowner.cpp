@@ -1,4 +1,5 @@
 #include "listowner.h"
+#include "platform/localserver.h"
 #include "platform/peeruser.h"
 #include "platform/platform.h"
 #include <QCryptographicHash>
@@ -100,15 +101,7 @@ QString ListOwner::socketName(const QString &listFolder)
 
 QString ListOwner::socketPathFor(const QString &listFolder, QString *why)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(why);
-    return socketName(listFolder); // a pipe's name: its peer is checked
-#else
-    const platform::SocketFolder folder = platform::socketFolder();
-    if (why)
-        *why = folder.error;
-    return folder.ok() ? QDir(folder.path).filePath(socketName(listFolder)) : QString();
-#endif
+    return platform::localServerPath(socketName(listFolder), why);
 }
 
 // Blocking, but only in a start that has no window yet.
@@ -162,27 +155,15 @@ ListOwner::ListOwner(QObject *parent) : QObject(parent), m_server(new QLocalServ
 
 ListOwner::~ListOwner() = default;
 
-#ifdef Q_OS_WIN
 ListOwner::Bound ListOwner::bindAt(const QString &path)
 {
-    if (m_server->listen(path))
-        return Bound::Listening;
-    m_error = m_server->errorString();
-    return m_server->serverError() == QAbstractSocket::AddressInUseError ? Bound::Occupied : Bound::Failed;
-}
-#else
-ListOwner::Bound ListOwner::bindAt(const QString &path)
-{
-    bool occupied = false;
-    const int fd = platform::listenAt(path, &occupied, &m_error);
-    if (fd < 0)
-        return occupied ? Bound::Occupied : Bound::Failed;
-    if (m_server->listen(qintptr(fd)))
-        return Bound::Listening;
-    m_error = m_server->errorString();
+    switch (platform::listenLocal(*m_server, path, &m_error)) {
+    case platform::Listened::Listening: return Bound::Listening;
+    case platform::Listened::Occupied: return Bound::Occupied;
+    case platform::Listened::Failed: break;
+    }
     return Bound::Failed;
 }
-#endif
 
 bool ListOwner::listen(const QString &listFolder)
 {

@@ -161,9 +161,11 @@ bool ListFile::writeAll(const DownloadList &list, QString *error) const
 
 bool ListFile::save(const DownloadList &list, QString *error) const
 {
+    // Never over a file that could not be read (the notice says why, from
+    // unreadable()): no system reason goes with this one.
     if (unreadable()) {
         if (error)
-            *error = QStringLiteral("it could not be read at start");
+            error->clear();
         return false;
     }
     const bool existed = QFile::exists(m_path);
@@ -177,38 +179,26 @@ bool ListFile::save(const DownloadList &list, QString *error) const
     return true;
 }
 
-QString ListFile::loadNotice() const
+std::optional<ListNotice> ListFile::loadNotice() const
 {
+    const QString path = QDir::toNativeSeparators(m_path);
     if (unreadable())
-        return QStringLiteral("The download list %1 could not be read (%2). It is left as it is: "
-                              "the list starts empty and is not saved until the program is "
-                              "started again.")
-            .arg(QDir::toNativeSeparators(m_path), m_readError);
+        return ListNotice{ListNotice::Kind::Unreadable, path, m_readError};
     if (m_notRowLines > 0)
-        return QStringLiteral("%1 lines of the download list %2 could not be read as rows. They "
-                              "stay at the end of the file as they are; the rows around them are "
-                              "shown.")
-            .arg(m_notRowLines)
-            .arg(QDir::toNativeSeparators(m_path));
+        return ListNotice{ListNotice::Kind::LinesNotRows, path, {}, m_notRowLines};
     if (m_hiddenRows > 0)
-        return QStringLiteral("The download list %1 holds %2 more rows than can be shown "
-                              "(at most %3). They stay in the file as they are and are shown "
-                              "at a later start once rows have been removed.")
-            .arg(QDir::toNativeSeparators(m_path))
-            .arg(m_hiddenRows)
-            .arg(DownloadList::MaxRows);
-    return {};
+        return ListNotice{ListNotice::Kind::RowsHidden, path, {}, m_hiddenRows};
+    return std::nullopt;
 }
 
-QString ListFile::saveFailureNotice(const QString &error) const
+ListNotice ListFile::saveFailureNotice(const QString &error) const
 {
-    const QString head = QStringLiteral("The download list could not be saved to %1 (%2). ")
-                             .arg(QDir::toNativeSeparators(m_path), error);
+    ListNotice notice{ListNotice::Kind::SaveFailed, QDir::toNativeSeparators(m_path), error};
     if (unreadable())
-        return head + QStringLiteral("The file on disk is left as it was found at start.");
-    if (QFileInfo(m_path).isFile())
-        return head + QStringLiteral("The list on disk is the one saved before.");
-    return head + QStringLiteral("No list is on disk: nothing was saved.");
+        notice.onDisk = ListNotice::OnDisk::AsFound;
+    else if (!QFileInfo(m_path).isFile())
+        notice.onDisk = ListNotice::OnDisk::Nothing;
+    return notice;
 }
 
 } // namespace vidrona

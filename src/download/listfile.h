@@ -1,7 +1,9 @@
 #pragma once
 #include "downloadlist.h"
+#include "listnotice.h"
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace vidrona {
 
@@ -28,14 +30,16 @@ public:
     // Replaces the file with the rows of list, followed by the rows that did
     // not fit, in one step: on disk there is always either the old list or
     // the new one. On failure the old file stays, false is returned and
-    // error says why.
+    // error holds the system's reason (none for a list that could not be
+    // read at start: see unreadable()).
     bool save(const DownloadList &list, QString *error = nullptr) const;
 
     // What the last load has to tell the user (rows not shown, a file that
-    // could not be read); empty when all went well.
-    QString loadNotice() const;
-    // The message for a save that failed with error, saying what is on disk.
-    QString saveFailureNotice(const QString &error) const;
+    // could not be read); nothing when all went well.
+    std::optional<ListNotice> loadNotice() const;
+    // A save that failed with error (the system's reason), and what is on
+    // disk after it.
+    ListNotice saveFailureNotice(const QString &error) const;
 
     // The file exists but could not be read: it is never written over.
     bool unreadable() const { return m_unreadable; }

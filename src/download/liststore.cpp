@@ -2,6 +2,7 @@
 #include "entrystatus.h"
 #include "filenames.h"
 #include "platform/platform.h"
+#include <QDir>
 #include <QSet>
 
 namespace vidrona {
@@ -19,9 +20,8 @@ void ListStore::LoadList()
 {
     m_listFile.load(m_list);
     // Rows not shown, or a file left alone: the user hears of it once, now.
-    const QString notice = m_listFile.loadNotice();
-    if (!notice.isEmpty())
-        emit this->notice(notice, QString(), m_listFile.unreadable() ? MsgCritical : MsgInformation);
+    if (const std::optional<ListNotice> told = m_listFile.loadNotice())
+        emit notice(*told);
     // A list that cannot be saved was just reported: saves stay quiet.
     m_saveFailureShown = m_listFile.unreadable();
     emit changed();
@@ -35,15 +35,9 @@ void ListStore::SaveList()
     } else if (!m_saveFailureShown) {
         // Said once until a save succeeds again.
         m_saveFailureShown = true;
-        emit notice(m_listFile.saveFailureNotice(error), QString(), MsgInformation);
+        emit notice(m_listFile.saveFailureNotice(error));
     }
     emit changed();
-}
-
-QString ListStore::addErrorText()
-{
-    return QStringLiteral("Please enter a valid file location.\r\n\r\n"
-                          "NOTE : make sure you only enter the file once, it cannot be added twice or more");
 }
 
 bool ListStore::Download(const QString &fileUrl)
@@ -78,7 +72,7 @@ bool ListStore::addRow(const QString &fileUrl, const QString &listedName)
     // file), an address already listed, or a full list.
     if (name.isEmpty() || !isListableUrl(fileUrl)
         || m_list.append(name, fileUrl, Status::Pending) == 0) {
-        emit notice(addErrorText(), QStringLiteral("Error"), MsgCritical);
+        emit notice(ListNotice{ListNotice::Kind::AddRefused, QDir::toNativeSeparators(m_listFile.path())});
         return false;
     }
     SaveList();

@@ -1,7 +1,7 @@
 #pragma once
 #include "downloadlist.h"
 #include "listfile.h"
-#include "desktop/messages.h"
+#include "listnotice.h"
 #include <QObject>
 
 namespace vidrona {
@@ -11,6 +11,7 @@ namespace vidrona {
 // queue and the resolvers are both handed this one object; neither knows
 // the other. It shows no box itself: what the user must hear of (a list
 // that cannot be read or saved, a refused address) goes out as notice(),
+// in data,
 // and its owner decides where it is shown.
 class ListStore : public QObject
 {
@@ -30,21 +31,18 @@ public:
     void LoadList();
     void SaveList();
     // Adds fileUrl to the list as a PENDING row and saves the list; a
-    // refused address gets the "Error" notice. True when the row was added.
+    // refused address gets the AddRefused notice. True when the row was added.
     bool Download(const QString &fileUrl);
     // The same for a file that comes with a name of its own; a name that
     // cannot be a file name is refused like a bad address.
     bool Download(const QString &fileUrl, const QString &fileName);
 
-    static QString addErrorText();
-
 signals:
     // After every load and save: the counters shown may have changed.
     void changed();
     void downloadFolderChanged(const QString &folder);
-    // Words for the user, with the box's title (empty: the program's name)
-    // and kind (MsgCritical, MsgInformation).
-    void notice(const QString &text, const QString &title, int kind);
+    // What the user must hear of, as data: the window words it.
+    void notice(const vidrona::ListNotice &notice);
 
 private:
     bool addRow(const QString &fileUrl, const QString &listedName);

@@ -7,6 +7,7 @@
 #include "download/service/downloadservice.h"
 #include "download/streams/qualitychoice.h"
 #include "support/recordingmessages.h"
+#include "ui/mainwindow/listtexts.h"
 #include "support/testenv.h"
 #include "ui/preferences/preferenceswindow.h"
 #include <QComboBox>
@@ -166,7 +167,8 @@ void TestSaveChoices::rowName()
     QFETCH(int, mp3Level);
     QTemporaryDir dir;
     test::RecordingMessages messages;
-    DownloadService service(dir.path(), dir.path(), &messages);
+    DownloadService service(dir.path(), dir.path());
+    sayListNotices(service, messages);
     service.load();
     service.apply({1, 8, 0, dir.path(), quality, mp3Level});
     QCOMPARE(service.settings().quality, quality);

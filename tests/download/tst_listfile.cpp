@@ -2,6 +2,7 @@
 #include "download/liststore.h"
 #include "platform/platform.h"
 #include "download/progress.h"
+#include "ui/mainwindow/listtexts.h"
 #include "ui/mainwindow/queuetexts.h"
 #include "support/recordingmessages.h"
 #include "support/smalldisk.h"
@@ -117,7 +118,8 @@ void TestListFile::garbageIsCountedAndKept()
     ListFile file(dir.path());
     file.load(list);
     QCOMPARE(list.count(), 1);
-    QVERIFY2(file.loadNotice().contains("could not be read as rows"), qPrintable(file.loadNotice()));
+    const QString told = listNoticeText(file.loadNotice().value());
+    QVERIFY2(told.contains("could not be read as rows"), qPrintable(told));
     list.append("b.flv", "http://h/b.flv", Status::Pending);
     QVERIFY(file.save(list));
     const QByteArray saved = test::readFile(dir.filePath("List"));
@@ -127,7 +129,7 @@ void TestListFile::garbageIsCountedAndKept()
     ListFile reread(dir.path());
     reread.load(again);
     QCOMPARE(again.count(), 2);
-    QCOMPARE(reread.loadNotice(), file.loadNotice());
+    QCOMPARE(listNoticeText(reread.loadNotice().value()), told);
     QVERIFY(test::readFile(dir.filePath("List")).size() >= garbage.size());
 }
 
@@ -206,7 +208,7 @@ void TestListFile::fullDiskKeepsWhatIsOnDisk()
     QVERIFY(!file.save(list, &error));
     QCOMPARE(QFile::exists(file.path()), !old.isEmpty());
     QCOMPARE(test::readFile(file.path()), old);
-    QVERIFY(file.saveFailureNotice(error).endsWith(says));
+    QVERIFY(listNoticeText(file.saveFailureNotice(error)).endsWith(says));
     QVERIFY2(error.contains("space", Qt::CaseInsensitive), qPrintable(error)); // the system's reason
 }
 
@@ -259,7 +261,7 @@ void TestListFile::rowsPastTheLimitStayInTheFile()
     test::RecordingMessages messages;
     ListStore store(dir.path());
     QObject::connect(&store, &ListStore::notice, &store, // the store shows no box: its owner does
-                     [&messages](const QString &text, const QString &title, int kind) { messages.show(text, title, kind); });
+                     [&messages](const ListNotice &n) { messages.show(listNoticeText(n), listNoticeTitle(n), listNoticeFlags(n)); });
     store.LoadList();
     QCOMPARE(store.list().count(), DownloadList::MaxRows);
     // "Clean", twice: the rows shown shrink, the others follow untouched.
@@ -285,7 +287,7 @@ void TestListFile::unreadableListIsNeverWrittenOver()
     test::RecordingMessages messages;
     ListStore store(dir.path());
     QObject::connect(&store, &ListStore::notice, &store, // the store shows no box: its owner does
-                     [&messages](const QString &text, const QString &title, int kind) { messages.show(text, title, kind); });
+                     [&messages](const ListNotice &n) { messages.show(listNoticeText(n), listNoticeTitle(n), listNoticeFlags(n)); });
     // Root reads any file: the load runs as the user "nobody".
     const bool asNobody = geteuid() == 0 && seteuid(65534) == 0;
     store.LoadList();

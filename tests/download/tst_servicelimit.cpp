@@ -35,7 +35,7 @@ struct LimitedService {
     LimitedService(int number, int rows)
     {
         writeRows(dir.path(), number, rows);
-        service = std::make_unique<DownloadService>(dir.path(), dir.path(), nullptr);
+        service = std::make_unique<DownloadService>(dir.path(), dir.path());
         service->load();
         service->setStallTimeout(20000);
         service->setRetryDelays({});

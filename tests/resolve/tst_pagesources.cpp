@@ -8,6 +8,7 @@
 #include "resolve/streamcheck.h"
 #include "resolve/videoprobe.h"
 #include "support/testenv.h"
+#include "ui/mainwindow/qualitytexts.h"
 #include <QtTest>
 #include <optional>
 
@@ -182,7 +183,7 @@ void TestPageSources::streamOffers()
     QCOMPARE(r.offer.subtitles, (QStringList{"en", "de"}));
     QCOMPARE(r.offer.qualities.at(4).language, "en");
     QVERIFY(r.offer.worthAsking());
-    QCOMPARE(streams::describeQuality(r.offer.qualities.at(index)), line);
+    QCOMPARE(describeQuality(r.offer.qualities.at(index)), line);
 }
 
 // A manifest offers its pictures and sounds as its reader keeps them, and

@@ -16,8 +16,7 @@
 
 namespace vidrona {
 
-DownloadService::DownloadService(const QString &listFolder, const QString &downloadFolder,
-                                 MessageService *messages, QObject *parent)
+DownloadService::DownloadService(const QString &listFolder, const QString &downloadFolder, QObject *parent)
     : QObject(parent)
     , m_store(new ListStore(listFolder, this, downloadFolder))
     , m_queue(new QueueRunner(m_store->list(), m_store->downloadFolder(), this))
@@ -53,11 +52,7 @@ DownloadService::DownloadService(const QString &listFolder, const QString &downl
     connect(m_store, &ListStore::changed, this,
             [this] { emit countsChanged(list().completedCount(), list().count()); });
     connect(m_store, &ListStore::downloadFolderChanged, this, &DownloadService::folderChanged);
-    // The list's notices go where the window said, at once (the user
-    // hears of an unreadable list before anything else happens).
-    if (messages)
-        connect(m_store, &ListStore::notice, this,
-                [messages](const QString &text, const QString &title, int kind) { messages->show(text, title, kind); });
+    connect(m_store, &ListStore::notice, this, &DownloadService::listNotice);
 }
 
 DownloadService::~DownloadService() = default;

@@ -1,6 +1,7 @@
 #pragma once
 #include "download/downloadlist.h"
 #include "download/filefetch.h"
+#include "download/listnotice.h"
 #include "net/failure.h"
 #include "rowextras.h"
 #include "rowprogress.h"
@@ -15,7 +16,6 @@ namespace vidrona {
 struct FetchJob;
 class BesideFetch;
 class ListStore;
-class MessageService;
 class QueueRunner;
 namespace sitevideo {
 class RowReader;
@@ -47,10 +47,10 @@ class DownloadService : public QObject
     Q_OBJECT
 public:
     // listFolder holds the list file "List"; downloadFolder (empty: the
-    // same folder) receives the files. messages: the list's own notices
-    // (a refused address, a list that cannot be read or saved).
-    DownloadService(const QString &listFolder, const QString &downloadFolder, MessageService *messages,
-                    QObject *parent = nullptr);
+    // same folder) receives the files. The list's own notices (a refused
+    // address, a list that cannot be read or saved) go out as listNotice():
+    // connect to it before load().
+    DownloadService(const QString &listFolder, const QString &downloadFolder, QObject *parent = nullptr);
     ~DownloadService() override;
 
     DownloadList &list();
@@ -144,6 +144,9 @@ signals:
     // Finished files of all rows, after every load, add, end and save.
     void countsChanged(int completed, int total);
     void folderChanged(const QString &folder);
+    // What the list has to tell the user, at once (an unreadable list is
+    // heard of before anything else happens).
+    void listNotice(const vidrona::ListNotice &notice);
 
 private:
     QStringList reservedNames(const QString &folder) const;

@@ -1,5 +1,4 @@
 #include "qualitychoice.h"
-#include <QLocale>
 #include <QStringList>
 #include <algorithm>
 
@@ -43,11 +42,6 @@ void readCodecs(Quality &q)
         else if (!c.isEmpty() && !isTextCodec(c))
             q.video = true;
     }
-}
-
-QString sizeText(qint64 bytes)
-{
-    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 
 } // namespace
@@ -147,28 +141,6 @@ QualityChoice choiceFor(const QList<Quality> &qualities, int index)
     if (takes() != index && q.bitrate > 0)
         choice.maxKbps = int(qMin<qint64>((q.bitrate + 999) / 1000, MaxKbps));
     return choice;
-}
-
-QString describeQuality(const Quality &q)
-{
-    QStringList parts;
-    if (q.width > 0 && q.height > 0)
-        parts << QStringLiteral("%1×%2").arg(q.width).arg(q.height);
-    else if (q.video && q.height > 0) // a site may tell the height alone
-        parts << QStringLiteral("%1p").arg(q.height);
-    else if (!q.video && q.sound)
-        parts << QStringLiteral("sound only");
-    if (q.frameRate > 0)
-        parts << QStringLiteral("%1 fps").arg(QLocale::c().toString(q.frameRate, 'g', 4));
-    if (!q.codecs.isEmpty())
-        parts << QString::fromLatin1(q.codecs);
-    if (q.bitrate > 0)
-        parts << (q.bitrate >= 1000000 ? QStringLiteral("%1 Mb/s").arg(QLocale::c().toString(q.bitrate / 1e6, 'f', 1))
-                                       : QStringLiteral("%1 kb/s").arg(q.bitrate / 1000));
-    bool about = false;
-    if (const qint64 bytes = q.size(&about); bytes >= 0)
-        parts << (about ? QStringLiteral("about ") : QString()) + sizeText(bytes);
-    return parts.join(QStringLiteral(", "));
 }
 
 QList<Quality> hlsQualities(const HlsMaster &master, double seconds)

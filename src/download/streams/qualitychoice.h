@@ -63,9 +63,6 @@ int chooseSound(const QList<Quality> &qualities, const QualityChoice &choice = {
 // height alone would take another.
 QualityChoice choiceFor(const QList<Quality> &qualities, int index);
 
-// "1280×720, 30 fps, avc1.64001f, 2.5 Mb/s, about 12.3 MB": what is known.
-QString describeQuality(const Quality &quality);
-
 // The qualities of a master's variants, in its order; seconds: the length
 // of the video, for the sizes (0 unknown).
 QList<Quality> hlsQualities(const HlsMaster &master, double seconds = 0);

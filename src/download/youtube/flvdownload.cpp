@@ -56,9 +56,9 @@ void FlvDownload::start(const QString &link, const QString &fileName, const QStr
     m_progressPending = false;
     m_lastShown.invalidate();
     m_phase = Phase::Waiting;
-    m_view->setStatusText(QStringLiteral("Downloading: ") + fileName);
+    m_view->showState(FlvState::Downloading, fileName);
     if (!m_inet->Execute(trimBlanks(link), m_path, m_named))
-        fail(m_inet->errorString());
+        failTransfer();
 }
 
 void FlvDownload::checkCancel()
@@ -103,7 +103,7 @@ void FlvDownload::afterWait(bool cancelled)
     m_name = cleanFileName(m_name);
     m_view->setFileName(m_name);
     if (!cancelled && m_inet->failed())
-        return fail(m_inet->errorString());
+        return failTransfer();
     const qint64 size = m_inet->bytesTotal();
     if (size < 0 && cancelled) {
         // Stopped before the answer's head came: nothing to size.
@@ -112,12 +112,11 @@ void FlvDownload::afterWait(bool cancelled)
         return;
     }
     if (size < 0)
-        return fail(QStringLiteral("The answer has no usable Content-Length."));
+        return fail({FlvFailure::Kind::NoLength});
     m_size = m_remaining = size;
-    m_view->setSizeText(sizeText(m_size));
+    m_view->showSize(m_size);
     if (!cancelled && m_named && m_inet->bytesReceived() < m_size)
-        return fail(QStringLiteral("The connection closed after %1 of %2 bytes.")
-                        .arg(m_inet->bytesReceived()).arg(m_size));
+        return fail({FlvFailure::Kind::ClosedEarly, {}, m_inet->bytesReceived(), m_size});
     if (placeFile())
         copySlice(); // a stop is seen by its first test
 }
@@ -130,7 +129,7 @@ void FlvDownload::afterWait(bool cancelled)
 bool FlvDownload::placeFile()
 {
     if (!m_named) {
-        fail(QStringLiteral("Bad file name: ") + QFileInfo(m_path).fileName());
+        fail({FlvFailure::Kind::BadName, {}, 0, 0, QFileInfo(m_path).fileName()});
         return false;
     }
     if (m_inet->failed() || m_inet->filePath() == m_path)
@@ -188,7 +187,7 @@ void FlvDownload::showDue(bool force)
 void FlvDownload::complete()
 {
     showDue(true);
-    m_view->setStatusText(QStringLiteral("File downloaded"));
+    m_view->showState(FlvState::Downloaded, m_name);
     m_view->enableDownload();
     end(Outcome::Downloaded);
 }
@@ -197,11 +196,16 @@ void FlvDownload::stopByUser()
 {
     showDue(true);
     m_inet->Cancel();
-    m_view->setStatusText(QStringLiteral("Video Download Stoped By User"));
+    m_view->showState(FlvState::Stopped, m_name);
     end(Outcome::Stopped);
 }
 
-void FlvDownload::fail(const QString &description)
+void FlvDownload::failTransfer()
+{
+    fail({FlvFailure::Kind::Transfer, m_inet->fault()});
+}
+
+void FlvDownload::fail(const FlvFailure &failure)
 {
     showDue(true);
     m_phase = Phase::Idle;
@@ -209,10 +213,10 @@ void FlvDownload::fail(const QString &description)
     m_inet->release();
     // The message box lets events run; the window may be gone after it.
     QPointer<FlvDownload> self(this);
-    m_view->showMessage(errorMessage(description, true));
+    m_view->showFailure(failure);
     if (!self)
         return;
-    m_view->setStatusText(QStringLiteral("Idle!"));
+    m_view->showState(FlvState::Idle, m_name);
     m_view->enableDownload();
     emit finished(Outcome::Failed);
 }

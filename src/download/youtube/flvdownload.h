@@ -1,4 +1,5 @@
 #pragma once
+#include "httptransfer.h"
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -6,8 +7,6 @@
 #include <QTimer>
 
 namespace vidrona::youtube {
-
-class HttpTransfer;
 
 // Removes the hidden ".vidrona-*.part" spools that older versions left in
 // folder when they crashed during a download.
@@ -20,19 +19,43 @@ struct FlvProgress {
     int percent = 0;
 };
 
+// What the status line says of the transfer; the window words it.
+enum class FlvState {
+    Downloading, // the file is asked for, under its title
+    Downloaded,  // the file is in place
+    Stopped,     // the user stopped it
+    Idle,        // it failed, and the window waits for the next try
+};
+
+// Why a download failed, as data; the window words it for its box.
+struct FlvFailure {
+    enum class Kind {
+        Transfer,    // the request failed: transfer says why
+        NoLength,    // the answer has no usable Content-Length
+        ClosedEarly, // the connection closed after received of size bytes
+        BadName,     // name is no name a file may take
+    };
+    Kind kind = Kind::Transfer;
+    TransferFault transfer;
+    qint64 received = 0;
+    qint64 size = 0;
+    QString name;
+};
+
 // What the transfer needs of its window (or of a test standing in for it).
+// It sends states, numbers and failures; the window makes the words.
 class FlvDownloadView
 {
 public:
     virtual ~FlvDownloadView() = default;
-    virtual void setStatusText(const QString &text) = 0;   // status bar, panel 1
-    virtual void setSizeText(const QString &text) = 0;     // the size label
+    virtual void showState(FlvState state, const QString &title) = 0; // status bar, panel 1
+    virtual void showSize(qint64 bytes) = 0;               // the size label
     virtual void showProgress(const FlvProgress &p) = 0;   // counters, percentage, bar, panel 2
     virtual void showArrival(int percent) = 0;             // while waiting: bar and panel 2 only
     virtual void setFileName(const QString &cleaned) = 0;  // the title, cleaned in place
     virtual bool useMp4() const = 0;
     virtual bool cancelRequested() const = 0;
-    virtual void showMessage(const QString &text) = 0;     // plain OK box, no title
+    virtual void showFailure(const FlvFailure &failure) = 0; // plain OK box, no title
     virtual void enableDownload() = 0;
 };
 
@@ -78,7 +101,8 @@ private:
     void step();
     void complete();
     void stopByUser();
-    void fail(const QString &description);
+    void fail(const FlvFailure &failure);
+    void failTransfer();
     void showDue(bool force);
     void end(Outcome outcome);
 

@@ -60,12 +60,13 @@ void HttpTransfer::setService(DownloadService *service)
 bool HttpTransfer::Execute(const QString &url, const QString &filePath, bool takeBody)
 {
     if (m_running) {
-        m_error = QStringLiteral("Still executing last request.");
+        m_fault = TransferFault{};
+        m_fault.busy = true;
         return false;
     }
     m_fetch->cancel();
     release();
-    m_error.clear();
+    m_fault = {};
     m_head = {};
     m_headersIn = false;
     m_complete = false;
@@ -144,7 +145,9 @@ void HttpTransfer::onFinished(const net::Failure &failure)
     m_arrivals.stop();
     m_received = m_fetch->bytesReceived();
     // A body left unread on purpose ends the request without a fault.
-    m_error = m_run->bodyRefused ? QString() : describe(failure);
+    m_fault = {};
+    if (!m_run->bodyRefused)
+        m_fault = TransferFault{false, failure, m_status, m_reason, StallTimeoutMs};
     m_complete = !failure.failed();
     if (failed()) {
         emit StateChanged(Error);
@@ -153,24 +156,6 @@ void HttpTransfer::onFinished(const net::Failure &failure)
         emit StateChanged(ResponseCompleted);
     }
     emit done();
-}
-
-// The window's own words for why a fetch failed.
-QString HttpTransfer::describe(const net::Failure &failure) const
-{
-    switch (failure.reason) {
-    case net::Reason::None: return QString();
-    case net::Reason::Cancelled: return QStringLiteral("Cancelled.");
-    case net::Reason::Stalled: return net::stalledText(StallTimeoutMs) + QLatin1Char('.');
-    case net::Reason::HttpError:
-        return QStringLiteral("The server answered %1 %2").arg(m_status).arg(QString::fromLatin1(m_reason));
-    case net::Reason::HeadTooLarge: return QStringLiteral("The answer's head is too large.");
-    case net::Reason::TooManyRedirects: return QStringLiteral("Too many redirects.");
-    case net::Reason::BrokenAnswer: return QStringLiteral("No answer came.");
-    case net::Reason::DiskFull:
-    case net::Reason::WriteFailed: return QStringLiteral("Cannot write the file: ") + failure.text;
-    default: return failure.text;
-    }
 }
 
 QByteArray HttpTransfer::GetChunk(qint64 max)

@@ -17,6 +17,16 @@ struct FetchJob;
 
 namespace vidrona::youtube {
 
+// Why the last request failed, as data: the window words it.
+struct TransferFault {
+    bool busy = false;     // a request still ran: nothing was asked
+    net::Failure failure;  // else the fetch's own failure
+    int status = 0;        // the last answer's status line, for HttpError
+    QByteArray reasonPhrase;
+    int stallTimeoutMs = 0; // for Stalled: how long no byte came
+    bool failed() const { return busy || failure.failed(); }
+};
+
 // The window's file transfer control: one GET at a time, fetched the way a
 // row of the queue is (download/service/besidefetch.h): the row's driver
 // thread, its tries, and the service's connections, speed limit and name
@@ -44,7 +54,7 @@ public:
 
     // Starts the request for url whose body becomes filePath; with
     // takeBody false only the head is read (the file is not to be
-    // written). False (see errorString) when one still runs.
+    // written). False (see fault) when one still runs.
     bool Execute(const QString &url, const QString &filePath, bool takeBody = true);
     bool StillExecuting() const { return m_running; }
     // The header's value, or the empty text; valid once the head arrived.
@@ -61,10 +71,9 @@ public:
     // Where the received file is: the path given to Execute, or the next
     // free name when a file the transfer did not write held that one.
     QString filePath() const { return m_path; }
-    bool failed() const { return !m_error.isEmpty(); }
-    QString errorString() const { return m_error; }
-    // The description that comes with the error state, ending with a line end.
-    QString stateDescription() const { return m_error + QStringLiteral("\r\n"); }
+    bool failed() const { return m_fault.failed(); }
+    // Why the last request failed (also what comes with the error state).
+    TransferFault fault() const { return m_fault; }
     // Bytes of the file so far, kept ones of an earlier fetch included.
     qint64 bytesReceived() const { return m_received; }
     // The file's full length as the answer names it (for the rest of a
@@ -86,7 +95,6 @@ private:
     void onHead(const HttpHead &head);
     void onFinished(const net::Failure &failure);
     void pollArrivals();
-    QString describe(const net::Failure &failure) const;
 
     QPointer<DownloadService> m_service;
     std::shared_ptr<Run> m_run;
@@ -102,7 +110,7 @@ private:
     qint64 m_total = -1;
     int m_status = 0;          // of the last answer, for the error text
     QByteArray m_reason;
-    QString m_error;
+    TransferFault m_fault;
     HttpHead m_head;
 };
 

@@ -1,4 +1,5 @@
 #include "qualitywindow.h"
+#include "qualitytexts.h"
 #include "ui/named.h"
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -86,7 +87,7 @@ QStringList QualityWindow::subtitles() const
 
 QString QualityWindow::lineOf(const streams::Quality &quality)
 {
-    QString line = streams::describeQuality(quality);
+    QString line = describeQuality(quality);
     if (line.isEmpty())
         line = quality.video ? QStringLiteral("picture of unknown size") : QStringLiteral("sound only");
     if (!quality.video && !quality.language.isEmpty())

@@ -1,6 +1,7 @@
-// The words of the YouTube window's status line: the transfer reports a
-// state code, the window says what it means.
+// The words of the YouTube window: the transfer reports state codes,
+// numbers and failures, the window says what they mean.
 #include "youtubetexts.h"
+#include "net/httpclient.h"
 
 namespace vidrona {
 
@@ -19,4 +20,76 @@ std::optional<QString> transferStateText(int state, const QString &title, const 
     }
 }
 
+QString downloadStateText(youtube::FlvState state, const QString &title)
+{
+    switch (state) {
+    case youtube::FlvState::Downloading: return QStringLiteral("Downloading: ") + title;
+    case youtube::FlvState::Downloaded: return QStringLiteral("File downloaded");
+    case youtube::FlvState::Stopped: return QStringLiteral("Video Download Stoped By User");
+    case youtube::FlvState::Idle: break;
+    }
+    return QStringLiteral("Idle!");
+}
+
+QString transferFaultText(const youtube::TransferFault &fault)
+{
+    if (fault.busy)
+        return QStringLiteral("Still executing last request.");
+    const net::Failure &f = fault.failure;
+    switch (f.reason) {
+    case net::Reason::None: return QString();
+    case net::Reason::Cancelled: return QStringLiteral("Cancelled.");
+    case net::Reason::Stalled: return net::stalledText(fault.stallTimeoutMs) + QLatin1Char('.');
+    case net::Reason::HttpError:
+        return QStringLiteral("The server answered %1 %2").arg(fault.status).arg(QString::fromLatin1(fault.reasonPhrase));
+    case net::Reason::HeadTooLarge: return QStringLiteral("The answer's head is too large.");
+    case net::Reason::TooManyRedirects: return QStringLiteral("Too many redirects.");
+    case net::Reason::BrokenAnswer: return QStringLiteral("No answer came.");
+    case net::Reason::DiskFull:
+    case net::Reason::WriteFailed: return QStringLiteral("Cannot write the file: ") + f.text;
+    default: return f.text;
+    }
+}
+
+QString downloadFailureText(const youtube::FlvFailure &failure)
+{
+    using Kind = youtube::FlvFailure::Kind;
+    switch (failure.kind) {
+    case Kind::Transfer: return transferFaultText(failure.transfer);
+    case Kind::NoLength: return QStringLiteral("The answer has no usable Content-Length.");
+    case Kind::ClosedEarly:
+        return QStringLiteral("The connection closed after %1 of %2 bytes.").arg(failure.received).arg(failure.size);
+    case Kind::BadName: break;
+    }
+    return QStringLiteral("Bad file name: ") + failure.name;
+}
+
 } // namespace vidrona
+
+namespace vidrona::youtube {
+
+QString sizeText(qint64 size, const QLocale &locale)
+{
+    // Worked out in whole numbers: size / 1000 has at most three decimals.
+    const bool negative = size < 0;
+    const quint64 magnitude = negative ? 0 - quint64(size) : quint64(size);
+    QString text = QString::number(magnitude / 1000);
+    QString fraction = QStringLiteral("%1").arg(magnitude % 1000, 3, 10, QLatin1Char('0'));
+    while (fraction.endsWith(u'0'))
+        fraction.chop(1);
+    if (!fraction.isEmpty())
+        text += locale.decimalPoint() + fraction;
+    if (negative)
+        text.prepend(locale.negativeSign());
+    return text + QStringLiteral(" Kb");
+}
+
+QString errorMessage(const QString &description, bool trailingLineEnd)
+{
+    QString text = QStringLiteral("Error: \r\n") + description + QStringLiteral(" Try Again..!");
+    if (trailingLineEnd)
+        text += QStringLiteral("\r\n");
+    return text;
+}
+
+} // namespace vidrona::youtube

@@ -1,7 +1,13 @@
 #pragma once
+#include "download/youtube/flvdownload.h"
+#include "download/youtube/httptransfer.h"
+#include <QLocale>
 #include <QString>
 #include <optional>
 
+// Every word of the YouTube window's transfer: its status line, its size
+// label and its error box. The transfer sends states, numbers and
+// failures only.
 namespace vidrona {
 
 // The YouTube window's status line for a state code of its transfer, or
@@ -9,4 +15,26 @@ namespace vidrona {
 // errorDescription ends with a line end, which the line leaves out.
 std::optional<QString> transferStateText(int state, const QString &title, const QString &errorDescription);
 
+// The status line for what the download says of itself; title is the
+// video's as the download started.
+QString downloadStateText(youtube::FlvState state, const QString &title);
+
+// Why the transfer's last request failed, in the window's own words.
+QString transferFaultText(const youtube::TransferFault &fault);
+
+// Why a download failed: what goes between the error box's "Error:" and
+// its "Try Again..!".
+QString downloadFailureText(const youtube::FlvFailure &failure);
+
 } // namespace vidrona
+
+namespace vidrona::youtube {
+
+// size / 1000 with as many decimals as it needs, the locale's decimal
+// separator, no grouping, followed by " Kb".
+QString sizeText(qint64 size, const QLocale &locale = QLocale());
+
+// The error trap's message; the transfer's own trap adds a line end.
+QString errorMessage(const QString &description, bool trailingLineEnd);
+
+} // namespace vidrona::youtube

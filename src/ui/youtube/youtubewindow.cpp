@@ -2,7 +2,6 @@
 #include "download/youtube/httptransfer.h"
 #include "resolve/youtube/pagefetch.h"
 #include "resolve/youtube/pageparse.h"
-#include "download/youtube/transfertext.h"
 #include "youtubetexts.h"
 #include <QClipboard>
 #include <QCloseEvent>
@@ -136,7 +135,7 @@ void YouTubeWindow::cancelClicked()
     downloadButton->setEnabled(true);
     if (pageFetch->busy()) {
         pageFetch->abort();
-        setStatusText(QStringLiteral("Video Download Stoped By User"));
+        setStatusText(downloadStateText(youtube::FlvState::Stopped, videoTitle));
     }
     m_download->checkCancel();
 }
@@ -155,7 +154,10 @@ void YouTubeWindow::closeEvent(QCloseEvent *event)
 
 void YouTubeWindow::transferStateChanged(int state)
 {
-    const auto text = transferStateText(state, videoTitle, transfer->stateDescription());
+    // The error state's description comes with a line end, as the status
+    // line's words expect it.
+    const QString description = transferFaultText(transfer->fault()) + QStringLiteral("\r\n");
+    const auto text = transferStateText(state, videoTitle, description);
     if (text)
         setStatusText(*text);
 }
@@ -173,7 +175,7 @@ void YouTubeWindow::onPage(bool ok, const QByteArray &body, const QString &error
     if (!ok) {
         showMessage(youtube::errorMessage(error, false));
         if (self)
-            endAttempt(QStringLiteral("Idle!"));
+            endAttempt(downloadStateText(youtube::FlvState::Idle, videoTitle));
         return;
     }
     const youtube::Quality quality = highMp4Option->isChecked()   ? youtube::Quality::HighMp4
@@ -207,9 +209,14 @@ void YouTubeWindow::setStatusText(const QString &text)
     statusPanel->setText(text);
 }
 
-void YouTubeWindow::setSizeText(const QString &text)
+void YouTubeWindow::showState(youtube::FlvState state, const QString &title)
 {
-    sizeLabel->setText(text);
+    setStatusText(downloadStateText(state, title));
+}
+
+void YouTubeWindow::showSize(qint64 bytes)
+{
+    sizeLabel->setText(youtube::sizeText(bytes));
 }
 
 void YouTubeWindow::showProgress(const youtube::FlvProgress &p)
@@ -245,6 +252,11 @@ bool YouTubeWindow::cancelRequested() const
 void YouTubeWindow::showMessage(const QString &text)
 {
     m_messages->show(text, QString(), MsgOkOnly);
+}
+
+void YouTubeWindow::showFailure(const youtube::FlvFailure &failure)
+{
+    showMessage(youtube::errorMessage(downloadFailureText(failure), true));
 }
 
 void YouTubeWindow::enableDownload()

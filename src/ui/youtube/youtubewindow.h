@@ -69,15 +69,19 @@ private:
     void setBarUnits(int units);
     void endAttempt(const QString &status);
 
-    // The transfer's view of the window.
-    void setStatusText(const QString &text) override;
-    void setSizeText(const QString &text) override;
+    void setStatusText(const QString &text);
+    void showMessage(const QString &text);
+
+    // The transfer's view of the window: it sends states, numbers and
+    // failures, the window words them.
+    void showState(youtube::FlvState state, const QString &title) override;
+    void showSize(qint64 bytes) override;
     void showProgress(const youtube::FlvProgress &p) override;
     void showArrival(int percent) override;
     void setFileName(const QString &cleaned) override;
     bool useMp4() const override;
     bool cancelRequested() const override;
-    void showMessage(const QString &text) override;
+    void showFailure(const youtube::FlvFailure &failure) override;
     void enableDownload() override;
 
     QString *m_cancelRequest;

@@ -163,7 +163,7 @@ void TestTagsFetch::switchedOff()
         QVERIFY(adding.add(url, QStringLiteral("Talk.mp4")));
         QVERIFY(adding.keepTags(url, talkTags("cover.jpg")));
     }
-    DownloadService service(folder, folder, nullptr);
+    DownloadService service(folder, folder);
     service.load();
     DownloadSettings settings = service.settings();
     settings.tags = on;

@@ -7,6 +7,7 @@
 #include "streamsite.h"
 #include "download/streams/qualitychoice.h"
 #include "support/testenv.h"
+#include "ui/mainwindow/qualitytexts.h"
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -75,8 +76,6 @@ private slots:
     }
     void rule_data();
     void rule();
-    void described_data();
-    void described();
     void sources_data();
     void sources();
     void keys_data();
@@ -148,22 +147,6 @@ void TestQualityChoice::rule()
     // Nothing as small as asked: the smallest picture, never none.
     QCOMPARE(chooseVideo(list.mid(0, 3), QualityChoice{480, false}), 2);
     QCOMPARE(chooseVideo(list.mid(3, 1), {}), -1);
-}
-
-void TestQualityChoice::described_data()
-{
-    QTest::addColumn<qint64>("bytes");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("size from the rate") << qint64(-1) << "1280×720, 29.97 fps, avc1.64001f, 2.5 Mb/s, about 18.8 MB";
-    QTest::newRow("size known") << qint64(5 << 20) << "1280×720, 29.97 fps, avc1.64001f, 2.5 Mb/s, 5.0 MB";
-}
-
-void TestQualityChoice::described()
-{
-    QFETCH(qint64, bytes);
-    QFETCH(QString, text);
-    const Quality q{true, false, 1280, 720, 29.97, "avc1.64001f", 2500000, bytes, 63, {}};
-    QCOMPARE(describeQuality(q), text);
 }
 
 // What a master's or a manifest's own words say of each quality.

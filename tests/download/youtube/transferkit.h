@@ -1,10 +1,12 @@
 #pragma once
 // What the transfer tests of the YouTube window share: a recording
-// stand-in for the window and the simulated site's addresses.
+// stand-in for the window, which words what it is sent as the window does,
+// and the simulated site's addresses.
 #include "download/engine/record.h"
 #include "download/keptbytes.h"
 #include "download/retries.h"
 #include "download/youtube/flvdownload.h"
+#include "ui/youtube/youtubetexts.h"
 #include "server.h"
 #include <QStringList>
 #include <memory>
@@ -21,8 +23,8 @@ struct RecordingView : FlvDownloadView {
     int cancelAfterChecks = -1; // >= 0: the stop is asked at that check
     mutable int checks = 0;
 
-    void setStatusText(const QString &t) override { statuses << t; }
-    void setSizeText(const QString &t) override { sizeText = t; }
+    void showState(FlvState state, const QString &title) override { statuses << downloadStateText(state, title); }
+    void showSize(qint64 bytes) override { sizeText = youtube::sizeText(bytes); }
     void showProgress(const FlvProgress &p) override { progress << p; }
     void showArrival(int percent) override { arrivals << percent; }
     void setFileName(const QString &n) override { fileName = n; }
@@ -31,7 +33,7 @@ struct RecordingView : FlvDownloadView {
     {
         return cancelAfterChecks >= 0 && ++checks > cancelAfterChecks;
     }
-    void showMessage(const QString &t) override { messages << t; }
+    void showFailure(const FlvFailure &f) override { messages << errorMessage(downloadFailureText(f), true); }
     void enableDownload() override { ++enabled; }
 };
 

@@ -1,6 +1,6 @@
-// The transfer's texts and numbers: file name, size, percentage, the
-// Content-Length and the error message (the status line's words per state
-// are the window's: tests/ui/youtube/tst_youtubetexts.cpp).
+// The transfer's names and numbers: file name, percentage and the
+// Content-Length (its words, the size label's and the error box's among
+// them, are the window's: tests/ui/youtube/tst_youtubetexts.cpp).
 #include "download/youtube/transfertext.h"
 #include "net/httphead.h"
 #include <QtTest>
@@ -13,13 +13,10 @@ class TestYouTubeText : public QObject
 private slots:
     void fileName_data();
     void fileName();
-    void size_data();
-    void size();
     void percent_data();
     void percent();
     void contentLength_data();
     void contentLength();
-    void errorText();
 };
 
 void TestYouTubeText::fileName_data()
@@ -39,31 +36,6 @@ void TestYouTubeText::fileName()
     QFETCH(QString, title);
     QFETCH(QString, name);
     QCOMPARE(cleanFileName(title), name);
-}
-
-void TestYouTubeText::size_data()
-{
-    QTest::addColumn<qint64>("bytes");
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("1500") << qint64(1500) << "C" << "1.5 Kb";
-    QTest::newRow("2000") << qint64(2000) << "C" << "2 Kb";
-    QTest::newRow("0") << qint64(0) << "C" << "0 Kb";
-    QTest::newRow("1") << qint64(1) << "C" << "0.001 Kb";
-    QTest::newRow("1024") << qint64(1024) << "C" << "1.024 Kb";
-    QTest::newRow("1010") << qint64(1010) << "C" << "1.01 Kb";
-    QTest::newRow("largest, no grouping") << qint64(2147483647) << "en_US" << "2147483.647 Kb";
-    QTest::newRow("3 GiB") << qint64(3221225472) << "en_US" << "3221225.472 Kb";
-    QTest::newRow("comma separator") << qint64(1500) << "de_DE" << "1,5 Kb";
-    QTest::newRow("comma, no grouping") << qint64(254321000) << "de_DE" << "254321 Kb";
-}
-
-void TestYouTubeText::size()
-{
-    QFETCH(qint64, bytes);
-    QFETCH(QString, locale);
-    QFETCH(QString, text);
-    QCOMPARE(sizeText(bytes, QLocale(locale)), text);
 }
 
 void TestYouTubeText::percent_data()
@@ -115,12 +87,6 @@ void TestYouTubeText::contentLength()
     QFETCH(QByteArray, header);
     QFETCH(qint64, value);
     QCOMPARE(vidrona::parseContentLength(header).value_or(-1), value);
-}
-
-void TestYouTubeText::errorText()
-{
-    QCOMPARE(errorMessage("Host not found", false), QString("Error: \r\nHost not found Try Again..!"));
-    QCOMPARE(errorMessage("Host not found", true), QString("Error: \r\nHost not found Try Again..!\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestYouTubeText)

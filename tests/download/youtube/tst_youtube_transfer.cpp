@@ -70,7 +70,7 @@ void TestYouTubeTransfer::interrupt(const QString &link, const QString &title, c
     // The file is tried again as a whole after a drop, as a row is; a
     // service that tries nothing again lets the first run end with it.
     QTemporaryDir listFolder;
-    DownloadService service(listFolder.path(), listFolder.path(), nullptr);
+    DownloadService service(listFolder.path(), listFolder.path());
     service.setRetryDelays({});
     HttpTransfer inet;
     inet.setService(&service);

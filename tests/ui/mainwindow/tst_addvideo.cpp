@@ -3,6 +3,7 @@
 // Google Video open their file in the browser; what is said when nothing
 // is found, and how the window goes on while a page comes.
 #include "addvideotest.h"
+#include "ui/mainwindow/listtexts.h"
 #include "ui/youtube/youtubeopener.h"
 #include "sites/samples.h"
 #include "ui/widgetmessages.h"
@@ -151,7 +152,7 @@ void TestAddVideo::nothingFoundAddsNothing_data()
     QTest::newRow("today, a server error") << "http://www.openclips.test/t/error" << "low"
                                            << "The server had an error (the server answered 503).";
 #ifdef Q_OS_WIN // elsewhere CON.mp4 is a name like any other
-    QTest::newRow("today, a name no file can have") << "http://dl.sharebox.test/t/device" << "low" << ListStore::addErrorText();
+    QTest::newRow("today, a name no file can have") << "http://dl.sharebox.test/t/device" << "low" << addRefusedText();
 #endif
     QTest::newRow("tvali, gzip bomb") << "http://tvali.ge/t/bomb" << "low"
                                       << notFetchedBecause("The page is larger than 8 MB."); // unpacked, past the bound
@@ -222,7 +223,7 @@ void TestAddVideo::nothingFoundAddsNothing()
     test::ctl<QPushButton>(*m_w, "addVideoButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(m_messages->calls.size(), 1, 20000); // today's web answers later
     QCOMPARE(m_messages->calls[0].text, message);
-    const bool refusedName = message == ListStore::addErrorText();
+    const bool refusedName = message == addRefusedText();
     if (message != notOpened + "file://proxy/etc/passwd") {
         QCOMPARE(m_messages->calls[0].title, refusedName ? QStringLiteral("Error") : QStringLiteral("Link Error..."));
         QCOMPARE(m_messages->calls[0].flags, int(refusedName ? MsgCritical : MsgInformation));

@@ -3,6 +3,7 @@
 // failure box, which holds nothing that is not on disk already.
 #include "download/service/downloadservice.h"
 #include "queuefixture.h"
+#include "ui/mainwindow/listtexts.h"
 #include "ui/mainwindow/queuetexts.h"
 #include "ui/widgetmessages.h"
 #include <QAbstractButton>
@@ -115,7 +116,8 @@ void TestDownloadService::signalsCarryFigures()
     web.server().on(test::Host, "/v/clip.flv", testweb::inTurn(answers));
     test::writeFile(dir.path(), "List", test::listOf({"clip.flv:PENDING"}));
     test::RecordingMessages notices;
-    DownloadService service(dir.path(), dir.path(), &notices);
+    DownloadService service(dir.path(), dir.path());
+    sayListNotices(service, notices);
     service.setStallTimeout(2000);
     service.setRetryDelays({30, 60, 90});
     Heard heard(service);
@@ -161,7 +163,8 @@ void TestDownloadService::cancelEndsAsCancelled()
     });
     test::writeFile(dir.path(), "List", test::listOf({"slow.flv:PENDING"}));
     test::RecordingMessages notices;
-    DownloadService service(dir.path(), dir.path(), &notices);
+    DownloadService service(dir.path(), dir.path());
+    sayListNotices(service, notices);
     Heard heard(service);
     service.load();
     service.start();
@@ -181,7 +184,8 @@ void TestDownloadService::addRemoveAndCleanCount()
     QTemporaryDir dir;
     test::writeFile(dir.path(), "List", test::listOf({"a.flv:COMPLETED", "b.flv:FAILED", "c.flv:PENDING"}));
     test::RecordingMessages notices;
-    DownloadService service(dir.path(), dir.path(), &notices);
+    DownloadService service(dir.path(), dir.path());
+    sayListNotices(service, notices);
     Heard heard(service);
     service.load();
     QVERIFY(service.add(fileAddress("d.flv")));

@@ -3,6 +3,7 @@
 // row that Start Download fetches; the names such files get; addresses as
 // people paste them; videos streamed in pieces, listed or refused.
 #include "addvideotest.h"
+#include "ui/mainwindow/listtexts.h"
 #include "download/filenames.h"
 #include "download/streams/streamlimits.h"
 #include "sites/samples.h"
@@ -182,7 +183,7 @@ void TestTodaysWeb::todaysWebDownloads()
 
     add->click(); // the same video again
     QTRY_COMPARE_WITH_TIMEOUT(m_messages->calls.size(), 1, 20000);
-    QCOMPARE(m_messages->calls[0].text, ListStore::addErrorText());
+    QCOMPARE(m_messages->calls[0].text, addRefusedText());
     QCOMPARE(test::storeOf(*m_w).list().count(), 1);
 }
 

@@ -8,6 +8,7 @@
 #include "download/youtube/httptransfer.h"
 #include "ui/youtube/youtubewindow.h"
 #include "ui/youtube/youtubeopener.h"
+#include "ui/youtube/youtubetexts.h"
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -306,7 +307,7 @@ void TestYouTubeWindow::transferFails()
     QFETCH(QString, query);
     QFETCH(int, fileAsked);
     QTemporaryDir listFolder;
-    DownloadService service(listFolder.path(), listFolder.path(), nullptr);
+    DownloadService service(listFolder.path(), listFolder.path());
     service.setRetryDelays({10, 20, 30});
     open()->useService(&service);
     QVERIFY(downloadFrom(watch(id)));
@@ -459,8 +460,9 @@ void TestYouTubeWindow::stateTexts()
     QVERIFY(m_w->transfer->Execute("http://youtube.com/get_video?video_id=none&t=x", m_dir->filePath("none.flv")));
     QTRY_VERIFY(!m_w->transfer->StillExecuting());
     QVERIFY(states.contains(QVariantList{11}));
-    QVERIFY(!m_w->transfer->errorString().isEmpty());
-    QCOMPARE(m_w->panelText(1), m_w->transfer->errorString()); // without its line end
+    const QString description = transferFaultText(m_w->transfer->fault());
+    QVERIFY(!description.isEmpty());
+    QCOMPARE(m_w->panelText(1), description); // without its line end
 }
 
 void TestYouTubeWindow::mainWindowShowsOneWindow()
