@@ -2,17 +2,10 @@
 // on the given port, the way the program does; the resume test kills it
 // with SIGKILL in the middle of a fetch.
 #include "download/service/downloadservice.h"
-#include "desktop/messages.h"
 #include <QCoreApplication>
 #include <QNetworkProxy>
 
 using namespace vidrona;
-
-namespace {
-struct SilentMessages : MessageService {
-    int show(const QString &, const QString &, int) override { return AnswerOk; }
-};
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -22,8 +15,7 @@ int main(int argc, char **argv)
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QNetworkProxy::setApplicationProxy(
         QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(atoi(argv[2]))));
-    SilentMessages messages;
-    DownloadService queue(folder, folder, &messages);
+    DownloadService queue(folder, folder); // its list's notices go unheard
     queue.load();
     QObject::connect(&queue, &DownloadService::runEnded, &app, &QCoreApplication::quit);
     queue.start();

@@ -8,6 +8,7 @@
 #include "download/service/downloadservice.h"
 #include "support/recordingmessages.h"
 #include "support/testenv.h"
+#include "ui/mainwindow/listtexts.h"
 #include "ui/mainwindow/queuewords.h"
 #include <QDir>
 #include <QtTest>
@@ -28,8 +29,9 @@ struct QueueRun {
     DownloadList &list;
     QueueWords words;
     explicit QueueRun(const QString &folder)
-        : queue(folder, folder, &listNotices), list(queue.list()), words(queue, messages)
+        : queue(folder, folder), list(queue.list()), words(queue, messages)
     {
+        sayListNotices(queue, listNotices);
         queue.load();
         queue.setStallTimeout(2000);
         queue.setRetryDelays({});
