@@ -8,6 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace vidrona;
+    using namespace vidrona::net;
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     HeadReader reader;
     qsizetype at = 0;

@@ -18,10 +18,10 @@ void write(const QString &path, const uint8_t *data, size_t size)
         f.write(reinterpret_cast<const char *>(data), qint64(size));
 }
 
-void checkSpans(const QList<vidrona::Span> &spans, qint64 whole)
+void checkSpans(const QList<vidrona::download::Span> &spans, qint64 whole)
 {
     qint64 end = -1;
-    for (const vidrona::Span &s : spans) {
+    for (const vidrona::download::Span &s : spans) {
         if (s.begin <= end || s.begin >= s.end || s.begin < 0 || (whole >= 0 && s.end > whole))
             std::abort();
         end = s.end;
@@ -35,12 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     using namespace vidrona;
     static QTemporaryDir dir(QStringLiteral("/dev/shm/fuzz-kept-XXXXXX"));
     const QString target = QDir(dir.path()).filePath(QStringLiteral("clip.flv"));
-    write(kept::bytesPath(target), data, size % 4096);
-    write(kept::recordPath(target), data, size);
+    write(download::kept::bytesPath(target), data, size % 4096);
+    write(download::kept::recordPath(target), data, size);
     qint64 keptLength = 0;
-    if (const auto record = kept::load(target, &keptLength))
+    if (const auto record = download::kept::load(target, &keptLength))
         checkSpans(record->done, record->total);
-    const streams::PieceFolder folder(QDir(dir.path()).filePath(QStringLiteral("clip.mp4")));
+    const download::streams::PieceFolder folder(QDir(dir.path()).filePath(QStringLiteral("clip.mp4")));
     QDir().mkpath(folder.path());
     write(QDir(folder.path()).filePath(QStringLiteral("record")), data, size);
     if (const auto record = folder.load())

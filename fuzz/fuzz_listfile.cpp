@@ -6,6 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace vidrona;
+    using namespace vidrona::download;
     DownloadList list;
     ListFile::parseInto(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)), list);
     DownloadList again;

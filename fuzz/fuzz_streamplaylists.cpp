@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    using namespace vidrona::streams;
+    using namespace vidrona::download::streams;
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const HlsPlaylist hls = readHlsPlaylist(bytes, QUrl("http://cdn.test/v/index.m3u8"));
     if ((hls.refusal != Refusal::None) == hls.why.isEmpty() || hls.media.pieces.size() > MaxPieces)

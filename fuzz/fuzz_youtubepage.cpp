@@ -5,7 +5,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    using namespace vidrona::youtube;
+    using namespace vidrona::resolve::youtube;
     const QByteArray page(reinterpret_cast<const char *>(data), qsizetype(size));
     for (const Quality q : {Quality::Low, Quality::HighMp4, Quality::HighFlv}) {
         const PageLookup found = lookUpPage(page, QStringLiteral("http://youtube.com/watch?v=x"), q);

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 using namespace vidrona;
+using namespace vidrona::download;
 
 int main(int argc, char **argv)
 {

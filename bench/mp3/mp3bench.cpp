@@ -15,7 +15,7 @@ int main(int argc, char **argv)
     }
     QElapsedTimer clock;
     clock.start();
-    const vidrona::sound::Mp3Result r = vidrona::sound::encodeMp3(args[1], args[2], args[3].toInt());
+    const vidrona::download::sound::Mp3Result r = vidrona::download::sound::encodeMp3(args[1], args[2], args[3].toInt());
     if (!r.ok) {
         std::fprintf(stderr, "%s\n", qPrintable(r.error));
         return 1;

@@ -16,14 +16,14 @@
 #include <cstdio>
 
 namespace {
-class PrintedMessages : public vidrona::MessageService
+class PrintedMessages : public vidrona::desktop::MessageService
 {
 public:
     int show(const QString &text, const QString &, int) override
     {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         ++count;
-        return vidrona::AnswerOk;
+        return vidrona::desktop::AnswerOk;
     }
     int count = 0;
 };
@@ -40,9 +40,9 @@ int main(int argc, char **argv)
     }
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     PrintedMessages messages;
-    const auto madeWindow = vidrona::createMainWindow(args[2], &messages);
-    vidrona::MainWindowView &window = *madeWindow;
-    auto &service = *window.findChild<vidrona::DownloadService *>();
+    const auto madeWindow = vidrona::app::createMainWindow(args[2], &messages);
+    vidrona::ui::mainwindow::MainWindowView &window = *madeWindow;
+    auto &service = *window.findChild<vidrona::download::service::DownloadService *>();
     auto &store = service.store();
     window.startUp();
     window.show();
@@ -65,15 +65,15 @@ int main(int argc, char **argv)
     double bodySeconds = 0;
     // The service reports a row's figures once more as soon as its body is
     // complete, before the file is synced and put in place.
-    QObject::connect(&service, &vidrona::DownloadService::rowProgressed, &app,
-                     [&](quint64, const vidrona::RowProgress &p) {
+    QObject::connect(&service, &vidrona::download::service::DownloadService::rowProgressed, &app,
+                     [&](quint64, const vidrona::download::service::RowProgress &p) {
         if (p.total > 0 && p.bytes == p.total && bodySeconds == 0)
             bodySeconds = clock.nsecsElapsed() / 1e9;
     });
-    QObject::connect(&service, &vidrona::DownloadService::runEnded, &app, [&] {
+    QObject::connect(&service, &vidrona::download::service::DownloadService::runEnded, &app, [&] {
         const double seconds = clock.nsecsElapsed() / 1e9;
         const bool ok = store.list().count() == 1
-                        && store.list().at(0).status == vidrona::Status::Completed;
+                        && store.list().at(0).status == vidrona::download::Status::Completed;
         std::printf("body_seconds %.3f\n", bodySeconds);
         std::printf("queue_seconds %.3f\nlongest_gap_ms %lld\nlongest_gap_at_ms %lld\nok %d\n",
                     seconds, static_cast<long long>(longestGapMs),

@@ -40,12 +40,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: rows_bench URL TARGET-FOLDER ROWS CONNECTIONS SIZE\n");
         return 2;
     }
-    vidrona::initFetching();
+    vidrona::download::initFetching();
     const int rows = atoi(argv[3]);
     const int connections = atoi(argv[4]);
     const qint64 size = QByteArray(argv[5]).toLongLong();
-    std::vector<vidrona::FetchJob> jobs(rows);
-    std::vector<vidrona::FetchShared> shared(rows);
+    std::vector<vidrona::download::FetchJob> jobs(rows);
+    std::vector<vidrona::download::FetchShared> shared(rows);
     std::atomic<int> ok{0}, running{rows};
     const int threadsBefore = entries("/proc/self/task");
     QElapsedTimer clock;
@@ -56,7 +56,7 @@ int main(int argc, char **argv)
         jobs[i].finalPath = QDir(QString::fromLocal8Bit(argv[2])).filePath(QStringLiteral("row%1.bin").arg(i));
         jobs[i].connections = connections;
         threads.emplace_back([&, i] {
-            ok += vidrona::runFetch(jobs[i], shared[i]).ok();
+            ok += vidrona::download::runFetch(jobs[i], shared[i]).ok();
             --running;
         });
     }

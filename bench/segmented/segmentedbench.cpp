@@ -15,15 +15,15 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: segmented_bench URL TARGET-FILE CONNECTIONS\n");
         return 2;
     }
-    vidrona::initFetching();
-    vidrona::FetchJob job;
+    vidrona::download::initFetching();
+    vidrona::download::FetchJob job;
     job.url = QUrl::fromEncoded(argv[1]);
     job.finalPath = QString::fromLocal8Bit(argv[2]);
     job.connections = atoi(argv[3]);
-    vidrona::FetchShared shared;
+    vidrona::download::FetchShared shared;
     QElapsedTimer clock;
     clock.start();
-    const vidrona::FetchResult result = vidrona::runFetch(job, shared);
+    const vidrona::download::FetchResult result = vidrona::download::runFetch(job, shared);
     std::printf("seconds %.3f\nok %d\n", clock.nsecsElapsed() / 1e9, int(result.ok()));
     if (!result.ok())
         std::fprintf(stderr, "failed: %s\n", qPrintable(result.failure.text));

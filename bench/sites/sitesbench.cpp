@@ -15,6 +15,8 @@
 int main(int argc, char **argv)
 {
     using namespace vidrona;
+    using namespace vidrona::download;
+    using namespace vidrona::download::service;
     QCoreApplication app(argc, argv);
     if (argc != 5) {
         std::fprintf(stderr, "usage: sites_bench PAGE-ADDRESS FOLDER YTDLP CONNECTIONS\n");

@@ -22,11 +22,11 @@
 
 namespace {
 
-struct PrintMessages : vidrona::MessageService {
+struct PrintMessages : vidrona::desktop::MessageService {
     int show(const QString &text, const QString &, int) override
     {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return vidrona::AnswerOk;
+        return vidrona::desktop::AnswerOk;
     }
 };
 
@@ -59,8 +59,8 @@ double throughWindow(const QString &folder, qint64 size, bool *ok, double *waitS
 {
     PrintMessages messages;
     QString cancel;
-    vidrona::YouTubeWindow::setClipboardText([] { return QString(); });
-    vidrona::YouTubeWindow w(&cancel, folder, &messages);
+    vidrona::ui::youtube::YouTubeWindow::setClipboardText([] { return QString(); });
+    vidrona::ui::youtube::YouTubeWindow w(&cancel, folder, &messages);
     w.startUp();
     w.show();
     const QString id = QStringLiteral("bytes-%1").arg(size);
@@ -72,8 +72,8 @@ double throughWindow(const QString &folder, qint64 size, bool *ok, double *waitS
     QTimer poll;
     // The wait ends with the completed response; the steps follow.
     *waitSeconds = -1;
-    QObject::connect(w.transfer, &vidrona::youtube::HttpTransfer::StateChanged, &loop, [&](int state) {
-        if (state == vidrona::youtube::HttpTransfer::ResponseCompleted)
+    QObject::connect(w.transfer, &vidrona::download::youtube::HttpTransfer::StateChanged, &loop, [&](int state) {
+        if (state == vidrona::download::youtube::HttpTransfer::ResponseCompleted)
             *waitSeconds = t.nsecsElapsed() / 1e9;
     });
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -85,7 +85,7 @@ double throughWindow(const QString &folder, qint64 size, bool *ok, double *waitS
     const double seconds = t.nsecsElapsed() / 1e9;
     // The counters end on the whole size, past 32 bits too.
     *ok = w.panelText(1) == QStringLiteral("File downloaded") && w.savedLabel->text() == QString::number(size)
-          && w.remainingLabel->text() == QStringLiteral("0") && w.sizeLabel->text() == vidrona::youtube::sizeText(size)
+          && w.remainingLabel->text() == QStringLiteral("0") && w.sizeLabel->text() == vidrona::ui::youtube::sizeText(size)
           && matches(QDir(folder).filePath(QStringLiteral("Video %1.flv").arg(id)), size);
     if (!*ok)
         std::fprintf(stderr, "window shows: %s, %s saved, %s left, size %s\n", qPrintable(w.panelText(1)),

@@ -24,9 +24,9 @@ QStringList argumentsOf(int argc, char **argv)
 
 // --help, --version and mistakes are answered here, before the
 // application object exists, so they need no display.
-int answerWithoutWindow(const vidrona::CommandLine &line)
+int answerWithoutWindow(const vidrona::desktop::CommandLine &line)
 {
-    const bool failed = line.action == vidrona::CommandLine::FailAndExit;
+    const bool failed = line.action == vidrona::desktop::CommandLine::FailAndExit;
     std::fputs(line.text.toLocal8Bit().constData(), failed ? stderr : stdout);
     return failed ? 1 : 0;
 }
@@ -37,8 +37,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Vidrona"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VIDRONA_VERSION));
-    const vidrona::CommandLine early = vidrona::parseCommandLine(argumentsOf(argc, argv));
-    if (early.action != vidrona::CommandLine::Run)
+    const vidrona::desktop::CommandLine early = vidrona::desktop::parseCommandLine(argumentsOf(argc, argv));
+    if (early.action != vidrona::desktop::CommandLine::Run)
         return answerWithoutWindow(early);
 
     QApplication app(argc, argv);
@@ -50,31 +50,31 @@ int main(int argc, char **argv)
 
     // Read again from the application, which has taken its own options
     // out and, on Windows, knows the full Unicode command line.
-    const QStringList addresses = vidrona::parseCommandLine(QApplication::arguments()).addresses;
-    const vidrona::Folders folders = vidrona::chooseFolders(QApplication::applicationDirPath());
-    vidrona::ListOwner owner;
+    const QStringList addresses = vidrona::desktop::parseCommandLine(QApplication::arguments()).addresses;
+    const vidrona::desktop::Folders folders = vidrona::desktop::chooseFolders(QApplication::applicationDirPath());
+    vidrona::desktop::ListOwner owner;
     switch (owner.claim(folders.list, addresses)) {
-    case vidrona::ListOwner::Claim::HandedOver: return 0; // the window that has this list took the addresses
-    case vidrona::ListOwner::Claim::OwnedElsewhere: return 1; // said on standard error
-    case vidrona::ListOwner::Claim::Owner:
-    case vidrona::ListOwner::Claim::Alone: break;
+    case vidrona::desktop::ListOwner::Claim::HandedOver: return 0; // the window that has this list took the addresses
+    case vidrona::desktop::ListOwner::Claim::OwnedElsewhere: return 1; // said on standard error
+    case vidrona::desktop::ListOwner::Claim::Owner:
+    case vidrona::desktop::ListOwner::Claim::Alone: break;
     }
 
-    vidrona::WidgetMessageService messages;
-    vidrona::DesktopBus desktop(QDBusConnection::sessionBus(), QStringLiteral(VIDRONA_APP_ID));
-    const auto window = vidrona::createMainWindow(folders, &messages, &desktop);
-    QObject::connect(&owner, &vidrona::ListOwner::handedOver, window.get(), [&window](const QStringList &more) {
-        vidrona::bringToFront(*window);
-        vidrona::addVideos(*window, more);
+    vidrona::ui::WidgetMessageService messages;
+    vidrona::desktop::DesktopBus desktop(QDBusConnection::sessionBus(), QStringLiteral(VIDRONA_APP_ID));
+    const auto window = vidrona::app::createMainWindow(folders, &messages, &desktop);
+    QObject::connect(&owner, &vidrona::desktop::ListOwner::handedOver, window.get(), [&window](const QStringList &more) {
+        vidrona::app::bringToFront(*window);
+        vidrona::app::addVideos(*window, more);
     });
-    QObject::connect(&owner, &vidrona::ListOwner::handedOverWithExtras, window.get(),
-                     [&window](const QList<vidrona::HandedAddress> &more) {
-        vidrona::bringToFront(*window);
-        vidrona::addVideos(*window, more);
+    QObject::connect(&owner, &vidrona::desktop::ListOwner::handedOverWithExtras, window.get(),
+                     [&window](const QList<vidrona::desktop::HandedAddress> &more) {
+        vidrona::app::bringToFront(*window);
+        vidrona::app::addVideos(*window, more);
     });
     window->startUp();
     window->show();
     if (!addresses.isEmpty())
-        QTimer::singleShot(0, window.get(), [&window, addresses] { vidrona::addVideos(*window, addresses); });
+        QTimer::singleShot(0, window.get(), [&window, addresses] { vidrona::app::addVideos(*window, addresses); });
     return app.exec();
 }

@@ -32,7 +32,27 @@
 #include <QTimer>
 #include <QTreeView>
 
-namespace vidrona {
+namespace vidrona::app {
+
+using desktop::DesktopBus;
+using desktop::Folders;
+using desktop::HandedAddress;
+using desktop::MessageService;
+using desktop::OpenFolder;
+using desktop::PreferenceStore;
+using desktop::Preferences;
+using download::ListStore;
+using download::service::DownloadService;
+using ui::mainwindow::AddVideoPanel;
+using ui::mainwindow::DropReceiver;
+using ui::mainwindow::LinksPanel;
+using ui::mainwindow::MainWindowView;
+using ui::mainwindow::QueuePanel;
+using ui::mainwindow::endedText;
+using ui::mainwindow::sayListNotices;
+using ui::mainwindow::showDownloadFolder;
+using ui::preferences::PreferencesWindow;
+using ui::youtube::YouTubeOpener;
 
 namespace {
 
@@ -164,7 +184,7 @@ std::unique_ptr<MainWindowView> createMainWindow(const Folders &folders, Message
     });
     AddVideoPanel *addVideo = attachAddVideo(w, *service, *messages, youTube);
     LinksPanel *links = attachLinks(w, *messages);
-    auto *help = new messagebox::HelpPanel(control<QPushButton>(w, "helpButton"),
+    auto *help = new ui::messagebox::HelpPanel(control<QPushButton>(w, "helpButton"),
                                            control<QPushButton>(w, "aboutButton"), &w);
 
     // Start-up order: the list and the question whether to go on, the
@@ -172,9 +192,9 @@ std::unique_ptr<MainWindowView> createMainWindow(const Folders &folders, Message
     QObject::connect(&w, &MainWindowView::loading, queue, &QueuePanel::startUp);
     QObject::connect(&w, &MainWindowView::loading, links, &LinksPanel::startUp);
     QObject::connect(&w, &MainWindowView::loading, addVideo, &AddVideoPanel::startUp);
-    QObject::connect(&w, &MainWindowView::loading, help, &messagebox::HelpPanel::startUp);
+    QObject::connect(&w, &MainWindowView::loading, help, &ui::messagebox::HelpPanel::startUp);
     QObject::connect(&w, &MainWindowView::unloading, queue, &QueuePanel::shutDown);
-    QObject::connect(&w, &MainWindowView::unloading, help, &messagebox::HelpPanel::shutDown);
+    QObject::connect(&w, &MainWindowView::unloading, help, &ui::messagebox::HelpPanel::shutDown);
     return window;
 }
 
@@ -200,4 +220,4 @@ void bringToFront(MainWindowView &window)
     window.activateWindow();
 }
 
-} // namespace vidrona
+} // namespace vidrona::app

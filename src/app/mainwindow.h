@@ -5,11 +5,21 @@
 #include <QStringList>
 #include <memory>
 
-namespace vidrona {
-
+namespace vidrona::desktop {
 class DesktopBus;
-class MainWindowView;
 class MessageService;
+}
+namespace vidrona::ui::mainwindow {
+class MainWindowView;
+}
+
+namespace vidrona::app {
+
+using desktop::DesktopBus;
+using desktop::Folders;
+using desktop::HandedAddress;
+using desktop::MessageService;
+using ui::mainwindow::MainWindowView;
 
 // The main window as the program runs it: the controls of MainWindowView with
 // each subsystem's panel attached. programFolder holds the list file and
@@ -34,4 +44,4 @@ void addVideos(MainWindowView &window, const QStringList &addresses);
 // The same, each row an address becomes carrying its extras.
 void addVideos(MainWindowView &window, const QList<HandedAddress> &addresses);
 
-} // namespace vidrona
+} // namespace vidrona::app

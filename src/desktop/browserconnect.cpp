@@ -6,7 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace vidrona::browserhost {
+namespace vidrona::desktop::browserhost {
 
 namespace {
 
@@ -59,4 +59,4 @@ Connected connectBrowsers(const QString &hostPath, const QString &home)
     return out;
 }
 
-} // namespace vidrona::browserhost
+} // namespace vidrona::desktop::browserhost

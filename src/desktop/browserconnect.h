@@ -5,7 +5,7 @@
 
 // Where the browsers of one user look for the native messaging host, and
 // the manifests that name it: a portable copy connects itself per user.
-namespace vidrona::browserhost {
+namespace vidrona::desktop::browserhost {
 
 // The manifest for Chromium-based browsers (allowed_origins) or Firefox
 // (allowed_extensions), naming the host at hostPath.
@@ -22,4 +22,4 @@ struct Connected {
 // Writes the manifests into each of those folders, made when missing.
 Connected connectBrowsers(const QString &hostPath, const QString &home);
 
-} // namespace vidrona::browserhost
+} // namespace vidrona::desktop::browserhost

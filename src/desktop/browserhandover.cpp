@@ -5,7 +5,7 @@
 #include <QThread>
 #include "platform/hoststdio.h"
 
-namespace vidrona::browserhost {
+namespace vidrona::desktop::browserhost {
 
 namespace {
 
@@ -84,4 +84,4 @@ int serve(const QStringList &arguments, int inFd, int outFd, const QString &list
     return added ? 0 : 1;
 }
 
-} // namespace vidrona::browserhost
+} // namespace vidrona::desktop::browserhost

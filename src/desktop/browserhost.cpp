@@ -3,7 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace vidrona::browserhost {
+namespace vidrona::desktop::browserhost {
 
 namespace {
 
@@ -91,4 +91,4 @@ QByteArray answer(int added, const QString &error)
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-} // namespace vidrona::browserhost
+} // namespace vidrona::desktop::browserhost

@@ -11,7 +11,7 @@
 // browser starts it with the caller's identity as arguments and speaks to
 // it on standard input and output: a 4-byte length in the machine's own
 // byte order, then that many bytes of JSON, each way.
-namespace vidrona::browserhost {
+namespace vidrona::desktop::browserhost {
 
 inline constexpr qint64 MaxMessageBytes = 1 << 20;
 inline constexpr int MaxAddresses = 1000;
@@ -55,9 +55,9 @@ Request parseRequest(const QByteArray &json);
 // {"ok":false,"error":"..."}.
 QByteArray answer(int added, const QString &error = QString());
 
-} // namespace vidrona::browserhost
+} // namespace vidrona::desktop::browserhost
 
-namespace vidrona::browserhost {
+namespace vidrona::desktop::browserhost {
 
 // Hands the addresses to the window that has the list in listFolder,
 // starting program (without addresses) when none runs, before the
@@ -69,4 +69,4 @@ bool handToWindow(const QList<HandedAddress> &addresses, const QString &listFold
 // handed over, the answer framed on outFd. The exit code: 0 when added.
 int serve(const QStringList &arguments, int inFd, int outFd, const QString &listFolder, const QString &program);
 
-} // namespace vidrona::browserhost
+} // namespace vidrona::desktop::browserhost

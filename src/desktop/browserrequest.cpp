@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <cmath>
 
-namespace vidrona::browserhost {
+namespace vidrona::desktop::browserhost {
 
 namespace {
 
@@ -108,4 +108,4 @@ Request parseRequest(const QByteArray &json)
     return out;
 }
 
-} // namespace vidrona::browserhost
+} // namespace vidrona::desktop::browserhost

@@ -2,7 +2,7 @@
 #include "buildinfo.h"
 #include <QCommandLineParser>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 namespace {
 
@@ -63,4 +63,4 @@ CommandLine parseCommandLine(const QStringList &arguments)
     return line;
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -2,7 +2,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 // What the command line asks for. Help and version are answered before
 // any window exists, so they work without a display.
@@ -17,4 +17,4 @@ struct CommandLine
 // arguments: the program's name first, as in argv.
 CommandLine parseCommandLine(const QStringList &arguments);
 
-} // namespace vidrona
+} // namespace vidrona::desktop

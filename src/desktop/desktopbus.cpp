@@ -4,7 +4,7 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 namespace {
 const QString Service = QStringLiteral("org.freedesktop.Notifications");
@@ -116,4 +116,4 @@ void DesktopBus::sendProgress(qint64 count, double fraction, bool visible)
     m_bus.send(update);
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QTimer>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 // What the desktop hears from the program over the session bus: a
 // notification when downloads end, and the running count and overall
@@ -60,4 +60,4 @@ private:
     double m_lastFraction = -1;
 };
 
-} // namespace vidrona
+} // namespace vidrona::desktop

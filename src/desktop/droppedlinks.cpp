@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-namespace vidrona::dropped {
+namespace vidrona::desktop::dropped {
 
 namespace {
 
@@ -67,4 +67,4 @@ QStringList addressesInText(const QString &text)
     return out;
 }
 
-} // namespace vidrona::dropped
+} // namespace vidrona::desktop::dropped

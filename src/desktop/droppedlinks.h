@@ -3,7 +3,7 @@
 
 class QMimeData;
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 // What a drop onto the window brings: links (a browser's address, a
 // dragged link), plain text holding web addresses, and link files (a
@@ -26,4 +26,4 @@ QStringList addresses(const QMimeData &data);
 QStringList addressesInText(const QString &text);
 
 } // namespace dropped
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -1,7 +1,7 @@
 #include "filetagskey.h"
 #include "initext.h"
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 namespace {
 const QString TagsKey = QStringLiteral("tags");
@@ -19,4 +19,4 @@ void writeFileTags(IniText &ini, bool on)
     ini.setValue(TagsKey, on ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QStandardPaths>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 Folders chooseFolders(const QString &programFolder)
 {
@@ -23,4 +23,4 @@ Folders chooseFolders(const QString &programFolder)
     return folders;
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 // Where the list file and the fetched files live.
 struct Folders
@@ -18,4 +18,4 @@ struct Folders
 // both are created when missing. Needs the application name to be set.
 Folders chooseFolders(const QString &programFolder);
 
-} // namespace vidrona
+} // namespace vidrona::desktop

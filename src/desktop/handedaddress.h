@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 // What a browser handed over with an address: head lines for every
 // request of the row (its Referer, its User-Agent) and the cookies the
@@ -36,4 +36,4 @@ struct HandedAddress {
 // A tab's title is at most this long when it is handed over.
 inline constexpr int MaxTitleChars = 400;
 
-} // namespace vidrona
+} // namespace vidrona::desktop

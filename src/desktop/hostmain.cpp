@@ -13,9 +13,9 @@ int main(int argc, char **argv)
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     const QString here = QCoreApplication::applicationDirPath();
-    const vidrona::Folders folders = vidrona::chooseFolders(here);
+    const vidrona::desktop::Folders folders = vidrona::desktop::chooseFolders(here);
     // The browsers' framing is binary: no text mode may change a byte.
     const vidrona::platform::Stdio stdio = vidrona::platform::binaryStdio();
-    return vidrona::browserhost::serve(arguments, stdio.in, stdio.out, folders.list,
+    return vidrona::desktop::browserhost::serve(arguments, stdio.in, stdio.out, folders.list,
                                        vidrona::platform::programIn(here, QStringLiteral("vidrona")));
 }

@@ -1,6 +1,6 @@
 #include "initext.h"
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 namespace {
 
@@ -194,4 +194,4 @@ QByteArray IniText::escaped(const QString &value)
     return quote ? '"' + out + '"' : out;
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 // The text of a settings file in the INI layout Qt's settings class
 // writes ("[General]", key=value, quoted and escaped values), read from
@@ -35,4 +35,4 @@ private:
     QByteArray m_lineEnd = "\n";
 };
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <cstdio>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 namespace {
 
@@ -258,4 +258,4 @@ void ListOwner::read(QLocalSocket *socket)
         emit handedOver(addresses);
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

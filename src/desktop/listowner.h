@@ -8,7 +8,7 @@
 class QLocalServer;
 class QLocalSocket;
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 // One window per list: the first copy that opens a list folder owns it
 // and listens on a local socket named for that folder, in a folder only
@@ -80,7 +80,7 @@ signals:
     // addresses in order.
     void handedOver(const QStringList &addresses);
     // The same with their extras; emitted instead when any address has some.
-    void handedOverWithExtras(const QList<vidrona::HandedAddress> &addresses);
+    void handedOverWithExtras(const QList<vidrona::desktop::HandedAddress> &addresses);
 
 private:
     enum class Bound { Listening, Occupied, Failed };
@@ -94,4 +94,4 @@ private:
     platform::FolderLock m_listLock;
 };
 
-} // namespace vidrona
+} // namespace vidrona::desktop

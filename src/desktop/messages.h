@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 // Flag values of the standard message box, as the program passes them.
 enum MessageFlags : int {
@@ -29,4 +29,4 @@ public:
     virtual int show(const QString &text, const QString &title, int flags) = 0;
 };
 
-} // namespace vidrona
+} // namespace vidrona::desktop

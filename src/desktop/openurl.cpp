@@ -2,7 +2,7 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 namespace {
 
@@ -52,4 +52,4 @@ bool OpenFolder(const QString &folder)
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

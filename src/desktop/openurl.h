@@ -2,7 +2,7 @@
 #include "desktop/messages.h"
 #include <QString>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 // True for an http or https address with a host and no control character:
 // the only kind the program hands to the browser.
@@ -21,4 +21,4 @@ bool OpenFile(const QString &path);
 // address, as a file: address). Returns whether it was handed on.
 bool OpenFolder(const QString &folder);
 
-} // namespace vidrona
+} // namespace vidrona::desktop

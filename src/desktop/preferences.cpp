@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 namespace {
 
@@ -106,4 +106,4 @@ bool PreferenceStore::save(const Preferences &preferences) const
     return platform::writeFileSafely(m_path, ini.bytes());
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -5,7 +5,7 @@
 #include "filetagskey.h"
 #include <QString>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 // What the user sets in the Preferences window.
 struct Preferences {
@@ -53,4 +53,4 @@ private:
     QString m_path;
 };
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -2,7 +2,7 @@
 #include "initext.h"
 #include "subtitlekeys.h"
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 namespace {
 const QString QualityKey = QStringLiteral("quality");
@@ -44,4 +44,4 @@ void writeSaveChoices(IniText &ini, const SaveChoices &choices)
     writeSubtitleKeys(ini, choices.subtitles, choices.subtitlesInside);
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

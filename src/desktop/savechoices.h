@@ -10,7 +10,7 @@
 //   mp3Quality = 0 ... 4          (LAME's V level of that MP3: 0 the best)
 // ask: a window lists the qualities when a video comes in several;
 // and the subtitles (subtitlekeys.h).
-namespace vidrona {
+namespace vidrona::desktop {
 
 class IniText;
 
@@ -30,4 +30,4 @@ struct SaveChoices {
 SaveChoices readSaveChoices(const IniText &ini);
 void writeSaveChoices(IniText &ini, const SaveChoices &choices);
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -2,7 +2,7 @@
 #include "initext.h"
 #include <QRegularExpression>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 namespace {
 const QString SubtitlesKey = QStringLiteral("subtitles");
@@ -35,4 +35,4 @@ void writeSubtitleKeys(IniText &ini, const QStringList &languages, bool inside)
     ini.setValue(InsideKey, inside ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -6,7 +6,7 @@
 // keys a person may edit:
 //   subtitles = none | en, de     (languages, in the order asked)
 //   subtitlesInside = true | false (into the video file, or .srt beside it)
-namespace vidrona {
+namespace vidrona::desktop {
 
 class IniText;
 
@@ -21,4 +21,4 @@ QStringList subtitleLanguages(const QString &text);
 void readSubtitleKeys(const IniText &ini, QStringList *languages, bool *inside);
 void writeSubtitleKeys(IniText &ini, const QStringList &languages, bool inside);
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -1,7 +1,7 @@
 #include "ytdlpkeys.h"
 #include "initext.h"
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 namespace {
 const QString ProgramKey = QStringLiteral("ytdlpProgram");
@@ -30,4 +30,4 @@ void writeYtDlpPreferences(IniText &ini, const YtDlpPreferences &p)
     ini.setValue(CookiesKey, p.cookiesBrowser);
 }
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -2,7 +2,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace vidrona {
+namespace vidrona::desktop {
 
 class IniText;
 
@@ -19,4 +19,4 @@ QStringList cookieBrowsers();
 YtDlpPreferences readYtDlpPreferences(const IniText &ini);
 void writeYtDlpPreferences(IniText &ini, const YtDlpPreferences &p);
 
-} // namespace vidrona
+} // namespace vidrona::desktop

@@ -1,7 +1,10 @@
 #include "answerhead.h"
 #include "net/httpclient.h"
 
-namespace vidrona::answer {
+namespace vidrona::download::answer {
+
+using net::HttpHead;
+using net::parseContentLength;
 
 kept::AnswerHead of(const HttpHead &head, const QUrl &url)
 {
@@ -44,4 +47,4 @@ net::Failure stalled(int stallTimeoutMs)
     return net::fail(net::Reason::Stalled, net::stalledText(stallTimeoutMs));
 }
 
-} // namespace vidrona::answer
+} // namespace vidrona::download::answer

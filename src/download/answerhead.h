@@ -5,7 +5,9 @@
 #include <QUrl>
 
 // How a file fetch reads the head of an answer, for every connection of it.
-namespace vidrona::answer {
+namespace vidrona::download::answer {
+
+using net::HttpHead;
 
 // What resuming cares about in head, which came from url.
 kept::AnswerHead of(const HttpHead &head, const QUrl &url);
@@ -24,4 +26,4 @@ net::Failure statusFailure(const HttpHead &head);
 // No byte came for the stall time.
 net::Failure stalled(int stallTimeoutMs);
 
-} // namespace vidrona::answer
+} // namespace vidrona::download::answer

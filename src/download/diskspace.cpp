@@ -1,7 +1,7 @@
 #include "diskspace.h"
 #include <QStorageInfo>
 
-namespace vidrona::diskspace {
+namespace vidrona::download::diskspace {
 
 QString decimalSize(qint64 bytes)
 {
@@ -30,4 +30,4 @@ std::optional<net::Failure> check(const QString &folder, qint64 needed)
                                                .arg(decimalSize(needed), decimalSize(free)));
 }
 
-} // namespace vidrona::diskspace
+} // namespace vidrona::download::diskspace

@@ -1,6 +1,6 @@
 #include "downloadlist.h"
 
-namespace vidrona {
+namespace vidrona::download {
 
 int DownloadList::rowOfId(quint64 id) const
 {
@@ -190,4 +190,4 @@ Status fromWord(const QString &word)
 }
 
 } // namespace status
-} // namespace vidrona
+} // namespace vidrona::download

@@ -6,7 +6,7 @@
 #include <QString>
 #include <functional>
 
-namespace vidrona {
+namespace vidrona::download {
 
 // One row of the download list. The file URL is the row's key; the id is
 // an identity that survives other rows being removed, so a transfer can
@@ -73,4 +73,4 @@ private:
     quint64 m_nextId = 1;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download

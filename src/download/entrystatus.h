@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-namespace vidrona {
+namespace vidrona::download {
 
 // What a download row is doing. The list file keeps it as an upper-case
 // word; a word read from the file that is none of these is Unknown, and
@@ -26,4 +26,4 @@ inline bool isFinished(Status s) { return s == Status::Completed || s == Status:
 inline bool isToBeFetched(Status s) { return s == Status::Pending || s == Status::Canceled || s == Status::Failed; }
 
 } // namespace status
-} // namespace vidrona
+} // namespace vidrona::download

@@ -10,11 +10,13 @@
 #include <functional>
 #include <memory>
 
-namespace vidrona {
-
-namespace net {
+namespace vidrona::net {
 class SpeedLimit;
 }
+
+namespace vidrona::download {
+
+using net::HttpHead;
 
 // What a fetch thread and its owner share; the owner reads the counters
 // for the progress display and sets cancel to stop the fetch.
@@ -110,4 +112,4 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared);
 // Once per process, before the first fetch thread starts.
 void initFetching();
 
-} // namespace vidrona
+} // namespace vidrona::download

@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace vidrona {
+namespace vidrona::download {
 
 QString listedNameOf(const QString &fileUrl)
 {
@@ -107,4 +107,4 @@ QString nextFreeName(const QString &folder, const QString &name, const std::func
     return QString();
 }
 
-} // namespace vidrona
+} // namespace vidrona::download

@@ -4,7 +4,7 @@
 
 // How the download list names a file, and what name a fetched file is
 // saved under.
-namespace vidrona {
+namespace vidrona::download {
 
 // The name a new row is listed under: the text after the last "/" found
 // before the final character (the final character is never looked at, so
@@ -42,4 +42,4 @@ inline constexpr int MaxFreeNameTries = 10000;
 QString nextFreeName(const QString &folder, const QString &name,
                      const std::function<bool(const QString &)> &taken = {});
 
-} // namespace vidrona
+} // namespace vidrona::download

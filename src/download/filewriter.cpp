@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-namespace vidrona {
+namespace vidrona::download {
 
 namespace {
 // A big body goes on to the disk in pieces of this size while it arrives,
@@ -306,4 +306,4 @@ bool FileWriter::fail(const QString &what)
     return false;
 }
 
-} // namespace vidrona
+} // namespace vidrona::download

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-namespace vidrona {
+namespace vidrona::download {
 
 // Writes the kept bytes of one fetch (see keptbytes.h), on the fetching
 // thread, straight to the system (no buffer of its own, so a failed write
@@ -90,4 +90,4 @@ private:
     platform::FileFault m_fault = platform::FileFault::Other;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download

@@ -6,7 +6,10 @@
 #include <QFileInfo>
 #include <algorithm>
 
-namespace vidrona::kept {
+namespace vidrona::download::kept {
+
+using net::ContentRange;
+using net::parseContentRange;
 
 namespace {
 
@@ -164,4 +167,4 @@ void remove(const QString &finalPath)
     QFile::remove(recordPath(finalPath));
 }
 
-} // namespace vidrona::kept
+} // namespace vidrona::download::kept

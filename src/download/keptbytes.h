@@ -18,11 +18,11 @@
 // No final name may end in ".part", ".partinfo" or ".pieces" (isKeptName), so neither
 // file can ever be taken by a download, nor one row's kept bytes by
 // another row's record. Bytes without a readable record are never used.
-namespace vidrona {
+namespace vidrona::download {
 class FileWriter;
 }
 
-namespace vidrona::kept {
+namespace vidrona::download::kept {
 
 // True for the names reserved above, compared without case.
 bool isKeptName(const QString &fileName);
@@ -85,4 +85,4 @@ bool saveDurably(const QString &finalPath, const Record &record, FileWriter &byt
 // Removes the kept bytes and their record.
 void remove(const QString &finalPath);
 
-} // namespace vidrona::kept
+} // namespace vidrona::download::kept

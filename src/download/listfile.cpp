@@ -7,7 +7,7 @@
 #include "platform/safefile.h"
 #include <QStringDecoder>
 
-namespace vidrona {
+namespace vidrona::download {
 
 namespace {
 
@@ -201,4 +201,4 @@ ListNotice ListFile::saveFailureNotice(const QString &error) const
     return notice;
 }
 
-} // namespace vidrona
+} // namespace vidrona::download

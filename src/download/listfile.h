@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-namespace vidrona {
+namespace vidrona::download {
 
 // The list file "List" in the program's folder: three CR LF lines per row
 // (file name, file URL, status), no header; an empty list is an empty file.
@@ -68,4 +68,4 @@ private:
     QString m_readError;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download

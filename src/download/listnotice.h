@@ -2,7 +2,7 @@
 #include <QMetaType>
 #include <QString>
 
-namespace vidrona {
+namespace vidrona::download {
 
 // What the download list has to tell the user, as data: which case, and
 // the file, counts and system reason that go with it. The window words it
@@ -28,6 +28,6 @@ struct ListNotice {
     OnDisk onDisk = OnDisk::SavedBefore;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download
 
-Q_DECLARE_METATYPE(vidrona::ListNotice)
+Q_DECLARE_METATYPE(vidrona::download::ListNotice)

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QSet>
 
-namespace vidrona {
+namespace vidrona::download {
 
 ListStore::ListStore(const QString &programFolder, QObject *parent, const QString &downloadFolder)
     : QObject(parent)
@@ -87,4 +87,4 @@ void ListStore::setDownloadFolder(const QString &folder)
     emit downloadFolderChanged(folder);
 }
 
-} // namespace vidrona
+} // namespace vidrona::download

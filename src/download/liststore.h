@@ -4,7 +4,7 @@
 #include "listnotice.h"
 #include <QObject>
 
-namespace vidrona {
+namespace vidrona::download {
 
 // What the parts of the main window share: the download list, its file
 // "List", the folder of that file and the folder the downloads go to. The
@@ -42,7 +42,7 @@ signals:
     void changed();
     void downloadFolderChanged(const QString &folder);
     // What the user must hear of, as data: the window words it.
-    void notice(const vidrona::ListNotice &notice);
+    void notice(const vidrona::download::ListNotice &notice);
 
 private:
     bool addRow(const QString &fileUrl, const QString &listedName);
@@ -55,4 +55,4 @@ private:
     bool m_saveFailureShown = false;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download

@@ -1,7 +1,7 @@
 #include "piecescheduler.h"
 #include <algorithm>
 
-namespace vidrona {
+namespace vidrona::download {
 
 PieceScheduler::PieceScheduler(qint64 total, qint64 minPart, qint64 maxPart)
     : m_total(qMax<qint64>(0, total)), m_minPart(qMax<qint64>(1, minPart)), m_maxPart(qMax<qint64>(0, maxPart))
@@ -185,4 +185,4 @@ void PieceScheduler::release(int worker)
     m_workers.remove(worker);
 }
 
-} // namespace vidrona
+} // namespace vidrona::download

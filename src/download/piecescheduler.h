@@ -4,7 +4,7 @@
 #include <QtGlobal>
 #include <optional>
 
-namespace vidrona {
+namespace vidrona::download {
 
 // Units [begin, end): the bytes of a file, or the pieces of a stream.
 struct Span {
@@ -81,4 +81,4 @@ private:
     int m_nextWorker = 1;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download

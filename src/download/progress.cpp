@@ -1,7 +1,7 @@
 #include "progress.h"
 #include "entrystatus.h"
 
-namespace vidrona {
+namespace vidrona::download {
 
 ListProgress listProgress(const DownloadList &list)
 {
@@ -25,4 +25,4 @@ int waitingCount(const DownloadList &list)
     return total - finished;
 }
 
-} // namespace vidrona
+} // namespace vidrona::download

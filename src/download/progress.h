@@ -1,7 +1,7 @@
 #pragma once
 #include "downloadlist.h"
 
-namespace vidrona {
+namespace vidrona::download {
 
 struct ListProgress {
     int total = 0;
@@ -14,4 +14,4 @@ ListProgress listProgress(const DownloadList &list);
 // count as waiting).
 int waitingCount(const DownloadList &list);
 
-} // namespace vidrona
+} // namespace vidrona::download

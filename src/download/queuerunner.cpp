@@ -12,12 +12,14 @@
 #include <QFileInfo>
 #include <algorithm>
 
-namespace vidrona {
+namespace vidrona::download {
+
+using service::RowProgress;
 
 QueueRunner::QueueRunner(DownloadList &list, const QString &folder, QObject *parent)
     : QObject(parent), m_list(list), m_stallTimeoutMs(Transfer::DefaultStallTimeoutMs), m_folder(folder)
 {
-    qRegisterMetaType<vidrona::RowProgress>();
+    qRegisterMetaType<vidrona::download::service::RowProgress>();
     qRegisterMetaType<vidrona::net::Failure>();
     addSlot();
     m_progressTimer.setInterval(ProgressIntervalMs);
@@ -431,4 +433,4 @@ void QueueRunner::dropRetry(Slot &slot)
     slot.retryId = 0;
 }
 
-} // namespace vidrona
+} // namespace vidrona::download

@@ -16,12 +16,13 @@
 #include <memory>
 #include <vector>
 
-namespace vidrona {
-
-class Transfer;
-namespace net {
+namespace vidrona::net {
 class SpeedLimit;
 }
+
+namespace vidrona::download {
+
+class Transfer;
 namespace sitevideo {
 class RowReader;
 }
@@ -124,7 +125,7 @@ signals:
     void fetchStarted(quint64 id);
     // A running row's figures, every ProgressIntervalMs and once more when
     // its body is complete.
-    void rowProgressed(quint64 id, const vidrona::RowProgress &progress);
+    void rowProgressed(quint64 id, const vidrona::download::service::RowProgress &progress);
     // A passing failure: the row stays DOWNLOADING and is tried again in
     // waitMs.
     void rowRetrying(quint64 id, int waitMs, const vidrona::net::Failure &why);
@@ -133,7 +134,7 @@ signals:
     // cancelled it. The next row starts once every listener returned.
     void fetchEnded(quint64 id, const vidrona::net::Failure &failure);
     // Right after a row's fetchEnded() without failure: subtitles it did not save.
-    void subtitlesMissed(quint64 id, const QList<vidrona::SubtitleMiss> &missed);
+    void subtitlesMissed(quint64 id, const QList<vidrona::download::SubtitleMiss> &missed);
     // The rows being fetched, and the fraction of their bytes that arrived.
     void progressed(int running, double fraction);
     void runEnded();
@@ -197,4 +198,4 @@ private:
     QHash<quint64, int> m_retries; // retries so far in this run, per row
 };
 
-} // namespace vidrona
+} // namespace vidrona::download

@@ -1,6 +1,6 @@
 #include "retries.h"
 
-namespace vidrona::retries {
+namespace vidrona::download::retries {
 
 bool isPassing(const net::Failure &f)
 {
@@ -43,4 +43,4 @@ std::optional<int> pieceWaitMs(const net::Failure &failure, int retry, const QLi
     return waitIf(isPassingForPiece(failure), failure, retry, delaysMs);
 }
 
-} // namespace vidrona::retries
+} // namespace vidrona::download::retries

@@ -8,7 +8,7 @@
 // stall, a body cut short, a 5xx or a 429 are passing troubles; anything
 // else (another 4xx, a full disk, a name the disk refuses, a web page
 // instead of the video) would only fail again.
-namespace vidrona::retries {
+namespace vidrona::download::retries {
 
 inline constexpr int MaxRetries = 3;
 inline constexpr int MaxRetryAfterSeconds = 60;
@@ -29,4 +29,4 @@ std::optional<int> waitMs(const net::Failure &failure, int retry, const QList<in
 bool isPassingForPiece(const net::Failure &failure);
 std::optional<int> pieceWaitMs(const net::Failure &failure, int retry, const QList<int> &delaysMs);
 
-} // namespace vidrona::retries
+} // namespace vidrona::download::retries

@@ -3,7 +3,7 @@
 #include "sitevideo/sitefetch.h"
 #include <QThread>
 
-namespace vidrona {
+namespace vidrona::download {
 
 Transfer::Transfer(QObject *parent) : QObject(parent), m_shared(std::make_shared<FetchShared>())
 {
@@ -146,4 +146,4 @@ void Transfer::stopThread()
     m_thread = nullptr;
 }
 
-} // namespace vidrona
+} // namespace vidrona::download

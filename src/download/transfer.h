@@ -10,7 +10,11 @@
 
 class QThread;
 
-namespace vidrona {
+namespace vidrona::net {
+class SpeedLimit;
+}
+
+namespace vidrona::download {
 namespace sitevideo {
 class RowReader;
 }
@@ -18,9 +22,6 @@ class RowReader;
 struct FetchShared;
 struct FetchResult;
 struct FetchJob;
-namespace net {
-class SpeedLimit;
-}
 
 // The transfer component behind the main window's file fetches: one HTTP
 // request at a time, run on a thread of its own (see filefetch.h), so the
@@ -149,4 +150,4 @@ private:
     QList<SubtitleMiss> m_subtitlesMissed;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <sys/socket.h>
 
-namespace vidrona {
+namespace vidrona::net {
 
 namespace {
 
@@ -113,4 +113,4 @@ QString addressRefusedText(const QString &address)
         .arg(address);
 }
 
-} // namespace vidrona
+} // namespace vidrona::net

@@ -5,7 +5,7 @@
 class QHostAddress;
 struct sockaddr;
 
-namespace vidrona {
+namespace vidrona::net {
 
 // True for an address of this machine or of a network no public site may
 // lead into: loopback, link-local, the private ranges (10/8, 172.16/12,
@@ -30,4 +30,4 @@ QString redirectRefusedText(const QUrl &to);
 // The reason given for an address that a page, not the user, named.
 QString addressRefusedText(const QString &address);
 
-} // namespace vidrona
+} // namespace vidrona::net

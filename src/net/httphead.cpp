@@ -1,7 +1,7 @@
 #include "httphead.h"
 #include <QRegularExpression>
 
-namespace vidrona {
+namespace vidrona::net {
 
 namespace {
 
@@ -115,4 +115,4 @@ QByteArray rangeField(qint64 begin, qint64 end)
     return "Range: bytes=" + QByteArray::number(begin) + '-' + (end < 0 ? QByteArray() : QByteArray::number(end - 1));
 }
 
-} // namespace vidrona
+} // namespace vidrona::net

@@ -5,7 +5,7 @@
 #include <QPair>
 #include <optional>
 
-namespace vidrona {
+namespace vidrona::net {
 
 // The head of an HTTP answer.
 struct HttpHead {
@@ -69,4 +69,4 @@ private:
     int m_interim = 0;
 };
 
-} // namespace vidrona
+} // namespace vidrona::net

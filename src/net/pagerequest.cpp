@@ -2,7 +2,7 @@
 #include "httpclient.h"
 #include <QThread>
 
-namespace vidrona {
+namespace vidrona::net {
 
 struct PageRequest::Job {
     net::Request request;
@@ -94,7 +94,7 @@ void run(PageRequest::Job &job)
 
 PageRequest::PageRequest(QObject *parent) : QObject(parent)
 {
-    qRegisterMetaType<vidrona::PageResult>();
+    qRegisterMetaType<vidrona::net::PageResult>();
 }
 
 PageRequest::~PageRequest()
@@ -164,4 +164,4 @@ void PageRequest::deliver(const PageResult &result)
     emit finished(result);
 }
 
-} // namespace vidrona
+} // namespace vidrona::net

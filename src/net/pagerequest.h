@@ -8,7 +8,7 @@
 #include <QUrl>
 #include <memory>
 
-namespace vidrona {
+namespace vidrona::net {
 
 // Bounds of every page fetch besides its size (MaxPageBytes).
 inline constexpr int PageIdleTimeoutMs = 30000;  // nothing arrives for this long
@@ -82,7 +82,7 @@ public:
 
     struct Job; // one fetch, shared with its thread
 signals:
-    void finished(const vidrona::PageResult &result);
+    void finished(const vidrona::net::PageResult &result);
 
 private:
     void drop();
@@ -97,6 +97,6 @@ private:
     std::shared_ptr<Job> m_job;
 };
 
-} // namespace vidrona
+} // namespace vidrona::net
 
-Q_DECLARE_METATYPE(vidrona::PageResult)
+Q_DECLARE_METATYPE(vidrona::net::PageResult)

@@ -3,7 +3,9 @@
 #include "download/streams/streamaddress.h"
 #include <QStringDecoder>
 
-namespace vidrona::direct {
+namespace vidrona::resolve::direct {
+
+using download::fileNameFrom;
 
 namespace {
 
@@ -26,7 +28,7 @@ bool isOneOf(const QByteArray &value, std::initializer_list<const char *> list)
 // The fetch's own rule, so that a row made for a stream is fetched as one.
 bool isStreamedType(const QByteArray &type)
 {
-    return streams::isStreamType(type);
+    return download::streams::isStreamType(type);
 }
 
 bool isMediaType(const QByteArray &type)
@@ -209,4 +211,4 @@ QString fileNameFor(const QUrl &address, const Head &head)
     return fileNameFrom(name, extension);
 }
 
-} // namespace vidrona::direct
+} // namespace vidrona::resolve::direct

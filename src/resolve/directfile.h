@@ -5,7 +5,7 @@
 
 // Telling a video or audio file from a web page by its address and by the
 // head of the server's answer, and naming the file it becomes.
-namespace vidrona::direct {
+namespace vidrona::resolve::direct {
 
 // The extension of the last path segment, lower case ("" when none).
 QString extensionOf(const QString &name);
@@ -53,4 +53,4 @@ HeadKind classify(const QUrl &address, const Head &head, bool videoExpected);
 // then made a file name by fileNameFrom (any language kept).
 QString fileNameFor(const QUrl &address, const Head &head);
 
-} // namespace vidrona::direct
+} // namespace vidrona::resolve::direct

@@ -1,6 +1,8 @@
 #include "getsource.h"
 
-namespace vidrona {
+namespace vidrona::resolve {
+
+using net::PageRequest;
 
 QString pastedAddress(const QString &text)
 {
@@ -30,4 +32,4 @@ void OpenURL(PageRequest &request, const QString &address)
     request.start(serviceAddress(address), OpenUrlAgent);
 }
 
-} // namespace vidrona
+} // namespace vidrona::resolve

@@ -4,7 +4,10 @@
 #include <QString>
 #include <QUrl>
 
-namespace vidrona {
+namespace vidrona::resolve {
+
+using net::PageIdleTimeoutMs;
+using net::PageRequest;
 
 // How long a page fetch may go without receiving anything.
 inline constexpr int PageTimeoutMs = PageIdleTimeoutMs;
@@ -32,4 +35,4 @@ void FetchPage(PageRequest &request, const QString &address);
 // like FetchPage, but an address without a scheme is taken as http.
 void OpenURL(PageRequest &request, const QString &address);
 
-} // namespace vidrona
+} // namespace vidrona::resolve

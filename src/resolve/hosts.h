@@ -3,7 +3,7 @@
 
 // The hosts of the supported sites and of the services the program talks
 // to. The 8-character prefixes that recognise a site are taken from these.
-namespace vidrona::hosts {
+namespace vidrona::resolve::hosts {
 
 inline const QString Metacafe = QStringLiteral("www.metacafe.com");
 inline const QString Videkta = QStringLiteral("www.videkta.ge");
@@ -19,4 +19,4 @@ inline const QString LinkService = QStringLiteral("links.vidrona-resolver.net");
 inline const QString MetacafeFiles = QStringLiteral("files.metacafe.com");
 inline const QString SoftwareArchive = QStringLiteral("www.simtel.net");
 
-} // namespace vidrona::hosts
+} // namespace vidrona::resolve::hosts

@@ -1,6 +1,6 @@
 #include "htmlscan.h"
 
-namespace vidrona::html {
+namespace vidrona::resolve::html {
 
 namespace {
 
@@ -271,4 +271,4 @@ QString decodeAttribute(QByteArrayView value)
     return QString::fromUtf8(out);
 }
 
-} // namespace vidrona::html
+} // namespace vidrona::resolve::html

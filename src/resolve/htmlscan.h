@@ -11,7 +11,7 @@
 // xmp and template elements is never read as tags (a template's markup is
 // not part of the page until a script puts it there). Every step moves forward, so a
 // page of n bytes costs O(n) whatever it holds.
-namespace vidrona::html {
+namespace vidrona::resolve::html {
 
 struct Attribute {
     QByteArray name;  // lower case
@@ -60,4 +60,4 @@ private:
 // &#39; &#x2F; and the common named ones), read as UTF-8.
 QString decodeAttribute(QByteArrayView value);
 
-} // namespace vidrona::html
+} // namespace vidrona::resolve::html

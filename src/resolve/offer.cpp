@@ -14,10 +14,10 @@ void addLanguage(QStringList &languages, const QString &language)
 
 // The sound rendition a sound-only fetch takes: the default one with a
 // playlist of its own, else the first (as hlsChoice takes it).
-const streams::HlsRendition *soundRendition(const streams::HlsMaster &master)
+const download::streams::HlsRendition *soundRendition(const download::streams::HlsMaster &master)
 {
-    const streams::HlsRendition *first = nullptr;
-    for (const streams::HlsRendition &r : master.renditions) {
+    const download::streams::HlsRendition *first = nullptr;
+    for (const download::streams::HlsRendition &r : master.renditions) {
         if (r.type != "AUDIO" || r.url.isEmpty())
             continue;
         if (r.isDefault)
@@ -40,13 +40,13 @@ bool isTextSet(const QXmlStreamAttributes &a)
 
 } // namespace
 
-Offer hlsOffer(const streams::HlsMaster &master, double seconds)
+Offer hlsOffer(const download::streams::HlsMaster &master, double seconds)
 {
     Offer offer;
-    const QList<streams::Quality> all = streams::hlsQualities(master, seconds);
-    const streams::HlsRendition *rendition = soundRendition(master);
+    const QList<download::streams::Quality> all = download::streams::hlsQualities(master, seconds);
+    const download::streams::HlsRendition *rendition = soundRendition(master);
     bool soundAlone = false;
-    for (const streams::Quality &q : all) {
+    for (const download::streams::Quality &q : all) {
         // With a sound rendition, that is the sound alone, not a variant.
         if (!q.video && rendition)
             continue;
@@ -54,25 +54,25 @@ Offer hlsOffer(const streams::HlsMaster &master, double seconds)
         offer.qualities << q;
     }
     if (rendition) {
-        streams::Quality q;
+        download::streams::Quality q;
         q.video = false;
         q.language = rendition->language.isEmpty() ? rendition->name : rendition->language;
         offer.qualities << q;
     } else if (!soundAlone && !offer.qualities.isEmpty()) {
-        streams::Quality q; // a variant's sound, its picture dropped
+        download::streams::Quality q; // a variant's sound, its picture dropped
         q.video = false;
         offer.qualities << q;
     }
-    for (const streams::HlsRendition &r : master.renditions)
+    for (const download::streams::HlsRendition &r : master.renditions)
         if (r.type == "SUBTITLES")
             addLanguage(offer.subtitles, r.language.isEmpty() ? r.name : r.language);
     return offer;
 }
 
-Offer dashOffer(const streams::DashManifest &manifest, QByteArrayView text)
+Offer dashOffer(const download::streams::DashManifest &manifest, QByteArrayView text)
 {
     Offer offer;
-    offer.qualities = streams::dashQualities(manifest);
+    offer.qualities = download::streams::dashQualities(manifest);
     offer.subtitles = dashTextLanguages(text);
     return offer;
 }

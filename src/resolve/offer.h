@@ -14,7 +14,7 @@
 namespace vidrona::resolve {
 
 struct Offer {
-    QList<streams::Quality> qualities;
+    QList<download::streams::Quality> qualities;
     // Per quality, the file that is that quality (a page's several
     // <source>s); empty: the row is the stream itself, and its name tells
     // which quality its fetch takes.
@@ -27,7 +27,7 @@ struct Offer {
     // A site's formats as yt-dlp read them (the row's formats are fetched
     // instead of a file): per quality, the index of its format in
     // site->formats; -1: sound only by the rule (no format is sound alone).
-    std::shared_ptr<const sitevideo::Info> site;
+    std::shared_ptr<const download::sitevideo::Info> site;
     QList<int> formats;
     // The line the settings' choice takes; -1: the best by the rule.
     int preferred = -1;
@@ -40,10 +40,10 @@ struct Offer {
 // when it has one, else its sound-only variants, else one choice that
 // keeps a variant's sound), and its SUBTITLES renditions' languages.
 // seconds: the video's length, for the sizes (0 unknown).
-Offer hlsOffer(const streams::HlsMaster &master, double seconds = 0);
+Offer hlsOffer(const download::streams::HlsMaster &master, double seconds = 0);
 // A DASH manifest's tracks, with the languages of its text sets read from
 // its text (the manifest reader keeps pictures and sound only).
-Offer dashOffer(const streams::DashManifest &manifest, QByteArrayView text);
+Offer dashOffer(const download::streams::DashManifest &manifest, QByteArrayView text);
 // The languages of a manifest's text adaptation sets; at most MaxLanguages.
 QStringList dashTextLanguages(QByteArrayView text);
 

@@ -18,7 +18,7 @@ int heightNumber(const QByteArray &value)
 }
 
 // "720p", "HD 1080p60", "1280x720", "4K" in a label.
-void readLabel(const QString &label, streams::Quality &q)
+void readLabel(const QString &label, download::streams::Quality &q)
 {
     static const QRegularExpression size(QStringLiteral("(\\d{2,5})\\s*[x×]\\s*(\\d{2,4})"));
     static const QRegularExpression lines(QStringLiteral("(\\d{3,4})\\s*[pi](\\d{2,3})?\\b"),
@@ -47,9 +47,9 @@ QByteArray codecsOf(const QString &type)
 
 } // namespace
 
-streams::Quality sourceQuality(const html::Tag &tag)
+download::streams::Quality sourceQuality(const html::Tag &tag)
 {
-    streams::Quality q;
+    download::streams::Quality q;
     for (const char *name : {"size", "res", "data-res", "data-size", "height", "data-height"})
         if ((q.height = heightNumber(html::decodeAttribute(tag.attribute(name)).toLatin1())) > 0)
             break;
@@ -67,12 +67,12 @@ streams::Quality sourceQuality(const html::Tag &tag)
     return q;
 }
 
-streams::Quality linkQuality(const html::Tag &tag, const QString &href)
+download::streams::Quality linkQuality(const html::Tag &tag, const QString &href)
 {
     const QString name = QUrl(href.left(2048), QUrl::TolerantMode).fileName();
     if (!direct::isMediaExtension(direct::extensionOf(name)))
         return {};
-    streams::Quality q = sourceQuality(tag);
+    download::streams::Quality q = sourceQuality(tag);
     if (q.height == 0)
         readLabel(name.left(200), q);
     return q;

@@ -10,10 +10,10 @@ namespace vidrona::resolve {
 
 // The quality a <source> (or a link to a file) tells; height 0 when it
 // tells none.
-streams::Quality sourceQuality(const html::Tag &tag);
+download::streams::Quality sourceQuality(const html::Tag &tag);
 // The same for a link (<a href>) to a media file, which may also tell its
 // size in its file name ("talk_720p.mp4", "talk-1280x720.webm"); height 0
 // when it tells none or href is no media file.
-streams::Quality linkQuality(const html::Tag &tag, const QString &href);
+download::streams::Quality linkQuality(const html::Tag &tag, const QString &href);
 
 } // namespace vidrona::resolve

@@ -40,7 +40,7 @@ QStringList pageVideoAddresses(QByteArrayView page, const QUrl &pageAddress, boo
 // that tell their sizes: size, res, label, data-quality, ...; or links).
 struct PageSource {
     QString fileUrl; // as in PageVideos::files
-    streams::Quality quality;
+    download::streams::Quality quality;
 };
 
 // Everything a page says of its video, for the probe that checks it.

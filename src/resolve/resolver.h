@@ -45,7 +45,7 @@ struct Found {
     // empty when there is nothing to choose or the source does not say.
     Offer offer = {};
     // Row: what the file is to say of itself, as the site or page told it.
-    media::Tags tags = {};
+    download::media::Tags tags = {};
 };
 
 struct Answer {

@@ -2,7 +2,7 @@
 #include <QList>
 #include <QString>
 
-namespace vidrona {
+namespace vidrona::resolve {
 
 // Which quality options the address box reveals for a site.
 enum class QualityOptions { Unchanged, LowHigh, LowMp4Avi };
@@ -52,4 +52,4 @@ const Site &breakSite();
 const Site &dailyMotionSite();
 const Site &googleVideoSite();
 
-} // namespace vidrona
+} // namespace vidrona::resolve

@@ -3,6 +3,9 @@
 
 namespace vidrona::resolve {
 
+using net::PageRequest;
+using net::PageResult;
+
 SiteResolver::SiteResolver(const Site &site, QObject *parent) : Resolver(parent), m_site(site)
 {
     connect(&m_page, &PageRequest::finished, this, &SiteResolver::pageArrived);

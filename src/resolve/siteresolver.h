@@ -6,6 +6,9 @@
 
 namespace vidrona::resolve {
 
+using net::PageRequest;
+using net::PageResult;
+
 // A resolver for one of the old sites, known by characters 8 to 15 of the
 // address (its site key) matching the site's prefix exactly. It reads what
 // the site needs, one page at a time, and cuts the file address out.

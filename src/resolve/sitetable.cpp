@@ -1,6 +1,6 @@
 #include "site.h"
 
-namespace vidrona {
+namespace vidrona::resolve {
 
 QString Site::sampleCaption() const
 {
@@ -51,4 +51,4 @@ QString searchWords(const QString &text)
     return words.replace(QLatin1Char(' '), QLatin1Char('+'));
 }
 
-} // namespace vidrona
+} // namespace vidrona::resolve

@@ -7,6 +7,8 @@
 
 namespace vidrona::resolve {
 
+using download::fileNameFrom;
+
 namespace {
 
 // How far into the text the root element of a manifest is looked for:
@@ -15,15 +17,15 @@ constexpr qsizetype MpdSniffBytes = 64 << 10;
 
 bool looksLikeDash(QByteArrayView text)
 {
-    return streams::looksLikeMpd(text, MpdSniffBytes);
+    return download::streams::looksLikeMpd(text, MpdSniffBytes);
 }
 
-StreamCheck verdictOf(streams::Refusal refusal, const QString &why)
+StreamCheck verdictOf(download::streams::Refusal refusal, const QString &why)
 {
     switch (refusal) {
-    case streams::Refusal::None:
+    case download::streams::Refusal::None:
         return {StreamCheck::Accepted, {}, {}};
-    case streams::Refusal::NotAStream:
+    case download::streams::Refusal::NotAStream:
         return {StreamCheck::NotAStream, why, {}};
     default:
         return {StreamCheck::Refused, why, {}};
@@ -35,26 +37,26 @@ StreamCheck verdictOf(streams::Refusal refusal, const QString &why)
 StreamCheck checkStream(QByteArrayView text, const QUrl &address)
 {
     if (looksLikeDash(text)) {
-        const streams::DashManifest manifest = streams::readDashManifest(text, address);
-        if (manifest.refusal == streams::Refusal::None && streams::dashChoice(manifest, {}).isEmpty())
+        const download::streams::DashManifest manifest = download::streams::readDashManifest(text, address);
+        if (manifest.refusal == download::streams::Refusal::None && download::streams::dashChoice(manifest, {}).isEmpty())
             return {StreamCheck::Refused, QStringLiteral("The manifest names no video."), {}};
         StreamCheck check = verdictOf(manifest.refusal, manifest.why);
         if (check.verdict == StreamCheck::Accepted)
             check.offer = dashOffer(manifest, text);
         return check;
     }
-    const streams::HlsPlaylist playlist = streams::readHlsPlaylist(text, address);
-    if (playlist.refusal != streams::Refusal::None || playlist.kind == streams::HlsPlaylist::Media)
+    const download::streams::HlsPlaylist playlist = download::streams::readHlsPlaylist(text, address);
+    if (playlist.refusal != download::streams::Refusal::None || playlist.kind == download::streams::HlsPlaylist::Media)
         return verdictOf(playlist.refusal, playlist.why);
     if (playlist.master.variants.isEmpty())
         return {StreamCheck::Refused, QStringLiteral("The playlist names no video."), {}};
-    return {StreamCheck::NeedsVariant, {}, streams::hlsChoice(playlist.master, {}), hlsOffer(playlist.master)};
+    return {StreamCheck::NeedsVariant, {}, download::streams::hlsChoice(playlist.master, {}), hlsOffer(playlist.master)};
 }
 
 StreamCheck checkVariant(QByteArrayView text, const QUrl &address)
 {
-    const streams::HlsPlaylist playlist = streams::readHlsPlaylist(text, address);
-    if (playlist.refusal == streams::Refusal::None && playlist.kind == streams::HlsPlaylist::Master)
+    const download::streams::HlsPlaylist playlist = download::streams::readHlsPlaylist(text, address);
+    if (playlist.refusal == download::streams::Refusal::None && playlist.kind == download::streams::HlsPlaylist::Master)
         return {StreamCheck::Refused, QStringLiteral("The playlist of this video names further playlists "
                                                      "instead of its pieces."), {}};
     StreamCheck check = verdictOf(playlist.refusal, playlist.why);

@@ -6,6 +6,8 @@
 
 namespace vidrona::resolve {
 
+using download::fileNameFrom;
+
 QString nameForTab(const QString &fileUrl, const QString &given, const QString &tabTitle)
 {
     const QString title = tabTitle.simplified();
@@ -15,7 +17,7 @@ QString nameForTab(const QString &fileUrl, const QString &given, const QString &
     const QString path = url.path(QUrl::FullyEncoded);
     const QString segment = QUrl::fromPercentEncoding(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toLatin1());
     const QString extension = direct::extensionOf(segment).toLower();
-    if (streams::isStreamAddress(url) || direct::isStreamedExtension(extension))
+    if (download::streams::isStreamAddress(url) || direct::isStreamedExtension(extension))
         return fileNameFrom(title, QStringLiteral("mp4"));
     if (direct::isMediaExtension(extension))
         return given;

@@ -1,6 +1,6 @@
 #include "textops.h"
 
-namespace vidrona::text {
+namespace vidrona::resolve::text {
 
 int findFrom(const QString &text, const QString &what, int from)
 {
@@ -16,4 +16,4 @@ QString textFrom(const QString &text, int a, int n)
     return text.mid(a - 1, n);
 }
 
-} // namespace vidrona::text
+} // namespace vidrona::resolve::text

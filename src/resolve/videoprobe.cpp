@@ -10,7 +10,11 @@
 #include <algorithm>
 #include <memory>
 
-namespace vidrona {
+namespace vidrona::resolve {
+
+using download::fileNameFrom;
+using net::PageRequest;
+using net::PageResult;
 
 namespace {
 
@@ -131,7 +135,7 @@ void VideoProbe::ask(const QUrl &url, Stage stage)
     // A byte past the bound is read, so that the reader itself says the
     // playlist is too large.
     if (inStreamStage())
-        limits.maxBytes = streams::MaxPlaylistBytes + 1;
+        limits.maxBytes = download::streams::MaxPlaylistBytes + 1;
     m_request.setLimits(limits);
     const bool head = stage == Stage::AddressHead || stage == Stage::FileHead;
     m_request.setAsk(stage == Stage::PageGet || inStreamStage() ? PageRequest::Ask::PageStart
@@ -288,7 +292,7 @@ void VideoProbe::takeSources(const QList<resolve::PageSource> &sources, QStringL
         m_offer.qualities << source.quality;
         m_offer.files << source.fileUrl;
     }
-    m_chosen = streams::chooseVideo(m_offer.qualities, streams::QualityChoice::fromKey(m_quality));
+    m_chosen = download::streams::chooseVideo(m_offer.qualities, download::streams::QualityChoice::fromKey(m_quality));
     const QString chosen = m_offer.files.value(m_chosen);
     const QString extension = direct::extensionOf(QUrl(chosen).path());
     QString stem = QUrl(chosen).fileName();
@@ -324,7 +328,7 @@ void VideoProbe::onStreamChecked(const resolve::StreamCheck &check)
     case resolve::StreamCheck::Accepted: {
         if (m_stage == Stage::StreamGet) // a manifest, or a media playlist alone
             m_offer = check.offer;
-        for (streams::Quality &q : m_offer.qualities)
+        for (download::streams::Quality &q : m_offer.qualities)
             if (q.seconds <= 0)
                 q.seconds = check.seconds;
         if (!m_variants.isEmpty()) // each playlist the fetch would save is judged
@@ -396,11 +400,11 @@ void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const 
         why = QStringLiteral("No video was found at this address.");
     const resolve::Offer offer = offerFor(kind, fileUrl);
     // A file the settings chose among the page's several tells its size.
-    const streams::QualityChoice choice = streams::QualityChoice::fromKey(m_quality);
+    const download::streams::QualityChoice choice = download::streams::QualityChoice::fromKey(m_quality);
     const QString name = kind == ProbeResult::File && !offer.files.isEmpty() && !choice.isBest()
-                             ? streams::nameWithChoice(offer.name, streams::choiceFor(offer.qualities, m_chosen))
+                             ? download::streams::nameWithChoice(offer.name, download::streams::choiceFor(offer.qualities, m_chosen))
                              : fileName;
-    emit finished(ProbeResult{kind, fileUrl, name, why, offer, kind == ProbeResult::Stream ? m_tags : media::Tags()});
+    emit finished(ProbeResult{kind, fileUrl, name, why, offer, kind == ProbeResult::Stream ? m_tags : download::media::Tags()});
 }
 
-} // namespace vidrona
+} // namespace vidrona::resolve

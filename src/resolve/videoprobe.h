@@ -12,11 +12,12 @@
 
 class QThread;
 
-namespace vidrona {
+namespace vidrona::resolve {
 
-namespace resolve {
+using net::PageRequest;
+using net::PageResult;
+
 struct StreamCheck;
-}
 
 struct ProbeResult {
     enum Kind {
@@ -34,7 +35,7 @@ struct ProbeResult {
     resolve::Offer offer = {};
     // Stream: what the page said of its video (title, description, picture,
     // its address), for the file's own tags; a file saved as sent has none.
-    media::Tags tags = {};
+    download::media::Tags tags = {};
 };
 
 // Works out the video file behind an address of today's web, without ever
@@ -85,7 +86,7 @@ public:
     void setTotalTimeout(int ms) { m_totalMs = ms; }
 
 signals:
-    void finished(const vidrona::ProbeResult &result);
+    void finished(const vidrona::resolve::ProbeResult &result);
 
 private:
     // The address's head, its head by GET, its page; a named file's head,
@@ -133,7 +134,7 @@ private:
     QList<Named> m_named;   // the addresses the page named: its files, then its streams
     int m_nextFile = 0;
     QString m_title;        // the page's, for a stream's name
-    media::Tags m_tags;     // what the page says of its video
+    download::media::Tags m_tags;     // what the page says of its video
     bool m_unsaveable = false; // the page named blob:, data: or the like
     QString m_refusal;      // why the first stream judged was refused
     QString m_streamRow;    // the address a stream's row would keep
@@ -144,4 +145,4 @@ private:
     int m_chosen = -1;          // the page's file the choice took, in m_offer
 };
 
-} // namespace vidrona
+} // namespace vidrona::resolve

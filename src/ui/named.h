@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <utility>
 
-namespace vidrona {
+namespace vidrona::ui {
 
 // Creates a child control carrying its role name as objectName, so tests
 // and readers find it by that name.
@@ -15,4 +15,4 @@ W *named(QWidget *parent, const char *name, Args &&...args)
     return w;
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui

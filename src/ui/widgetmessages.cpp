@@ -2,7 +2,15 @@
 #include <QApplication>
 #include <QMessageBox>
 
-namespace vidrona {
+namespace vidrona::ui {
+
+using desktop::AnswerNo;
+using desktop::AnswerOk;
+using desktop::AnswerYes;
+using desktop::MsgCritical;
+using desktop::MsgInformation;
+using desktop::MsgQuestion;
+using desktop::MsgYesNo;
 
 int WidgetMessageService::show(const QString &text, const QString &title, int flags)
 {
@@ -25,4 +33,4 @@ int WidgetMessageService::show(const QString &text, const QString &title, int fl
     return AnswerOk;
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui

@@ -1,7 +1,9 @@
 #pragma once
 #include "desktop/messages.h"
 
-namespace vidrona {
+namespace vidrona::ui {
+
+using desktop::MessageService;
 
 // Shows the standard message box with QMessageBox.
 class WidgetMessageService : public MessageService
@@ -10,4 +12,4 @@ public:
     int show(const QString &text, const QString &title, int flags) override;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui

@@ -17,6 +17,9 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::desktop;
+using namespace vidrona::ui::mainwindow;
 
 namespace {
 QByteArray rows(const QStringList &statuses)
@@ -163,12 +166,12 @@ void TestStartup::buttonImagesLiveWithTheWindow()
     test::RecordingMessages messages;
     MainWindowView *w = createMainWindow(dir.path(), &messages).release();
     w->startUp();
-    QCOMPARE(messagebox::loadedButtonImageCount(), 12);
-    const QImage ok = messagebox::buttonImage(messagebox::ButtonKind::Ok, messagebox::ButtonLook::Hover);
+    QCOMPARE(ui::messagebox::loadedButtonImageCount(), 12);
+    const QImage ok = ui::messagebox::buttonImage(ui::messagebox::ButtonKind::Ok, ui::messagebox::ButtonLook::Hover);
     QCOMPARE(ok.size(), QSize(58, 17));
     w->show();
     w->close();
-    QCOMPARE(messagebox::loadedButtonImageCount(), 0);
+    QCOMPARE(ui::messagebox::loadedButtonImageCount(), 0);
     delete w;
 }
 

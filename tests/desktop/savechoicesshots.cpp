@@ -13,6 +13,8 @@
 #include <cstdio>
 
 using namespace vidrona;
+using namespace vidrona::desktop;
+using namespace vidrona::ui::preferences;
 
 int main(int argc, char **argv)
 {

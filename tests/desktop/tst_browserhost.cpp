@@ -20,7 +20,8 @@
 #include <sys/socket.h>
 
 using namespace vidrona;
-namespace host = vidrona::browserhost;
+using namespace vidrona::desktop;
+namespace host = vidrona::desktop::browserhost;
 
 namespace {
 

@@ -16,6 +16,9 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::desktop;
+using namespace vidrona::download;
 using test::NotificationStandIn;
 
 // Listens for the launcher entry's Update signal.

@@ -13,6 +13,8 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::desktop;
+using namespace vidrona::ui::preferences;
 
 class TestFileTagsSwitch : public QObject
 {

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 using namespace vidrona;
+using namespace vidrona::desktop;
 
 namespace {
 QString address(int id)

@@ -14,6 +14,9 @@
 #include <memory>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::download;
+using namespace vidrona::ui::mainwindow;
 
 namespace {
 QString page(int id)

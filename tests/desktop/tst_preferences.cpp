@@ -29,6 +29,10 @@
 #include <unistd.h>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::desktop;
+using namespace vidrona::download::service;
+using namespace vidrona::ui::preferences;
 
 class TestPreferences : public QObject
 {

@@ -28,6 +28,10 @@ template <typename T> T *ctl(const QObject &window, const char *name)
 } // namespace
 
 using namespace vidrona;
+using namespace vidrona::desktop;
+using namespace vidrona::download::service;
+using namespace vidrona::ui::mainwindow;
+using namespace vidrona::ui::preferences;
 
 class TestSaveChoices : public QObject
 {
@@ -175,7 +179,7 @@ void TestSaveChoices::rowName()
     QCOMPARE(service.settings().mp3Quality, mp3Level);
     QVERIFY(service.add(address, name));
     QCOMPARE(service.list().at(0).fileName, shown);
-    QCOMPARE(streams::choiceInName(shown).key(), fetched);
+    QCOMPARE(download::streams::choiceInName(shown).key(), fetched);
     QVERIFY(test::readFile(QDir(dir.path()).filePath("List")).contains(shown.toUtf8()));
 }
 

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::desktop;
 
 class TestYtDlpKeys : public QObject
 {

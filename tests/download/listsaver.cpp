@@ -5,6 +5,7 @@
 #include <cstdio>
 
 using namespace vidrona;
+using namespace vidrona::download;
 
 static void fill(DownloadList &list, int rows, const char *tag)
 {

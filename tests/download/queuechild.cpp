@@ -6,6 +6,7 @@
 #include <QNetworkProxy>
 
 using namespace vidrona;
+using namespace vidrona::download::service;
 
 int main(int argc, char **argv)
 {

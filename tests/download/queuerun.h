@@ -15,6 +15,12 @@
 
 namespace vidrona::test {
 
+using download::DownloadList;
+using download::service::DownloadService;
+using download::service::DownloadSettings;
+using ui::mainwindow::QueueWords;
+using ui::mainwindow::sayListNotices;
+
 // A list file of one row, name fetched from url; returns where its file goes.
 inline QString writeOneRow(const QString &folder, const QString &name, const QString &url, const QString &status)
 {

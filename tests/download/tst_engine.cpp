@@ -15,6 +15,7 @@
 #include <thread>
 
 using namespace vidrona;
+using namespace vidrona::download;
 using testweb::Request;
 using testweb::Response;
 

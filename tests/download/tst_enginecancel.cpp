@@ -10,6 +10,7 @@
 #include <thread>
 
 using namespace vidrona;
+using namespace vidrona::download;
 using testweb::Request;
 using testweb::Response;
 

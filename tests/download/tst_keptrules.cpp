@@ -5,9 +5,10 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::download;
 
-Q_DECLARE_METATYPE(vidrona::kept::Record)
-Q_DECLARE_METATYPE(vidrona::kept::AnswerHead)
+Q_DECLARE_METATYPE(vidrona::download::kept::Record)
+Q_DECLARE_METATYPE(vidrona::download::kept::AnswerHead)
 
 namespace {
 

@@ -15,6 +15,8 @@
 #include <unistd.h>
 
 using namespace vidrona;
+using namespace vidrona::download;
+using namespace vidrona::ui::mainwindow;
 
 class TestListFile : public QObject
 {

@@ -13,6 +13,10 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::desktop;
+using namespace vidrona::download;
+using namespace vidrona::download::service;
 
 class TestListFileAtomic : public QObject
 {

@@ -16,8 +16,9 @@
 #include <QtTest>
 
 using namespace vidrona;
-using engine::NameClaim;
-using engine::NameClaims;
+using namespace vidrona::download::service;
+using download::engine::NameClaim;
+using download::engine::NameClaims;
 using testweb::Response;
 
 Q_DECLARE_METATYPE(testweb::Response)
@@ -96,10 +97,10 @@ void TestNameClaims::choice()
     QTemporaryDir dir;
     for (const QString &name : files) {
         if (name == "own record") {
-            engine::FetchRecord r;
+            download::engine::FetchRecord r;
             r.address = address;
             r.etag = "\"e\"";
-            QVERIFY(engine::writeRecord(dir.filePath("v (2).flv.partinfo"), r));
+            QVERIFY(download::engine::writeRecord(dir.filePath("v (2).flv.partinfo"), r));
         } else if (name.endsWith('/')) {
             QVERIFY(QDir().mkdir(dir.filePath(name)));
         } else {
@@ -145,7 +146,7 @@ void TestNameClaims::twoRowsOfOneName()
     test::writeFile(dir.path(), "List",
                     QStringLiteral("clip.flv\r\nhttp://media.vidrona.test/a/clip.flv\r\n%1\r\n"
                                    "clip.flv\r\nhttp://media.vidrona.test/b/clip.flv\r\n%1\r\n")
-                        .arg(status::Pending).toUtf8());
+                        .arg(download::status::Pending).toUtf8());
     test::QueueRun run(dir.path());
     run.setSimultaneous(2);
     int mostAtOnce = 0;
@@ -153,8 +154,8 @@ void TestNameClaims::twoRowsOfOneName()
     QVERIFY(run.run());
     QCOMPARE(mostAtOnce, 2);
     QCOMPARE(run.messages.calls.size(), 0);
-    QCOMPARE(run.list.at(0).statusWord(), status::Completed);
-    QCOMPARE(run.list.at(1).statusWord(), status::Completed);
+    QCOMPARE(run.list.at(0).statusWord(), download::status::Completed);
+    QCOMPARE(run.list.at(1).statusWord(), download::status::Completed);
     QVERIFY(run.list.at(0).fileName != run.list.at(1).fileName);
     QVERIFY(holdsVersion(dir.filePath(run.list.at(0).fileName), 1));
     QVERIFY(holdsVersion(dir.filePath(run.list.at(1).fileName), 2));
@@ -169,11 +170,11 @@ void TestNameClaims::youtubeBesideARow()
     web.server().on(Host, "/a/same.flv", slowVersion(3));
     web.server().on(Host, "/b/same.flv", slowVersion(4));
     QTemporaryDir dir;
-    test::writeOneRow(dir.path(), "same.flv", "http://media.vidrona.test/a/same.flv", status::Pending);
+    test::writeOneRow(dir.path(), "same.flv", "http://media.vidrona.test/a/same.flv", download::status::Pending);
     test::QueueRun run(dir.path());
-    youtube::HttpTransfer window;
+    download::youtube::HttpTransfer window;
     window.setService(&run.queue);
-    QSignalSpy windowDone(&window, &youtube::HttpTransfer::done);
+    QSignalSpy windowDone(&window, &download::youtube::HttpTransfer::done);
     bool rowReceiving = false;
     connect(&run.queue, &DownloadService::rowProgressed, this,
             [&](quint64, const RowProgress &p) { rowReceiving = rowReceiving || p.bytes > 0; });
@@ -183,7 +184,7 @@ void TestNameClaims::youtubeBesideARow()
     QVERIFY(run.wait());
     QVERIFY(!windowDone.isEmpty() || windowDone.wait(30000));
     QVERIFY2(!window.failed(), qPrintable(window.fault().failure.text));
-    QCOMPARE(run.status(), status::Completed);
+    QCOMPARE(run.status(), download::status::Completed);
     const QString rowFile = dir.filePath(run.list.at(0).fileName);
     QVERIFY(window.filePath() != rowFile);
     QVERIFY(holdsVersion(rowFile, 3));
@@ -212,14 +213,14 @@ void TestNameClaims::youtubeRunsAsARow()
     });
     web.server().resetConnectionPeak();
     QTemporaryDir dir;
-    test::writeOneRow(dir.path(), "other.flv", "http://media.vidrona.test/a/other.flv", status::Completed);
+    test::writeOneRow(dir.path(), "other.flv", "http://media.vidrona.test/a/other.flv", download::status::Completed);
     test::QueueRun run(dir.path());
     DownloadSettings settings = run.queue.settings();
     settings.connections = connections;
     run.queue.apply(settings);
-    youtube::HttpTransfer window;
+    download::youtube::HttpTransfer window;
     window.setService(&run.queue);
-    QSignalSpy windowDone(&window, &youtube::HttpTransfer::done);
+    QSignalSpy windowDone(&window, &download::youtube::HttpTransfer::done);
     QVERIFY(window.Execute("http://media.vidrona.test/b/big.flv", dir.filePath("big.flv")));
     QVERIFY(windowDone.wait(60000));
     QVERIFY2(!window.failed(), qPrintable(window.fault().failure.text));
@@ -266,7 +267,7 @@ void TestNameClaims::youtubeRetriedAsARow()
     web.server().on(Host, "/row/r.flv", testweb::inTurn(answers));
     web.server().on(Host, "/window/w.flv", testweb::inTurn(answers));
     QTemporaryDir dir;
-    test::writeOneRow(dir.path(), "r.flv", "http://media.vidrona.test/row/r.flv", status::Pending);
+    test::writeOneRow(dir.path(), "r.flv", "http://media.vidrona.test/row/r.flv", download::status::Pending);
     test::QueueRun run(dir.path());
     run.queue.setRetryDelays({30, 60, 90});
     QList<int> rowWaits;
@@ -278,11 +279,11 @@ void TestNameClaims::youtubeRetriedAsARow()
     QCOMPARE(rowEnds.size(), 1);
     QCOMPARE(int(rowEnds.at(0).reason), reason);
 
-    youtube::HttpTransfer window;
+    download::youtube::HttpTransfer window;
     window.setService(&run.queue);
     QList<int> windowWaits;
-    connect(&window, &youtube::HttpTransfer::retrying, this, [&](int ms) { windowWaits << ms; });
-    QSignalSpy windowDone(&window, &youtube::HttpTransfer::done);
+    connect(&window, &download::youtube::HttpTransfer::retrying, this, [&](int ms) { windowWaits << ms; });
+    QSignalSpy windowDone(&window, &download::youtube::HttpTransfer::done);
     QVERIFY(window.Execute("http://media.vidrona.test/window/w.flv", dir.filePath("w.flv")));
     QVERIFY(windowDone.wait(30000));
     QCOMPARE(windowWaits, retryWaits);

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::download;
 
 Q_DECLARE_METATYPE(QList<Span>)
 

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::download;
 using engine::FetchRecord;
 
 Q_DECLARE_METATYPE(FetchRecord)

@@ -59,7 +59,7 @@ void TestRetries::passing()
     QFETCH(int, reason);
     QFETCH(int, status);
     QFETCH(bool, passing);
-    QCOMPARE(retries::isPassing(failure(Reason(reason), status)), passing);
+    QCOMPARE(download::retries::isPassing(failure(Reason(reason), status)), passing);
 }
 
 void TestRetries::wait_data()
@@ -94,7 +94,7 @@ void TestRetries::wait()
     QFETCH(int, retry);
     QFETCH(QList<int>, delays);
     QFETCH(int, waitMs);
-    const std::optional<int> wait = retries::waitMs(failure(Reason(reason), status, retryAfter), retry, delays);
+    const std::optional<int> wait = download::retries::waitMs(failure(Reason(reason), status, retryAfter), retry, delays);
     QCOMPARE(wait.value_or(-1), waitMs);
 }
 

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 
 using namespace vidrona;
+using namespace vidrona::desktop;
+using namespace vidrona::download::service;
 using testweb::Response;
 
 namespace {
@@ -70,10 +72,10 @@ void TestRowExtras::fetchedWithThem_data()
     QTest::addColumn<QByteArray>("cookieDomain"); // empty: no extras at all
     QTest::addColumn<bool>("restart");            // a new service reads them back
     QTest::addColumn<QString>("status");
-    QTest::newRow("the browser's cookie") << QByteArray("media.vidrona.test") << false << status::Completed;
-    QTest::newRow("after a restart") << QByteArray("media.vidrona.test") << true << status::Completed;
-    QTest::newRow("a cookie of another host") << QByteArray("other.vidrona.test") << false << status::Failed;
-    QTest::newRow("pasted, nothing handed over") << QByteArray() << false << status::Failed;
+    QTest::newRow("the browser's cookie") << QByteArray("media.vidrona.test") << false << download::status::Completed;
+    QTest::newRow("after a restart") << QByteArray("media.vidrona.test") << true << download::status::Completed;
+    QTest::newRow("a cookie of another host") << QByteArray("other.vidrona.test") << false << download::status::Failed;
+    QTest::newRow("pasted, nothing handed over") << QByteArray() << false << download::status::Failed;
 }
 
 void TestRowExtras::fetchedWithThem()
@@ -99,7 +101,7 @@ void TestRowExtras::fetchedWithThem()
         QCOMPARE(second.status(), status);
     }
     QCOMPARE(test::readFile(dir.filePath("v.mp4")) == testweb::Server::patternBytes(0, Size),
-             status == status::Completed);
+             status == download::status::Completed);
     QVERIFY(!test::readFile(dir.filePath("List")).contains("s3cret"));
 }
 
@@ -125,7 +127,7 @@ void TestRowExtras::leaveWithTheRow()
     QCOMPARE(modeOf(dir.filePath("Cookies")), 0700);
     if (clean) {
         QVERIFY(run.run());
-        QCOMPARE(run.status(), status::Completed);
+        QCOMPARE(run.status(), download::status::Completed);
         run.queue.clean();
     } else {
         run.queue.remove(run.list.at(0).id);

@@ -19,6 +19,8 @@
 #include <unistd.h>
 
 using namespace vidrona;
+using namespace vidrona::download;
+using namespace vidrona::ui::mainwindow;
 using testweb::Request;
 using testweb::Response;
 

@@ -11,6 +11,8 @@
 #include <vector>
 
 using namespace vidrona;
+using namespace vidrona::download;
+using namespace vidrona::download::service;
 using testweb::Response;
 
 namespace {

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::download;
 Q_DECLARE_METATYPE(testweb::Response)
 
 namespace {

@@ -19,6 +19,9 @@
 #include <thread>
 
 using namespace vidrona;
+using namespace vidrona::download;
+using namespace vidrona::net;
+using namespace vidrona::resolve;
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 using namespace vidrona;
+using namespace vidrona::net;
 
 namespace {
 

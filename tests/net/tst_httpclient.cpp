@@ -13,6 +13,8 @@
 #include <memory>
 
 using namespace vidrona;
+using namespace vidrona::download;
+using namespace vidrona::net;
 using testweb::Response;
 
 namespace {

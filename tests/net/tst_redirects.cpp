@@ -11,6 +11,8 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::download;
+using namespace vidrona::net;
 
 class TestRedirects : public QObject
 {

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::net;
 using testweb::Response;
 
 class TestFetchPage : public QObject

@@ -14,6 +14,7 @@
 
 using namespace vidrona;
 using namespace vidrona::resolve;
+using namespace vidrona::ui::mainwindow;
 
 class TestPageSources : public QObject
 {
@@ -220,7 +221,7 @@ void TestPageSources::dashOffers()
     const StreamCheck check = checkStream(text, QUrl("http://media.test/talk/index.mpd"));
     QCOMPARE(int(check.verdict), int(StreamCheck::Accepted));
     QList<int> heights;
-    for (const streams::Quality &q : check.offer.qualities)
+    for (const download::streams::Quality &q : check.offer.qualities)
         heights << q.height;
     QCOMPARE(heights, (QList<int>{1080, 360, 0}));
     QVERIFY(!check.offer.qualities.at(2).video);

@@ -8,10 +8,12 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::download;
+using namespace vidrona::net;
 using resolve::PageFinding;
 
 Q_DECLARE_METATYPE(resolve::PageFinding)
-Q_DECLARE_METATYPE(direct::HeadKind)
+Q_DECLARE_METATYPE(resolve::direct::HeadKind)
 
 class TestPageVideo : public QObject
 {
@@ -128,9 +130,9 @@ void TestPageVideo::headOfAnswer_data()
     QTest::addColumn<QByteArray>("type");
     QTest::addColumn<QByteArray>("disposition");
     QTest::addColumn<bool>("videoExpected");
-    QTest::addColumn<direct::HeadKind>("kind");
+    QTest::addColumn<resolve::direct::HeadKind>("kind");
     QTest::addColumn<QString>("name");
-    using K = direct::HeadKind;
+    using K = resolve::direct::HeadKind;
     QTest::newRow("extension, query left out, escapes decoded") << "http://h.test/f/my%20clip.MP4?t=1" << QByteArray() << QByteArray() << false << K::MediaFile << "my clip.MP4";
     QTest::newRow("no extension: the type's added") << "http://h.test/v/8812" << QByteArray("video/webm; codecs=vp9") << QByteArray() << false << K::MediaFile << "8812.webm";
     QTest::newRow("download named in the head") << "http://h.test/get?id=1" << QByteArray("application/octet-stream") << QByteArray("attachment; filename=\"Lake; 2.mkv\"") << false << K::MediaFile << "Lake; 2.mkv";
@@ -156,11 +158,11 @@ void TestPageVideo::headOfAnswer()
     QFETCH(QByteArray, type);
     QFETCH(QByteArray, disposition);
     QFETCH(bool, videoExpected);
-    QFETCH(direct::HeadKind, kind);
+    QFETCH(resolve::direct::HeadKind, kind);
     QFETCH(QString, name);
-    const direct::Head head{type, disposition};
-    QCOMPARE(direct::classify(QUrl(url), head, videoExpected), kind);
-    QCOMPARE(direct::fileNameFor(QUrl(url), head), name);
+    const resolve::direct::Head head{type, disposition};
+    QCOMPARE(resolve::direct::classify(QUrl(url), head, videoExpected), kind);
+    QCOMPARE(resolve::direct::fileNameFor(QUrl(url), head), name);
 }
 
 // What a page says of its video for the file's own tags: its description

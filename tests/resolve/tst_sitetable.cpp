@@ -5,6 +5,7 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::resolve;
 
 class TestSiteTable : public QObject
 {

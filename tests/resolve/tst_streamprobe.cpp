@@ -8,6 +8,7 @@
 #include <optional>
 
 using namespace vidrona;
+using namespace vidrona::resolve;
 using testweb::Request;
 using testweb::Response;
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 using namespace vidrona;
+using namespace vidrona::resolve;
 using testweb::Request;
 using testweb::Response;
 

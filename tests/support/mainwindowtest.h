@@ -11,6 +11,9 @@
 
 namespace vidrona::test {
 
+using download::ListStore;
+using download::service::DownloadService;
+
 // The control named name; throws (and so fails the test) when it is missing.
 template <typename T>
 T *ctl(const QObject &window, const char *name)

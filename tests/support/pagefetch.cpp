@@ -6,6 +6,12 @@
 
 namespace vidrona::test {
 
+using net::PageRequest;
+using net::PageResult;
+using net::PageTotalTimeoutMs;
+using resolve::FetchPage;
+using resolve::OpenURL;
+
 PageResult fetchPage(PageRequest &request, const QString &address, bool viaService)
 {
     QSignalSpy finished(&request, &PageRequest::finished);

@@ -2,6 +2,10 @@
 
 namespace vidrona::test {
 
+using desktop::AnswerNo;
+using desktop::AnswerOk;
+using desktop::MsgYesNo;
+
 int RecordingMessages::show(const QString &text, const QString &title, int flags)
 {
     calls.append({text, title, flags});

@@ -5,6 +5,8 @@
 
 namespace vidrona::test {
 
+using desktop::MessageService;
+
 // Records every standard message box instead of showing it, and answers
 // with the queued answers (OK, or No for a Yes/No box, when none is queued).
 class RecordingMessages : public MessageService

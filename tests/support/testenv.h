@@ -7,6 +7,10 @@
 
 namespace vidrona::test {
 
+using net::PageIdleTimeoutMs;
+using net::PageRequest;
+using net::PageResult;
+
 // Writes bytes to folder/name; returns the path.
 QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes);
 QByteArray readFile(const QString &path);

@@ -20,7 +20,7 @@ const Video videos[] = {
 
 QByteArray host()
 {
-    return vidrona::hosts::AllVideos.toLatin1();
+    return vidrona::resolve::hosts::AllVideos.toLatin1();
 }
 
 QList<kit::Entry> entries()

@@ -21,7 +21,7 @@ const QByteArray mediaFolder = "/dnet/media/2008/5/";
 
 QByteArray host()
 {
-    return vidrona::hosts::Break.toLatin1();
+    return vidrona::resolve::hosts::Break.toLatin1();
 }
 
 QList<kit::Entry> entries()
@@ -56,7 +56,7 @@ void installBreak(Server &server)
 {
     server.on(host(), "/", [](const Request &) { return kit::listPage("Break", entries()); });
     server.onPrefix(host(), "/index/", watch);
-    server.on(vidrona::hosts::BreakSearch.toLatin1(), "/Content/Search/Search.aspx", [](const Request &req) {
+    server.on(vidrona::resolve::hosts::BreakSearch.toLatin1(), "/Content/Search/Search.aspx", [](const Request &req) {
         return kit::listPage("Break search: " + kit::queryValue(req.query, "s"), entries());
     });
     server.onPrefix(mediaHost, mediaFolder, file);

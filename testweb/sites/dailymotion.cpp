@@ -21,7 +21,7 @@ const QByteArray fileHost = "proxy-12.dailymotion.com";
 
 QByteArray host()
 {
-    return vidrona::hosts::DailyMotion.toLatin1();
+    return vidrona::resolve::hosts::DailyMotion.toLatin1();
 }
 
 QByteArray filePath(const Video &v)

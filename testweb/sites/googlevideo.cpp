@@ -21,7 +21,7 @@ const char *const formats[] = {"flv", "mp4", "avi"};
 
 QByteArray host()
 {
-    return vidrona::hosts::GoogleVideo.toLatin1();
+    return vidrona::resolve::hosts::GoogleVideo.toLatin1();
 }
 
 QList<kit::Entry> entries()

@@ -51,7 +51,7 @@ Response answer(Server *server, const Request &req)
 void installLinkService(Server &server)
 {
     Server *s = &server;
-    server.onHost(vidrona::hosts::LinkService.toLatin1(), [s](const Request &req) { return answer(s, req); });
+    server.onHost(vidrona::resolve::hosts::LinkService.toLatin1(), [s](const Request &req) { return answer(s, req); });
 }
 
 } // namespace testweb

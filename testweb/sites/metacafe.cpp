@@ -19,12 +19,12 @@ const Video videos[] = {
 
 QByteArray host()
 {
-    return vidrona::hosts::Metacafe.toLatin1();
+    return vidrona::resolve::hosts::Metacafe.toLatin1();
 }
 
 QByteArray fileAddress(const Video &v)
 {
-    return "http://" + vidrona::hosts::MetacafeFiles.toLatin1() + "/items/" + v.id + "/" + v.slug + ".flv";
+    return "http://" + vidrona::resolve::hosts::MetacafeFiles.toLatin1() + "/items/" + v.id + "/" + v.slug + ".flv";
 }
 
 QList<kit::Entry> entries()
@@ -60,7 +60,7 @@ void installMetacafe(Server &server)
     server.onPrefix(host(), "/tags/", [](const Request &req) {
         return kit::listPage("Metacafe tags: " + req.path.mid(6), entries());
     });
-    server.onPrefix(vidrona::hosts::MetacafeFiles.toLatin1(), "/items/", file);
+    server.onPrefix(vidrona::resolve::hosts::MetacafeFiles.toLatin1(), "/items/", file);
 }
 
 } // namespace testweb

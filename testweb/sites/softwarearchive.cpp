@@ -7,7 +7,7 @@ namespace testweb {
 
 void installSoftwareArchive(Server &server)
 {
-    const QByteArray host = vidrona::hosts::SoftwareArchive.toLatin1();
+    const QByteArray host = vidrona::resolve::hosts::SoftwareArchive.toLatin1();
     server.on(host, "/", [host](const Request &) {
         return kit::listPage("Software archive",
                              {{"FLV player setup", "http://" + host + "/pub/simtelnet/win95/mmedmisc/flvplayer_setup.exe"}});

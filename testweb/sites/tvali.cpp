@@ -26,7 +26,7 @@ const Video *find(const QByteArray &number)
 
 QByteArray host()
 {
-    return vidrona::hosts::Tvali.toLatin1();
+    return vidrona::resolve::hosts::Tvali.toLatin1();
 }
 
 QList<kit::Entry> entries()

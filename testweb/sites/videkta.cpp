@@ -27,7 +27,7 @@ const Video *find(qulonglong number)
 
 QByteArray pageAddress(const Video &v)
 {
-    return "http://" + vidrona::hosts::Videkta.toLatin1() + "/?video_id=" + QByteArray::number(v.number);
+    return "http://" + vidrona::resolve::hosts::Videkta.toLatin1() + "/?video_id=" + QByteArray::number(v.number);
 }
 
 QList<kit::Entry> entries()
@@ -69,7 +69,7 @@ Response file(const Request &req)
 
 void installVidekta(Server &server)
 {
-    const QByteArray host = vidrona::hosts::Videkta.toLatin1();
+    const QByteArray host = vidrona::resolve::hosts::Videkta.toLatin1();
     server.on(host, "/", home);
     server.on(host, "/index.php", [](const Request &req) {
         return kit::listPage("Videkta search: " + kit::queryValue(req.query, "srch_str"), entries());

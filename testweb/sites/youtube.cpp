@@ -11,7 +11,7 @@ namespace {
 
 QByteArray host()
 {
-    return vidrona::hosts::YouTube.toLatin1();
+    return vidrona::resolve::hosts::YouTube.toLatin1();
 }
 
 struct Video {

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-namespace vidrona::engine {
+namespace vidrona::download::engine {
 
 namespace {
 // A chunk's room: the bytes that follow it are written with it up to this
@@ -256,4 +256,4 @@ void DiskQueue::syncThenSave(const Chunk &chunk)
     m_idle.notify_all();
 }
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

@@ -9,11 +9,11 @@
 #include <mutex>
 #include <vector>
 
-namespace vidrona {
+namespace vidrona::download {
 class FileWriter;
 }
 
-namespace vidrona::engine {
+namespace vidrona::download::engine {
 
 // The disk side of a running row: the row's driver hands over body bytes
 // with their offsets and goes back to its sockets at once; the program's
@@ -84,4 +84,4 @@ private:
     qsizetype m_spareRoom = 0;       // their capacity together
 };
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

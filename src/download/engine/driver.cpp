@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <chrono>
 
-namespace vidrona::engine {
+namespace vidrona::download::engine {
 
 namespace {
 // Stalls and deadlines are looked at this often when nothing else wakes
@@ -32,4 +32,4 @@ bool Driver::wait(int ms)
     return !cancelled();
 }
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

@@ -2,7 +2,7 @@
 #include "net/loop.h"
 #include <functional>
 
-namespace vidrona::engine {
+namespace vidrona::download::engine {
 
 // The driver of one running row: the row's thread moves every connection
 // of the row through one loop (net/loop.h) until the row's work is done.
@@ -31,4 +31,4 @@ private:
     net::CancelToken::Watch m_watch;
 };
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

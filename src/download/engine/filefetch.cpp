@@ -25,7 +25,10 @@
 #include <memory>
 #include <optional>
 
-namespace vidrona {
+namespace vidrona::download {
+
+using net::HttpHead;
+using net::rangeField;
 
 using engine::DiskQueue;
 using engine::Parts;
@@ -487,4 +490,4 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
     return {net::fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("the answers do not add up"))};
 }
 
-} // namespace vidrona
+} // namespace vidrona::download

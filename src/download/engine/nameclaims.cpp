@@ -9,7 +9,7 @@
 #include <QSet>
 #include <mutex>
 
-namespace vidrona::engine {
+namespace vidrona::download::engine {
 
 namespace {
 
@@ -112,4 +112,4 @@ bool NameClaims::isHeld(const QString &path)
     return heldKeys().contains(keyOf(path));
 }
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

@@ -12,7 +12,7 @@
 //   if (!claim.held()) ...;          // no free name at all
 //   fetch into claim.path() ...      // released when claim goes
 // Process-wide, for any thread.
-namespace vidrona::engine {
+namespace vidrona::download::engine {
 
 class NameClaim
 {
@@ -51,4 +51,4 @@ struct NameClaims {
     static bool isHeld(const QString &path);
 };
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

@@ -5,7 +5,10 @@
 #include "download/retries.h"
 #include <algorithm>
 
-namespace vidrona::engine {
+namespace vidrona::download::engine {
+
+using net::HttpHead;
+using net::rangeField;
 
 namespace {
 constexpr int SaveEveryMs = 1000;
@@ -307,4 +310,4 @@ void Parts::saveLater()
     m_queue.saveAfterSync([path = m_job.finalPath, r = record()] { return kept::save(path, r); });
 }
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-namespace vidrona::engine {
+namespace vidrona::download::engine {
 
 // The waits before a part that failed for a passing reason is asked for
 // again (by the one retry rule, retries.h), and so a one-connection fetch
@@ -118,4 +118,4 @@ private:
     net::Failure m_failure;
 };
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

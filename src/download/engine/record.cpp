@@ -2,7 +2,7 @@
 #include "platform/safefile.h"
 #include <algorithm>
 
-namespace vidrona::engine {
+namespace vidrona::download::engine {
 
 namespace {
 
@@ -236,4 +236,4 @@ bool writeRecord(const QString &path, const FetchRecord &record, QString *error,
     return platform::writeFileSafely(path, text, error, fault);
 }
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

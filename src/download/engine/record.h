@@ -41,7 +41,7 @@
 // after the bytes it names are durable; it is read only as a plain file of
 // at most MaxRecordBytes. A record too long for its bound is written with
 // its last spans left out: it then names fewer bytes, never more.
-namespace vidrona::engine {
+namespace vidrona::download::engine {
 
 inline constexpr qint64 MaxRecordBytes = 64 << 10;
 // A stream's record names the place of every piece: up to streams::MaxPieces
@@ -92,4 +92,4 @@ std::optional<FetchRecord> readRecord(const QString &path);
 bool writeRecord(const QString &path, const FetchRecord &record, QString *error = nullptr,
                  platform::FileFault *fault = nullptr);
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

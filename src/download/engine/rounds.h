@@ -7,7 +7,7 @@
 #include <QHash>
 #include <optional>
 
-namespace vidrona::engine {
+namespace vidrona::download::engine {
 
 // What the rounds of one fetch carry from one to the next.
 struct Rounds {
@@ -38,4 +38,4 @@ inline qint64 partEnd(const FetchJob &job, const Rounds &rounds)
     return -1;
 }
 
-} // namespace vidrona::engine
+} // namespace vidrona::download::engine

@@ -7,7 +7,7 @@ extern "C" {
 
 // The one wording of a libav error code, for every reader and writer of
 // media files.
-namespace vidrona::media {
+namespace vidrona::download::media {
 
 inline QString avText(int code)
 {
@@ -16,4 +16,4 @@ inline QString avText(int code)
     return QString::fromUtf8(text);
 }
 
-} // namespace vidrona::media
+} // namespace vidrona::download::media

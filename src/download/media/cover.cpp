@@ -3,7 +3,14 @@
 #include "net/httpclient.h"
 #include "net/pagerequest.h"
 
-namespace vidrona::media {
+namespace vidrona::download::media {
+
+using net::HttpHead;
+using net::MaxPageRedirects;
+using net::PageIdleTimeoutMs;
+using net::PageTotalTimeoutMs;
+using net::isInternalHost;
+using net::parseContentLength;
 
 namespace {
 
@@ -52,4 +59,4 @@ Tags withCover(const Tags &tags, const QUrl &rowUrl, const std::atomic<bool> &ca
     return out;
 }
 
-} // namespace vidrona::media
+} // namespace vidrona::download::media

@@ -6,7 +6,7 @@
 // A file's picture, fetched just before the file is written: a small
 // image, read within the bounds every page read has, that only ever adds
 // to the file. Whatever goes wrong with it leaves the file without one.
-namespace vidrona::media {
+namespace vidrona::download::media {
 
 // A picture larger than this is no cover (a site's largest thumbnails are
 // a few hundred KB); it stays well within a page's own bound.
@@ -20,4 +20,4 @@ inline constexpr qsizetype MaxCoverBytes = qsizetype(2) << 20;
 // row's own pieces may. Without an address it returns at once.
 Tags withCover(const Tags &tags, const QUrl &rowUrl, const std::atomic<bool> &cancel);
 
-} // namespace vidrona::media
+} // namespace vidrona::download::media

@@ -3,7 +3,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
-namespace vidrona::media {
+namespace vidrona::download::media {
 
 QString cutUtf8(const QString &text, qsizetype maxBytes)
 {
@@ -71,4 +71,4 @@ QByteArray pictureType(const QByteArray &bytes)
     return {};
 }
 
-} // namespace vidrona::media
+} // namespace vidrona::download::media

@@ -6,7 +6,7 @@
 // What a saved file says of itself: its title, who made it, when, what it
 // is about, where it came from and its picture, as a site or a page tells
 // them. Plain data, kept with a row and handed to the writers of the file.
-namespace vidrona::media {
+namespace vidrona::download::media {
 
 // A description longer than this is cut (on a character's boundary): the
 // players show a few lines of it, and a page may hold far more.
@@ -48,4 +48,4 @@ std::optional<Tags> parseTags(const QByteArray &text);
 // "image/jpeg" or "image/png" when bytes start as such a picture; else empty.
 QByteArray pictureType(const QByteArray &bytes);
 
-} // namespace vidrona::media
+} // namespace vidrona::download::media

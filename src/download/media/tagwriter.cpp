@@ -7,7 +7,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-namespace vidrona::media {
+namespace vidrona::download::media {
 
 namespace {
 
@@ -124,4 +124,4 @@ int writeCover(AVFormatContext *out, int stream, const Tags &tags)
     return code;
 }
 
-} // namespace vidrona::media
+} // namespace vidrona::download::media

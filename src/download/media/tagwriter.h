@@ -8,7 +8,7 @@ struct AVFormatContext;
 // after it. MP4, M4A and MP3 take the picture as an attached picture (MP3
 // in an ID3 APIC frame), Matroska as an attachment named "cover.jpg" or
 // "cover.png"; other containers (Ogg) take the words only.
-namespace vidrona::media {
+namespace vidrona::download::media {
 
 // Sets out's metadata from tags (title, artist, date, description, and
 // the address as the comment) and adds the picture's stream when the
@@ -21,4 +21,4 @@ int addTags(AVFormatContext *out, const Tags &tags);
 // an attachment, which the header holds). A libav error code, or 0.
 int writeCover(AVFormatContext *out, int stream, const Tags &tags);
 
-} // namespace vidrona::media
+} // namespace vidrona::download::media

@@ -4,7 +4,7 @@
 #include "download/transfer.h"
 #include <utility>
 
-namespace vidrona {
+namespace vidrona::download::service {
 
 BesideFetch::BesideFetch(QObject *parent) : QObject(parent), m_delaysMs(retries::RowDelaysMs)
 {
@@ -86,4 +86,4 @@ qint64 BesideFetch::bytesTotal() const
     return m_transfer ? m_transfer->bytesTotal() : -1;
 }
 
-} // namespace vidrona
+} // namespace vidrona::download::service

@@ -6,10 +6,12 @@
 #include <QTimer>
 #include <memory>
 
-namespace vidrona {
-
-struct FetchJob;
+namespace vidrona::download {
 class Transfer;
+struct FetchJob;
+}
+
+namespace vidrona::download::service {
 
 // A file fetched beside the list (the YouTube window's), run the way a
 // row of the queue is: on a Transfer (the row's one driver thread, with
@@ -63,4 +65,4 @@ private:
     QString m_placedAt;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download::service

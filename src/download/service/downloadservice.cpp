@@ -14,7 +14,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace vidrona {
+namespace vidrona::download::service {
+
+using desktop::RowExtras;
 
 DownloadService::DownloadService(const QString &listFolder, const QString &downloadFolder, QObject *parent)
     : QObject(parent)
@@ -242,4 +244,4 @@ QStringList DownloadService::reservedNames(const QString &folder) const
     return reserved;
 }
 
-} // namespace vidrona
+} // namespace vidrona::download::service

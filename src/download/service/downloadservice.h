@@ -11,18 +11,23 @@
 #include <QString>
 #include <memory>
 
-namespace vidrona {
-
-struct FetchJob;
-class BesideFetch;
+namespace vidrona::download {
 class ListStore;
 class QueueRunner;
-namespace sitevideo {
+struct FetchJob;
+}
+namespace vidrona::download::sitevideo {
 class RowReader;
 }
-namespace net {
+namespace vidrona::net {
 class SpeedLimit;
 }
+
+namespace vidrona::download::service {
+
+using desktop::RowExtras;
+
+class BesideFetch;
 
 // What the download rows act on, as the Preferences set it.
 struct DownloadSettings {
@@ -127,7 +132,7 @@ public:
 signals:
     void rowStarted(quint64 id);
     // A running row's figures, a few times a second.
-    void rowProgressed(quint64 id, const vidrona::RowProgress &progress);
+    void rowProgressed(quint64 id, const vidrona::download::service::RowProgress &progress);
     // A passing failure: the row is tried again in waitMs.
     void rowRetrying(quint64 id, int waitMs, const vidrona::net::Failure &why);
     // A row's fetch ended and the list on disk says so already: no failure
@@ -137,7 +142,7 @@ signals:
     void rowEnded(quint64 id, const vidrona::net::Failure &failure);
     // Right after a row's rowEnded() without failure: the subtitles it did
     // not save, and why (the video is saved all the same).
-    void rowSubtitlesMissed(quint64 id, const QList<vidrona::SubtitleMiss> &missed);
+    void rowSubtitlesMissed(quint64 id, const QList<vidrona::download::SubtitleMiss> &missed);
     // The rows running, and the share of their bytes (or pieces) that came.
     void progressed(int running, double fraction);
     void runEnded();
@@ -146,7 +151,7 @@ signals:
     void folderChanged(const QString &folder);
     // What the list has to tell the user, at once (an unreadable list is
     // heard of before anything else happens).
-    void listNotice(const vidrona::ListNotice &notice);
+    void listNotice(const vidrona::download::ListNotice &notice);
 
 private:
     QStringList reservedNames(const QString &folder) const;
@@ -161,4 +166,4 @@ private:
     std::shared_ptr<net::SpeedLimit> m_limit;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download::service

@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace vidrona {
+namespace vidrona::download::service {
+
+using desktop::RowExtras;
 
 namespace {
 
@@ -127,4 +129,4 @@ void RowExtrasStore::forget(const QString &fileUrl)
     QFile::remove(pathOf(fileUrl));
 }
 
-} // namespace vidrona
+} // namespace vidrona::download::service

@@ -5,7 +5,9 @@
 #include <QList>
 #include <QString>
 
-namespace vidrona {
+namespace vidrona::download::service {
+
+using desktop::RowExtras;
 
 // The extras of the rows, by file address (the row's key): kept in memory,
 // and for resuming after a restart in one file per row in a folder only
@@ -46,4 +48,4 @@ private:
     QHash<QString, RowExtras> m_kept;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download::service

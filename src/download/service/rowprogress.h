@@ -2,7 +2,7 @@
 #include <QMetaType>
 #include <QtGlobal>
 
-namespace vidrona {
+namespace vidrona::download::service {
 
 // Where a running row's fetch stands, in numbers: the window makes the
 // words of them.
@@ -16,6 +16,6 @@ struct RowProgress {
     bool isStream() const { return piecesTotal > 0; }
 };
 
-} // namespace vidrona
+} // namespace vidrona::download::service
 
-Q_DECLARE_METATYPE(vidrona::RowProgress)
+Q_DECLARE_METATYPE(vidrona::download::service::RowProgress)

@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFile>
 
-namespace vidrona {
+namespace vidrona::download::service {
 
 RowTagsStore::RowTagsStore(const QString &listFolder)
     : m_folder(QDir(listFolder).filePath(QStringLiteral("Tags")))
@@ -47,4 +47,4 @@ void RowTagsStore::forget(const QString &fileUrl)
     QFile::remove(pathOf(fileUrl));
 }
 
-} // namespace vidrona
+} // namespace vidrona::download::service

@@ -3,7 +3,7 @@
 #include <QHash>
 #include <QString>
 
-namespace vidrona {
+namespace vidrona::download::service {
 
 // The tags of the rows' files, by file address (the row's key): kept in
 // memory and, so that a fetch after a restart writes them too, in one
@@ -30,4 +30,4 @@ private:
     QHash<QString, media::Tags> m_kept;
 };
 
-} // namespace vidrona
+} // namespace vidrona::download::service

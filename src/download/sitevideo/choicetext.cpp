@@ -6,7 +6,7 @@
 #include <QJsonObject>
 
 // The formats chosen for a row as the record beside it keeps them.
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 namespace {
 
@@ -102,4 +102,4 @@ std::optional<Choice> parseChoice(const QByteArray &text)
     return choice;
 }
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

@@ -1,6 +1,6 @@
 #include "cookielines.h"
 
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 void addCookieHeader(const QByteArray &header, const QString &host, QList<QByteArray> &lines)
 {
@@ -47,4 +47,4 @@ bool isCookieSafe(const QByteArray &line)
     return !line.contains('\n') && !line.contains('\r') && line.count('\t') == 6;
 }
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

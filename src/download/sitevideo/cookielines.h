@@ -5,7 +5,7 @@
 
 // A format's cookies as lines of a Netscape cookie file, the form libcurl's
 // cookie engine reads, so that each is sent only to the hosts it belongs to.
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 // At most this many cookie lines are kept for one format.
 inline constexpr int MaxCookies = 200;
@@ -19,4 +19,4 @@ void addCookieField(const QString &field, const QString &host, QList<QByteArray>
 // a value would make other lines of the cookie file.
 bool isCookieSafe(const QByteArray &line);
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

@@ -4,7 +4,7 @@
 
 // Which of a video's formats are fetched: by the user's choice, through the
 // same rule every source of several qualities uses.
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 namespace {
 
@@ -202,4 +202,4 @@ Choice choose(const Info &info, const Wish &wish)
     return choice;
 }
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

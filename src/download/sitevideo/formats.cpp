@@ -8,7 +8,7 @@
 #include <QUrl>
 
 // yt-dlp's JSON answer read into plain data.
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 namespace {
 
@@ -191,4 +191,4 @@ bool fitsMp4(const QString &codec, bool video)
     return (video ? pictures : sounds).contains(family);
 }
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

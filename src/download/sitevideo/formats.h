@@ -10,7 +10,7 @@
 // data: read from its JSON answer by the resolve layer, kept beside a row
 // by the download layer, fetched by the engine. Only the fields Vidrona
 // uses are read; everything else in the answer is ignored.
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 using HeaderList = QList<QPair<QByteArray, QByteArray>>;
 
@@ -168,4 +168,4 @@ Choice choose(const Info &info, const Wish &wish = {});
 QByteArray choiceText(const Choice &choice);
 std::optional<Choice> parseChoice(const QByteArray &text);
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

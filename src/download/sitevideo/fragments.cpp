@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 QUrl fragmentUrl(const Format &format, const Fragment &fragment)
 {
@@ -105,4 +105,4 @@ FetchResult fetchFragments(const Format &format, const FetchJob &job, FetchShare
     return {{}, joined};
 }
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

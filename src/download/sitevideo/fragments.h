@@ -2,7 +2,7 @@
 #include "download/filefetch.h"
 #include "formats.h"
 
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 // A format given as a list of fragments (yt-dlp's http_dash_segments):
 // each fragment fetched as it is named, several at once, kept in a folder
@@ -17,4 +17,4 @@ QString fragmentsFolder(const QString &finalPath);
 // The address of one fragment: its own, or its path under the base.
 QUrl fragmentUrl(const Format &format, const Fragment &fragment);
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

@@ -10,7 +10,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 using media::avText;
 
@@ -149,4 +149,4 @@ bool joinFiles(const QStringList &paths, const QString &outPath, const char *mux
     return true;
 }
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

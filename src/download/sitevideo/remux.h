@@ -5,7 +5,7 @@
 #include "download/subtitles/offers.h"
 #include <atomic>
 
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 // Whole media files (a picture-only and a sound-only one), each read as an
 // ordinary seekable file (an MP4 may keep its index at its end), joined
@@ -18,4 +18,4 @@ bool joinFiles(const QStringList &inputs, const QString &outPath, const char *mu
                const std::atomic<bool> *cancel = nullptr, const media::Tags &tags = {},
                const QList<subtitles::Track> &subtitles = {});
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QUrlQuery>
 
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 bool hasExpired(const Format &format, const QDateTime &now)
 {
@@ -66,4 +66,4 @@ std::optional<Choice> renew(const Choice &old, const QString &pageUrl, const QSt
     return now;
 }
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

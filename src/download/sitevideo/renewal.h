@@ -6,7 +6,7 @@
 #include <optional>
 
 // A row's formats asked for again: when, and what of the kept bytes stays.
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 // Seconds before an expire= time that an address is taken as expired
 // already: a fetch that starts must have time to ask.
@@ -24,4 +24,4 @@ bool saysExpired(const net::Failure &failure);
 std::optional<Choice> renew(const Choice &old, const QString &pageUrl, const QString &finalPath, RowReader &reader,
                             const std::atomic<bool> &cancel, net::Failure *why);
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

@@ -3,7 +3,7 @@
 #include <QString>
 #include <atomic>
 
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 // Reads a row's page again when the addresses of its formats expired (an
 // expire= time past, or a 403 or 410 from the server). The download layer
@@ -21,4 +21,4 @@ public:
                                  QString *why, const QString &picked = {}) = 0;
 };
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

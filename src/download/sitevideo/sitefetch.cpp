@@ -20,7 +20,7 @@
 #include <array>
 #include <thread>
 
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 namespace {
 constexpr qint64 MaxChoiceBytes = 4 << 20; // thousands of fragments fit
@@ -373,4 +373,4 @@ FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &
 
 } // namespace
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

@@ -7,7 +7,7 @@
 // through the file fetch (several connections, its own head fields, ranges
 // no longer than the site allows), a picture and a sound at the same time
 // sharing the row's connections, then joined without re-encoding.
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 // Where a row's chosen formats are kept: in the engine's record (kind
 // formats) beside its file, hidden, readable by its user only (a site's
@@ -34,4 +34,4 @@ QString partPath(const QString &finalPath, const Format &format);
 // fetch when an expire= time is past, or once after a 403 or 410.
 FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchShared &shared, RowReader *reader = nullptr);
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

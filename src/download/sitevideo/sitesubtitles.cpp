@@ -2,7 +2,7 @@
 #include "download/subtitles/besidefile.h"
 #include "download/subtitles/subtitlefetch.h"
 
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 namespace {
 
@@ -104,4 +104,4 @@ void saveSiteSubtitles(const QList<SubtitleFile> &files, const FetchJob &job, Fe
     result->subtitlesMissed = haul.missed;
 }
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

@@ -10,7 +10,7 @@
 // by a person) and "automatic_captions" (made by a machine from the
 // speech), each a language with files in several forms, of which WebVTT
 // is taken; saved beside the row's file once it is in place.
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 // The files of info's two fields: for each language, its WebVTT file,
 // else its first, whose form then says why it is not read; a person's
@@ -36,4 +36,4 @@ bool subtitlesJoinedIn(const Choice &choice, const FetchJob &job);
 void saveSiteSubtitles(const QList<SubtitleFile> &files, const FetchJob &job, FetchShared &shared,
                        FetchResult *result);
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

@@ -4,7 +4,7 @@
 #include "download/streams/soundonly.h"
 #include <QFile>
 
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 namespace {
 
@@ -53,4 +53,4 @@ FetchResult placeSoundAlone(const QString &fetched, const FetchJob &job, FetchSh
     return {{}, placedAt};
 }
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

@@ -4,7 +4,7 @@
 // Sound only from a site's format: its sound alone, copied without
 // re-encoding into the container its codec is known by, or encoded as MP3
 // when the row's name asks for one: the same end as a stream's sound only.
-namespace vidrona::sitevideo {
+namespace vidrona::download::sitevideo {
 
 // fetched (a whole format, kept for the next try on failure) into
 // job.finalPath with the extension of its sound ("Talk (sound).opus"), or
@@ -12,4 +12,4 @@ namespace vidrona::sitevideo {
 // what holds a name (the next free one is taken, job.takenNames counted).
 FetchResult placeSoundAlone(const QString &fetched, const FetchJob &job, FetchShared &shared);
 
-} // namespace vidrona::sitevideo
+} // namespace vidrona::download::sitevideo

@@ -11,7 +11,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-namespace vidrona::sound {
+namespace vidrona::download::sound {
 
 using media::avText;
 
@@ -235,4 +235,4 @@ Mp3Result encodeMp3(const QString &input, const QString &output, int quality,
     return {true, {}};
 }
 
-} // namespace vidrona::sound
+} // namespace vidrona::download::sound

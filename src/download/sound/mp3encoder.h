@@ -7,7 +7,7 @@
 // Saving a video's sound as MP3: decoded with libavcodec and encoded with
 // LAME (libmp3lame through libavcodec) at one of its variable-bitrate
 // levels, in one pass, memory flat whatever the length.
-namespace vidrona::sound {
+namespace vidrona::download::sound {
 
 inline constexpr int BestMp3Quality = 0;  // LAME's V0: the largest
 inline constexpr int LeastMp3Quality = 4; // V4: the smallest offered
@@ -26,4 +26,4 @@ Mp3Result encodeMp3(const QString &input, const QString &output, int quality,
                     const std::function<void(double)> &progress = {}, const std::atomic<bool> *cancel = nullptr,
                     const media::Tags &tags = {});
 
-} // namespace vidrona::sound
+} // namespace vidrona::download::sound

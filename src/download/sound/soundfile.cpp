@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace vidrona::sound {
+namespace vidrona::download::sound {
 
 bool isSingleMp4(const QUrl &address)
 {
@@ -40,4 +40,4 @@ FetchResult fetchSoundOfFile(const FetchJob &job, FetchShared &shared)
     return sitevideo::placeSoundAlone(got.placedAt, job, shared);
 }
 
-} // namespace vidrona::sound
+} // namespace vidrona::download::sound

@@ -5,7 +5,7 @@
 // Sound only from a page's single video file: the file is fetched whole
 // (a file has no sound of its own to ask for), then its sound alone is
 // kept without re-encoding, as a site's format or a stream's is.
-namespace vidrona::sound {
+namespace vidrona::download::sound {
 
 // Whether address names one plain MP4 file, the kind whose sound a row
 // may keep: only where the file is surely a video with sound is sound
@@ -18,4 +18,4 @@ bool isSingleMp4(const QUrl &address);
 // job.finalPath ends in ".mp3".
 FetchResult fetchSoundOfFile(const FetchJob &job, FetchShared &shared);
 
-} // namespace vidrona::sound
+} // namespace vidrona::download::sound

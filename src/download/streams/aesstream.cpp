@@ -5,7 +5,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 namespace {
 constexpr int Block = 16;
@@ -79,4 +79,4 @@ QByteArray decryptAes128(const QByteArray &data, const QByteArray &key, const QB
     return out;
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -9,7 +9,7 @@ struct AVAES;
 // arrive, so an encrypted piece never has to be held whole: each call
 // gives back the whole blocks it can, holding back the last one, whose
 // PKCS#7 padding finish() takes off.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 class AesStream
 {
@@ -37,4 +37,4 @@ private:
 // whole blocks, or the padding is wrong (the key is not this piece's).
 QByteArray decryptAes128(const QByteArray &data, const QByteArray &key, const QByteArray &iv, bool *ok);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

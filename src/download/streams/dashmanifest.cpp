@@ -6,7 +6,7 @@
 #include <limits>
 #include <utility>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 namespace {
 
@@ -445,4 +445,4 @@ DashManifest periodOf(const DashManifest &manifest, int period)
     return one;
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -11,7 +11,7 @@
 // fetch, whether addressed by SegmentTemplate ($Number$, $Time$,
 // SegmentTimeline, $RepresentationID$, $Bandwidth$, widths as %05d),
 // SegmentList, or one file (SegmentBase, BaseURL).
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 inline constexpr int MaxPeriods = 256;
 inline constexpr int MaxTextTracks = 64;
@@ -65,4 +65,4 @@ DashManifest periodOf(const DashManifest &manifest, int period);
 // counts 365 days and a month 30; -1 when it is none.
 double isoSeconds(const QString &text);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

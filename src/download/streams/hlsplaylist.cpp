@@ -2,7 +2,7 @@
 #include <QHash>
 #include <algorithm>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 namespace {
 
@@ -270,4 +270,4 @@ QByteArray ivFor(const HlsKey &key, qint64 sequence)
     return iv;
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -10,7 +10,7 @@
 // Reading an HLS playlist: a master playlist's variants and renditions, or
 // a media playlist's pieces with their byte ranges, keys and init sections.
 // Addresses come out resolved against the playlist's own address.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 // Bytes [offset, offset + length) of a resource; length -1: all of it.
 struct ByteRange {
@@ -97,4 +97,4 @@ std::optional<QUrl> audioFor(const HlsMaster &master, const HlsVariant &variant)
 // The IV of an AES-128 piece: the key's own, else its sequence number.
 QByteArray ivFor(const HlsKey &key, qint64 sequence);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

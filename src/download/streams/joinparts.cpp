@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 namespace {
 
@@ -85,4 +85,4 @@ QString partName(const QString &path, int part)
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(" (part %1)").arg(part) + suffix);
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

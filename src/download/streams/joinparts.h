@@ -10,7 +10,7 @@
 // advert with an init section of its own) cannot go on in one MP4 track:
 // the part from there on is joined into a file of its own, named so, and
 // so on for each such change, up to a bound.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 inline constexpr int MaxJoinParts = 8;
 
@@ -27,4 +27,4 @@ QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &r
 // "clip (part 2).mp4" for "clip.mp4" and 2.
 QString partName(const QString &path, int part);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -4,7 +4,7 @@
 // Where a track's pieces start over with an init section of their own (a
 // DASH period, an HLS discontinuity with a new EXT-X-MAP): the joiner reads
 // each such run with a reader of its own and carries on in the same file.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 struct JoinRun {
     int first = 0;          // index, in the track's join order, of the run's first file
@@ -21,4 +21,4 @@ struct JoinRun {
 // Per track; a track without runs is read as one.
 using JoinRuns = QList<QList<JoinRun>>;
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

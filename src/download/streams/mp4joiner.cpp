@@ -18,7 +18,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 using media::avText;
 
@@ -463,4 +463,4 @@ bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QS
     return ok;
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -10,7 +10,7 @@
 
 // Joining a streamed video's pieces, kept on disk, into one MP4 without
 // re-encoding (libavformat).
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 // Each input is one stream's files, read one after another as if they
 // were one file: a TS playlist's pieces, or an init section and its
@@ -49,4 +49,4 @@ bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
                int *unjoinableRun = nullptr, const media::Tags &tags = {}, JoinExtras *extras = nullptr);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -1,7 +1,7 @@
 #include "packedaudio.h"
 #include <QFile>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 namespace {
 
@@ -99,4 +99,4 @@ std::optional<qint64> PackedAudioClock::enteredAt(qint64 at)
     return m_micros.at(k);
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

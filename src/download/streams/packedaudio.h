@@ -8,7 +8,7 @@
 // own: each starts with an ID3 tag whose PRIV frame
 // "com.apple.streaming.transportStreamTimestamp" says, on the 90 kHz MPEG-TS
 // clock, where its sound belongs against the video's TS pieces.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 // The timestamp in the ID3 tag at the start of head, in microseconds;
 // none when head does not start with such a tag.
@@ -42,4 +42,4 @@ private:
     int m_current = 0;
 };
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

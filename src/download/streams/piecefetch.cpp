@@ -2,7 +2,10 @@
 #include "streamlimits.h"
 #include <optional>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
+
+using net::HttpHead;
+using net::parseContentLength;
 
 namespace {
 
@@ -81,4 +84,4 @@ SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxByte
     return out;
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

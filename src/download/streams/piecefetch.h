@@ -10,7 +10,7 @@
 // The small requests of a streamed video: a playlist, manifest or key
 // read whole within a bound (the pieces go through the row's loop,
 // piecerun.h).
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 struct SmallBody {
     QByteArray bytes;
@@ -33,4 +33,4 @@ SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxByte
 // "The server answered 404 Not Found"
 QString answeredText(int status, const QByteArray &reason);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

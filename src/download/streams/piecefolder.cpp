@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 PieceFolder::PieceFolder(const QString &finalPath)
 {
@@ -144,4 +144,4 @@ void PieceFolder::clear(bool removeFolder) const
         QDir().rmdir(m_path);
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -24,7 +24,7 @@
 // a few syncs a second, not a file made, synced and renamed per piece.
 // No final name may end in ".pieces" (kept::isKeptName), so no download
 // can take the folder's name.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 struct PieceRecord {
     QByteArray address;
@@ -79,4 +79,4 @@ private:
     QString m_path;
 };
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

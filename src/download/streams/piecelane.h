@@ -6,7 +6,9 @@
 
 // What PieceRun keeps of each piece on its way and of each connection that
 // fetches a part of it; for the files of the run alone.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
+
+using net::HttpHead;
 
 // One piece on its way, over one connection or, once shared, several.
 struct PieceRun::Piece {
@@ -67,4 +69,4 @@ private:
     const ByteRange m_range;
 };
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

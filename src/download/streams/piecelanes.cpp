@@ -3,7 +3,9 @@
 #include "piecelane.h"
 #include "download/retries.h"
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
+
+using net::rangeField;
 
 namespace {
 // Small receive buffers: a row of many connections keeps its memory bounded.
@@ -200,4 +202,4 @@ void PieceRun::put(Piece &piece, qint64 at, const QByteArray &bytes)
     m_shared.fresh += bytes.size();
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -4,7 +4,7 @@ extern "C" {
 #include <libavutil/error.h>
 }
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 int PieceReader::read(void *opaque, uint8_t *buffer, int size)
 {
@@ -46,4 +46,4 @@ int PieceReader::fail(const QString &why)
     return AVERROR(EIO);
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -8,7 +8,7 @@
 
 // The pieces of one input of a join, each a range of a file, handed to the
 // demuxer as one stream of bytes (an AVIOContext's read callback).
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 struct PieceReader {
     QList<JoinPiece> pieces;
@@ -27,4 +27,4 @@ private:
     int fail(const QString &why);
 };
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -3,7 +3,12 @@
 #include "streamlimits.h"
 #include "download/answerhead.h"
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
+
+using net::ContentRange;
+using net::HttpHead;
+using net::parseContentLength;
+using net::parseContentRange;
 
 namespace {
 // A 206 whose Content-Range starts at from.
@@ -88,4 +93,4 @@ bool PieceRun::Receiver::body(const char *data, qsizetype length)
     return allowed == length; // at its part's end: the rest is another's
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

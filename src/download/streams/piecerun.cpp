@@ -3,7 +3,7 @@
 #include "download/keptbytes.h"
 #include <algorithm>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 namespace {
 // The record names new pieces this often at most: each time costs a sync.
@@ -210,4 +210,4 @@ net::Failure PieceRun::run()
     return {};
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -27,7 +27,7 @@
 // renewed a few times a second by the disk queue, behind the bytes it
 // names and a sync of them: it names only pieces already durable, and
 // the connections never wait for the disk.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 class PieceRun
 {
@@ -110,4 +110,4 @@ private:
     net::Failure m_failure;
 };
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -2,7 +2,7 @@
 #include <QStringList>
 #include <algorithm>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 namespace {
 
@@ -183,9 +183,9 @@ QList<Quality> dashQualities(const DashManifest &manifest)
     return out;
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 namespace {
 
@@ -243,9 +243,9 @@ QList<DashTrack> dashChoice(const DashManifest &manifest, const QualityChoice &c
     return out;
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 QString nameWithChoice(const QString &name, const QualityChoice &choice, bool mp3)
 {
@@ -283,4 +283,4 @@ QualityChoice choiceInName(const QString &name)
     return choice.label() == stem.mid(open + 2).chopped(1) ? choice : QualityChoice{};
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -11,7 +11,7 @@
 // representations, a page's several <source> files, a site's own format
 // list) describes each as a Quality, and the one rule below picks for all
 // of them, so a choice means the same whatever the source.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 // One quality as a source describes it; what it does not say stays at 0
 // or empty.
@@ -69,9 +69,9 @@ QList<Quality> hlsQualities(const HlsMaster &master, double seconds = 0);
 // The qualities of a manifest's tracks, in its order.
 QList<Quality> dashQualities(const DashManifest &manifest);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 // The media playlists of master to fetch for choice: the chosen variant
 // and its separate sound; for sound only, a sound rendition's playlist
@@ -82,9 +82,9 @@ QList<QUrl> hlsChoice(const HlsMaster &master, const QualityChoice &choice);
 // best sound; for sound only, the best sound alone when there is one.
 QList<DashTrack> dashChoice(const DashManifest &manifest, const QualityChoice &choice);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 // A stream row's name tells the choice it was added with, so the list file
 // keeps it as it is: "Talk (720p).mp4", "Talk (sound).m4a"; the best adds
@@ -94,4 +94,4 @@ QString nameWithChoice(const QString &name, const QualityChoice &choice, bool mp
 // The choice a row's name tells; the best when it tells none.
 QualityChoice choiceInName(const QString &name);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

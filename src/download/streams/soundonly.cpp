@@ -10,7 +10,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 using media::avText;
 
@@ -118,4 +118,4 @@ QString withExtension(const QString &path, const QString &extension)
     return info.dir().filePath(stem + QLatin1Char('.') + extension);
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

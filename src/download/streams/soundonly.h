@@ -7,7 +7,7 @@
 // goes, packet for packet, into the container its codec is known by
 // (AAC: .m4a, Opus: .opus, MP3: .mp3, anything else: .mka), in one step
 // with libavformat.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 struct SoundOnly {
     bool ok = false;
@@ -24,4 +24,4 @@ SoundOnly keepSoundOnly(const QString &input, const QString &output, const std::
 // "Talk.opus").
 QString withExtension(const QString &path, const QString &extension);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

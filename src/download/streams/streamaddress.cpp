@@ -1,6 +1,6 @@
 #include "streamaddress.h"
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 bool isStreamAddress(const QUrl &url)
 {
@@ -17,4 +17,4 @@ bool isStreamType(const QByteArray &contentType)
            || type == "video/vnd.mpeg.dash.mpd";
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -4,7 +4,7 @@
 
 // Telling a streamed video (an HLS playlist, a DASH manifest) from a plain
 // file, by its address before asking, or by the type its answer names.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 // The path ends in .m3u8 or .mpd, in any case.
 bool isStreamAddress(const QUrl &url);
@@ -13,4 +13,4 @@ bool isStreamAddress(const QUrl &url);
 // case do not matter.
 bool isStreamType(const QByteArray &contentType);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -14,7 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 namespace {
 
@@ -219,4 +219,4 @@ FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::
     return result;
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

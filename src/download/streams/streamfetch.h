@@ -2,7 +2,7 @@
 #include "download/filefetch.h"
 #include <QUrl>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 // Fetches the streamed video at job.url (an HLS playlist or a DASH
 // manifest) into job.finalPath as one MP4, on the calling thread, with
@@ -16,4 +16,4 @@ namespace vidrona::streams {
 FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::optional<QByteArray> &playlist = {},
                            const QUrl &from = {});
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

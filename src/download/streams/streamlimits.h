@@ -3,7 +3,7 @@
 
 // What a streamed video may be before it is refused: a playlist or
 // manifest is read whole, and every piece is kept on disk until the end.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 inline constexpr qsizetype MaxPlaylistBytes = qsizetype(8) << 20;
 inline constexpr int MaxPieces = 50000;
@@ -20,4 +20,4 @@ enum class Refusal {
     Empty,      // no piece to fetch
 };
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

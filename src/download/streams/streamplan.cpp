@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QHash>
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
+
+using net::isInternalHost;
 
 namespace {
 
@@ -243,4 +245,4 @@ QString soundOnlyName(const QString &path)
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(" (sound only)") + suffix);
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -15,7 +15,7 @@
 // of the tracks to save (the best video, and its sound when that comes
 // apart), init sections included, in one numbered list, and for each track
 // the order its pieces are joined in.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 struct StreamPiece {
     QUrl url;
@@ -57,4 +57,4 @@ StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, 
 // holds: "clip.mp4" becomes "clip (sound only).mp4".
 QString soundOnlyName(const QString &path);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -1,6 +1,6 @@
 #include "subtitleoffers.h"
 
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 using subtitles::Offer;
 
@@ -51,4 +51,4 @@ QList<Offer> dashSubtitleOffers(const DashManifest &manifest)
     return offers;
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

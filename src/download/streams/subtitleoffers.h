@@ -5,7 +5,7 @@
 
 // The subtitles a streamed video offers, as its master playlist or its
 // manifest lists them.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 // Each SUBTITLES rendition with a playlist of its own: WebVTT pieces.
 QList<subtitles::Offer> hlsSubtitleOffers(const HlsMaster &master);
@@ -14,4 +14,4 @@ QList<subtitles::Offer> hlsSubtitleOffers(const HlsMaster &master);
 // so the row can say why it has none.
 QList<subtitles::Offer> dashSubtitleOffers(const DashManifest &manifest);
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -7,7 +7,7 @@
 // that finally answered, since a CDN's redirect moves the place every
 // relative address in the text is resolved against. The small-body fetch
 // of piecefetch.h, taking the body decoded.
-namespace vidrona::streams {
+namespace vidrona::download::streams {
 
 using FetchedText = SmallBody;
 
@@ -19,4 +19,4 @@ inline FetchedText fetchText(net::HttpClient &client, const QUrl &url, qsizetype
     return fetchSmall(client, url, maxBytes, userNamed, what, idleMs, cancel, BodyCoding::Decoded);
 }
 
-} // namespace vidrona::streams
+} // namespace vidrona::download::streams

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace vidrona::subtitles {
+namespace vidrona::download::subtitles {
 
 QString besidePath(const QString &videoPath, const QString &language)
 {
@@ -22,4 +22,4 @@ void saveBeside(const QString &videoPath, const QList<Track> &tracks, qint64 med
     }
 }
 
-} // namespace vidrona::subtitles
+} // namespace vidrona::download::subtitles

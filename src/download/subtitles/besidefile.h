@@ -3,7 +3,7 @@
 #include "download/filefetch.h"
 
 // Subtitles saved beside their video, as SubRip a player finds by name.
-namespace vidrona::subtitles {
+namespace vidrona::download::subtitles {
 
 // "Talk.en.srt" beside "Talk.mp4": the video's name without its
 // extension, the language, ".srt".
@@ -15,4 +15,4 @@ QString besidePath(const QString &videoPath, const QString &language);
 void saveBeside(const QString &videoPath, const QList<Track> &tracks, qint64 mediaStartMs,
                 QList<SubtitleMiss> *missed);
 
-} // namespace vidrona::subtitles
+} // namespace vidrona::download::subtitles

@@ -3,7 +3,9 @@
 #include <QHash>
 #include <QRegularExpression>
 
-namespace vidrona::subtitles {
+namespace vidrona::download::subtitles {
+
+using desktop::subtitleLanguages;
 
 QByteArray Wish::recordText() const
 {
@@ -74,4 +76,4 @@ QByteArray containerLanguage(const QString &language)
     return codes.value(main, "und");
 }
 
-} // namespace vidrona::subtitles
+} // namespace vidrona::download::subtitles

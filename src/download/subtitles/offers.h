@@ -9,7 +9,7 @@
 // Which subtitles a video offers, which the user wants, and which of the
 // offers are taken for them, whatever the source (an HLS master's
 // SUBTITLES renditions, a DASH manifest's text sets, a site's list).
-namespace vidrona::subtitles {
+namespace vidrona::download::subtitles {
 
 // At most this many languages are asked for one video.
 inline constexpr int MaxLanguages = 8;
@@ -67,4 +67,4 @@ struct Track {
     bool onMediaClock = false; // see VttText::onMediaClock
 };
 
-} // namespace vidrona::subtitles
+} // namespace vidrona::download::subtitles

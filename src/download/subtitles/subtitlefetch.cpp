@@ -2,7 +2,7 @@
 #include "download/streams/hlsplaylist.h"
 #include "download/streams/textfetch.h"
 
-namespace vidrona::subtitles {
+namespace vidrona::download::subtitles {
 
 namespace {
 
@@ -103,4 +103,4 @@ Haul fetchSubtitles(net::HttpClient &client, const QList<Offer> &offers, const Q
     return haul;
 }
 
-} // namespace vidrona::subtitles
+} // namespace vidrona::download::subtitles

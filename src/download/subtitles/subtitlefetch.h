@@ -7,7 +7,7 @@
 // Fetching the subtitles a video offers in the languages the user wants.
 // A subtitle that cannot be had is no reason to lose the video: it is a
 // miss, with why, and the video goes on without it.
-namespace vidrona::subtitles {
+namespace vidrona::download::subtitles {
 
 // One subtitle file, and all the pieces of one track together, are read
 // up to these bounds.
@@ -25,4 +25,4 @@ struct Haul {
 Haul fetchSubtitles(net::HttpClient &client, const QList<Offer> &offers, const QStringList &languages, bool trusted,
                     int idleMs, const std::atomic<bool> &cancel);
 
-} // namespace vidrona::subtitles
+} // namespace vidrona::download::subtitles

@@ -7,7 +7,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-namespace vidrona::subtitles {
+namespace vidrona::download::subtitles {
 
 namespace {
 
@@ -124,4 +124,4 @@ int writeTextPackets(AVFormatContext *out, const QList<Track> &tracks, const QLi
     return 0;
 }
 
-} // namespace vidrona::subtitles
+} // namespace vidrona::download::subtitles

@@ -6,7 +6,7 @@ struct AVFormatContext;
 // Subtitles written into a video file as streams of their own, by
 // libavformat: timed text (mov_text) in MP4, WebVTT in Matroska, each
 // stream tagged with its language.
-namespace vidrona::subtitles {
+namespace vidrona::download::subtitles {
 
 // A stream for each track, added to out before its header is written;
 // its indexes in *streams. false when out's container takes no text (and
@@ -24,4 +24,4 @@ int writeTextPackets(AVFormatContext *out, const QList<Track> &tracks, const QLi
 // before zero once shifted by -shiftMs.
 QList<Cue> sequentialCues(const QList<Cue> &cues, qint64 shiftMs);
 
-} // namespace vidrona::subtitles
+} // namespace vidrona::download::subtitles

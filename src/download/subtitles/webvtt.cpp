@@ -2,7 +2,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
-namespace vidrona::subtitles {
+namespace vidrona::download::subtitles {
 
 namespace {
 
@@ -196,4 +196,4 @@ QByteArray srtText(const QList<Cue> &cues, qint64 shiftMs)
     return out;
 }
 
-} // namespace vidrona::subtitles
+} // namespace vidrona::download::subtitles

@@ -7,7 +7,7 @@
 // Subtitles as timed lines of text: read from WebVTT (a file, or the
 // pieces of a playlist, each timed on its own), and written as SubRip
 // (.srt), the form every player reads beside a video.
-namespace vidrona::subtitles {
+namespace vidrona::download::subtitles {
 
 // One cue has at most this much text, and a track at most this many cues:
 // a subtitle file is small, and one that is not is no subtitle.
@@ -52,4 +52,4 @@ QByteArray srtText(const QList<Cue> &cues, qint64 shiftMs = 0);
 // "01:02:03.456", "02:03.456" in ms; -1 when it is not a WebVTT time.
 qint64 vttTime(QStringView text);
 
-} // namespace vidrona::subtitles
+} // namespace vidrona::download::subtitles

@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QPointer>
 
-namespace vidrona::youtube {
+namespace vidrona::download::youtube {
 
 FlvDownload::FlvDownload(HttpTransfer *inet, FlvDownloadView *view, QObject *parent)
     : QObject(parent), m_inet(inet), m_view(view)
@@ -229,4 +229,4 @@ void FlvDownload::end(Outcome outcome)
     emit finished(outcome);
 }
 
-} // namespace vidrona::youtube
+} // namespace vidrona::download::youtube

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QTimer>
 
-namespace vidrona::youtube {
+namespace vidrona::download::youtube {
 
 // Removes the hidden ".vidrona-*.part" spools that older versions left in
 // folder when they crashed during a download.
@@ -90,7 +90,7 @@ public:
     QString filePath() const { return m_path; }
 
 signals:
-    void finished(vidrona::youtube::FlvDownload::Outcome outcome);
+    void finished(vidrona::download::youtube::FlvDownload::Outcome outcome);
 
 private:
     enum class Phase { Idle, Waiting, Copying };
@@ -122,4 +122,4 @@ private:
     QTimer m_slice;
 };
 
-} // namespace vidrona::youtube
+} // namespace vidrona::download::youtube

@@ -5,7 +5,14 @@
 #include "net/httpclient.h"
 #include "transfertext.h"
 
-namespace vidrona::youtube {
+namespace vidrona::download::youtube {
+
+using net::ContentRange;
+using net::HttpHead;
+using net::parseContentLength;
+using net::parseContentRange;
+using service::BesideFetch;
+using service::DownloadService;
 
 namespace {
 // The window's thread hears of arrivals this often (it shows them less
@@ -178,4 +185,4 @@ void HttpTransfer::Cancel()
     m_arrivals.stop();
 }
 
-} // namespace vidrona::youtube
+} // namespace vidrona::download::youtube

@@ -9,13 +9,19 @@
 #include <functional>
 #include <memory>
 
-namespace vidrona {
-class BesideFetch;
-class DownloadService;
+namespace vidrona::download {
 struct FetchJob;
 }
+namespace vidrona::download::service {
+class BesideFetch;
+class DownloadService;
+}
 
-namespace vidrona::youtube {
+namespace vidrona::download::youtube {
+
+using net::HttpHead;
+using service::BesideFetch;
+using service::DownloadService;
 
 // Why the last request failed, as data: the window words it.
 struct TransferFault {
@@ -114,4 +120,4 @@ private:
     HttpHead m_head;
 };
 
-} // namespace vidrona::youtube
+} // namespace vidrona::download::youtube

@@ -1,7 +1,7 @@
 #include "transfertext.h"
 #include <cmath>
 
-namespace vidrona::youtube {
+namespace vidrona::download::youtube {
 
 QString cleanFileName(const QString &title)
 {
@@ -29,4 +29,4 @@ QString trimBlanks(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-} // namespace vidrona::youtube
+} // namespace vidrona::download::youtube

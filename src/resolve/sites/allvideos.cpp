@@ -5,7 +5,7 @@
 #include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
-namespace vidrona {
+namespace vidrona::resolve {
 
 const Site &allVideosSite()
 {
@@ -14,8 +14,6 @@ const Site &allVideosSite()
                            QStringLiteral("/video.php?uid=LNNQPVMSP"), hosts::AllVideos, QString()};
     return site;
 }
-
-namespace resolve {
 
 using text::findFrom;
 using text::textFrom;
@@ -44,9 +42,6 @@ std::optional<QString> AllVideos(const QString &page)
            + folder + QStringLiteral("/videos/") + piece + QStringLiteral(".flv");
 }
 
-} // namespace resolve
-namespace resolve {
-
 namespace {
 
 class AllVideosResolver : public SiteResolver
@@ -69,5 +64,4 @@ std::unique_ptr<Resolver> allVideosResolver()
     return std::make_unique<AllVideosResolver>();
 }
 
-} // namespace resolve
-} // namespace vidrona
+} // namespace vidrona::resolve

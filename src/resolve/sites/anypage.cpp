@@ -11,6 +11,8 @@
 
 namespace vidrona::resolve {
 
+using net::MaxPageBytes;
+
 namespace {
 
 // How the page names the address; lower ranks win.
@@ -28,7 +30,7 @@ constexpr int MaxJsonDepth = 12;
 // A <source> of a <video> that tells its size.
 struct SourceMark {
     QString address; // as written, references decoded
-    streams::Quality quality;
+    download::streams::Quality quality;
 };
 
 struct PageMarks {
@@ -171,11 +173,11 @@ PageMarks readMarks(QByteArrayView page)
             continue;
         } else if (tag.name == "source" && inVideo) {
             marks.add(VideoElement, html::decodeAttribute(tag.attribute("src")));
-            if (const streams::Quality q = sourceQuality(tag); q.height > 0 && marks.sources.size() < MaxCandidates)
+            if (const download::streams::Quality q = sourceQuality(tag); q.height > 0 && marks.sources.size() < MaxCandidates)
                 marks.sources.append({html::decodeAttribute(tag.attribute("src")), q});
         } else if (tag.name == "a" && marks.links.size() < MaxCandidates) {
             const QString href = html::decodeAttribute(tag.attribute("href"));
-            if (const streams::Quality q = linkQuality(tag, href); q.height > 0)
+            if (const download::streams::Quality q = linkQuality(tag, href); q.height > 0)
                 marks.links.append({href, q});
         } else if (tag.name == "meta") {
             addMeta(tag, marks);

@@ -6,7 +6,7 @@
 #include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
-namespace vidrona {
+namespace vidrona::resolve {
 
 const Site &breakSite()
 {
@@ -15,8 +15,6 @@ const Site &breakSite()
                            QStringLiteral("/Content/Search/Search.aspx?SEARCH1=Search&s="), QualityOptions::LowHigh};
     return site;
 }
-
-namespace resolve {
 
 std::optional<QString> Break(const QString &answer, Quality quality)
 {
@@ -34,13 +32,9 @@ std::optional<QString> Break(const QString &answer, Quality quality)
     return std::nullopt; // no avi on this site
 }
 
-} // namespace resolve
-namespace resolve {
-
 std::unique_ptr<Resolver> breakResolver()
 {
     return std::make_unique<LinkServiceResolver>(breakSite(), &Break, Found::Row);
 }
 
-} // namespace resolve
-} // namespace vidrona
+} // namespace vidrona::resolve

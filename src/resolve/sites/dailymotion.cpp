@@ -5,7 +5,7 @@
 #include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
-namespace vidrona {
+namespace vidrona::resolve {
 
 const Site &dailyMotionSite()
 {
@@ -14,8 +14,6 @@ const Site &dailyMotionSite()
                            QStringLiteral("/relevance/search/")};
     return site;
 }
-
-namespace resolve {
 
 std::optional<QString> DailyMotion(const QString &answer)
 {
@@ -29,9 +27,6 @@ std::optional<QString> DailyMotion(const QString &answer)
     return text::textFrom(answer, marker - 7, quote - marker + 7);
 }
 
-} // namespace resolve
-namespace resolve {
-
 // Its player wants the file in the browser.
 std::unique_ptr<Resolver> dailyMotionResolver()
 {
@@ -39,5 +34,4 @@ std::unique_ptr<Resolver> dailyMotionResolver()
         dailyMotionSite(), [](const QString &answer, Quality) { return DailyMotion(answer); }, Found::OpenInBrowser);
 }
 
-} // namespace resolve
-} // namespace vidrona
+} // namespace vidrona::resolve

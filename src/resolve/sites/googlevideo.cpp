@@ -6,7 +6,7 @@
 #include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
-namespace vidrona {
+namespace vidrona::resolve {
 
 const Site &googleVideoSite()
 {
@@ -16,8 +16,6 @@ const Site &googleVideoSite()
                            QualityOptions::LowMp4Avi};
     return site;
 }
-
-namespace resolve {
 
 std::optional<QString> Google(const QString &answer, Quality quality)
 {
@@ -48,13 +46,9 @@ std::optional<QString> Google(const QString &answer, Quality quality)
     return link;
 }
 
-} // namespace resolve
-namespace resolve {
-
 std::unique_ptr<Resolver> googleVideoResolver()
 {
     return std::make_unique<LinkServiceResolver>(googleVideoSite(), &Google, Found::OpenInBrowser);
 }
 
-} // namespace resolve
-} // namespace vidrona
+} // namespace vidrona::resolve

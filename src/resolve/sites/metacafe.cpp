@@ -5,7 +5,7 @@
 #include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
-namespace vidrona {
+namespace vidrona::resolve {
 
 const Site &metacafeSite()
 {
@@ -14,8 +14,6 @@ const Site &metacafeSite()
                            QStringLiteral("/tags/")};
     return site;
 }
-
-namespace resolve {
 
 std::optional<QString> Metacafe(const QString &answer)
 {
@@ -28,14 +26,10 @@ std::optional<QString> Metacafe(const QString &answer)
     return text::textFrom(answer, start, quote - start);
 }
 
-} // namespace resolve
-namespace resolve {
-
 std::unique_ptr<Resolver> metacafeResolver()
 {
     return std::make_unique<LinkServiceResolver>(
         metacafeSite(), [](const QString &answer, Quality) { return Metacafe(answer); }, Found::Row);
 }
 
-} // namespace resolve
-} // namespace vidrona
+} // namespace vidrona::resolve

@@ -5,7 +5,7 @@
 #include "resolve/siteresolver.h"
 #include "resolve/textops.h"
 
-namespace vidrona {
+namespace vidrona::resolve {
 
 const Site &tvaliSite()
 {
@@ -14,8 +14,6 @@ const Site &tvaliSite()
                            QStringLiteral("/index.php?action=search&s=")};
     return site;
 }
-
-namespace resolve {
 
 using text::findFrom;
 using text::textFrom;
@@ -43,9 +41,6 @@ std::optional<QString> TvaliFile(const QString &xml)
     const int start = k + 6; // after path="
     return textFrom(xml, start, end - start);
 }
-
-} // namespace resolve
-namespace resolve {
 
 namespace {
 
@@ -75,5 +70,4 @@ std::unique_ptr<Resolver> tvaliResolver()
     return std::make_unique<TvaliResolver>();
 }
 
-} // namespace resolve
-} // namespace vidrona
+} // namespace vidrona::resolve

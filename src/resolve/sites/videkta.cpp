@@ -4,7 +4,7 @@
 #include "resolve/site.h"
 #include "resolve/siteresolver.h"
 
-namespace vidrona {
+namespace vidrona::resolve {
 
 const Site &videktaSite()
 {
@@ -13,8 +13,6 @@ const Site &videktaSite()
                            QStringLiteral("/index.php?srch_str=")};
     return site;
 }
-
-namespace resolve {
 
 std::optional<QString> Videkta(const QString &videoUrl)
 {
@@ -31,9 +29,6 @@ std::optional<QString> Videkta(const QString &videoUrl)
     return QStringLiteral("http://") + hosts::Videkta + QStringLiteral("/flv/")
            + QString::number(folder) + QLatin1Char('/') + id + QStringLiteral(".flv");
 }
-
-} // namespace resolve
-namespace resolve {
 
 namespace {
 
@@ -54,5 +49,4 @@ std::unique_ptr<Resolver> videktaResolver()
     return std::make_unique<VidektaResolver>();
 }
 
-} // namespace resolve
-} // namespace vidrona
+} // namespace vidrona::resolve

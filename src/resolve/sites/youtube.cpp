@@ -3,7 +3,7 @@
 #include "resolve/site.h"
 #include "resolve/siteresolver.h"
 
-namespace vidrona {
+namespace vidrona::resolve {
 
 const Site &youTubeSite()
 {
@@ -12,8 +12,6 @@ const Site &youTubeSite()
                            QStringLiteral("/results?search_query=")};
     return site;
 }
-
-namespace resolve {
 
 namespace {
 
@@ -34,6 +32,4 @@ std::unique_ptr<Resolver> youTubeResolver()
     return std::make_unique<YouTubeResolver>();
 }
 
-} // namespace resolve
-
-} // namespace vidrona
+} // namespace vidrona::resolve

@@ -1,7 +1,10 @@
 #include "pagefetch.h"
 #include "net/agents.h"
 
-namespace vidrona::youtube {
+namespace vidrona::resolve::youtube {
+
+using net::PageRequest;
+using net::PageResult;
 
 PageFetch::PageFetch(QObject *parent) : QObject(parent)
 {
@@ -36,4 +39,4 @@ void PageFetch::onFinished(const PageResult &result)
     emit fetched(true, result.body, QString());
 }
 
-} // namespace vidrona::youtube
+} // namespace vidrona::resolve::youtube

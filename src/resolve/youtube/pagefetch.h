@@ -4,7 +4,10 @@
 #include <QObject>
 #include <QString>
 
-namespace vidrona::youtube {
+namespace vidrona::resolve::youtube {
+
+using net::PageRequest;
+using net::PageResult;
 
 // The window's page fetch: one GET whose body is kept as bytes. It runs
 // in the background so the window never freezes on a slow site, within the
@@ -31,4 +34,4 @@ private:
     bool m_aborted = false;
 };
 
-} // namespace vidrona::youtube
+} // namespace vidrona::resolve::youtube

@@ -3,7 +3,7 @@
 #include "resolve/site.h"
 #include <QRegularExpression>
 
-namespace vidrona::youtube {
+namespace vidrona::resolve::youtube {
 
 QString JamesBond(const QString &text, const QString &pattern)
 {
@@ -75,4 +75,4 @@ bool isYouTubeAddress(const QString &text)
     return siteKey(text) == youTubeSite().prefix();
 }
 
-} // namespace vidrona::youtube
+} // namespace vidrona::resolve::youtube

@@ -3,7 +3,7 @@
 
 // Reading a YouTube watch page: the title and the two values of the site's
 // file request, and the file request address in the chosen quality.
-namespace vidrona::youtube {
+namespace vidrona::resolve::youtube {
 
 // The three search patterns, used as they stand (case-sensitive, no flags).
 inline const QString TitlePattern = QStringLiteral("<title>YouTube - ([^<]+)<");
@@ -47,4 +47,4 @@ PageLookup lookUpPage(const QByteArray &page, const QString &url, Quality qualit
 // (exact, case-sensitive), as the site dispatch compares them.
 bool isYouTubeAddress(const QString &text);
 
-} // namespace vidrona::youtube
+} // namespace vidrona::resolve::youtube

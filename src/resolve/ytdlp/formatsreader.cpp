@@ -13,19 +13,19 @@ QByteArray FormatsReader::readAgain(const QString &pageUrl, const QByteArray &qu
         *why = result.why;
         return {};
     }
-    const std::optional<sitevideo::Info> info = sitevideo::parseInfo(result.json);
+    const std::optional<download::sitevideo::Info> info = download::sitevideo::parseInfo(result.json);
     if (!info) {
         *why = QStringLiteral("yt-dlp's answer could not be read.");
         return {};
     }
-    sitevideo::Wish wish = sitevideo::Wish::of(streams::QualityChoice::fromKey(quality));
+    download::sitevideo::Wish wish = download::sitevideo::Wish::of(download::streams::QualityChoice::fromKey(quality));
     wish.pickedId = picked;
-    const sitevideo::Choice choice = sitevideo::choose(*info, wish);
+    const download::sitevideo::Choice choice = download::sitevideo::choose(*info, wish);
     if (!choice.ok()) {
         *why = choice.refusal;
         return {};
     }
-    return sitevideo::choiceText(choice);
+    return download::sitevideo::choiceText(choice);
 }
 
 } // namespace vidrona::resolve::ytdlp

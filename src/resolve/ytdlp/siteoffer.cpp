@@ -3,20 +3,22 @@
 #include "download/sitevideo/sitesubtitles.h"
 #include <algorithm>
 
-namespace vidrona::resolve {
+namespace vidrona::resolve::ytdlp {
+
+using download::fileNameFrom;
 
 namespace {
 
 // Only what Vidrona can fetch is offered: a line that would fail at once
 // is no choice.
-bool fetchable(const sitevideo::Format &f)
+bool fetchable(const download::sitevideo::Format &f)
 {
-    return !f.hasDrm && !f.url.isEmpty() && sitevideo::isFetchable(f.protocol);
+    return !f.hasDrm && !f.url.isEmpty() && download::sitevideo::isFetchable(f.protocol);
 }
 
 // Pictures first, the tallest and then the richest first; then the sounds
 // alone, the richest first.
-bool listedBefore(const streams::Quality &a, const streams::Quality &b)
+bool listedBefore(const download::streams::Quality &a, const download::streams::Quality &b)
 {
     if (a.video != b.video)
         return a.video;
@@ -28,32 +30,32 @@ bool listedBefore(const streams::Quality &a, const streams::Quality &b)
 // One line per language: the track the fetch takes for it (a person's
 // before a machine's) says which it is; forms Vidrona cannot read are left
 // out, as saving them would only fail.
-void addSubtitles(const QList<sitevideo::SubtitleFile> &files, Offer &offer)
+void addSubtitles(const QList<download::sitevideo::SubtitleFile> &files, Offer &offer)
 {
-    for (const subtitles::Offer &o : sitevideo::subtitleOffers(files)) {
-        if (o.form == subtitles::Offer::Form::Unsupported || offer.subtitles.size() >= MaxLanguages
+    for (const download::subtitles::Offer &o : download::sitevideo::subtitleOffers(files)) {
+        if (o.form == download::subtitles::Offer::Form::Unsupported || offer.subtitles.size() >= MaxLanguages
             || offer.subtitles.contains(o.language, Qt::CaseInsensitive))
             continue;
-        QList<subtitles::Offer> same; // the one offerFor takes for the language
-        for (const subtitles::Offer &other : sitevideo::subtitleOffers(files))
+        QList<download::subtitles::Offer> same; // the one offerFor takes for the language
+        for (const download::subtitles::Offer &other : download::sitevideo::subtitleOffers(files))
             if (other.language.compare(o.language, Qt::CaseInsensitive) == 0)
                 same << other;
         offer.subtitles << o.language;
-        offer.subtitleLabels << subtitles::offerLabel(same.value(subtitles::offerFor(same, o.language), o));
+        offer.subtitleLabels << download::subtitles::offerLabel(same.value(download::subtitles::offerFor(same, o.language), o));
     }
 }
 
-QString nameFor(const sitevideo::Info &info, const QString &container)
+QString nameFor(const download::sitevideo::Info &info, const QString &container)
 {
     return fileNameFrom(info.title.isEmpty() ? info.id : info.title, container);
 }
 
 } // namespace
 
-Offer siteOffer(const sitevideo::Info &info, const sitevideo::Choice &settled)
+Offer siteOffer(const download::sitevideo::Info &info, const download::sitevideo::Choice &settled)
 {
     Offer offer;
-    const QList<streams::Quality> all = sitevideo::qualities(info);
+    const QList<download::streams::Quality> all = download::sitevideo::qualities(info);
     QList<int> order;
     for (int i = 0; i < info.formats.size(); ++i)
         if (fetchable(info.formats[i]))
@@ -68,14 +70,14 @@ Offer siteOffer(const sitevideo::Info &info, const sitevideo::Choice &settled)
         soundAlone = soundAlone || !all[i].video;
     }
     if (!soundAlone && !offer.qualities.isEmpty()) { // a whole video's sound, its picture dropped
-        streams::Quality q;
+        download::streams::Quality q;
         q.video = false;
         offer.qualities << q;
         offer.formats << -1;
     }
     addSubtitles(info.subtitles, offer);
     offer.name = nameFor(info, settled.container.isEmpty() ? QStringLiteral("mp4") : settled.container);
-    offer.site = std::make_shared<const sitevideo::Info>(info);
+    offer.site = std::make_shared<const download::sitevideo::Info>(info);
     return offer;
 }
 
@@ -86,16 +88,16 @@ std::optional<Found> pickedSiteRow(const Found &row, int index, bool mp3)
         return std::nullopt;
     // The rule that takes this line is kept too: a page read again that no
     // longer offers the format chooses by it.
-    const streams::QualityChoice rule = streams::choiceFor(offer.qualities, index);
-    sitevideo::Wish wish = sitevideo::Wish::of(rule);
+    const download::streams::QualityChoice rule = download::streams::choiceFor(offer.qualities, index);
+    download::sitevideo::Wish wish = download::sitevideo::Wish::of(rule);
     wish.picked = offer.formats[index];
-    const sitevideo::Choice choice = sitevideo::choose(*offer.site, wish);
+    const download::sitevideo::Choice choice = download::sitevideo::choose(*offer.site, wish);
     if (!choice.ok())
         return std::nullopt;
     Found picked = row;
-    picked.siteVideo = sitevideo::choiceText(choice);
-    picked.fileName = streams::nameWithChoice(nameFor(*offer.site, choice.container), rule, mp3);
+    picked.siteVideo = download::sitevideo::choiceText(choice);
+    picked.fileName = download::streams::nameWithChoice(nameFor(*offer.site, choice.container), rule, mp3);
     return picked;
 }
 
-} // namespace vidrona::resolve
+} // namespace vidrona::resolve::ytdlp

@@ -7,11 +7,11 @@
 // the pictures tallest first, then the sounds alone, with the subtitle
 // languages; and the row the picked line becomes. The window that asks
 // shows them as it shows a stream's qualities.
-namespace vidrona::resolve {
+namespace vidrona::resolve::ytdlp {
 
 // What info offers to choose from; settled: the formats the settings'
 // choice took, whose line the window highlights.
-Offer siteOffer(const sitevideo::Info &info, const sitevideo::Choice &settled);
+Offer siteOffer(const download::sitevideo::Info &info, const download::sitevideo::Choice &settled);
 
 // row with line index of its offer taken: the formats fetched for it (the
 // picked one, with the best sound beside a picture alone) and a name that
@@ -19,4 +19,4 @@ Offer siteOffer(const sitevideo::Info &info, const sitevideo::Choice &settled);
 // Nothing when row offers no site's formats or the line is not one of them.
 std::optional<Found> pickedSiteRow(const Found &row, int index, bool mp3);
 
-} // namespace vidrona::resolve
+} // namespace vidrona::resolve::ytdlp

@@ -2,7 +2,9 @@
 #include "siteoffer.h"
 #include "download/filenames.h"
 
-namespace vidrona::resolve {
+namespace vidrona::resolve::ytdlp {
+
+using download::fileNameFrom;
 
 YtDlpResolver::YtDlpResolver() : m_probe(this), m_run(this)
 {
@@ -54,7 +56,7 @@ void YtDlpResolver::decide()
     if (!m_active)
         return;
     if (m_ran && m_ran->outcome == ytdlp::RunResult::Answered) {
-        const std::optional<sitevideo::Info> info = sitevideo::parseInfo(m_ran->json);
+        const std::optional<download::sitevideo::Info> info = download::sitevideo::parseInfo(m_ran->json);
         if (info && isSiteAnswer(*info)) {
             m_probe.cancel();
             return finish(answerFromInfo(*info, m_ask.address, ytdlp::saveWish()));
@@ -91,7 +93,7 @@ void YtDlpResolver::finish(const Answer &answer)
     emit answered(answer);
 }
 
-bool isSiteAnswer(const sitevideo::Info &info)
+bool isSiteAnswer(const download::sitevideo::Info &info)
 {
     return !info.extractor.isEmpty() && info.extractor.compare(QLatin1String("generic"), Qt::CaseInsensitive) != 0;
 }
@@ -100,21 +102,21 @@ namespace {
 
 // One row per video, in order, each read again when it is fetched, by the
 // choice it was added with.
-Answer playlistAnswer(const sitevideo::Info &info, const streams::QualityChoice &wanted, bool mp3)
+Answer playlistAnswer(const download::sitevideo::Info &info, const download::streams::QualityChoice &wanted, bool mp3)
 {
     if (info.entries.isEmpty())
         return Answer::refused(QStringLiteral("This playlist has no videos."));
     QList<Found> rows;
-    sitevideo::Choice unread = sitevideo::Choice::readAtFetch();
+    download::sitevideo::Choice unread = download::sitevideo::Choice::readAtFetch();
     if (!wanted.isBest())
         unread.quality = wanted.key();
-    const QByteArray later = sitevideo::choiceText(unread);
-    for (const sitevideo::Entry &e : info.entries) {
+    const QByteArray later = download::sitevideo::choiceText(unread);
+    for (const download::sitevideo::Entry &e : info.entries) {
         const QString title = e.title.isEmpty() ? e.url.section(QLatin1Char('/'), -1) : e.title;
-        media::Tags tags; // all a playlist says of its videos
+        download::media::Tags tags; // all a playlist says of its videos
         tags.title = e.title;
         tags.address = e.url;
-        rows.append(Found{Found::Row, e.url, streams::nameWithChoice(fileNameFrom(title, QStringLiteral("mp4")), wanted, mp3), later, {}, tags});
+        rows.append(Found{Found::Row, e.url, download::streams::nameWithChoice(fileNameFrom(title, QStringLiteral("mp4")), wanted, mp3), later, {}, tags});
     }
     Answer answer = Answer::found(rows);
     answer.question = QStringLiteral("This playlist has %1 videos. Add them all?").arg(info.entryCount);
@@ -125,36 +127,37 @@ Answer playlistAnswer(const sitevideo::Info &info, const streams::QualityChoice 
 
 } // namespace
 
-media::Tags tagsFromInfo(const sitevideo::Info &info, const QString &page)
+download::media::Tags tagsFromInfo(const download::sitevideo::Info &info, const QString &page)
 {
-    media::Tags tags;
+    download::media::Tags tags;
     tags.title = info.title;
     tags.artist = info.artist.isEmpty() ? info.uploader : info.artist;
     tags.date = info.uploadDate;
     tags.description = info.description;
     tags.address = page;
     tags.coverUrl = info.thumbnail;
-    return media::bounded(tags);
+    return download::media::bounded(tags);
 }
 
-Answer answerFromInfo(const sitevideo::Info &info, const QString &address, const ytdlp::SaveWish &wish)
+Answer answerFromInfo(const download::sitevideo::Info &info, const QString &address, const ytdlp::SaveWish &wish)
 {
-    const streams::QualityChoice wanted = streams::QualityChoice::fromKey(wish.quality);
+    const download::streams::QualityChoice wanted = download::streams::QualityChoice::fromKey(wish.quality);
     if (info.playlist)
         return playlistAnswer(info, wanted, wish.mp3);
-    const sitevideo::Choice choice = sitevideo::choose(info, sitevideo::Wish::of(wanted));
+    const download::sitevideo::Choice choice = download::sitevideo::choose(info, download::sitevideo::Wish::of(wanted));
     if (!choice.ok())
         return Answer::refused(choice.refusal);
     const QString page = info.webpageUrl.isEmpty() ? address : info.webpageUrl;
-    const QString name = streams::nameWithChoice(fileNameFrom(info.title.isEmpty() ? info.id : info.title, choice.container),
+    const QString name = download::streams::nameWithChoice(fileNameFrom(info.title.isEmpty() ? info.id : info.title, choice.container),
                                                  wanted, wish.mp3);
-    return Answer::found({Found{Found::Row, page, name, sitevideo::choiceText(choice), siteOffer(info, choice),
+    return Answer::found({Found{Found::Row, page, name, download::sitevideo::choiceText(choice), siteOffer(info, choice),
                                 tagsFromInfo(info, page)}});
 }
 
-} // namespace vidrona::resolve
+} // namespace vidrona::resolve::ytdlp
 
 namespace vidrona::resolve {
+using ytdlp::YtDlpResolver;
 std::unique_ptr<Resolver> ytDlpResolver()
 {
     return std::make_unique<YtDlpResolver>();

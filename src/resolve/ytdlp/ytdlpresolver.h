@@ -5,7 +5,7 @@
 #include "finder.h"
 #include "runner.h"
 
-namespace vidrona::resolve {
+namespace vidrona::resolve::ytdlp {
 
 // Any other web address, asked of yt-dlp and of Vidrona's own page reading
 // at the same time. yt-dlp's answer wins when one of its site extractors
@@ -50,11 +50,11 @@ private:
 // address, its formats chosen by wish and kept with it, its name saying
 // the choice as a stream's does: "Talk (720p).mp4", and all its formats
 // offered for a window that asks which), or why not.
-Answer answerFromInfo(const sitevideo::Info &info, const QString &address, const ytdlp::SaveWish &wish = {});
+Answer answerFromInfo(const download::sitevideo::Info &info, const QString &address, const ytdlp::SaveWish &wish = {});
 // What yt-dlp said of the video, for its file's own tags; page is its address.
-media::Tags tagsFromInfo(const sitevideo::Info &info, const QString &page);
+download::media::Tags tagsFromInfo(const download::sitevideo::Info &info, const QString &page);
 
 // Whether yt-dlp's JSON came from one of its site extractors.
-bool isSiteAnswer(const sitevideo::Info &info);
+bool isSiteAnswer(const download::sitevideo::Info &info);
 
-} // namespace vidrona::resolve
+} // namespace vidrona::resolve::ytdlp

@@ -15,7 +15,15 @@
 #include <QShortcut>
 #include <QTimer>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
+
+using desktop::MessageService;
+using download::service::DownloadService;
+using resolve::QualityOptions;
+using resolve::Site;
+using resolve::findSite;
+using resolve::pastedAddress;
+using resolve::siteKey;
 
 AddVideoPanel::AddVideoPanel(DownloadService &service, MessageService &messages, const Controls &controls,
                              std::function<void()> openYouTubeWindow, QObject *parent)
@@ -144,4 +152,4 @@ bool AddVideoPanel::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -11,16 +11,24 @@ class QPushButton;
 class QRadioButton;
 class QShortcut;
 
-namespace vidrona {
-
-class DownloadService;
+namespace vidrona::desktop {
 class MessageService;
-
-namespace resolve {
+}
+namespace vidrona::download::service {
+class DownloadService;
+}
+namespace vidrona::resolve {
+class ResolverTable;
 struct Answer;
 struct Found;
-class ResolverTable;
 }
+
+namespace vidrona::ui::mainwindow {
+
+using desktop::HandedAddress;
+using desktop::MessageService;
+using desktop::RowExtras;
+using download::service::DownloadService;
 
 // The address box and "Add Video": reads the box, asks the resolver table
 // to work the address out, and shows the answer: rows in the list, a file
@@ -100,4 +108,4 @@ private:
     bool m_asking = false;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -16,7 +16,15 @@
 #include <QWidget>
 #include <utility>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
+
+using desktop::AnswerYes;
+using desktop::HandedAddress;
+using desktop::MsgInformation;
+using desktop::MsgQuestion;
+using desktop::MsgYesNo;
+using desktop::OpenUrl;
+using desktop::RowExtras;
 
 void AddVideoPanel::addAddresses(const QStringList &addresses)
 {
@@ -117,7 +125,7 @@ void AddVideoPanel::askNext()
     const resolve::Found found = m_toAsk.takeFirst();
     const resolve::Offer &offer = found.offer;
     const QString name = offer.name.isEmpty() ? found.fileName.value_or(found.fileUrl) : offer.name;
-    const int highlighted = offer.preferred >= 0 ? offer.preferred : streams::chooseVideo(offer.qualities, {});
+    const int highlighted = offer.preferred >= 0 ? offer.preferred : download::streams::chooseVideo(offer.qualities, {});
     auto *window = new QualityWindow(name, offer.qualities, offer.subtitles, highlighted, m_ui.addressBox->window(),
                                      offer.subtitleLabels);
     window->setObjectName(QStringLiteral("frmQuality"));
@@ -137,7 +145,7 @@ void AddVideoPanel::addChosen(resolve::Found row, int index, const QStringList &
 {
     const bool mp3 = m_service.settings().mp3Quality >= 0;
     if (!row.siteVideo.isEmpty()) {
-        const std::optional<resolve::Found> picked = resolve::pickedSiteRow(row, index, mp3);
+        const std::optional<resolve::Found> picked = resolve::ytdlp::pickedSiteRow(row, index, mp3);
         if (!picked)
             return; // the window offers only the lines a row can be made of
         foundFileAddress = picked->fileUrl;
@@ -145,13 +153,13 @@ void AddVideoPanel::addChosen(resolve::Found row, int index, const QStringList &
         return;
     }
     const resolve::Offer &offer = row.offer;
-    const streams::QualityChoice choice = streams::choiceFor(offer.qualities, index);
+    const download::streams::QualityChoice choice = download::streams::choiceFor(offer.qualities, index);
     const bool stream = offer.files.isEmpty();
     if (!stream)
         row.fileUrl = offer.files.value(index);
     const QString name = offer.name.isEmpty() ? row.fileName.value_or(QString()) : offer.name;
     if (!name.isEmpty())
-        row.fileName = streams::nameWithChoice(name, choice, stream && mp3);
+        row.fileName = download::streams::nameWithChoice(name, choice, stream && mp3);
     foundFileAddress = row.fileUrl;
     addRow(row, subtitles);
 }
@@ -209,4 +217,4 @@ int AddVideoPanel::selectedQuality() const
     return int(q);
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

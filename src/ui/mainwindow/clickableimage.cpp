@@ -1,7 +1,7 @@
 #include "clickableimage.h"
 #include <QMouseEvent>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
 
 void ClickableImage::mouseReleaseEvent(QMouseEvent *event)
 {
@@ -10,4 +10,4 @@ void ClickableImage::mouseReleaseEvent(QMouseEvent *event)
         emit clicked();
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -1,7 +1,7 @@
 #pragma once
 #include <QLabel>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
 
 // A picture that reports clicks, for the site logos.
 class ClickableImage : public QLabel
@@ -15,4 +15,4 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

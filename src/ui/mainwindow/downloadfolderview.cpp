@@ -6,7 +6,15 @@
 #include <QFileInfo>
 #include <QTreeView>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
+
+using desktop::MessageService;
+using desktop::MsgInformation;
+using desktop::OpenFile;
+using desktop::OpenFolder;
+using download::DownloadEntry;
+using download::ListStore;
+using download::Status;
 
 namespace {
 
@@ -85,4 +93,4 @@ void showDownloadFolder(QTreeView *list, ListStore &store, MessageService &messa
     list->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

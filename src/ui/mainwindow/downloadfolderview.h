@@ -3,10 +3,17 @@
 
 class QTreeView;
 
-namespace vidrona {
-
-class ListStore;
+namespace vidrona::desktop {
 class MessageService;
+}
+namespace vidrona::download {
+class ListStore;
+}
+
+namespace vidrona::ui::mainwindow {
+
+using desktop::MessageService;
+using download::ListStore;
 
 // Tells where the downloads go and opens what was downloaded: the list's
 // tooltip names the folder; its context menu holds "Open File"
@@ -16,4 +23,4 @@ class MessageService;
 // file that is gone is said to be gone, and nothing changes.
 void showDownloadFolder(QTreeView *list, ListStore &store, MessageService &messages);
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -5,7 +5,7 @@
 #include <QMimeData>
 #include <QWidget>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
 
 DropReceiver::DropReceiver(const QList<QWidget *> &targets, Take take, QObject *parent)
     : QObject(parent), m_take(std::move(take))
@@ -22,7 +22,7 @@ bool DropReceiver::eventFilter(QObject *watched, QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (drag->mimeData() && dropped::mayHoldAddresses(*drag->mimeData()))
+        if (drag->mimeData() && desktop::dropped::mayHoldAddresses(*drag->mimeData()))
             drag->acceptProposedAction();
         else
             drag->ignore();
@@ -30,7 +30,7 @@ bool DropReceiver::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
-        const QStringList addresses = drop->mimeData() ? dropped::addresses(*drop->mimeData()) : QStringList();
+        const QStringList addresses = drop->mimeData() ? desktop::dropped::addresses(*drop->mimeData()) : QStringList();
         if (addresses.isEmpty())
             return drop->ignore(), true;
         drop->acceptProposedAction();
@@ -42,4 +42,4 @@ bool DropReceiver::eventFilter(QObject *watched, QEvent *event)
     }
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -5,7 +5,7 @@
 
 class QWidget;
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
 
 // Takes drops of links, of text holding addresses and of link files on
 // the widgets it watches, and hands their addresses on in order; anything
@@ -24,4 +24,4 @@ private:
     Take m_take;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -8,7 +8,20 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
+
+using desktop::MessageService;
+using desktop::MsgOkOnly;
+using desktop::OpenUrl;
+using resolve::SearchSites;
+using resolve::Site;
+using resolve::allVideosSite;
+using resolve::breakSite;
+using resolve::googleVideoSite;
+using resolve::searchWords;
+using resolve::tvaliSite;
+using resolve::videktaSite;
+using resolve::youTubeSite;
 
 LinksPanel::LinksPanel(MessageService &messages, const Controls &controls, QObject *parent)
     : QObject(parent)
@@ -53,7 +66,7 @@ void LinksPanel::searchClicked()
 
 void LinksPanel::playerClicked()
 {
-    OpenUrl(QStringLiteral("http://") + hosts::SoftwareArchive
+    OpenUrl(QStringLiteral("http://") + resolve::hosts::SoftwareArchive
                 + QStringLiteral("/pub/simtelnet/win95/mmedmisc/flvplayer_setup.exe"),
             m_messages);
 }
@@ -65,4 +78,4 @@ void LinksPanel::videktaLogoClicked() { OpenUrl(videktaSite().homePage(), m_mess
 void LinksPanel::tvaliLogoClicked() { OpenUrl(tvaliSite().homePage(), m_messages); }
 void LinksPanel::allVideosLogoClicked() { OpenUrl(allVideosSite().homePage(), m_messages); }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

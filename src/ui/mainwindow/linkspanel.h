@@ -6,9 +6,13 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-namespace vidrona {
-
+namespace vidrona::desktop {
 class MessageService;
+}
+
+namespace vidrona::ui::mainwindow {
+
+using desktop::MessageService;
 
 // The site search and the outside links of the main window: every one of
 // them opens an address in the web browser.
@@ -45,4 +49,4 @@ private:
     Controls m_ui;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -3,7 +3,14 @@
 #include "download/downloadlist.h"
 #include "download/service/downloadservice.h"
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
+
+using desktop::MessageService;
+using desktop::MsgCritical;
+using desktop::MsgInformation;
+using download::DownloadList;
+using download::ListNotice;
+using download::service::DownloadService;
 
 namespace {
 
@@ -74,4 +81,4 @@ void sayListNotices(DownloadService &service, MessageService &messages)
     });
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

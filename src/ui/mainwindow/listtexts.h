@@ -5,10 +5,18 @@
 // The words of the download list's own boxes: a list that cannot be read
 // or saved, rows not shown, a refused address. The list sends only which
 // case it is, with the file, the counts and the system's reason.
-namespace vidrona {
-
-class DownloadService;
+namespace vidrona::desktop {
 class MessageService;
+}
+namespace vidrona::download::service {
+class DownloadService;
+}
+
+namespace vidrona::ui::mainwindow {
+
+using desktop::MessageService;
+using download::ListNotice;
+using download::service::DownloadService;
 
 // The box's text for a notice.
 QString listNoticeText(const ListNotice &notice);
@@ -22,4 +30,4 @@ QString addRefusedText();
 // Every notice of service's list goes to messages as its box, at once.
 void sayListNotices(DownloadService &service, MessageService &messages);
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -2,7 +2,7 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
 
 MainWindowView::MainWindowView(QWidget *parent)
     : QWidget(parent)
@@ -33,4 +33,4 @@ void MainWindowView::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -11,7 +11,7 @@ class QRadioButton;
 class QTimer;
 class QTreeView;
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
 
 class ClickableImage;
 
@@ -79,4 +79,4 @@ private:
     QPushButton *aboutButton = nullptr;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -15,7 +15,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
 
 namespace {
 
@@ -175,4 +175,4 @@ void MainWindowView::setAccessibility()
         setTabOrder(order[i - 1], order[i]);
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -2,7 +2,7 @@
 #include <QLocale>
 #include <QStringList>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
 
 namespace {
 
@@ -13,7 +13,7 @@ QString sizeText(qint64 bytes)
 
 } // namespace
 
-QString describeQuality(const streams::Quality &q)
+QString describeQuality(const download::streams::Quality &q)
 {
     QStringList parts;
     if (q.width > 0 && q.height > 0)
@@ -35,4 +35,4 @@ QString describeQuality(const streams::Quality &q)
     return parts.join(QStringLiteral(", "));
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

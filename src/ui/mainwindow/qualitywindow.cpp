@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
 
 namespace {
 
@@ -29,7 +29,7 @@ void fitList(QListWidget *list, int lines)
 
 } // namespace
 
-QualityWindow::QualityWindow(const QString &name, const QList<streams::Quality> &qualities,
+QualityWindow::QualityWindow(const QString &name, const QList<download::streams::Quality> &qualities,
                              const QStringList &subtitles, int highlighted, QWidget *parent,
                              const QStringList &subtitleLabels)
     : QDialog(parent)
@@ -41,7 +41,7 @@ QualityWindow::QualityWindow(const QString &name, const QList<streams::Quality> 
     caption->setWordWrap(true);
     layout->addWidget(caption);
     m_qualities = named<QListWidget>(this, "lstQualities");
-    for (const streams::Quality &q : qualities)
+    for (const download::streams::Quality &q : qualities)
         m_qualities->addItem(lineOf(q));
     m_qualities->setCurrentRow(qBound(0, highlighted, int(qualities.size()) - 1));
     fitList(m_qualities, int(qualities.size()));
@@ -85,7 +85,7 @@ QStringList QualityWindow::subtitles() const
     return ticked;
 }
 
-QString QualityWindow::lineOf(const streams::Quality &quality)
+QString QualityWindow::lineOf(const download::streams::Quality &quality)
 {
     QString line = describeQuality(quality);
     if (line.isEmpty())
@@ -95,4 +95,4 @@ QString QualityWindow::lineOf(const streams::Quality &quality)
     return line;
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -6,7 +6,7 @@
 
 class QListWidget;
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
 
 // The small window that asks which of a video's qualities to add: one
 // line per quality (its size, frame rate, codecs, rate and bytes, the
@@ -22,7 +22,7 @@ public:
     // name: the video's, as its row would show it. highlighted: the line
     // the settings would take. subtitleLabels: per language, how it is
     // shown ("en (automatic)"); empty: as the language itself.
-    QualityWindow(const QString &name, const QList<streams::Quality> &qualities, const QStringList &subtitles,
+    QualityWindow(const QString &name, const QList<download::streams::Quality> &qualities, const QStringList &subtitles,
                   int highlighted, QWidget *parent = nullptr, const QStringList &subtitleLabels = {});
 
     // After Add: the index in qualities taken; -1 when nothing was.
@@ -32,11 +32,11 @@ public:
     QStringList subtitles() const;
 
     // A quality's line: what describeQuality says, with a sound's language.
-    static QString lineOf(const streams::Quality &quality);
+    static QString lineOf(const download::streams::Quality &quality);
 
 private:
     QListWidget *m_qualities;
     QListWidget *m_subtitles = nullptr;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -15,7 +15,15 @@
 #include <QTimer>
 #include <QTreeView>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
+
+using desktop::AnswerYes;
+using desktop::MessageService;
+using desktop::MsgQuestion;
+using desktop::MsgYesNo;
+using download::DownloadList;
+using download::service::DownloadService;
+using download::waitingCount;
 
 QueuePanel::QueuePanel(DownloadService &service, MessageService &messages, const Controls &controls,
                        QObject *parent)
@@ -114,4 +122,4 @@ void QueuePanel::cleanClicked()
     m_service.clean();
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

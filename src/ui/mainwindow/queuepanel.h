@@ -7,10 +7,18 @@ class QPushButton;
 class QTimer;
 class QTreeView;
 
-namespace vidrona {
-
-class DownloadService;
+namespace vidrona::desktop {
 class MessageService;
+}
+namespace vidrona::download::service {
+class DownloadService;
+}
+
+namespace vidrona::ui::mainwindow {
+
+using desktop::MessageService;
+using download::service::DownloadService;
+
 class QueueWords;
 
 // The download queue's side of the main window: the list view, "Start
@@ -60,4 +68,4 @@ private:
     Controls m_ui;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -3,7 +3,10 @@
 #include <QtMath>
 #include <cmath>
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
+
+using download::SubtitleMiss;
+using download::service::RowProgress;
 
 namespace {
 struct Unit {
@@ -133,4 +136,4 @@ QString resumeQuestion(int waiting)
         .arg(waiting);
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

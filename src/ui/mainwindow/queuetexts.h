@@ -7,7 +7,10 @@
 // Every word the download queue's side of the window shows: the rows'
 // "Progress" cells, the failure box, the counter under the list and the
 // start-up question. The fetching itself sends only figures and failures.
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
+
+using download::SubtitleMiss;
+using download::service::RowProgress;
 
 // The "Progress" cell of the row being fetched: with a known size
 // "37 % · 380 of 1024 MiB · 12.3 MiB/s · 0:51 left", without one
@@ -48,4 +51,4 @@ QString filesDownloadedText(int completed, int total);
 // The start-up question for n waiting rows.
 QString resumeQuestion(int waiting);
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

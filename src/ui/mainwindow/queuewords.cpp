@@ -3,7 +3,13 @@
 #include "desktop/messages.h"
 #include "download/service/downloadservice.h"
 
-namespace vidrona {
+namespace vidrona::ui::mainwindow {
+
+using desktop::MessageService;
+using desktop::MsgInformation;
+using download::SubtitleMiss;
+using download::service::DownloadService;
+using download::service::RowProgress;
 
 QueueWords::QueueWords(DownloadService &service, MessageService &messages, QObject *parent)
     : QObject(parent), m_service(service), m_messages(messages)
@@ -45,4 +51,4 @@ void QueueWords::subtitlesMissed(quint64 id, const QList<SubtitleMiss> &missed)
     m_service.list().setProgress(id, missedSubtitlesText(missed));
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

@@ -4,10 +4,19 @@
 #include "net/failure.h"
 #include <QObject>
 
-namespace vidrona {
-
-class DownloadService;
+namespace vidrona::desktop {
 class MessageService;
+}
+namespace vidrona::download::service {
+class DownloadService;
+}
+
+namespace vidrona::ui::mainwindow {
+
+using desktop::MessageService;
+using download::SubtitleMiss;
+using download::service::DownloadService;
+using download::service::RowProgress;
 
 // Puts what the download service reports into words: each running row's
 // "Progress" cell, and the box a failed row brings up. The box comes after
@@ -32,4 +41,4 @@ private:
     MessageService &m_messages;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::mainwindow

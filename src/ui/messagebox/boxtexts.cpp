@@ -1,6 +1,6 @@
 #include "boxtexts.h"
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 namespace {
 const QString crlf = QStringLiteral("\r\n");
@@ -37,4 +37,4 @@ QString aboutText()
     return text;
 }
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

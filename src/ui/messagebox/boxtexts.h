@@ -2,7 +2,7 @@
 #include <QString>
 
 // The Help and About texts of the main window, shown in the skinned box.
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 // One address for questions and bug reports.
 QString contactAddress();
@@ -12,4 +12,4 @@ QString contactAddress();
 QString helpText();
 QString aboutText();
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

@@ -2,7 +2,7 @@
 #include <QtGlobal>
 #include <array>
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 namespace {
 
@@ -61,4 +61,4 @@ int loadedButtonImageCount()
     return n;
 }
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

@@ -2,7 +2,7 @@
 #include <QImage>
 #include <QString>
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 enum class ButtonKind { Ok, Cancel, Yes, No };
 enum class ButtonLook { Normal, Hover, Pressed };
@@ -20,4 +20,4 @@ int loadedButtonImageCount();
 // The resource name of a picture: "OK", "OK2", "OK3", "CANCEL", ...
 QString buttonImageName(ButtonKind kind, ButtonLook look);
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

@@ -2,7 +2,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 ButtonSlot::ButtonSlot(int index, QWidget *parent)
     : QWidget(parent)
@@ -52,4 +52,4 @@ void ButtonSlot::mouseReleaseEvent(QMouseEvent *event)
     emit buttonReleased(m_index, event->position());
 }
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

@@ -2,7 +2,7 @@
 #include <QImage>
 #include <QWidget>
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 // One picture slot of the box (buttonSlots[0], buttonSlots[1]): shows a
 // button picture and reports the pointer. It takes any mouse button alike.
@@ -34,4 +34,4 @@ private:
     QImage m_picture;
 };
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

@@ -6,7 +6,7 @@
 #include "ui/messagebox/skinmsgbox.h"
 #include <QPushButton>
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 HelpPanel::HelpPanel(QPushButton *helpButton, QPushButton *aboutButton, QObject *parent)
     : QObject(parent)
@@ -35,4 +35,4 @@ void HelpPanel::aboutClicked()
     showSkinnedBox(aboutText(), StyleOkOnly);
 }
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

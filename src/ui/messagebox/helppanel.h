@@ -3,7 +3,7 @@
 
 class QPushButton;
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 // "H e l p !" and "About" of the main window, shown in the skinned box.
 // It also holds the box's button pictures for as long as the window lives.
@@ -21,4 +21,4 @@ private slots:
     void aboutClicked();
 };
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

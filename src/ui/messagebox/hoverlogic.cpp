@@ -1,7 +1,7 @@
 #include "hoverlogic.h"
 #include "skinbox.h"
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 namespace {
 
@@ -67,4 +67,4 @@ ReleaseOutcome releaseSlot(int style, int slot, qreal x, qreal y, int width, int
     return out;
 }
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

@@ -6,7 +6,7 @@
 // How the two button slots of the box change their pictures under the
 // pointer. The window owns a HoverFields and paints what these return, in
 // the order returned.
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 constexpr quint8 NoHoverSlot = 2;
 
@@ -47,4 +47,4 @@ struct ReleaseOutcome
 // slot's right and bottom edges still count as inside.
 ReleaseOutcome releaseSlot(int style, int slot, qreal x, qreal y, int width, int height);
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

@@ -5,7 +5,7 @@
 #include <QTextLayout>
 #include <QTextOption>
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 int currentStyle = 0;
 int boxResult = 0;
@@ -82,4 +82,4 @@ int wrappedLineCount(const QString &text, const QFont &font, qreal textWidth,
     return qMax(1, lines);
 }
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

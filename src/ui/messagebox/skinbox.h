@@ -5,7 +5,7 @@
 
 // The skinned message box's own styles and answers, the module state shared
 // between showSkinnedBox and its window, and the decisions that need no widget.
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 // Styles (the style argument of showSkinnedBox). Not the system box's values.
 enum SkinStyle : int { StyleOkOnly = 0, StyleOkCancel = 1, StyleYesNo = 2 };
@@ -39,4 +39,4 @@ bool needsScrollArea(int displayedLines);
 int wrappedLineCount(const QString &text, const QFont &font, qreal textWidth,
                      qreal documentMargin);
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

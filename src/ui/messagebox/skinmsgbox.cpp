@@ -5,7 +5,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 int textLineCount(const QTextEdit &box)
 {
@@ -37,4 +37,4 @@ int showSkinnedBox(const QString &prompt, int style)
     return boxResult;
 }
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

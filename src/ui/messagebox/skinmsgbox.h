@@ -3,7 +3,7 @@
 
 class QTextEdit;
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 // Displayed lines of a message area: its text wrapped at the area's width.
 int textLineCount(const QTextEdit &box);
@@ -13,4 +13,4 @@ int textLineCount(const QTextEdit &box);
 // 0 OK, 1 CANCEL, 3 YES, 4 NO; another style shows nothing and returns 0.
 int showSkinnedBox(const QString &prompt, int style);
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

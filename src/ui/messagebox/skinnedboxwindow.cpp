@@ -11,7 +11,7 @@
 #include <QTextEdit>
 #include <QWindow>
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 namespace {
 
@@ -141,4 +141,4 @@ void SkinnedBoxWindow::answer(int result)
     done(QDialog::Accepted);
 }
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

@@ -7,7 +7,7 @@
 class QLabel;
 class QTextEdit;
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 class ButtonSlot;
 
@@ -65,4 +65,4 @@ private:
     QPoint m_dragOffset;
 };
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

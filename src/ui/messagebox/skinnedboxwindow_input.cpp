@@ -8,7 +8,7 @@
 #include <QTextEdit>
 #include <QWindow>
 
-namespace vidrona::messagebox {
+namespace vidrona::ui::messagebox {
 
 void SkinnedBoxWindow::slotHovered(int index)
 {
@@ -129,4 +129,4 @@ bool SkinnedBoxWindow::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-} // namespace vidrona::messagebox
+} // namespace vidrona::ui::messagebox

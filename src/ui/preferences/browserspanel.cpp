@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
 
 BrowsersPanel::BrowsersPanel(const QString &hostPath, const QString &home, QWidget *parent)
     : QWidget(parent), m_hostPath(hostPath), m_home(home)
@@ -39,7 +39,7 @@ void BrowsersPanel::connectBrowsers()
                                   .arg(QDir::toNativeSeparators(m_hostPath)));
         return;
     }
-    const browserhost::Connected done = browserhost::connectBrowsers(m_hostPath, m_home);
+    const desktop::browserhost::Connected done = desktop::browserhost::connectBrowsers(m_hostPath, m_home);
     QStringList where;
     for (const QString &path : done.written)
         where << QDir::toNativeSeparators(path);
@@ -51,4 +51,4 @@ void BrowsersPanel::connectBrowsers()
     connectedLabel->setText(text);
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

@@ -5,7 +5,7 @@
 class QLabel;
 class QPushButton;
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
 
 // "Connect browsers": writes the native messaging host's manifests into
 // this user's browser folders, so that the extension reaches this copy of
@@ -29,4 +29,4 @@ private:
     QLabel *connectedLabel;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

@@ -1,6 +1,6 @@
 #include "filetagsswitch.h"
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
 
 FileTagsSwitch::FileTagsSwitch(QWidget *parent)
     : QCheckBox(QStringLiteral("Write the title, source and cover into the file"), parent)
@@ -12,4 +12,4 @@ FileTagsSwitch::FileTagsSwitch(QWidget *parent)
                               "site sends it is left as it is."));
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

@@ -1,7 +1,7 @@
 #pragma once
 #include <QCheckBox>
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
 
 // The Preferences' switch for the files' own tags (the title, artist,
 // date, description, the page's address and the cover) that the files
@@ -13,4 +13,4 @@ public:
     explicit FileTagsSwitch(QWidget *parent = nullptr);
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

@@ -12,7 +12,12 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
+
+using desktop::MessageService;
+using desktop::MsgCritical;
+using desktop::PreferenceStore;
+using desktop::Preferences;
 
 namespace {
 constexpr int MaxLimitKBs = Preferences::MaxSpeedLimitKBs;
@@ -127,4 +132,4 @@ void PreferencesWindow::accept()
     QDialog::accept();
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

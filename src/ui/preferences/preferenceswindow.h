@@ -9,7 +9,11 @@ class QLabel;
 class QLineEdit;
 class QSpinBox;
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
+
+using desktop::MessageService;
+using desktop::PreferenceStore;
+using desktop::Preferences;
 
 class SaveChoicesBox;
 
@@ -32,7 +36,7 @@ public:
 
 signals:
     // OK was pressed and the values are stored.
-    void changed(const vidrona::Preferences &preferences);
+    void changed(const vidrona::desktop::Preferences &preferences);
 
 private:
     void build();
@@ -55,4 +59,4 @@ private:
     QCheckBox *tagsSwitch = nullptr; // FileTagsSwitch
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

@@ -3,7 +3,9 @@
 #include <QComboBox>
 #include <QFormLayout>
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
+
+using desktop::SaveChoices;
 
 SaveChoicesBox::SaveChoicesBox(QWidget *parent) : QWidget(parent)
 {
@@ -55,4 +57,4 @@ SaveChoices SaveChoicesBox::choices() const
     return c;
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

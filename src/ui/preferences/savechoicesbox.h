@@ -5,7 +5,9 @@
 
 class QComboBox;
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
+
+using desktop::SaveChoices;
 
 class SubtitleRows;
 
@@ -29,4 +31,4 @@ private:
     std::unique_ptr<SubtitleRows> m_subtitles;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

@@ -4,7 +4,9 @@
 #include <QFormLayout>
 #include <QLineEdit>
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
+
+using desktop::subtitleLanguages;
 
 SubtitleRows::SubtitleRows(QWidget *parent, QFormLayout *form)
 {
@@ -38,4 +40,4 @@ bool SubtitleRows::inside() const
     return subtitlesPlaceBox->currentIndex() == 1;
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

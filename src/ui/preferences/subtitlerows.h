@@ -6,7 +6,7 @@ class QFormLayout;
 class QLineEdit;
 class QWidget;
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
 
 // The Preferences' rows for subtitles: "Subtitles:" none, or the
 // languages to save ("en, de"); and whether they go beside the video as
@@ -25,4 +25,4 @@ private:
     QComboBox *subtitlesPlaceBox = nullptr;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

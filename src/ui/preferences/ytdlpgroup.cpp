@@ -9,7 +9,10 @@
 #include <QPointer>
 #include <QThread>
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
+
+using desktop::YtDlpPreferences;
+using desktop::cookieBrowsers;
 
 YtDlpGroup::YtDlpGroup(QWidget *parent) : QGroupBox(QStringLiteral("yt-dlp"), parent)
 {
@@ -80,4 +83,4 @@ void YtDlpGroup::describe()
     thread->start();
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

@@ -6,7 +6,9 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 
-namespace vidrona {
+namespace vidrona::ui::preferences {
+
+using desktop::YtDlpPreferences;
 
 // The Preferences' yt-dlp group: which program (found, or a path chosen),
 // which browser's cookies it reads, and the program's version and date,
@@ -30,4 +32,4 @@ private:
     int m_asked = 0; // the latest question, so an older answer is dropped
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::preferences

@@ -1,7 +1,7 @@
 #include "elidedlabel.h"
 #include <QPainter>
 
-namespace vidrona {
+namespace vidrona::ui::youtube {
 
 ElidedLabel::ElidedLabel(QWidget *parent) : QLabel(parent)
 {
@@ -20,4 +20,4 @@ void ElidedLabel::paintEvent(QPaintEvent *)
                      fontMetrics().elidedText(text(), Qt::ElideRight, room.width()));
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::youtube

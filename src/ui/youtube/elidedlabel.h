@@ -1,7 +1,7 @@
 #pragma once
 #include <QLabel>
 
-namespace vidrona {
+namespace vidrona::ui::youtube {
 
 // A one-line label whose text, however long (a video title of hundreds of
 // characters), never widens its window: it takes the room the layout gives
@@ -17,4 +17,4 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::youtube

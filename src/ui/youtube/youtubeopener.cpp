@@ -3,7 +3,10 @@
 #include "youtubewindow.h"
 #include "download/service/downloadservice.h"
 
-namespace vidrona {
+namespace vidrona::ui::youtube {
+
+using desktop::MessageService;
+using download::service::DownloadService;
 
 YouTubeOpener::YouTubeOpener(const QString &folder, MessageService &messages, QObject *parent)
     : QObject(parent)
@@ -38,4 +41,4 @@ void YouTubeOpener::showYouTubeWindow()
     m_youTubeWindow->activateWindow();
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::youtube

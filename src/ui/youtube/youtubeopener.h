@@ -5,10 +5,17 @@
 
 class QWidget;
 
-namespace vidrona {
-
-class DownloadService;
+namespace vidrona::desktop {
 class MessageService;
+}
+namespace vidrona::download::service {
+class DownloadService;
+}
+
+namespace vidrona::ui::youtube {
+
+using desktop::MessageService;
+using download::service::DownloadService;
 
 // Opens the YouTube window from the main window and keeps the one open.
 // The window is a window of its own, not one that belongs to the main
@@ -36,4 +43,4 @@ private:
     QPointer<DownloadService> m_service;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::youtube

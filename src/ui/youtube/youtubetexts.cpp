@@ -3,7 +3,7 @@
 #include "youtubetexts.h"
 #include "net/httpclient.h"
 
-namespace vidrona {
+namespace vidrona::ui::youtube {
 
 std::optional<QString> transferStateText(int state, const QString &title, const QString &errorDescription)
 {
@@ -20,18 +20,18 @@ std::optional<QString> transferStateText(int state, const QString &title, const 
     }
 }
 
-QString downloadStateText(youtube::FlvState state, const QString &title)
+QString downloadStateText(download::youtube::FlvState state, const QString &title)
 {
     switch (state) {
-    case youtube::FlvState::Downloading: return QStringLiteral("Downloading: ") + title;
-    case youtube::FlvState::Downloaded: return QStringLiteral("File downloaded");
-    case youtube::FlvState::Stopped: return QStringLiteral("Video Download Stoped By User");
-    case youtube::FlvState::Idle: break;
+    case download::youtube::FlvState::Downloading: return QStringLiteral("Downloading: ") + title;
+    case download::youtube::FlvState::Downloaded: return QStringLiteral("File downloaded");
+    case download::youtube::FlvState::Stopped: return QStringLiteral("Video Download Stoped By User");
+    case download::youtube::FlvState::Idle: break;
     }
     return QStringLiteral("Idle!");
 }
 
-QString transferFaultText(const youtube::TransferFault &fault)
+QString transferFaultText(const download::youtube::TransferFault &fault)
 {
     if (fault.busy)
         return QStringLiteral("Still executing last request.");
@@ -51,9 +51,9 @@ QString transferFaultText(const youtube::TransferFault &fault)
     }
 }
 
-QString downloadFailureText(const youtube::FlvFailure &failure)
+QString downloadFailureText(const download::youtube::FlvFailure &failure)
 {
-    using Kind = youtube::FlvFailure::Kind;
+    using Kind = download::youtube::FlvFailure::Kind;
     switch (failure.kind) {
     case Kind::Transfer: return transferFaultText(failure.transfer);
     case Kind::NoLength: return QStringLiteral("The answer has no usable Content-Length.");
@@ -64,9 +64,9 @@ QString downloadFailureText(const youtube::FlvFailure &failure)
     return QStringLiteral("Bad file name: ") + failure.name;
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::youtube
 
-namespace vidrona::youtube {
+namespace vidrona::ui::youtube {
 
 QString sizeText(qint64 size, const QLocale &locale)
 {
@@ -92,4 +92,4 @@ QString errorMessage(const QString &description, bool trailingLineEnd)
     return text;
 }
 
-} // namespace vidrona::youtube
+} // namespace vidrona::ui::youtube

@@ -8,7 +8,7 @@
 // Every word of the YouTube window's transfer: its status line, its size
 // label and its error box. The transfer sends states, numbers and
 // failures only.
-namespace vidrona {
+namespace vidrona::ui::youtube {
 
 // The YouTube window's status line for a state code of its transfer, or
 // nothing when that state leaves the line as it is. title is the video's;
@@ -17,18 +17,18 @@ std::optional<QString> transferStateText(int state, const QString &title, const 
 
 // The status line for what the download says of itself; title is the
 // video's as the download started.
-QString downloadStateText(youtube::FlvState state, const QString &title);
+QString downloadStateText(download::youtube::FlvState state, const QString &title);
 
 // Why the transfer's last request failed, in the window's own words.
-QString transferFaultText(const youtube::TransferFault &fault);
+QString transferFaultText(const download::youtube::TransferFault &fault);
 
 // Why a download failed: what goes between the error box's "Error:" and
 // its "Try Again..!".
-QString downloadFailureText(const youtube::FlvFailure &failure);
+QString downloadFailureText(const download::youtube::FlvFailure &failure);
 
-} // namespace vidrona
+} // namespace vidrona::ui::youtube
 
-namespace vidrona::youtube {
+namespace vidrona::ui::youtube {
 
 // size / 1000 with as many decimals as it needs, the locale's decimal
 // separator, no grouping, followed by " Kb".
@@ -37,4 +37,4 @@ QString sizeText(qint64 size, const QLocale &locale = QLocale());
 // The error trap's message; the transfer's own trap adds a line end.
 QString errorMessage(const QString &description, bool trailingLineEnd);
 
-} // namespace vidrona::youtube
+} // namespace vidrona::ui::youtube

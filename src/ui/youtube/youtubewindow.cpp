@@ -14,7 +14,10 @@
 #include <QShortcut>
 #include <QStatusBar>
 
-namespace vidrona {
+namespace vidrona::ui::youtube {
+
+using desktop::MessageService;
+using desktop::MsgOkOnly;
 
 namespace {
 YouTubeWindow::ClipboardText &clipboardProvider()
@@ -36,14 +39,14 @@ YouTubeWindow::YouTubeWindow(QString *cancelRequest, const QString &programFolde
     setAttribute(Qt::WA_DeleteOnClose);
     buildControls();
     buildLayout();
-    pageFetch = new youtube::PageFetch(this);
+    pageFetch = new resolve::youtube::PageFetch(this);
     pageFetch->setObjectName(QStringLiteral("pageFetch"));
-    transfer = new youtube::HttpTransfer(this);
+    transfer = new download::youtube::HttpTransfer(this);
     transfer->setObjectName(QStringLiteral("transfer"));
-    m_download = new youtube::FlvDownload(transfer, this, this);
-    youtube::removeOldSpools(m_folder);
-    connect(pageFetch, &youtube::PageFetch::fetched, this, &YouTubeWindow::onPage);
-    connect(transfer, &youtube::HttpTransfer::StateChanged, this, &YouTubeWindow::transferStateChanged);
+    m_download = new download::youtube::FlvDownload(transfer, this, this);
+    download::youtube::removeOldSpools(m_folder);
+    connect(pageFetch, &resolve::youtube::PageFetch::fetched, this, &YouTubeWindow::onPage);
+    connect(transfer, &download::youtube::HttpTransfer::StateChanged, this, &YouTubeWindow::transferStateChanged);
     connect(downloadButton, &QPushButton::clicked, this, &YouTubeWindow::downloadClicked);
     connect(cancelButton, &QPushButton::clicked, this, &YouTubeWindow::cancelClicked);
     connect(closeButton, &QPushButton::clicked, this, &YouTubeWindow::closeClicked);
@@ -79,7 +82,7 @@ void YouTubeWindow::startUp()
     setBarUnits(0);
     const QString clip = clipboardProvider() ? clipboardProvider()()
                                              : QGuiApplication::clipboard()->text();
-    if (youtube::isYouTubeAddress(clip))
+    if (resolve::youtube::isYouTubeAddress(clip))
         addressBox->insert(clip); // at the caret, over any selection
     lowFlvOption->setChecked(true);
 }
@@ -135,7 +138,7 @@ void YouTubeWindow::cancelClicked()
     downloadButton->setEnabled(true);
     if (pageFetch->busy()) {
         pageFetch->abort();
-        setStatusText(downloadStateText(youtube::FlvState::Stopped, videoTitle));
+        setStatusText(downloadStateText(download::youtube::FlvState::Stopped, videoTitle));
     }
     m_download->checkCancel();
 }
@@ -175,13 +178,13 @@ void YouTubeWindow::onPage(bool ok, const QByteArray &body, const QString &error
     if (!ok) {
         showMessage(youtube::errorMessage(error, false));
         if (self)
-            endAttempt(downloadStateText(youtube::FlvState::Idle, videoTitle));
+            endAttempt(downloadStateText(download::youtube::FlvState::Idle, videoTitle));
         return;
     }
-    const youtube::Quality quality = highMp4Option->isChecked()   ? youtube::Quality::HighMp4
-                                     : highFlvOption->isChecked() ? youtube::Quality::HighFlv
-                                                            : youtube::Quality::Low;
-    const youtube::PageLookup found = youtube::lookUpPage(body, m_pageUrl, quality);
+    const resolve::youtube::Quality quality = highMp4Option->isChecked()   ? resolve::youtube::Quality::HighMp4
+                                     : highFlvOption->isChecked() ? resolve::youtube::Quality::HighFlv
+                                                            : resolve::youtube::Quality::Low;
+    const resolve::youtube::PageLookup found = resolve::youtube::lookUpPage(body, m_pageUrl, quality);
     videoTitle = found.title;
     if (!found.ok) {
         showMessage(found.message);
@@ -209,7 +212,7 @@ void YouTubeWindow::setStatusText(const QString &text)
     statusPanel->setText(text);
 }
 
-void YouTubeWindow::showState(youtube::FlvState state, const QString &title)
+void YouTubeWindow::showState(download::youtube::FlvState state, const QString &title)
 {
     setStatusText(downloadStateText(state, title));
 }
@@ -219,7 +222,7 @@ void YouTubeWindow::showSize(qint64 bytes)
     sizeLabel->setText(youtube::sizeText(bytes));
 }
 
-void YouTubeWindow::showProgress(const youtube::FlvProgress &p)
+void YouTubeWindow::showProgress(const download::youtube::FlvProgress &p)
 {
     savedLabel->setText(QString::number(p.done));
     remainingLabel->setText(QString::number(p.left));
@@ -254,7 +257,7 @@ void YouTubeWindow::showMessage(const QString &text)
     m_messages->show(text, QString(), MsgOkOnly);
 }
 
-void YouTubeWindow::showFailure(const youtube::FlvFailure &failure)
+void YouTubeWindow::showFailure(const download::youtube::FlvFailure &failure)
 {
     showMessage(youtube::errorMessage(downloadFailureText(failure), true));
 }
@@ -264,4 +267,4 @@ void YouTubeWindow::enableDownload()
     downloadButton->setEnabled(true);
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::youtube

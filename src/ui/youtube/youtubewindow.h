@@ -10,17 +10,23 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 
-namespace vidrona {
-
+namespace vidrona::download::service {
 class DownloadService;
-
-namespace youtube {
+}
+namespace vidrona::download::youtube {
 class HttpTransfer;
+}
+namespace vidrona::resolve::youtube {
 class PageFetch;
 }
 
+namespace vidrona::ui::youtube {
+
+using desktop::MessageService;
+using download::service::DownloadService;
+
 // The YouTube window: one video at a time, apart from the download list.
-class YouTubeWindow : public QWidget, private youtube::FlvDownloadView
+class YouTubeWindow : public QWidget, private download::youtube::FlvDownloadView
 {
     Q_OBJECT
 public:
@@ -74,14 +80,14 @@ private:
 
     // The transfer's view of the window: it sends states, numbers and
     // failures, the window words them.
-    void showState(youtube::FlvState state, const QString &title) override;
+    void showState(download::youtube::FlvState state, const QString &title) override;
     void showSize(qint64 bytes) override;
-    void showProgress(const youtube::FlvProgress &p) override;
+    void showProgress(const download::youtube::FlvProgress &p) override;
     void showArrival(int percent) override;
     void setFileName(const QString &cleaned) override;
     bool useMp4() const override;
     bool cancelRequested() const override;
-    void showFailure(const youtube::FlvFailure &failure) override;
+    void showFailure(const download::youtube::FlvFailure &failure) override;
     void enableDownload() override;
 
     QString *m_cancelRequest;
@@ -90,7 +96,7 @@ private:
     MessageService *m_messages;
     QString m_pageUrl;
     int m_barUnits = 0;
-    youtube::FlvDownload *m_download = nullptr;
+    download::youtube::FlvDownload *m_download = nullptr;
 
 public: // the controls, open to tests and the bench
     QLabel *addressCaption = nullptr;
@@ -112,8 +118,8 @@ public: // the controls, open to tests and the bench
     QStatusBar *statusStrip = nullptr;
     QLabel *statusPanel = nullptr;
     QLabel *percentPanel = nullptr;
-    youtube::PageFetch *pageFetch = nullptr;
-    youtube::HttpTransfer *transfer = nullptr;
+    resolve::youtube::PageFetch *pageFetch = nullptr;
+    download::youtube::HttpTransfer *transfer = nullptr;
 };
 
-} // namespace vidrona
+} // namespace vidrona::ui::youtube

@@ -12,7 +12,7 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-namespace vidrona {
+namespace vidrona::ui::youtube {
 
 namespace {
 
@@ -115,4 +115,4 @@ void YouTubeWindow::setBarUnits(int units)
     barPicture->resize(units * BarWidth / 5600, BarHeight);
 }
 
-} // namespace vidrona
+} // namespace vidrona::ui::youtube

@@ -54,7 +54,7 @@ private:
     QString path(const QString &name) const { return QDir(m_dir.path()).filePath(name); }
     bool make(const QString &name, const QStringList &args);
     // Runs the writer named so from its source into out.
-    QString write(const QString &writer, const QString &out, const media::Tags &tags);
+    QString write(const QString &writer, const QString &out, const download::media::Tags &tags);
     QTemporaryDir m_dir;
 };
 
@@ -79,25 +79,25 @@ void TestFileTags::initTestCase()
     QVERIFY(make("cover.png", {"-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "1"}));
 }
 
-QString TestFileTags::write(const QString &writer, const QString &out, const media::Tags &tags)
+QString TestFileTags::write(const QString &writer, const QString &out, const download::media::Tags &tags)
 {
     QString error;
-    if (writer == "join" && !streams::joinToMp4(QList<QStringList>{{path("clip.ts")}}, out, &error, nullptr, nullptr,
+    if (writer == "join" && !download::streams::joinToMp4(QList<QStringList>{{path("clip.ts")}}, out, &error, nullptr, nullptr,
                                                 {}, nullptr, tags))
         return error;
-    if (writer == "remux mp4" && !sitevideo::joinFiles({path("picture.mp4"), path("sound.m4a")}, out, "mp4", &error,
+    if (writer == "remux mp4" && !download::sitevideo::joinFiles({path("picture.mp4"), path("sound.m4a")}, out, "mp4", &error,
                                                        nullptr, tags))
         return error;
-    if (writer == "remux mkv" && !sitevideo::joinFiles({path("picture.webm"), path("sound.webm")}, out, "matroska",
+    if (writer == "remux mkv" && !download::sitevideo::joinFiles({path("picture.webm"), path("sound.webm")}, out, "matroska",
                                                        &error, nullptr, tags))
         return error;
     if (writer.startsWith("sound only")) {
-        const streams::SoundOnly r = streams::keepSoundOnly(path(writer.endsWith("mp3") ? "mp3.mp4" : "aac.mp4"), out,
+        const download::streams::SoundOnly r = download::streams::keepSoundOnly(path(writer.endsWith("mp3") ? "mp3.mp4" : "aac.mp4"), out,
                                                             nullptr, tags);
         return r.ok ? QString() : r.error;
     }
     if (writer == "mp3") {
-        const sound::Mp3Result r = sound::encodeMp3(path("aac.mp4"), out, 4, {}, nullptr, tags);
+        const download::sound::Mp3Result r = download::sound::encodeMp3(path("aac.mp4"), out, 4, {}, nullptr, tags);
         return r.ok ? QString() : r.error;
     }
     return error;
@@ -124,7 +124,7 @@ void TestFileTags::writers()
     QFETCH(QString, out);
     QFETCH(QString, cover);
     QFETCH(int, media);
-    media::Tags tags;
+    download::media::Tags tags;
     tags.title = QStringLiteral("Talk: Über Tags");
     tags.artist = QStringLiteral("River Channel");
     tags.date = QStringLiteral("20240131");
@@ -169,7 +169,7 @@ void TestFileTags::untagged()
     QVERIFY(!r.tags.contains("title"));
     QVERIFY(!r.tags.contains("comment"));
     QVERIFY(r.cover.isEmpty());
-    media::Tags notAPicture;
+    download::media::Tags notAPicture;
     notAPicture.title = QStringLiteral("Only words");
     notAPicture.cover = "<html>not found</html>";
     const QString again = write(writer, path("x" + out), notAPicture);
@@ -200,7 +200,7 @@ void TestFileTags::cut()
     QFETCH(QString, text);
     QFETCH(int, bytes);
     QFETCH(QString, expected);
-    const QString result = media::cutUtf8(text, bytes);
+    const QString result = download::media::cutUtf8(text, bytes);
     QCOMPARE(result, expected);
     QVERIFY(result.toUtf8().size() <= bytes);
 }
@@ -221,22 +221,22 @@ void TestFileTags::dates()
 {
     QFETCH(QString, written);
     QFETCH(QString, date);
-    QCOMPARE(media::dateOf(written), date);
+    QCOMPARE(download::media::dateOf(written), date);
 }
 
 // Kept with a row as text, the picture's address but never its bytes.
 void TestFileTags::keptText()
 {
-    media::Tags tags{QStringLiteral("Talk"), QStringLiteral("River"), QStringLiteral("20240131"), longDescription(),
+    download::media::Tags tags{QStringLiteral("Talk"), QStringLiteral("River"), QStringLiteral("20240131"), longDescription(),
                      QStringLiteral("https://a.test/v"), QStringLiteral("https://a.test/c.jpg"), "\xFF\xD8\xFF"};
-    const std::optional<media::Tags> back = media::parseTags(media::tagsText(tags));
+    const std::optional<download::media::Tags> back = download::media::parseTags(download::media::tagsText(tags));
     QVERIFY(back);
     QCOMPARE(back->title, tags.title);
     QCOMPARE(back->date, QStringLiteral("2024-01-31"));
     QCOMPARE(back->description.toUtf8().size(), 4095);
     QCOMPARE(back->coverUrl, tags.coverUrl);
     QVERIFY(back->cover.isEmpty());
-    QVERIFY(!media::parseTags("not json"));
+    QVERIFY(!download::media::parseTags("not json"));
 }
 
 QTEST_GUILESS_MAIN(TestFileTags)

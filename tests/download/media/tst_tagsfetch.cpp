@@ -19,6 +19,8 @@
 
 using namespace vidrona;
 using namespace vidrona::test;
+using namespace vidrona::download;
+using namespace vidrona::download::service;
 
 namespace {
 

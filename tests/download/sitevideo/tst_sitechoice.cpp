@@ -15,7 +15,8 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::sitevideo;
+using namespace vidrona::download::sitevideo;
+using namespace vidrona::download;
 
 namespace {
 const QString page = "http://www.rivertube.test/watch?v=yt1";

@@ -10,7 +10,7 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::sound;
+using namespace vidrona::download::sound;
 using vidrona::test::runTool;
 
 namespace {

@@ -10,7 +10,7 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::streams;
+using namespace vidrona::download::streams;
 using vidrona::test::runTool;
 
 namespace {

@@ -9,6 +9,11 @@
 
 namespace vidrona::test {
 
+using download::FetchJob;
+using download::FetchResult;
+using download::FetchShared;
+using download::runFetch;
+
 namespace {
 const QByteArray Host = "media.vidrona.test";
 

@@ -12,6 +12,10 @@
 // folder of them, and checks that decode a result.
 namespace vidrona::test {
 
+using download::FetchJob;
+using download::FetchResult;
+using download::FetchShared;
+
 // A 4-second test picture with noise (160x120, 10 frames a second, a key
 // frame every half second, about 180 kB a second) with a tone, encoded once; each shape cuts that same
 // encoding (no re-encoding), so a saved video must decode to its frames.

@@ -19,6 +19,7 @@
 
 using namespace vidrona;
 using namespace vidrona::test;
+using namespace vidrona::download;
 
 namespace {
 constexpr qint64 CancelBoundMs = 100;

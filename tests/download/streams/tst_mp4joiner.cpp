@@ -13,7 +13,7 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::streams;
+using namespace vidrona::download::streams;
 
 namespace {
 

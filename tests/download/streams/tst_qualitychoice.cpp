@@ -13,8 +13,10 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::streams;
+using namespace vidrona::download::streams;
 using namespace vidrona::test;
+using namespace vidrona::download;
+using namespace vidrona::ui::mainwindow;
 
 namespace {
 

@@ -15,6 +15,7 @@
 
 using namespace vidrona;
 using namespace vidrona::test;
+using namespace vidrona::download;
 
 class TestStreamCancel : public QObject
 {

@@ -15,6 +15,8 @@
 
 using namespace vidrona;
 using namespace vidrona::test;
+using namespace vidrona::download;
+using namespace vidrona::net;
 
 class TestStreamFetch : public QObject
 {

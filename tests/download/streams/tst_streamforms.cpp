@@ -7,7 +7,7 @@
 #include "download/streams/qualitychoice.h"
 #include <QtTest>
 
-using namespace vidrona::streams;
+using namespace vidrona::download::streams;
 
 class TestStreamForms : public QObject
 {

@@ -5,9 +5,9 @@
 #include "download/streams/qualitychoice.h"
 #include <QtTest>
 
-using namespace vidrona::streams;
+using namespace vidrona::download::streams;
 
-Q_DECLARE_METATYPE(vidrona::streams::Refusal)
+Q_DECLARE_METATYPE(vidrona::download::streams::Refusal)
 
 namespace {
 const QUrl At("http://cdn.test/v/index.m3u8");

@@ -17,6 +17,7 @@
 
 using namespace vidrona;
 using namespace vidrona::test;
+using namespace vidrona::download;
 
 namespace {
 constexpr int Pieces = 8; // the clip in half-second pieces

@@ -14,6 +14,7 @@
 
 using namespace vidrona;
 using namespace vidrona::test;
+using namespace vidrona::download;
 
 Q_DECLARE_METATYPE(vidrona::test::MpdForm)
 

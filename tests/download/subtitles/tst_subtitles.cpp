@@ -25,6 +25,8 @@ extern "C" {
 
 using namespace vidrona;
 using namespace vidrona::test;
+using namespace vidrona::download;
+using namespace vidrona::download::service;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "download/subtitles/webvtt.h"
 #include <QtTest>
 
-using namespace vidrona::subtitles;
+using namespace vidrona::download::subtitles;
 
 Q_DECLARE_METATYPE(Cue)
 

@@ -11,7 +11,12 @@
 #include <QStringList>
 #include <memory>
 
-namespace vidrona::youtube::testkit {
+namespace vidrona::download::youtube::testkit {
+
+using ui::youtube::downloadFailureText;
+using ui::youtube::downloadStateText;
+using ui::youtube::errorMessage;
+using ui::youtube::sizeText;
 
 struct RecordingView : FlvDownloadView {
     QStringList statuses, messages;
@@ -24,7 +29,7 @@ struct RecordingView : FlvDownloadView {
     mutable int checks = 0;
 
     void showState(FlvState state, const QString &title) override { statuses << downloadStateText(state, title); }
-    void showSize(qint64 bytes) override { sizeText = youtube::sizeText(bytes); }
+    void showSize(qint64 bytes) override { sizeText = ui::youtube::sizeText(bytes); }
     void showProgress(const FlvProgress &p) override { progress << p; }
     void showArrival(int percent) override { arrivals << percent; }
     void setFileName(const QString &n) override { fileName = n; }
@@ -83,4 +88,4 @@ inline testweb::Handler interruptedOnce(const QByteArray &etag, const QByteArray
     };
 }
 
-} // namespace vidrona::youtube::testkit
+} // namespace vidrona::download::youtube::testkit

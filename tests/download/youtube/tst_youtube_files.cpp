@@ -10,8 +10,8 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::youtube;
-using namespace vidrona::youtube::testkit;
+using namespace vidrona::download::youtube;
+using namespace vidrona::download::youtube::testkit;
 
 class TestYouTubeFiles : public QObject
 {

@@ -5,7 +5,7 @@
 #include "net/httphead.h"
 #include <QtTest>
 
-using namespace vidrona::youtube;
+using namespace vidrona::download::youtube;
 
 class TestYouTubeText : public QObject
 {
@@ -86,7 +86,7 @@ void TestYouTubeText::contentLength()
 {
     QFETCH(QByteArray, header);
     QFETCH(qint64, value);
-    QCOMPARE(vidrona::parseContentLength(header).value_or(-1), value);
+    QCOMPARE(vidrona::net::parseContentLength(header).value_or(-1), value);
 }
 
 QTEST_GUILESS_MAIN(TestYouTubeText)

@@ -13,9 +13,11 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::youtube;
+using namespace vidrona::download::youtube;
 
-using namespace vidrona::youtube::testkit;
+using namespace vidrona::download::youtube::testkit;
+using namespace vidrona::download::service;
+using namespace vidrona::ui::youtube;
 
 class TestYouTubeTransfer : public QObject
 {
@@ -331,18 +333,18 @@ void TestYouTubeTransfer::resume()
     if (QTest::currentTestFailed())
         return;
     const qint64 kept = namedBytes(file);
-    QCOMPARE(QFile::exists(kept::bytesPath(file)), !etag.isEmpty());
+    QCOMPARE(QFile::exists(download::kept::bytesPath(file)), !etag.isEmpty());
     if (!etag.isEmpty()) {
         QVERIFY2(kept > 0 && kept < ResumedSize, qPrintable(QString::number(kept)));
-        QCOMPARE(test::readFile(kept::bytesPath(file)).left(kept), testweb::Server::patternBytes(0, kept));
+        QCOMPARE(test::readFile(download::kept::bytesPath(file)).left(kept), testweb::Server::patternBytes(0, kept));
     }
     HttpTransfer inet;
     RecordingView view;
     FlvDownload dl(&inet, &view);
     QCOMPARE(run(dl, view, link, name), int(FlvDownload::Outcome::Downloaded));
     QCOMPARE(test::readFile(file), testweb::Server::patternBytes(versionNow, ResumedSize));
-    QVERIFY(!QFile::exists(kept::bytesPath(file)));
-    QVERIFY(!QFile::exists(kept::recordPath(file)));
+    QVERIFY(!QFile::exists(download::kept::bytesPath(file)));
+    QVERIFY(!QFile::exists(download::kept::recordPath(file)));
     // The counters are the whole file's, whatever part of it came now.
     QCOMPARE(view.sizeText, QString("1000 Kb"));
     QCOMPARE(view.progress.last().done, ResumedSize);
@@ -365,10 +367,10 @@ void TestYouTubeTransfer::beyond32Bits()
     });
     const QString link = "http://media.example.com/big.flv";
     const QString file = m_dir.filePath("huge.flv");
-    QFile keptBytes(kept::bytesPath(file));
+    QFile keptBytes(download::kept::bytesPath(file));
     QVERIFY(keptBytes.open(QIODevice::WriteOnly) && keptBytes.resize(Size - Rest));
     keptBytes.close();
-    QVERIFY(kept::save(file, kept::Record{link.toLatin1(), etag, QByteArray(), Size, {{0, Size - Rest}}, -1}));
+    QVERIFY(download::kept::save(file, download::kept::Record{link.toLatin1(), etag, QByteArray(), Size, {{0, Size - Rest}}, -1}));
     HttpTransfer inet;
     RecordingView view;
     FlvDownload dl(&inet, &view);

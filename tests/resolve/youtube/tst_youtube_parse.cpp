@@ -2,7 +2,7 @@
 #include "resolve/youtube/pageparse.h"
 #include <QtTest>
 
-using namespace vidrona::youtube;
+using namespace vidrona::resolve::youtube;
 
 class TestYouTubeParse : public QObject
 {

@@ -18,6 +18,7 @@
 
 using namespace vidrona;
 using namespace vidrona::resolve;
+using namespace vidrona::resolve::ytdlp;
 namespace yi = vidrona::test::ytinfo;
 
 namespace {
@@ -35,7 +36,7 @@ Answer ask(ResolverTable &table, const QString &address, int waitMs = 90000)
 
 QString partIds(const QByteArray &siteVideo)
 {
-    const auto choice = sitevideo::parseChoice(siteVideo);
+    const auto choice = download::sitevideo::parseChoice(siteVideo);
     QStringList ids;
     if (choice)
         for (const auto &f : choice->parts)
@@ -152,7 +153,7 @@ void TestYtDlp::siteAnswers()
     QCOMPARE(answer.rows[0].fileUrl.section('?', 0, 0), QString("http://www.rivertube.test/watch"));
     QCOMPARE(partIds(answer.rows[0].siteVideo), parts);
     QCOMPARE(answer.rows[0].fileName.value_or(QString()), fileName);
-    const auto choice = sitevideo::parseChoice(answer.rows[0].siteVideo);
+    const auto choice = download::sitevideo::parseChoice(answer.rows[0].siteVideo);
     QVERIFY(choice);
     // Every header of the format is kept as given.
     if (fixture.contains("X-Site-Token"))
@@ -197,7 +198,7 @@ void TestYtDlp::tags()
     ResolverTable table;
     const Answer answer = ask(table, page);
     QCOMPARE(int(answer.outcome), int(Answer::Found));
-    const media::Tags &tags = answer.rows.value(0).tags;
+    const download::media::Tags &tags = answer.rows.value(0).tags;
     QCOMPARE(tags.title, QString("River at night: a film"));
     QCOMPARE(tags.artist, artist);
     QCOMPARE(tags.date, date);
@@ -230,10 +231,10 @@ void TestYtDlp::subtitlesOffered()
     ResolverTable table;
     const Answer answer = ask(table, page);
     QCOMPARE(int(answer.outcome), int(Answer::Found));
-    const auto choice = sitevideo::parseChoice(answer.rows.value(0).siteVideo);
+    const auto choice = download::sitevideo::parseChoice(answer.rows.value(0).siteVideo);
     QVERIFY(choice);
     QString found;
-    for (const sitevideo::SubtitleFile &f : choice->subtitles)
+    for (const download::sitevideo::SubtitleFile &f : choice->subtitles)
         if (f.language == language && f.automatic == automatic)
             found = f.url.section('/', -1);
     QCOMPARE(found, file);
@@ -259,7 +260,7 @@ void TestYtDlp::genericPageLeftToPageReading()
     QVERIFY(ran.wait(90000));
     const auto result = ran.first().first().value<ytdlp::RunResult>();
     QCOMPARE(int(result.outcome), int(ytdlp::RunResult::Answered));
-    const auto info = sitevideo::parseInfo(result.json);
+    const auto info = download::sitevideo::parseInfo(result.json);
     QVERIFY(info);
     QCOMPARE(info->extractor, QString("generic"));
     QCOMPARE(info->formats.value(0).url, fileUrl);
@@ -429,7 +430,7 @@ void TestYtDlp::playlists()
             entries += (i > 1 ? "," : "") + QStringLiteral("{\"_type\":\"url\",\"url\":\"http://www.rivertube.test/watch?v=%1\",\"title\":\"Part %1\"}").arg(i).toUtf8();
         json = "{\"_type\":\"playlist\",\"extractor\":\"youtube:tab\",\"entries\":[" + entries + "]}";
     }
-    const auto info = sitevideo::parseInfo(json);
+    const auto info = download::sitevideo::parseInfo(json);
     QVERIFY(info);
     const Answer answer = answerFromInfo(*info, "http://www.rivertube.test/playlist?list=pl1");
     QCOMPARE(int(answer.outcome), int(Answer::Found));
@@ -438,7 +439,7 @@ void TestYtDlp::playlists()
     for (int i = 0; i < rows; ++i) {
         QCOMPARE(answer.rows[i].fileUrl, QString("http://www.rivertube.test/watch?v=%1").arg(i + 1));
         QCOMPARE(answer.rows[i].fileName.value_or(QString()), QString("Part %1.mp4").arg(i + 1));
-        const auto later = sitevideo::parseChoice(answer.rows[i].siteVideo);
+        const auto later = download::sitevideo::parseChoice(answer.rows[i].siteVideo);
         QVERIFY(later && later->unread);
     }
 }

@@ -22,7 +22,7 @@ const QString page = "http://www.rivertube.test/watch?v=yt1";
 
 QString partsOf(const QByteArray &siteVideo)
 {
-    const auto choice = sitevideo::parseChoice(siteVideo);
+    const auto choice = download::sitevideo::parseChoice(siteVideo);
     QStringList ids;
     if (choice)
         for (const auto &f : choice->parts)
@@ -98,9 +98,9 @@ void TestYtDlpChoice::rowByChoice()
     QCOMPARE(answer.rows.size(), 1);
     QCOMPARE(partsOf(answer.rows[0].siteVideo), parts);
     QCOMPARE(answer.rows[0].fileName.value_or(QString()), name);
-    const auto choice = sitevideo::parseChoice(answer.rows[0].siteVideo);
+    const auto choice = download::sitevideo::parseChoice(answer.rows[0].siteVideo);
     QVERIFY(choice);
-    const auto asked = vidrona::streams::QualityChoice::fromKey(quality);
+    const auto asked = vidrona::download::streams::QualityChoice::fromKey(quality);
     QCOMPARE(choice->quality, asked.isBest() ? QByteArray() : asked.key());
 }
 
@@ -135,8 +135,8 @@ void TestYtDlpChoice::readAgainByTheRowsChoice()
     const QByteArray text = reader.readAgain(page, quality, cancel, &why, picked);
     QVERIFY2(!text.isEmpty(), qPrintable(why));
     QCOMPARE(partsOf(text), parts);
-    QCOMPARE(sitevideo::parseChoice(text)->quality, quality);
-    QCOMPARE(sitevideo::parseChoice(text)->picked, pickedAgain);
+    QCOMPARE(download::sitevideo::parseChoice(text)->quality, quality);
+    QCOMPARE(download::sitevideo::parseChoice(text)->picked, pickedAgain);
 }
 
 QTEST_MAIN(TestYtDlpChoice)

@@ -8,6 +8,8 @@
 
 namespace vidrona::test {
 
+using app::createMainWindow;
+
 using testweb::Request;
 
 void AddVideoTest::setUp()

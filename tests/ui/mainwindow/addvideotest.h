@@ -13,6 +13,9 @@
 
 namespace vidrona::test {
 
+using ui::mainwindow::AddVideoPanel;
+using ui::mainwindow::MainWindowView;
+
 class AddVideoTest : public QObject
 {
 protected:

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 using namespace vidrona;
+using namespace vidrona::ui::mainwindow;
 
 int main(int argc, char **argv)
 {
@@ -16,10 +17,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: qualitywindowshot OUTPUT.png\n");
         return 2;
     }
-    QList<streams::Quality> qualities;
+    QList<download::streams::Quality> qualities;
     for (const auto &[w, h] : QList<QPair<int, int>>{{1920, 1080}, {1280, 720}, {854, 480}, {640, 360}})
-        qualities << streams::Quality{true, true, w, h, 25, "avc1.640028,mp4a.40.2", h * 4000LL, -1, 754, {}};
-    qualities << streams::Quality{false, true, 0, 0, 0, "mp4a.40.2", 128000, -1, 754, "en"};
+        qualities << download::streams::Quality{true, true, w, h, 25, "avc1.640028,mp4a.40.2", h * 4000LL, -1, 754, {}};
+    qualities << download::streams::Quality{false, true, 0, 0, 0, "mp4a.40.2", 128000, -1, 754, "en"};
     QualityWindow window(QStringLiteral("Talk.mp4"), qualities, {QStringLiteral("en"), QStringLiteral("de")}, 0);
     window.show();
     window.findChild<QListWidget *>(QStringLiteral("lstQualities"))->setCurrentRow(1);

@@ -14,6 +14,14 @@
 
 namespace vidrona::test {
 
+using app::createMainWindow;
+using download::DownloadEntry;
+using download::DownloadList;
+using download::ListStore;
+using download::service::DownloadService;
+using ui::mainwindow::MainWindowView;
+using ui::mainwindow::QueuePanel;
+
 inline const QByteArray Host = "media.vidrona.test";
 
 inline QString fileAddress(const QString &name)

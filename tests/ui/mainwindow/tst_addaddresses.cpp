@@ -19,6 +19,9 @@
 #include <memory>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::ui::mainwindow;
+using namespace vidrona::ui::youtube;
 using testweb::Request;
 using testweb::Response;
 

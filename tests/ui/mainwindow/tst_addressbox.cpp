@@ -9,6 +9,8 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::ui::mainwindow;
 
 namespace {
 const QString videktaSample = "Sample : http://www.videkta.ge/?video_id=147629";

@@ -18,6 +18,10 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::desktop;
+using namespace vidrona::ui;
+using namespace vidrona::ui::mainwindow;
+using namespace vidrona::ui::youtube;
 using testweb::Request;
 using testweb::Response;
 

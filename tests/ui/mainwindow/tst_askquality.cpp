@@ -20,6 +20,10 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::download;
+using namespace vidrona::download::service;
+using namespace vidrona::resolve;
+using namespace vidrona::ui::mainwindow;
 
 namespace {
 
@@ -80,7 +84,7 @@ private slots:
     void init() { setUp(); }
     void cleanup()
     {
-        resolve::ytdlp::setSettings({});
+        ytdlp::setSettings({});
         tearDown();
     }
     void window_data();
@@ -323,7 +327,7 @@ void TestAskQuality::siteFormats()
         test::ytinfo::youTubeLike("http://media.rivertube.test/v", video, audio, 1 << 20), "http://media.rivertube.test/subs")).object();
     answer.insert("duration", 6); // the sizes yt-dlp does not know are told from it
     const QString fixture = test::writeFile(m_dir->path(), "info.json", QJsonDocument(answer).toJson());
-    resolve::ytdlp::setSettings({test::ytinfo::writeWrapper(m_dir->path(), fixture), {}});
+    ytdlp::setSettings({test::ytinfo::writeWrapper(m_dir->path(), fixture), {}});
     askMe();
     paste("http://www.rivertube.test/watch?v=yt1", "low");
     test::ctl<QPushButton>(*m_w, "addVideoButton")->click();

@@ -11,6 +11,10 @@
 #include <QMessageBox>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::download::service;
+using namespace vidrona::ui;
+using namespace vidrona::ui::mainwindow;
 using test::fileAddress;
 using testweb::Response;
 Q_DECLARE_METATYPE(testweb::Response)
@@ -174,7 +178,7 @@ void TestDownloadService::cancelEndsAsCancelled()
     QVERIFY(QTest::qWaitFor([&] { return !service.isRunning(); }, 10000));
     QCOMPARE(heard.ended.size(), 1);
     QCOMPARE(heard.ended[0].reason, net::Reason::Cancelled);
-    QCOMPARE(service.list().at(0).statusWord(), status::Canceled);
+    QCOMPARE(service.list().at(0).statusWord(), download::status::Canceled);
     QCOMPARE(test::readFile(dir.filePath("List")), test::listOf({"slow.flv:CANCELED"}));
 }
 

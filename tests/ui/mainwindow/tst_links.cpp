@@ -16,6 +16,9 @@
 #include <memory>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::desktop;
+using namespace vidrona::ui::mainwindow;
 
 class TestLinks : public QObject
 {

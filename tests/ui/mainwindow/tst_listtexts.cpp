@@ -7,6 +7,9 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::desktop;
+using namespace vidrona::download;
+using namespace vidrona::ui::mainwindow;
 
 namespace {
 const QString Path = QStringLiteral("/home/ann/.local/share/Vidrona/List");

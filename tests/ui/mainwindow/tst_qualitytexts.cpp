@@ -4,7 +4,8 @@
 #include <QtTest>
 
 using namespace vidrona;
-using streams::Quality;
+using namespace vidrona::ui::mainwindow;
+using download::streams::Quality;
 Q_DECLARE_METATYPE(Quality)
 
 class TestQualityTexts : public QObject

@@ -3,6 +3,9 @@
 #include <QLabel>
 
 using namespace vidrona;
+using namespace vidrona::desktop;
+using namespace vidrona::download;
+using namespace vidrona::download::service;
 using test::QueueFixture;
 using test::fileAddress;
 Q_DECLARE_METATYPE(testweb::Response)

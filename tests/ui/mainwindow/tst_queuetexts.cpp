@@ -5,6 +5,9 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::download;
+using namespace vidrona::download::service;
+using namespace vidrona::ui::mainwindow;
 Q_DECLARE_METATYPE(SubtitleMiss)
 
 namespace {

@@ -3,6 +3,7 @@
 #include <QLabel>
 
 using namespace vidrona;
+using namespace vidrona::download;
 using test::QueueFixture;
 
 namespace {

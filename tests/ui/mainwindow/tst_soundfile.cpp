@@ -12,6 +12,8 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::download;
+using namespace vidrona::download::service;
 using vidrona::test::runTool;
 
 namespace {

@@ -14,6 +14,9 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::download;
+using namespace vidrona::ui::mainwindow;
 using testweb::Request;
 using testweb::Response;
 

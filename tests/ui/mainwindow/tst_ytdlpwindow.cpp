@@ -16,6 +16,8 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::ui::mainwindow;
 
 namespace {
 

@@ -49,17 +49,17 @@ void keyTo(QWidget *w, Qt::Key key)
     QTest::keyClick(windowOf(w), key);
 }
 
-messagebox::SkinnedBoxWindow *openBox()
+ui::messagebox::SkinnedBoxWindow *openBox()
 {
     // The newest visible one: a box opened from inside another comes last.
-    messagebox::SkinnedBoxWindow *found = nullptr;
+    ui::messagebox::SkinnedBoxWindow *found = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *box = qobject_cast<messagebox::SkinnedBoxWindow *>(w); box && box->isVisible())
+        if (auto *box = qobject_cast<ui::messagebox::SkinnedBoxWindow *>(w); box && box->isVisible())
             found = box;
     return found;
 }
 
-QPointer<QTimer> whenBoxOpens(std::function<void(messagebox::SkinnedBoxWindow *)> act, bool *seen,
+QPointer<QTimer> whenBoxOpens(std::function<void(ui::messagebox::SkinnedBoxWindow *)> act, bool *seen,
                               bool *leftOpen)
 {
     if (seen)
@@ -71,7 +71,7 @@ QPointer<QTimer> whenBoxOpens(std::function<void(messagebox::SkinnedBoxWindow *)
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
     QObject::connect(poll, &QTimer::timeout, [=] {
-        messagebox::SkinnedBoxWindow *box = openBox();
+        ui::messagebox::SkinnedBoxWindow *box = openBox();
         if (!box) {
             if (started->elapsed() > 2000)
                 poll->deleteLater(); // no box came
@@ -94,11 +94,11 @@ QPointer<QTimer> whenBoxOpens(std::function<void(messagebox::SkinnedBoxWindow *)
     return poll;
 }
 
-int runBox(const QString &prompt, int style, std::function<void(messagebox::SkinnedBoxWindow *)> act,
+int runBox(const QString &prompt, int style, std::function<void(ui::messagebox::SkinnedBoxWindow *)> act,
            bool *seen, bool *leftOpen)
 {
     QPointer<QTimer> watcher = whenBoxOpens(std::move(act), seen, leftOpen);
-    const int result = messagebox::showSkinnedBox(prompt, style);
+    const int result = ui::messagebox::showSkinnedBox(prompt, style);
     delete watcher.data();
     return result;
 }

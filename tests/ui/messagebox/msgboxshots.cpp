@@ -17,7 +17,10 @@
 #include <cstdio>
 
 using namespace vidrona;
-using namespace vidrona::messagebox;
+using namespace vidrona::ui::messagebox;
+using namespace vidrona::app;
+using namespace vidrona::desktop;
+using namespace vidrona::ui::mainwindow;
 
 namespace {
 

@@ -15,7 +15,9 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::messagebox;
+using namespace vidrona::ui::messagebox;
+using namespace vidrona::app;
+using namespace vidrona::ui::mainwindow;
 
 namespace {
 void clickButton(MainWindowView &main, QWidget *button)

@@ -6,7 +6,7 @@
 #include <QFont>
 #include <QtTest>
 
-using namespace vidrona::messagebox;
+using namespace vidrona::ui::messagebox;
 
 Q_DECLARE_METATYPE(QList<SlotPaint>)
 

@@ -12,7 +12,7 @@
 #include <QtTest>
 
 using namespace vidrona;
-using namespace vidrona::messagebox;
+using namespace vidrona::ui::messagebox;
 using test::runBox;
 
 namespace {

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::ui::preferences;
 
 class TestBrowsersPanel : public QObject
 {

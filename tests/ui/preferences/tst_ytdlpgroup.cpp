@@ -14,6 +14,8 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::desktop;
+using namespace vidrona::ui::preferences;
 
 namespace {
 

@@ -20,6 +20,10 @@
 #include <QtTest>
 
 using namespace vidrona;
+using namespace vidrona::app;
+using namespace vidrona::download::service;
+using namespace vidrona::ui::mainwindow;
+using namespace vidrona::ui::youtube;
 
 namespace {
 QString watch(const QString &id)
@@ -456,7 +460,7 @@ void TestYouTubeWindow::stateTexts()
     m_w->transferStateChanged(2);
     QCOMPARE(m_w->panelText(1), QString("Found.My clip"));
     // A real failure's description arrives with the error state.
-    QSignalSpy states(m_w->transfer, &youtube::HttpTransfer::StateChanged);
+    QSignalSpy states(m_w->transfer, &download::youtube::HttpTransfer::StateChanged);
     QVERIFY(m_w->transfer->Execute("http://youtube.com/get_video?video_id=none&t=x", m_dir->filePath("none.flv")));
     QTRY_VERIFY(!m_w->transfer->StillExecuting());
     QVERIFY(states.contains(QVariantList{11}));

@@ -5,9 +5,10 @@
 #include <QtTest>
 
 using namespace vidrona;
-using youtube::FlvFailure;
-using youtube::FlvState;
-using youtube::TransferFault;
+using namespace vidrona::ui::youtube;
+using download::youtube::FlvFailure;
+using download::youtube::FlvState;
+using download::youtube::TransferFault;
 Q_DECLARE_METATYPE(FlvState)
 Q_DECLARE_METATYPE(FlvFailure)
 Q_DECLARE_METATYPE(TransferFault)
@@ -179,13 +180,13 @@ void TestYouTubeTexts::size()
     QFETCH(qint64, bytes);
     QFETCH(QString, locale);
     QFETCH(QString, text);
-    QCOMPARE(youtube::sizeText(bytes, QLocale(locale)), text);
+    QCOMPARE(ui::youtube::sizeText(bytes, QLocale(locale)), text);
 }
 
 void TestYouTubeTexts::errorText()
 {
-    QCOMPARE(youtube::errorMessage("Host not found", false), QString("Error: \r\nHost not found Try Again..!"));
-    QCOMPARE(youtube::errorMessage("Host not found", true), QString("Error: \r\nHost not found Try Again..!\r\n"));
+    QCOMPARE(ui::youtube::errorMessage("Host not found", false), QString("Error: \r\nHost not found Try Again..!"));
+    QCOMPARE(ui::youtube::errorMessage("Host not found", true), QString("Error: \r\nHost not found Try Again..!\r\n"));
 }
 
 QTEST_MAIN(TestYouTubeTexts)

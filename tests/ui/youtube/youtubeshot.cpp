@@ -11,8 +11,8 @@
 #include <QTimer>
 
 namespace {
-struct NoMessages : vidrona::MessageService {
-    int show(const QString &, const QString &, int) override { return vidrona::AnswerOk; }
+struct NoMessages : vidrona::desktop::MessageService {
+    int show(const QString &, const QString &, int) override { return vidrona::desktop::AnswerOk; }
 };
 } // namespace
 
@@ -29,8 +29,8 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     NoMessages messages;
     QString cancel;
-    vidrona::YouTubeWindow::setClipboardText([] { return QStringLiteral("http://youtube.com/watch?v=clip1"); });
-    auto *w = new vidrona::YouTubeWindow(&cancel, dir.path(), &messages); // deletes itself on close
+    vidrona::ui::youtube::YouTubeWindow::setClipboardText([] { return QStringLiteral("http://youtube.com/watch?v=clip1"); });
+    auto *w = new vidrona::ui::youtube::YouTubeWindow(&cancel, dir.path(), &messages); // deletes itself on close
     w->startUp();
     w->move(20, 20);
     w->show();
