@@ -5,6 +5,7 @@
 // longest gap of the window's event loop meanwhile. The proxy comes from
 // http_proxy, as for the program.
 #include "app/mainwindow.h"
+#include "desktop/messages.h"
 #include "download/liststore.h"
 #include "download/service/downloadservice.h"
 #include "ui/mainwindow/mainwindowview.h"
