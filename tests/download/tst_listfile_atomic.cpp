@@ -44,7 +44,7 @@ void TestListFileAtomic::killedSaverLeavesWholeList()
         int seen = 0;
         QElapsedTimer clock;
         clock.start();
-        while (seen < saves && clock.elapsed() < 20000 && child.waitForReadyRead(1000))
+        while (seen < saves && clock.elapsed() < 20000 && child.waitForReadyRead(int(20000 - clock.elapsed())))
             seen += int(child.readAllStandardOutput().count('\n'));
         QVERIFY(seen >= saves);
         QTest::qSleep(QRandomGenerator::global()->bounded(20));
