@@ -4,7 +4,7 @@
 # itself. With SHOT=path.png set, a screenshot of the screen is kept.
 set -euo pipefail
 exe=${1:?usage: program_copy_starts.sh path/to/vidrona}
-for tool in xvfb-run xauth xwininfo; do
+for tool in Xvfb xwininfo; do
   command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
 done
 dir=$(mktemp -d)
@@ -27,7 +27,7 @@ kill $pid 2>/dev/null; wait $pid 2>/dev/null
 [ -n "$found" ] || { echo "no window titled Vidrona v.1.0 appeared" >&2; exit 1; }
 INNER
 
-env -u http_proxy -u HTTP_PROXY xvfb-run -a -s "-screen 0 1024x700x24" bash "$dir/inside.sh" "$dir"
+env -u http_proxy -u HTTP_PROXY bash "$(dirname "$0")/../support/ondisplay.sh" bash "$dir/inside.sh" "$dir"
 [ -f "$dir/List" ] || { echo "List was not created in $dir" >&2; exit 1; }
 size=$(stat -c %s "$dir/List")
 [ "$size" -eq 0 ] || { echo "List is $size bytes, expected 0" >&2; exit 1; }

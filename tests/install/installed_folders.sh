@@ -16,6 +16,8 @@ webpid=
 trap '[ -n "$webpid" ] && kill $webpid 2>/dev/null; rm -rf "$tmp"' EXIT
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 mkdir "$tmp/copy"
+# The screen's starter, where the unprivileged user can read it.
+cp "$(dirname "$0")/../support/ondisplay.sh" "$tmp/ondisplay.sh"
 cp "$tmp/prefix/bin/vidrona" "$tmp/copy/vidrona"
 
 # As root the program runs as an unprivileged user (made once, kept);
@@ -61,7 +63,7 @@ run_case() { # NAME PROGRAM LIST_FOLDER DOWNLOAD_FOLDER (~: the case's home)
   local step args=("$address")
   for step in PENDING COMPLETED; do
     "${as[@]}" env -i HOME="$home" XDG_RUNTIME_DIR="$runtime" PATH=/usr/bin:/bin http_proxy="$proxy" \
-      xvfb-run -a -s "-screen 0 1024x700x24" bash "$tmp/inside.sh" "$2" "$list" $step "${args[@]}"
+      bash "$tmp/ondisplay.sh" bash "$tmp/inside.sh" "$2" "$list" $step "${args[@]}"
     args=()
   done
   curl -s --max-time 20 -x "$proxy" "$(sed -n 2p "$list" | tr -d '\r')" -o "$tmp/served"
