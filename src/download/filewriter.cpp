@@ -2,6 +2,7 @@
 #include "filenames.h"
 #include "platform/platform.h"
 #include <QDir>
+#include <QHash>
 #include <QFileInfo>
 #include <condition_variable>
 #include <deque>
@@ -26,6 +27,8 @@ struct BackgroundSync {
     std::unique_ptr<QFile> file;
     bool closeOnly = false; // no sync: the file is only closed there
     bool abandoned = false; // the caller went: the thread closes the file
+    QString path;                // a sync given up: whose end others may await
+    std::function<void()> then;  // a sync given up: after it succeeded
     std::mutex lock;
     std::condition_variable over;
     bool done = false;
@@ -52,6 +55,19 @@ public:
             m_line.push_back(std::move(state));
         }
         m_work.notify_one();
+    }
+
+    // A sync given up on path: awaitAlone(path) waits until it is over.
+    void leftAlone(const QString &path)
+    {
+        std::lock_guard guard(m_aloneLock);
+        ++m_alone[path];
+    }
+    void awaitAlone(const QString &path, const std::function<bool()> &giveUp)
+    {
+        std::unique_lock guard(m_aloneLock);
+        while (m_alone.value(path) > 0 && !giveUp())
+            m_aloneOver.wait_for(guard, std::chrono::milliseconds(50));
     }
 
 private:
@@ -84,16 +100,35 @@ private:
             guard.lock();
         }
     }
+    void aloneOver(const QString &path)
+    {
+        std::lock_guard guard(m_aloneLock);
+        if (--m_alone[path] <= 0)
+            m_alone.remove(path);
+        m_aloneOver.notify_all();
+    }
     static void finish(BackgroundSync &state)
     {
         const bool ok = state.closeOnly || platform::syncFile(*state.file);
-        std::lock_guard guard(state.lock);
-        state.ok = ok;
-        state.done = true;
-        if (state.abandoned)
-            state.file->close();
-        state.over.notify_all();
+        bool alone = false;
+        {
+            std::lock_guard guard(state.lock);
+            state.ok = ok;
+            state.done = true;
+            alone = state.abandoned;
+            state.over.notify_all();
+        }
+        if (!alone) // the caller takes the file back
+            return;
+        state.file->close();
+        if (ok && state.then)
+            state.then();
+        if (!state.path.isEmpty())
+            global().aloneOver(state.path);
     }
+    std::mutex m_aloneLock;
+    std::condition_variable m_aloneOver;
+    QHash<QString, int> m_alone;
     std::mutex m_lock;
     std::condition_variable m_work;
     std::deque<std::shared_ptr<BackgroundSync>> m_line;
@@ -112,6 +147,7 @@ bool FileWriter::open(const QString &path, bool keep, qint64 from)
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered
                                      | (keep ? QIODevice::OpenMode() : QIODevice::Truncate);
     m_path = path; // a file opened from its descriptor forgets its name
+    m_afterAlone = {};
     QString error;
     if (!platform::openKept(*m_file, path, mode, &error))
         return fail(error);
@@ -227,6 +263,9 @@ bool FileWriter::syncOnSharedThread(const std::function<bool()> &giveUp)
         state->over.wait_for(guard, std::chrono::milliseconds(CancelPollMs));
     if (!state->done) {
         state->abandoned = true; // its thread closes the file when the sync is over
+        state->path = m_path;
+        state->then = std::move(m_afterAlone);
+        SyncThreads::global().leftAlone(m_path); // before the thread can see it over
         m_file = std::make_unique<QFile>();
         return false;
     }
@@ -282,6 +321,11 @@ void FileWriter::close()
 {
     if (m_file->isOpen())
         m_file->close();
+}
+
+void FileWriter::awaitSyncLeftAlone(const QString &path, const std::function<bool()> &giveUp)
+{
+    SyncThreads::global().awaitAlone(path, giveUp);
 }
 
 void FileWriter::closeInBackground()

@@ -52,6 +52,13 @@ public:
     // alone on its thread, nothing is put in place, and the bytes stay
     // where they were written for the next try. Set before commitTo.
     void setCancel(const std::atomic<bool> *cancel) { m_cancel = cancel; }
+    // Called on the sync's thread once a sync that commitTo gave up is
+    // over and succeeded (the record that names every byte goes then, so
+    // the next Start only puts the file in place). Set before commitTo.
+    void setAfterSyncLeftAlone(std::function<void()> then) { m_afterAlone = std::move(then); }
+    // Waits while a sync given up on the file at path is still running,
+    // until giveUp() holds: what it leaves behind is read only after it.
+    static void awaitSyncLeftAlone(const QString &path, const std::function<bool()> &giveUp);
 
     // Makes the bytes durable (a full disk or a failed write shows here at
     // the latest), closes the file and puts it in the place of finalPath
@@ -78,6 +85,7 @@ private:
     bool fail(const QString &what);
     bool syncUnlessCancelled();
     bool syncOnSharedThread(const std::function<bool()> &giveUp);
+    std::function<void()> m_afterAlone;
     // Owned by a pointer: a sync given up takes the file along, so that its
     // closing (which may wait for the disk) never holds the caller either.
     std::unique_ptr<QFile> m_file = std::make_unique<QFile>();

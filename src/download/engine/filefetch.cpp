@@ -395,8 +395,15 @@ Plan afterSplit(Attempt &a, Rounds &rounds)
     return Plan::Fail;
 }
 
-FetchResult place(const FetchJob &job, FileWriter &writer)
+// whole: the record naming every byte, written if Cancel leaves the
+// closing sync to finish alone, so that the next Start only places the file.
+FetchResult place(const FetchJob &job, FileWriter &writer, std::optional<kept::Record> whole = {})
 {
+    if (whole)
+        writer.setAfterSyncLeftAlone([path = job.finalPath, r = *whole] {
+            if (QFileInfo::exists(kept::bytesPath(path))) // not removed meanwhile
+                kept::save(path, r);
+        });
     if (job.finishing)
         job.finishing();
     const auto taken = [&job](const QString &name) { return job.takenNames.contains(name, Qt::CaseInsensitive); };
@@ -442,6 +449,8 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
     writer.setCancel(&shared.cancel.flag()); // the closing sync does not hold a Cancel
     qint64 keptLength = 0;
     Rounds rounds;
+    // A closing sync that Cancel left to finish alone names its bytes when over.
+    FileWriter::awaitSyncLeftAlone(kept::bytesPath(job.finalPath), [&shared] { return shared.cancel.isSet(); });
     rounds.record = kept::load(job.finalPath, &keptLength);
     // Every byte is there (a closing sync was cut short): only placing is left.
     if (rounds.record && rounds.record->total >= 0 && kept::firstMissing(rounds.record->done) >= rounds.record->total
@@ -472,7 +481,7 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
             continue;
         }
         if (plan == Plan::Write)
-            return place(job, writer);
+            return place(job, writer, a.split ? a.split->record() : a.record ? a.inOrderRecord() : std::optional<kept::Record>());
         if (plan == Plan::Fail && !wasSplit && retryInRow(driver, a, rounds)) {
             writer.close();
             --round; // not a round that starts over: bounded by MaxRetriedRounds

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 using namespace vidrona;
@@ -126,7 +127,8 @@ void TestCancelFinishing::duringTheClosingSync()
     QVERIFY(!QFileInfo::exists(finalPath));
     QCOMPARE(QFileInfo(kept::bytesPath(finalPath)).size(), LargeFileBytes);
 
-    // The next Start only puts the kept bytes in place: nothing is asked.
+    // The next Start waits for the sync left alone, which names every
+    // byte when over: it only puts the kept bytes in place, nothing is asked.
     m_web.server().clearRequests();
     QSignalSpy finished(&transfer, &Transfer::finished);
     QVERIFY(transfer.start(QUrl("http://media.vidrona.test/large.bin"), finalPath));
@@ -140,7 +142,8 @@ void TestCancelFinishing::duringTheClosingSync()
 
 // The sync itself, with all its bytes still to go to the disk (written at
 // offsets, so nothing went ahead of it): Cancel ends commitTo at once, the
-// file is not put in place and its bytes stay where they were written.
+// file is not put in place and its bytes stay where they were written; once
+// the sync is over, what was to follow it (the record) runs.
 void TestCancelFinishing::closingSyncLeftToFinishAlone()
 {
     constexpr qint64 Bytes = qint64(256) << 20;
@@ -153,6 +156,8 @@ void TestCancelFinishing::closingSyncLeftToFinishAlone()
         QVERIFY(writer.writeAt(at, chunk.constData(), chunk.size(), &failure));
     std::atomic<bool> cancel{false};
     writer.setCancel(&cancel);
+    const auto named = std::make_shared<std::atomic<bool>>(false); // outlives a failed check
+    writer.setAfterSyncLeftAlone([named] { *named = true; });
     QElapsedTimer sinceCancel;
     std::thread canceller([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -169,6 +174,9 @@ void TestCancelFinishing::closingSyncLeftToFinishAlone()
     QVERIFY(ms >= 0 && ms <= CancelBoundMs);
     QVERIFY(!QFileInfo::exists(finalPath));
     QCOMPARE(QFileInfo(bytesPath).size(), Bytes);
+    // What waits for the sync left alone sees it over, its follow-up done.
+    FileWriter::awaitSyncLeftAlone(bytesPath, [] { return false; });
+    QVERIFY(*named);
 }
 
 QTEST_GUILESS_MAIN(TestCancelFinishing)
