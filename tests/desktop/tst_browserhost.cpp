@@ -1,6 +1,7 @@
 // The native messaging host as the browser runs it: a real process fed a
 // framed message on its standard input, answering on its standard output,
 // handing what it read to a window that listens on the list's socket.
+#include "programpaths.h"
 #include "desktop/browserhost.h"
 #include "desktop/listowner.h"
 #include "resolve/resolvers.h"

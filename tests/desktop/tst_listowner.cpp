@@ -1,6 +1,7 @@
 // One window per list, with real program copies in real processes: a
 // second start hands its address to the first and ends; a socket left by
 // a killed copy is no obstacle; a copy with a list of its own runs beside.
+#include "programpaths.h"
 #include "desktop/listowner.h"
 #include "resolve/resolvers.h"
 #include "support/testenv.h"

@@ -3,6 +3,7 @@
 // its addresses only to a window of its own user, an owner takes them only
 // from one, and a name the other user planted neither delays a start by
 // more than a second nor leaks an address. Needs root, to be both users.
+#include "programpaths.h"
 #include "resolve/resolvers.h"
 #include "support/testenv.h"
 #include <QCryptographicHash>
