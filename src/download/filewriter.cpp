@@ -20,13 +20,16 @@ constexpr qint64 WriteBehindBytes = 8 << 20;
 // How often a caller waiting for the closing sync looks at its cancel.
 constexpr int CancelPollMs = 5;
 
-// The closing sync on a shared thread (SyncThreads), on a descriptor of its
-// own: the caller may stop waiting for it, and then it finishes alone; or
-// a close alone that nobody waits for.
+// The closing sync on a shared thread (SyncThreads), on a duplicate of the
+// writer's descriptor that only that thread uses and closes: the caller may
+// stop waiting for it, and then it finishes alone; or a close alone that
+// nobody waits for (the last close of a removed file frees its blocks).
+// Only the duplicate goes across, never the writer's own file, whose Qt
+// internals (a name, an error text) share data with the writer's strings.
 struct BackgroundSync {
-    std::unique_ptr<QFile> file;
-    bool closeOnly = false; // no sync: the file is only closed there
-    bool abandoned = false; // the caller went: the thread closes the file
+    QFile file; // the duplicate
+    bool closeOnly = false; // no sync: the duplicate is only closed there
+    bool abandoned = false; // the caller went
     QString path;                // a sync given up: whose end others may await
     std::function<void()> then;  // a sync given up: after it succeeded
     std::mutex lock;
@@ -109,7 +112,8 @@ private:
     }
     static void finish(BackgroundSync &state)
     {
-        const bool ok = state.closeOnly || platform::syncFile(*state.file);
+        const bool ok = state.closeOnly || platform::syncFile(state.file);
+        state.file.close();
         bool alone = false;
         {
             std::lock_guard guard(state.lock);
@@ -118,9 +122,8 @@ private:
             alone = state.abandoned;
             state.over.notify_all();
         }
-        if (!alone) // the caller takes the file back
+        if (!alone)
             return;
-        state.file->close();
         if (ok && state.then)
             state.then();
         if (!state.path.isEmpty())
@@ -251,12 +254,13 @@ bool FileWriter::syncDataWithin(int ms)
 }
 
 // The sync on one of SyncThreads, waited for until giveUp() holds; a sync
-// given up takes the file along (its thread closes it when over), and the
-// writer is left with none open.
+// given up goes on alone on its duplicate, and the writer closes its own
+// file. Without a duplicate (no descriptor left) the sync is waited for here.
 bool FileWriter::syncOnSharedThread(const std::function<bool()> &giveUp)
 {
     const auto state = std::make_shared<BackgroundSync>();
-    state->file = std::move(m_file);
+    if (!platform::duplicateFile(*m_file, state->file))
+        return platform::syncFile(*m_file);
     SyncThreads::global().sync(state);
     std::unique_lock guard(state->lock);
     while (!state->done && !giveUp())
@@ -266,10 +270,9 @@ bool FileWriter::syncOnSharedThread(const std::function<bool()> &giveUp)
         state->path = m_path;
         state->then = std::move(m_afterAlone);
         SyncThreads::global().leftAlone(m_path); // before the thread can see it over
-        m_file = std::make_unique<QFile>();
+        m_file->close(); // the duplicate keeps the file open for the sync
         return false;
     }
-    m_file = std::move(state->file);
     return state->ok;
 }
 
@@ -333,10 +336,12 @@ void FileWriter::closeInBackground()
     if (!m_file->isOpen())
         return;
     const auto state = std::make_shared<BackgroundSync>();
-    state->file = std::move(m_file);
+    const bool duplicated = platform::duplicateFile(*m_file, state->file);
+    m_file->close(); // not the last close while the duplicate is open
+    if (!duplicated)
+        return;
     state->closeOnly = true;
     state->abandoned = true; // nobody waits for it
-    m_file = std::make_unique<QFile>();
     SyncThreads::global().sync(state);
 }
 

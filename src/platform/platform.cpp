@@ -62,6 +62,17 @@ bool syncFile(QFile &file)
     return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
 }
 
+bool duplicateFile(QFile &file, QFile &into)
+{
+    const int copy = _dup(file.handle());
+    if (copy < 0)
+        return false;
+    if (into.open(copy, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
+        return true;
+    _close(copy);
+    return false;
+}
+
 void startWriteBack(QFile &, qint64, qint64) {}
 
 bool writeAt(QFile &file, qint64 offset, const char *data, qint64 size)
@@ -166,6 +177,17 @@ void markHidden(const QString &) {}
 bool syncFile(QFile &file)
 {
     return ::fsync(file.handle()) == 0;
+}
+
+bool duplicateFile(QFile &file, QFile &into)
+{
+    const int copy = ::fcntl(file.handle(), F_DUPFD_CLOEXEC, 0);
+    if (copy < 0)
+        return false;
+    if (into.open(copy, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
+        return true;
+    ::close(copy);
+    return false;
 }
 
 void startWriteBack(QFile &file, qint64 offset, qint64 length)

@@ -29,6 +29,11 @@ void markHidden(const QString &path);
 // reports that they cannot be (a full disk shows here at the latest).
 bool syncFile(QFile &file);
 
+// Opens into on a duplicate of open file's descriptor (closed with into):
+// another thread may sync and close the file through it while file itself
+// is closed or kept where it was opened, and no Qt object goes across.
+bool duplicateFile(QFile &file, QFile &into);
+
 // Asks the system to start writing length bytes of an open file from
 // offset to the disk now, without waiting for them, so that a later
 // syncFile has little left to do. Does nothing where there is no such call.
