@@ -4,6 +4,7 @@
 // from http_proxy, as for the program. A final path ending in .mp3 with
 // the choice "sound" encodes the sound as MP3 (V2), as the row's name does.
 // Usage: choice_bench URL FINAL-PATH QUALITY [LANGUAGES [inside]]
+#include "ui/mainwindow/failuretexts.h"
 #include "download/filefetch.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -35,7 +36,7 @@ int main(int argc, char **argv)
     const FetchResult result = runFetch(job, shared);
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (!result.ok()) {
-        std::fprintf(stderr, "failed: %s\n", qPrintable(result.failure.text));
+        std::fprintf(stderr, "failed: %s\n", qPrintable(vidrona::ui::mainwindow::failureText(result.failure)));
         return 1;
     }
     std::printf("seconds %.3f\nbytes %lld\nplaced %s\nsize %lld\nmissed %d\n", seconds,

@@ -3,6 +3,7 @@
 // and whether it worked. The proxy comes from http_proxy, as for the
 // program.
 // Usage: segmented_bench URL TARGET-FILE CONNECTIONS
+#include "ui/mainwindow/failuretexts.h"
 #include "download/filefetch.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,6 +27,6 @@ int main(int argc, char **argv)
     const vidrona::download::FetchResult result = vidrona::download::runFetch(job, shared);
     std::printf("seconds %.3f\nok %d\n", clock.nsecsElapsed() / 1e9, int(result.ok()));
     if (!result.ok())
-        std::fprintf(stderr, "failed: %s\n", qPrintable(result.failure.text));
+        std::fprintf(stderr, "failed: %s\n", qPrintable(vidrona::ui::mainwindow::failureText(result.failure)));
     return result.ok() ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 // end. Prints the time and whether it worked. The proxy comes from
 // http_proxy, as for the program.
 // Usage: sites_bench PAGE-ADDRESS FOLDER YTDLP CONNECTIONS
+#include "ui/mainwindow/failuretexts.h"
 #include "download/service/downloadservice.h"
 #include "resolve/resolvertable.h"
 #include "resolve/ytdlp/finder.h"
@@ -44,7 +45,7 @@ int main(int argc, char **argv)
     QObject::connect(&service, &DownloadService::rowEnded, [&](quint64, const net::Failure &f) {
         std::printf("seconds %.3f\nok %d\n", clock.nsecsElapsed() / 1e9, int(!f.failed()));
         if (f.failed())
-            std::fprintf(stderr, "failed: %s\n", qPrintable(f.text));
+            std::fprintf(stderr, "failed: %s\n", qPrintable(vidrona::ui::mainwindow::failureText(f)));
         code = f.failed() ? 1 : 0;
         app.exit(code);
     });

@@ -3,6 +3,7 @@
 // Prints the time from the start to the file in place and the bytes of
 // pieces fetched. The proxy comes from http_proxy, as for the program.
 // Usage: streamed_bench PLAYLIST-URL FINAL-PATH [QUALITY: best, 720, sound]
+#include "ui/mainwindow/failuretexts.h"
 #include "download/filefetch.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -30,7 +31,7 @@ int main(int argc, char **argv)
     const FetchResult result = runFetch(job, shared);
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (!result.ok()) {
-        std::fprintf(stderr, "failed: %s\n", qPrintable(result.failure.text));
+        std::fprintf(stderr, "failed: %s\n", qPrintable(vidrona::ui::mainwindow::failureText(result.failure)));
         return 1;
     }
     std::printf("ok %d pieces\nseconds %.3f\nconnections %d\nbytes %lld\n", shared.piecesTotal.load(), seconds,

@@ -33,10 +33,7 @@ int retryAfterSeconds(const HttpHead &head)
 
 net::Failure statusFailure(const HttpHead &head)
 {
-    net::Failure f = net::fail(net::Reason::HttpError, QStringLiteral("The server answered %1 %2")
-                                                           .arg(head.status)
-                                                           .arg(QString::fromLatin1(head.reason))
-                                                           .trimmed());
+    net::Failure f = net::fail(net::Reason::HttpError, net::Cause::HttpStatus, QString::fromLatin1(head.reason));
     f.status = head.status;
     f.retryAfterSeconds = retryAfterSeconds(head);
     return f;
@@ -44,7 +41,7 @@ net::Failure statusFailure(const HttpHead &head)
 
 net::Failure stalled(int stallTimeoutMs)
 {
-    return net::fail(net::Reason::Stalled, net::stalledText(stallTimeoutMs));
+    return net::stalled(stallTimeoutMs);
 }
 
 } // namespace vidrona::download::answer

@@ -20,7 +20,7 @@ bool isWebPage(const HttpHead &head);
 int retryAfterSeconds(const HttpHead &head);
 
 // An answer with an error status as a failure: its status, its
-// Retry-After and "The server answered 503 Service Unavailable".
+// Retry-After and its reason phrase ("Service Unavailable").
 net::Failure statusFailure(const HttpHead &head);
 
 // No byte came for the stall time.

@@ -87,7 +87,7 @@ struct FetchJob {
 struct SubtitleMiss {
     QString language;
     net::Failure why;
-    bool operator==(const SubtitleMiss &o) const { return language == o.language && why.text == o.why.text; }
+    bool operator==(const SubtitleMiss &o) const { return language == o.language && why == o.why; }
 };
 
 struct FetchResult {

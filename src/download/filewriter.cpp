@@ -144,6 +144,7 @@ bool FileWriter::open(const QString &path, bool keep, qint64 from)
 {
     close();
     m_error.clear();
+    m_cause = net::Cause::None;
     m_cancelled = false;
     m_fault = platform::FileFault::Other;
     // Never opened to append: other threads may write their parts at offsets.
@@ -171,7 +172,7 @@ bool FileWriter::writeAt(qint64 offset, const char *data, qint64 size, net::Fail
     if (platform::writeAt(*m_file, offset, data, size))
         return true;
     const platform::FileFault fault = platform::lastFileFault();
-    *failure = failureOf(fault, QStringLiteral("a part could not be written"));
+    *failure = failureOf(fault, net::Cause::PartNotWritten);
     return false;
 }
 
@@ -194,7 +195,7 @@ void FileWriter::reserve(qint64 length)
 bool FileWriter::write(const char *data, qint64 size)
 {
     if (!m_file->isOpen())
-        return fail(QStringLiteral("the file is not open"));
+        return failWith(net::Cause::NotOpen);
     const qint64 written = m_file->write(data, size);
     if (written > 0)
         m_size += written;
@@ -216,14 +217,14 @@ bool FileWriter::commitTo(const QString &finalPath, const std::function<bool(con
                           QString *placedAt)
 {
     if (!m_file->isOpen())
-        return fail(QStringLiteral("the file is not open"));
+        return failWith(net::Cause::NotOpen);
     // Nothing is buffered here, but the system's own write-back can still
     // fail (a full disk on a file system that allocates late): only a
     // successful sync proves the bytes are on disk.
     if (m_file->error() != QFileDevice::NoError)
         return fail(m_file->errorString());
     if (!syncUnlessCancelled())
-        return m_cancelled ? false : fail(QStringLiteral("the file could not be written to disk"));
+        return m_cancelled ? false : failWith(net::Cause::NotWritten);
     m_file->close();
     if (m_file->error() != QFileDevice::NoError)
         return fail(m_file->errorString());
@@ -240,7 +241,7 @@ bool FileWriter::syncUnlessCancelled()
         return true;
     if (!m_file->isOpen()) { // given up: the sync goes on alone
         m_cancelled = true;
-        m_error = QStringLiteral("cancelled");
+        m_cause = net::Cause::Cancelled;
     }
     return false;
 }
@@ -298,25 +299,25 @@ bool FileWriter::place(const QString &finalPath, const std::function<bool(const 
         }
         }
     }
-    return fail(QStringLiteral("no free name for the file"));
+    return failWith(net::Cause::WriteNoFreeName);
 }
 
 net::Failure FileWriter::failure() const
 {
     if (m_cancelled)
-        return net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"));
-    return failureOf(m_fault, m_error);
+        return net::cancelled();
+    return failureOf(m_fault, m_cause, m_error);
 }
 
-net::Failure FileWriter::failureOf(platform::FileFault fault, const QString &error)
+net::Failure FileWriter::failureOf(platform::FileFault fault, net::Cause cause, const QString &error)
 {
     switch (fault) {
     case platform::FileFault::DiskFull:
-        return net::fail(net::Reason::DiskFull, QStringLiteral("No space left on the disk"));
+        return net::fail(net::Reason::DiskFull, net::Cause::DiskFull);
     case platform::FileFault::NameTooLong:
-        return net::fail(net::Reason::WriteFailed, QStringLiteral("The name is too long for this disk"));
+        return net::fail(net::Reason::WriteFailed, net::Cause::NameTooLong);
     default:
-        return net::fail(net::Reason::WriteFailed, QStringLiteral("The file could not be written: ") + error);
+        return net::fail(net::Reason::WriteFailed, cause, error);
     }
 }
 
@@ -347,8 +348,14 @@ void FileWriter::closeInBackground()
 
 bool FileWriter::fail(const QString &what)
 {
-    if (m_error.isEmpty()) {
+    return failWith(net::Cause::WriteFault, what);
+}
+
+bool FileWriter::failWith(net::Cause cause, const QString &what)
+{
+    if (m_cause == net::Cause::None) {
         m_fault = platform::lastFileFault(); // first: what follows may change it
+        m_cause = cause;
         m_error = what;
     }
     close();

@@ -74,15 +74,17 @@ public:
     // which may wait for the disk's journal, and nobody needs to wait for it.
     void closeInBackground();
 
-    QString errorString() const { return m_error; }
-    // The first failure in words a user understands.
+    // The first failure, with the system's words when it gave some.
     net::Failure failure() const;
-    static net::Failure failureOf(platform::FileFault fault, const QString &error);
+    // A write's failure: the disk's fault decides the cause when it is
+    // full or the name too long, else cause (with the system's words).
+    static net::Failure failureOf(platform::FileFault fault, net::Cause cause, const QString &error = QString());
 
 private:
     static constexpr int MaxPlaceRounds = 16; // names taken while choosing
     bool place(const QString &finalPath, const std::function<bool(const QString &)> &taken, QString *placedAt);
     bool fail(const QString &what);
+    bool failWith(net::Cause cause, const QString &what = QString());
     bool syncUnlessCancelled();
     bool syncOnSharedThread(const std::function<bool()> &giveUp);
     std::function<void()> m_afterAlone;
@@ -94,7 +96,8 @@ private:
     QString m_path;
     qint64 m_size = 0;
     qint64 m_writeBackFrom = 0; // bytes before it are on their way to the disk
-    QString m_error;
+    net::Cause m_cause = net::Cause::None; // the first failure's
+    QString m_error;                       // and the system's words for it
     platform::FileFault m_fault = platform::FileFault::Other;
 };
 

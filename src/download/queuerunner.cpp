@@ -156,7 +156,7 @@ void dropKept(const QString &finalPath)
 
 net::Failure refusedName()
 {
-    return net::fail(net::Reason::WriteFailed, QStringLiteral("The name cannot be a file name in the download folder"));
+    return net::fail(net::Reason::WriteFailed, net::Cause::NameRefused);
 }
 } // namespace
 
@@ -280,7 +280,7 @@ void QueueRunner::settleCancelled(quint64 id)
     if (m_save)
         m_save();
     m_savedThisRun = true;
-    emit fetchEnded(id, net::fail(net::Reason::Cancelled, QStringLiteral("cancelled")));
+    emit fetchEnded(id, net::cancelled());
 }
 
 // Whatever the row became meanwhile (CANCELED included), the result decides;

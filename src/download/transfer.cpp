@@ -24,7 +24,7 @@ bool Transfer::start(const QUrl &url, const QString &targetPath, const QStringLi
     if (!url.isValid() || url.host().isEmpty()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
         setState(Requesting);
-        QMetaObject::invokeMethod(this, [this] { fetchEnded(net::fail(net::Reason::NotWebAddress, QStringLiteral("not an http address"))); },
+        QMetaObject::invokeMethod(this, [this] { fetchEnded(net::fail(net::Reason::NotWebAddress, net::Cause::NotHttpAddress)); },
                                   Qt::QueuedConnection);
         return true;
     }

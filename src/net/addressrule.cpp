@@ -101,16 +101,9 @@ bool isRedirectAllowed(const QUrl &from, const QUrl &to)
     return !isInternalHost(target.host()) || isInternalHost(from.host());
 }
 
-QString redirectRefusedText(const QUrl &to)
+QString refusedTarget(const QUrl &to)
 {
-    return QStringLiteral("A redirect to %1 was refused.")
-        .arg(to.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemovePath));
-}
-
-QString addressRefusedText(const QString &address)
-{
-    return QStringLiteral("The address %1 is in a private network or on this computer, and was refused.")
-        .arg(address);
+    return to.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemovePath);
 }
 
 } // namespace vidrona::net

@@ -25,9 +25,8 @@ bool isInternalHost(const QString &host);
 // into this machine or a private network. A relative `to` counts from `from`.
 bool isRedirectAllowed(const QUrl &from, const QUrl &to);
 
-// The reason given for a redirect that is not followed.
-QString redirectRefusedText(const QUrl &to);
-// The reason given for an address that a page, not the user, named.
-QString addressRefusedText(const QString &address);
+// Where a refused redirect went, as the user is told it: the site
+// without who, path or query.
+QString refusedTarget(const QUrl &to);
 
 } // namespace vidrona::net

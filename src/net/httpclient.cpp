@@ -22,7 +22,7 @@ HttpClient::~HttpClient() = default;
 Outcome HttpClient::perform(const Request &request, Receiver &receiver, const std::atomic<bool> &cancel)
 {
     if (!m_loop->ok())
-        return {Failure{Reason::Other, QStringLiteral("Cannot start a transfer.")}};
+        return {fail(Reason::Other, Cause::CannotStart)};
     m_loop->setCancel(&cancel);
     std::optional<Outcome> out;
     Request asked = request;

@@ -65,9 +65,6 @@ public:
     virtual void requestSent() {}
 };
 
-// "No data came for 30 seconds": the one wording of a stall.
-QString stalledText(int idleMs);
-
 struct Outcome {
     Failure failure;       // none when the answer was read, or the receiver ended it
     bool headIn = false;   // the receiver got the final head

@@ -22,12 +22,6 @@ const std::atomic<bool> NeverCancelled{false};
 
 enum class Plan { Undecided, Redirect, Body, Stop, Fail };
 
-QString headText()
-{
-    return QStringLiteral("The server's answer has no valid header, or one larger than %1 KB or of more than %2 lines.")
-        .arg(MaxHeadBytes / 1024)
-        .arg(MaxHeadLines);
-}
 
 bool isRedirectStatus(int status)
 {
@@ -69,18 +63,14 @@ QString addressOf(const sockaddr *address)
 Failure judge(const QUrl &url, bool trusted)
 {
     if (!isWebAddress(url))
-        return {Reason::NotWebAddress, QStringLiteral("Not a web address.")};
+        return fail(Reason::NotWebAddress, Cause::NotWebAddress);
     if (!trusted && isInternalHost(url.host()))
-        return {Reason::AddressRefused, addressRefusedText(url.host())};
+        return fail(Reason::AddressRefused, Cause::AddressRefused, url.host());
     return {};
 }
 
 } // namespace
 
-QString stalledText(int idleMs)
-{
-    return QStringLiteral("No data came for %1 seconds").arg(idleMs / 1000.0);
-}
 
 // One request with its redirects: one easy handle, one hop at a time.
 struct Loop::Exchange {
@@ -136,7 +126,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *context)
     x.lastByte = Clock::now();
     const HeadReader::State state = x.reader.take(QByteArrayView(data, qsizetype(length)));
     if (x.reader.failed()) {
-        x.failure = Failure{state == HeadReader::TooLarge ? Reason::HeadTooLarge : Reason::BrokenAnswer, headText()};
+        x.failure = fail(state == HeadReader::TooLarge ? Reason::HeadTooLarge : Reason::BrokenAnswer, Cause::BadHead);
         x.plan = Plan::Fail;
         return 0;
     }
@@ -227,23 +217,30 @@ Failure fromCurl(CURLcode code, const QString &text)
     case CURLE_COULDNT_CONNECT:
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
-        return {Reason::CannotConnect, text};
+        return fail(Reason::CannotConnect, Cause::ConnectFailed, text);
     case CURLE_OPERATION_TIMEDOUT:
-        return {Reason::TimedOut, text};
+        return fail(Reason::TimedOut, Cause::ConnectFailed, text);
     case CURLE_GOT_NOTHING:
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
     case CURLE_PARTIAL_FILE:
-        return {Reason::BrokeOff, QStringLiteral("The connection broke off before the answer was complete.")};
+        return fail(Reason::BrokeOff, Cause::BrokeOff);
     case CURLE_BAD_CONTENT_ENCODING:
     case CURLE_WEIRD_SERVER_REPLY:
-        return {Reason::BrokenAnswer, QStringLiteral("The server's answer is broken: %1").arg(text)};
+        return fail(Reason::BrokenAnswer, Cause::Garbled, text);
     case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_URL_MALFORMAT:
-        return {Reason::NotWebAddress, QStringLiteral("Not a web address.")};
+        return fail(Reason::NotWebAddress, Cause::NotWebAddress);
     default:
-        return {Reason::Other, text};
+        return fail(Reason::Other, Cause::ConnectFailed, text);
     }
+}
+
+Failure tooManyRedirects(int allowed)
+{
+    Failure f = fail(Reason::TooManyRedirects, Cause::TooManyRedirects);
+    f.count = allowed;
+    return f;
 }
 
 Failure outcomeOf(const Exchange &x, CURLcode code)
@@ -253,11 +250,11 @@ Failure outcomeOf(const Exchange &x, CURLcode code)
     if (x.plan == Plan::Redirect || x.plan == Plan::Stop || (code == CURLE_OK && x.plan == Plan::Body))
         return {};
     if (!x.refused.isEmpty())
-        return {Reason::AddressRefused, addressRefusedText(x.refused)};
+        return fail(Reason::AddressRefused, Cause::AddressRefused, x.refused);
     if (code == CURLE_OK)
-        return {Reason::BrokenAnswer, QStringLiteral("No answer came.")};
+        return fail(Reason::BrokenAnswer, Cause::NoAnswer);
     if (code == CURLE_OUT_OF_MEMORY && !x.headIn)
-        return {Reason::HeadTooLarge, headText()}; // libcurl's own bound on one head line
+        return fail(Reason::HeadTooLarge, Cause::BadHead); // libcurl's own bound on one head line
     return fromCurl(code, QString::fromLatin1(x.error[0] ? x.error : curl_easy_strerror(code)));
 }
 
@@ -308,7 +305,7 @@ int Loop::start(const Request &request, Receiver &receiver, Ended ended)
     x->easy = curl_easy_init();
     Failure refused = judge(x->url, x->trusted);
     if (!x->easy)
-        refused = {Reason::Other, QStringLiteral("Cannot start a transfer.")};
+        refused = fail(Reason::Other, Cause::CannotStart);
     if (refused.failed()) { // ended at the next step, never inside start()
         m_exchanges.remove(x->id);
         m_ended.push_back({x, Outcome{refused}});
@@ -317,7 +314,7 @@ int Loop::start(const Request &request, Receiver &receiver, Ended ended)
     prepare(*x);
     if (curl_multi_add_handle(static_cast<CURLM *>(m_multi), x->easy) != CURLM_OK) {
         m_exchanges.remove(x->id); // e.g. from inside a callback of this loop
-        m_ended.push_back({x, Outcome{{Reason::Other, QStringLiteral("Cannot start a transfer.")}}});
+        m_ended.push_back({x, Outcome{fail(Reason::Other, Cause::CannotStart)}});
     }
     return x->id;
 }
@@ -358,10 +355,9 @@ Failure Loop::nextHop(Exchange &x)
 {
     const QUrl next = x.url.resolved(QUrl(QString::fromLatin1(x.reader.head().value("Location")), QUrl::TolerantMode));
     if (!isRedirectAllowed(x.url, next))
-        return {Reason::RedirectRefused, redirectRefusedText(next)};
+        return fail(Reason::RedirectRefused, Cause::RedirectRefused, refusedTarget(next));
     if (x.hop >= x.request.maxRedirects)
-        return {Reason::TooManyRedirects,
-                QStringLiteral("The address redirects more than %1 times.").arg(x.request.maxRedirects)};
+        return tooManyRedirects(x.request.maxRedirects);
     // Trust goes on from a private address the user named to another one only.
     x.trusted = x.trusted && (isInternalHost(x.url.host()) || reachedPrivate(x));
     if (Failure f = judge(next, x.trusted); f.failed())
@@ -395,12 +391,11 @@ void Loop::checkBounds()
     for (Exchange *x : m_exchanges.values()) {
         Failure f;
         if (cancelled)
-            f = {Reason::Cancelled, QStringLiteral("Cancelled.")};
+            f = net::cancelled();
         else if (!x->paused && now - x->lastByte > std::chrono::milliseconds(x->request.idleMs))
-            f = {Reason::Stalled, stalledText(x->request.idleMs)};
+            f = stalled(x->request.idleMs);
         else if (now > x->deadline)
-            f = {Reason::TimedOut,
-                 QStringLiteral("The answer did not arrive within %1 seconds.").arg(x->request.totalMs / 1000.0)};
+            f = timedOut(Cause::TimedOut, x->request.totalMs);
         if (!f.failed())
             continue;
         curl_multi_remove_handle(static_cast<CURLM *>(m_multi), x->easy);

@@ -15,12 +15,6 @@ struct PageRequest::Job {
 
 namespace {
 
-QString sizeText(qint64 bytes)
-{
-    return bytes % (1024 * 1024) == 0 ? QStringLiteral("%1 MB").arg(bytes / (1024 * 1024))
-                                      : QStringLiteral("%1 bytes").arg(bytes);
-}
-
 // Takes the final answer as the fetch asks for it, within the page's size.
 class PageReceiver : public net::Receiver
 {
@@ -60,19 +54,20 @@ public:
 private:
     bool tooLarge()
     {
-        failure = {net::Reason::TooLarge, QStringLiteral("The page is larger than %1.").arg(sizeText(m_job.limits.maxBytes))};
+        failure = net::fail(net::Reason::TooLarge, net::Cause::PageTooLarge);
+        failure.bytes = m_job.limits.maxBytes;
         return false;
     }
     PageRequest::Job &m_job;
 };
 
-// The client's failure in the words of a page fetch.
+// The client's failure as a page fetch's, which the window words for a page.
 net::Failure forPage(net::Failure failure, const PageRequest::Limits &limits)
 {
     if (failure.reason == net::Reason::BrokeOff)
-        failure.text = QStringLiteral("The connection broke off before the page was complete.");
+        failure = net::fail(net::Reason::BrokeOff, net::Cause::PageBrokeOff);
     else if (failure.reason == net::Reason::TimedOut)
-        failure.text = QStringLiteral("The page did not arrive within %1 seconds.").arg(limits.totalMs / 1000.0);
+        failure = net::timedOut(net::Cause::PageTimedOut, limits.totalMs);
     return failure;
 }
 
@@ -142,7 +137,7 @@ void PageRequest::cancel()
             return;
         PageResult result;
         result.outcome = PageResult::Cancelled;
-        result.failure = {net::Reason::Cancelled, QStringLiteral("Cancelled.")};
+        result.failure = net::cancelled();
         deliver(result);
     }, Qt::QueuedConnection);
 }

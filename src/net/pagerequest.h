@@ -24,7 +24,7 @@ struct PageResult {
     QUrl url;             // where it came from, redirects followed
     QByteArray body;      // Fetched: the whole body (decoded), one byte per character
     bool cut = false;     // Fetched with Ask::PageStart: the body went on past maxBytes
-    net::Failure failure; // Failed, Cancelled: why, with the text for the user
+    net::Failure failure; // Failed, Cancelled: why, as the window words it
     bool fetched() const { return outcome == Fetched; }
 };
 

@@ -2,6 +2,7 @@
 #include "offer.h"
 #include "resolvers.h"
 #include "download/media/tags.h"
+#include "net/failure.h"
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -60,9 +61,17 @@ struct Answer {
     // Found: asked before the rows are added (a playlist's many videos);
     // No adds none. Empty: added at once.
     QString question = {};
+    // Refused: the fetch whose failure the refusal tells; the window
+    // writes its sentence at failureAt in why.
+    net::Failure failure = {};
+    qsizetype failureAt = 0;
 
     static Answer found(const QList<resolve::Found> &rows) { return {Found, rows, {}, {}}; }
     static Answer refused(const QString &why) { return {Refused, {}, why, {}}; }
+    static Answer refused(const QString &why, const net::Failure &failure, qsizetype at)
+    {
+        return {Refused, {}, why, {}, failure, at};
+    }
     static Answer cancelled() { return {Cancelled, {}, {}, {}}; }
 };
 

@@ -21,7 +21,7 @@ void SiteResolver::start(const Ask &ask)
     m_ask = ask;
     m_running = true;
     m_fetchFailed = false;
-    m_fetchError.clear();
+    m_fetchError = {};
     work();
 }
 
@@ -63,7 +63,7 @@ void SiteResolver::pageArrived(const PageResult &result)
         return;
     if (result.outcome == PageResult::Cancelled)
         return answer(Answer::cancelled());
-    m_fetchError = result.failure.text;
+    m_fetchError = result.failure;
     m_fetchFailed = !result.fetched() || result.body.isEmpty();
     then(result.fetched() ? QString::fromLatin1(result.body) : QString());
 }
@@ -80,9 +80,11 @@ void SiteResolver::answerWith(const std::optional<QString> &fileUrl, Found::Kind
         return answer(Answer::found({Found{kind, *fileUrl, std::nullopt, {}, {}}}));
     QString why = m_fetchFailed ? QStringLiteral("The page of this video could not be fetched.")
                                 : QStringLiteral("No video was found at this address.");
-    if (m_fetchFailed && !m_fetchError.isEmpty())
-        why += QStringLiteral("\r\n") + m_fetchError;
-    answer(Answer::refused(why + QStringLiteral("\r\nPlease, check the link and try again!")));
+    const net::Failure told = m_fetchFailed ? m_fetchError : net::Failure();
+    if (told.failed())
+        why += QStringLiteral("\r\n"); // the failure's sentence follows, from the window
+    const qsizetype at = why.size();
+    answer(Answer::refused(why + QStringLiteral("\r\nPlease, check the link and try again!"), told, at));
 }
 
 LinkServiceResolver::LinkServiceResolver(const Site &site, Cut cut, Found::Kind kind, QObject *parent)

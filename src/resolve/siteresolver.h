@@ -50,7 +50,7 @@ private:
     PageRequest m_page;
     Then m_then;
     bool m_fetchFailed = false; // the last page or answer came back empty
-    QString m_fetchError;       // why it failed
+    net::Failure m_fetchError;  // why it failed
 };
 
 // The old sites whose file address comes from the link service's answer

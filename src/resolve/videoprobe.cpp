@@ -52,6 +52,7 @@ VideoProbe::VideoProbe(QObject *parent) : QObject(parent)
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         m_why = QStringLiteral("No answer came within %1 seconds.").arg(m_totalMs / 1000);
+        m_whyFailure = {};
         conclude(ProbeResult::Nothing);
     });
     connect(&m_request, &PageRequest::finished, this, &VideoProbe::onAnswer);
@@ -93,6 +94,7 @@ bool VideoProbe::start(const QString &address, const QList<QByteArray> &fields, 
     m_addressText = address.trimmed();
     m_plainFallback.clear();
     m_why.clear();
+    m_whyFailure = {};
     if (isBareAddress(m_addressText)) {
         m_plainFallback = QStringLiteral("http://") + m_addressText;
         m_addressText.prepend(QStringLiteral("https://"));
@@ -198,6 +200,7 @@ void VideoProbe::onHead(const PageResult &answer)
     case direct::HeadKind::Page:
         if (fileStage) {
             m_why = QStringLiteral("the address it names is a web page, not a video file.");
+            m_whyFailure = {};
             return tryNextFile(); // a player page, not the file
         }
         if (m_stage != Stage::PageGet)
@@ -227,13 +230,19 @@ void VideoProbe::noteWhy(const PageResult &answer)
 {
     m_plainFallback.clear();
     const QString answered = QStringLiteral("the server answered %1").arg(answer.status);
-    if (!answer.fetched())
-        m_why = answer.failure.text;
-    else if (answer.status == 401 || answer.status == 403)
+    if (!answer.fetched()) {
+        m_why.clear();
+        m_whyFailure = answer.failure;
+        return;
+    }
+    if (isSuccess(answer.status))
+        return;
+    m_whyFailure = {};
+    if (answer.status == 401 || answer.status == 403)
         m_why = QStringLiteral("This page needs a login (%1).").arg(answered);
     else if (answer.status >= 500)
         m_why = QStringLiteral("The server had an error (%1).").arg(answered);
-    else if (!isSuccess(answer.status))
+    else
         m_why = QStringLiteral("Nothing was found there (%1).").arg(answered);
 }
 
@@ -351,6 +360,7 @@ void VideoProbe::onStreamChecked(const resolve::StreamCheck &check)
         return m_streamTyped ? conclude(ProbeResult::Refused) : tryNextFile();
     case resolve::StreamCheck::NotAStream:
         m_why = check.why;
+        m_whyFailure = {};
         return giveUp();
     }
 }
@@ -372,11 +382,12 @@ void VideoProbe::concludeUntried()
         m_refusal = QStringLiteral("This video is only played by the page's own player: Vidrona cannot save it.");
     if (!m_refusal.isEmpty())
         return conclude(ProbeResult::Refused);
+    const bool failed = m_whyFailure.failed();
     if (m_named.isEmpty())
-        m_why = QStringLiteral("No video was found on this page.");
+        m_why = QStringLiteral("No video was found on this page."), m_whyFailure = {};
     else
         m_why = QStringLiteral("The page names a video, but it could not be fetched: %1")
-                    .arg(m_why.isEmpty() ? QStringLiteral("none of the addresses it names is a video file.") : m_why);
+                    .arg(failed || !m_why.isEmpty() ? m_why : QStringLiteral("none of the addresses it names is a video file."));
     conclude(ProbeResult::Nothing);
 }
 
@@ -396,7 +407,8 @@ void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const 
 {
     stop();
     QString why = kind == ProbeResult::Nothing ? m_why : kind == ProbeResult::Refused ? m_refusal : QString();
-    if (kind == ProbeResult::Nothing && why.isEmpty())
+    const net::Failure failure = kind == ProbeResult::Nothing ? m_whyFailure : net::Failure();
+    if (kind == ProbeResult::Nothing && why.isEmpty() && !failure.failed())
         why = QStringLiteral("No video was found at this address.");
     const resolve::Offer offer = offerFor(kind, fileUrl);
     // A file the settings chose among the page's several tells its size.
@@ -404,7 +416,10 @@ void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const 
     const QString name = kind == ProbeResult::File && !offer.files.isEmpty() && !choice.isBest()
                              ? download::streams::nameWithChoice(offer.name, download::streams::choiceFor(offer.qualities, m_chosen))
                              : fileName;
-    emit finished(ProbeResult{kind, fileUrl, name, why, offer, kind == ProbeResult::Stream ? m_tags : download::media::Tags()});
+    // The failure's sentence goes at the end of why as it stands (the
+    // window writes it).
+    emit finished(ProbeResult{kind, fileUrl, name, why, failure, why.size(), offer,
+                              kind == ProbeResult::Stream ? m_tags : download::media::Tags()});
 }
 
 } // namespace vidrona::resolve

@@ -30,6 +30,10 @@ struct ProbeResult {
     QString fileUrl;
     QString fileName; // may still be refused as a file name: the caller checks
     QString why;      // Refused, Nothing: for the user
+    // Nothing: the fetch whose failure why tells; the window writes its
+    // sentence at failureAt in why.
+    net::Failure failure = {};
+    qsizetype failureAt = 0;
     // File, Stream: the qualities the video comes in, when it comes in
     // several (a master's variants, a manifest's tracks, a page's files).
     resolve::Offer offer = {};
@@ -130,6 +134,7 @@ private:
     QString m_addressText;  // as given: a direct file keeps it as its address
     QString m_plainFallback; // a bare address's http form, while its https one is tried
     QString m_why;           // why the probe found nothing, so far
+    net::Failure m_whyFailure; // or the failed fetch that is why
     QUrl m_asked;           // the address of the current request
     QList<Named> m_named;   // the addresses the page named: its files, then its streams
     int m_nextFile = 0;

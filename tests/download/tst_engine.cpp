@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include "support/testenv.h"
+#include "ui/mainwindow/failuretexts.h"
 #include <QtTest>
 #include <atomic>
 #include <memory>
@@ -87,7 +89,7 @@ void TestEngine::partRetriedAlone()
     const QString target = dir.filePath("parts.bin");
     QVERIFY(transfer.start(test::engineUrl("parts.bin"), target));
     QVERIFY(QTest::qWaitFor([&] { return result.has_value(); }, 60000));
-    QVERIFY2(!result->failed(), qPrintable(result->text));
+    QVERIFY2(!result->failed(), vidrona::test::describe(*result).constData());
     QVERIFY(test::hasPatternFile(target, Size));
     QVERIFY2(*faults >= 1, "no part failed: the test proves nothing");
     const QList<Request> asked = m_web.server().requests();
@@ -154,7 +156,7 @@ void TestEngine::oneConnectionRetried()
         QCOMPARE(asked[i].header("If-Range"), V1);
     }
     if (completes) {
-        QVERIFY2(result.ok(), qPrintable(result.failure.text));
+        QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
         QVERIFY(test::hasPatternFile(job.finalPath, size));
         return;
     }
@@ -258,7 +260,7 @@ void TestEngine::playlistAskedOnce()
     shared.cancel = true;
     fetching.join();
     QVERIFY(ended);
-    QCOMPARE(result.failure.text, why);
+    QCOMPARE(ui::mainwindow::failureText(result.failure), why);
     const QList<Request> asked = m_web.server().requests();
     const qsizetype plays = std::count_if(asked.begin(), asked.end(), [](const Request &r) { return r.path == "/v/play"; });
     QCOMPARE(plays, qsizetype(1));

@@ -5,6 +5,7 @@
 #include "enginefixture.h"
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include "support/testenv.h"
 #include <QtTest>
 #include <atomic>
 #include <thread>
@@ -69,7 +70,7 @@ void TestEngineCancel::cancelWhileBytesArrive()
         return shared.received > (2 << 20) && m_web.server().openConnections() >= qMin(connections, 3);
     }, 30000);
     if (!arriving)
-        qWarning("received %lld, %d open, ended %d: %s", qint64(shared.received), m_web.server().openConnections(), int(endedAt >= 0), qPrintable(result.failure.text));
+        qWarning("received %lld, %d open, ended %d: %s", qint64(shared.received), m_web.server().openConnections(), int(endedAt >= 0), vidrona::test::describe(result.failure).constData());
     const qint64 cancelAt = clock.nsecsElapsed();
     shared.cancel = true;
     const bool ended = QTest::qWaitFor([&] { return endedAt >= 0; }, 10000);

@@ -183,7 +183,7 @@ void TestNameClaims::youtubeBesideARow()
     QVERIFY(window.Execute("http://media.vidrona.test/b/same.flv", dir.filePath("same.flv")));
     QVERIFY(run.wait());
     QVERIFY(!windowDone.isEmpty() || windowDone.wait(30000));
-    QVERIFY2(!window.failed(), qPrintable(window.fault().failure.text));
+    QVERIFY2(!window.failed(), vidrona::test::describe(window.fault().failure).constData());
     QCOMPARE(run.status(), download::status::Completed);
     const QString rowFile = dir.filePath(run.list.at(0).fileName);
     QVERIFY(window.filePath() != rowFile);
@@ -223,7 +223,7 @@ void TestNameClaims::youtubeRunsAsARow()
     QSignalSpy windowDone(&window, &download::youtube::HttpTransfer::done);
     QVERIFY(window.Execute("http://media.vidrona.test/b/big.flv", dir.filePath("big.flv")));
     QVERIFY(windowDone.wait(60000));
-    QVERIFY2(!window.failed(), qPrintable(window.fault().failure.text));
+    QVERIFY2(!window.failed(), vidrona::test::describe(window.fault().failure).constData());
     QCOMPARE(test::readFile(window.filePath()), testweb::Server::patternBytes(0, Big));
     const qsizetype asked = web.server().requests().size();
     QVERIFY2(web.server().connectionPeak() <= connections,

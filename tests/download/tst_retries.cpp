@@ -11,7 +11,10 @@ namespace {
 
 net::Failure failure(Reason reason, int status = 0, int retryAfter = -1)
 {
-    return net::Failure{reason, QStringLiteral("The server answered %1").arg(status), status, retryAfter};
+    net::Failure f = net::fail(reason, net::Cause::HttpStatus);
+    f.status = status;
+    f.retryAfterSeconds = retryAfter;
+    return f;
 }
 
 const QList<int> ProgramDelays{1000, 4000, 16000};

@@ -4,6 +4,7 @@
 // that the next one continues with only the missing ranges, and a file
 // that cannot fit is refused before its first byte.
 #include "download/diskspace.h"
+#include "ui/mainwindow/failuretexts.h"
 #include "download/entrystatus.h"
 #include "download/keptbytes.h"
 #include "support/smalldisk.h"
@@ -319,7 +320,7 @@ void TestSegmented::sizeInWords()
 {
     QFETCH(qint64, bytes);
     QFETCH(QString, words);
-    QCOMPARE(diskspace::decimalSize(bytes), words);
+    QCOMPARE(ui::mainwindow::decimalSize(bytes), words);
 }
 
 QTEST_GUILESS_MAIN(TestSegmented)

@@ -181,7 +181,7 @@ void TestSimultaneous::newLimitEndsAWait()
     fetching.join();
     QVERIFY(waiting);
     QVERIFY(ended);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QVERIFY(hasPattern(job.finalPath, Size));
 }
 

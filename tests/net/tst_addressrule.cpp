@@ -65,15 +65,15 @@ bool probePageNaming(testweb::Server &server, const QByteArray &page, const QStr
     return QTest::qWaitFor([&] { return got.has_value(); }, 20000);
 }
 
-// The queue's transfer of address; the failure text, empty when none.
-QString transfer(const QString &address)
+// The queue's transfer of address: how it failed, if it did.
+net::Failure transfer(const QString &address)
 {
     QTemporaryDir dir;
     Transfer t;
     QSignalSpy finished(&t, &Transfer::finished);
     if (!t.start(QUrl(address), dir.filePath(QStringLiteral("v.mp4"))) || !finished.wait(15000))
-        return QStringLiteral("did not end");
-    return finished.at(0).at(0).value<net::Failure>().text;
+        return net::fail(net::Reason::Other, net::Cause::Told, QStringLiteral("did not end"));
+    return finished.at(0).at(0).value<net::Failure>();
 }
 
 // Keeps the body of an answer.
@@ -194,11 +194,11 @@ void TestAddressRule::everyWayAnAddressComes()
         web.server().on("www.example.com", "/moved", [file](const testweb::Request &) {
             return testweb::Response::redirect(file.toLatin1());
         });
-        const QString error = transfer(QStringLiteral("http://www.example.com/moved"));
-        QCOMPARE(error.startsWith(QLatin1String("A redirect to http://")), refused);
-        QCOMPARE(error.endsWith(QLatin1String(" was refused.")), refused);
+        const net::Failure error = transfer(QStringLiteral("http://www.example.com/moved"));
+        QCOMPARE(error.cause == net::Cause::RedirectRefused, refused);
+        QCOMPARE(error.detail.startsWith(QLatin1String("http://")), refused);
     } else {
-        QVERIFY(!transfer(file).isEmpty()); // nothing is there: the server answers 404
+        QVERIFY(transfer(file).failed()); // nothing is there: the server answers 404
     }
     QCOMPARE(requestsFor(web.server(), asked) > 0, !refused);
 }
@@ -221,14 +221,15 @@ void TestAddressRule::nameResolvingToThisMachine()
     // Typed, the name is the user's to reach.
     QByteArray body;
     const net::Outcome typed = fetchResolving(file, nameAndPort, true, &body);
-    QVERIFY2(!typed.failure.failed(), qPrintable(typed.failure.text));
+    QVERIFY2(!typed.failure.failed(), vidrona::test::describe(typed.failure).constData());
     QCOMPARE(body, QByteArray("clip"));
     QCOMPARE(requestsFor(server, "/v.mp4"), 1);
 
     // Named by a page or a redirect: refused at the connection.
     const net::Outcome named = fetchResolving(file, nameAndPort, false, &body);
     QCOMPARE(named.failure.reason, net::Reason::AddressRefused);
-    QVERIFY2(named.failure.text.contains(QLatin1String("127.0.0.1")), qPrintable(named.failure.text));
+    QCOMPARE(named.failure.cause, net::Cause::AddressRefused);
+    QCOMPARE(named.failure.detail, QStringLiteral("127.0.0.1"));
     QVERIFY(body.isEmpty());
     QCOMPARE(requestsFor(server, "/v.mp4"), 1);
 }

@@ -4,6 +4,7 @@
 #include "net/httpclient.h"
 #include "server.h"
 #include <QTemporaryDir>
+#include "support/testenv.h"
 #include <QtTest>
 #include <thread>
 
@@ -108,7 +109,7 @@ void TestCookies::onlyTheirHosts()
     }
 
     const net::Outcome outcome = fetch(path.arg(web.port()), cookieFile, web.port());
-    QVERIFY2(!outcome.failure.failed(), qPrintable(outcome.failure.text));
+    QVERIFY2(!outcome.failure.failed(), vidrona::test::describe(outcome.failure).constData());
     QList<QByteArray> seen;
     for (const testweb::Request &r : web.requests())
         seen << r.host + '=' + r.header("Cookie");

@@ -79,9 +79,9 @@ void TestRedirects::everyFetchRefusesTheMetadataAddress()
     const QUrl url("http://www.example.com/v");
     QTemporaryDir dir;
     const QString target = dir.filePath("v.flv");
-    QString error;
+    net::Failure error;
     if (fetch == "page") {
-        error = test::fetchPage(url.toString(), true).failure.text;
+        error = test::fetchPage(url.toString(), true).failure;
     } else if (fetch == "queue") {
         Transfer transfer;
         QSignalSpy finished(&transfer, &Transfer::finished);
@@ -89,7 +89,7 @@ void TestRedirects::everyFetchRefusesTheMetadataAddress()
         QVERIFY(finished.wait(10000));
         const auto failure = finished.at(0).at(0).value<net::Failure>();
         QVERIFY(failure.failed());
-        error = failure.text;
+        error = failure;
     } else {
         youtube::HttpTransfer transfer;
         QSignalSpy done(&transfer, &youtube::HttpTransfer::done);
@@ -97,9 +97,11 @@ void TestRedirects::everyFetchRefusesTheMetadataAddress()
         QVERIFY(done.wait(10000));
         QVERIFY(transfer.failed());
         QCOMPARE(transfer.GetChunk(100), QByteArray());
-        error = transfer.fault().failure.text; // shown as it is (ui/youtube/youtubetexts.cpp)
+        error = transfer.fault().failure; // told as it is (ui/youtube/youtubetexts.cpp)
     }
-    QCOMPARE(error, QString("A redirect to http://169.254.169.254 was refused."));
+    QCOMPARE(error.reason, net::Reason::RedirectRefused);
+    QCOMPARE(error.cause, net::Cause::RedirectRefused);
+    QCOMPARE(error.detail, QString("http://169.254.169.254")); // the site, without path or query
     QVERIFY(!QFile::exists(target));
     QCOMPARE(web.server().requests().size(), 1);
 }

@@ -6,6 +6,7 @@
 #include "sites/samples.h"
 #include "support/testenv.h"
 #include <QSignalSpy>
+#include "ui/mainwindow/failuretexts.h"
 #include <QtTest>
 
 using namespace vidrona;
@@ -153,7 +154,7 @@ void TestResolverAnswers::answers()
     QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 20000);
     const Answer answer = answers[0][0].value<Answer>();
     QCOMPARE(int(answer.outcome), outcome);
-    QCOMPARE(answer.why, why);
+    QCOMPARE(ui::mainwindow::withFailureText(answer.why, answer.failure, answer.failureAt), why);
     if (outcome == Answer::Found) {
         QCOMPARE(answer.rows.size(), 1);
         QCOMPARE(int(answer.rows[0].kind), kind);

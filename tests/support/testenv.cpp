@@ -5,6 +5,21 @@
 
 namespace vidrona::test {
 
+QByteArray describe(const net::Failure &f)
+{
+    return QStringLiteral("reason %1, cause %2, status %3, ms %4, bytes %5 of %6, piece %7 of %8: %9")
+        .arg(int(f.reason))
+        .arg(int(f.cause))
+        .arg(f.status)
+        .arg(f.ms)
+        .arg(f.bytes)
+        .arg(f.ofBytes)
+        .arg(f.piece)
+        .arg(f.pieces)
+        .arg(f.detail)
+        .toUtf8();
+}
+
 QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes)
 {
     const QString path = QDir(folder).filePath(name);

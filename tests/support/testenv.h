@@ -11,6 +11,10 @@ using net::PageIdleTimeoutMs;
 using net::PageRequest;
 using net::PageResult;
 
+// A failure's codes and facts on one line, for a failed check's message
+// (the sentence is the window's: ui/mainwindow/failuretexts.h).
+QByteArray describe(const net::Failure &failure);
+
 // Writes bytes to folder/name; returns the path.
 QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes);
 QByteArray readFile(const QString &path);

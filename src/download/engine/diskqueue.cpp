@@ -250,7 +250,7 @@ void DiskQueue::syncThenSave(const Chunk &chunk)
         chunk.save();
         return;
     }
-    const net::Failure failure = FileWriter::failureOf(platform::lastFileFault(), QStringLiteral("the file could not be written to disk"));
+    const net::Failure failure = FileWriter::failureOf(platform::lastFileFault(), net::Cause::NotWritten);
     std::lock_guard lock(m_mutex);
     m_failure = failure;
     m_idle.notify_all();

@@ -107,9 +107,10 @@ struct Attempt : net::Receiver {
             return failure = f, plan = Plan::Fail, false;
         return true;
     }
-    Plan fail(net::Reason reason, const QString &why)
+    Plan fail(net::Reason reason, net::Cause cause) { return failWith(net::fail(reason, cause)); }
+    Plan failWith(const net::Failure &why)
     {
-        failure = net::fail(reason, why);
+        failure = why;
         return plan = Plan::Fail;
     }
 };
@@ -117,11 +118,11 @@ struct Attempt : net::Receiver {
 bool Attempt::head(const HttpHead &head, const QUrl &url)
 {
     if (job.head && !job.head(head)) {
-        fail(net::Reason::Cancelled, QStringLiteral("the body was not wanted"));
+        fail(net::Reason::Cancelled, net::Cause::Cancelled);
         return false;
     }
     if (head.status >= 200 && head.status <= 299 && answer::isWebPage(head)) {
-        fail(net::Reason::NotTheVideo, QStringLiteral("The server sent a web page instead of the video"));
+        fail(net::Reason::NotTheVideo, net::Cause::WebPage);
         return false;
     }
     if (head.status >= 200 && head.status <= 299 && streams::isStreamType(head.value("Content-Type")))
@@ -241,7 +242,7 @@ bool Attempt::body(const char *data, qsizetype length)
 {
     if (plan == Plan::Stream) { // read once, never asked for again
         if (playlist.size() + length > streams::MaxPlaylistBytes) {
-            fail(net::Reason::TooLarge, QStringLiteral("The playlist is larger than 8 MB."));
+            fail(net::Reason::TooLarge, net::Cause::PlaylistTooLarge);
             return false;
         }
         playlist.append(data, length);
@@ -250,7 +251,7 @@ bool Attempt::body(const char *data, qsizetype length)
     if (split)
         return split->leadBody(data, length);
     if (expectedBody >= 0 && received + length > expectedBody) { // an answer without a length that goes on
-        fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent more bytes than it announced"));
+        fail(net::Reason::AnswersDoNotAddUp, net::Cause::MoreThanAnnounced);
         return false;
     }
     if (const net::Failure f = queue->failure(); f.failed()) {
@@ -332,12 +333,11 @@ Plan fetchOnce(engine::Driver &driver, Attempt &a)
     if (a.split)
         return a.plan == Plan::Undecided ? Plan::Write : a.plan; // the parts tell the rest
     if (out.failure.failed())
-        return a.fail(out.failure.reason, out.failure.text);
+        return a.failWith(out.failure);
     if (a.plan == Plan::Undecided)
-        return a.fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came."));
+        return a.fail(net::Reason::BrokenAnswer, net::Cause::NoAnswer);
     if (a.expectedBody >= 0 && a.received != a.expectedBody)
-        return a.fail(net::Reason::BrokeOff,
-                      QStringLiteral("body of %1 bytes, %2 announced").arg(a.received).arg(a.expectedBody));
+        return a.failWith(net::Failure::sized(net::Reason::BrokeOff, net::Cause::BodyShort, a.received, a.expectedBody));
     return a.plan;
 }
 
@@ -364,7 +364,7 @@ bool retryInRow(engine::Driver &driver, Attempt &a, Rounds &rounds)
         return false;
     if (driver.wait(*wait))
         return true;
-    a.failure = net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"));
+    a.failure = net::cancelled();
     return false;
 }
 
@@ -432,7 +432,7 @@ FetchResult runFetch(const FetchJob &job, FetchShared &shared)
         return fetchClaimed(job, shared); // nothing is written beside a name
     const engine::NameClaim claim = engine::NameClaims::claim(job.finalPath, job.takenNames, job.url.toEncoded());
     if (!claim.held())
-        return {net::fail(net::Reason::WriteFailed, QStringLiteral("no free name for the file")), {}};
+        return {net::fail(net::Reason::WriteFailed, net::Cause::NoFreeName), {}};
     FetchJob own = job;
     own.finalPath = claim.path();
     return fetchClaimed(own, shared);
@@ -492,11 +492,11 @@ static FetchResult fetchClaimed(const FetchJob &job, FetchShared &shared)
             return kept::remove(job.finalPath), streams::runStreamFetch(job, shared, a.playlist, a.playlistFrom);
         if (!a.record) // bytes that cannot be resumed are not kept
             kept::remove(job.finalPath);
-        return {plan == Plan::StartOver ? net::fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("the answers do not add up"))
+        return {plan == Plan::StartOver ? net::fail(net::Reason::AnswersDoNotAddUp, net::Cause::AnswersDisagree)
                                         : a.failure};
     }
     writer.close();
-    return {net::fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("the answers do not add up"))};
+    return {net::fail(net::Reason::AnswersDoNotAddUp, net::Cause::AnswersDisagree)};
 }
 
 } // namespace vidrona::download

@@ -61,7 +61,7 @@ bool Parts::RangeReceiver::head(const HttpHead &head, const QUrl &url)
     if ((head.status == 200 || head.status == 206) && sameFile && !answer::isWebPage(head))
         m_parts.m_oneConnection = true; // a range answered with the whole file, or not exactly
     else if (success && answer::isWebPage(head))
-        m_parts.stopWith(net::fail(net::Reason::NotTheVideo, QStringLiteral("The server sent a web page instead of the video")));
+        m_parts.stopWith(net::fail(net::Reason::NotTheVideo, net::Cause::WebPage));
     else if (success || head.status == 416)
         m_parts.m_changed = m_parts.m_stopping = true;
     else
@@ -171,7 +171,7 @@ void Parts::laneEnded(Lane *lane, const net::Outcome &out)
         return;
     }
     partFailed(*lane, out.failure.failed() ? out.failure
-                                           : net::fail(net::Reason::BrokeOff, QStringLiteral("A part of the file ended early")));
+                                           : net::fail(net::Reason::BrokeOff, net::Cause::PartEndedEarly));
 }
 
 void Parts::leadEnded(const net::Failure &failure)
@@ -186,7 +186,7 @@ void Parts::leadEnded(const net::Failure &failure)
         return;
     }
     partFailed(*m_lead, failure.failed() ? failure
-                                         : net::fail(net::Reason::BrokeOff, QStringLiteral("A part of the file ended early")));
+                                         : net::fail(net::Reason::BrokeOff, net::Cause::PartEndedEarly));
 }
 
 // The lane's part goes back to the scheduler; it is asked for again after
@@ -279,7 +279,7 @@ Parts::Outcome Parts::outcome()
         return Outcome::Complete;
     if (m_oneConnection)
         return Outcome::OneConnection;
-    m_failure = net::fail(net::Reason::BrokeOff, QStringLiteral("Not every part of the file arrived"));
+    m_failure = net::fail(net::Reason::BrokeOff, net::Cause::PartsMissing);
     return Outcome::Failed;
 }
 

@@ -78,7 +78,7 @@ FetchResult fetchFragments(const Format &format, const FetchJob &job, FetchShare
 {
     const QString folder = fragmentsFolder(job.finalPath);
     if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        return {net::fail(net::Reason::WriteFailed, QStringLiteral("The folder for the fragments could not be made"))};
+        return {net::fail(net::Reason::WriteFailed, net::Cause::FragmentFolder)};
     shared.piecesTotal = int(format.fragments.size());
     shared.piecesDone = 0;
     Work work{format, job, shared, folder, {}, {}, {}};
@@ -90,7 +90,7 @@ FetchResult fetchFragments(const Format &format, const FetchJob &job, FetchShare
     if (work.failure.failed())
         return {work.failure};
     if (shared.cancel.isSet())
-        return {net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"))};
+        return {net::cancelled()};
     QStringList paths;
     for (int n = 0; n < format.fragments.size(); ++n)
         paths << fragmentPath(folder, n);
@@ -101,7 +101,8 @@ FetchResult fetchFragments(const Format &format, const FetchJob &job, FetchShare
     // The row's own file when it is this one format (a pair's parts carry none).
     const media::Tags tags = media::withCover(job.tags, job.url, shared.cancel.flag());
     if (!streams::joinToMp4({paths}, joined, &error, &shared.cancel.flag(), &fault, {}, nullptr, tags))
-        return {net::fail(fault == streams::JoinFault::Cancelled ? net::Reason::Cancelled : net::Reason::WriteFailed, error)};
+        return {fault == streams::JoinFault::Cancelled ? net::cancelled()
+                                                       : net::fail(net::Reason::WriteFailed, net::Cause::Told, error)};
     return {{}, joined};
 }
 

@@ -48,8 +48,9 @@ std::optional<Choice> renew(const Choice &old, const QString &pageUrl, const QSt
     QString reason;
     const std::optional<Choice> now = parseChoice(reader.readAgain(pageUrl, old.quality, cancel, &reason, old.picked));
     if (!now) {
-        *why = cancel ? net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"))
-                      : net::fail(net::Reason::NotTheVideo, reason.isEmpty() ? QStringLiteral("The page could not be read again") : reason);
+        *why = cancel              ? net::cancelled()
+               : reason.isEmpty() ? net::fail(net::Reason::NotTheVideo, net::Cause::PageNotReadAgain)
+                                  : net::fail(net::Reason::NotTheVideo, net::Cause::Told, reason);
         return std::nullopt;
     }
     for (const Format &o : old.parts) {

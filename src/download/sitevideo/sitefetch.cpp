@@ -161,7 +161,7 @@ FetchResult fetchFormat(const Format &format, const FetchJob &rowJob, FetchShare
     if (ownPath)
         QFile::remove(job.finalPath);
     if (QFileInfo::exists(job.finalPath) || !QFile::rename(joined.placedAt, job.finalPath))
-        return {net::fail(net::Reason::WriteFailed, QStringLiteral("The joined file could not take its name"))};
+        return {net::fail(net::Reason::WriteFailed, net::Cause::JoinedNameTaken)};
     QDir(fragmentsFolder(job.finalPath)).removeRecursively();
     return {{}, job.finalPath};
 }
@@ -254,12 +254,12 @@ FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &par
                    haul.tracks)) {
         QFile::remove(joining);
         if (shared.cancel.isSet())
-            return {net::fail(net::Reason::Cancelled, QStringLiteral("cancelled"))};
-        return {net::fail(net::Reason::WriteFailed, error)};
+            return {net::cancelled()};
+        return {net::fail(net::Reason::WriteFailed, net::Cause::Told, error)};
     }
     if (QFileInfo::exists(finalPath) || !QFile::rename(joining, finalPath)) { // rename never replaces here
         QFile::remove(joining);
-        return {net::fail(net::Reason::WriteFailed, QStringLiteral("The joined file could not take its name"))};
+        return {net::fail(net::Reason::WriteFailed, net::Cause::JoinedNameTaken)};
     }
     for (const FetchResult &p : parts)
         QFile::remove(p.placedAt);
@@ -282,7 +282,7 @@ FetchResult fetchSoundAlone(const Choice &choice, const FetchJob &job, FetchShar
     const Format &format = choice.parts[0];
     const engine::NameClaim claim = engine::NameClaims::claim(job.finalPath, job.takenNames, job.url.toEncoded());
     if (!claim.held())
-        return {net::fail(net::Reason::WriteFailed, QStringLiteral("no free name for the file"))};
+        return {net::fail(net::Reason::WriteFailed, net::Cause::NoFreeName)};
     const QString part = partPath(claim.path(), format);
     if (job.receiving)
         job.receiving();
@@ -312,7 +312,7 @@ FetchResult runSiteVideoFetch(const Choice &choice, const FetchJob &job, FetchSh
                        });
     net::Failure why;
     if (choice.unread && !reader)
-        return {net::fail(net::Reason::NotTheVideo, QStringLiteral("yt-dlp is needed to read this page"))};
+        return {net::fail(net::Reason::NotTheVideo, net::Cause::NeedsYtDlp)};
     if (reader && stale) {
         const std::optional<Choice> now = renew(current, page, job.finalPath, *reader, shared.cancel.flag(), &why);
         if (!now)
@@ -337,7 +337,7 @@ namespace {
 FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &shared)
 {
     if (choice.parts.isEmpty() || choice.parts.size() > 2)
-        return {net::fail(net::Reason::NotTheVideo, QStringLiteral("No format was chosen for this video"))};
+        return {net::fail(net::Reason::NotTheVideo, net::Cause::NoFormatChosen)};
     if (choice.parts.size() == 1 && streams::QualityChoice::fromKey(choice.quality).sound)
         return fetchSoundAlone(choice, job, shared);
     if (choice.parts.size() == 1) {
@@ -349,7 +349,7 @@ FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &
         if (choice.parts[0].protocol == QLatin1String("http_dash_segments")) {
             claim = engine::NameClaims::claim(job.finalPath, job.takenNames, job.url.toEncoded());
             if (!claim.held())
-                return {net::fail(net::Reason::WriteFailed, QStringLiteral("no free name for the file"))};
+                return {net::fail(net::Reason::WriteFailed, net::Cause::NoFreeName)};
             one.finalPath = claim.path();
         }
         const FetchResult result = fetchFormat(choice.parts[0], one, shared, false);
@@ -359,7 +359,7 @@ FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &
     }
     const engine::NameClaim claim = engine::NameClaims::claim(job.finalPath, job.takenNames, job.url.toEncoded());
     if (!claim.held())
-        return {net::fail(net::Reason::WriteFailed, QStringLiteral("no free name for the file"))};
+        return {net::fail(net::Reason::WriteFailed, net::Cause::NoFreeName)};
     if (const std::optional<net::Failure> full = fitsOnDisk(choice, claim.path()))
         return {*full};
     if (job.receiving)
@@ -367,7 +367,7 @@ FetchResult fetchChoice(const Choice &choice, const FetchJob &job, FetchShared &
     const std::array<FetchResult, 2> parts = fetchPair(choice, job, claim.path(), shared);
     for (const FetchResult &p : parts)
         if (!p.ok())
-            return {shared.cancel.isSet() ? net::fail(net::Reason::Cancelled, QStringLiteral("cancelled")) : p.failure};
+            return {shared.cancel.isSet() ? net::cancelled() : p.failure};
     return joinPair(choice, parts, job, claim.path(), shared);
 }
 

@@ -25,7 +25,7 @@ FetchResult placeSoundAlone(const QString &fetched, const FetchJob &job, FetchSh
 {
     const std::atomic<bool> &cancel = shared.cancel.flag();
     const auto failed = [&](const QString &why) -> FetchResult {
-        return {net::fail(cancel ? net::Reason::Cancelled : net::Reason::Other, cancel ? QStringLiteral("Cancelled.") : why)};
+        return {cancel ? net::cancelled() : net::fail(net::Reason::Other, net::Cause::Told, why)};
     };
     const QString alone = fetched + QStringLiteral(".sound");
     QFile::remove(alone);

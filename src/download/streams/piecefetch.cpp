@@ -16,7 +16,7 @@ bool isSuccess(int status)
 
 net::Failure statusFailure(const HttpHead &head)
 {
-    net::Failure f = net::fail(net::Reason::HttpError, answeredText(head.status, head.reason));
+    net::Failure f = net::fail(net::Reason::HttpError, net::Cause::HttpStatus, QString::fromLatin1(head.reason));
     f.status = head.status;
     bool seconds = false;
     const int retryAfter = head.value("Retry-After").trimmed().toInt(&seconds);
@@ -54,13 +54,8 @@ struct SmallReceiver : net::Receiver {
 
 } // namespace
 
-QString answeredText(int status, const QByteArray &reason)
-{
-    return QStringLiteral("The server answered %1 %2").arg(status).arg(QString::fromLatin1(reason)).trimmed();
-}
-
 SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxBytes, bool userNamed,
-                     const QString &what, int idleMs, const std::atomic<bool> &cancel, BodyCoding coding)
+                     net::Subject what, int idleMs, const std::atomic<bool> &cancel, BodyCoding coding)
 {
     SmallBody out;
     out.finalUrl = url;
@@ -72,15 +67,14 @@ SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxByte
     request.compressed = coding == BodyCoding::Decoded;
     const net::Outcome outcome = client.perform(request, receiver, cancel);
     if (out.tooLarge) {
-        out.failure = net::fail(net::Reason::TooLarge, QStringLiteral("%1 is larger than allowed").arg(what));
-        out.failure.text[0] = out.failure.text[0].toUpper();
+        out.failure = net::fail(net::Reason::TooLarge, net::Cause::TooLargeToFetch);
     } else if (!out.failure.failed() && outcome.failure.failed()) {
         out.failure = outcome.failure;
     } else if (!out.failure.failed() && !outcome.headIn) {
-        out.failure = net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came."));
+        out.failure = net::fail(net::Reason::BrokenAnswer, net::Cause::NoAnswer);
     }
-    if (out.failure.failed() && !out.tooLarge && out.failure.reason != net::Reason::Cancelled)
-        out.failure.text += QStringLiteral(" for %1").arg(what);
+    if (out.failure.failed())
+        out.failure.subject = what; // the window says what did not come, except for a cancel
     return out;
 }
 

@@ -24,13 +24,10 @@ struct SmallBody {
 // whatever was asked (then maxBytes bounds the decoded bytes).
 enum class BodyCoding { AsSent, Decoded };
 
-// The body of url, at most maxBytes; what (e.g. "the playlist") names it
-// in a failure's words.
+// The body of url, at most maxBytes; what (the playlist, the key) is
+// named in its failure, so the window can say what did not come.
 SmallBody fetchSmall(net::HttpClient &client, const QUrl &url, qsizetype maxBytes, bool userNamed,
-                     const QString &what, int idleMs, const std::atomic<bool> &cancel,
+                     net::Subject what, int idleMs, const std::atomic<bool> &cancel,
                      BodyCoding coding = BodyCoding::AsSent);
-
-// "The server answered 404 Not Found"
-QString answeredText(int status, const QByteArray &reason);
 
 } // namespace vidrona::download::streams

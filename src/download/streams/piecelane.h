@@ -59,9 +59,9 @@ public:
 
 private:
     bool firstHead(const HttpHead &head);
-    bool fail(net::Reason reason, const QString &why)
+    bool fail(net::Reason reason, net::Cause cause)
     {
-        m_lane.failure = net::fail(reason, why);
+        m_lane.failure = net::fail(reason, cause);
         return false;
     }
     PieceRun &m_run;

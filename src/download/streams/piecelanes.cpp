@@ -27,7 +27,7 @@ void PieceRun::startPiece(const PieceScheduler::Assignment &assignment)
         piece->aes.emplace(m_plan.keys.at(p.key), p.iv);
     m_pieces.append(piece);
     if (piece->aes && !piece->aes->ok()) {
-        stopWith(named(net::fail(net::Reason::BrokenAnswer, QStringLiteral("The key of a piece is not 16 bytes")),
+        stopWith(named(net::fail(net::Reason::BrokenAnswer, net::Cause::PieceKeyBroken),
                        piece->number));
         return;
     }
@@ -124,13 +124,12 @@ net::Failure PieceRun::checkEnd(Lane &lane, const net::Outcome &out)
     if (out.failure.failed())
         return out.failure;
     if (!out.headIn || !lane.headIn)
-        return net::fail(net::Reason::BrokenAnswer, QStringLiteral("No answer came."));
+        return net::fail(net::Reason::BrokenAnswer, net::Cause::NoAnswer);
     if (lane.worker && lane.pos < piece.bytes->endOf(lane.worker))
-        return net::fail(net::Reason::BrokeOff,
-                         QStringLiteral("The piece ended after %1 of %2 bytes").arg(lane.pos).arg(piece.size));
+        return net::Failure::sized(net::Reason::BrokeOff, net::Cause::PieceEndedEarly, lane.pos, piece.size);
     QByteArray last;
     if (piece.aes && !piece.aes->finish(&last))
-        return net::fail(net::Reason::BrokenAnswer, QStringLiteral("The piece cannot be decrypted with its key"));
+        return net::fail(net::Reason::BrokenAnswer, net::Cause::PieceUndecryptable);
     put(piece, piece.stored, last);
     return {};
 }
@@ -146,7 +145,7 @@ void PieceRun::pieceEnded(Piece *piece)
     } else if (piece->failure.failed()) {
         pieceFailed(*piece, piece->failure);
     } else if (piece->bytes && !piece->bytes->complete()) {
-        pieceFailed(*piece, net::fail(net::Reason::BrokeOff, QStringLiteral("A part of the piece did not arrive")));
+        pieceFailed(*piece, net::fail(net::Reason::BrokeOff, net::Cause::PiecePartMissing));
     } else {
         pieceDone(*piece);
     }

@@ -28,7 +28,7 @@ bool PieceRun::Receiver::head(const HttpHead &head, const QUrl &)
         return firstHead(head);
     const qint64 length = parseContentLength(head.value("Content-Length")).value_or(-1);
     if ((length >= 0 && length != m_lane.asked) || !startsAt(head, m_lane.piece->base + m_lane.pos))
-        return fail(net::Reason::AnswersDoNotAddUp, QStringLiteral("The server sent another part than asked"));
+        return fail(net::Reason::AnswersDoNotAddUp, net::Cause::OtherPart);
     return true;
 }
 
@@ -38,7 +38,7 @@ bool PieceRun::Receiver::firstHead(const HttpHead &head)
     Piece &piece = *m_lane.piece;
     const qint64 length = parseContentLength(head.value("Content-Length")).value_or(-1);
     qint64 size = length;
-    const QString other = QStringLiteral("The server sent another part than asked");
+    constexpr net::Cause other = net::Cause::OtherPart;
     if (!m_range.whole() && head.status != 206) { // the whole file: the range is cut out of it here
         m_lane.skip = m_range.offset;
         size = length >= 0 ? qMin(length - m_lane.skip, m_range.length) : m_range.length;
@@ -50,7 +50,7 @@ bool PieceRun::Receiver::firstHead(const HttpHead &head)
         size = m_range.length; // without a length said, no more than asked either
     }
     if (size > MaxPieceBytes)
-        return fail(net::Reason::TooLarge, QStringLiteral("A piece of this video is larger than 1 GB"));
+        return fail(net::Reason::TooLarge, net::Cause::PieceTooLarge);
     piece.size = size;
     if (size < 0)
         return true;
@@ -79,8 +79,7 @@ bool PieceRun::Receiver::body(const char *data, qsizetype length)
                                      : piece.size >= 0 ? piece.size : MaxUnsizedPieceBytes;
     const qsizetype allowed = qsizetype(qBound<qint64>(0, end - m_lane.pos, length));
     if (piece.size < 0 && allowed < length)
-        return fail(net::Reason::TooLarge,
-                    QStringLiteral("A piece of this video without a stated length is larger than 32 MB"));
+        return fail(net::Reason::TooLarge, net::Cause::UnsizedPieceTooLarge);
     if (m_lane.got == 0)
         m_lane.firstByteAt = Clock::now();
     m_lane.got += allowed;

@@ -87,16 +87,14 @@ void PieceRun::stopWith(const net::Failure &failure)
     m_stopping = true;
 }
 
-// The failure's words name the piece, so the user knows which one.
+// The failure names the piece, so the user is told which one; a stall
+// is told with the row's own stall time.
 net::Failure PieceRun::named(net::Failure f, int n) const
 {
-    const QString which = QStringLiteral("piece %1 of %2").arg(n + 1).arg(m_plan.pieces.size());
     if (f.reason == net::Reason::Stalled)
-        f.text = net::stalledText(m_job.stallTimeoutMs) + QStringLiteral(" for ") + which;
-    else if (f.reason == net::Reason::HttpError)
-        f.text += QStringLiteral(" for ") + which;
-    else if (f.reason != net::Reason::Cancelled)
-        f.text = QStringLiteral("%1 (%2)").arg(f.text, which);
+        f.ms = m_job.stallTimeoutMs;
+    f.piece = n;
+    f.pieces = int(m_plan.pieces.size());
     return f;
 }
 
@@ -202,11 +200,11 @@ net::Failure PieceRun::run()
     if (!m_told && m_job.receiving && !m_shared.cancel)
         m_job.receiving(); // every piece was there already
     if (m_shared.cancel)
-        return net::fail(net::Reason::Cancelled, QStringLiteral("Cancelled."));
+        return net::cancelled();
     if (m_failure.failed())
         return m_failure;
     if (!m_scheduler.complete())
-        return net::fail(net::Reason::BrokenAnswer, QStringLiteral("Not every piece arrived"));
+        return net::fail(net::Reason::BrokenAnswer, net::Cause::PiecesMissing);
     return {};
 }
 

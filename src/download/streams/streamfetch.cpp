@@ -80,7 +80,7 @@ net::Failure soundAlone(const FetchJob &job, FetchShared &shared, const PieceFol
 {
     const std::atomic<bool> &cancel = shared.cancel.flag();
     const auto failed = [&](const QString &why) {
-        return net::fail(cancel ? net::Reason::Cancelled : net::Reason::Other, cancel ? QStringLiteral("Cancelled.") : why);
+        return cancel ? net::cancelled() : net::fail(net::Reason::Other, net::Cause::Told, why);
     };
     const QString suffix = part > 0 ? QString::number(part) : QString();
     const SoundOnly sound = keepSoundOnly(joined, folder.soundPath() + suffix, &cancel, tags);
@@ -108,17 +108,15 @@ FetchResult joinFailure(const PieceFolder &folder, JoinFault fault, const QStrin
     // fail the same way at every try); a cancel or the disk's fault
     // leaves them for the next try.
     if (fault == JoinFault::Cancelled)
-        return {net::fail(net::Reason::Cancelled, QStringLiteral("Cancelled.")), {}};
+        return {net::cancelled(), {}};
     if (fault == JoinFault::DiskFull || fault == JoinFault::Output)
         return {FileWriter::failureOf(fault == JoinFault::DiskFull ? platform::FileFault::DiskFull
-                                                                   : platform::FileFault::Other, error), {}};
+                                                                   : platform::FileFault::Other,
+                                      net::Cause::WriteFault, error), {}};
     folder.clear(true);
     if (fault == JoinFault::Unjoinable) // the same at every try: never a file with part of the video
-        return {net::fail(net::Reason::NotTheVideo, QStringLiteral("The parts of this video are encoded "
-                                                                   "differently, so they cannot be joined into "
-                                                                   "one file.")), {}};
-    return {net::fail(net::Reason::Other, QStringLiteral("The pieces cannot be joined into one video (%1); "
-                                                         "the next try fetches them again.").arg(error)), {}};
+        return {net::fail(net::Reason::NotTheVideo, net::Cause::PartsUnjoinable), {}};
+    return {net::fail(net::Reason::Other, net::Cause::PiecesUnjoinable, error), {}};
 }
 
 // Joins the pieces where they lie, then puts the file in place; a video
@@ -207,7 +205,7 @@ FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::
         return {plan.failure};
     QString error;
     if (!folder.make(&error))
-        return {net::fail(net::Reason::WriteFailed, error)};
+        return {net::fail(net::Reason::WriteFailed, net::Cause::Told, error)};
     PieceRun run(job, shared, plan, folder, takeUpKept(job, plan, folder, choice, wish));
     if (const net::Failure f = run.run(); f.failed())
         return {f};

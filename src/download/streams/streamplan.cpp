@@ -32,7 +32,8 @@ struct Builder {
     bool failed() const { return plan.failure.failed(); }
     bool refuse(Refusal refusal, const QString &why)
     {
-        plan.failure = net::fail(refusal == Refusal::TooLarge ? net::Reason::TooLarge : net::Reason::NotTheVideo, why);
+        plan.failure = net::fail(refusal == Refusal::TooLarge ? net::Reason::TooLarge : net::Reason::NotTheVideo,
+                                 net::Cause::Told, why);
         return false;
     }
     // A text and the address it answered from.
@@ -57,10 +58,10 @@ struct Builder {
 // A playlist's or manifest's text, decoded, counted in the digest.
 std::optional<Builder::Text> Builder::text(const QUrl &url, bool userNamed)
 {
-    const FetchedText body = fetchText(client, url, MaxPlaylistBytes, userNamed, QStringLiteral("the playlist"),
+    const FetchedText body = fetchText(client, url, MaxPlaylistBytes, userNamed, net::Subject::Playlist,
                                        idleMs, cancel);
     if (body.tooLarge)
-        return refuse(Refusal::TooLarge, QStringLiteral("The playlist is larger than 8 MB.")), std::nullopt;
+        return plan.failure = net::fail(net::Reason::TooLarge, net::Cause::PlaylistTooLarge), std::nullopt;
     if (body.failure.failed())
         return plan.failure = body.failure, std::nullopt;
     counted(url, body.bytes);
@@ -79,9 +80,9 @@ int Builder::key(const QUrl &url)
 {
     if (keyIndex.contains(url))
         return keyIndex.value(url);
-    SmallBody body = fetchSmall(client, url, KeyBytes, plan.trusted, QStringLiteral("the key"), idleMs, cancel);
+    SmallBody body = fetchSmall(client, url, KeyBytes, plan.trusted, net::Subject::Key, idleMs, cancel);
     if (!body.failure.failed() && body.bytes.size() != KeyBytes)
-        body.failure = net::fail(net::Reason::BrokenAnswer, QStringLiteral("The key of the video is not 16 bytes"));
+        body.failure = net::fail(net::Reason::BrokenAnswer, net::Cause::VideoKeyBroken);
     if (body.failure.failed())
         return plan.failure = body.failure, -1;
     plan.keys.append(body.bytes);

@@ -11,10 +11,10 @@ namespace vidrona::download::streams {
 
 using FetchedText = SmallBody;
 
-// The decoded body of url, at most maxBytes; what (e.g. "the playlist")
-// names it in a failure's words.
+// The decoded body of url, at most maxBytes; what (the playlist, the
+// subtitles) is named in its failure.
 inline FetchedText fetchText(net::HttpClient &client, const QUrl &url, qsizetype maxBytes, bool userNamed,
-                             const QString &what, int idleMs, const std::atomic<bool> &cancel)
+                             net::Subject what, int idleMs, const std::atomic<bool> &cancel)
 {
     return fetchSmall(client, url, maxBytes, userNamed, what, idleMs, cancel, BodyCoding::Decoded);
 }

@@ -6,7 +6,7 @@ namespace vidrona::download::subtitles {
 
 namespace {
 
-const QString What = QStringLiteral("the subtitles");
+constexpr net::Subject What = net::Subject::Subtitles;
 
 struct TrackReader {
     net::HttpClient &client;
@@ -23,11 +23,11 @@ struct TrackReader {
         if (body.failure.failed())
             return failure = body.failure, std::nullopt;
         if ((bytes += body.bytes.size()) > MaxTrackBytes)
-            return failure = net::fail(net::Reason::TooLarge, QStringLiteral("The subtitles are larger than allowed")),
+            return failure = net::fail(net::Reason::TooLarge, net::Cause::SubtitlesTooLarge),
                    std::nullopt;
         VttText text = readWebVtt(body.bytes);
         if (!text.ok)
-            return failure = net::fail(net::Reason::BrokenAnswer, text.error), std::nullopt;
+            return failure = net::fail(net::Reason::BrokenAnswer, net::Cause::Told, text.error), std::nullopt;
         return text;
     }
     // The pieces of an HLS media playlist of WebVTT.
@@ -39,8 +39,8 @@ struct TrackReader {
             return failure = body.failure, std::nullopt;
         const streams::HlsPlaylist p = streams::readHlsPlaylist(body.bytes, body.finalUrl);
         if (p.refusal != streams::Refusal::None || p.kind != streams::HlsPlaylist::Media)
-            return failure = net::fail(net::Reason::BrokenAnswer,
-                                       p.why.isEmpty() ? QStringLiteral("the subtitles' playlist cannot be read") : p.why),
+            return failure = p.why.isEmpty() ? net::fail(net::Reason::BrokenAnswer, net::Cause::SubtitlesUnreadable)
+                                             : net::fail(net::Reason::BrokenAnswer, net::Cause::Told, p.why),
                    std::nullopt;
         QList<QUrl> urls;
         for (const streams::HlsPiece &piece : p.media.pieces)
@@ -52,8 +52,8 @@ struct TrackReader {
     {
         QList<QUrl> urls{offer.url};
         if (offer.form == Offer::Form::Unsupported)
-            return failure = net::fail(net::Reason::NotTheVideo, QStringLiteral("The subtitles are %1, which Vidrona does not read")
-                                                                     .arg(offer.unsupported)), std::nullopt;
+            return failure = net::fail(net::Reason::NotTheVideo, net::Cause::SubtitlesFormat, offer.unsupported),
+                   std::nullopt;
         if (offer.form == Offer::Form::VttPieces)
             urls = offer.pieces;
         if (offer.form == Offer::Form::VttPlaylist) {
@@ -87,8 +87,7 @@ Haul fetchSubtitles(net::HttpClient &client, const QList<Offer> &offers, const Q
             break;
         const int at = offerFor(offers, language);
         if (at < 0) {
-            haul.missed << SubtitleMiss{language, net::fail(net::Reason::NotTheVideo,
-                                                            QStringLiteral("The video offers none"))};
+            haul.missed << SubtitleMiss{language, net::fail(net::Reason::NotTheVideo, net::Cause::SubtitlesNone)};
             continue;
         }
         TrackReader reader{client, trusted, idleMs, cancel};

@@ -29,14 +29,14 @@ void PageFetch::onFinished(const PageResult &result)
     if (m_aborted)
         return;
     if (!result.fetched())
-        return emit fetched(false, QByteArray(), result.failure.text);
+        return emit fetched(false, QByteArray(), result.failure);
     // An error page is no watch page.
-    if (result.status >= 400)
-        return emit fetched(false, QByteArray(),
-                            QStringLiteral("The server answered %1 %2")
-                                .arg(result.status)
-                                .arg(QString::fromLatin1(result.reason)));
-    emit fetched(true, result.body, QString());
+    if (result.status >= 400) {
+        net::Failure status = net::fail(net::Reason::HttpError, net::Cause::HttpStatus, QString::fromLatin1(result.reason));
+        status.status = result.status;
+        return emit fetched(false, QByteArray(), status);
+    }
+    emit fetched(true, result.body, net::Failure());
 }
 
 } // namespace vidrona::resolve::youtube

@@ -24,8 +24,8 @@ public:
     void abort();
 
 signals:
-    // ok false: error holds the description.
-    void fetched(bool ok, const QByteArray &body, const QString &error);
+    // ok false: failure says why (an error status is an HttpError).
+    void fetched(bool ok, const QByteArray &body, const net::Failure &failure);
 
 private:
     void onFinished(const PageResult &result);

@@ -83,8 +83,9 @@ Answer YtDlpResolver::probeAnswer() const
     if (r.kind == ProbeResult::File || r.kind == ProbeResult::Stream)
         return Answer::found({Found{Found::Row, r.fileUrl, r.fileName, {}, r.offer, r.tags}});
     if (r.kind == ProbeResult::Nothing && !m_haveYtDlp)
-        return Answer::refused(r.why + QStringLiteral("\r\nWith yt-dlp installed, Vidrona could ask it about this page."));
-    return Answer::refused(r.why);
+        return Answer::refused(r.why + QStringLiteral("\r\nWith yt-dlp installed, Vidrona could ask it about this page."),
+                               r.failure, r.failureAt);
+    return Answer::refused(r.why, r.failure, r.failureAt);
 }
 
 void YtDlpResolver::finish(const Answer &answer)

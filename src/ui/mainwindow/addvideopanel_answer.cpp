@@ -5,6 +5,7 @@
 #include "download/service/downloadservice.h"
 #include "desktop/messages.h"
 #include "download/streams/qualitychoice.h"
+#include "failuretexts.h"
 #include "qualitywindow.h"
 #include "resolve/resolvertable.h"
 #include "resolve/tabname.h"
@@ -90,7 +91,8 @@ void AddVideoPanel::showAnswer(const resolve::Answer &answer)
         break;
     case resolve::Answer::Refused:
         foundFileAddress.clear();
-        m_messages.show(answer.why, QStringLiteral("Link Error..."), MsgInformation);
+        m_messages.show(withFailureText(answer.why, answer.failure, answer.failureAt), QStringLiteral("Link Error..."),
+                        MsgInformation);
         break;
     case resolve::Answer::Cancelled:
         break;

@@ -1,4 +1,5 @@
 #include "queuetexts.h"
+#include "failuretexts.h"
 #include <QStringList>
 #include <QtMath>
 #include <cmath>
@@ -90,7 +91,7 @@ QString progressText(const RowProgress &p)
 
 QString retryWaitText(int ms, const net::Failure &why)
 {
-    QString text = why.text;
+    QString text = failureText(why);
     if (!text.isEmpty())
         text[0] = text[0].toLower();
     return QStringLiteral("Retrying in %1 s (%2)").arg(qCeil(ms / 1000.0)).arg(text);
@@ -100,14 +101,14 @@ QString endedText(const net::Failure &failure)
 {
     if (failure.reason == net::Reason::Cancelled)
         return QStringLiteral("Cancelled");
-    return failure.text;
+    return failure.failed() ? failureText(failure) : QString();
 }
 
 QString missedSubtitlesText(const QList<SubtitleMiss> &missed)
 {
     QStringList parts;
     for (const SubtitleMiss &m : missed) {
-        QString why = m.why.text;
+        QString why = failureText(m.why);
         if (!why.isEmpty())
             why[0] = why[0].toLower();
         parts << QStringLiteral("no subtitles (%1): %2").arg(m.language, why);
@@ -122,7 +123,7 @@ QString queueFailureText()
 
 QString failureBoxText(const net::Failure &failure)
 {
-    return queueFailureText() + QStringLiteral("\r\n") + failure.text;
+    return queueFailureText() + QStringLiteral("\r\n") + failureText(failure);
 }
 
 QString filesDownloadedText(int completed, int total)

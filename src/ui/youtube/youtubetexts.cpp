@@ -1,7 +1,7 @@
 // The words of the YouTube window: the transfer reports state codes,
 // numbers and failures, the window says what they mean.
 #include "youtubetexts.h"
-#include "net/httpclient.h"
+#include "ui/mainwindow/failuretexts.h"
 
 namespace vidrona::ui::youtube {
 
@@ -39,16 +39,25 @@ QString transferFaultText(const download::youtube::TransferFault &fault)
     switch (f.reason) {
     case net::Reason::None: return QString();
     case net::Reason::Cancelled: return QStringLiteral("Cancelled.");
-    case net::Reason::Stalled: return net::stalledText(fault.stallTimeoutMs) + QLatin1Char('.');
+    case net::Reason::Stalled: return mainwindow::failureText(net::stalled(fault.stallTimeoutMs)) + QLatin1Char('.');
     case net::Reason::HttpError:
         return QStringLiteral("The server answered %1 %2").arg(fault.status).arg(QString::fromLatin1(fault.reasonPhrase));
     case net::Reason::HeadTooLarge: return QStringLiteral("The answer's head is too large.");
     case net::Reason::TooManyRedirects: return QStringLiteral("Too many redirects.");
     case net::Reason::BrokenAnswer: return QStringLiteral("No answer came.");
     case net::Reason::DiskFull:
-    case net::Reason::WriteFailed: return QStringLiteral("Cannot write the file: ") + f.text;
-    default: return f.text;
+    case net::Reason::WriteFailed: return QStringLiteral("Cannot write the file: ") + mainwindow::failureText(f);
+    default: return mainwindow::failureText(f);
     }
+}
+
+QString pageFailureText(const net::Failure &failure)
+{
+    // The window's own page read says the status and phrase as they are,
+    // a space left when the phrase is empty.
+    if (failure.cause == net::Cause::HttpStatus)
+        return QStringLiteral("The server answered %1 %2").arg(failure.status).arg(failure.detail);
+    return mainwindow::failureText(failure);
 }
 
 QString downloadFailureText(const download::youtube::FlvFailure &failure)

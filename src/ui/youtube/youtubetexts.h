@@ -26,6 +26,9 @@ QString transferFaultText(const download::youtube::TransferFault &fault);
 // its "Try Again..!".
 QString downloadFailureText(const download::youtube::FlvFailure &failure);
 
+// Why the watch page was not read: "The server answered 404 Not Found".
+QString pageFailureText(const net::Failure &failure);
+
 } // namespace vidrona::ui::youtube
 
 namespace vidrona::ui::youtube {

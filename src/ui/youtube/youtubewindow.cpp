@@ -172,11 +172,11 @@ void YouTubeWindow::readPage(const QString &address)
     pageFetch->OpenURL(address);
 }
 
-void YouTubeWindow::onPage(bool ok, const QByteArray &body, const QString &error)
+void YouTubeWindow::onPage(bool ok, const QByteArray &body, const net::Failure &failure)
 {
     QPointer<YouTubeWindow> self(this);
     if (!ok) {
-        showMessage(youtube::errorMessage(error, false));
+        showMessage(youtube::errorMessage(pageFailureText(failure), false));
         if (self)
             endAttempt(downloadStateText(download::youtube::FlvState::Idle, videoTitle));
         return;

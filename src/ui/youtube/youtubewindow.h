@@ -1,6 +1,7 @@
 #pragma once
 #include "desktop/messages.h"
 #include "download/youtube/flvdownload.h"
+#include "net/failure.h"
 #include <QWidget>
 #include <functional>
 
@@ -70,7 +71,7 @@ private:
     void buildControls();
     void buildLayout();
     void readPage(const QString &address);
-    void onPage(bool ok, const QByteArray &body, const QString &error);
+    void onPage(bool ok, const QByteArray &body, const net::Failure &failure);
     void downloadFile(const QString &fileAddress, const QString &fileName);
     void setBarUnits(int units);
     void endAttempt(const QString &status);

@@ -133,7 +133,7 @@ void TestTagsFetch::covers()
     job.tags = talkTags(cover);
     FetchShared shared;
     const FetchResult result = fetchInThread(job, shared);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text)); // the video is saved whatever became of its cover
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData()); // the video is saved whatever became of its cover
     const ReadBack r = readBack(result.placedAt);
     QCOMPARE(r.tags.value("title"), QStringLiteral("Talk"));
     QCOMPARE(r.tags.value("date"), QStringLiteral("2023-06-05"));
@@ -211,7 +211,7 @@ void TestTagsFetch::siteVideo()
     QVERIFY(transfer.start(QUrl("http://www.rivertube.test/watch?v=yt1"), target));
     QVERIFY(ended.wait(120000));
     const auto failure = ended.first().first().value<net::Failure>();
-    QVERIFY2(!failure.failed(), qPrintable(failure.text));
+    QVERIFY2(!failure.failed(), vidrona::test::describe(failure).constData());
     const ReadBack r = readBack(transfer.placedAt());
     QVERIFY(r.opened);
     QCOMPARE(r.tags.value("title"), tagged ? QStringLiteral("Talk") : QString());

@@ -252,7 +252,7 @@ void TestSiteChoice::fetchedAndJoined()
     QVERIFY(transfer.start(QUrl(page), dir.filePath(name)));
     QVERIFY(ended.wait(180000));
     const auto failure = ended.first().first().value<net::Failure>();
-    QVERIFY2(!failure.failed(), qPrintable(failure.text));
+    QVERIFY2(!failure.failed(), vidrona::test::describe(failure).constData());
     QCOMPARE(QFileInfo(transfer.placedAt()).fileName(), placed);
     QCOMPARE(probe(transfer.placedAt()), read);
     // Nothing of the parts stays beside the file.

@@ -23,6 +23,9 @@ int main(int argc, char **argv)
     job.connections = atoi(argv[4]);
     FetchShared shared;
     const FetchResult result = runFetch(job, shared);
-    std::printf("%s\n", qPrintable(result.ok() ? QStringLiteral("ok") : result.failure.text));
+    if (result.ok())
+        std::printf("ok\n");
+    else
+        std::printf("failed: reason %d, cause %d\n", int(result.failure.reason), int(result.failure.cause));
     return result.ok() ? 0 : 1;
 }

@@ -51,7 +51,7 @@ Outcome cancelWhenFinishing(Transfer &transfer, const QString &url, const QStrin
         ended = true;
     });
     if (transfer.start(QUrl(url), path) && !QTest::qWaitFor([&] { return ended; }, 180000))
-        outcome.failure = net::fail(net::Reason::Other, QStringLiteral("never ended"));
+        outcome.failure = net::fail(net::Reason::Other, net::Cause::Told, QStringLiteral("never ended"));
     transfer.disconnect();
     return outcome;
 }
@@ -95,7 +95,7 @@ void TestCancelFinishing::duringTheJoin()
     Transfer transfer;
     const Outcome outcome = cancelWhenFinishing(transfer, FolderSite::url("long/index.m3u8"), finalPath);
     QVERIFY2(outcome.failure.reason == net::Reason::Cancelled || !outcome.failure.failed(),
-             qPrintable(outcome.failure.text));
+             vidrona::test::describe(outcome.failure).constData());
     if (!outcome.failure.failed())
         QSKIP("the join ended before Cancel reached it");
     QVERIFY(outcome.cancelToFinishedMs >= 0);
@@ -119,7 +119,7 @@ void TestCancelFinishing::duringTheClosingSync()
     transfer.setConnections(1);
     const Outcome outcome = cancelWhenFinishing(transfer, "http://media.vidrona.test/large.bin", finalPath);
     QVERIFY2(outcome.failure.reason == net::Reason::Cancelled || !outcome.failure.failed(),
-             qPrintable(outcome.failure.text));
+             vidrona::test::describe(outcome.failure).constData());
     if (!outcome.failure.failed())
         QSKIP("the closing sync ended before Cancel reached it");
     QVERIFY2(outcome.cancelToFinishedMs <= CancelBoundMs, qPrintable(QString::number(outcome.cancelToFinishedMs)));

@@ -321,7 +321,7 @@ void TestQualityChoice::hlsLevels()
     QTemporaryDir out;
     const QString path = QDir(out.path()).filePath(height ? "clip.mp4" : "clip.m4a");
     const FetchResult result = fetch("ladder/master.m3u8", quality, path);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(pictureHeight(path), height);
     QCOMPARE(streamKinds(path), height ? QStringList({"audio", "video"}) : QStringList{"audio"});
     // Only the chosen picture's pieces were asked for; none for sound only.
@@ -354,7 +354,7 @@ void TestQualityChoice::dashLevels()
     QTemporaryDir out;
     const QString path = QDir(out.path()).filePath(height ? "clip.mp4" : "clip.m4a");
     const FetchResult result = fetch("dash3/index.mpd", quality, path);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(pictureHeight(path), height);
     QCOMPARE(streamKinds(path), height ? QStringList({"audio", "video"}) : QStringList{"audio"});
     QSet<QChar> streams; // ffmpeg names the pieces "chunk-stream<id>-<n>.m4s", "init-stream<id>.m4s"
@@ -382,7 +382,7 @@ void TestQualityChoice::keptQuality()
     m_site->adjust = {};
     m_web.server().clearRequests();
     const FetchResult again = fetch("ladder/master.m3u8", "best", path);
-    QVERIFY2(again.ok(), qPrintable(again.failure.text));
+    QVERIFY2(again.ok(), vidrona::test::describe(again.failure).constData());
     QCOMPARE(pictureHeight(path), 720);
     for (const QByteArray &r : pieceRequests(m_web.server()))
         QVERIFY2(!r.contains("/v2160/"), r.constData());
@@ -410,7 +410,7 @@ void TestQualityChoice::soundAsMp3()
     job.mp3Quality = 4;
     FetchShared progress;
     const FetchResult result = fetchInThread(job, progress);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(result.placedAt, job.finalPath);
     QByteArray codec;
     QVERIFY(runTool("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of", "csv=p=0", job.finalPath},

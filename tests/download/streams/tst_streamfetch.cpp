@@ -11,6 +11,7 @@
 #include "support/testenv.h"
 #include <QDir>
 #include <QTemporaryDir>
+#include "ui/mainwindow/failuretexts.h"
 #include <QtTest>
 
 using namespace vidrona;
@@ -140,7 +141,7 @@ void TestStreamFetch::saves()
     const FetchResult result = fetchInThread(job, progress);
     QCOMPARE(receiving.load(), 1);
     QCOMPARE(finishing.load(), 1);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(result.placedAt, job.finalPath);
     QVERIFY(progress.piecesTotal >= 4);
     QCOMPARE(progress.piecesDone.load(), progress.piecesTotal.load());
@@ -207,7 +208,7 @@ void TestStreamFetch::refuses()
     job.finalPath = QDir(out.path()).filePath("clip.mp4");
     FetchShared shared;
     const FetchResult result = fetchInThread(job, shared);
-    QCOMPARE(result.failure.text, why);
+    QCOMPARE(ui::mainwindow::failureText(result.failure), why);
     QVERIFY(!retries::isPassing(result.failure));
     QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(pieceRequests(m_web.server()), QList<QByteArray>());
@@ -236,12 +237,13 @@ void TestStreamFetch::ownNetwork()
     FetchShared shared;
     const FetchResult result = fetchInThread(job, shared);
     if (local) {
-        QVERIFY2(result.ok(), qPrintable(result.failure.text));
+        QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
         QCOMPARE(frameSums(job.finalPath), frameSums(m_clips->reference()));
         return;
     }
     QCOMPARE(result.failure.reason, net::Reason::AddressRefused);
-    QCOMPARE(result.failure.text, addressRefusedText("127.0.0.1") + " (piece 1 of 1)");
+    QCOMPARE(ui::mainwindow::failureText(result.failure),
+             "The address 127.0.0.1 is in a private network or on this computer, and was refused. (piece 1 of 1)");
     QVERIFY(!QFileInfo::exists(job.finalPath));
 }
 
@@ -326,7 +328,7 @@ void TestStreamFetch::lastPiecesShared()
     job.connections = connections;
     FetchShared shared;
     const FetchResult result = fetchInThread(job, shared);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(frameSums(job.finalPath), frameSums(m_clips->reference()));
     QMap<QByteArray, int> asked; // requests per piece: the whole, then its parts taken over
     for (const QByteArray &request : pieceRequests(m_web.server()))

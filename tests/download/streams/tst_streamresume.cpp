@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "ui/mainwindow/failuretexts.h"
 #include <QtTest>
 #include <memory>
 #ifdef Q_OS_LINUX
@@ -106,7 +107,7 @@ void TestStreamResume::secondRunAsksOnlyFor(const QSet<int> &missing, const QStr
     job.finalPath = finalPath;
     FetchShared shared;
     const FetchResult result = fetchInThread(job, shared);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QSet<int> asked;
     for (const QByteArray &path : pieceRequests(m_web.server()))
         asked.insert(pieceNumber(path));
@@ -146,7 +147,7 @@ void TestStreamResume::afterAFailedPiece()
     job.connections = 1; // the pieces in order: three arrive before the refused one
     FetchShared shared;
     const FetchResult result = fetchInThread(job, shared);
-    QVERIFY2(result.failure.text.endsWith(why), qPrintable(result.failure.text));
+    QVERIFY2(ui::mainwindow::failureText(result.failure).endsWith(why), qPrintable(ui::mainwindow::failureText(result.failure)));
     QCOMPARE(result.failure.status, qMax(0, status));
     QCOMPARE(retries::isPassing(result.failure), status != 404);
     QVERIFY(!QFileInfo::exists(job.finalPath));
@@ -291,7 +292,7 @@ void TestStreamResume::aPieceFailsOnce()
     job.stallTimeoutMs = 1500;
     FetchShared shared;
     const FetchResult result = fetchInThread(job, shared);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QVERIFY(QFileInfo(job.finalPath).size() > 0);
     QList<int> asked; // whole pieces: an idle connection may take over part of one too
     for (const QByteArray &path : pieceRequests(m_web.server()))
@@ -333,7 +334,7 @@ void TestStreamResume::fullDiskDuringTheJoin()
     FetchShared shared;
     const FetchResult result = fetchInThread(job, shared);
     QCOMPARE(result.failure.reason, net::Reason::DiskFull);
-    QCOMPARE(result.failure.text, QStringLiteral("No space left on the disk"));
+    QCOMPARE(ui::mainwindow::failureText(result.failure), QStringLiteral("No space left on the disk"));
     QVERIFY(!QFileInfo::exists(finalPath));
     QCOMPARE(piecesOnDisk(finalPath).size(), Pieces);
     QVERIFY(!QFileInfo::exists(streams::PieceFolder(finalPath).joinedPath()));

@@ -10,6 +10,7 @@
 #include "support/testenv.h"
 #include <QDir>
 #include <QTemporaryDir>
+#include "ui/mainwindow/failuretexts.h"
 #include <QtTest>
 
 using namespace vidrona;
@@ -183,7 +184,7 @@ void TestStreamShapes::edgesAndPacking()
     QTemporaryDir out;
     FetchJob job;
     const FetchResult result = fetch(address, job, out);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(streamKinds(job.finalPath), QStringList({"audio", "video"}));
     QCOMPARE(frameSums(job.finalPath), frameSums(m_clips->reference()));
 }
@@ -211,7 +212,7 @@ void TestStreamShapes::packedPastTheBound()
     QTemporaryDir out;
     FetchJob job;
     const FetchResult result = fetch(FolderSite::url("bomb.m3u8"), job, out);
-    QCOMPARE(result.failure.text, why);
+    QCOMPARE(ui::mainwindow::failureText(result.failure), why);
     QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
@@ -247,7 +248,7 @@ void TestStreamShapes::variants()
     QTemporaryDir out;
     FetchJob job;
     const FetchResult result = fetch(FolderSite::url(top), job, out);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(QFileInfo(result.placedAt).fileName(), name);
     QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
     QCOMPARE(streamKinds(result.placedAt), kinds);
@@ -280,7 +281,7 @@ void TestStreamShapes::gaps()
     QTemporaryDir out;
     FetchJob job;
     const FetchResult result = fetch(FolderSite::url(top), job, out);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     for (const QByteArray &asked : pieceRequests(m_web.server()))
         QVERIFY2(!asked.contains("missing"), asked.constData());
     const QByteArray all = frameSums(m_clips->reference());
@@ -325,12 +326,12 @@ void TestStreamShapes::manifests()
     const FetchResult result = fetch(FolderSite::url(top), job, out);
     if (times == 0) { // never a file with part of the video
         QVERIFY(!result.ok());
-        QVERIFY2(result.failure.text.contains(why), qPrintable(result.failure.text));
+        QVERIFY2(ui::mainwindow::failureText(result.failure).contains(why), qPrintable(ui::mainwindow::failureText(result.failure)));
         QCOMPARE(result.failure.reason, net::Reason::NotTheVideo); // the same at every try
         QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList());
         return;
     }
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(streamKinds(job.finalPath), QStringList({"audio", "video"}));
     QVERIFY2(qAbs(durationOf(job.finalPath) - 4.0 * times) < 0.3, qPrintable(QString::number(durationOf(job.finalPath))));
     QVERIFY2(qAbs(firstFrameSeconds(job.finalPath)) < 0.05, qPrintable(QString::number(firstFrameSeconds(job.finalPath))));
@@ -360,7 +361,7 @@ void TestStreamShapes::packedAudio()
     QTemporaryDir out;
     FetchJob job;
     const FetchResult result = fetch(FolderSite::url(top), job, out);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(streamKinds(job.finalPath), QStringList({"audio", "video"}));
     const double picture = firstFrameSeconds(job.finalPath, "v"), sound = firstFrameSeconds(job.finalPath, "a");
     QVERIFY2(qAbs(picture - sound) < 0.06, qPrintable(QString("picture %1 s, sound %2 s").arg(picture).arg(sound)));
@@ -409,7 +410,7 @@ void TestStreamShapes::newInit()
     QTemporaryDir out;
     FetchJob job;
     const FetchResult result = fetch(FolderSite::url(top), job, out);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(QFileInfo(result.placedAt).fileName(), files.first());
     QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
     if (files.size() == 1) {

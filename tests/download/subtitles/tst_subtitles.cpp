@@ -16,6 +16,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+#include "support/testenv.h"
+#include "ui/mainwindow/failuretexts.h"
 #include <QtTest>
 #include <memory>
 
@@ -215,7 +217,7 @@ void TestSubtitles::beside()
     QFETCH(QByteArray, srt);
     const QString path = QDir(m_out.path()).filePath(QStringLiteral("Beside %1.mp4").arg(QTest::currentDataTag()));
     const FetchResult result = fetch(top, {"en"}, false, path);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QVERIFY(result.subtitlesMissed.isEmpty());
     QVERIFY(QFileInfo(path).size() > 0);
     QCOMPARE(readFile(path.chopped(4) + ".en.srt"), srt);
@@ -239,7 +241,7 @@ void TestSubtitles::inside()
     QFETCH(QByteArray, srt);
     const QString path = QDir(m_out.path()).filePath(QStringLiteral("Inside %1.mp4").arg(QTest::currentDataTag()));
     const FetchResult result = fetch(top, {"en"}, true, path);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     const TextStream text = readTextStream(path);
     QCOMPARE(text.streams, 2); // the picture and the English
     QCOMPARE(text.codec, AV_CODEC_ID_MOV_TEXT);
@@ -276,11 +278,12 @@ void TestSubtitles::missed()
     QFETCH(QString, why);
     const QString path = QDir(m_out.path()).filePath(QStringLiteral("Missed %1.mp4").arg(QTest::currentDataTag()));
     const FetchResult result = fetch(top, languages, inside, path);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QVERIFY(QFileInfo(path).size() > 0);
     QCOMPARE(result.subtitlesMissed.size(), 1);
     QCOMPARE(result.subtitlesMissed.first().language, languages.last());
-    QVERIFY2(result.subtitlesMissed.first().why.text.contains(why), qPrintable(result.subtitlesMissed.first().why.text));
+    const QString said = ui::mainwindow::failureText(result.subtitlesMissed.first().why);
+    QVERIFY2(said.contains(why), qPrintable(said));
     // The one that could be had is saved all the same.
     if (inside)
         QCOMPARE(readTextStream(path).firstText, QByteArray("Hello there"));
@@ -325,7 +328,7 @@ void TestSubtitles::recordKeepsTheLanguages()
     record.subtitles = "en inside";
     QVERIFY(engine::writeRecord(folder.recordPath(), record));
     const FetchResult result = fetch("hls/master.m3u8", {}, false, path);
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QCOMPARE(readTextStream(path).firstText, QByteArray("Hello there"));
 }
 
@@ -370,13 +373,13 @@ void TestSubtitles::siteSubtitles()
     thread->start();
     QVERIFY(QTest::qWaitFor([&] { return thread->isFinished(); }, 60000));
     delete thread;
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QVERIFY(QFileInfo(path).size() > 0);
     QCOMPARE(readFile(path.chopped(4) + ".en.srt"), srt);
     QStringList words;
     for (const SubtitleMiss &m : result.subtitlesMissed)
         for (const QString &w : missed)
-            if (w.startsWith(m.language + ':') && m.why.text.contains(w.section(": ", 1)))
+            if (w.startsWith(m.language + ':') && ui::mainwindow::failureText(m.why).contains(w.section(": ", 1)))
                 words << w;
     QCOMPARE(words, missed);
     QCOMPARE(result.subtitlesMissed.size(), missed.size());
@@ -427,7 +430,7 @@ void TestSubtitles::siteSubtitlesInside()
     thread->start();
     QVERIFY(QTest::qWaitFor([&] { return thread->isFinished(); }, 60000));
     delete thread;
-    QVERIFY2(result.ok(), qPrintable(result.failure.text));
+    QVERIFY2(result.ok(), vidrona::test::describe(result.failure).constData());
     QVERIFY(result.subtitlesMissed.isEmpty());
     const TextStream text = readTextStream(path);
     QCOMPARE(text.streams, 3);

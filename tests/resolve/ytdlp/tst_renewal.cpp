@@ -48,14 +48,14 @@ net::Failure runTransfer(Transfer &transfer, const Choice &choice, const QString
     transfer.setSiteVideo(choiceText(choice));
     QSignalSpy ended(&transfer, &Transfer::finished);
     if (!transfer.start(QUrl(page), target))
-        return net::fail(net::Reason::WriteFailed, "not started");
+        return net::fail(net::Reason::WriteFailed, net::Cause::Told, "not started");
     if (cancelEarly) {
         for (int i = 0; i < 3000 && transfer.bytesReceived() <= (1 << 20) && ended.isEmpty(); ++i)
             QTest::qWait(20);
         transfer.Cancel();
     }
     if (!ended.wait(120000))
-        return net::fail(net::Reason::WriteFailed, "no end");
+        return net::fail(net::Reason::WriteFailed, net::Cause::Told, "no end");
     return ended.first().first().value<net::Failure>();
 }
 } // namespace
@@ -108,7 +108,7 @@ void TestRenewal::readAgainAtStart()
     Transfer again;
     again.setRowReader(std::make_shared<resolve::ytdlp::FormatsReader>());
     const net::Failure end = runTransfer(again, chosenWith(same, oldSig, oldExpire), target);
-    QVERIFY2(!end.failed(), qPrintable(end.text));
+    QVERIFY2(!end.failed(), qPrintable(end.detail));
     QVERIFY(QFile::exists(dir.filePath("args.log"))); // yt-dlp was asked
     QVERIFY(QFile::exists(target));
     const qint64 total = video + audio;

@@ -3,6 +3,7 @@
 // failure box, which holds nothing that is not on disk already.
 #include "download/service/downloadservice.h"
 #include "queuefixture.h"
+#include "ui/mainwindow/failuretexts.h"
 #include "ui/mainwindow/listtexts.h"
 #include "ui/mainwindow/queuetexts.h"
 #include "ui/widgetmessages.h"
@@ -134,7 +135,7 @@ void TestDownloadService::signalsCarryFigures()
     QCOMPARE(heard.endedIds, QList<quint64>{service.list().at(0).id});
     QCOMPARE(int(heard.ended[0].reason), reason);
     QCOMPARE(heard.ended[0].status, httpStatus);
-    QCOMPARE(heard.ended[0].text.isEmpty(), reason == int(net::Reason::None));
+    QCOMPARE(ui::mainwindow::failureText(heard.ended[0]).isEmpty(), reason == int(net::Reason::None));
     QCOMPARE(heard.retryWaits, retryWaits);
     for (const net::Failure &why : heard.retryWhy)
         QVERIFY(why.failed() && why.reason != net::Reason::Cancelled);

@@ -91,51 +91,66 @@ void TestQueueTexts::progressCell()
         QCOMPARE(fetchProgressText(progress.bytes, progress.total, progress.bytesPerSecond), cell);
 }
 
+namespace {
+// An error status as the engine reports it.
+net::Failure answered(int status, const QString &phrase, net::Subject subject = net::Subject::None)
+{
+    net::Failure f = net::fail(net::Reason::HttpError, net::Cause::HttpStatus, phrase);
+    f.status = status;
+    f.subject = subject;
+    return f;
+}
+
+// A failure told in words that came with it (libcurl's, the system's).
+net::Failure told(const QString &words)
+{
+    return net::fail(net::Reason::CannotConnect, net::Cause::ConnectFailed, words);
+}
+} // namespace
+
 void TestQueueTexts::retryCell_data()
 {
     QTest::addColumn<int>("waitMs");
-    QTest::addColumn<QString>("why");
+    QTest::addColumn<net::Failure>("why");
     QTest::addColumn<QString>("cell");
-    QTest::newRow("busy server") << 4000 << "The server answered 503 Service Unavailable"
+    QTest::newRow("busy server") << 4000 << answered(503, "Service Unavailable")
                                  << "Retrying in 4 s (the server answered 503 Service Unavailable)";
-    QTest::newRow("part of a second counts whole") << 1500 << "Connection reset" << "Retrying in 2 s (connection reset)";
-    QTest::newRow("Retry-After of a minute") << 60000 << "X" << "Retrying in 60 s (x)";
-    QTest::newRow("no reason") << 1000 << "" << "Retrying in 1 s ()";
-    QTest::newRow("one past a second") << 1001 << "No data came" << "Retrying in 2 s (no data came)";
-    QTest::newRow("under a second") << 1 << "X" << "Retrying in 1 s (x)";
-    QTest::newRow("no wait") << 0 << "Reset" << "Retrying in 0 s (reset)";
+    QTest::newRow("part of a second counts whole") << 1500 << told("Connection reset") << "Retrying in 2 s (connection reset)";
+    QTest::newRow("Retry-After of a minute") << 60000 << told("X") << "Retrying in 60 s (x)";
+    QTest::newRow("no reason") << 1000 << told("") << "Retrying in 1 s ()";
+    QTest::newRow("one past a second") << 1001 << told("No data came") << "Retrying in 2 s (no data came)";
+    QTest::newRow("under a second") << 1 << told("X") << "Retrying in 1 s (x)";
+    QTest::newRow("no wait") << 0 << told("Reset") << "Retrying in 0 s (reset)";
+    QTest::newRow("a stall") << 2000 << net::stalled(30000) << "Retrying in 2 s (no data came for 30 seconds)";
 }
 
 void TestQueueTexts::retryCell()
 {
     QFETCH(int, waitMs);
-    QFETCH(QString, why);
+    QFETCH(net::Failure, why);
     QFETCH(QString, cell);
-    QCOMPARE(retryWaitText(waitMs, net::fail(net::Reason::HttpError, why)), cell);
+    QCOMPARE(retryWaitText(waitMs, why), cell);
 }
 
 void TestQueueTexts::endedCell_data()
 {
-    QTest::addColumn<int>("reason");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<net::Failure>("failure");
     QTest::addColumn<QString>("cell");
     QTest::addColumn<QString>("box"); // empty: the window shows none
     const QString sentence = QStringLiteral("An error has occured in the file transfer or write.  Please try again later.");
-    QTest::newRow("in place") << int(net::Reason::None) << "" << "" << "";
-    QTest::newRow("cancelled by the user") << int(net::Reason::Cancelled) << "cancelled" << "Cancelled" << "";
-    QTest::newRow("404") << int(net::Reason::HttpError) << "The server answered 404 Not Found"
-                         << "The server answered 404 Not Found" << sentence + "\r\nThe server answered 404 Not Found";
-    QTest::newRow("full disk") << int(net::Reason::DiskFull) << "No space left on the disk"
-                               << "No space left on the disk" << sentence + "\r\nNo space left on the disk";
+    QTest::newRow("in place") << net::Failure() << "" << "";
+    QTest::newRow("cancelled by the user") << net::cancelled() << "Cancelled" << "";
+    QTest::newRow("404") << answered(404, "Not Found") << "The server answered 404 Not Found"
+                         << sentence + "\r\nThe server answered 404 Not Found";
+    QTest::newRow("full disk") << net::fail(net::Reason::DiskFull, net::Cause::DiskFull) << "No space left on the disk"
+                               << sentence + "\r\nNo space left on the disk";
 }
 
 void TestQueueTexts::endedCell()
 {
-    QFETCH(int, reason);
-    QFETCH(QString, text);
+    QFETCH(net::Failure, failure);
     QFETCH(QString, cell);
     QFETCH(QString, box);
-    const net::Failure failure = net::fail(net::Reason(reason), text);
     QCOMPARE(endedText(failure), cell);
     if (!box.isEmpty())
         QCOMPARE(failureBoxText(failure), box);
@@ -145,12 +160,11 @@ void TestQueueTexts::missedSubtitlesCell_data()
 {
     QTest::addColumn<QList<SubtitleMiss>>("missed");
     QTest::addColumn<QString>("cell");
-    const net::Failure notFound = net::fail(net::Reason::HttpError,
-                                            "The server answered 404 Not Found for the subtitles");
+    const net::Failure notFound = answered(404, "Not Found", net::Subject::Subtitles);
     QTest::newRow("one") << QList<SubtitleMiss>{{"en", notFound}}
                          << "Completed, no subtitles (en): the server answered 404 Not Found for the subtitles";
     QTest::newRow("two")
-        << QList<SubtitleMiss>{{"en", notFound}, {"de", net::fail(net::Reason::NotTheVideo, "The video offers none")}}
+        << QList<SubtitleMiss>{{"en", notFound}, {"de", net::fail(net::Reason::NotTheVideo, net::Cause::SubtitlesNone)}}
         << "Completed, no subtitles (en): the server answered 404 Not Found for the subtitles; "
            "no subtitles (de): the video offers none";
 }

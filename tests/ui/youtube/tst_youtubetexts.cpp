@@ -14,11 +14,12 @@ Q_DECLARE_METATYPE(FlvFailure)
 Q_DECLARE_METATYPE(TransferFault)
 
 namespace {
-TransferFault faultOf(net::Reason reason, const QString &text = QString(), int status = 0,
-                      const QByteArray &phrase = QByteArray(), int stallMs = 0)
+TransferFault faultOf(net::Reason reason, net::Cause cause = net::Cause::None, const QString &detail = QString(),
+                      int status = 0, const QByteArray &phrase = QByteArray(), int stallMs = 0)
 {
     TransferFault f;
-    f.failure = net::fail(reason, text);
+    f.failure = net::fail(reason, cause, detail);
+    f.failure.status = status;
     f.status = status;
     f.reasonPhrase = phrase;
     f.stallTimeoutMs = stallMs;
@@ -107,24 +108,25 @@ void TestYouTubeTexts::transferFaults_data()
     QTest::addColumn<TransferFault>("fault");
     QTest::addColumn<QString>("text");
     using R = net::Reason;
+    using C = net::Cause;
     TransferFault busy;
     busy.busy = true;
     QTest::newRow("busy") << busy << "Still executing last request.";
     QTest::newRow("none") << faultOf(R::None) << "";
-    QTest::newRow("cancelled") << faultOf(R::Cancelled, "the body was not wanted") << "Cancelled.";
-    QTest::newRow("stalled") << faultOf(R::Stalled, "x", 0, {}, 60000) << "No data came for 60 seconds.";
-    QTest::newRow("stalled 2.5 s") << faultOf(R::Stalled, "x", 0, {}, 2500) << "No data came for 2.5 seconds.";
-    QTest::newRow("http error") << faultOf(R::HttpError, "The server answered 404 Not Found", 404, "Not Found")
+    QTest::newRow("cancelled") << faultOf(R::Cancelled, C::Cancelled) << "Cancelled.";
+    QTest::newRow("stalled") << faultOf(R::Stalled, C::Stalled, {}, 0, {}, 60000) << "No data came for 60 seconds.";
+    QTest::newRow("stalled 2.5 s") << faultOf(R::Stalled, C::Stalled, {}, 0, {}, 2500) << "No data came for 2.5 seconds.";
+    QTest::newRow("http error") << faultOf(R::HttpError, C::HttpStatus, "Not Found", 404, "Not Found")
                                 << "The server answered 404 Not Found";
-    QTest::newRow("http error, no phrase") << faultOf(R::HttpError, "x", 503) << "The server answered 503 ";
-    QTest::newRow("head too large") << faultOf(R::HeadTooLarge, "x") << "The answer's head is too large.";
-    QTest::newRow("redirects") << faultOf(R::TooManyRedirects, "x") << "Too many redirects.";
-    QTest::newRow("broken answer") << faultOf(R::BrokenAnswer, "x") << "No answer came.";
-    QTest::newRow("disk full") << faultOf(R::DiskFull, "No space left on the disk")
+    QTest::newRow("http error, no phrase") << faultOf(R::HttpError, C::HttpStatus, {}, 503) << "The server answered 503 ";
+    QTest::newRow("head too large") << faultOf(R::HeadTooLarge, C::BadHead) << "The answer's head is too large.";
+    QTest::newRow("redirects") << faultOf(R::TooManyRedirects, C::TooManyRedirects) << "Too many redirects.";
+    QTest::newRow("broken answer") << faultOf(R::BrokenAnswer, C::NoAnswer) << "No answer came.";
+    QTest::newRow("disk full") << faultOf(R::DiskFull, C::DiskFull)
                                << "Cannot write the file: No space left on the disk";
-    QTest::newRow("write failed") << faultOf(R::WriteFailed, "The name is too long for this disk")
+    QTest::newRow("write failed") << faultOf(R::WriteFailed, C::NameTooLong)
                                   << "Cannot write the file: The name is too long for this disk";
-    QTest::newRow("others: the failure's own") << faultOf(R::CannotConnect, "Could not resolve host: x.invalid")
+    QTest::newRow("others: the failure's own") << faultOf(R::CannotConnect, C::ConnectFailed, "Could not resolve host: x.invalid")
                                                << "Could not resolve host: x.invalid";
 }
 
@@ -141,7 +143,7 @@ void TestYouTubeTexts::downloadFailures_data()
     QTest::addColumn<QString>("text");
     using K = FlvFailure::Kind;
     FlvFailure transfer = failureOf(K::Transfer);
-    transfer.transfer = faultOf(net::Reason::HttpError, "x", 403, "Forbidden");
+    transfer.transfer = faultOf(net::Reason::HttpError, net::Cause::HttpStatus, "Forbidden", 403, "Forbidden");
     QTest::newRow("transfer") << transfer << "The server answered 403 Forbidden";
     QTest::newRow("no length") << failureOf(K::NoLength) << "The answer has no usable Content-Length.";
     QTest::newRow("closed early") << failureOf(K::ClosedEarly, 20000, 40000)

@@ -1,0 +1,221 @@
+// The sentence the window writes for each failure the engine reports: a
+// cause with its facts in, the exact words out, what was being fetched
+// and which piece named after them.
+#include "ui/mainwindow/failuretexts.h"
+#include <QtTest>
+
+using namespace vidrona;
+using namespace vidrona::ui::mainwindow;
+using net::Cause;
+using net::Failure;
+using net::Reason;
+
+namespace {
+Failure of(Reason reason, Cause cause, const QString &detail = QString())
+{
+    return net::fail(reason, cause, detail);
+}
+
+Failure answered(int status, const QString &phrase)
+{
+    Failure f = of(Reason::HttpError, Cause::HttpStatus, phrase);
+    f.status = status;
+    return f;
+}
+
+Failure sized(Reason reason, Cause cause, qint64 bytes, qint64 ofBytes)
+{
+    return Failure::sized(reason, cause, bytes, ofBytes);
+}
+
+Failure about(Failure f, net::Subject subject)
+{
+    f.subject = subject;
+    return f;
+}
+
+Failure inPiece(Failure f, int piece, int pieces, int stallMs = 0)
+{
+    f.piece = piece;
+    f.pieces = pieces;
+    if (stallMs)
+        f.ms = stallMs;
+    return f;
+}
+
+Failure counted(Failure f, int count)
+{
+    f.count = count;
+    return f;
+}
+
+Failure bounded(Failure f, qint64 bytes)
+{
+    f.bytes = bytes;
+    return f;
+}
+} // namespace
+
+class TestFailureTexts : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sentence_data();
+    void sentence();
+    void everyCauseHasWords();
+    void refusalTellsItsFailure_data();
+    void refusalTellsItsFailure();
+};
+
+// One row per cause, then the names of what was fetched and of pieces.
+void TestFailureTexts::sentence_data()
+{
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<QString>("text");
+    using C = Cause;
+    using R = Reason;
+    const QString written = "The file could not be written: ";
+    QTest::newRow("cancelled") << net::cancelled() << "Cancelled.";
+    QTest::newRow("no transfer") << of(R::Other, C::CannotStart) << "Cannot start a transfer.";
+    QTest::newRow("not a web address") << of(R::NotWebAddress, C::NotWebAddress) << "Not a web address.";
+    QTest::newRow("not http") << of(R::NotWebAddress, C::NotHttpAddress) << "not an http address";
+    QTest::newRow("private address")
+        << of(R::AddressRefused, C::AddressRefused, "10.0.0.1")
+        << "The address 10.0.0.1 is in a private network or on this computer, and was refused.";
+    QTest::newRow("redirect refused") << of(R::RedirectRefused, C::RedirectRefused, "http://169.254.169.254")
+                                      << "A redirect to http://169.254.169.254 was refused.";
+    QTest::newRow("redirect loop") << counted(of(R::TooManyRedirects, C::TooManyRedirects), 10)
+                                   << "The address redirects more than 10 times.";
+    QTest::newRow("bad head") << of(R::HeadTooLarge, C::BadHead)
+                              << "The server's answer has no valid header, or one larger than 64 KB or of more than 100 lines.";
+    QTest::newRow("libcurl's words") << of(R::CannotConnect, C::ConnectFailed, "Could not resolve host: x.invalid")
+                                     << "Could not resolve host: x.invalid";
+    QTest::newRow("broke off") << of(R::BrokeOff, C::BrokeOff) << "The connection broke off before the answer was complete.";
+    QTest::newRow("garbled") << of(R::BrokenAnswer, C::Garbled, "Unrecognized content encoding type")
+                             << "The server's answer is broken: Unrecognized content encoding type";
+    QTest::newRow("no answer") << of(R::BrokenAnswer, C::NoAnswer) << "No answer came.";
+    QTest::newRow("404") << answered(404, "Not Found") << "The server answered 404 Not Found";
+    QTest::newRow("status without phrase") << answered(503, "") << "The server answered 503";
+    QTest::newRow("stalled") << net::stalled(30000) << "No data came for 30 seconds";
+    QTest::newRow("stalled 2.5 s") << net::stalled(2500) << "No data came for 2.5 seconds";
+    QTest::newRow("timed out") << net::timedOut(C::TimedOut, 90000) << "The answer did not arrive within 90 seconds.";
+    QTest::newRow("page too large") << bounded(of(R::TooLarge, C::PageTooLarge), 8 << 20) << "The page is larger than 8 MB.";
+    QTest::newRow("page bound in bytes") << bounded(of(R::TooLarge, C::PageTooLarge), 1000) << "The page is larger than 1000 bytes.";
+    QTest::newRow("page broke off") << of(R::BrokeOff, C::PageBrokeOff) << "The connection broke off before the page was complete.";
+    QTest::newRow("page timed out") << net::timedOut(C::PageTimedOut, 3000) << "The page did not arrive within 3 seconds.";
+    QTest::newRow("no space") << sized(R::NoSpace, C::NoSpace, 1'234'000'000, 300'400'000)
+                              << "Not enough free space: needs 1.2 GB, 300 MB free";
+    QTest::newRow("disk full") << of(R::DiskFull, C::DiskFull) << "No space left on the disk";
+    QTest::newRow("name too long") << of(R::WriteFailed, C::NameTooLong) << "The name is too long for this disk";
+    QTest::newRow("system's words") << of(R::WriteFailed, C::WriteFault, "Permission denied") << written + "Permission denied";
+    QTest::newRow("not open") << of(R::WriteFailed, C::NotOpen) << written + "the file is not open";
+    QTest::newRow("not on disk") << of(R::WriteFailed, C::NotWritten) << written + "the file could not be written to disk";
+    QTest::newRow("a part not written") << of(R::WriteFailed, C::PartNotWritten) << written + "a part could not be written";
+    QTest::newRow("no name to put it at") << of(R::WriteFailed, C::WriteNoFreeName) << written + "no free name for the file";
+    QTest::newRow("no free name") << of(R::WriteFailed, C::NoFreeName) << "no free name for the file";
+    QTest::newRow("name refused") << of(R::WriteFailed, C::NameRefused) << "The name cannot be a file name in the download folder";
+    QTest::newRow("joined name") << of(R::WriteFailed, C::JoinedNameTaken) << "The joined file could not take its name";
+    QTest::newRow("fragment folder") << of(R::WriteFailed, C::FragmentFolder) << "The folder for the fragments could not be made";
+    QTest::newRow("web page") << of(R::NotTheVideo, C::WebPage) << "The server sent a web page instead of the video";
+    QTest::newRow("more than announced") << of(R::AnswersDoNotAddUp, C::MoreThanAnnounced)
+                                         << "The server sent more bytes than it announced";
+    QTest::newRow("body short") << sized(R::BrokeOff, C::BodyShort, 100, 200) << "body of 100 bytes, 200 announced";
+    QTest::newRow("answers disagree") << of(R::AnswersDoNotAddUp, C::AnswersDisagree) << "the answers do not add up";
+    QTest::newRow("another part") << of(R::AnswersDoNotAddUp, C::OtherPart) << "The server sent another part than asked";
+    QTest::newRow("part ended early") << of(R::BrokeOff, C::PartEndedEarly) << "A part of the file ended early";
+    QTest::newRow("parts missing") << of(R::BrokeOff, C::PartsMissing) << "Not every part of the file arrived";
+    QTest::newRow("playlist too large") << of(R::TooLarge, C::PlaylistTooLarge) << "The playlist is larger than 8 MB.";
+    QTest::newRow("piece ended early") << sized(R::BrokeOff, C::PieceEndedEarly, 3221225471, 3221225472)
+                                       << "The piece ended after 3221225471 of 3221225472 bytes";
+    QTest::newRow("piece too large") << of(R::TooLarge, C::PieceTooLarge) << "A piece of this video is larger than 1 GB";
+    QTest::newRow("unsized piece too large") << of(R::TooLarge, C::UnsizedPieceTooLarge)
+                                             << "A piece of this video without a stated length is larger than 32 MB";
+    QTest::newRow("piece part missing") << of(R::BrokeOff, C::PiecePartMissing) << "A part of the piece did not arrive";
+    QTest::newRow("pieces missing") << of(R::BrokenAnswer, C::PiecesMissing) << "Not every piece arrived";
+    QTest::newRow("piece key") << of(R::BrokenAnswer, C::PieceKeyBroken) << "The key of a piece is not 16 bytes";
+    QTest::newRow("video key") << of(R::BrokenAnswer, C::VideoKeyBroken) << "The key of the video is not 16 bytes";
+    QTest::newRow("undecryptable") << of(R::BrokenAnswer, C::PieceUndecryptable) << "The piece cannot be decrypted with its key";
+    QTest::newRow("parts unjoinable") << of(R::NotTheVideo, C::PartsUnjoinable)
+                                      << "The parts of this video are encoded differently, so they cannot be joined into one file.";
+    QTest::newRow("pieces unjoinable") << of(R::Other, C::PiecesUnjoinable, "Invalid data found when processing input")
+                                       << "The pieces cannot be joined into one video (Invalid data found when processing "
+                                          "input); the next try fetches them again.";
+    QTest::newRow("subtitles too large") << of(R::TooLarge, C::SubtitlesTooLarge) << "The subtitles are larger than allowed";
+    QTest::newRow("subtitles unreadable") << of(R::BrokenAnswer, C::SubtitlesUnreadable) << "the subtitles' playlist cannot be read";
+    QTest::newRow("subtitles format") << of(R::NotTheVideo, C::SubtitlesFormat, "TTML")
+                                      << "The subtitles are TTML, which Vidrona does not read";
+    QTest::newRow("no subtitles") << of(R::NotTheVideo, C::SubtitlesNone) << "The video offers none";
+    QTest::newRow("page not read again") << of(R::NotTheVideo, C::PageNotReadAgain) << "The page could not be read again";
+    QTest::newRow("needs yt-dlp") << of(R::NotTheVideo, C::NeedsYtDlp) << "yt-dlp is needed to read this page";
+    QTest::newRow("no format") << of(R::NotTheVideo, C::NoFormatChosen) << "No format was chosen for this video";
+    QTest::newRow("told whole") << of(R::Other, C::Told, "The sound cannot be decoded") << "The sound cannot be decoded";
+
+    // What the small fetch was for, after the sentence; in it when too large.
+    QTest::newRow("for the playlist") << about(answered(404, "Not Found"), net::Subject::Playlist)
+                                      << "The server answered 404 Not Found for the playlist";
+    QTest::newRow("stall for the key") << about(net::stalled(10000), net::Subject::Key) << "No data came for 10 seconds for the key";
+    QTest::newRow("subtitles too large to fetch") << about(of(R::TooLarge, C::TooLargeToFetch), net::Subject::Subtitles)
+                                                  << "The subtitles is larger than allowed"; // the words as always shown
+    QTest::newRow("key too large") << about(of(R::TooLarge, C::TooLargeToFetch), net::Subject::Key)
+                                   << "The key is larger than allowed";
+    QTest::newRow("a cancel names nothing") << about(net::cancelled(), net::Subject::Playlist) << "Cancelled.";
+
+    // Which piece: a stall and a status say "for", the others in brackets.
+    QTest::newRow("piece's status") << inPiece(answered(403, "Forbidden"), 2, 20)
+                                    << "The server answered 403 Forbidden for piece 3 of 20";
+    QTest::newRow("piece's stall") << inPiece(net::stalled(5000), 0, 4, 60000) << "No data came for 60 seconds for piece 1 of 4";
+    QTest::newRow("piece refused") << inPiece(of(R::AddressRefused, C::AddressRefused, "127.0.0.1"), 0, 1)
+                                   << "The address 127.0.0.1 is in a private network or on this computer, and was refused. "
+                                      "(piece 1 of 1)";
+    QTest::newRow("piece's key") << inPiece(of(R::BrokenAnswer, C::PieceKeyBroken), 6, 7)
+                                 << "The key of a piece is not 16 bytes (piece 7 of 7)";
+    QTest::newRow("a cancelled piece") << inPiece(net::cancelled(), 1, 2) << "Cancelled.";
+}
+
+void TestFailureTexts::sentence()
+{
+    QFETCH(Failure, failure);
+    QFETCH(QString, text);
+    QCOMPARE(failureText(failure), text);
+}
+
+// A cause added without words would reach the user as an empty cell.
+void TestFailureTexts::everyCauseHasWords()
+{
+    for (int c = int(Cause::Cancelled); c <= int(Cause::NoFormatChosen); ++c) {
+        const Cause cause = Cause(c);
+        if (cause == Cause::Told || cause == Cause::ConnectFailed)
+            continue; // told in words that come with it
+        Failure f = of(Reason::Other, cause);
+        f.subject = net::Subject::Key; // the one cause that takes its subject into the sentence needs one
+        QVERIFY2(!failureText(f).trimmed().isEmpty(), qPrintable(QString::number(c)));
+    }
+}
+
+void TestFailureTexts::refusalTellsItsFailure_data()
+{
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<int>("at");
+    QTest::addColumn<QString>("text");
+    const QString first = "The page of this video could not be fetched.\r\n";
+    const QString check = "\r\nPlease, check the link and try again!";
+    QTest::newRow("between two lines") << first + check << of(Reason::BrokeOff, Cause::PageBrokeOff) << int(first.size())
+                                       << first + "The connection broke off before the page was complete." + check;
+    QTest::newRow("at the end") << "The page names a video, but it could not be fetched: " << net::stalled(3000) << 53
+                                << "The page names a video, but it could not be fetched: No data came for 3 seconds";
+    QTest::newRow("no failure, the words alone") << "No video was found at this address." << Failure() << 0
+                                                 << "No video was found at this address.";
+}
+
+void TestFailureTexts::refusalTellsItsFailure()
+{
+    QFETCH(QString, why);
+    QFETCH(Failure, failure);
+    QFETCH(int, at);
+    QFETCH(QString, text);
+    QCOMPARE(withFailureText(why, failure, at), text);
+}
+
+QTEST_GUILESS_MAIN(TestFailureTexts)
+#include "tst_failuretexts.moc"
