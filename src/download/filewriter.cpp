@@ -353,7 +353,8 @@ bool FileWriter::fail(const QString &what)
 
 bool FileWriter::failWith(net::Cause cause, const QString &what)
 {
-    if (m_cause == net::Cause::None) {
+    // The first failure that says something is the one told.
+    if (m_cause == net::Cause::None || (m_cause == net::Cause::WriteFault && m_error.isEmpty())) {
         m_fault = platform::lastFileFault(); // first: what follows may change it
         m_cause = cause;
         m_error = what;
