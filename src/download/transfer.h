@@ -68,7 +68,7 @@ public:
 
     // True from an accepted start until its finished() has been delivered.
     bool StillExecuting() const { return m_state != Idle; }
-    // Ends the request in progress; it finishes as failed ("cancelled").
+    // Ends the request in progress; it finishes as failed (Cancelled).
     // While the file is put in place (the closing sync, a stream's join) it
     // still ends it, unless the file is already there.
     void Cancel();
