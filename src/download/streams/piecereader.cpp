@@ -1,4 +1,5 @@
 #include "piecereader.h"
+#include "platform/platform.h"
 
 extern "C" {
 #include <libavutil/error.h>
@@ -27,17 +28,24 @@ int PieceReader::read(void *opaque, uint8_t *buffer, int size)
         }
         if (r->next >= r->pieces.size())
             return AVERROR_EOF;
-        if (!r->openNext())
-            return r->fail(QStringLiteral("%1: %2").arg(r->file.fileName(), r->file.errorString()));
+        if (QString why; !r->openNext(&why))
+            return r->fail(QStringLiteral("%1: %2").arg(r->pieces.at(r->next - 1).path, why));
     }
 }
 
-bool PieceReader::openNext()
+// A piece is read as the kept file it is: a link or a pipe put in its
+// place is not followed, nor waited on.
+bool PieceReader::openNext(QString *why)
 {
     const JoinPiece &p = pieces.at(next++);
-    file.setFileName(p.path);
     left = p.length;
-    return file.open(QIODevice::ReadOnly) && file.seek(p.offset);
+    if (!platform::openKept(file, p.path, QIODevice::ReadOnly, why))
+        return false;
+    if (file.seek(p.offset))
+        return true;
+    *why = file.errorString();
+    file.close();
+    return false;
 }
 
 int PieceReader::fail(const QString &why)

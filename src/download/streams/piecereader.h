@@ -23,7 +23,7 @@ struct PieceReader {
     static int read(void *opaque, uint8_t *buffer, int size);
 
 private:
-    bool openNext();
+    bool openNext(QString *why);
     int fail(const QString &why);
 };
 

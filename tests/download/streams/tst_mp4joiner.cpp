@@ -39,6 +39,8 @@ private slots:
     void joins_data();
     void joins();
     void brokenPieceFails();
+    void pieceNotAPlainFile_data();
+    void pieceNotAPlainFile();
     void aes128_data();
     void aes128();
 
@@ -116,6 +118,34 @@ void TestMp4Joiner::brokenPieceFails()
     pieces = piecesOf(v);
     pieces << m_dir.filePath("gone.m4s");
     QVERIFY(!joinToMp4({pieces}, m_dir.filePath("gone.mp4"), &error));
+}
+
+// A piece's name that something else took over (a link to another file, a
+// pipe) is never read through: the join fails and says so, and never
+// waits on a pipe that nobody writes.
+void TestMp4Joiner::pieceNotAPlainFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a link to a whole piece") << "link";
+    QTest::newRow("a pipe") << "fifo";
+}
+
+void TestMp4Joiner::pieceNotAPlainFile()
+{
+    QFETCH(QString, kind);
+    const QString v = hls("taken-" + kind, {"-c:v", "libx264", "-an", "-hls_segment_type", "mpegts"});
+    QVERIFY(!v.isEmpty());
+    const QStringList pieces = piecesOf(v);
+    const QString taken = pieces.at(1);
+    const QString kept = taken + ".moved";
+    QVERIFY(QFile::rename(taken, kept));
+    if (kind == "link")
+        QVERIFY(QFile::link(kept, taken));
+    else
+        QVERIFY(test::runTool("mkfifo", {taken}));
+    QString error;
+    QVERIFY(!joinToMp4({pieces}, m_dir.filePath("taken-" + kind + ".mp4"), &error));
+    QVERIFY2(error.contains("not a plain file"), qPrintable(error));
 }
 
 void TestMp4Joiner::aes128_data()
