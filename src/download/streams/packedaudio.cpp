@@ -1,4 +1,5 @@
 #include "packedaudio.h"
+#include "platform/platform.h"
 #include <QFile>
 
 namespace vidrona::download::streams {
@@ -69,12 +70,15 @@ std::optional<PackedAudioClock> PackedAudioClock::read(const QList<JoinPiece> &p
 {
     PackedAudioClock clock;
     QFile file;
+    QString opened; // a file opened from its descriptor forgets its name
     qint64 at = 0;
     for (const JoinPiece &piece : pieces) {
-        if (file.fileName() != piece.path) {
+        if (opened != piece.path) {
             file.close();
-            file.setFileName(piece.path);
-            if (!file.open(QIODevice::ReadOnly))
+            opened = piece.path;
+            // As the join reads it: a link or a pipe in a piece's place is
+            // neither followed nor waited on.
+            if (!platform::openKept(file, piece.path, QIODevice::ReadOnly))
                 return std::nullopt; // the join itself says why
         }
         const qint64 length = piece.length >= 0 ? piece.length : file.size() - piece.offset;

@@ -23,7 +23,7 @@ int PieceReader::read(void *opaque, uint8_t *buffer, int size)
             if (n < 0)
                 return r->fail(r->file.errorString());
             if (r->left > 0) // the file ends before the piece does
-                return r->fail(QStringLiteral("%1: a piece is cut short").arg(r->file.fileName()));
+                return r->fail(QStringLiteral("%1: a piece is cut short").arg(r->pieces.at(r->next - 1).path));
             r->file.close();
         }
         if (r->next >= r->pieces.size())

@@ -133,9 +133,11 @@ void TestMp4Joiner::pieceNotAPlainFile_data()
 void TestMp4Joiner::pieceNotAPlainFile()
 {
     QFETCH(QString, kind);
-    const QString v = hls("taken-" + kind, {"-c:v", "libx264", "-an", "-hls_segment_type", "mpegts"});
+    // A key picture every second, so that there are pieces after the first.
+    const QString v = hls("taken-" + kind, {"-c:v", "libx264", "-g", "10", "-an", "-hls_segment_type", "mpegts"});
     QVERIFY(!v.isEmpty());
     const QStringList pieces = piecesOf(v);
+    QVERIFY2(pieces.size() > 1, qPrintable(QString::number(pieces.size())));
     const QString taken = pieces.at(1);
     const QString kept = taken + ".moved";
     QVERIFY(QFile::rename(taken, kept));
