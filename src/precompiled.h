@@ -20,9 +20,3 @@
 #include <memory>
 #include <optional>
 #include <vector>
-#ifdef QT_WIDGETS_LIB
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QWidget>
-#endif
