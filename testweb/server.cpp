@@ -207,6 +207,7 @@ private:
     void start(const Request &req);
     void pump();
     void pumpHeaders();
+    void trickleTail();
     void writeBody(const QByteArray &chunk);
     void finish();
     QByteArray nextBodyBytes(qint64 max);
@@ -237,6 +238,7 @@ Connection::Connection(Server *server, QTcpSocket *socket)
     connect(socket, &QTcpSocket::disconnected, this, &Connection::uncount);
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     connect(&m_trickle, &QTimer::timeout, this, &Connection::pump);
+    m_trickle.setTimerType(Qt::PreciseTimer); // a rate that keeps to its figure
     server->opened();
 }
 
@@ -333,9 +335,11 @@ void Connection::start(const Request &req)
         m_resp.trickleMs = 20;
         m_resp.trickleBytes = int(qMax<qint64>(1, m_resp.bytesPerSecond / 50));
     }
-    if (m_resp.trickleMs > 0)
-        m_trickle.start(m_resp.trickleMs);
-    else
+    if (m_resp.trickleMs > 0) {
+        m_trickle.setInterval(m_resp.trickleMs);
+        trickleTail();
+        m_trickle.start();
+    } else
         pump();
 }
 
@@ -388,8 +392,10 @@ void Connection::pump()
             break;
         writeBody(chunk);
         m_sent += chunk.size();
-        if (trickling)
+        if (trickling) {
+            trickleTail();
             break;
+        }
     }
     const bool dropped = m_resp.dropAfter >= 0 && m_sent >= m_resp.dropAfter;
     if (dropped) {
@@ -401,6 +407,16 @@ void Connection::pump()
             m_socket->write("0\r\n\r\n");
         finish();
     }
+}
+
+// A link of the trickle's rate brings a short last slice in its share of
+// a step, not in a whole one: its timer runs that share once more.
+void Connection::trickleTail()
+{
+    const qint64 left = m_total - m_sent;
+    if (left > 0 && left < m_resp.trickleBytes)
+        m_trickle.setInterval(int(qMax<qint64>(1, (m_resp.trickleMs * left + m_resp.trickleBytes / 2)
+                                                      / m_resp.trickleBytes)));
 }
 
 void Connection::writeBody(const QByteArray &chunk)
