@@ -15,25 +15,12 @@
 # bench/choices/run.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-command -v ffmpeg > /dev/null || { echo "ffmpeg is missing" >&2; exit 1; }
 
+. "$root/bench/lib.sh"
+bench_need ffmpeg:ffmpeg
 build=${BUILD:-$root/build-bench-choices}
-if [ -n "${BUILD:-}" ]; then
-    cmake "$build" -DVIDRONA_BENCH=ON > /dev/null
-else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-          -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
-fi
-cmake --build "$build" --target choice_bench streamed_bench_server > /dev/null
+bench_build "$build" choice_bench streamed_bench_server
 program=$build/bench/choices/choice_bench
-
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2> /dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 site=$work/site
 mkdir -p "$site/hls" "$site/dash"
@@ -70,13 +57,7 @@ ffmpeg -v error "${src[@]}" -map 0:v -map 0:v -map 0:v -map 1:a -c:v libx264 -pr
 sed -i 's|</Period>|<AdaptationSet contentType="text" mimeType="text/vtt" lang="en"><Representation id="subs" bandwidth="256"><BaseURL>subs-en.vtt</BaseURL></Representation></AdaptationSet></Period>|' \
     "$site/dash/index.mpd"
 
-"$build/bench/streamed/streamed_bench_server" "$site" 0 > "$work/server.out" &
-server_pid=$!
-for _ in $(seq 50); do
-    grep -q '^port ' "$work/server.out" 2> /dev/null && break
-    sleep 0.1
-done
-proxy=http://127.0.0.1:$(awk '/^port /{print $2}' "$work/server.out")
+bench_serve "$build/bench/streamed/streamed_bench_server" "$site" 0
 
 bytes() { cat "$@" | wc -c; }
 # The files a choice needs, per form: its picture's pieces (and init

@@ -9,22 +9,13 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 "$root/scripts/deps.sh" > /dev/null
+. "$root/bench/lib.sh"
 build=${BUILD:-$root/build-bench-mp3}
-if [ -n "${BUILD:-}" ]; then
-    cmake "$build" -DVIDRONA_BENCH=ON > /dev/null
-else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-          -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
-fi
-cmake --build "$build" --target mp3_bench > /dev/null
+bench_build "$build" mp3_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 ffmpeg -v error -f lavfi -i "aevalsrc=0.4*sin(2*PI*(220+40*sin(t))*t)+0.1*random(0)|0.4*sin(2*PI*330*t)+0.1*random(1):s=44100:d=600" \
     -c:a aac -b:a 160k "$work/track.m4a"
 
-now() { date +%s.%N; }
-min() { awk -v a="$1" -v b="$2" 'BEGIN{print (b == "" || a+0 < b+0) ? a : b}'; }
 rounds=${ROUNDS:-3}
 echo "10-minute track: $(stat -c %s "$work/track.m4a") bytes; $rounds rounds; load: $(cut -d' ' -f1-3 /proc/loadavg)"
 best_v= best_f=

@@ -13,36 +13,12 @@
 # Usage: bench/queue/run.sh [ROUNDS=n] [BUILD=folder]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/bench/lib.sh"
+bench_need curl:curl
 build=${BUILD:-$root/build-bench-queue}
-# BUILD: a build folder configured already (the benches may share one), taken as it is
-if [ -n "${BUILD:-}" ]; then
-    cmake "$build" -DVIDRONA_BENCH=ON > /dev/null
-else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-          -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
-fi
-cmake --build "$build" --target queue_bench queue_bench_server > /dev/null
+bench_build "$build" queue_bench queue_bench_server
 
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2> /dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-"$build/bench/queue/queue_bench_server" > "$work/server.out" &
-server_pid=$!
-for _ in $(seq 50); do
-    grep -q '^port ' "$work/server.out" 2> /dev/null && break
-    sleep 0.1
-done
-port=$(awk '/^port /{print $2}' "$work/server.out")
-proxy=http://127.0.0.1:$port
-
-peak_mib() { awk -F': ' '/Maximum resident set size/{printf "%.1f", $2/1024}' "$1"; }
-max() { awk -v a="$1" -v b="$2" 'BEGIN{print (a+0 > b+0) ? a : b}'; }
-min() { awk -v a="$1" -v b="$2" 'BEGIN{print (b == "" || a+0 < b+0) ? a : b}'; }
+bench_serve "$build/bench/queue/queue_bench_server"
 
 # Each size is fetched ROUNDS times by both, alternately; the best time of
 # each and the highest memory and event-loop gap of all rounds are shown.

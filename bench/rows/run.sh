@@ -14,13 +14,7 @@ rows=${ROWS:-8}
 connections=${CONNECTIONS:-16}
 size=${SIZE:-67108864}
 rate=${RATE:-16777216}
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2> /dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$root/bench/lib.sh"
 
 # build SOURCE BUILD: the bench program and the server, Release (a BUILD
 # folder given is taken as it is configured).
@@ -39,19 +33,16 @@ before_source() {
     rm -rf "$src" && mkdir -p "$src"
     git -C "$1" archive HEAD | tar -x -C "$src"
     cp -r "$root/bench/rows" "$src/bench/"
+    # Before the layers had targets of their own, one library held them all.
+    grep -rqs 'add_library(vidrona_download' "$src/src" \
+        || sed -i 's/vidrona_download/vidrona_core/' "$src/bench/rows/CMakeLists.txt"
     sed -i 's/^foreach(b \(.*\))$/foreach(b rows \1)/' "$src/bench/CMakeLists.txt"
     echo "$src"
 }
 
 after=${BUILD:-$root/build-bench-rows} # BUILD: a build folder configured already (the benches may share one)
 build "$root" "$after"
-"$after/bench/segmented/segmented_bench_server" "$rate" > "$work/server.out" &
-server_pid=$!
-for _ in $(seq 50); do
-    grep -q '^port ' "$work/server.out" 2> /dev/null && break
-    sleep 0.1
-done
-port=$(awk '/^port /{print $2}' "$work/server.out")
+bench_serve "$after/bench/segmented/segmented_bench_server" "$rate"
 url=http://bench.vidrona.test/file-$size.bin
 
 run() {

@@ -8,43 +8,17 @@
 # Usage: bench/segmented/run.sh [ROUNDS=n] [SIZE=bytes] [RATE=bytes/s] [BUILD=folder]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/bench/lib.sh"
+bench_need aria2c:aria2 curl:curl
 build=${BUILD:-$root/build-bench-segmented}
-if ! command -v aria2c > /dev/null; then
-    apt-get install -y aria2 > /dev/null
-fi
-# BUILD: a build folder configured already (the benches may share one), taken as it is
-if [ -n "${BUILD:-}" ]; then
-    cmake "$build" -DVIDRONA_BENCH=ON > /dev/null
-else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-          -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
-fi
-cmake --build "$build" --target segmented_bench segmented_bench_server > /dev/null
+bench_build "$build" segmented_bench segmented_bench_server
 
 size=${SIZE:-268435456}
 rate=${RATE:-16777216}
 rounds=${ROUNDS:-1}
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2> /dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
-"$build/bench/segmented/segmented_bench_server" "$rate" > "$work/server.out" &
-server_pid=$!
-for _ in $(seq 50); do
-    grep -q '^port ' "$work/server.out" 2> /dev/null && break
-    sleep 0.1
-done
-port=$(awk '/^port /{print $2}' "$work/server.out")
-proxy=http://127.0.0.1:$port
+bench_serve "$build/bench/segmented/segmented_bench_server" "$rate"
 url=http://bench.vidrona.test/file-$size.bin
-
-peak_mib() { awk -F': ' '/Maximum resident set size/{printf "%.1f", $2/1024}' "$1"; }
-now() { date +%s.%N; }
-since() { awk -v a="$1" -v b="$(now)" 'BEGIN{printf "%.3f", b - a}'; }
 
 # Runs one fetcher into $work/out/; prints "seconds peak_MiB".
 fetch_with() {

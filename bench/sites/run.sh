@@ -10,38 +10,16 @@
 #        (BUILD=folder adds it to a configured build instead)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/bench/lib.sh"
+bench_need yt-dlp:yt-dlp aria2c:aria2 ffmpeg:ffmpeg python3:python3 /usr/bin/time:time
 build=${BUILD:-$root/build-bench-sites}
-missing=()
-command -v yt-dlp > /dev/null || missing+=(yt-dlp)
-command -v aria2c > /dev/null || missing+=(aria2)
-command -v ffmpeg > /dev/null || missing+=(ffmpeg)
-if [ ${#missing[@]} -gt 0 ]; then
-    apt-get install -y "${missing[@]}" > /dev/null
-fi
-for tool in yt-dlp aria2c ffmpeg python3 /usr/bin/time; do
-    command -v "$tool" > /dev/null || { echo "sites bench: $tool is missing" >&2; exit 1; }
-done
-if [ -n "${BUILD:-}" ]; then
-    cmake -S "$root" -B "$build" -DVIDRONA_BENCH=ON > /dev/null
-else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-          -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
-fi
-cmake --build "$build" --target sites_bench sites_bench_server > /dev/null
+bench_build "$build" sites_bench sites_bench_server
 
 video=${VIDEO:-268435456}
 audio=${AUDIO:-33554432}
 rate=${RATE:-2097152}
 chunk=10485760
 slow=${SLOW:-262144}
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2> /dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 # Real media, made long by a 'free' box at their end (players and
 # libavformat skip it), so the join is quick and the bytes many.
 mkdir -p "$work/media"
@@ -71,17 +49,7 @@ JSON
 printf '#!/bin/sh\nexec yt-dlp --load-info-json "%s" "$@"\n' "$work/info.json" > "$work/yt-dlp-wrapper"
 chmod 700 "$work/yt-dlp-wrapper"
 
-"$build/bench/sites/sites_bench_server" "$work/media" "$rate" "$chunk" "$slow" > "$work/server.out" &
-server_pid=$!
-for _ in $(seq 100); do
-    grep -q '^port ' "$work/server.out" 2> /dev/null && break
-    sleep 0.2
-done
-proxy=http://127.0.0.1:$(awk '/^port /{print $2}' "$work/server.out")
-
-peak_mib() { awk -F': ' '/Maximum resident set size/{printf "%.1f", $2/1024}' "$1"; }
-now() { date +%s.%N; }
-since() { awk -v a="$1" -v b="$(now)" 'BEGIN{printf "%.3f", b - a}'; }
+bench_serve "$build/bench/sites/sites_bench_server" "$work/media" "$rate" "$chunk" "$slow"
 
 # One fetcher into $work/out/; prints "seconds peak_MiB".
 fetch_with() {

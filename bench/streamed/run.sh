@@ -25,30 +25,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 row=${ROW:-slow}
 
+. "$root/bench/lib.sh"
 # The tools compared with: installed here, and the bench stops without them.
-if ! command -v yt-dlp > /dev/null || ! command -v ffmpeg > /dev/null; then
-    if [ "$(id -u)" = 0 ]; then apt-get install -y -qq yt-dlp ffmpeg > /dev/null; else sudo apt-get install -y -qq yt-dlp ffmpeg > /dev/null; fi
-fi
-command -v yt-dlp > /dev/null || { echo "yt-dlp is missing and could not be installed" >&2; exit 1; }
-command -v ffmpeg > /dev/null || { echo "ffmpeg is missing and could not be installed" >&2; exit 1; }
-
+bench_need yt-dlp:yt-dlp ffmpeg:ffmpeg
 build=${BUILD:-$root/build-bench-streamed}
-if [ -n "${BUILD:-}" ]; then
-    cmake "$build" -DVIDRONA_BENCH=ON > /dev/null
-else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-          -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF > /dev/null
-fi
-cmake --build "$build" --target streamed_bench streamed_bench_server > /dev/null
+bench_build "$build" streamed_bench streamed_bench_server
 program=${PROGRAM:-$build/bench/streamed/streamed_bench}
-
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2> /dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 mkdir "$work/site"
 if [ "$row" = many ]; then
@@ -69,22 +51,9 @@ else
         -f dash -seg_duration 2 -use_template 1 -use_timeline 0 "$work/site/dash/index.mpd"
 fi
 
-"$build/bench/streamed/streamed_bench_server" "$work/site" "$rate" > "$work/server.out" &
-server_pid=$!
-for _ in $(seq 50); do
-    grep -q '^port ' "$work/server.out" 2> /dev/null && break
-    sleep 0.1
-done
-port=$(awk '/^port /{print $2}' "$work/server.out")
-proxy=http://127.0.0.1:$port
+bench_serve "$build/bench/streamed/streamed_bench_server" "$work/site" "$rate"
 
-peak_mib() { awk -F': ' '/Maximum resident set size/{printf "%.1f", $2/1024}' "$1"; }
-max() { awk -v a="$1" -v b="$2" 'BEGIN{print (a+0 > b+0) ? a : b}'; }
-min() { awk -v a="$1" -v b="$2" 'BEGIN{print (b == "" || a+0 < b+0) ? a : b}'; }
 frames() { ffmpeg -v error -i "$1" -map 0:v -f framemd5 - | grep -v '^#' | awk -F', *' '{print $NF}'; }
-now() { date +%s.%N; }
-since() { awk -v a="$1" -v b="$(now)" 'BEGIN{print b - a}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
 
 rounds=${ROUNDS:-1}
 echo "$row: $seconds s video; $rate B/s per connection (0: full speed); server on $proxy; $rounds rounds;" \

@@ -5,15 +5,11 @@
 # then 3 GiB (past 32 bits: the window must complete it and its counters
 # show the whole size; needs about 3 GiB free in the temporary folder).
 set -euo pipefail
-repo=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD:-$repo/build-bench-youtube}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/bench/lib.sh"
+build=${BUILD:-$root/build-bench-youtube}
 # BUILD: a build folder configured already (the benches may share one), taken as it is
-if [ -n "${BUILD:-}" ]; then
-    cmake "$build" -DVIDRONA_BENCH=ON >/dev/null
-else
-    cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVIDRONA_BENCH=ON -DVIDRONA_TESTS=OFF >/dev/null
-fi
-cmake --build "$build" --target youtube_bench >/dev/null
+bench_build "$build" youtube_bench
 export QT_QPA_PLATFORM=offscreen http_proxy= HTTP_PROXY=
 "$build/bench/youtube/youtube_bench" --size $((256 * 1024 * 1024))
 "$build/bench/youtube/youtube_bench" --size $((32 * 1024 * 1024))
