@@ -72,6 +72,8 @@ struct Answer {
     {
         return {Refused, {}, why, {}, failure, at};
     }
+    // A refusal told by the failure's sentence alone.
+    static Answer refused(const net::Failure &failure) { return {Refused, {}, {}, {}, failure, 0}; }
     static Answer cancelled() { return {Cancelled, {}, {}, {}}; }
 };
 

@@ -112,6 +112,7 @@ bool VideoProbe::start(const QString &address, const QList<QByteArray> &fields, 
     m_tags = {};
     m_unsaveable = false;
     m_refusal.clear();
+    m_refusalFailure = {};
     m_streamRow.clear();
     m_streamTyped = false;
     m_offer = {};
@@ -349,18 +350,18 @@ void VideoProbe::onStreamChecked(const resolve::StreamCheck &check)
     }
     case resolve::StreamCheck::NeedsVariant:
         if (check.variants.isEmpty())
-            return onStreamChecked({resolve::StreamCheck::Refused, QStringLiteral("The playlist names no video."), {}});
+            return onStreamChecked(resolve::refusedFor(net::Cause::PlaylistNoVideo));
         m_offer = check.offer;
         m_variants = check.variants.first(qMin(check.variants.size(), qsizetype(MaxVariantsTried)));
         return ask(m_variants.takeFirst(), Stage::VariantGet);
     case resolve::StreamCheck::Refused:
         // A page's other stream may still do; the first refusal is what is told.
-        if (m_refusal.isEmpty())
-            m_refusal = check.why;
+        if (!refused())
+            m_refusalFailure = check.why;
         return m_streamTyped ? conclude(ProbeResult::Refused) : tryNextFile();
     case resolve::StreamCheck::NotAStream:
-        m_why = check.why;
-        m_whyFailure = {};
+        m_why.clear();
+        m_whyFailure = check.why;
         return giveUp();
     }
 }
@@ -378,9 +379,9 @@ void VideoProbe::tryNextFile()
 // Every address the page named was tried, and none is a video to save.
 void VideoProbe::concludeUntried()
 {
-    if (m_refusal.isEmpty() && m_unsaveable)
+    if (!refused() && m_unsaveable)
         m_refusal = QStringLiteral("This video is only played by the page's own player: Vidrona cannot save it.");
-    if (!m_refusal.isEmpty())
+    if (refused())
         return conclude(ProbeResult::Refused);
     const bool failed = m_whyFailure.failed();
     if (m_named.isEmpty())
@@ -407,7 +408,9 @@ void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const 
 {
     stop();
     QString why = kind == ProbeResult::Nothing ? m_why : kind == ProbeResult::Refused ? m_refusal : QString();
-    const net::Failure failure = kind == ProbeResult::Nothing ? m_whyFailure : net::Failure();
+    const net::Failure failure = kind == ProbeResult::Nothing   ? m_whyFailure
+                                 : kind == ProbeResult::Refused ? m_refusalFailure
+                                                                : net::Failure();
     if (kind == ProbeResult::Nothing && why.isEmpty() && !failure.failed())
         why = QStringLiteral("No video was found at this address.");
     const resolve::Offer offer = offerFor(kind, fileUrl);

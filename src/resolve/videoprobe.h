@@ -30,7 +30,8 @@ struct ProbeResult {
     QString fileUrl;
     QString fileName; // may still be refused as a file name: the caller checks
     QString why;      // Refused, Nothing: for the user
-    // Nothing: the fetch whose failure why tells; the window writes its
+    // Nothing: the fetch whose failure why tells; Refused: the stream's
+    // refusal (why then empty); the window writes its
     // sentence at failureAt in why.
     net::Failure failure = {};
     qsizetype failureAt = 0;
@@ -142,6 +143,8 @@ private:
     download::media::Tags m_tags;     // what the page says of its video
     bool m_unsaveable = false; // the page named blob:, data: or the like
     QString m_refusal;      // why the first stream judged was refused
+    net::Failure m_refusalFailure; // or the cause the stream's reader gave
+    bool refused() const { return !m_refusal.isEmpty() || m_refusalFailure.failed(); }
     QString m_streamRow;    // the address a stream's row would keep
     QList<QUrl> m_variants; // a master's media playlists still to judge
     bool m_streamTyped = false; // the stream is the typed address itself

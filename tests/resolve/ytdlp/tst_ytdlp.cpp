@@ -3,6 +3,7 @@
 // wrapper set as its program) win, generic ones leave the page reading
 // to decide, addresses reach it only as addresses, and a cancel leaves
 // no process of it behind.
+#include "ui/mainwindow/failuretexts.h"
 #include "infofixtures.h"
 #include "resolve/resolvertable.h"
 #include "resolve/ytdlp/finder.h"
@@ -22,6 +23,11 @@ using namespace vidrona::resolve::ytdlp;
 namespace yi = vidrona::test::ytinfo;
 
 namespace {
+// The words the window shows for a refusal.
+QString told(const Answer &a)
+{
+    return ui::mainwindow::withFailureText(a.why, a.failure, a.failureAt);
+}
 const QString mediaSite = "http://media.rivertube.test";
 const QString page = "http://www.rivertube.test/watch?v=yt1";
 
@@ -146,7 +152,7 @@ void TestYtDlp::siteAnswers()
     const Answer answer = ask(table, page);
     QCOMPARE(int(answer.outcome), outcome);
     if (outcome == Answer::Refused) {
-        QVERIFY2(answer.why.startsWith(parts), qPrintable(answer.why));
+        QVERIFY2(told(answer).startsWith(parts), qPrintable(told(answer)));
         return;
     }
     QCOMPARE(answer.rows.size(), 1);
@@ -379,7 +385,7 @@ void TestYtDlp::withoutYtDlp()
     if (outcome == Answer::Found)
         QCOMPARE(answer.rows[0].fileUrl, text);
     else
-        QVERIFY2(answer.why.endsWith(text), qPrintable(answer.why));
+        QVERIFY2(told(answer).endsWith(text), qPrintable(told(answer)));
 }
 
 void TestYtDlp::updateAdvice_data()
@@ -466,7 +472,7 @@ void TestYtDlp::refusalWords()
     QFETCH(QString, extractor);
     const ytdlp::RunResult r = ytdlp::resultOf(1, false, {}, err);
     QCOMPARE(int(r.outcome), int(ytdlp::RunResult::Refused));
-    QCOMPARE(r.why, why);
+    QCOMPARE(ui::mainwindow::failureText(r.why), why);
     QCOMPARE(r.extractor, extractor);
     // A clean exit with an answer is an answer, whatever was said on the side.
     QCOMPARE(int(ytdlp::resultOf(0, false, "{}", err).outcome), int(ytdlp::RunResult::Answered));
