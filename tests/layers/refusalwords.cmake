@@ -4,7 +4,9 @@
 # steptexts.cpp). Fails when a source below the window hands a sentence of
 # its own to a refusal, a failed step or a why: a literal given to fail(),
 # refuse() or refused(), one put in a why, error, refusal or reason, or
-# one in a stream check's or a yt-dlp run's result.
+# one in a stream check's or a yt-dlp run's result; in the resolvers, a
+# literal in an answer's refusal, a why or refusal kept for it, or its
+# question.
 # Run as cmake -DSRC=<src folder> -P refusalwords.cmake.
 file(GLOB_RECURSE engine
   ${SRC}/net/*.cpp ${SRC}/net/*.h
@@ -14,6 +16,7 @@ set(literal "QString(Literal)?\\(\"[^\"]*\"")
 set(given "(fail|refuse|refused)\\([^;]*${literal}")
 set(kept "[^A-Za-z0-9_](why|error|refusal|reason) *\\+?= *${literal}")
 set(result "{ ?(StreamCheck|RunResult)::[A-Za-z]+,[^;]*${literal}")
+set(answer "[^A-Za-z0-9](m_)?(why|refusal|question|reason|message)(\\.[a-z]+)? *\\+?= *[^;]*${literal}")
 set(found "")
 function(look source pattern)
   file(READ ${source} text)
@@ -30,6 +33,8 @@ foreach(source ${engine})
 endforeach()
 foreach(source ${resolve})
   look(${source} "${result}")
+  look(${source} "${given}")
+  look(${source} "${answer}")
 endforeach()
 list(LENGTH engine count)
 if(count EQUAL 0)

@@ -2,6 +2,7 @@
 // edge that sends playlists on to their origin with a 302, relative
 // addresses taken from where the text came from, and a master judged by
 // the playlists the fetch itself would save.
+#include "ui/mainwindow/refusaltexts.h"
 #include "ui/mainwindow/failuretexts.h"
 #include "resolve/videoprobe.h"
 #include "support/testenv.h"
@@ -31,7 +32,7 @@ namespace {
 // The words the window shows for a refusal or a finding of nothing.
 QString told(const ProbeResult &r)
 {
-    return ui::mainwindow::withFailureText(r.why, r.failure, r.failureAt);
+    return ui::mainwindow::refusalText(r.refusal);
 }
 
 const QByteArray Edge = "edge.cdnstreams.test";

@@ -211,13 +211,6 @@ QString failureText(const Failure &failure)
     return text;
 }
 
-QString withFailureText(const QString &why, const Failure &failure, qsizetype at)
-{
-    if (!failure.failed())
-        return why;
-    return why.left(at) + failureText(failure) + why.mid(at);
-}
-
 QString decimalSize(qint64 bytes)
 {
     static const char *const units[] = {"B", "kB", "MB", "GB", "TB"};

@@ -3,6 +3,7 @@
 // wrapper set as its program) win, generic ones leave the page reading
 // to decide, addresses reach it only as addresses, and a cancel leaves
 // no process of it behind.
+#include "ui/mainwindow/refusaltexts.h"
 #include "ui/mainwindow/failuretexts.h"
 #include "infofixtures.h"
 #include "resolve/resolvertable.h"
@@ -26,7 +27,7 @@ namespace {
 // The words the window shows for a refusal.
 QString told(const Answer &a)
 {
-    return ui::mainwindow::withFailureText(a.why, a.failure, a.failureAt);
+    return ui::mainwindow::refusalText(a.refusal);
 }
 const QString mediaSite = "http://media.rivertube.test";
 const QString page = "http://www.rivertube.test/watch?v=yt1";
@@ -36,7 +37,7 @@ Answer ask(ResolverTable &table, const QString &address, int waitMs = 90000)
     QSignalSpy spy(&table, &ResolverTable::answered);
     table.start({address, Quality::High});
     if (spy.isEmpty() && !spy.wait(waitMs))
-        return Answer::refused("(no answer)");
+        return Answer::refused(net::fail(net::Reason::Other, net::Cause::SystemSaid, "(no answer)"));
     return spy.first().first().value<Answer>();
 }
 
@@ -440,7 +441,7 @@ void TestYtDlp::playlists()
     QVERIFY(info);
     const Answer answer = answerFromInfo(*info, "http://www.rivertube.test/playlist?list=pl1");
     QCOMPARE(int(answer.outcome), int(Answer::Found));
-    QCOMPARE(answer.question, question);
+    QCOMPARE(ui::mainwindow::questionText(answer.question), question);
     QCOMPARE(answer.rows.size(), rows);
     for (int i = 0; i < rows; ++i) {
         QCOMPARE(answer.rows[i].fileUrl, QString("http://www.rivertube.test/watch?v=%1").arg(i + 1));

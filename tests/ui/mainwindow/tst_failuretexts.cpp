@@ -2,6 +2,7 @@
 // cause with its facts in, the exact words out, what was being fetched
 // and which piece named after them.
 #include "ui/mainwindow/failuretexts.h"
+#include "ui/mainwindow/refusaltexts.h"
 #include "ui/mainwindow/steptexts.h"
 #include <QtTest>
 
@@ -10,6 +11,8 @@ using namespace vidrona::ui::mainwindow;
 using net::Cause;
 using net::Failure;
 using net::Reason;
+
+Q_DECLARE_METATYPE(vidrona::resolve::Refusal)
 
 namespace {
 Failure of(Reason reason, Cause cause, const QString &detail = QString())
@@ -68,8 +71,10 @@ private slots:
     void stepSentence_data();
     void stepSentence();
     void everyCauseHasWords();
-    void refusalTellsItsFailure_data();
-    void refusalTellsItsFailure();
+    void refusalSentence_data();
+    void refusalSentence();
+    void playlistQuestion_data();
+    void playlistQuestion();
 };
 
 // One row per cause, then the names of what was fetched and of pieces.
@@ -321,29 +326,83 @@ void TestFailureTexts::everyCauseHasWords()
     }
 }
 
-void TestFailureTexts::refusalTellsItsFailure_data()
+void TestFailureTexts::refusalSentence_data()
 {
-    QTest::addColumn<QString>("why");
-    QTest::addColumn<Failure>("failure");
-    QTest::addColumn<int>("at");
+    using resolve::Refusal;
+    QTest::addColumn<Refusal>("refusal");
     QTest::addColumn<QString>("text");
-    const QString first = "The page of this video could not be fetched.\r\n";
+    const auto with = [](Refusal::Kind kind, const Failure &failure = Failure()) { return resolve::refusalOf(kind, failure); };
+    const auto note = [](Refusal::Kind kind, Refusal::Note n, int status = 0) {
+        Refusal r = resolve::refusalOf(kind);
+        r.note = n;
+        r.status = status;
+        r.seconds = 30;
+        return r;
+    };
+    const auto advised = [](Refusal r, bool checkLink, bool askYtDlp) {
+        r.checkLink = checkLink;
+        r.askYtDlp = askYtDlp;
+        return r;
+    };
     const QString check = "\r\nPlease, check the link and try again!";
-    QTest::newRow("between two lines") << first + check << of(Reason::BrokeOff, Cause::PageBrokeOff) << int(first.size())
-                                       << first + "The connection broke off before the page was complete." + check;
-    QTest::newRow("at the end") << "The page names a video, but it could not be fetched: " << net::stalled(3000) << 53
-                                << "The page names a video, but it could not be fetched: No data came for 3 seconds";
-    QTest::newRow("no failure, the words alone") << "No video was found at this address." << Failure() << 0
-                                                 << "No video was found at this address.";
+    const QString ask = "\r\nWith yt-dlp installed, Vidrona could ask it about this page.";
+    const QString named = "The page names a video, but it could not be fetched: ";
+    QTest::newRow("check the link") << with(Refusal::CheckLink) << "Please, check the link and try again!";
+    QTest::newRow("empty playlist") << with(Refusal::PlaylistEmpty) << "This playlist has no videos.";
+    QTest::newRow("page not fetched") << advised(with(Refusal::PageNotFetched, of(Reason::BrokeOff, Cause::PageBrokeOff)), true, false)
+                                      << "The page of this video could not be fetched.\r\n"
+                                         "The connection broke off before the page was complete." + check;
+    QTest::newRow("page not fetched, no failure") << advised(with(Refusal::PageNotFetched), true, false)
+                                                  << "The page of this video could not be fetched." + check;
+    QTest::newRow("site, no video") << advised(with(Refusal::NoVideoAtAddress), true, false)
+                                    << "No video was found at this address." + check;
+    QTest::newRow("no video, yt-dlp") << advised(with(Refusal::NoVideoAtAddress), false, true)
+                                      << "No video was found at this address." + ask;
+    QTest::newRow("none on the page") << with(Refusal::NoVideoOnPage) << "No video was found on this page.";
+    QTest::newRow("own player") << with(Refusal::OwnPlayerOnly)
+                                << "This video is only played by the page's own player: Vidrona cannot save it.";
+    QTest::newRow("a stream's refusal") << with(Refusal::Failed, of(Reason::NotTheVideo, Cause::StreamLive))
+                                        << "This is a live stream: it has no end to save.";
+    QTest::newRow("no answer in time") << note(Refusal::Failed, Refusal::NoAnswerWithin) << "No answer came within 30 seconds.";
+    QTest::newRow("login") << note(Refusal::Failed, Refusal::NeedsLogin, 403) << "This page needs a login (the server answered 403).";
+    QTest::newRow("server error") << note(Refusal::Failed, Refusal::ServerError, 502)
+                                  << "The server had an error (the server answered 502).";
+    QTest::newRow("nothing there") << note(Refusal::Failed, Refusal::NothingThere, 404)
+                                   << "Nothing was found there (the server answered 404).";
+    QTest::newRow("named, a page") << note(Refusal::NamedUnfetched, Refusal::AddressIsPage)
+                                   << named + "the address it names is a web page, not a video file.";
+    QTest::newRow("named, a stall") << advised(with(Refusal::NamedUnfetched, net::stalled(3000)), false, true)
+                                    << named + "No data came for 3 seconds" + ask;
+    QTest::newRow("named, none a file") << with(Refusal::NamedUnfetched)
+                                        << named + "none of the addresses it names is a video file.";
 }
 
-void TestFailureTexts::refusalTellsItsFailure()
+void TestFailureTexts::refusalSentence()
 {
-    QFETCH(QString, why);
-    QFETCH(Failure, failure);
-    QFETCH(int, at);
+    QFETCH(resolve::Refusal, refusal);
     QFETCH(QString, text);
-    QCOMPARE(withFailureText(why, failure, at), text);
+    QCOMPARE(refusalText(refusal), text);
+}
+
+void TestFailureTexts::playlistQuestion_data()
+{
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<int>("videos");
+    QTest::addColumn<int>("added");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("not asked") << false << 0 << 0 << QString();
+    QTest::newRow("all of them") << true << 12 << 12 << "This playlist has 12 videos. Add them all?";
+    QTest::newRow("past the bound") << true << 1200 << 1000
+                                    << "This playlist has 1200 videos. Add them all?\r\nAt most 1000 are added; 200 more are left out.";
+}
+
+void TestFailureTexts::playlistQuestion()
+{
+    QFETCH(bool, asked);
+    QFETCH(int, videos);
+    QFETCH(int, added);
+    QFETCH(QString, text);
+    QCOMPARE(questionText({asked, videos, added}), text);
 }
 
 QTEST_GUILESS_MAIN(TestFailureTexts)
