@@ -35,7 +35,7 @@ enum class Reason {
 // one cause, one sentence in the window.
 enum class Cause {
     None,
-    Told,             // the words came whole from the part that failed: detail
+    SystemSaid,       // detail: the system's words about a file, told as they are
     Cancelled,
     // The transfer
     CannotStart,      // libcurl could not begin a transfer
@@ -88,16 +88,105 @@ enum class Cause {
     PieceUndecryptable,
     TooLargeToFetch,  // subject: what was larger than allowed
     PartsUnjoinable,  // encoded differently
-    PiecesUnjoinable, // detail: why the join failed
+    PiecesUnjoinable, // step: why the join failed
+    StepFailed,       // step: a join, a sound's extraction or an MP3 encoding that failed, told alone
+    PieceFolderNotMade, // detail: the folder's path
+    // Playlists and manifests judged (the same words for a fetch and a check)
+    StreamLive,       // still being written: no end to save
+    StreamProtected,  // detail: the playlist's key method
+    StreamDrm,        // a manifest's content protection
+    PlaylistNoPieces, // the playlist names no piece of video
+    PlaylistPieceTooLarge, // a piece past the bound a playlist may state
+    NotHlsPlaylist,
+    TooManyPieces,    // count: the pieces allowed
+    PlaylistNoVideo,  // a master playlist without variants
+    NestedVariants,   // a variant's playlist names variants again
+    VariantNamesPlaylists, // a variant judged before the fetch names playlists
+    VariantUnreadable, // a variant judged before the fetch is no playlist
+    NotDashManifest,
+    TooManyParts,     // count: the manifest's periods allowed
+    ManifestUnreadable, // detail: the XML reader's words
+    ManifestUncounted, // no way to tell how many pieces there are
+    ManifestNoVideo,
+    ManifestTooLarge,
+    PeriodsDiffer,    // the periods do not all have the same streams
     // Subtitles and pages read again
     SubtitlesTooLarge,
     SubtitlesUnreadable, // the subtitles' playlist cannot be read
     SubtitlesFormat,  // detail: the format's name
     SubtitlesNone,    // the video offers none
+    SubtitlesNotWebVtt,
     PageNotReadAgain,
     NeedsYtDlp,
     NoFormatChosen,
+    // yt-dlp's answers
+    YtDlpSaid,        // detail: the line yt-dlp gave as its reason
+    YtDlpSilent,      // it gave no line as its reason
+    YtDlpNotFound,
+    YtDlpNotStarted,
+    YtDlpNoAnswerInMinute, // a run in the window's time
+    YtDlpNoAnswerInTime,   // a run for the fetch, waited for
+    YtDlpAnswerTooLong,
+    YtDlpAnswerUnreadable,
+    // The formats of a site's video, chosen
+    NoVideoFormat,
+    SiteDrm,          // only the site's own player may play it
+    UnreadProtocol,   // detail: the protocol it is offered over
 };
+
+// A step of a join, a sound's extraction or an MP3 encoding that did not
+// work out: the window words it, alone or within the failure's sentence.
+struct Step {
+    enum Kind {
+        None,
+        OutOfMemory,
+        Cancelled,
+        PieceUnreadable,   // detail: libav's words
+        PieceFile,         // path: the piece's file; detail: the system's words
+        PieceCutShort,     // path: the piece's file
+        SystemWords,       // detail: the system's words, told as they are
+        PartEncodedDifferently,
+        PartLacksStream,
+        FileUnwritable,    // detail: libav's words
+        SubtitlesUnwritable, // detail: libav's words
+        NoStreams,         // neither video nor sound in the pieces
+        FileUnfinished,    // detail: libav's words
+        TooManyEncodings,  // count: the changes allowed
+        FormatUnreadable,  // detail: libav's words
+        JoinedUnwritable,  // detail: libav's words
+        SubtitlesNotHere,  // the container takes no subtitles
+        NoSound,
+        SoundUnwritable,   // detail: libav's words
+        VideoUnreadable,   // detail: libav's words
+        SoundUnfinished,   // detail: libav's words
+        // Encoding MP3; detail: libav's words, when it gave some
+        SoundUnreadable,
+        NoDecodableSound,
+        SoundUndecodable,
+        NoMp3Encoder,
+        Mp3EncoderUnstarted,
+        SoundUnfitForMp3,
+        Mp3Unwritable,
+        Mp3Unencodable,
+        Mp3Unfinished,
+        SoundUnconvertible,
+    };
+    Kind kind = None;
+    QString detail; // libav's words (av_strerror) or the system's
+    QString path;   // PieceFile, PieceCutShort: the piece's file
+    int count = 0;  // TooManyEncodings: the changes allowed
+    bool isEmpty() const { return kind == None; }
+    void clear() { *this = Step(); }
+    bool operator==(const Step &) const = default;
+};
+
+inline Step step(Step::Kind kind, const QString &detail = QString())
+{
+    Step s;
+    s.kind = kind;
+    s.detail = detail;
+    return s;
+}
 
 // The small text a failure was fetching, named after the sentence.
 enum class Subject { None, Playlist, Key, Subtitles };
@@ -109,12 +198,13 @@ struct Failure {
     int status = 0;             // HttpError: the answer's status
     int retryAfterSeconds = -1; // HttpError: the answer's Retry-After; -1 none
     int ms = 0;                 // Stalled, TimedOut, PageTimedOut: the time
-    int count = 0;              // TooManyRedirects: the hops allowed
+    int count = 0;              // TooManyRedirects: the hops allowed; TooManyPieces, TooManyParts: the bound
     qint64 bytes = -1;          // NoSpace: needed; PieceEndedEarly: received; PageTooLarge: the bound
     qint64 ofBytes = -1;        // NoSpace: free; PieceEndedEarly: the piece's size
     Subject subject = Subject::None; // the small text it was fetching
     int piece = -1;             // the piece it was fetching (from 0), of pieces
     int pieces = 0;
+    Step step;                  // WriteFault, PiecesUnjoinable, StepFailed: the step that failed
     bool failed() const { return reason != Reason::None; }
     // A failure told with two sizes (bytes, ofBytes).
     static Failure sized(Reason reason, Cause cause, qint64 bytes, qint64 ofBytes)
@@ -135,6 +225,14 @@ inline Failure fail(Reason reason, Cause cause, const QString &detail = QString(
     f.reason = reason;
     f.cause = cause;
     f.detail = detail;
+    return f;
+}
+
+// A step that failed, told within cause's sentence.
+inline Failure failedStep(Reason reason, Cause cause, const Step &step)
+{
+    Failure f = fail(reason, cause);
+    f.step = step;
     return f;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "offer.h"
+#include "refusal.h"
 #include "resolvers.h"
 #include "download/media/tags.h"
 #include "net/failure.h"
@@ -52,26 +53,25 @@ struct Found {
 struct Answer {
     enum Outcome {
         Found,     // rows holds at least one
-        Refused,   // why says why, in words for the user
+        Refused,   // refusal says why, as data the window words
         Cancelled, // the user stopped it: nothing to add or tell
     };
     Outcome outcome = Refused;
     QList<resolve::Found> rows;
-    QString why;
-    // Found: asked before the rows are added (a playlist's many videos);
-    // No adds none. Empty: added at once.
-    QString question = {};
-    // Refused: the fetch whose failure the refusal tells; the window
-    // writes its sentence at failureAt in why.
-    net::Failure failure = {};
-    qsizetype failureAt = 0;
+    Refusal refusal = {};
+    // Found: a playlist's many videos are asked about before they are
+    // added (No adds none): how many it has, and how many are added.
+    // Not asked: added at once.
+    struct Question {
+        bool asked = false;
+        int videos = 0;
+        qsizetype added = 0;
+    } question = {};
 
     static Answer found(const QList<resolve::Found> &rows) { return {Found, rows, {}, {}}; }
-    static Answer refused(const QString &why) { return {Refused, {}, why, {}}; }
-    static Answer refused(const QString &why, const net::Failure &failure, qsizetype at)
-    {
-        return {Refused, {}, why, {}, failure, at};
-    }
+    static Answer refused(const Refusal &refusal) { return {Refused, {}, refusal, {}}; }
+    // A refusal told by the failure's sentence alone.
+    static Answer refused(const net::Failure &failure) { return refused(refusalOf(Refusal::Failed, failure)); }
     static Answer cancelled() { return {Cancelled, {}, {}, {}}; }
 };
 

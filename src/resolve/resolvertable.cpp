@@ -38,9 +38,9 @@ std::vector<std::unique_ptr<Resolver>> theTable()
 
 } // namespace
 
-QString unknownAddressText()
+Refusal unknownAddress()
 {
-    return QStringLiteral("Please, check the link and try again!");
+    return refusalOf(Refusal::CheckLink);
 }
 
 ResolverTable::ResolverTable(QObject *parent) : QObject(parent), m_resolvers(theTable())
@@ -69,7 +69,7 @@ bool ResolverTable::start(const Ask &ask)
     cleaned.address = pastedAddress(ask.address);
     Resolver *resolver = route(cleaned.address);
     if (!resolver) {
-        emit answered(Answer::refused(unknownAddressText()));
+        emit answered(Answer::refused(unknownAddress()));
         return true;
     }
     m_running = resolver;

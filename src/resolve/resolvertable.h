@@ -42,6 +42,6 @@ private:
 };
 
 // What the window says to an address no resolver takes.
-QString unknownAddressText();
+Refusal unknownAddress();
 
 } // namespace vidrona::resolve

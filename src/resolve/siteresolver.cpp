@@ -78,13 +78,10 @@ void SiteResolver::answerWith(const std::optional<QString> &fileUrl, Found::Kind
 {
     if (fileUrl && isUsableFileUrl(*fileUrl))
         return answer(Answer::found({Found{kind, *fileUrl, std::nullopt, {}, {}}}));
-    QString why = m_fetchFailed ? QStringLiteral("The page of this video could not be fetched.")
-                                : QStringLiteral("No video was found at this address.");
-    const net::Failure told = m_fetchFailed ? m_fetchError : net::Failure();
-    if (told.failed())
-        why += QStringLiteral("\r\n"); // the failure's sentence follows, from the window
-    const qsizetype at = why.size();
-    answer(Answer::refused(why + QStringLiteral("\r\nPlease, check the link and try again!"), told, at));
+    Refusal refusal = m_fetchFailed ? refusalOf(Refusal::PageNotFetched, m_fetchError)
+                                    : refusalOf(Refusal::NoVideoAtAddress);
+    refusal.checkLink = true;
+    answer(Answer::refused(refusal));
 }
 
 LinkServiceResolver::LinkServiceResolver(const Site &site, Cut cut, Found::Kind kind, QObject *parent)

@@ -20,7 +20,7 @@ bool looksLikeDash(QByteArrayView text)
     return download::streams::looksLikeMpd(text, MpdSniffBytes);
 }
 
-StreamCheck verdictOf(download::streams::Refusal refusal, const QString &why)
+StreamCheck verdictOf(download::streams::Refusal refusal, const net::Failure &why)
 {
     switch (refusal) {
     case download::streams::Refusal::None:
@@ -34,12 +34,17 @@ StreamCheck verdictOf(download::streams::Refusal refusal, const QString &why)
 
 } // namespace
 
+StreamCheck refusedFor(net::Cause cause)
+{
+    return {StreamCheck::Refused, download::streams::refusalOf(download::streams::Refusal::Broken, cause), {}};
+}
+
 StreamCheck checkStream(QByteArrayView text, const QUrl &address)
 {
     if (looksLikeDash(text)) {
         const download::streams::DashManifest manifest = download::streams::readDashManifest(text, address);
         if (manifest.refusal == download::streams::Refusal::None && download::streams::dashChoice(manifest, {}).isEmpty())
-            return {StreamCheck::Refused, QStringLiteral("The manifest names no video."), {}};
+            return refusedFor(net::Cause::ManifestNoVideo);
         StreamCheck check = verdictOf(manifest.refusal, manifest.why);
         if (check.verdict == StreamCheck::Accepted)
             check.offer = dashOffer(manifest, text);
@@ -49,7 +54,7 @@ StreamCheck checkStream(QByteArrayView text, const QUrl &address)
     if (playlist.refusal != download::streams::Refusal::None || playlist.kind == download::streams::HlsPlaylist::Media)
         return verdictOf(playlist.refusal, playlist.why);
     if (playlist.master.variants.isEmpty())
-        return {StreamCheck::Refused, QStringLiteral("The playlist names no video."), {}};
+        return refusedFor(net::Cause::PlaylistNoVideo);
     return {StreamCheck::NeedsVariant, {}, download::streams::hlsChoice(playlist.master, {}), hlsOffer(playlist.master)};
 }
 
@@ -57,12 +62,11 @@ StreamCheck checkVariant(QByteArrayView text, const QUrl &address)
 {
     const download::streams::HlsPlaylist playlist = download::streams::readHlsPlaylist(text, address);
     if (playlist.refusal == download::streams::Refusal::None && playlist.kind == download::streams::HlsPlaylist::Master)
-        return {StreamCheck::Refused, QStringLiteral("The playlist of this video names further playlists "
-                                                     "instead of its pieces."), {}};
+        return refusedFor(net::Cause::VariantNamesPlaylists);
     StreamCheck check = verdictOf(playlist.refusal, playlist.why);
     // The master was a playlist: a variant that is none is a broken stream.
     if (check.verdict == StreamCheck::NotAStream)
-        return {StreamCheck::Refused, QStringLiteral("The playlist of this video cannot be read."), {}};
+        return refusedFor(net::Cause::VariantUnreadable);
     check.seconds = playlist.media.seconds();
     return check;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "offer.h"
+#include "net/failure.h"
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -8,18 +9,18 @@
 // Whether a streamed video of today's web can be saved, judged from its
 // HLS playlist or DASH manifest before it becomes a row: live streams,
 // protected ones and ones past the bounds of a stream fetch are refused
-// with the reader's own words. Pure functions of the text and its address.
+// with the reader's own cause, which the window words. Pure functions of the text and its address.
 namespace vidrona::resolve {
 
 struct StreamCheck {
     enum Verdict {
         Accepted,     // it can be saved
-        Refused,      // why says why not
+        Refused,      // why holds why not
         NeedsVariant, // an HLS master: variants are the media playlists to judge
         NotAStream,   // neither a playlist nor a manifest (an error page, say)
     };
     Verdict verdict = NotAStream;
-    QString why;
+    net::Failure why; // Refused, NotAStream: the cause and its facts
     // The media playlists a fetch of the best quality would save (the
     // chosen variant, then its separate sound), resolved against the
     // address the master came from.
@@ -29,6 +30,9 @@ struct StreamCheck {
     Offer offer = {};
     double seconds = 0;
 };
+
+// A stream refused for cause, judged before the fetch (never too large).
+StreamCheck refusedFor(net::Cause cause);
 
 // The first text at a stream's address: a DASH manifest when it says
 // <MPD near its start, else an HLS playlist (master or media). address:

@@ -45,14 +45,22 @@ direct::HeadKind kindOf(const QUrl &asked, const PageResult &answer, const direc
     return answered == direct::HeadKind::Streamed || kind == direct::HeadKind::Other ? answered : kind;
 }
 
+// A note of what an answer said on the way.
+Refusal noted(Refusal::Note note)
+{
+    Refusal r;
+    r.note = note;
+    return r;
+}
+
 } // namespace
 
 VideoProbe::VideoProbe(QObject *parent) : QObject(parent)
 {
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
-        m_why = QStringLiteral("No answer came within %1 seconds.").arg(m_totalMs / 1000);
-        m_whyFailure = {};
+        m_why = noted(Refusal::NoAnswerWithin);
+        m_why.seconds = m_totalMs / 1000;
         conclude(ProbeResult::Nothing);
     });
     connect(&m_request, &PageRequest::finished, this, &VideoProbe::onAnswer);
@@ -93,8 +101,7 @@ bool VideoProbe::start(const QString &address, const QList<QByteArray> &fields, 
     m_request.setExtras(fields, cookieFile);
     m_addressText = address.trimmed();
     m_plainFallback.clear();
-    m_why.clear();
-    m_whyFailure = {};
+    m_why = {};
     if (isBareAddress(m_addressText)) {
         m_plainFallback = QStringLiteral("http://") + m_addressText;
         m_addressText.prepend(QStringLiteral("https://"));
@@ -111,7 +118,7 @@ bool VideoProbe::start(const QString &address, const QList<QByteArray> &fields, 
     m_title.clear();
     m_tags = {};
     m_unsaveable = false;
-    m_refusal.clear();
+    m_refusal = {};
     m_streamRow.clear();
     m_streamTyped = false;
     m_offer = {};
@@ -199,8 +206,7 @@ void VideoProbe::onHead(const PageResult &answer)
         return tryNextFile();
     case direct::HeadKind::Page:
         if (fileStage) {
-            m_why = QStringLiteral("the address it names is a web page, not a video file.");
-            m_whyFailure = {};
+            m_why = noted(Refusal::AddressIsPage);
             return tryNextFile(); // a player page, not the file
         }
         if (m_stage != Stage::PageGet)
@@ -229,21 +235,16 @@ bool VideoProbe::triedPlainInstead(const PageResult &answer)
 void VideoProbe::noteWhy(const PageResult &answer)
 {
     m_plainFallback.clear();
-    const QString answered = QStringLiteral("the server answered %1").arg(answer.status);
     if (!answer.fetched()) {
-        m_why.clear();
-        m_whyFailure = answer.failure;
+        m_why = refusalOf(Refusal::Failed, answer.failure);
         return;
     }
     if (isSuccess(answer.status))
         return;
-    m_whyFailure = {};
-    if (answer.status == 401 || answer.status == 403)
-        m_why = QStringLiteral("This page needs a login (%1).").arg(answered);
-    else if (answer.status >= 500)
-        m_why = QStringLiteral("The server had an error (%1).").arg(answered);
-    else
-        m_why = QStringLiteral("Nothing was found there (%1).").arg(answered);
+    m_why = noted(answer.status == 401 || answer.status == 403 ? Refusal::NeedsLogin
+                  : answer.status >= 500                      ? Refusal::ServerError
+                                                              : Refusal::NothingThere);
+    m_why.status = answer.status;
 }
 
 void VideoProbe::giveUp()
@@ -349,18 +350,17 @@ void VideoProbe::onStreamChecked(const resolve::StreamCheck &check)
     }
     case resolve::StreamCheck::NeedsVariant:
         if (check.variants.isEmpty())
-            return onStreamChecked({resolve::StreamCheck::Refused, QStringLiteral("The playlist names no video."), {}});
+            return onStreamChecked(resolve::refusedFor(net::Cause::PlaylistNoVideo));
         m_offer = check.offer;
         m_variants = check.variants.first(qMin(check.variants.size(), qsizetype(MaxVariantsTried)));
         return ask(m_variants.takeFirst(), Stage::VariantGet);
     case resolve::StreamCheck::Refused:
         // A page's other stream may still do; the first refusal is what is told.
-        if (m_refusal.isEmpty())
-            m_refusal = check.why;
+        if (!refused())
+            m_refusal = refusalOf(Refusal::Failed, check.why);
         return m_streamTyped ? conclude(ProbeResult::Refused) : tryNextFile();
     case resolve::StreamCheck::NotAStream:
-        m_why = check.why;
-        m_whyFailure = {};
+        m_why = refusalOf(Refusal::Failed, check.why);
         return giveUp();
     }
 }
@@ -378,16 +378,14 @@ void VideoProbe::tryNextFile()
 // Every address the page named was tried, and none is a video to save.
 void VideoProbe::concludeUntried()
 {
-    if (m_refusal.isEmpty() && m_unsaveable)
-        m_refusal = QStringLiteral("This video is only played by the page's own player: Vidrona cannot save it.");
-    if (!m_refusal.isEmpty())
+    if (!refused() && m_unsaveable)
+        m_refusal = refusalOf(Refusal::OwnPlayerOnly);
+    if (refused())
         return conclude(ProbeResult::Refused);
-    const bool failed = m_whyFailure.failed();
     if (m_named.isEmpty())
-        m_why = QStringLiteral("No video was found on this page."), m_whyFailure = {};
+        m_why = refusalOf(Refusal::NoVideoOnPage);
     else
-        m_why = QStringLiteral("The page names a video, but it could not be fetched: %1")
-                    .arg(failed || !m_why.isEmpty() ? m_why : QStringLiteral("none of the addresses it names is a video file."));
+        m_why.kind = Refusal::NamedUnfetched; // the note or the failure says why, if any
     conclude(ProbeResult::Nothing);
 }
 
@@ -406,19 +404,16 @@ void VideoProbe::stop()
 void VideoProbe::conclude(ProbeResult::Kind kind, const QString &fileUrl, const QString &fileName)
 {
     stop();
-    QString why = kind == ProbeResult::Nothing ? m_why : kind == ProbeResult::Refused ? m_refusal : QString();
-    const net::Failure failure = kind == ProbeResult::Nothing ? m_whyFailure : net::Failure();
-    if (kind == ProbeResult::Nothing && why.isEmpty() && !failure.failed())
-        why = QStringLiteral("No video was found at this address.");
+    Refusal why = kind == ProbeResult::Nothing ? m_why : kind == ProbeResult::Refused ? m_refusal : Refusal();
+    if (kind == ProbeResult::Nothing && why == Refusal())
+        why = refusalOf(Refusal::NoVideoAtAddress);
     const resolve::Offer offer = offerFor(kind, fileUrl);
     // A file the settings chose among the page's several tells its size.
     const download::streams::QualityChoice choice = download::streams::QualityChoice::fromKey(m_quality);
     const QString name = kind == ProbeResult::File && !offer.files.isEmpty() && !choice.isBest()
                              ? download::streams::nameWithChoice(offer.name, download::streams::choiceFor(offer.qualities, m_chosen))
                              : fileName;
-    // The failure's sentence goes at the end of why as it stands (the
-    // window writes it).
-    emit finished(ProbeResult{kind, fileUrl, name, why, failure, why.size(), offer,
+    emit finished(ProbeResult{kind, fileUrl, name, why, offer,
                               kind == ProbeResult::Stream ? m_tags : download::media::Tags()});
 }
 

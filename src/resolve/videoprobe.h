@@ -1,4 +1,5 @@
 #pragma once
+#include "refusal.h"
 #include "directfile.h"
 #include "offer.h"
 #include "pagevideo.h"
@@ -23,17 +24,13 @@ struct ProbeResult {
     enum Kind {
         File,    // fileUrl and fileName are set
         Stream,  // fileUrl is a playlist or manifest that can be saved; fileName ends .mp4
-        Refused, // a video that cannot be saved (live, protected, too large, broken): why says so
+        Refused, // a video that cannot be saved (live, protected, too large, broken): refusal says so
         Nothing, // no video, unreachable, an HTTP error or no answer in time
     };
     Kind kind = Nothing;
     QString fileUrl;
     QString fileName; // may still be refused as a file name: the caller checks
-    QString why;      // Refused, Nothing: for the user
-    // Nothing: the fetch whose failure why tells; the window writes its
-    // sentence at failureAt in why.
-    net::Failure failure = {};
-    qsizetype failureAt = 0;
+    Refusal refusal = {}; // Refused, Nothing: why, as data the window words
     // File, Stream: the qualities the video comes in, when it comes in
     // several (a master's variants, a manifest's tracks, a page's files).
     resolve::Offer offer = {};
@@ -133,15 +130,15 @@ private:
     int m_totalMs = DefaultTotalTimeoutMs;
     QString m_addressText;  // as given: a direct file keeps it as its address
     QString m_plainFallback; // a bare address's http form, while its https one is tried
-    QString m_why;           // why the probe found nothing, so far
-    net::Failure m_whyFailure; // or the failed fetch that is why
+    Refusal m_why;           // why the probe found nothing, so far: a note or a failed fetch
     QUrl m_asked;           // the address of the current request
     QList<Named> m_named;   // the addresses the page named: its files, then its streams
     int m_nextFile = 0;
     QString m_title;        // the page's, for a stream's name
     download::media::Tags m_tags;     // what the page says of its video
     bool m_unsaveable = false; // the page named blob:, data: or the like
-    QString m_refusal;      // why the first stream judged was refused
+    Refusal m_refusal;      // why the first stream judged was refused
+    bool refused() const { return m_refusal.kind != Refusal::Failed || m_refusal.failure.failed(); }
     QString m_streamRow;    // the address a stream's row would keep
     QList<QUrl> m_variants; // a master's media playlists still to judge
     bool m_streamTyped = false; // the stream is the typed address itself

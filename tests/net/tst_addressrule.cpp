@@ -72,7 +72,7 @@ net::Failure transfer(const QString &address)
     Transfer t;
     QSignalSpy finished(&t, &Transfer::finished);
     if (!t.start(QUrl(address), dir.filePath(QStringLiteral("v.mp4"))) || !finished.wait(15000))
-        return net::fail(net::Reason::Other, net::Cause::Told, QStringLiteral("did not end"));
+        return net::fail(net::Reason::Other, net::Cause::SystemSaid, QStringLiteral("did not end"));
     return finished.at(0).at(0).value<net::Failure>();
 }
 

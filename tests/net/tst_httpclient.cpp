@@ -48,7 +48,7 @@ net::Failure transfer(const QString &address, QByteArray *content)
     QSignalSpy finished(&t, &Transfer::finished);
     const QString target = dir.filePath(QStringLiteral("v.flv"));
     if (!t.start(QUrl(address), target) || !finished.wait(15000))
-        return net::fail(net::Reason::Other, net::Cause::Told, QStringLiteral("did not end"));
+        return net::fail(net::Reason::Other, net::Cause::SystemSaid, QStringLiteral("did not end"));
     *content = test::readFile(target);
     return finished.at(0).at(0).value<net::Failure>();
 }

@@ -2,6 +2,7 @@
 // against the simulated web over real loopback sockets: the rows an
 // address becomes, what opens instead, the words of each refusal, and
 // that a cancel ends every kind of fetch with nothing more said.
+#include "ui/mainwindow/refusaltexts.h"
 #include "resolve/resolvertable.h"
 #include "sites/samples.h"
 #include "support/testenv.h"
@@ -154,7 +155,7 @@ void TestResolverAnswers::answers()
     QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 20000);
     const Answer answer = answers[0][0].value<Answer>();
     QCOMPARE(int(answer.outcome), outcome);
-    QCOMPARE(ui::mainwindow::withFailureText(answer.why, answer.failure, answer.failureAt), why);
+    QCOMPARE(ui::mainwindow::refusalText(answer.refusal), why);
     if (outcome == Answer::Found) {
         QCOMPARE(answer.rows.size(), 1);
         QCOMPARE(int(answer.rows[0].kind), kind);

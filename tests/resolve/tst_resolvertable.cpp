@@ -1,6 +1,7 @@
 // The resolver table: which resolver takes which address, by the site key
 // (characters 8 to 15, exact and case-sensitive) for the old sites and as
 // any web address for today's web; and what an address nobody takes gets.
+#include "ui/mainwindow/refusaltexts.h"
 #include "resolve/resolvertable.h"
 #include "support/testenv.h"
 #include <QSignalSpy>
@@ -92,7 +93,7 @@ void TestResolverTable::nobodysAddressIsRefusedAtOnce()
     QCOMPARE(answers.size(), 1);
     const Answer answer = answers[0][0].value<Answer>();
     QCOMPARE(int(answer.outcome), int(Answer::Refused));
-    QCOMPARE(answer.why, QString("Please, check the link and try again!"));
+    QCOMPARE(ui::mainwindow::refusalText(answer.refusal), QString("Please, check the link and try again!"));
     QVERIFY(!table.busy());
 }
 

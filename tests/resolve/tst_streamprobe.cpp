@@ -2,6 +2,8 @@
 // edge that sends playlists on to their origin with a 302, relative
 // addresses taken from where the text came from, and a master judged by
 // the playlists the fetch itself would save.
+#include "ui/mainwindow/refusaltexts.h"
+#include "ui/mainwindow/failuretexts.h"
 #include "resolve/videoprobe.h"
 #include "support/testenv.h"
 #include <QtTest>
@@ -27,6 +29,11 @@ private:
 };
 
 namespace {
+// The words the window shows for a refusal or a finding of nothing.
+QString told(const ProbeResult &r)
+{
+    return ui::mainwindow::refusalText(r.refusal);
+}
 
 const QByteArray Edge = "edge.cdnstreams.test";
 const QByteArray Origin = "origin.cdnstreams.test";
@@ -111,12 +118,12 @@ void TestStreamProbe::judged()
     const QString address = "http://" + QString::fromLatin1(Edge) + path;
     QVERIFY(probe.start(address));
     QTRY_VERIFY_WITH_TIMEOUT(got.has_value(), 20000);
-    QVERIFY2(got->kind == kind, qPrintable(QString("kind %1: %2").arg(got->kind).arg(got->why)));
+    QVERIFY2(got->kind == kind, qPrintable(QString("kind %1: %2").arg(got->kind).arg(told(*got))));
     if (kind == ProbeResult::Stream) {
         QCOMPARE(got->fileUrl, address); // the row keeps the address given; its fetch follows the redirect again
         QCOMPARE(got->fileName, words);
     } else {
-        QCOMPARE(got->why, words);
+        QCOMPARE(told(*got), words);
     }
     // Nothing was asked at an address resolved against the edge's.
     for (const Request &r : m_web->server().requests())

@@ -1,5 +1,6 @@
 // Working out the file behind an address of today's web over real loopback
 // sockets: the shapes of the simulated web and the faults a server can have.
+#include "ui/mainwindow/refusaltexts.h"
 #include "resolve/videoprobe.h"
 #include "sites/samples.h"
 #include "support/testenv.h"
@@ -169,7 +170,7 @@ void TestVideoProbe::whyEndsInItsReason()
     QVERIFY(probe.start(address));
     QTRY_VERIFY_WITH_TIMEOUT(got.has_value(), 20000);
     QCOMPARE(int(got->kind), int(ProbeResult::Nothing));
-    QCOMPARE(ui::mainwindow::withFailureText(got->why, got->failure, got->failureAt), why);
+    QCOMPARE(ui::mainwindow::refusalText(got->refusal), why);
 }
 
 QTEST_GUILESS_MAIN(TestVideoProbe)

@@ -230,7 +230,7 @@ bool writeRecord(const QString &path, const FetchRecord &record, QString *error,
     const QByteArray text = recordText(record);
     if (text.isEmpty()) {
         if (error)
-            *error = QStringLiteral("a value of the record holds a line break, or it is too long");
+            error->clear(); // nothing was written: no system's words to give
         return false;
     }
     return platform::writeFileSafely(path, text, error, fault);

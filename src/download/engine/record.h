@@ -88,7 +88,8 @@ QByteArray recordText(const FetchRecord &record);
 // The record at path, read as a plain file only (a link, a folder or a
 // file past the bound is refused).
 std::optional<FetchRecord> readRecord(const QString &path);
-// Replaces the record at path in one durable step; false leaves the old one.
+// Replaces the record at path in one durable step; false leaves the old one,
+// with the system's words in error (none when recordText refused a value).
 bool writeRecord(const QString &path, const FetchRecord &record, QString *error = nullptr,
                  platform::FileFault *fault = nullptr);
 

@@ -81,10 +81,10 @@ Choice made(const QList<Format> &parts, const QString &container)
     return c;
 }
 
-Choice refused(const QString &why)
+Choice refused(net::Cause cause, const QString &detail = QString())
 {
     Choice c;
-    c.refusal = why;
+    c.refusal = net::fail(net::Reason::NotTheVideo, cause, detail);
     return c;
 }
 
@@ -140,7 +140,7 @@ Choice pickFrom(const QList<Format> &usable, const streams::QualityChoice &choic
             return *c;
     if (const Format *picture = pick(usable, Side::Picture, false, choice))
         return made({*picture}, picture->ext);
-    return refused(QStringLiteral("No video format was found at this address."));
+    return refused(net::Cause::NoVideoFormat);
 }
 
 // The format the user picked from the list, when it can be fetched.
@@ -175,7 +175,7 @@ QList<streams::Quality> qualities(const Info &info)
 Choice choose(const Info &info, const Wish &wish)
 {
     if (info.live)
-        return refused(QStringLiteral("This is a live stream: it has no end to save."));
+        return refused(net::Cause::StreamLive);
     QList<Format> usable;
     QString unreadProtocol;
     bool drm = false;
@@ -188,9 +188,9 @@ Choice choose(const Info &info, const Wish &wish)
             usable.append(f);
     }
     if (usable.isEmpty() && drm)
-        return refused(QStringLiteral("This video is protected (DRM): only the site's own player may play it."));
+        return refused(net::Cause::SiteDrm);
     if (usable.isEmpty() && !unreadProtocol.isEmpty())
-        return refused(QStringLiteral("This video is offered only over %1, which Vidrona does not fetch.").arg(unreadProtocol));
+        return refused(net::Cause::UnreadProtocol, unreadProtocol);
     const Format *picked = pickedFormat(info, wish);
     const bool taken = picked && usable.contains(*picked);
     Choice choice = taken ? pickedFrom(*picked, usable) : pickFrom(usable, wish.choice());

@@ -1,5 +1,6 @@
 #pragma once
 #include "download/streams/qualitychoice.h"
+#include "net/failure.h"
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -103,7 +104,7 @@ std::optional<Info> parseInfo(const QByteArray &json, QString *error = nullptr);
 struct Choice {
     QList<Format> parts; // the picture first; empty when refused
     QString container;   // "mp4" or "mkv"
-    QString refusal;     // in words for the user, when nothing can be fetched
+    net::Failure refusal; // why, when nothing can be fetched
     // The user's choice the formats were chosen for (streams::QualityChoice's
     // key), so that a page read again gives the same, and sound only
     // keeps the sound alone; empty: the best.

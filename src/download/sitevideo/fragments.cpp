@@ -94,7 +94,7 @@ FetchResult fetchFragments(const Format &format, const FetchJob &job, FetchShare
     QStringList paths;
     for (int n = 0; n < format.fragments.size(); ++n)
         paths << fragmentPath(folder, n);
-    QString error;
+    net::Step error;
     streams::JoinFault fault = streams::JoinFault::None;
     const QString joined = QDir(folder).filePath(QStringLiteral("joined"));
     QFile::remove(joined);
@@ -102,7 +102,7 @@ FetchResult fetchFragments(const Format &format, const FetchJob &job, FetchShare
     const media::Tags tags = media::withCover(job.tags, job.url, shared.cancel.flag());
     if (!streams::joinToMp4({paths}, joined, &error, &shared.cancel.flag(), &fault, {}, nullptr, tags))
         return {fault == streams::JoinFault::Cancelled ? net::cancelled()
-                                                       : net::fail(net::Reason::WriteFailed, net::Cause::Told, error)};
+                                                       : net::failedStep(net::Reason::WriteFailed, net::Cause::StepFailed, error)};
     return {{}, joined};
 }
 

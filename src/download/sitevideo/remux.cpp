@@ -38,13 +38,13 @@ struct Output {
     }
 };
 
-bool openInput(Input &in, const QString &path, AVFormatContext *out, QString *error)
+bool openInput(Input &in, const QString &path, AVFormatContext *out, net::Step *error)
 {
     int code = avformat_open_input(&in.ctx, QFile::encodeName(path).constData(), nullptr, nullptr);
     if (code >= 0)
         code = avformat_find_stream_info(in.ctx, nullptr);
     if (code < 0)
-        return *error = QStringLiteral("A format cannot be read: %1").arg(avText(code)), false;
+        return *error = net::step(net::Step::FormatUnreadable, avText(code)), false;
     for (unsigned i = 0; i < in.ctx->nb_streams; ++i) {
         const AVStream *s = in.ctx->streams[i];
         const AVMediaType type = s->codecpar->codec_type;
@@ -54,7 +54,7 @@ bool openInput(Input &in, const QString &path, AVFormatContext *out, QString *er
         }
         AVStream *o = avformat_new_stream(out, nullptr);
         if (!o || avcodec_parameters_copy(o->codecpar, s->codecpar) < 0)
-            return *error = QStringLiteral("Out of memory."), false;
+            return *error = net::step(net::Step::OutOfMemory), false;
         o->codecpar->codec_tag = 0; // the output container picks its own
         o->time_base = s->time_base;
         in.map.push_back(o->index);
@@ -93,13 +93,13 @@ Input *earliest(std::vector<std::unique_ptr<Input>> &inputs)
     return first;
 }
 
-bool copyAll(std::vector<std::unique_ptr<Input>> &inputs, Output &out, QString *error, const std::atomic<bool> *cancel)
+bool copyAll(std::vector<std::unique_ptr<Input>> &inputs, Output &out, net::Step *error, const std::atomic<bool> *cancel)
 {
     for (auto &in : inputs)
         fill(*in);
     while (Input *in = earliest(inputs)) {
         if (cancel && *cancel)
-            return *error = QStringLiteral("Cancelled."), false;
+            return *error = net::step(net::Step::Cancelled), false;
         AVPacket *p = in->pending;
         const AVRational from = in->ctx->streams[p->stream_index]->time_base;
         p->stream_index = in->map[p->stream_index];
@@ -107,7 +107,7 @@ bool copyAll(std::vector<std::unique_ptr<Input>> &inputs, Output &out, QString *
         p->pos = -1;
         const int code = av_interleaved_write_frame(out.ctx, p);
         if (code < 0)
-            return *error = QStringLiteral("The joined file cannot be written: %1").arg(avText(code)), false;
+            return *error = net::step(net::Step::JoinedUnwritable, avText(code)), false;
         fill(*in);
     }
     return true;
@@ -115,13 +115,13 @@ bool copyAll(std::vector<std::unique_ptr<Input>> &inputs, Output &out, QString *
 
 } // namespace
 
-bool joinFiles(const QStringList &paths, const QString &outPath, const char *muxer, QString *error,
+bool joinFiles(const QStringList &paths, const QString &outPath, const char *muxer, net::Step *error,
                const std::atomic<bool> *cancel, const media::Tags &tags, const QList<subtitles::Track> &subtitles)
 {
     Output out;
     const QByteArray name = QFile::encodeName(outPath);
     if (avformat_alloc_output_context2(&out.ctx, nullptr, muxer, name.constData()) < 0)
-        return *error = QStringLiteral("Out of memory."), false;
+        return *error = net::step(net::Step::OutOfMemory), false;
     std::vector<std::unique_ptr<Input>> inputs;
     for (const QString &path : paths) {
         inputs.push_back(std::make_unique<Input>());
@@ -131,7 +131,7 @@ bool joinFiles(const QStringList &paths, const QString &outPath, const char *mux
     const int cover = media::addTags(out.ctx, tags);
     QList<int> textStreams;
     if (!subtitles::addTextStreams(out.ctx, subtitles, &textStreams))
-        return *error = QStringLiteral("The subtitles cannot go into this file."), false;
+        return *error = net::step(net::Step::SubtitlesNotHere), false;
     int code = avio_open(&out.ctx->pb, name.constData(), AVIO_FLAG_WRITE);
     if (code >= 0)
         code = avformat_write_header(out.ctx, nullptr);
@@ -140,12 +140,12 @@ bool joinFiles(const QStringList &paths, const QString &outPath, const char *mux
     if (code >= 0)
         code = subtitles::writeTextPackets(out.ctx, subtitles, textStreams, 0);
     if (code < 0)
-        return *error = QStringLiteral("The joined file cannot be written: %1").arg(avText(code)), false;
+        return *error = net::step(net::Step::JoinedUnwritable, avText(code)), false;
     if (!copyAll(inputs, out, error, cancel))
         return false;
     code = av_write_trailer(out.ctx);
     if (code < 0)
-        return *error = QStringLiteral("The joined file cannot be written: %1").arg(avText(code)), false;
+        return *error = net::step(net::Step::JoinedUnwritable, avText(code)), false;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "download/media/tags.h"
+#include "net/failure.h"
 #include <QString>
 #include <QStringList>
 #include "download/subtitles/offers.h"
@@ -14,7 +15,7 @@ namespace vidrona::download::sitevideo {
 // cannot be read, the output cannot be written or cancel was set (looked
 // at between packets). tags go into the file (tagwriter.h); subtitles:
 // each becomes a text stream of the file (subtitles/textstreams.h).
-bool joinFiles(const QStringList &inputs, const QString &outPath, const char *muxer, QString *error,
+bool joinFiles(const QStringList &inputs, const QString &outPath, const char *muxer, net::Step *error,
                const std::atomic<bool> *cancel = nullptr, const media::Tags &tags = {},
                const QList<subtitles::Track> &subtitles = {});
 

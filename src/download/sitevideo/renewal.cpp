@@ -45,12 +45,14 @@ void carryOver(const Format &old, const Format &now, const QString &finalPath)
 std::optional<Choice> renew(const Choice &old, const QString &pageUrl, const QString &finalPath, RowReader &reader,
                             const std::atomic<bool> &cancel, net::Failure *why)
 {
-    QString reason;
+    net::Failure reason;
     const std::optional<Choice> now = parseChoice(reader.readAgain(pageUrl, old.quality, cancel, &reason, old.picked));
     if (!now) {
-        *why = cancel              ? net::cancelled()
-               : reason.isEmpty() ? net::fail(net::Reason::NotTheVideo, net::Cause::PageNotReadAgain)
-                                  : net::fail(net::Reason::NotTheVideo, net::Cause::Told, reason);
+        *why = cancel             ? net::cancelled()
+               : reason.failed() ? reason
+                                 : net::fail(net::Reason::NotTheVideo, net::Cause::PageNotReadAgain);
+        if (!cancel)
+            why->reason = net::Reason::NotTheVideo; // never tried again by the row's own rules
         return std::nullopt;
     }
     for (const Format &o : old.parts) {

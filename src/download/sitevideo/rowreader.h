@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include "net/failure.h"
 #include <QString>
 #include <atomic>
 
@@ -18,7 +19,7 @@ public:
     // the format the user picked from a list, taken again while the page
     // still offers it. Bounded in time; looks at cancel.
     virtual QByteArray readAgain(const QString &pageUrl, const QByteArray &quality, const std::atomic<bool> &cancel,
-                                 QString *why, const QString &picked = {}) = 0;
+                                 net::Failure *why, const QString &picked = {}) = 0;
 };
 
 } // namespace vidrona::download::sitevideo

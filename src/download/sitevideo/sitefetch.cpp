@@ -245,7 +245,7 @@ FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &par
         job.finishing();
     const QString joining = QFileInfo(finalPath).dir().filePath(QLatin1Char('.') + QFileInfo(finalPath).fileName() + QStringLiteral(".joining"));
     QFile::remove(joining);
-    QString error;
+    net::Step error;
     const char *muxer = choice.container == QLatin1String("mp4") ? "mp4" : "matroska";
     const media::Tags tags = media::withCover(job.tags, job.url, shared.cancel.flag());
     const subtitles::Haul haul = subtitlesJoinedIn(choice, job) ? fetchSiteSubtitles(choice.subtitles, job, shared)
@@ -255,7 +255,7 @@ FetchResult joinPair(const Choice &choice, const std::array<FetchResult, 2> &par
         QFile::remove(joining);
         if (shared.cancel.isSet())
             return {net::cancelled()};
-        return {net::fail(net::Reason::WriteFailed, net::Cause::Told, error)};
+        return {net::failedStep(net::Reason::WriteFailed, net::Cause::StepFailed, error)};
     }
     if (QFileInfo::exists(finalPath) || !QFile::rename(joining, finalPath)) { // rename never replaces here
         QFile::remove(joining);

@@ -24,8 +24,8 @@ sound::Mp3Result encoded(const QString &fetched, const QString &output, const Fe
 FetchResult placeSoundAlone(const QString &fetched, const FetchJob &job, FetchShared &shared)
 {
     const std::atomic<bool> &cancel = shared.cancel.flag();
-    const auto failed = [&](const QString &why) -> FetchResult {
-        return {cancel ? net::cancelled() : net::fail(net::Reason::Other, net::Cause::Told, why)};
+    const auto failed = [&](const net::Step &why) -> FetchResult {
+        return {cancel ? net::cancelled() : net::failedStep(net::Reason::Other, net::Cause::StepFailed, why)};
     };
     const QString alone = fetched + QStringLiteral(".sound");
     QFile::remove(alone);

@@ -30,7 +30,7 @@ struct Encode {
     int stream = -1;
     qint64 samplesOut = 0; // the next encoded frame's time, in samples
     double seconds = 0;    // the input's length, for the progress
-    QString error;
+    net::Step error;
 
     ~Encode()
     {
@@ -45,9 +45,10 @@ struct Encode {
             avio_closep(&out->pb);
         avformat_free_context(out);
     }
-    bool fail(const QString &what, int code)
+    // libav's words go with the step when its code says an error.
+    bool fail(net::Step::Kind what, int code)
     {
-        error = code < 0 ? QStringLiteral("%1: %2").arg(what, avText(code)) : what;
+        error = net::step(what, code < 0 ? avText(code) : QString());
         return false;
     }
 };
@@ -58,17 +59,17 @@ bool openInput(Encode &e, const QString &input)
     if (code >= 0)
         code = avformat_find_stream_info(e.in, nullptr);
     if (code < 0)
-        return e.fail(QStringLiteral("The sound cannot be read"), code);
+        return e.fail(net::Step::SoundUnreadable, code);
     const AVCodec *codec = nullptr;
     e.stream = av_find_best_stream(e.in, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (e.stream < 0 || !codec)
-        return e.fail(QStringLiteral("The video holds no sound that can be decoded."), 0);
+        return e.fail(net::Step::NoDecodableSound, 0);
     e.decoder = avcodec_alloc_context3(codec);
     code = e.decoder ? avcodec_parameters_to_context(e.decoder, e.in->streams[e.stream]->codecpar) : AVERROR(ENOMEM);
     if (code >= 0)
         code = avcodec_open2(e.decoder, codec, nullptr);
     if (code < 0)
-        return e.fail(QStringLiteral("The sound cannot be decoded"), code);
+        return e.fail(net::Step::SoundUndecodable, code);
     e.seconds = e.in->duration > 0 ? double(e.in->duration) / AV_TIME_BASE : 0;
     return true;
 }
@@ -77,10 +78,10 @@ bool openEncoder(Encode &e, int quality)
 {
     const AVCodec *lame = avcodec_find_encoder_by_name("libmp3lame");
     if (!lame)
-        return e.fail(QStringLiteral("This system's libavcodec has no MP3 encoder (LAME)."), 0);
+        return e.fail(net::Step::NoMp3Encoder, 0);
     e.encoder = avcodec_alloc_context3(lame);
     if (!e.encoder)
-        return e.fail(QStringLiteral("Out of memory."), 0);
+        return e.fail(net::Step::OutOfMemory, 0);
     e.encoder->sample_rate = e.decoder->sample_rate;
     e.encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
     if (e.decoder->ch_layout.nb_channels == 1)
@@ -92,13 +93,13 @@ bool openEncoder(Encode &e, int quality)
     e.encoder->global_quality = FF_QP2LAMBDA * qBound(BestMp3Quality, quality, LeastMp3Quality);
     const int code = avcodec_open2(e.encoder, lame, nullptr);
     if (code < 0)
-        return e.fail(QStringLiteral("The MP3 encoder cannot start"), code);
+        return e.fail(net::Step::Mp3EncoderUnstarted, code);
     e.fifo = av_audio_fifo_alloc(e.encoder->sample_fmt, e.encoder->ch_layout.nb_channels, e.encoder->frame_size);
     const int made = swr_alloc_set_opts2(&e.resample, &e.encoder->ch_layout, e.encoder->sample_fmt,
                                          e.encoder->sample_rate, &e.decoder->ch_layout, e.decoder->sample_fmt,
                                          e.decoder->sample_rate, 0, nullptr);
     if (!e.fifo || made < 0 || swr_init(e.resample) < 0)
-        return e.fail(QStringLiteral("The sound cannot be converted for the MP3 encoder."), 0);
+        return e.fail(net::Step::SoundUnfitForMp3, 0);
     return true;
 }
 
@@ -107,7 +108,7 @@ bool openOutput(Encode &e, const QString &output, const media::Tags &tags)
     AVStream *s = nullptr;
     if (avformat_alloc_output_context2(&e.out, nullptr, "mp3", nullptr) < 0 || !(s = avformat_new_stream(e.out, nullptr))
         || avcodec_parameters_from_context(s->codecpar, e.encoder) < 0)
-        return e.fail(QStringLiteral("Out of memory."), 0);
+        return e.fail(net::Step::OutOfMemory, 0);
     s->time_base = e.encoder->time_base;
     const int cover = media::addTags(e.out, tags);
     int code = avio_open(&e.out->pb, QFile::encodeName(output).constData(), AVIO_FLAG_WRITE);
@@ -115,7 +116,7 @@ bool openOutput(Encode &e, const QString &output, const media::Tags &tags)
         code = avformat_write_header(e.out, nullptr);
     if (code >= 0)
         code = media::writeCover(e.out, cover, tags);
-    return code >= 0 || e.fail(QStringLiteral("The MP3 cannot be written"), code);
+    return code >= 0 || e.fail(net::Step::Mp3Unwritable, code);
 }
 
 // Sends one frame (nullptr: the end) to the encoder and writes what comes out.
@@ -132,7 +133,7 @@ bool encodeFrame(Encode &e, AVFrame *frame)
         e.packet->stream_index = 0;
         code = av_interleaved_write_frame(e.out, e.packet);
     }
-    return e.fail(QStringLiteral("The MP3 cannot be encoded"), code);
+    return e.fail(net::Step::Mp3Unencodable, code);
 }
 
 // Encodes whole encoder frames from the fifo; at the end (last) the rest too.
@@ -145,7 +146,7 @@ bool drainFifo(Encode &e, bool last)
         out->format = e.encoder->sample_fmt;
         out->sample_rate = e.encoder->sample_rate;
         if (av_channel_layout_copy(&out->ch_layout, &e.encoder->ch_layout) < 0 || av_frame_get_buffer(out.get(), 0) < 0)
-            return e.fail(QStringLiteral("Out of memory."), 0);
+            return e.fail(net::Step::OutOfMemory, 0);
         av_audio_fifo_read(e.fifo, reinterpret_cast<void **>(out->data), out->nb_samples);
         out->pts = e.samplesOut;
         e.samplesOut += out->nb_samples;
@@ -164,13 +165,13 @@ bool convert(Encode &e, const AVFrame *frame)
     uint8_t **buffer = nullptr;
     if (av_samples_alloc_array_and_samples(&buffer, nullptr, e.encoder->ch_layout.nb_channels, room,
                                            e.encoder->sample_fmt, 0) < 0)
-        return e.fail(QStringLiteral("Out of memory."), 0);
+        return e.fail(net::Step::OutOfMemory, 0);
     const int made = swr_convert(e.resample, buffer, room, frame ? const_cast<const uint8_t **>(frame->extended_data) : nullptr,
                                  frame ? frame->nb_samples : 0);
     const bool ok = made >= 0 && av_audio_fifo_write(e.fifo, reinterpret_cast<void **>(buffer), made) >= made;
     av_freep(&buffer[0]);
     av_freep(&buffer);
-    return ok || e.fail(QStringLiteral("The sound cannot be converted"), made);
+    return ok || e.fail(net::Step::SoundUnconvertible, made);
 }
 
 // Sends packet (nullptr: the end) to the decoder and on through the fifo.
@@ -190,7 +191,7 @@ bool decodePacket(Encode &e, const AVPacket *packet)
         if (!ok)
             return false;
     }
-    return e.fail(QStringLiteral("The sound cannot be decoded"), code);
+    return e.fail(net::Step::SoundUndecodable, code);
 }
 
 bool encodeAll(Encode &e, const std::function<void(double)> &progress, const std::atomic<bool> *cancel)
@@ -198,7 +199,7 @@ bool encodeAll(Encode &e, const std::function<void(double)> &progress, const std
     int code = 0;
     while ((code = av_read_frame(e.in, e.packet)) >= 0) {
         if (cancel && *cancel)
-            return e.fail(QStringLiteral("Cancelled."), 0);
+            return e.fail(net::Step::Cancelled, 0);
         const bool ours = e.packet->stream_index == e.stream;
         const bool ok = !ours || decodePacket(e, e.packet);
         av_packet_unref(e.packet);
@@ -208,11 +209,11 @@ bool encodeAll(Encode &e, const std::function<void(double)> &progress, const std
             progress(qMin(1.0, double(e.samplesOut) / e.encoder->sample_rate / e.seconds));
     }
     if (code != AVERROR_EOF)
-        return e.fail(QStringLiteral("The sound cannot be read"), code);
+        return e.fail(net::Step::SoundUnreadable, code);
     if (!decodePacket(e, nullptr) || !convert(e, nullptr) || !drainFifo(e, true) || !encodeFrame(e, nullptr))
         return false;
     code = av_write_trailer(e.out);
-    return code >= 0 || e.fail(QStringLiteral("The MP3 cannot be finished"), code);
+    return code >= 0 || e.fail(net::Step::Mp3Unfinished, code);
 }
 
 } // namespace
@@ -228,7 +229,7 @@ Mp3Result encodeMp3(const QString &input, const QString &output, int quality,
         if (e.out && e.out->pb)
             avio_closep(&e.out->pb);
         QFile::remove(output);
-        return {false, e.error.isEmpty() ? QStringLiteral("Out of memory.") : e.error};
+        return {false, e.error.isEmpty() ? net::step(net::Step::OutOfMemory) : e.error};
     }
     if (progress)
         progress(1.0);

@@ -1,5 +1,6 @@
 #pragma once
 #include "download/media/tags.h"
+#include "net/failure.h"
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -14,7 +15,7 @@ inline constexpr int LeastMp3Quality = 4; // V4: the smallest offered
 
 struct Mp3Result {
     bool ok = false;
-    QString error; // why not, in words
+    net::Step error; // why not
 };
 
 // Encodes the first sound stream of input into output (an .mp3) at

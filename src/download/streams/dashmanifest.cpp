@@ -111,7 +111,7 @@ private:
     bool addPieces(const Level &level, DashTrack &track);
     void finishText(const Level &level, const DashTrack &track);
     bool expandTemplate(const Template &t, DashTrack &track);
-    bool refuse(Refusal refusal, const QString &why);
+    bool refuse(Refusal refusal, net::Cause cause, int count = 0, const QString &detail = {});
 
     QXmlStreamReader m_xml;
     QList<double> m_starts;
@@ -122,11 +122,11 @@ private:
     int m_period = 0;
 };
 
-bool Reader::refuse(Refusal refusal, const QString &why)
+bool Reader::refuse(Refusal refusal, net::Cause cause, int count, const QString &detail)
 {
     if (m_out.refusal == Refusal::None) {
         m_out.refusal = refusal;
-        m_out.why = why;
+        m_out.why = refusalOf(refusal, cause, count, detail);
     }
     return false;
 }
@@ -134,11 +134,11 @@ bool Reader::refuse(Refusal refusal, const QString &why)
 DashManifest Reader::run()
 {
     if (!m_xml.readNextStartElement() || m_xml.name() != QLatin1String("MPD")) {
-        refuse(Refusal::NotAStream, QStringLiteral("This is not a DASH manifest."));
+        refuse(Refusal::NotAStream, net::Cause::NotDashManifest);
         return m_out;
     }
     if (m_xml.attributes().value(QLatin1String("type")) == QLatin1String("dynamic")) {
-        refuse(Refusal::Live, QStringLiteral("This is a live stream: it has no end to save."));
+        refuse(Refusal::Live, net::Cause::StreamLive);
         return m_out;
     }
     m_out.seconds = isoSeconds(m_xml.attributes().value(QLatin1String("mediaPresentationDuration")).toString());
@@ -146,16 +146,16 @@ DashManifest Reader::run()
         if (m_xml.name() == QLatin1String("BaseURL"))
             m_top.base = m_top.base.resolved(QUrl(m_xml.readElementText().trimmed()));
         else if (m_xml.name() == QLatin1String("Period") && m_out.periods >= MaxPeriods)
-            return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 parts.").arg(MaxPeriods)), m_out;
+            return refuse(Refusal::TooLarge, net::Cause::TooManyParts, MaxPeriods), m_out;
         else if (m_xml.name() == QLatin1String("Period"))
             readPeriod(m_top), m_out.periods = ++m_period;
         else
             m_xml.skipCurrentElement();
     }
     if (m_xml.hasError() && m_out.refusal == Refusal::None)
-        refuse(Refusal::Broken, QStringLiteral("The manifest cannot be read: %1").arg(m_xml.errorString()));
+        refuse(Refusal::Broken, net::Cause::ManifestUnreadable, 0, m_xml.errorString());
     if (m_out.refusal == Refusal::None && m_out.tracks.isEmpty())
-        refuse(Refusal::Empty, QStringLiteral("The manifest names no video."));
+        refuse(Refusal::Empty, net::Cause::ManifestNoVideo);
     return m_out;
 }
 
@@ -231,7 +231,7 @@ void Reader::readLevel(Level &level, bool representation, const DashTrack &track
         } else if (name == QLatin1String("SegmentList")) {
             readList(level.list);
         } else if (name == QLatin1String("ContentProtection")) {
-            refuse(Refusal::Drm, QStringLiteral("This video is protected (DRM) and cannot be saved."));
+            refuse(Refusal::Drm, net::Cause::StreamDrm);
             m_xml.skipCurrentElement();
         } else if (name == QLatin1String("Representation") && !representation) {
             const QXmlStreamAttributes a = m_xml.attributes();
@@ -316,10 +316,10 @@ bool Reader::expandTemplate(const Template &t, DashTrack &track)
     qint64 number = t.start, time = t.offset; // a timeline without t starts at the period's own start
     if (t.timeline.isEmpty()) {
         if (t.duration <= 0 || m_periodSeconds <= 0)
-            return refuse(Refusal::Broken, QStringLiteral("The manifest does not say how many pieces there are."));
+            return refuse(Refusal::Broken, net::Cause::ManifestUncounted);
         const double count = std::ceil(m_periodSeconds * double(t.timescale) / double(t.duration) - 1e-9);
         if (count > MaxPieces)
-            return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));
+            return refuse(Refusal::TooLarge, net::Cause::TooManyPieces, MaxPieces);
         for (qint64 i = 0, at = 0; i < qint64(count); ++i, at += t.duration)
             add(number++, at, t.duration);
         return true;
@@ -329,7 +329,7 @@ bool Reader::expandTemplate(const Template &t, DashTrack &track)
         time = s.t != NoTime ? s.t : time;
         const qint64 repeats = s.r >= 0 ? s.r : (s.d > 0 && end > time ? (end - time + s.d - 1) / s.d - 1 : 0);
         if (s.d <= 0 || repeats + 1 + track.pieces.size() > MaxPieces)
-            return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));
+            return refuse(Refusal::TooLarge, net::Cause::TooManyPieces, MaxPieces);
         for (qint64 i = 0; i <= repeats; ++i, time += s.d)
             add(number++, time, s.d);
     }
@@ -364,7 +364,7 @@ void Reader::finishTrack(const Level &level, DashTrack track)
 void Reader::finishText(const Level &level, const DashTrack &track)
 {
     const Refusal refusal = m_out.refusal;
-    const QString why = m_out.why;
+    const net::Failure why = m_out.why;
     DashTrack text = track;
     if (addPieces(level, text) && m_out.texts.size() < MaxTextTracks)
         m_out.texts.append(text);
@@ -389,7 +389,7 @@ bool Reader::addPieces(const Level &level, DashTrack &track)
         for (const auto &[media, range] : l.urls)
             track.pieces.append({level.base.resolved(QUrl(media)), rangeOf(range), double(l.duration) / double(l.timescale)});
         if (track.pieces.size() > MaxPieces)
-            return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));
+            return refuse(Refusal::TooLarge, net::Cause::TooManyPieces, MaxPieces);
     } else {
         track.pieces.append({level.base, {}, m_periodSeconds}); // one file
     }
@@ -429,7 +429,7 @@ DashManifest readDashManifest(QByteArrayView text, const QUrl &address)
     if (text.size() > MaxPlaylistBytes) {
         DashManifest out;
         out.refusal = Refusal::TooLarge;
-        out.why = QStringLiteral("The manifest is larger than 8 MB.");
+        out.why = refusalOf(Refusal::TooLarge, net::Cause::ManifestTooLarge);
         return out;
     }
     return Reader(text, address).run();

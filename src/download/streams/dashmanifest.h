@@ -48,7 +48,7 @@ struct DashManifest {
     double seconds = 0;
     int periods = 0;
     Refusal refusal = Refusal::None;
-    QString why;
+    net::Failure why; // for a refusal, its cause and facts
 };
 
 DashManifest readDashManifest(QByteArrayView text, const QUrl &address);

@@ -155,11 +155,11 @@ HlsVariant readVariant(const Attributes &a, const QUrl &url)
             a.value("CODECS"), a.value("FRAME-RATE").toDouble()};
 }
 
-HlsPlaylist refuse(Refusal refusal, const QString &why)
+HlsPlaylist refuse(Refusal refusal, net::Cause cause, int count = 0, const QString &detail = {})
 {
     HlsPlaylist out;
     out.refusal = refusal;
-    out.why = why;
+    out.why = refusalOf(refusal, cause, count, detail);
     return out;
 }
 
@@ -168,16 +168,15 @@ HlsPlaylist judged(HlsPlaylist playlist)
 {
     const HlsMedia &m = playlist.media;
     if (!m.ended && !m.vod)
-        return refuse(Refusal::Live, QStringLiteral("This is a live stream: it has no end to save."));
+        return refuse(Refusal::Live, net::Cause::StreamLive);
     for (const HlsKey &k : m.keys)
         if (k.method == HlsKey::Other)
-            return refuse(Refusal::Drm, QStringLiteral("This video is protected (%1) and cannot be saved.")
-                                            .arg(QString::fromLatin1(k.methodName)));
+            return refuse(Refusal::Drm, net::Cause::StreamProtected, 0, QString::fromLatin1(k.methodName));
     if (m.pieces.isEmpty())
-        return refuse(Refusal::Empty, QStringLiteral("The playlist names no piece of video."));
+        return refuse(Refusal::Empty, net::Cause::PlaylistNoPieces);
     for (const HlsPiece &p : m.pieces)
         if (p.range.length > MaxPieceBytes)
-            return refuse(Refusal::TooLarge, QStringLiteral("A piece of this video is larger than 1 GB."));
+            return refuse(Refusal::TooLarge, net::Cause::PlaylistPieceTooLarge);
     return playlist;
 }
 
@@ -194,11 +193,11 @@ double HlsMedia::seconds() const
 HlsPlaylist readHlsPlaylist(QByteArrayView text, const QUrl &address)
 {
     if (text.size() > MaxPlaylistBytes)
-        return refuse(Refusal::TooLarge, QStringLiteral("The playlist is larger than 8 MB."));
+        return refuse(Refusal::TooLarge, net::Cause::PlaylistTooLarge);
     if (text.startsWith("\xEF\xBB\xBF"))
         text = text.sliced(3);
     if (!text.startsWith("#EXTM3U"))
-        return refuse(Refusal::NotAStream, QStringLiteral("This is not an HLS playlist."));
+        return refuse(Refusal::NotAStream, net::Cause::NotHlsPlaylist);
     HlsPlaylist out;
     MediaReader media{address, {}, {}, 0, -1, -1, {}};
     QByteArray pendingVariant;
@@ -220,13 +219,13 @@ HlsPlaylist readHlsPlaylist(QByteArrayView text, const QUrl &address)
             pendingVariant = QByteArray();
         } else {
             if (media.media.pieces.size() >= MaxPieces)
-                return refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));
+                return refuse(Refusal::TooLarge, net::Cause::TooManyPieces, MaxPieces);
             media.piece(line);
         }
     }
     if (out.kind == HlsPlaylist::Master)
         return out.master.variants.isEmpty()
-                   ? refuse(Refusal::Empty, QStringLiteral("The playlist names no video."))
+                   ? refuse(Refusal::Empty, net::Cause::PlaylistNoVideo)
                    : out;
     out.media = media.media;
     return judged(out);

@@ -84,7 +84,7 @@ struct HlsPlaylist {
     HlsMaster master;
     HlsMedia media;
     Refusal refusal = Refusal::None;
-    QString why; // for a refusal, in words
+    net::Failure why; // for a refusal, its cause and facts
 };
 
 // Reads text, served from address, within the bounds of streamlimits.h.

@@ -49,7 +49,7 @@ bool cut(const Part &part, int k, Part *head, Part *tail)
 } // namespace
 
 QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, bool mayPart, const QString &outPath,
-                        QString *error, const std::atomic<bool> *cancel, JoinFault *fault, const media::Tags &tags,
+                        net::Step *error, const std::atomic<bool> *cancel, JoinFault *fault, const media::Tags &tags,
                         JoinExtras *extras)
 {
     QStringList written;
@@ -70,7 +70,7 @@ QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &r
         left = tail;
     }
     if (written.size() >= MaxJoinParts && error->isEmpty())
-        *error = QStringLiteral("the video changes its encoding more than %1 times").arg(MaxJoinParts - 1);
+        *error = net::step(net::Step::TooManyEncodings), error->count = MaxJoinParts - 1;
     // Nothing half written stays: a cancel or a full disk leaves only the pieces.
     for (const QString &done : std::as_const(written))
         QFile::remove(done);

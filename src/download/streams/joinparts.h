@@ -21,7 +21,7 @@ inline constexpr int MaxJoinParts = 8;
 // part carries tags; extras go into the first file: the later parts'
 // clocks start afresh.
 QStringList joinInParts(const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, bool mayPart, const QString &outPath,
-                        QString *error, const std::atomic<bool> *cancel, JoinFault *fault,
+                        net::Step *error, const std::atomic<bool> *cancel, JoinFault *fault,
                         const media::Tags &tags = {}, JoinExtras *extras = nullptr);
 
 // "clip (part 2).mp4" for "clip.mp4" and 2.

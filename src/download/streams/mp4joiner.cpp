@@ -57,7 +57,7 @@ struct Input {
 };
 
 // Opens the files of in's current run.
-bool openRun(Input &in, QString *error)
+bool openRun(Input &in, net::Step *error)
 {
     const int first = in.runs.at(in.run).first;
     const int end = in.run + 1 < in.runs.size() ? in.runs.at(in.run + 1).first : int(in.pieces.size());
@@ -68,14 +68,13 @@ bool openRun(Input &in, QString *error)
     in.io = avio_alloc_context(buffer, IoBufferBytes, 0, &in.reader, &PieceReader::read, nullptr, nullptr);
     in.format = avformat_alloc_context();
     if (!buffer || !in.io || !in.format)
-        return *error = QStringLiteral("Out of memory."), false;
+        return *error = net::step(net::Step::OutOfMemory), false;
     in.format->pb = in.io;
     int code = avformat_open_input(&in.format, nullptr, nullptr, nullptr);
     if (code >= 0)
         code = avformat_find_stream_info(in.format, nullptr);
     if (code < 0)
-        *error = in.reader.failure.isEmpty() ? QStringLiteral("A piece cannot be read: %1").arg(avText(code))
-                                             : in.reader.failure;
+        *error = in.reader.failure.isEmpty() ? net::step(net::Step::PieceUnreadable, avText(code)) : in.reader.failure;
     return code >= 0;
 }
 
@@ -100,7 +99,7 @@ std::optional<PackedAudioClock> packedAudioClock(const Input &in)
 }
 
 bool open(Input &in, const QList<JoinPiece> &pieces, const QList<JoinRun> &runs, const std::atomic<bool> *cancel,
-          QString *error)
+          net::Step *error)
 {
     in.pieces = pieces;
     in.runs = runs.isEmpty() || runs.first().first != 0 ? QList<JoinRun>{JoinRun{}} + runs : runs;
@@ -148,7 +147,7 @@ struct Output {
 
 // Goes on to in's next run, its streams matched to the ones already in the
 // file; its time placed as the run says, or following on.
-bool nextRun(Input &in, Output &output, QString *error)
+bool nextRun(Input &in, Output &output, net::Step *error)
 {
     const AVFormatContext *out = output.format;
     QList<int> targets; // the file's streams this input fills, in order
@@ -169,12 +168,12 @@ bool nextRun(Input &in, Output &output, QString *error)
         const bool media = par->codec_type == AVMEDIA_TYPE_VIDEO || par->codec_type == AVMEDIA_TYPE_AUDIO;
         if (media && (n >= targets.size() || !sameShape(par, out->streams[targets.at(n)]->codecpar)))
             return output.unjoinableRun = in.run,
-                   *error = QStringLiteral("a part of the video is encoded differently from the part before it"), false;
+                   *error = net::step(net::Step::PartEncodedDifferently), false;
         outStream << (media ? targets.at(n++) : -1);
     }
     if (n != targets.size())
         return output.unjoinableRun = in.run,
-               *error = QStringLiteral("a part of the video lacks a stream the part before it has"), false;
+               *error = net::step(net::Step::PartLacksStream), false;
     in.outStream = outStream;
     const JoinRun &run = in.runs.at(in.run);
     in.shiftMicros = run.timed ? micros(run.shiftSeconds) : in.endMicros + micros(run.gapSeconds) - runStart(in);
@@ -183,14 +182,14 @@ bool nextRun(Input &in, Output &output, QString *error)
 }
 
 // Output streams for the video and sound of in.
-bool addStreams(Input &in, AVFormatContext *out, QString *error)
+bool addStreams(Input &in, AVFormatContext *out, net::Step *error)
 {
     for (unsigned i = 0; i < in.format->nb_streams; ++i) {
         const AVCodecParameters *par = in.format->streams[i]->codecpar;
         const bool wanted = par->codec_type == AVMEDIA_TYPE_VIDEO || par->codec_type == AVMEDIA_TYPE_AUDIO;
         AVStream *s = wanted ? avformat_new_stream(out, nullptr) : nullptr;
         if (wanted && (!s || avcodec_parameters_copy(s->codecpar, par) < 0))
-            return *error = QStringLiteral("Out of memory."), false;
+            return *error = net::step(net::Step::OutOfMemory), false;
         if (s)
             s->codecpar->codec_tag = 0;
         in.outStream.append(s ? s->index : -1);
@@ -286,7 +285,7 @@ void placeInFile(Input &in, AVRational base, AVPacket *packet, qint64 &lastDts, 
 
 // Copies one packet of in; false at its end.
 bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &lastDts, qint64 startMicros,
-                QString *error)
+                net::Step *error)
 {
     AVFormatContext *out = output.format;
     const int code = av_read_frame(in.format, packet);
@@ -295,7 +294,7 @@ bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &last
     if (code < 0) {
         in.done = true;
         if (code != AVERROR_EOF)
-            *error = in.reader.failure.isEmpty() ? QStringLiteral("A piece cannot be read: %1").arg(avText(code))
+            *error = in.reader.failure.isEmpty() ? net::step(net::Step::PieceUnreadable, avText(code))
                                                  : in.reader.failure;
         return code == AVERROR_EOF;
     }
@@ -310,7 +309,7 @@ bool copyPacket(Input &in, Output &output, AVPacket *packet, QList<qint64> &last
     const int written = writeHeld(output, packet);
     if (written < 0) {
         output.writeCode = written;
-        *error = QStringLiteral("The file cannot be written: %1").arg(avText(written));
+        *error = net::step(net::Step::FileUnwritable, avText(written));
     }
     return written >= 0;
 }
@@ -327,7 +326,7 @@ qint64 fileStartMicros(const QList<std::shared_ptr<Input>> &inputs)
 // Each stream's last packet, lasting on over the time of pieces left out
 // after its input's last one: the file keeps the playlist's whole time, its
 // last picture staying as a player's does over a gap.
-bool writeLast(const QList<std::shared_ptr<Input>> &inputs, Output &output, QString *error)
+bool writeLast(const QList<std::shared_ptr<Input>> &inputs, Output &output, net::Step *error)
 {
     for (const auto &in : inputs)
         for (const int s : std::as_const(in->outStream)) {
@@ -339,12 +338,12 @@ bool writeLast(const QList<std::shared_ptr<Input>> &inputs, Output &output, QStr
             last->duration += av_rescale_q(micros(in->runs.last().tailGapSeconds), MicrosBase, base);
             if (const int code = av_interleaved_write_frame(output.format, last); code < 0)
                 return output.writeCode = code,
-                       *error = QStringLiteral("The file cannot be written: %1").arg(avText(code)), false;
+                       *error = net::step(net::Step::FileUnwritable, avText(code)), false;
         }
     return true;
 }
 
-bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, QString *error)
+bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, net::Step *error)
 {
     AVFormatContext *out = output.format;
     std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
@@ -352,7 +351,7 @@ bool copyAll(const QList<std::shared_ptr<Input>> &inputs, Output &output, QStrin
     const qint64 startMicros = fileStartMicros(inputs);
     while (Input *in = nextInput(inputs)) {
         if (output.cancelled())
-            return *error = QStringLiteral("Cancelled."), false;
+            return *error = net::step(net::Step::Cancelled), false;
         if (!copyPacket(*in, output, packet.get(), lastDts, startMicros, error))
             return false;
     }
@@ -366,25 +365,25 @@ namespace {
 // The extras' subtitles into the file, timed against its zero; a stream
 // each is added before the header, its cues written after it.
 bool addExtras(Output &out, const QList<std::shared_ptr<Input>> &opened, JoinExtras *extras, bool headerWritten,
-               QList<int> *streams, QString *error)
+               QList<int> *streams, net::Step *error)
 {
     if (!extras)
         return true;
     if (!headerWritten)
         return subtitles::addTextStreams(out.format, extras->subtitles, streams)
-               || (*error = QStringLiteral("Out of memory."), false);
+               || (*error = net::step(net::Step::OutOfMemory), false);
     extras->mediaStartMs = fileStartMicros(opened) / 1000;
     const int code = subtitles::writeTextPackets(out.format, extras->subtitles, *streams, extras->mediaStartMs);
     if (code < 0)
-        out.writeCode = code, *error = QStringLiteral("The subtitles cannot be written: %1").arg(avText(code));
+        out.writeCode = code, *error = net::step(net::Step::SubtitlesUnwritable, avText(code));
     return code >= 0;
 }
 
 bool joinInto(Output &out, const QList<QList<JoinPiece>> &inputs, const JoinRuns &runs, const QString &outPath,
-              const media::Tags &tags, QString *error, JoinExtras *extras)
+              const media::Tags &tags, net::Step *error, JoinExtras *extras)
 {
     if (avformat_alloc_output_context2(&out.format, nullptr, "mp4", nullptr) < 0)
-        return *error = QStringLiteral("Out of memory."), false;
+        return *error = net::step(net::Step::OutOfMemory), false;
     QList<std::shared_ptr<Input>> opened;
     for (const QList<JoinPiece> &pieces : inputs) {
         opened.append(std::make_shared<Input>());
@@ -393,7 +392,7 @@ bool joinInto(Output &out, const QList<QList<JoinPiece>> &inputs, const JoinRuns
             return false;
     }
     if (out.format->nb_streams == 0)
-        return *error = QStringLiteral("The pieces hold neither video nor sound."), false;
+        return *error = net::step(net::Step::NoStreams), false;
     const int cover = media::addTags(out.format, tags);
     QList<int> textStreams;
     if (!addExtras(out, opened, extras, false, &textStreams, error))
@@ -405,13 +404,13 @@ bool joinInto(Output &out, const QList<QList<JoinPiece>> &inputs, const JoinRuns
     if (code >= 0)
         code = media::writeCover(out.format, cover, tags);
     if (code < 0)
-        return out.writeCode = code, *error = QStringLiteral("The file cannot be written: %1").arg(avText(code)), false;
+        return out.writeCode = code, *error = net::step(net::Step::FileUnwritable, avText(code)), false;
     if (!addExtras(out, opened, extras, true, &textStreams, error) || !copyAll(opened, out, error))
         return false;
     code = av_write_trailer(out.format);
     if (code < 0) {
         out.writeCode = code;
-        *error = QStringLiteral("The file cannot be finished: %1").arg(avText(code));
+        *error = net::step(net::Step::FileUnfinished, avText(code));
     }
     return code >= 0;
 }
@@ -435,7 +434,7 @@ JoinFault faultOf(const Output &out)
 
 } // namespace
 
-bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
+bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, net::Step *error,
                const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun,
                const media::Tags &tags, JoinExtras *extras)
 {
@@ -448,7 +447,7 @@ bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString
     return joinToMp4(pieces, outPath, error, cancel, fault, runs, unjoinableRun, tags, extras);
 }
 
-bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QString *error,
+bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, net::Step *error,
                const std::atomic<bool> *cancel, JoinFault *fault, const JoinRuns &runs, int *unjoinableRun,
                const media::Tags &tags, JoinExtras *extras)
 {

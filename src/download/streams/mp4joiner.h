@@ -1,5 +1,6 @@
 #pragma once
 #include "joinruns.h"
+#include "net/failure.h"
 #include "download/media/tags.h"
 #include "download/subtitles/offers.h"
 #include <QByteArray>
@@ -41,11 +42,11 @@ struct JoinExtras {
     QList<subtitles::Track> subtitles; // each a text stream (subtitles/textstreams.h)
     qint64 mediaStartMs = 0;           // told back: the pieces' clock where the file starts
 };
-bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, QString *error,
+bool joinToMp4(const QList<QList<JoinPiece>> &inputs, const QString &outPath, net::Step *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
                int *unjoinableRun = nullptr, const media::Tags &tags = {}, JoinExtras *extras = nullptr);
 // Each piece a whole file.
-bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, QString *error,
+bool joinToMp4(const QList<QStringList> &inputs, const QString &outPath, net::Step *error,
                const std::atomic<bool> *cancel = nullptr, JoinFault *fault = nullptr, const JoinRuns &runs = {},
                int *unjoinableRun = nullptr, const media::Tags &tags = {}, JoinExtras *extras = nullptr);
 

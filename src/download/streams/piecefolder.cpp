@@ -19,14 +19,13 @@ bool PieceFolder::exists() const
     return info.isDir() && !info.isSymLink();
 }
 
-bool PieceFolder::make(QString *error) const
+bool PieceFolder::make() const
 {
     if (!QFileInfo(m_path).isSymLink() && (exists() || QDir().mkdir(m_path))) {
         platform::markHidden(m_path);
         if (exists())
             return true;
     }
-    *error = QStringLiteral("The folder for the pieces cannot be made: %1").arg(m_path);
     return false;
 }
 

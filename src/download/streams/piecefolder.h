@@ -44,7 +44,7 @@ public:
     bool exists() const;
     // Makes the folder when it is missing; false when something that is
     // not a plain folder (a link, a file) holds its name.
-    bool make(QString *error) const;
+    bool make() const;
 
     // A piece as a file of its own, as earlier versions kept them.
     QString piecePath(int n) const;

@@ -7,6 +7,17 @@ extern "C" {
 
 namespace vidrona::download::streams {
 
+namespace {
+
+net::Step pieceStep(net::Step::Kind kind, const QString &path, const QString &words = QString())
+{
+    net::Step s = net::step(kind, words);
+    s.path = path;
+    return s;
+}
+
+} // namespace
+
 int PieceReader::read(void *opaque, uint8_t *buffer, int size)
 {
     auto *r = static_cast<PieceReader *>(opaque);
@@ -21,15 +32,15 @@ int PieceReader::read(void *opaque, uint8_t *buffer, int size)
                 return int(n);
             }
             if (n < 0)
-                return r->fail(r->file.errorString());
+                return r->fail(net::step(net::Step::SystemWords, r->file.errorString()));
             if (r->left > 0) // the file ends before the piece does
-                return r->fail(QStringLiteral("%1: a piece is cut short").arg(r->pieces.at(r->next - 1).path));
+                return r->fail(pieceStep(net::Step::PieceCutShort, r->pieces.at(r->next - 1).path));
             r->file.close();
         }
         if (r->next >= r->pieces.size())
             return AVERROR_EOF;
         if (QString why; !r->openNext(&why))
-            return r->fail(QStringLiteral("%1: %2").arg(r->pieces.at(r->next - 1).path, why));
+            return r->fail(pieceStep(net::Step::PieceFile, r->pieces.at(r->next - 1).path, why));
     }
 }
 
@@ -48,7 +59,7 @@ bool PieceReader::openNext(QString *why)
     return false;
 }
 
-int PieceReader::fail(const QString &why)
+int PieceReader::fail(const net::Step &why)
 {
     failure = why;
     return AVERROR(EIO);

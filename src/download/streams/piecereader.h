@@ -1,5 +1,6 @@
 #pragma once
 #include "mp4joiner.h"
+#include "net/failure.h"
 #include <QFile>
 #include <QList>
 #include <QString>
@@ -16,7 +17,7 @@ struct PieceReader {
     int next = 0;
     QFile file;
     qint64 left = -1; // of the open piece; -1: to the end of its file
-    QString failure;
+    net::Step failure; // why the last read failed, none before
 
     // Up to size bytes into buffer: their count, AVERROR_EOF after the last
     // piece, or an error (failure then says why; AVERROR_EXIT on a cancel).
@@ -24,7 +25,7 @@ struct PieceReader {
 
 private:
     bool openNext(QString *why);
-    int fail(const QString &why);
+    int fail(const net::Step &why);
 };
 
 } // namespace vidrona::download::streams

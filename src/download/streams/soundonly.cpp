@@ -45,14 +45,14 @@ int openOutput(Files &f, const QString &output, const media::Tags &tags, SoundOn
 {
     const int sound = av_find_best_stream(f.in, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (sound < 0)
-        return result.error = QStringLiteral("The video holds no sound."), -1;
+        return result.error = net::step(net::Step::NoSound), -1;
     const AVCodecParameters *par = f.in->streams[sound]->codecpar;
     const auto [muxer, extension] = containerOf(par->codec_id);
     result.extension = QString::fromLatin1(extension);
     AVStream *s = nullptr;
     if (avformat_alloc_output_context2(&f.out, nullptr, muxer, nullptr) < 0 || !(s = avformat_new_stream(f.out, nullptr))
         || avcodec_parameters_copy(s->codecpar, par) < 0)
-        return result.error = QStringLiteral("Out of memory."), -1;
+        return result.error = net::step(net::Step::OutOfMemory), -1;
     s->codecpar->codec_tag = 0;
     s->time_base = f.in->streams[sound]->time_base;
     const int cover = media::addTags(f.out, tags);
@@ -62,7 +62,7 @@ int openOutput(Files &f, const QString &output, const media::Tags &tags, SoundOn
     if (code >= 0)
         code = media::writeCover(f.out, cover, tags);
     if (code < 0)
-        return result.error = QStringLiteral("The sound cannot be written: %1").arg(avText(code)), -1;
+        return result.error = net::step(net::Step::SoundUnwritable, avText(code)), -1;
     return sound;
 }
 
@@ -72,7 +72,7 @@ bool copySound(Files &f, int sound, const std::atomic<bool> *cancel, SoundOnly &
     int code = 0;
     while ((code = av_read_frame(f.in, packet.get())) >= 0) {
         if (cancel && *cancel)
-            return result.error = QStringLiteral("Cancelled."), false;
+            return result.error = net::step(net::Step::Cancelled), false;
         if (packet->stream_index != sound) {
             av_packet_unref(packet.get());
             continue;
@@ -81,12 +81,12 @@ bool copySound(Files &f, int sound, const std::atomic<bool> *cancel, SoundOnly &
         packet->stream_index = 0;
         packet->pos = -1;
         if ((code = av_interleaved_write_frame(f.out, packet.get())) < 0)
-            return result.error = QStringLiteral("The sound cannot be written: %1").arg(avText(code)), false;
+            return result.error = net::step(net::Step::SoundUnwritable, avText(code)), false;
     }
     if (code != AVERROR_EOF)
-        return result.error = QStringLiteral("The video cannot be read: %1").arg(avText(code)), false;
+        return result.error = net::step(net::Step::VideoUnreadable, avText(code)), false;
     if ((code = av_write_trailer(f.out)) < 0)
-        return result.error = QStringLiteral("The sound cannot be finished: %1").arg(avText(code)), false;
+        return result.error = net::step(net::Step::SoundUnfinished, avText(code)), false;
     return true;
 }
 
@@ -101,7 +101,7 @@ SoundOnly keepSoundOnly(const QString &input, const QString &output, const std::
     if (code >= 0)
         code = avformat_find_stream_info(f.in, nullptr);
     if (code < 0)
-        return result.error = QStringLiteral("The video cannot be read: %1").arg(avText(code)), result;
+        return result.error = net::step(net::Step::VideoUnreadable, avText(code)), result;
     const int sound = openOutput(f, output, tags, result);
     result.ok = sound >= 0 && copySound(f, sound, cancel, result);
     if (!result.ok)

@@ -1,5 +1,6 @@
 #pragma once
 #include "download/media/tags.h"
+#include "net/failure.h"
 #include <QString>
 #include <atomic>
 
@@ -12,7 +13,7 @@ namespace vidrona::download::streams {
 struct SoundOnly {
     bool ok = false;
     QString extension; // "m4a", "opus", "mp3", "mka": what the sound is
-    QString error;     // why not, in words
+    net::Step error;   // why not
 };
 
 // Writes the first sound stream of input (all of it, the same samples) to

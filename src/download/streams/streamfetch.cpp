@@ -79,8 +79,8 @@ net::Failure soundAlone(const FetchJob &job, FetchShared &shared, const PieceFol
                         int part, const media::Tags &tags, QString *result, QString *finalPath)
 {
     const std::atomic<bool> &cancel = shared.cancel.flag();
-    const auto failed = [&](const QString &why) {
-        return cancel ? net::cancelled() : net::fail(net::Reason::Other, net::Cause::Told, why);
+    const auto failed = [&](const net::Step &why) {
+        return cancel ? net::cancelled() : net::failedStep(net::Reason::Other, net::Cause::StepFailed, why);
     };
     const QString suffix = part > 0 ? QString::number(part) : QString();
     const SoundOnly sound = keepSoundOnly(joined, folder.soundPath() + suffix, &cancel, tags);
@@ -102,21 +102,25 @@ net::Failure soundAlone(const FetchJob &job, FetchShared &shared, const PieceFol
 }
 
 // Why the pieces were not joined, as the row's failure.
-FetchResult joinFailure(const PieceFolder &folder, JoinFault fault, const QString &error)
+FetchResult joinFailure(const PieceFolder &folder, JoinFault fault, const net::Step &error)
 {
     // Only pieces that cannot be joined go (kept, the same pieces would
     // fail the same way at every try); a cancel or the disk's fault
     // leaves them for the next try.
     if (fault == JoinFault::Cancelled)
         return {net::cancelled(), {}};
-    if (fault == JoinFault::DiskFull || fault == JoinFault::Output)
-        return {FileWriter::failureOf(fault == JoinFault::DiskFull ? platform::FileFault::DiskFull
-                                                                   : platform::FileFault::Other,
-                                      net::Cause::WriteFault, error), {}};
+    if (fault == JoinFault::DiskFull || fault == JoinFault::Output) {
+        net::Failure f = FileWriter::failureOf(fault == JoinFault::DiskFull ? platform::FileFault::DiskFull
+                                                                            : platform::FileFault::Other,
+                                               net::Cause::WriteFault);
+        if (f.cause == net::Cause::WriteFault)
+            f.step = error;
+        return {f, {}};
+    }
     folder.clear(true);
     if (fault == JoinFault::Unjoinable) // the same at every try: never a file with part of the video
         return {net::fail(net::Reason::NotTheVideo, net::Cause::PartsUnjoinable), {}};
-    return {net::fail(net::Reason::Other, net::Cause::PiecesUnjoinable, error), {}};
+    return {net::failedStep(net::Reason::Other, net::Cause::PiecesUnjoinable, error), {}};
 }
 
 // Joins the pieces where they lie, then puts the file in place; a video
@@ -134,7 +138,7 @@ FetchResult joinAndPlace(const FetchJob &job, FetchShared &shared, const StreamP
     }
     const QString joined = folder.joinedPath();
     QFile::remove(joined);
-    QString error;
+    net::Step error;
     JoinFault fault = JoinFault::None;
     const QStringList parts = joinInParts(inputs, plan.runs, plan.mayPart, joined, &error, &shared.cancel.flag(),
                                           &fault, tags, extras);
@@ -203,9 +207,8 @@ FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::
     }
     if (plan.failure.failed())
         return {plan.failure};
-    QString error;
-    if (!folder.make(&error))
-        return {net::fail(net::Reason::WriteFailed, net::Cause::Told, error)};
+    if (!folder.make())
+        return {net::fail(net::Reason::WriteFailed, net::Cause::PieceFolderNotMade, folder.path())};
     PieceRun run(job, shared, plan, folder, takeUpKept(job, plan, folder, choice, wish));
     if (const net::Failure f = run.run(); f.failed())
         return {f};

@@ -1,4 +1,5 @@
 #pragma once
+#include "net/failure.h"
 #include <QtGlobal>
 
 // What a streamed video may be before it is refused: a playlist or
@@ -19,5 +20,16 @@ enum class Refusal {
     TooLarge,   // past the bounds above
     Empty,      // no piece to fetch
 };
+
+// A refusal as the fetch and the check both keep it: a stream past the
+// bounds is too large (not tried again), any other is not a video to
+// fetch; the cause and its facts are what the window words.
+inline net::Failure refusalOf(Refusal refusal, net::Cause cause, int count = 0, const QString &detail = {})
+{
+    net::Failure f = net::fail(refusal == Refusal::TooLarge ? net::Reason::TooLarge : net::Reason::NotTheVideo,
+                               cause, detail);
+    f.count = count;
+    return f;
+}
 
 } // namespace vidrona::download::streams

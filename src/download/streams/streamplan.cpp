@@ -30,12 +30,12 @@ struct Builder {
     QHash<QUrl, int> keyIndex; // one request per key address
 
     bool failed() const { return plan.failure.failed(); }
-    bool refuse(Refusal refusal, const QString &why)
+    bool refuse(const net::Failure &why)
     {
-        plan.failure = net::fail(refusal == Refusal::TooLarge ? net::Reason::TooLarge : net::Reason::NotTheVideo,
-                                 net::Cause::Told, why);
+        plan.failure = why;
         return false;
     }
+    bool refuse(Refusal refusal, net::Cause cause, int count = 0) { return refuse(refusalOf(refusal, cause, count)); }
     // A text and the address it answered from.
     struct Text {
         QByteArray bytes;
@@ -137,7 +137,7 @@ bool Builder::hls(const QByteArray &text, const QUrl &address)
 {
     const HlsPlaylist top = readHlsPlaylist(text, address);
     if (top.refusal != Refusal::None)
-        return refuse(top.refusal, top.why);
+        return refuse(top.why);
     plan.mayPart = true;
     if (top.kind == HlsPlaylist::Media)
         return hlsTrack(top.media);
@@ -154,9 +154,9 @@ bool Builder::hls(const QByteArray &text, const QUrl &address)
             return false;
         const HlsPlaylist p = readHlsPlaylist(media->bytes, media->from);
         if (p.refusal == Refusal::None && p.kind != HlsPlaylist::Media)
-            return refuse(Refusal::Broken, QStringLiteral("The playlist names another list of variants."));
+            return refuse(Refusal::Broken, net::Cause::NestedVariants);
         if (p.refusal != Refusal::None)
-            return refuse(p.refusal, p.why);
+            return refuse(p.why);
         if (!hlsTrack(p.media))
             return false;
     }
@@ -184,18 +184,17 @@ bool Builder::dash(const QByteArray &text, const QUrl &address)
 {
     const DashManifest m = readDashManifest(text, address);
     if (m.refusal != Refusal::None)
-        return refuse(m.refusal, m.why);
+        return refuse(m.why);
     QList<DashTrack> video, audio;
     for (int period = 0; period < m.periods; ++period)
         for (const DashTrack &t : dashChoice(periodOf(m, period), choice))
             (t.kind == "video" ? video : audio) << t;
     if (video.isEmpty() && audio.isEmpty())
-        return refuse(Refusal::Empty, QStringLiteral("The manifest names no video."));
+        return refuse(Refusal::Empty, net::Cause::ManifestNoVideo);
     // A period without the picture or the sound the others have would
     // leave a hole the file cannot keep: never a file with part of the video.
     if ((!video.isEmpty() && video.size() != m.periods) || (!audio.isEmpty() && audio.size() != m.periods))
-        return refuse(Refusal::Broken, QStringLiteral("The parts of this video do not all have the same streams, "
-                                                      "so they cannot be joined into one file."));
+        return refuse(Refusal::Broken, net::Cause::PeriodsDiffer);
     if (!video.isEmpty())
         dashTrack(video);
     if (!audio.isEmpty())
@@ -232,9 +231,9 @@ StreamPlan planStream(net::HttpClient &client, const QUrl &address, int idleMs, 
     if (top)
         isDash(top->bytes) ? b.dash(top->bytes, top->from) : b.hls(top->bytes, top->from);
     if (!b.failed() && b.plan.pieces.size() > MaxPieces)
-        b.refuse(Refusal::TooLarge, QStringLiteral("The video has more than %1 pieces.").arg(MaxPieces));
+        b.refuse(Refusal::TooLarge, net::Cause::TooManyPieces, MaxPieces);
     if (!b.failed() && b.plan.pieces.isEmpty())
-        b.refuse(Refusal::Empty, QStringLiteral("The playlist names no piece of video."));
+        b.refuse(Refusal::Empty, net::Cause::PlaylistNoPieces);
     b.plan.digest = b.hash.result().toHex();
     return b.plan;
 }

@@ -18,7 +18,7 @@ void saveBeside(const QString &videoPath, const QList<Track> &tracks, qint64 med
         QString error;
         const QByteArray srt = srtText(track.cues, track.onMediaClock ? mediaStartMs : 0);
         if (!platform::writeFileSafely(besidePath(videoPath, track.language), srt, &error))
-            missed->append({track.language, net::fail(net::Reason::WriteFailed, net::Cause::Told, error)});
+            missed->append({track.language, net::fail(net::Reason::WriteFailed, net::Cause::SystemSaid, error)});
     }
 }
 

@@ -8,6 +8,16 @@ namespace {
 
 constexpr net::Subject What = net::Subject::Subtitles;
 
+// A subtitles' playlist that is none, or one that names variants, is
+// told as one that cannot be read; any other refusal by its own cause.
+net::Failure brokenPlaylist(const streams::HlsPlaylist &p)
+{
+    net::Failure f = p.refusal == streams::Refusal::None ? net::fail(net::Reason::BrokenAnswer, net::Cause::SubtitlesUnreadable)
+                                                         : p.why;
+    f.reason = net::Reason::BrokenAnswer; // read as a broken answer for the retries, whatever the refusal
+    return f;
+}
+
 struct TrackReader {
     net::HttpClient &client;
     bool trusted;
@@ -27,7 +37,7 @@ struct TrackReader {
                    std::nullopt;
         VttText text = readWebVtt(body.bytes);
         if (!text.ok)
-            return failure = net::fail(net::Reason::BrokenAnswer, net::Cause::Told, text.error), std::nullopt;
+            return failure = net::fail(net::Reason::BrokenAnswer, net::Cause::SubtitlesNotWebVtt), std::nullopt;
         return text;
     }
     // The pieces of an HLS media playlist of WebVTT.
@@ -39,9 +49,7 @@ struct TrackReader {
             return failure = body.failure, std::nullopt;
         const streams::HlsPlaylist p = streams::readHlsPlaylist(body.bytes, body.finalUrl);
         if (p.refusal != streams::Refusal::None || p.kind != streams::HlsPlaylist::Media)
-            return failure = p.why.isEmpty() ? net::fail(net::Reason::BrokenAnswer, net::Cause::SubtitlesUnreadable)
-                                             : net::fail(net::Reason::BrokenAnswer, net::Cause::Told, p.why),
-                   std::nullopt;
+            return failure = brokenPlaylist(p), std::nullopt;
         QList<QUrl> urls;
         for (const streams::HlsPiece &piece : p.media.pieces)
             if (!piece.gap && piece.key < 0)

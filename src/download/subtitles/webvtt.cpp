@@ -82,10 +82,8 @@ VttText readWebVtt(QByteArrayView text)
 {
     VttText out;
     const QStringList lines = linesOf(text);
-    if (lines.isEmpty() || !isHeaderLine(lines.first())) {
-        out.error = QStringLiteral("the subtitles are not WebVTT");
+    if (lines.isEmpty() || !isHeaderLine(lines.first()))
         return out;
-    }
     qint64 shift = 0;
     int at = 1;
     for (; at < lines.size() && !lines.at(at).trimmed().isEmpty(); ++at) // the header's own lines

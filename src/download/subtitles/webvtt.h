@@ -27,8 +27,7 @@ struct VttText {
     // MPEG-TS time of the pieces, in ms): the file's zero is still to be
     // taken off. Without one, the times are the video's from its start.
     bool onMediaClock = false;
-    bool ok = false;
-    QString error; // when not ok
+    bool ok = false; // false: the text is no WebVTT
 };
 
 // The cues of one WebVTT text (a whole file or a playlist's piece), each

@@ -49,19 +49,19 @@ QString videoFileUrl(const QString &query, Quality quality)
            + qualitySuffix(quality);
 }
 
-PageLookup lookUpPage(const QByteArray &page, const QString &url, Quality quality)
+PageLookup lookUpPage(const QByteArray &page, Quality quality)
 {
     // One character per byte, so positions and classes see the raw bytes.
     const QString text = QString::fromLatin1(page);
     PageLookup r;
     r.title = FindVideoName(text);
     if (r.title.isEmpty()) {
-        r.message = QStringLiteral("Failed extracting video title from video at URL: ") + url;
+        r.miss = PageLookup::Title;
         return r;
     }
     const QString query = GetVideoId(text);
     if (query.isEmpty()) {
-        r.message = QStringLiteral("Unable to get VideoId from video at URL \r\n") + url;
+        r.miss = PageLookup::VideoId;
         return r;
     }
     r.fileUrl = videoFileUrl(query, quality);

@@ -37,11 +37,12 @@ struct PageLookup {
     bool ok = false;
     QString title;   // VideoTitle after the attempt (set even when the id is missing)
     QString fileUrl; // only when ok
-    QString message; // what to tell the user when not ok
+    // What the page lacked when not ok; the window words it with the url.
+    enum Miss { None, Title, VideoId } miss = None;
 };
 
-// Reads the page that url answered with; page is taken one character per byte.
-PageLookup lookUpPage(const QByteArray &page, const QString &url, Quality quality);
+// Reads a video page; page is taken one character per byte.
+PageLookup lookUpPage(const QByteArray &page, Quality quality);
 
 // True when characters 8 to 15 of text are the YouTube host prefix
 // (exact, case-sensitive), as the site dispatch compares them.

@@ -6,7 +6,7 @@
 namespace vidrona::resolve::ytdlp {
 
 QByteArray FormatsReader::readAgain(const QString &pageUrl, const QByteArray &quality, const std::atomic<bool> &cancel,
-                                     QString *why, const QString &picked)
+                                     net::Failure *why, const QString &picked)
 {
     const RunResult result = runBlocking(findProgram(settings()), pageUrl, false, cancel);
     if (result.outcome != RunResult::Answered) {
@@ -15,7 +15,7 @@ QByteArray FormatsReader::readAgain(const QString &pageUrl, const QByteArray &qu
     }
     const std::optional<download::sitevideo::Info> info = download::sitevideo::parseInfo(result.json);
     if (!info) {
-        *why = QStringLiteral("yt-dlp's answer could not be read.");
+        *why = net::fail(net::Reason::NotTheVideo, net::Cause::YtDlpAnswerUnreadable);
         return {};
     }
     download::sitevideo::Wish wish = download::sitevideo::Wish::of(download::streams::QualityChoice::fromKey(quality));

@@ -10,7 +10,7 @@ class FormatsReader : public download::sitevideo::RowReader
 {
 public:
     QByteArray readAgain(const QString &pageUrl, const QByteArray &quality, const std::atomic<bool> &cancel,
-                         QString *why, const QString &picked = {}) override;
+                         net::Failure *why, const QString &picked = {}) override;
 };
 
 } // namespace vidrona::resolve::ytdlp

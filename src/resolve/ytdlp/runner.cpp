@@ -29,7 +29,7 @@ namespace {
 // from the extractor "youtube"; so does the last line of a traceback,
 // "yt_dlp.utils.ExtractorError: [youtube] abc: ...", which some errors
 // end in (an answer replayed from a file).
-QString reasonOf(const QByteArray &err, QString *extractor)
+net::Failure reasonOf(const QByteArray &err, QString *extractor)
 {
     static const QRegularExpression raised(QStringLiteral("^[\\w.]*Error: (?=\\[)"));
     const QStringList lines = QString::fromUtf8(err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -45,9 +45,9 @@ QString reasonOf(const QByteArray &err, QString *extractor)
         const QRegularExpressionMatch match = where.match(line);
         if (match.hasMatch())
             *extractor = match.captured(1).toLower();
-        return line.remove(where).left(300);
+        return runFailure(net::Cause::YtDlpSaid, line.remove(where).left(300));
     }
-    return lines.isEmpty() ? QStringLiteral("it gave no answer") : lines.last().trimmed().left(300);
+    return lines.isEmpty() ? runFailure(net::Cause::YtDlpSilent) : runFailure(net::Cause::YtDlpSaid, lines.last().trimmed().left(300));
 }
 
 } // namespace
@@ -57,7 +57,7 @@ RunResult resultOf(int exitCode, bool crashed, const QByteArray &out, const QByt
     if (!crashed && exitCode == 0 && !out.trimmed().isEmpty())
         return {RunResult::Answered, out, {}};
     RunResult refused{RunResult::Refused, {}, {}, {}};
-    refused.why = QStringLiteral("yt-dlp: ") + reasonOf(err, &refused.extractor);
+    refused.why = reasonOf(err, &refused.extractor);
     return refused;
 }
 
@@ -82,7 +82,7 @@ Run::Run(QObject *parent) : QObject(parent)
     m_limit.setSingleShot(true);
     m_limit.setInterval(TimeLimitMs);
     connect(&m_limit, &QTimer::timeout, this, [this] {
-        endWith({RunResult::Failed, {}, QStringLiteral("yt-dlp gave no answer within a minute.")});
+        endWith({RunResult::Failed, {}, runFailure(net::Cause::YtDlpNoAnswerInMinute)});
     });
 }
 
@@ -104,7 +104,7 @@ bool Run::start(const QString &program, const QString &address, bool playlist)
     connect(m_process.get(), &QProcess::finished, this, &Run::ended);
     connect(m_process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
         if (e == QProcess::FailedToStart)
-            endWith({RunResult::Failed, {}, QStringLiteral("yt-dlp could not be started.")});
+            endWith({RunResult::Failed, {}, runFailure(net::Cause::YtDlpNotStarted)});
     });
     startInOwnGroup(*m_process, program, arguments(address, playlist, settings(), net::proxyFor(QUrl(address))));
     if (!m_process) // it could not start: finished() is on its way
@@ -122,7 +122,7 @@ void Run::readOut()
     const QByteArray err = m_process->readAllStandardError();
     m_err += err.left(qMax<qint64>(0, MaxErrorBytes - m_err.size()));
     if (m_out.size() > MaxAnswerBytes)
-        endWith({RunResult::Failed, {}, QStringLiteral("yt-dlp's answer was too long.")});
+        endWith({RunResult::Failed, {}, runFailure(net::Cause::YtDlpAnswerTooLong)});
 }
 
 void Run::ended()
@@ -160,11 +160,11 @@ void Run::endWith(const RunResult &result)
 RunResult runBlocking(const QString &program, const QString &address, bool playlist, const std::atomic<bool> &cancel)
 {
     if (program.isEmpty())
-        return {RunResult::Failed, {}, QStringLiteral("yt-dlp was not found.")};
+        return {RunResult::Failed, {}, runFailure(net::Cause::YtDlpNotFound)};
     QProcess process;
     startInOwnGroup(process, program, arguments(address, playlist, settings(), net::proxyFor(QUrl(address))));
     if (!process.waitForStarted(5000))
-        return {RunResult::Failed, {}, QStringLiteral("yt-dlp could not be started.")};
+        return {RunResult::Failed, {}, runFailure(net::Cause::YtDlpNotStarted)};
     QElapsedTimer clock;
     clock.start();
     QByteArray out, err;
@@ -173,13 +173,13 @@ RunResult runBlocking(const QString &program, const QString &address, bool playl
         err += process.readAllStandardError().left(MaxErrorBytes);
         if (cancel || clock.elapsed() > TimeLimitMs || out.size() > MaxAnswerBytes) {
             endGroup(process);
-            return {cancel ? RunResult::Cancelled : RunResult::Failed, {}, QStringLiteral("yt-dlp gave no answer in time.")};
+            return {cancel ? RunResult::Cancelled : RunResult::Failed, {}, runFailure(net::Cause::YtDlpNoAnswerInTime)};
         }
     }
     out += process.readAllStandardOutput();
     err += process.readAllStandardError().left(MaxErrorBytes);
     if (out.size() > MaxAnswerBytes)
-        return {RunResult::Failed, {}, QStringLiteral("yt-dlp's answer was too long.")};
+        return {RunResult::Failed, {}, runFailure(net::Cause::YtDlpAnswerTooLong)};
     return resultOf(process.exitCode(), process.exitStatus() == QProcess::CrashExit, out, err);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "finder.h"
+#include "net/failure.h"
 #include <QByteArray>
 #include <QObject>
 #include <QProcess>
@@ -21,15 +22,22 @@ inline constexpr qint64 MaxErrorBytes = 64 << 10;
 struct RunResult {
     enum Outcome {
         Answered,  // json holds the answer
-        Refused,   // yt-dlp said why not: why is "yt-dlp: <its reason>"
+        Refused,   // yt-dlp said why not: why holds its reason
         Failed,    // it could not run, took too long or said too much: why says which
         Cancelled,
     };
     Outcome outcome = Failed;
     QByteArray json;
-    QString why;
+    net::Failure why;
     QString extractor; // Refused: the extractor that refused ("generic" for any page), when it says
 };
+
+// What a run that brought no answer is told as: a cause of the window's,
+// with the line yt-dlp gave when it gave one.
+inline net::Failure runFailure(net::Cause cause, const QString &line = QString())
+{
+    return net::fail(net::Reason::NotTheVideo, cause, line);
+}
 
 // The arguments for address: the address always after "--", so that no
 // address is ever read as an option.

@@ -19,7 +19,7 @@ void YtDlpResolver::start(const Ask &ask)
     m_ran.reset();
     m_probe.setQuality(ask.qualityKey);
     if (!m_probe.start(ask.address, ask.fields, ask.cookieFile)) // the table never asks one it does not take
-        return emit answered(Answer::refused(QStringLiteral("Please, check the link and try again!")));
+        return emit answered(Answer::refused(refusalOf(Refusal::CheckLink)));
     m_active = true;
     const QString program = ytdlp::findProgram(ytdlp::settings());
     m_haveYtDlp = !program.isEmpty();
@@ -82,10 +82,9 @@ Answer YtDlpResolver::probeAnswer() const
     const ProbeResult &r = *m_probed;
     if (r.kind == ProbeResult::File || r.kind == ProbeResult::Stream)
         return Answer::found({Found{Found::Row, r.fileUrl, r.fileName, {}, r.offer, r.tags}});
-    if (r.kind == ProbeResult::Nothing && !m_haveYtDlp)
-        return Answer::refused(r.why + QStringLiteral("\r\nWith yt-dlp installed, Vidrona could ask it about this page."),
-                               r.failure, r.failureAt);
-    return Answer::refused(r.why, r.failure, r.failureAt);
+    Refusal refusal = r.refusal;
+    refusal.askYtDlp = r.kind == ProbeResult::Nothing && !m_haveYtDlp;
+    return Answer::refused(refusal);
 }
 
 void YtDlpResolver::finish(const Answer &answer)
@@ -106,7 +105,7 @@ namespace {
 Answer playlistAnswer(const download::sitevideo::Info &info, const download::streams::QualityChoice &wanted, bool mp3)
 {
     if (info.entries.isEmpty())
-        return Answer::refused(QStringLiteral("This playlist has no videos."));
+        return Answer::refused(refusalOf(Refusal::PlaylistEmpty));
     QList<Found> rows;
     download::sitevideo::Choice unread = download::sitevideo::Choice::readAtFetch();
     if (!wanted.isBest())
@@ -120,9 +119,7 @@ Answer playlistAnswer(const download::sitevideo::Info &info, const download::str
         rows.append(Found{Found::Row, e.url, download::streams::nameWithChoice(fileNameFrom(title, QStringLiteral("mp4")), wanted, mp3), later, {}, tags});
     }
     Answer answer = Answer::found(rows);
-    answer.question = QStringLiteral("This playlist has %1 videos. Add them all?").arg(info.entryCount);
-    if (info.entryCount > rows.size())
-        answer.question += QStringLiteral("\r\nAt most %1 are added; %2 more are left out.").arg(rows.size()).arg(info.entryCount - rows.size());
+    answer.question = {true, info.entryCount, rows.size()};
     return answer;
 }
 

@@ -5,7 +5,7 @@
 #include "download/service/downloadservice.h"
 #include "desktop/messages.h"
 #include "download/streams/qualitychoice.h"
-#include "failuretexts.h"
+#include "refusaltexts.h"
 #include "qualitywindow.h"
 #include "resolve/resolvertable.h"
 #include "resolve/tabname.h"
@@ -83,7 +83,7 @@ void AddVideoPanel::showAnswer(const resolve::Answer &answer)
         m_service.extras().forget(std::exchange(m_resolvingKey, QString()));
     switch (answer.outcome) {
     case resolve::Answer::Found:
-        if (!answer.question.isEmpty() && m_messages.show(answer.question, QString(), MsgYesNo | MsgQuestion) != AnswerYes)
+        if (answer.question.asked && m_messages.show(questionText(answer.question), QString(), MsgYesNo | MsgQuestion) != AnswerYes)
             break;
         foundFileAddress = answer.rows.first().fileUrl;
         for (const resolve::Found &found : answer.rows)
@@ -91,7 +91,7 @@ void AddVideoPanel::showAnswer(const resolve::Answer &answer)
         break;
     case resolve::Answer::Refused:
         foundFileAddress.clear();
-        m_messages.show(withFailureText(answer.why, answer.failure, answer.failureAt), QStringLiteral("Link Error..."),
+        m_messages.show(refusalText(answer.refusal), QStringLiteral("Link Error..."),
                         MsgInformation);
         break;
     case resolve::Answer::Cancelled:

@@ -1,4 +1,5 @@
 #include "failuretexts.h"
+#include "steptexts.h"
 #include "download/streams/streamlimits.h"
 #include "net/httphead.h"
 
@@ -52,6 +53,28 @@ const Fixed FixedTexts[] = {
     {Cause::PageNotReadAgain, "The page could not be read again"},
     {Cause::NeedsYtDlp, "yt-dlp is needed to read this page"},
     {Cause::NoFormatChosen, "No format was chosen for this video"},
+    {Cause::SubtitlesNotWebVtt, "the subtitles are not WebVTT"},
+    {Cause::StreamLive, "This is a live stream: it has no end to save."},
+    {Cause::StreamDrm, "This video is protected (DRM) and cannot be saved."},
+    {Cause::PlaylistNoPieces, "The playlist names no piece of video."},
+    {Cause::NotHlsPlaylist, "This is not an HLS playlist."},
+    {Cause::PlaylistNoVideo, "The playlist names no video."},
+    {Cause::NestedVariants, "The playlist names another list of variants."},
+    {Cause::VariantNamesPlaylists, "The playlist of this video names further playlists instead of its pieces."},
+    {Cause::VariantUnreadable, "The playlist of this video cannot be read."},
+    {Cause::NotDashManifest, "This is not a DASH manifest."},
+    {Cause::ManifestUncounted, "The manifest does not say how many pieces there are."},
+    {Cause::ManifestNoVideo, "The manifest names no video."},
+    {Cause::YtDlpSilent, "yt-dlp: it gave no answer"},
+    {Cause::YtDlpNotFound, "yt-dlp was not found."},
+    {Cause::YtDlpNotStarted, "yt-dlp could not be started."},
+    {Cause::YtDlpNoAnswerInMinute, "yt-dlp gave no answer within a minute."},
+    {Cause::YtDlpNoAnswerInTime, "yt-dlp gave no answer in time."},
+    {Cause::YtDlpAnswerTooLong, "yt-dlp's answer was too long."},
+    {Cause::YtDlpAnswerUnreadable, "yt-dlp's answer could not be read."},
+    {Cause::NoVideoFormat, "No video format was found at this address."},
+    {Cause::SiteDrm, "This video is protected (DRM): only the site's own player may play it."},
+    {Cause::PeriodsDiffer, "The parts of this video do not all have the same streams, so they cannot be joined into one file."},
 };
 
 const char *fixedText(Cause cause)
@@ -80,13 +103,38 @@ QString pageSize(qint64 bytes)
                                       : QStringLiteral("%1 bytes").arg(bytes);
 }
 
+// The step that failed, in words; else the system's words.
+QString stepOrDetail(const Failure &f)
+{
+    return f.step.isEmpty() ? f.detail : stepText(f.step);
+}
+
+// The sentences of a playlist or manifest judged that carry a fact.
+QString streamText(const Failure &f)
+{
+    using namespace download::streams;
+    switch (f.cause) {
+    case Cause::StreamProtected: return QStringLiteral("This video is protected (%1) and cannot be saved.").arg(f.detail);
+    case Cause::PlaylistPieceTooLarge:
+        return QStringLiteral("A piece of this video is larger than %1 GB.").arg(MaxPieceBytes >> 30);
+    case Cause::TooManyPieces: return QStringLiteral("The video has more than %1 pieces.").arg(f.count);
+    case Cause::TooManyParts: return QStringLiteral("The video has more than %1 parts.").arg(f.count);
+    case Cause::ManifestUnreadable: return QStringLiteral("The manifest cannot be read: %1").arg(f.detail);
+    case Cause::ManifestTooLarge: return QStringLiteral("The manifest is larger than %1 MB.").arg(MaxPlaylistBytes >> 20);
+    case Cause::YtDlpSaid: return QStringLiteral("yt-dlp: ") + f.detail;
+    case Cause::UnreadProtocol:
+        return QStringLiteral("This video is offered only over %1, which Vidrona does not fetch.").arg(f.detail);
+    default: return f.detail; // the system's words (SystemSaid), or the words libcurl gave
+    }
+}
+
 // The sentences of the file, its pieces and its parts that carry a fact.
 QString fileText(const Failure &f)
 {
     switch (f.cause) {
     case Cause::NoSpace:
         return QStringLiteral("Not enough free space: needs %1, %2 free").arg(decimalSize(f.bytes), decimalSize(f.ofBytes));
-    case Cause::WriteFault: return QStringLiteral("The file could not be written: ") + f.detail;
+    case Cause::WriteFault: return QStringLiteral("The file could not be written: ") + stepOrDetail(f);
     case Cause::BodyShort: return QStringLiteral("body of %1 bytes, %2 announced").arg(f.bytes).arg(f.ofBytes);
     case Cause::PieceEndedEarly: return QStringLiteral("The piece ended after %1 of %2 bytes").arg(f.bytes).arg(f.ofBytes);
     case Cause::PlaylistTooLarge:
@@ -99,9 +147,12 @@ QString fileText(const Failure &f)
         return text;
     }
     case Cause::PiecesUnjoinable:
-        return QStringLiteral("The pieces cannot be joined into one video (%1); the next try fetches them again.").arg(f.detail);
+        return QStringLiteral("The pieces cannot be joined into one video (%1); the next try fetches them again.")
+            .arg(stepOrDetail(f));
+    case Cause::StepFailed: return stepText(f.step);
     case Cause::SubtitlesFormat: return QStringLiteral("The subtitles are %1, which Vidrona does not read").arg(f.detail);
-    default: return f.detail; // told whole by the part that failed, or by libcurl
+    case Cause::PieceFolderNotMade: return QStringLiteral("The folder for the pieces cannot be made: %1").arg(f.detail);
+    default: return streamText(f);
     }
 }
 
@@ -158,13 +209,6 @@ QString failureText(const Failure &failure)
     if (failure.piece >= 0)
         text = withPiece(failure, text);
     return text;
-}
-
-QString withFailureText(const QString &why, const Failure &failure, qsizetype at)
-{
-    if (!failure.failed())
-        return why;
-    return why.left(at) + failureText(failure) + why.mid(at);
 }
 
 QString decimalSize(qint64 bytes)

@@ -12,10 +12,6 @@ namespace vidrona::ui::mainwindow {
 // piece 3 of 20", "Not enough free space: needs 1.2 GB, 300 MB free".
 QString failureText(const net::Failure &failure);
 
-// A refusal's words with the sentence of the failure they tell written in
-// at at (nothing added when failure is none).
-QString withFailureText(const QString &why, const net::Failure &failure, qsizetype at);
-
 // A size in decimal units (B, kB, MB, GB, TB) as the user reads it: one
 // decimal from GB on, none below ("1.2 GB", "300 MB", "512 B").
 QString decimalSize(qint64 bytes);

@@ -101,4 +101,15 @@ QString errorMessage(const QString &description, bool trailingLineEnd)
     return text;
 }
 
+QString lookupMissText(resolve::youtube::PageLookup::Miss miss, const QString &url)
+{
+    switch (miss) {
+    case resolve::youtube::PageLookup::Title:
+        return QStringLiteral("Failed extracting video title from video at URL: ") + url;
+    case resolve::youtube::PageLookup::VideoId: return QStringLiteral("Unable to get VideoId from video at URL \r\n") + url;
+    case resolve::youtube::PageLookup::None: break;
+    }
+    return QString();
+}
+
 } // namespace vidrona::ui::youtube

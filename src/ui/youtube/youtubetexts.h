@@ -1,6 +1,7 @@
 #pragma once
 #include "download/youtube/flvdownload.h"
 #include "download/youtube/httptransfer.h"
+#include "resolve/youtube/pageparse.h"
 #include <QLocale>
 #include <QString>
 #include <optional>
@@ -36,6 +37,9 @@ namespace vidrona::ui::youtube {
 // size / 1000 with as many decimals as it needs, the locale's decimal
 // separator, no grouping, followed by " Kb".
 QString sizeText(qint64 size, const QLocale &locale = QLocale());
+
+// What the page lacked, told with the address it was read from.
+QString lookupMissText(resolve::youtube::PageLookup::Miss miss, const QString &url);
 
 // The error trap's message; the transfer's own trap adds a line end.
 QString errorMessage(const QString &description, bool trailingLineEnd);

@@ -184,10 +184,10 @@ void YouTubeWindow::onPage(bool ok, const QByteArray &body, const net::Failure &
     const resolve::youtube::Quality quality = highMp4Option->isChecked()   ? resolve::youtube::Quality::HighMp4
                                      : highFlvOption->isChecked() ? resolve::youtube::Quality::HighFlv
                                                             : resolve::youtube::Quality::Low;
-    const resolve::youtube::PageLookup found = resolve::youtube::lookUpPage(body, m_pageUrl, quality);
+    const resolve::youtube::PageLookup found = resolve::youtube::lookUpPage(body, quality);
     videoTitle = found.title;
     if (!found.ok) {
-        showMessage(found.message);
+        showMessage(lookupMissText(found.miss, m_pageUrl));
         if (self)
             downloadButton->setEnabled(true);
         return;

@@ -4,6 +4,7 @@
 // the date, the description cut at 4 KiB on a character's boundary, the
 // address, and the cover's bytes; no tags, no cover. Also the rules the
 // tags are kept by.
+#include "ui/mainwindow/steptexts.h"
 #include "tagsreadback.h"
 #include "download/media/tags.h"
 #include "download/sitevideo/remux.h"
@@ -81,26 +82,26 @@ void TestFileTags::initTestCase()
 
 QString TestFileTags::write(const QString &writer, const QString &out, const download::media::Tags &tags)
 {
-    QString error;
+    net::Step error;
     if (writer == "join" && !download::streams::joinToMp4(QList<QStringList>{{path("clip.ts")}}, out, &error, nullptr, nullptr,
                                                 {}, nullptr, tags))
-        return error;
+        return ui::mainwindow::stepText(error);
     if (writer == "remux mp4" && !download::sitevideo::joinFiles({path("picture.mp4"), path("sound.m4a")}, out, "mp4", &error,
                                                        nullptr, tags))
-        return error;
+        return ui::mainwindow::stepText(error);
     if (writer == "remux mkv" && !download::sitevideo::joinFiles({path("picture.webm"), path("sound.webm")}, out, "matroska",
                                                        &error, nullptr, tags))
-        return error;
+        return ui::mainwindow::stepText(error);
     if (writer.startsWith("sound only")) {
         const download::streams::SoundOnly r = download::streams::keepSoundOnly(path(writer.endsWith("mp3") ? "mp3.mp4" : "aac.mp4"), out,
                                                             nullptr, tags);
-        return r.ok ? QString() : r.error;
+        return r.ok ? QString() : ui::mainwindow::stepText(r.error);
     }
     if (writer == "mp3") {
         const download::sound::Mp3Result r = download::sound::encodeMp3(path("aac.mp4"), out, 4, {}, nullptr, tags);
-        return r.ok ? QString() : r.error;
+        return r.ok ? QString() : ui::mainwindow::stepText(r.error);
     }
-    return error;
+    return ui::mainwindow::stepText(error);
 }
 
 void TestFileTags::writers_data()

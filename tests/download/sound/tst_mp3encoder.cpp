@@ -2,6 +2,7 @@
 // video too), made by the ffmpeg program, encoded at LAME's levels and
 // decoded again by the ffmpeg program: an MP3 stream, of the same length
 // within 0.1 s, the progress rising to the end; a cancel leaves nothing.
+#include "ui/mainwindow/steptexts.h"
 #include "download/sound/mp3encoder.h"
 #include "support/mediatools.h"
 #include <QDir>
@@ -79,7 +80,7 @@ void TestMp3Encoder::encodes()
     const QString out = QDir(m_dir.path()).filePath(name + ".mp3");
     QList<double> heard;
     const Mp3Result r = encodeMp3(source, out, quality, [&](double share) { heard << share; });
-    QVERIFY2(r.ok, qPrintable(r.error));
+    QVERIFY2(r.ok, qPrintable(ui::mainwindow::stepText(r.error)));
     QCOMPARE(probe(out, "stream=codec_name"), QByteArray("mp3"));
     QCOMPARE(probe(out, "stream=channels"), channels);
     QCOMPARE(test::streamKinds(out), QStringList{"audio"});
@@ -110,7 +111,7 @@ void TestMp3Encoder::cancelled()
     std::atomic<bool> cancel{false};
     const Mp3Result r = encodeMp3(source, out, 2, [&](double share) { cancel = share > 0.3; }, &cancel);
     QVERIFY(!r.ok);
-    QCOMPARE(r.error, QString("Cancelled."));
+    QCOMPARE(ui::mainwindow::stepText(r.error), QString("Cancelled."));
     QVERIFY(!QFileInfo::exists(out));
 }
 
@@ -122,7 +123,7 @@ void TestMp3Encoder::noSound()
     const QString out = QDir(m_dir.path()).filePath("silent.mp3");
     const Mp3Result r = encodeMp3(path, out, 2);
     QVERIFY(!r.ok);
-    QCOMPARE(r.error, QString("The video holds no sound that can be decoded."));
+    QCOMPARE(ui::mainwindow::stepText(r.error), QString("The video holds no sound that can be decoded."));
     QVERIFY(!QFileInfo::exists(out));
 }
 

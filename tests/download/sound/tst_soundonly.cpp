@@ -2,6 +2,7 @@
 // sites send, made by the ffmpeg program, their sound moved into the
 // container its codec is known by; the packets come out byte for byte as
 // they went in, and no picture is left.
+#include "ui/mainwindow/steptexts.h"
 #include "download/streams/soundonly.h"
 #include "support/mediatools.h"
 #include <QDir>
@@ -65,7 +66,7 @@ void TestSoundOnly::keeps()
                                "lavfi", "-i", "sine=frequency=330:duration=3", "-c:v", picture, "-c:a", codec, video}));
     const QString out = QDir(m_dir.path()).filePath(name + ".sound");
     const SoundOnly r = keepSoundOnly(video, out);
-    QVERIFY2(r.ok, qPrintable(r.error));
+    QVERIFY2(r.ok, qPrintable(ui::mainwindow::stepText(r.error)));
     QCOMPARE(r.extension, extension);
     QCOMPARE(test::streamKinds(out), QStringList{"audio"});
     const QByteArray sums = packetSums(video);
@@ -82,7 +83,7 @@ void TestSoundOnly::noSound()
     const QString out = QDir(m_dir.path()).filePath("silent.sound");
     const SoundOnly r = keepSoundOnly(video, out);
     QVERIFY(!r.ok);
-    QCOMPARE(r.error, QString("The video holds no sound."));
+    QCOMPARE(ui::mainwindow::stepText(r.error), QString("The video holds no sound."));
     QVERIFY(!QFileInfo::exists(out));
 }
 

@@ -51,7 +51,7 @@ Outcome cancelWhenFinishing(Transfer &transfer, const QString &url, const QStrin
         ended = true;
     });
     if (transfer.start(QUrl(url), path) && !QTest::qWaitFor([&] { return ended; }, 180000))
-        outcome.failure = net::fail(net::Reason::Other, net::Cause::Told, QStringLiteral("never ended"));
+        outcome.failure = net::fail(net::Reason::Other, net::Cause::SystemSaid, QStringLiteral("never ended"));
     transfer.disconnect();
     return outcome;
 }

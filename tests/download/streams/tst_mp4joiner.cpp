@@ -2,6 +2,7 @@
 // ffmpeg program (a test picture and a tone, cut into HLS pieces); the
 // result is checked by decoding it: the same video frames as ffmpeg reads
 // from the playlist, the same length, both streams there.
+#include "ui/mainwindow/steptexts.h"
 #include "download/streams/mp4joiner.h"
 #include "download/streams/aesstream.h"
 #include "download/streams/hlsplaylist.h"
@@ -97,8 +98,8 @@ void TestMp4Joiner::joins()
         inputs << piecesOf(a);
     }
     const QString out = m_dir.filePath(tag + ".mp4");
-    QString error;
-    QVERIFY2(joinToMp4(inputs, out, &error), qPrintable(error));
+    net::Step error;
+    QVERIFY2(joinToMp4(inputs, out, &error), qPrintable(ui::mainwindow::stepText(error)));
     QCOMPARE(test::streamKinds(out), kinds);
     // Four seconds, give or take the sound's priming and the last frame.
     QVERIFY2(qAbs(test::durationOf(out) - 4.0) < 0.3, qPrintable(QString::number(test::durationOf(out))));
@@ -112,7 +113,7 @@ void TestMp4Joiner::brokenPieceFails()
     const QString v = hls("broken", {"-c:v", "libx264", "-an", "-hls_segment_type", "fmp4"});
     QStringList pieces = piecesOf(v);
     QFile::resize(pieces.first(), 20); // the init section cut short
-    QString error;
+    net::Step error;
     QVERIFY(!joinToMp4({pieces}, m_dir.filePath("broken.mp4"), &error));
     QVERIFY(!error.isEmpty());
     pieces = piecesOf(v);
@@ -145,9 +146,9 @@ void TestMp4Joiner::pieceNotAPlainFile()
         QVERIFY(QFile::link(kept, taken));
     else
         QVERIFY(test::runTool("mkfifo", {taken}));
-    QString error;
+    net::Step error;
     QVERIFY(!joinToMp4({pieces}, m_dir.filePath("taken-" + kind + ".mp4"), &error));
-    QVERIFY2(error.contains("not a plain file"), qPrintable(error));
+    QVERIFY2(ui::mainwindow::stepText(error).contains("not a plain file"), qPrintable(ui::mainwindow::stepText(error)));
 }
 
 void TestMp4Joiner::aes128_data()
@@ -184,8 +185,8 @@ void TestMp4Joiner::aes128()
             return;
         plain << test::writeFile(folder, piece.url.fileName() + ".plain", bytes);
     }
-    QString error;
-    QVERIFY2(joinToMp4({plain}, QDir(folder).filePath("out.mp4"), &error), qPrintable(error));
+    net::Step error;
+    QVERIFY2(joinToMp4({plain}, QDir(folder).filePath("out.mp4"), &error), qPrintable(ui::mainwindow::stepText(error)));
     QCOMPARE(test::frameSums(QDir(folder).filePath("out.mp4"), "v"), test::frameSums(v, "v"));
 }
 

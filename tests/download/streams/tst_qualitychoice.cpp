@@ -4,6 +4,7 @@
 // manifest with three representations, made by the ffmpeg program, each
 // result decoded for its picture size; sound only fetches no picture; a
 // fetch that continues kept pieces keeps their quality.
+#include "ui/mainwindow/failuretexts.h"
 #include "streamsite.h"
 #include "download/streams/qualitychoice.h"
 #include "support/testenv.h"
@@ -191,7 +192,7 @@ void TestQualityChoice::sources()
         qualities = hlsQualities(p.master);
     } else {
         const DashManifest m = readDashManifest(text, at);
-        QVERIFY2(m.refusal == Refusal::None, qPrintable(m.why));
+        QVERIFY2(m.refusal == Refusal::None, qPrintable(ui::mainwindow::failureText(m.why)));
         qualities = dashQualities(m);
     }
     QStringList got;

@@ -1,12 +1,14 @@
 // Reading the forms playlists and manifests come in, without the web:
 // DASH's levels, periods and prefixes, HLS's gaps and CODECS, and the ID3
 // timestamps of packed audio.
+#include "ui/mainwindow/failuretexts.h"
 #include "download/streams/dashmanifest.h"
 #include "download/streams/hlsplaylist.h"
 #include "download/streams/packedaudio.h"
 #include "download/streams/qualitychoice.h"
 #include <QtTest>
 
+using namespace vidrona;
 using namespace vidrona::download::streams;
 
 class TestStreamForms : public QObject
@@ -96,7 +98,7 @@ void TestStreamForms::dashForms()
     QFETCH(QByteArray, init);
     QFETCH(int, pieces);
     const DashManifest m = readDashManifest(mpd, Address);
-    QVERIFY2(m.refusal == Refusal::None, qPrintable(m.why));
+    QVERIFY2(m.refusal == Refusal::None, qPrintable(ui::mainwindow::failureText(m.why)));
     const std::optional<DashTrack> video = chosenVideo(m, 0);
     QVERIFY(video);
     QCOMPARE(video->pieces.size(), pieces);
@@ -131,7 +133,7 @@ void TestStreamForms::periods()
     QFETCH(QList<int>, pieces);
     const DashManifest m = readDashManifest("<MPD type=\"static\" mediaPresentationDuration=\"PT8S\">" + periods + "</MPD>",
                                            Address);
-    QVERIFY2(m.refusal == Refusal::None, qPrintable(m.why));
+    QVERIFY2(m.refusal == Refusal::None, qPrintable(ui::mainwindow::failureText(m.why)));
     QCOMPARE(m.periods, int(starts.size()));
     for (int p = 0; p < m.periods; ++p) {
         const std::optional<DashTrack> t = chosenVideo(m, p);
@@ -171,7 +173,7 @@ void TestStreamForms::tooManyPeriods()
     QCOMPARE(fits.periods, MaxPeriods);
     const DashManifest past = readDashManifest("<MPD type=\"static\">" + period.repeated(MaxPeriods + 1) + "</MPD>", Address);
     QCOMPARE(past.refusal, Refusal::TooLarge);
-    QCOMPARE(past.why, QStringLiteral("The video has more than 256 parts."));
+    QCOMPARE(ui::mainwindow::failureText(past.why), QStringLiteral("The video has more than 256 parts."));
 }
 
 void TestStreamForms::gaps_data()

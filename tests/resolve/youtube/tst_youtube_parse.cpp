@@ -1,7 +1,9 @@
 // Reading the watch page: title, request query, file address, messages.
+#include "ui/youtube/youtubetexts.h"
 #include "resolve/youtube/pageparse.h"
 #include <QtTest>
 
+using namespace vidrona;
 using namespace vidrona::resolve::youtube;
 
 class TestYouTubeParse : public QObject
@@ -123,11 +125,11 @@ void TestYouTubeParse::lookup()
     QFETCH(QString, title);
     QFETCH(QString, fileUrl);
     QFETCH(QString, message);
-    const PageLookup r = lookUpPage(page, " http://youtube.com/watch?v=abc", Quality::HighMp4);
+    const PageLookup r = lookUpPage(page, Quality::HighMp4);
     QCOMPARE(r.ok, ok);
     QCOMPARE(r.title, title);
     QCOMPARE(r.fileUrl, fileUrl);
-    QCOMPARE(r.message, message);
+    QCOMPARE(ui::youtube::lookupMissText(r.miss, " http://youtube.com/watch?v=abc"), message);
 }
 
 void TestYouTubeParse::addressPrefix_data()

@@ -48,14 +48,14 @@ net::Failure runTransfer(Transfer &transfer, const Choice &choice, const QString
     transfer.setSiteVideo(choiceText(choice));
     QSignalSpy ended(&transfer, &Transfer::finished);
     if (!transfer.start(QUrl(page), target))
-        return net::fail(net::Reason::WriteFailed, net::Cause::Told, "not started");
+        return net::fail(net::Reason::WriteFailed, net::Cause::SystemSaid, "not started");
     if (cancelEarly) {
         for (int i = 0; i < 3000 && transfer.bytesReceived() <= (1 << 20) && ended.isEmpty(); ++i)
             QTest::qWait(20);
         transfer.Cancel();
     }
     if (!ended.wait(120000))
-        return net::fail(net::Reason::WriteFailed, net::Cause::Told, "no end");
+        return net::fail(net::Reason::WriteFailed, net::Cause::SystemSaid, "no end");
     return ended.first().first().value<net::Failure>();
 }
 } // namespace

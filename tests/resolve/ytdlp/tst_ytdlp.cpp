@@ -3,6 +3,8 @@
 // wrapper set as its program) win, generic ones leave the page reading
 // to decide, addresses reach it only as addresses, and a cancel leaves
 // no process of it behind.
+#include "ui/mainwindow/refusaltexts.h"
+#include "ui/mainwindow/failuretexts.h"
 #include "infofixtures.h"
 #include "resolve/resolvertable.h"
 #include "resolve/ytdlp/finder.h"
@@ -22,6 +24,11 @@ using namespace vidrona::resolve::ytdlp;
 namespace yi = vidrona::test::ytinfo;
 
 namespace {
+// The words the window shows for a refusal.
+QString told(const Answer &a)
+{
+    return ui::mainwindow::refusalText(a.refusal);
+}
 const QString mediaSite = "http://media.rivertube.test";
 const QString page = "http://www.rivertube.test/watch?v=yt1";
 
@@ -30,7 +37,7 @@ Answer ask(ResolverTable &table, const QString &address, int waitMs = 90000)
     QSignalSpy spy(&table, &ResolverTable::answered);
     table.start({address, Quality::High});
     if (spy.isEmpty() && !spy.wait(waitMs))
-        return Answer::refused("(no answer)");
+        return Answer::refused(net::fail(net::Reason::Other, net::Cause::SystemSaid, "(no answer)"));
     return spy.first().first().value<Answer>();
 }
 
@@ -146,7 +153,7 @@ void TestYtDlp::siteAnswers()
     const Answer answer = ask(table, page);
     QCOMPARE(int(answer.outcome), outcome);
     if (outcome == Answer::Refused) {
-        QVERIFY2(answer.why.startsWith(parts), qPrintable(answer.why));
+        QVERIFY2(told(answer).startsWith(parts), qPrintable(told(answer)));
         return;
     }
     QCOMPARE(answer.rows.size(), 1);
@@ -379,7 +386,7 @@ void TestYtDlp::withoutYtDlp()
     if (outcome == Answer::Found)
         QCOMPARE(answer.rows[0].fileUrl, text);
     else
-        QVERIFY2(answer.why.endsWith(text), qPrintable(answer.why));
+        QVERIFY2(told(answer).endsWith(text), qPrintable(told(answer)));
 }
 
 void TestYtDlp::updateAdvice_data()
@@ -434,7 +441,7 @@ void TestYtDlp::playlists()
     QVERIFY(info);
     const Answer answer = answerFromInfo(*info, "http://www.rivertube.test/playlist?list=pl1");
     QCOMPARE(int(answer.outcome), int(Answer::Found));
-    QCOMPARE(answer.question, question);
+    QCOMPARE(ui::mainwindow::questionText(answer.question), question);
     QCOMPARE(answer.rows.size(), rows);
     for (int i = 0; i < rows; ++i) {
         QCOMPARE(answer.rows[i].fileUrl, QString("http://www.rivertube.test/watch?v=%1").arg(i + 1));
@@ -466,7 +473,7 @@ void TestYtDlp::refusalWords()
     QFETCH(QString, extractor);
     const ytdlp::RunResult r = ytdlp::resultOf(1, false, {}, err);
     QCOMPARE(int(r.outcome), int(ytdlp::RunResult::Refused));
-    QCOMPARE(r.why, why);
+    QCOMPARE(ui::mainwindow::failureText(r.why), why);
     QCOMPARE(r.extractor, extractor);
     // A clean exit with an answer is an answer, whatever was said on the side.
     QCOMPARE(int(ytdlp::resultOf(0, false, "{}", err).outcome), int(ytdlp::RunResult::Answered));

@@ -131,9 +131,9 @@ void TestYtDlpChoice::readAgainByTheRowsChoice()
     ytdlp::setSaveWish({"720", false});
     ytdlp::FormatsReader reader;
     std::atomic<bool> cancel{false};
-    QString why;
+    net::Failure why;
     const QByteArray text = reader.readAgain(page, quality, cancel, &why, picked);
-    QVERIFY2(!text.isEmpty(), qPrintable(why));
+    QVERIFY2(!text.isEmpty(), qPrintable(QString::number(int(why.cause))));
     QCOMPARE(partsOf(text), parts);
     QCOMPARE(download::sitevideo::parseChoice(text)->quality, quality);
     QCOMPARE(download::sitevideo::parseChoice(text)->picked, pickedAgain);
