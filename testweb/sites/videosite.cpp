@@ -11,6 +11,7 @@
 #include "sitekit.h"
 #include <QDateTime>
 #include <QDir>
+#include <QSet>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -121,6 +122,15 @@ Response mediaFile(const Request &req)
     // format is saved only when its headers go with each of its requests.
     if (expired(req) || req.header("X-Site-Token") != "t0k3n")
         return Response::html("<html><body>Forbidden</body></html>", 403);
+    // An edge that has not got a piece yet: the first ask under each
+    // "failonce" key answers "failstatus" (503 unless told), the next ones
+    // the file.
+    static QSet<QByteArray> failedOnce;
+    if (const QByteArray once = kit::queryValue(req.query, "failonce"); !once.isEmpty() && !failedOnce.contains(once)) {
+        failedOnce.insert(once);
+        const int status = kit::queryValue(req.query, "failstatus").toInt();
+        return Response::html("<html><body>Not yet</body></html>", status > 0 ? status : 503);
+    }
     const QByteArray bytes = fileBytes(relative);
     if (bytes.isEmpty())
         return Response::notFound();

@@ -1,13 +1,8 @@
 #include "fragments.h"
-#include "download/media/cover.h"
-#include "download/streams/mp4joiner.h"
+#include "download/streams/streamfetch.h"
+#include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <atomic>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 namespace vidrona::download::sitevideo {
 
@@ -19,10 +14,6 @@ QUrl fragmentUrl(const Format &format, const Fragment &fragment)
     return path.isRelative() ? QUrl(format.fragmentBaseUrl + fragment.path) : path;
 }
 
-namespace {
-
-} // namespace
-
 QString fragmentsFolder(const QString &finalPath)
 {
     const QFileInfo info(finalPath);
@@ -31,79 +22,35 @@ QString fragmentsFolder(const QString &finalPath)
 
 namespace {
 
-QString fragmentPath(const QString &folder, int n)
+// The fragments as a stream's plan: one track, joined in the list's order.
+// A reading of the page later gives the same list with other signed
+// addresses, so the kept pieces are known by the fragments' paths without
+// their queries, and the row's address without its query.
+streams::StreamPlan fragmentPlan(const Format &format)
 {
-    return QDir(folder).filePath(QStringLiteral("%1").arg(n, 6, 10, QLatin1Char('0')));
-}
-
-// Workers take the next fragment not yet there until none is left or one fails.
-struct Work {
-    const Format &format;
-    const FetchJob &job;
-    FetchShared &shared;
-    QString folder;
-    std::atomic<int> next{0};
-    std::mutex lock;
-    net::Failure failure;
-
-    void run()
-    {
-        for (int n = next++; n < format.fragments.size() && !shared.cancel.isSet(); n = next++) {
-            const QString path = fragmentPath(folder, n);
-            if (!QFileInfo(path).isFile()) { // a fragment is placed only when whole
-                FetchJob one = job;
-                one.url = fragmentUrl(format, format.fragments[n]);
-                one.finalPath = path;
-                one.connections = 1;
-                one.takenNames.clear();
-                one.receiving = one.finishing = nullptr;
-                FetchShared own;
-                const FetchResult r = runFetch(one, own);
-                if (!r.ok()) {
-                    std::lock_guard guard(lock);
-                    if (!failure.failed())
-                        failure = r.failure;
-                    shared.cancel.set(); // the others stop too
-                    return;
-                }
-            }
-            ++shared.piecesDone;
-        }
+    streams::StreamPlan plan;
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    plan.tracks.append(QList<int>());
+    for (const Fragment &fragment : format.fragments) {
+        const QUrl url = fragmentUrl(format, fragment);
+        plan.pieces.append(streams::StreamPiece{url, {}, -1, {}});
+        plan.tracks.last().append(int(plan.pieces.size()) - 1);
+        digest.addData(url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment).toEncoded() + '\n');
     }
-};
+    plan.digest = digest.result().toHex();
+    plan.trusted = true; // as the format's own address: yt-dlp read it from the page the user named
+    return plan;
+}
 
 } // namespace
 
 FetchResult fetchFragments(const Format &format, const FetchJob &job, FetchShared &shared)
 {
-    const QString folder = fragmentsFolder(job.finalPath);
-    if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        return {net::fail(net::Reason::WriteFailed, net::Cause::FragmentFolder)};
-    shared.piecesTotal = int(format.fragments.size());
-    shared.piecesDone = 0;
-    Work work{format, job, shared, folder, {}, {}, {}};
-    std::vector<std::thread> workers;
-    for (int i = 0; i < qBound(1, job.connections, 16); ++i)
-        workers.emplace_back([&work] { work.run(); });
-    for (std::thread &t : workers)
-        t.join();
-    if (work.failure.failed())
-        return {work.failure};
-    if (shared.cancel.isSet())
-        return {net::cancelled()};
-    QStringList paths;
-    for (int n = 0; n < format.fragments.size(); ++n)
-        paths << fragmentPath(folder, n);
-    net::Step error;
-    streams::JoinFault fault = streams::JoinFault::None;
-    const QString joined = QDir(folder).filePath(QStringLiteral("joined"));
-    QFile::remove(joined);
-    // The row's own file when it is this one format (a pair's parts carry none).
-    const media::Tags tags = media::withCover(job.tags, job.url, shared.cancel.flag());
-    if (!streams::joinToMp4({paths}, joined, &error, &shared.cancel.flag(), &fault, {}, nullptr, tags))
-        return {fault == streams::JoinFault::Cancelled ? net::cancelled()
-                                                       : net::failedStep(net::Reason::WriteFailed, net::Cause::StepFailed, error)};
-    return {{}, joined};
+    FetchJob stream = job;
+    stream.url = QUrl(format.url.isEmpty() ? format.fragmentBaseUrl : format.url).adjusted(QUrl::RemoveQuery);
+    stream.quality.clear();
+    stream.subtitles.clear();
+    return streams::runPlannedStream(stream, shared, fragmentPlan(format));
 }
 
 } // namespace vidrona::download::sitevideo

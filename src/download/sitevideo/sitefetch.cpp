@@ -10,6 +10,7 @@
 #include "download/keptbytes.h"
 #include "download/media/cover.h"
 #include "platform/safefile.h"
+#include "download/streams/piecefolder.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -88,9 +89,11 @@ void dropChoice(const QString &finalPath)
             kept::remove(partPath(finalPath, f));
             QFile::remove(partPath(finalPath, f));
             QDir(fragmentsFolder(partPath(finalPath, f))).removeRecursively();
+            streams::PieceFolder(partPath(finalPath, f)).clear(true);
         }
     }
     QDir(fragmentsFolder(finalPath)).removeRecursively();
+    streams::PieceFolder(finalPath).clear(true);
     forgetChoice(finalPath);
 }
 
@@ -155,15 +158,12 @@ FetchResult fetchFormat(const Format &format, const FetchJob &rowJob, FetchShare
     job.cookieFile = cookies.path();
     if (format.protocol != QLatin1String("http_dash_segments") || format.fragments.isEmpty())
         return runFetch(job, shared);
-    const FetchResult joined = fetchFragments(format, job, shared);
-    if (!joined.ok())
-        return joined;
     if (ownPath)
-        QFile::remove(job.finalPath);
-    if (QFileInfo::exists(job.finalPath) || !QFile::rename(joined.placedAt, job.finalPath))
-        return {net::fail(net::Reason::WriteFailed, net::Cause::JoinedNameTaken)};
-    QDir(fragmentsFolder(job.finalPath)).removeRecursively();
-    return {{}, job.finalPath};
+        QFile::remove(job.finalPath); // a part's own hidden name: what an earlier try left goes
+    const FetchResult joined = fetchFragments(format, job, shared);
+    if (joined.ok())
+        QDir(fragmentsFolder(job.finalPath)).removeRecursively();
+    return joined;
 }
 
 // A format whose whole file an earlier fetch left (the join did not end):

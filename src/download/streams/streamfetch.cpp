@@ -192,6 +192,28 @@ FetchResult joinWithSubtitles(const FetchJob &job, FetchShared &shared, const St
 
 } // namespace
 
+namespace {
+
+// Fetches the plan's pieces over the row's connections, then joins them
+// and puts the file in place.
+FetchResult fetchPlanned(const FetchJob &job, FetchShared &shared, const StreamPlan &plan, const PieceFolder &folder,
+                         const QualityChoice &choice, const subtitles::Wish &wish)
+{
+    if (!folder.make())
+        return {net::fail(net::Reason::WriteFailed, net::Cause::PieceFolderNotMade, folder.path())};
+    PieceRun run(job, shared, plan, folder, takeUpKept(job, plan, folder, choice, wish));
+    if (const net::Failure f = run.run(); f.failed())
+        return {f};
+    if (job.finishing)
+        job.finishing();
+    const FetchResult result = joinWithSubtitles(job, shared, plan, folder, run.done());
+    if (result.failure.failed() && QFileInfo::exists(folder.keptPath()))
+        run.keep(); // the pieces wait for the next try
+    return result;
+}
+
+} // namespace
+
 FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::optional<QByteArray> &playlist,
                            const QUrl &from)
 {
@@ -207,17 +229,13 @@ FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::
     }
     if (plan.failure.failed())
         return {plan.failure};
-    if (!folder.make())
-        return {net::fail(net::Reason::WriteFailed, net::Cause::PieceFolderNotMade, folder.path())};
-    PieceRun run(job, shared, plan, folder, takeUpKept(job, plan, folder, choice, wish));
-    if (const net::Failure f = run.run(); f.failed())
-        return {f};
-    if (job.finishing)
-        job.finishing();
-    const FetchResult result = joinWithSubtitles(job, shared, plan, folder, run.done());
-    if (result.failure.failed() && QFileInfo::exists(folder.keptPath()))
-        run.keep(); // the pieces wait for the next try
-    return result;
+    return fetchPlanned(job, shared, plan, folder, choice, wish);
+}
+
+FetchResult runPlannedStream(const FetchJob &job, FetchShared &shared, const StreamPlan &plan)
+{
+    shared.total = -1;
+    return fetchPlanned(job, shared, plan, PieceFolder(job.finalPath), QualityChoice(), subtitles::Wish());
 }
 
 } // namespace vidrona::download::streams

@@ -1,5 +1,6 @@
 #pragma once
 #include "download/filefetch.h"
+#include "streamplan.h"
 #include <QUrl>
 
 namespace vidrona::download::streams {
@@ -15,5 +16,10 @@ namespace vidrona::download::streams {
 // from: the address that answered with it.
 FetchResult runStreamFetch(const FetchJob &job, FetchShared &shared, const std::optional<QByteArray> &playlist = {},
                            const QUrl &from = {});
+
+// The same for a plan made elsewhere (a site's own list of pieces): its
+// pieces fetched, kept and taken up alike, joined in order as they are,
+// best quality, no subtitles.
+FetchResult runPlannedStream(const FetchJob &job, FetchShared &shared, const StreamPlan &plan);
 
 } // namespace vidrona::download::streams

@@ -6,10 +6,12 @@
 // is readable by its user only.
 #include "download/sitevideo/sitefetch.h"
 #include "download/transfer.h"
+#include "support/mediatools.h"
 #include "support/testenv.h"
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QtTest>
 
 using namespace vidrona;
@@ -70,6 +72,8 @@ class TestSiteVideo : public QObject
 private slots:
     void fetchesTheChosenFormats_data();
     void fetchesTheChosenFormats();
+    void aFragmentFailingOnceIsAskedAgain_data();
+    void aFragmentFailingOnceIsAskedAgain();
     void keptChoiceIsPrivate();
 };
 
@@ -140,6 +144,58 @@ void TestSiteVideo::fetchesTheChosenFormats()
     QVERIFY(media >= (videoPath.contains("hls/") ? 0 : choice.parts.size()));
     // Nothing of the parts stays beside the file.
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"River at night.mp4"});
+}
+
+// Runs the formats of choice into target through a row's transfer; the
+// failure it ended with.
+static net::Failure fetchInto(const Choice &choice, const QString &target)
+{
+    Transfer transfer;
+    transfer.setStallTimeout(20000);
+    transfer.setSiteVideo(choiceText(choice));
+    QSignalSpy ended(&transfer, &Transfer::finished);
+    if (!transfer.start(QUrl(page), target) || !ended.wait(120000))
+        return net::fail(net::Reason::Other, net::Cause::None);
+    return ended.first().first().value<net::Failure>();
+}
+
+void TestSiteVideo::aFragmentFailingOnceIsAskedAgain_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::newRow("503 once") << 503;
+    QTest::newRow("404 once, as an edge that has not got it yet") << 404;
+    QTest::newRow("410 once") << 410;
+}
+
+// A fragment whose first ask fails as a passing fault is asked again on
+// its own while the others go on, and the file is the whole video.
+void TestSiteVideo::aFragmentFailingOnceIsAskedAgain()
+{
+    QFETCH(int, status);
+    test::LocalWeb web;
+    QVERIFY(web.ok());
+    testweb::installSimulatedWeb(web.server());
+    QTemporaryDir dir;
+    Choice choice;
+    choice.container = "mp4";
+    choice.parts.append(format("137", "dash/", "avc1.640028", "none", 4102444800));
+    // The same fragments where none fails: the file to match.
+    const QString reference = dir.filePath("reference.mp4");
+    const net::Failure clean = fetchInto(choice, reference);
+    QVERIFY2(!clean.failed(), vidrona::test::describe(clean).constData());
+    const QByteArray key = QUuid::createUuid().toByteArray(QUuid::Id128);
+    choice.parts[0].fragments[2].path += QStringLiteral("?failonce=%1&failstatus=%2").arg(QString::fromLatin1(key)).arg(status);
+    const QString target = dir.filePath("River at night.mp4");
+    web.server().clearRequests();
+    const net::Failure failure = fetchInto(choice, target);
+    QVERIFY2(!failure.failed(), vidrona::test::describe(failure).constData());
+    int asked = 0;
+    for (const testweb::Request &r : web.server().requests())
+        asked += r.path == "/v/dash/seg-2.m4s";
+    QVERIFY2(asked >= 2, qPrintable(QString::number(asked))); // the failed ask and the one after it
+    const QByteArray frames = test::frameSums(target);
+    QVERIFY(!frames.isEmpty());
+    QCOMPARE(frames, test::frameSums(reference));
 }
 
 void TestSiteVideo::keptChoiceIsPrivate()
