@@ -64,6 +64,20 @@ qint64 rangeLength(const QByteArray &range)
         return -1;
     return range.mid(dash + 1).toLongLong() - range.mid(6, dash - 6).toLongLong() + 1;
 }
+// Runs the formats of choice into target through a row's transfer; the
+// failure it ended with, and where the file went.
+net::Failure fetchInto(const Choice &choice, const QString &target, QString *placedAt = nullptr)
+{
+    Transfer transfer;
+    transfer.setStallTimeout(20000);
+    transfer.setSiteVideo(choiceText(choice));
+    QSignalSpy ended(&transfer, &Transfer::finished);
+    if (!transfer.start(QUrl(page), target) || !ended.wait(120000))
+        return net::fail(net::Reason::Other, net::Cause::None);
+    if (placedAt)
+        *placedAt = transfer.placedAt();
+    return ended.first().first().value<net::Failure>();
+}
 } // namespace
 
 class TestSiteVideo : public QObject
@@ -111,13 +125,8 @@ void TestSiteVideo::fetchesTheChosenFormats()
     if (!audioPath.isEmpty())
         choice.parts.append(format("140", audioPath, "none", "mp4a.40.2", expire, token));
     const QString target = dir.filePath("River at night.mp4");
-    Transfer transfer;
-    transfer.setStallTimeout(20000);
-    transfer.setSiteVideo(choiceText(choice));
-    QSignalSpy ended(&transfer, &Transfer::finished);
-    QVERIFY(transfer.start(QUrl(page), target));
-    QVERIFY(ended.wait(120000));
-    const auto failure = ended.first().first().value<net::Failure>();
+    QString placedAt;
+    const net::Failure failure = fetchInto(choice, target, &placedAt);
     if (kinds.isEmpty()) {
         QVERIFY(failure.failed());
         QVERIFY2(failure.status == 403, vidrona::test::describe(failure).constData());
@@ -125,7 +134,7 @@ void TestSiteVideo::fetchesTheChosenFormats()
         return;
     }
     QVERIFY2(!failure.failed(), vidrona::test::describe(failure).constData());
-    QCOMPARE(transfer.placedAt(), target);
+    QCOMPARE(placedAt, target);
     QCOMPARE(streamKinds(target), kinds);
     int media = 0, ranged = 0;
     for (const testweb::Request &r : web.server().requests()) {
@@ -144,19 +153,6 @@ void TestSiteVideo::fetchesTheChosenFormats()
     QVERIFY(media >= (videoPath.contains("hls/") ? 0 : choice.parts.size()));
     // Nothing of the parts stays beside the file.
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"River at night.mp4"});
-}
-
-// Runs the formats of choice into target through a row's transfer; the
-// failure it ended with.
-static net::Failure fetchInto(const Choice &choice, const QString &target)
-{
-    Transfer transfer;
-    transfer.setStallTimeout(20000);
-    transfer.setSiteVideo(choiceText(choice));
-    QSignalSpy ended(&transfer, &Transfer::finished);
-    if (!transfer.start(QUrl(page), target) || !ended.wait(120000))
-        return net::fail(net::Reason::Other, net::Cause::None);
-    return ended.first().first().value<net::Failure>();
 }
 
 void TestSiteVideo::aFragmentFailingOnceIsAskedAgain_data()
