@@ -442,6 +442,22 @@ void CancelToken::set()
     m_set = true;
     for (Loop *loop : m_loops)
         loop->wake();
+    for (CancelToken *token : m_passedTo) // always from a fetch to its own parts, so locks never cross
+        token->set();
+}
+
+void CancelToken::passTo(CancelToken *token)
+{
+    std::lock_guard lock(m_mutex);
+    m_passedTo.push_back(token);
+    if (m_set)
+        token->set();
+}
+
+void CancelToken::stopPassing(CancelToken *token)
+{
+    std::lock_guard lock(m_mutex);
+    m_passedTo.erase(std::remove(m_passedTo.begin(), m_passedTo.end(), token), m_passedTo.end());
 }
 
 void CancelToken::watch(Loop *loop)

@@ -81,6 +81,17 @@ public:
         return *this;
     }
 
+    // Passes this cancel on to another token at once, for the lifetime of
+    // the guard: a fetch made of fetches each with a token of its own.
+    struct PassOn {
+        CancelToken &from;
+        CancelToken &to;
+        PassOn(CancelToken &f, CancelToken &t) : from(f), to(t) { from.passTo(&to); }
+        ~PassOn() { from.stopPassing(&to); }
+        PassOn(const PassOn &) = delete;
+        PassOn &operator=(const PassOn &) = delete;
+    };
+
     // Watches for the lifetime of the guard.
     struct Watch {
         CancelToken &token;
@@ -94,9 +105,13 @@ public:
     };
 
 private:
+    void passTo(CancelToken *token);
+    void stopPassing(CancelToken *token);
+
     std::atomic<bool> m_set{false};
     std::mutex m_mutex;
     std::vector<Loop *> m_loops;
+    std::vector<CancelToken *> m_passedTo;
 };
 
 } // namespace vidrona::net

@@ -1,6 +1,8 @@
 // Cancel while the bytes of a row arrive ends the fetch within 100 ms,
-// however many connections it drives (timing-sensitive: the bound is the
-// point of the test, with room for a loaded machine).
+// however many connections it drives, and when the row is a site's picture
+// and sound fetched at once (timing-sensitive: the bound is the point of
+// the test, with room for a loaded machine).
+#include "download/sitevideo/sitefetch.h"
 #include "download/transfer.h"
 #include "enginefixture.h"
 #include <QElapsedTimer>
@@ -22,6 +24,8 @@ private slots:
     void initTestCase() { QVERIFY(m_web.ok()); }
     void cancelWhileBytesArrive_data();
     void cancelWhileBytesArrive();
+    void cancelWhileAPairArrives_data();
+    void cancelWhileAPairArrives();
 
 private:
     test::LocalWeb m_web;
@@ -80,6 +84,75 @@ void TestEngineCancel::cancelWhileBytesArrive()
     QCOMPARE(result.failure.reason, net::Reason::Cancelled);
     const qint64 ms = (endedAt - cancelAt) / 1000000;
     QVERIFY2(ms <= 100, qPrintable(QStringLiteral("the fetch ended %1 ms after Cancel").arg(ms)));
+    QVERIFY(!QFile::exists(job.finalPath));
+}
+
+void TestEngineCancel::cancelWhileAPairArrives_data()
+{
+    QTest::addColumn<bool>("soundKept"); // an earlier try left the whole sound
+    QTest::newRow("both parts arriving") << false;
+    QTest::newRow("the sound kept, the picture arriving") << true;
+}
+
+// A site's picture and sound run as two fetches on threads of their own;
+// the row's cancel reaches both and the row returns within the same bound.
+void TestEngineCancel::cancelWhileAPairArrives()
+{
+    QFETCH(bool, soundKept);
+    constexpr qint64 Size = 32 << 20;
+    for (const char *path : {"/v/picture.mp4", "/v/sound.m4a"})
+        m_web.server().on(test::EngineHost, path, [=](const Request &r) {
+            Response resp = Response::ranged(r, Size, "\"v1\"");
+            resp.bytesPerSecond = 1 << 20;
+            return resp;
+        });
+    QTemporaryDir dir;
+    sitevideo::Choice choice;
+    choice.container = "mp4";
+    for (const auto &[id, name, vcodec, acodec] : {std::tuple{"137", "picture.mp4", "avc1", "none"},
+                                                   std::tuple{"140", "sound.m4a", "none", "mp4a.40.2"}}) {
+        sitevideo::Format f;
+        f.id = id;
+        f.url = test::engineUrl(name).toString();
+        f.protocol = "https";
+        f.ext = QString(name).section('.', -1);
+        f.vcodec = vcodec;
+        f.acodec = acodec;
+        f.filesize = Size;
+        f.sizeExact = true;
+        choice.parts.append(f);
+    }
+    FetchJob job;
+    job.url = QUrl("http://www.rivertube.test/watch?v=pair");
+    job.finalPath = dir.filePath("pair.mp4");
+    job.connections = 8;
+    job.stallTimeoutMs = 60000;
+    if (soundKept) {
+        QFile sound(sitevideo::partPath(job.finalPath, choice.parts[1]));
+        QVERIFY(sound.open(QIODevice::WriteOnly));
+        QVERIFY(sound.resize(Size));
+    }
+    FetchShared shared;
+    FetchResult result;
+    std::atomic<qint64> endedAt{-1};
+    QElapsedTimer clock;
+    clock.start();
+    std::thread fetching([&] {
+        result = sitevideo::runSiteVideoFetch(choice, job, shared);
+        endedAt = clock.nsecsElapsed();
+    });
+    const qint64 before = soundKept ? Size : 0;
+    const bool arriving = QTest::qWaitFor([&] { return shared.received > before + (2 << 20); }, 30000);
+    const qint64 cancelAt = clock.nsecsElapsed();
+    shared.cancel = true;
+    const bool ended = QTest::qWaitFor([&] { return endedAt >= 0; }, 10000);
+    fetching.join();
+    QVERIFY(arriving);
+    QVERIFY(ended);
+    QCOMPARE(result.failure.reason, net::Reason::Cancelled);
+    const qint64 ms = (endedAt - cancelAt) / 1000000;
+    qInfo("the pair ended %lld ms after Cancel", ms);
+    QVERIFY2(ms <= 100, qPrintable(QStringLiteral("the pair ended %1 ms after Cancel").arg(ms)));
     QVERIFY(!QFile::exists(job.finalPath));
 }
 

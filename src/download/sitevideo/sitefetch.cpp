@@ -19,6 +19,8 @@
 #include <QUuid>
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace vidrona::download::sitevideo {
@@ -189,48 +191,65 @@ std::optional<net::Failure> fitsOnDisk(const Choice &choice, const QString &fina
 
 namespace {
 
+// The row's connections shared by size: the larger part keeps more of them.
+std::array<int, 2> connectionsByShare(const Choice &choice, int connections)
+{
+    std::array<int, 2> conns{qMax(1, connections / 2), qMax(1, connections - connections / 2)};
+    const qint64 a = choice.parts[0].filesize, b = choice.parts[1].filesize;
+    if (a > 0 && b > 0 && connections > 1) {
+        const qint64 least = connections >= 4 ? 2 : 1;
+        conns[0] = int(qBound(least, (connections * a + (a + b) / 2) / (a + b), qint64(connections) - least));
+        conns[1] = connections - conns[0];
+    }
+    return conns;
+}
+
+// The two parts' figures summed into the row's.
+void sumFigures(const std::array<FetchShared, 2> &parts, FetchShared &shared)
+{
+    const bool known = parts[0].total >= 0 && parts[1].total >= 0;
+    shared.total = known ? parts[0].total + parts[1].total : -1;
+    shared.received = parts[0].received + parts[1].received;
+    shared.fresh = parts[0].fresh + parts[1].fresh;
+}
+
 // Both formats at once, each on a thread and a loop of its own, their
-// figures summed into the row's and the row's cancel passed on to both.
+// figures summed into the row's. The row's cancel reaches both parts at
+// once, and the row's thread wakes as soon as the second part ends.
 std::array<FetchResult, 2> fetchPair(const Choice &choice, const FetchJob &job, const QString &finalPath,
                                      FetchShared &shared)
 {
     std::array<FetchShared, 2> parts;
     std::array<FetchResult, 2> results;
-    std::array<std::atomic<bool>, 2> done{};
     std::array<std::thread, 2> threads;
-    // The row's connections shared by size: the larger part keeps more of them.
-    std::array<int, 2> conns{qMax(1, job.connections / 2), qMax(1, job.connections - job.connections / 2)};
-    const qint64 a = choice.parts[0].filesize, b = choice.parts[1].filesize;
-    if (a > 0 && b > 0 && job.connections > 1) {
-        const qint64 least = job.connections >= 4 ? 2 : 1;
-        conns[0] = int(qBound(least, (job.connections * a + (a + b) / 2) / (a + b), qint64(job.connections) - least));
-        conns[1] = job.connections - conns[0];
-    }
+    const net::CancelToken::PassOn cancelFirst(shared.cancel, parts[0].cancel);
+    const net::CancelToken::PassOn cancelSecond(shared.cancel, parts[1].cancel);
+    std::mutex ending;
+    std::condition_variable ended;
+    int running = 0;
+    const std::array<int, 2> conns = connectionsByShare(choice, job.connections);
     for (int i = 0; i < 2; ++i) {
         const QString path = partPath(finalPath, choice.parts[i]);
         if (alreadyThere(path, choice.parts[i])) {
             results[i] = FetchResult({}, path);
             parts[i].total = parts[i].received = choice.parts[i].filesize;
-            done[i] = true;
             continue;
         }
+        ++running;
         threads[i] = std::thread([&, i, path] {
             FetchJob part = partJob(choice.parts[i], job, path, conns[i]);
             part.tags = {}; // the joined file carries them
             results[i] = fetchFormat(choice.parts[i], part, parts[i], true);
-            done[i] = true;
+            const std::lock_guard lock(ending);
+            --running;
+            ended.notify_one();
         });
     }
-    while (!(done[0] && done[1])) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(WatchMs));
-        if (shared.cancel.isSet())
-            for (FetchShared &p : parts)
-                p.cancel.set();
-        const bool known = parts[0].total >= 0 && parts[1].total >= 0;
-        shared.total = known ? parts[0].total + parts[1].total : -1;
-        shared.received = parts[0].received + parts[1].received;
-        shared.fresh = parts[0].fresh + parts[1].fresh;
-    }
+    std::unique_lock lock(ending);
+    while (!ended.wait_for(lock, std::chrono::milliseconds(WatchMs), [&] { return running == 0; }))
+        sumFigures(parts, shared);
+    lock.unlock();
+    sumFigures(parts, shared);
     for (std::thread &t : threads)
         if (t.joinable())
             t.join();
