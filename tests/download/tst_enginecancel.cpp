@@ -5,12 +5,9 @@
 #include "download/sitevideo/sitefetch.h"
 #include "download/transfer.h"
 #include "enginefixture.h"
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include "support/testenv.h"
 #include <QtTest>
-#include <atomic>
-#include <thread>
 
 using namespace vidrona;
 using namespace vidrona::download;
@@ -40,8 +37,6 @@ void TestEngineCancel::cancelWhileBytesArrive_data()
     QTest::newRow("16 connections, one part waiting") << 16 << true;
 }
 
-// The fetch runs on a thread of its own, as a row's does; the time is from
-// setting the row's cancel to the fetch's return.
 void TestEngineCancel::cancelWhileBytesArrive()
 {
     QFETCH(int, connections);
@@ -62,28 +57,15 @@ void TestEngineCancel::cancelWhileBytesArrive()
     job.connections = connections;
     job.stallTimeoutMs = 60000;
     FetchShared shared;
-    FetchResult result;
-    std::atomic<qint64> endedAt{-1};
-    QElapsedTimer clock;
-    clock.start();
-    std::thread fetching([&] {
-        result = runFetch(job, shared);
-        endedAt = clock.nsecsElapsed();
-    });
-    const bool arriving = QTest::qWaitFor([&] {
+    const test::CancelledFetch run = test::cancelWhenArriving(shared, [&] { return runFetch(job, shared); }, [&] {
         return shared.received > (2 << 20) && m_web.server().openConnections() >= qMin(connections, 3);
-    }, 30000);
-    if (!arriving)
-        qWarning("received %lld, %d open, ended %d: %s", qint64(shared.received), m_web.server().openConnections(), int(endedAt >= 0), vidrona::test::describe(result.failure).constData());
-    const qint64 cancelAt = clock.nsecsElapsed();
-    shared.cancel = true;
-    const bool ended = QTest::qWaitFor([&] { return endedAt >= 0; }, 10000);
-    fetching.join();
-    QVERIFY(arriving);
-    QVERIFY(ended);
-    QCOMPARE(result.failure.reason, net::Reason::Cancelled);
-    const qint64 ms = (endedAt - cancelAt) / 1000000;
-    QVERIFY2(ms <= 100, qPrintable(QStringLiteral("the fetch ended %1 ms after Cancel").arg(ms)));
+    });
+    QVERIFY2(run.arrived, qPrintable(QStringLiteral("received %1, %2 open: %3").arg(qint64(shared.received))
+                                         .arg(m_web.server().openConnections())
+                                         .arg(QString::fromLatin1(test::describe(run.result.failure)))));
+    QVERIFY(run.ended);
+    QCOMPARE(run.result.failure.reason, net::Reason::Cancelled);
+    QVERIFY2(run.ms <= 100, qPrintable(QStringLiteral("the fetch ended %1 ms after Cancel").arg(run.ms)));
     QVERIFY(!QFile::exists(job.finalPath));
 }
 
@@ -133,26 +115,15 @@ void TestEngineCancel::cancelWhileAPairArrives()
         QVERIFY(sound.resize(Size));
     }
     FetchShared shared;
-    FetchResult result;
-    std::atomic<qint64> endedAt{-1};
-    QElapsedTimer clock;
-    clock.start();
-    std::thread fetching([&] {
-        result = sitevideo::runSiteVideoFetch(choice, job, shared);
-        endedAt = clock.nsecsElapsed();
-    });
     const qint64 before = soundKept ? Size : 0;
-    const bool arriving = QTest::qWaitFor([&] { return shared.received > before + (2 << 20); }, 30000);
-    const qint64 cancelAt = clock.nsecsElapsed();
-    shared.cancel = true;
-    const bool ended = QTest::qWaitFor([&] { return endedAt >= 0; }, 10000);
-    fetching.join();
-    QVERIFY(arriving);
-    QVERIFY(ended);
-    QCOMPARE(result.failure.reason, net::Reason::Cancelled);
-    const qint64 ms = (endedAt - cancelAt) / 1000000;
-    qInfo("the pair ended %lld ms after Cancel", ms);
-    QVERIFY2(ms <= 100, qPrintable(QStringLiteral("the pair ended %1 ms after Cancel").arg(ms)));
+    const test::CancelledFetch run = test::cancelWhenArriving(
+        shared, [&] { return sitevideo::runSiteVideoFetch(choice, job, shared); },
+        [&] { return shared.received > before + (2 << 20); });
+    QVERIFY(run.arrived);
+    QVERIFY(run.ended);
+    QCOMPARE(run.result.failure.reason, net::Reason::Cancelled);
+    qInfo("the pair ended %lld ms after Cancel", run.ms);
+    QVERIFY2(run.ms <= 100, qPrintable(QStringLiteral("the pair ended %1 ms after Cancel").arg(run.ms)));
     QVERIFY(!QFile::exists(job.finalPath));
 }
 

@@ -5,13 +5,10 @@
 #include "streamsite.h"
 #include "../enginefixture.h"
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-#include <atomic>
 #include <memory>
-#include <thread>
 
 using namespace vidrona;
 using namespace vidrona::test;
@@ -75,31 +72,18 @@ void TestStreamCancel::cancelWhilePiecesArrive()
     job.connections = connections;
     job.stallTimeoutMs = 60000;
     FetchShared shared;
-    FetchResult result;
-    std::atomic<qint64> endedAt{-1};
-    QElapsedTimer clock;
-    clock.start();
     const int before = threadCount();
     int peak = 0;
     QTimer sample;
     connect(&sample, &QTimer::timeout, this, [&] { peak = qMax(peak, threadCount()); });
     sample.start(10);
-    std::thread fetching([&] {
-        result = runFetch(job, shared);
-        endedAt = clock.nsecsElapsed();
-    });
-    const bool arriving = QTest::qWaitFor([&] {
+    const CancelledFetch run = cancelWhenArriving(shared, [&] { return runFetch(job, shared); }, [&] {
         return shared.received > (16 << 10) && m_web.server().openConnections() >= connections;
-    }, 30000);
-    const qint64 cancelAt = clock.nsecsElapsed();
-    shared.cancel = true;
-    const bool ended = QTest::qWaitFor([&] { return endedAt >= 0; }, 10000);
-    fetching.join();
-    QVERIFY(arriving);
-    QVERIFY(ended);
-    QCOMPARE(result.failure.reason, net::Reason::Cancelled);
-    const qint64 ms = (endedAt - cancelAt) / 1000000;
-    QVERIFY2(ms <= 100, qPrintable(QStringLiteral("the fetch ended %1 ms after Cancel").arg(ms)));
+    });
+    QVERIFY(run.arrived);
+    QVERIFY(run.ended);
+    QCOMPARE(run.result.failure.reason, net::Reason::Cancelled);
+    QVERIFY2(run.ms <= 100, qPrintable(QStringLiteral("the fetch ended %1 ms after Cancel").arg(run.ms)));
     QVERIFY(!QFile::exists(job.finalPath));
     // The row's own thread, and the two disk writers and two closing syncs
     // every row shares, started by whichever row needs them first (with
