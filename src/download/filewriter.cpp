@@ -152,9 +152,9 @@ bool FileWriter::open(const QString &path, bool keep, qint64 from)
                                      | (keep ? QIODevice::OpenMode() : QIODevice::Truncate);
     m_path = path; // a file opened from its descriptor forgets its name
     m_afterAlone = {};
-    QString error;
-    if (!platform::openKept(*m_file, path, mode, &error))
-        return fail(error);
+    platform::OpenFault why;
+    if (!platform::openKept(*m_file, path, mode, &why))
+        return why.notPlain ? failWith(net::Cause::NotPlainFile) : fail(why.words);
     m_size = m_writeBackFrom = from >= 0 ? from : m_file->size();
     if (!m_file->seek(m_size))
         return fail(m_file->errorString());

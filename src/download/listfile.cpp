@@ -58,6 +58,7 @@ void ListFile::load(DownloadList &list)
     m_hiddenRows = 0;
     m_notRowLines = 0;
     m_unreadable = false;
+    m_readNotPlain = false;
     // Only a missing file is created: an existing one that cannot be read
     // must not be emptied by us, now or by a later save. A link counts as
     // one (dangling or not) and is never read through, nor anything but a
@@ -67,8 +68,11 @@ void ListFile::load(DownloadList &list)
     if (!existed)
         createEmpty();
     QFile file;
-    if (!platform::openKept(file, m_path, QIODevice::ReadOnly, &m_readError)) {
+    platform::OpenFault why;
+    if (!platform::openKept(file, m_path, QIODevice::ReadOnly, &why)) {
         m_unreadable = existed;
+        m_readError = why.words;
+        m_readNotPlain = why.notPlain;
         return;
     }
     const QByteArray content = file.readAll();
@@ -183,7 +187,8 @@ std::optional<ListNotice> ListFile::loadNotice() const
 {
     const QString path = QDir::toNativeSeparators(m_path);
     if (unreadable())
-        return ListNotice{ListNotice::Kind::Unreadable, path, m_readError};
+        return ListNotice{ListNotice::Kind::Unreadable, path, m_readError, 0, ListNotice::OnDisk::SavedBefore,
+                          m_readNotPlain};
     if (m_notRowLines > 0)
         return ListNotice{ListNotice::Kind::LinesNotRows, path, {}, m_notRowLines};
     if (m_hiddenRows > 0)

@@ -66,6 +66,7 @@ private:
     int m_notRowLines = 0;
     bool m_unreadable = false;
     QString m_readError;
+    bool m_readNotPlain = false; // a link, a pipe or a folder holds the list's name
 };
 
 } // namespace vidrona::download

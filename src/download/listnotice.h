@@ -26,6 +26,7 @@ struct ListNotice {
     QString reason; // Unreadable, SaveFailed: the system's reason (may be empty)
     int count = 0;  // LinesNotRows: lines; RowsHidden: rows
     OnDisk onDisk = OnDisk::SavedBefore;
+    bool notPlain = false; // Unreadable: a link, a pipe or a folder holds the name
 };
 
 } // namespace vidrona::download

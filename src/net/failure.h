@@ -60,6 +60,7 @@ enum class Cause {
     DiskFull,
     NameTooLong,
     WriteFault,       // detail: the system's words
+    NotPlainFile,     // a link, a pipe, a device or a folder holds a kept file's name
     NotOpen,          // the file to write is not open
     NotWritten,       // the bytes could not be written to disk
     PartNotWritten,   // a part of the file could not be written
@@ -143,6 +144,7 @@ struct Step {
         Cancelled,
         PieceUnreadable,   // detail: libav's words
         PieceFile,         // path: the piece's file; detail: the system's words
+        PieceNotPlain,     // path: the piece's file, where a link, pipe or folder stands
         PieceCutShort,     // path: the piece's file
         SystemWords,       // detail: the system's words, told as they are
         PartEncodedDifferently,
@@ -173,7 +175,7 @@ struct Step {
     };
     Kind kind = None;
     QString detail; // libav's words (av_strerror) or the system's
-    QString path;   // PieceFile, PieceCutShort: the piece's file
+    QString path;   // PieceFile, PieceNotPlain, PieceCutShort: the piece's file
     int count = 0;  // TooManyEncodings: the changes allowed
     bool isEmpty() const { return kind == None; }
     void clear() { *this = Step(); }

@@ -100,13 +100,13 @@ qint64 allocatedBytes(const QString &path)
     return QFileInfo(path).size();
 }
 
-bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *error)
+bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, OpenFault *why)
 {
     file.setFileName(path);
     if (file.open(mode))
         return true;
-    if (error)
-        *error = file.errorString();
+    if (why)
+        *why = {false, file.errorString()};
     return false;
 }
 
@@ -249,7 +249,7 @@ int openFlags(QIODevice::OpenMode mode)
 }
 } // namespace
 
-bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *error)
+bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, OpenFault *why)
 {
     file.setFileName(path);
     const int fd = ::open(QFile::encodeName(path).constData(), openFlags(mode), 0666);
@@ -270,9 +270,11 @@ bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, QStrin
         return true;
     if (fd >= 0 && !file.isOpen())
         ::close(fd);
-    if (error)
-        *error = code == EINVAL || code == ELOOP ? QStringLiteral("not a plain file")
-                                                 : QString::fromLocal8Bit(std::strerror(code));
+    // A link (ELOOP), a folder opened to write (EISDIR), a pipe or socket
+    // with no reader (ENXIO) or anything else not plain (EINVAL above).
+    const bool notPlain = code == EINVAL || code == ELOOP || code == EISDIR || code == ENXIO;
+    if (why)
+        *why = notPlain ? OpenFault{true, {}} : OpenFault{false, QString::fromLocal8Bit(std::strerror(code))};
     errno = code;
     return false;
 }

@@ -60,8 +60,12 @@ qint64 allocatedBytes(const QString &path);
 // opened, so nothing put in its place (a link, a pipe, a device) is
 // written through or read. Opening never waits (a pipe without a writer).
 // WriteOnly creates the file; Truncate empties it once it proved plain.
-// False with file closed otherwise; *error says why.
-bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *error = nullptr);
+// False with file closed otherwise; *why says why.
+struct OpenFault {
+    bool notPlain = false; // a link, a pipe, a device or a folder holds the name
+    QString words;         // otherwise the system's words
+};
+bool openKept(QFile &file, const QString &path, QIODevice::OpenMode mode, OpenFault *why = nullptr);
 
 // Why the last failed file call failed, as far as the user can act on it.
 enum class FileFault { DiskFull, NameTooLong, Other };

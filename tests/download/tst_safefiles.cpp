@@ -3,9 +3,11 @@
 // anything but a plain file, a fetch never puts its file in the place of
 // one it did not write, and an answer that is not the video is refused.
 #include "download/entrystatus.h"
+#include "download/filewriter.h"
 #include "download/keptbytes.h"
 #include "download/listfile.h"
 #include "download/liststore.h"
+#include "ui/mainwindow/failuretexts.h"
 #include "ui/mainwindow/queuetexts.h"
 #include "download/transfer.h"
 #include "support/recordingmessages.h"
@@ -69,6 +71,8 @@ private slots:
     void failuresInWords();
     void listPlaces_data();
     void listPlaces();
+    void writerPlaces_data();
+    void writerPlaces();
 
 private:
     test::LocalWeb m_web;
@@ -249,10 +253,55 @@ void TestSafeFiles::listPlaces()
     DownloadList read;
     file.load(read);
     QVERIFY(file.unreadable());
+    const std::optional<ListNotice> notice = file.loadNotice();
+    QVERIFY(notice && notice->kind == ListNotice::Kind::Unreadable);
+    QVERIFY(notice->notPlain);
     QVERIFY(!file.save(run.list));
     QCOMPARE(test::readFile(other), rows);
     QVERIFY(!QFileInfo::exists(dir.filePath("nowhere")));
     QCOMPARE(QFileInfo(list).isSymLink(), place != "fifo");
+}
+
+void TestSafeFiles::writerPlaces_data()
+{
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("nothing there yet") << "none" << true;
+    QTest::newRow("a plain file") << "plain" << true;
+    QTest::newRow("a link to another file") << "link" << false;
+    QTest::newRow("a dangling link") << "dangling" << false;
+    QTest::newRow("a FIFO") << "fifo" << false;
+    QTest::newRow("a folder") << "folder" << false;
+}
+
+// A kept file's writer opens only a plain file, and says so as data when
+// something else holds the name: the window words it, nothing below it.
+void TestSafeFiles::writerPlaces()
+{
+    QFETCH(QString, place);
+    QFETCH(bool, opens);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("clip.flv.part");
+    const QString other = test::writeFile(dir.path(), "other.bin", Precious);
+    if (place == "plain")
+        test::writeFile(dir.path(), "clip.flv.part", "kept");
+    if (place == "link")
+        QVERIFY(QFile::link(other, path));
+    if (place == "dangling")
+        QVERIFY(QFile::link(dir.filePath("nowhere"), path));
+    if (place == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    if (place == "folder")
+        QVERIFY(QDir(dir.path()).mkdir("clip.flv.part"));
+    FileWriter writer;
+    QCOMPARE(writer.open(path, true), opens);
+    if (!opens) {
+        QCOMPARE(writer.failure().cause, net::Cause::NotPlainFile);
+        QCOMPARE(failureText(writer.failure()), QStringLiteral("The file could not be written: not a plain file"));
+    }
+    writer.close();
+    QCOMPARE(test::readFile(other), Precious);
+    QVERIFY(!QFileInfo::exists(dir.filePath("nowhere")));
 }
 
 QTEST_GUILESS_MAIN(TestSafeFiles)

@@ -39,14 +39,15 @@ int PieceReader::read(void *opaque, uint8_t *buffer, int size)
         }
         if (r->next >= r->pieces.size())
             return AVERROR_EOF;
-        if (QString why; !r->openNext(&why))
-            return r->fail(pieceStep(net::Step::PieceFile, r->pieces.at(r->next - 1).path, why));
+        if (platform::OpenFault why; !r->openNext(&why))
+            return r->fail(pieceStep(why.notPlain ? net::Step::PieceNotPlain : net::Step::PieceFile,
+                                     r->pieces.at(r->next - 1).path, why.words));
     }
 }
 
 // A piece is read as the kept file it is: a link or a pipe put in its
 // place is not followed, nor waited on.
-bool PieceReader::openNext(QString *why)
+bool PieceReader::openNext(platform::OpenFault *why)
 {
     const JoinPiece &p = pieces.at(next++);
     left = p.length;
@@ -54,7 +55,7 @@ bool PieceReader::openNext(QString *why)
         return false;
     if (file.seek(p.offset))
         return true;
-    *why = file.errorString();
+    *why = {false, file.errorString()};
     file.close();
     return false;
 }

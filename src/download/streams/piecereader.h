@@ -1,6 +1,7 @@
 #pragma once
 #include "mp4joiner.h"
 #include "net/failure.h"
+#include "platform/platform.h"
 #include <QFile>
 #include <QList>
 #include <QString>
@@ -24,7 +25,7 @@ struct PieceReader {
     static int read(void *opaque, uint8_t *buffer, int size);
 
 private:
-    bool openNext(QString *why);
+    bool openNext(platform::OpenFault *why);
     int fail(const net::Step &why);
 };
 

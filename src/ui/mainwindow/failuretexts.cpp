@@ -135,6 +135,7 @@ QString fileText(const Failure &f)
     case Cause::NoSpace:
         return QStringLiteral("Not enough free space: needs %1, %2 free").arg(decimalSize(f.bytes), decimalSize(f.ofBytes));
     case Cause::WriteFault: return QStringLiteral("The file could not be written: ") + stepOrDetail(f);
+    case Cause::NotPlainFile: return QStringLiteral("The file could not be written: ") + notPlainWords();
     case Cause::BodyShort: return QStringLiteral("body of %1 bytes, %2 announced").arg(f.bytes).arg(f.ofBytes);
     case Cause::PieceEndedEarly: return QStringLiteral("The piece ended after %1 of %2 bytes").arg(f.bytes).arg(f.ofBytes);
     case Cause::PlaylistTooLarge:
@@ -198,6 +199,11 @@ QString withPiece(const Failure &f, const QString &text)
 }
 
 } // namespace
+
+QString notPlainWords()
+{
+    return QStringLiteral("not a plain file");
+}
 
 QString failureText(const Failure &failure)
 {

@@ -1,4 +1,5 @@
 #include "listtexts.h"
+#include "failuretexts.h"
 #include "desktop/messages.h"
 #include "download/downloadlist.h"
 #include "download/service/downloadservice.h"
@@ -37,7 +38,7 @@ QString listNoticeText(const ListNotice &n)
         return QStringLiteral("The download list %1 could not be read (%2). It is left as it is: "
                               "the list starts empty and is not saved until the program is "
                               "started again.")
-            .arg(n.path, n.reason);
+            .arg(n.path, n.notPlain ? notPlainWords() : n.reason);
     case ListNotice::Kind::LinesNotRows:
         return QStringLiteral("%1 lines of the download list %2 could not be read as rows. They "
                               "stay at the end of the file as they are; the rows around them are "

@@ -1,4 +1,5 @@
 #include "steptexts.h"
+#include "failuretexts.h"
 
 namespace vidrona::ui::mainwindow {
 
@@ -48,6 +49,7 @@ QString stepText(const Step &step)
     switch (step.kind) {
     case Step::None: return QString();
     case Step::PieceFile: return QStringLiteral("%1: %2").arg(step.path, step.detail);
+    case Step::PieceNotPlain: return QStringLiteral("%1: %2").arg(step.path, notPlainWords());
     case Step::PieceCutShort: return QStringLiteral("%1: a piece is cut short").arg(step.path);
     case Step::SystemWords: return step.detail;
     case Step::TooManyEncodings:

@@ -118,6 +118,7 @@ void TestFailureTexts::sentence_data()
     QTest::newRow("disk full") << of(R::DiskFull, C::DiskFull) << "No space left on the disk";
     QTest::newRow("name too long") << of(R::WriteFailed, C::NameTooLong) << "The name is too long for this disk";
     QTest::newRow("system's words") << of(R::WriteFailed, C::WriteFault, "Permission denied") << written + "Permission denied";
+    QTest::newRow("not a plain file") << of(R::WriteFailed, C::NotPlainFile) << written + "not a plain file";
     QTest::newRow("not open") << of(R::WriteFailed, C::NotOpen) << written + "the file is not open";
     QTest::newRow("not on disk") << of(R::WriteFailed, C::NotWritten) << written + "the file could not be written to disk";
     QTest::newRow("a part not written") << of(R::WriteFailed, C::PartNotWritten) << written + "a part could not be written";
@@ -268,8 +269,10 @@ void TestFailureTexts::stepSentence_data()
     QTest::newRow("piece unreadable") << piece(S::PieceUnreadable, "Invalid data found when processing input")
                                       << "The pieces cannot be joined into one video (A piece cannot be read: Invalid data "
                                          "found when processing input)" + again;
-    QTest::newRow("piece file") << piece(S::PieceFile, "not a plain file")
-                                << "The pieces cannot be joined into one video (/v/.T.pieces/3.piece: not a plain file)" + again;
+    QTest::newRow("piece file") << piece(S::PieceFile, "Permission denied")
+                                << "The pieces cannot be joined into one video (/v/.T.pieces/3.piece: Permission denied)" + again;
+    QTest::newRow("piece not plain") << piece(S::PieceNotPlain)
+                                     << "The pieces cannot be joined into one video (/v/.T.pieces/3.piece: not a plain file)" + again;
     QTest::newRow("cut short") << piece(S::PieceCutShort)
                                << "The pieces cannot be joined into one video (/v/.T.pieces/3.piece: a piece is cut short)" + again;
     QTest::newRow("system words") << piece(S::SystemWords, "Input/output error")

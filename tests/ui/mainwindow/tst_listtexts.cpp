@@ -49,6 +49,13 @@ void TestListTexts::notices_data()
                                 << "The download list " + Path + " could not be read (Permission denied). It is left "
                                    "as it is: the list starts empty and is not saved until the program is started again."
                                 << "" << int(MsgCritical);
+    ListNotice notPlain = notice(K::Unreadable);
+    notPlain.notPlain = true;
+    QTest::newRow("unreadable: not a plain file")
+        << notPlain
+        << "The download list " + Path + " could not be read (not a plain file). It is left "
+           "as it is: the list starts empty and is not saved until the program is started again."
+        << "" << int(MsgCritical);
     QTest::newRow("lines that are no rows") << notice(K::LinesNotRows, {}, 5)
                                             << "5 lines of the download list " + Path + " could not be read as rows. "
                                                "They stay at the end of the file as they are; the rows around them are shown."
