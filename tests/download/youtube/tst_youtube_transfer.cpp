@@ -8,6 +8,7 @@
 #include "transferkit.h"
 #include <QNetworkProxy>
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -367,6 +368,11 @@ void TestYouTubeTransfer::beyond32Bits()
     });
     const QString link = "http://media.example.com/big.flv";
     const QString file = m_dir.filePath("huge.flv");
+    // The kept bytes are a sparse file, so the fetch counts the whole size
+    // as still to come and refuses it, rightly, on a disk with less free.
+    const qint64 free = QStorageInfo(m_dir.path()).bytesAvailable();
+    if (free < Size)
+        QSKIP(qPrintable(QStringLiteral("needs %1 bytes free, %2 are").arg(Size).arg(free)));
     QFile keptBytes(download::kept::bytesPath(file));
     QVERIFY(keptBytes.open(QIODevice::WriteOnly) && keptBytes.resize(Size - Rest));
     keptBytes.close();
