@@ -58,7 +58,7 @@ void ListFile::load(DownloadList &list)
     m_hiddenRows = 0;
     m_notRowLines = 0;
     m_unreadable = false;
-    m_readNotPlain = false;
+    m_readFault = {};
     // Only a missing file is created: an existing one that cannot be read
     // must not be emptied by us, now or by a later save. A link counts as
     // one (dangling or not) and is never read through, nor anything but a
@@ -68,17 +68,14 @@ void ListFile::load(DownloadList &list)
     if (!existed)
         createEmpty();
     QFile file;
-    platform::OpenFault why;
-    if (!platform::openKept(file, m_path, QIODevice::ReadOnly, &why)) {
+    if (!platform::openKept(file, m_path, QIODevice::ReadOnly, &m_readFault)) {
         m_unreadable = existed;
-        m_readError = why.words;
-        m_readNotPlain = why.notPlain;
         return;
     }
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         m_unreadable = true;
-        m_readError = file.errorString();
+        m_readFault = {false, file.errorString()};
         return;
     }
     file.close();
@@ -186,9 +183,11 @@ bool ListFile::save(const DownloadList &list, QString *error) const
 std::optional<ListNotice> ListFile::loadNotice() const
 {
     const QString path = QDir::toNativeSeparators(m_path);
-    if (unreadable())
-        return ListNotice{ListNotice::Kind::Unreadable, path, m_readError, 0, ListNotice::OnDisk::SavedBefore,
-                          m_readNotPlain};
+    if (unreadable()) {
+        ListNotice notice{ListNotice::Kind::Unreadable, path, m_readFault.words};
+        notice.notPlain = m_readFault.notPlain;
+        return notice;
+    }
     if (m_notRowLines > 0)
         return ListNotice{ListNotice::Kind::LinesNotRows, path, {}, m_notRowLines};
     if (m_hiddenRows > 0)

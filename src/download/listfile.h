@@ -1,6 +1,7 @@
 #pragma once
 #include "downloadlist.h"
 #include "listnotice.h"
+#include "platform/platform.h"
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -65,8 +66,7 @@ private:
     int m_hiddenRows = 0;
     int m_notRowLines = 0;
     bool m_unreadable = false;
-    QString m_readError;
-    bool m_readNotPlain = false; // a link, a pipe or a folder holds the list's name
+    platform::OpenFault m_readFault; // why an existing list could not be read
 };
 
 } // namespace vidrona::download

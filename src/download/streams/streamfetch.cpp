@@ -190,10 +190,6 @@ FetchResult joinWithSubtitles(const FetchJob &job, FetchShared &shared, const St
     return result;
 }
 
-} // namespace
-
-namespace {
-
 // Fetches the plan's pieces over the row's connections, then joins them
 // and puts the file in place.
 FetchResult fetchPlanned(const FetchJob &job, FetchShared &shared, const StreamPlan &plan, const PieceFolder &folder,
